@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need on Debian 12.
+# Idempotent: asks apt only for what is missing, updates the package lists
+# only when something must be installed, never asks questions.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build ccache pkg-config
+  qt6-base-dev qt6-qpa-plugins libgl-dev
+  libx11-dev libxtst-dev libxi-dev libxext-dev
+  xvfb xauth xdotool x11-utils imagemagick
+  fonts-ipafont-gothic
+  g++-mingw-w64-x86-64
+  clang-format
+  base-files
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null 2>&1; then
+    sudo=(sudo)
+  else
+    echo "error: these packages are missing and I am not root (and there is no sudo): ${missing[*]}" >&2
+    exit 1
+  fi
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

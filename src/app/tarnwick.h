@@ -1,0 +1,235 @@
+#pragma once
+
+// The main window: owns the project, the editor state, the settings and every
+// widget for as long as the program runs. Its members and slots keep the
+// names the rest of the program and the tests know them by; the real work is
+// delegated to the units under src/core and to the dialogs.
+//
+// The definitions are split by concern:
+//   tarnwick.cpp          construction, destruction, views, title, close
+//   tarnwick_ui.cpp       buildUi: widgets, menus, shortcuts, welcome
+//   tarnwick_texts.cpp    changeLanguage, language toggle, Help Mode
+//   tarnwick_editor.cpp   pages, navigation, clipboard, undo/redo, editor
+//   tarnwick_files.cpp    project files and the configuration store
+//   tarnwick_capture.cpp  coordinate capture, hot key, pointer test
+//   tarnwick_run.cpp      run settings dialog, starting and ending a run
+//   tarnwick_help.cpp     report dialogs, web forms, version, licences
+
+#include <QList>
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+
+class QAction;
+class QCloseEvent;
+class QComboBox;
+class QDoubleSpinBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QShortcut;
+class QSpinBox;
+class QTextEdit;
+class QTimer;
+class HoverHideWindow;
+
+using PageList = QList<QStringList>;
+
+class tarnwick : public QMainWindow {
+    Q_OBJECT
+
+public:
+    class GlobalHotkeyFilter;
+
+    explicit tarnwick(QWidget *parent = nullptr);
+    ~tarnwick() override;
+
+    // Ordinary method (not a slot): arms Ctrl+Alt+G for a coordinate capture.
+    bool registerGlobalHotkey();
+
+public slots:
+    void getCoordinate();
+    void getCoordinate2();
+    void pollKeystroke();
+    void addNewCommand();
+    void addCommand();
+    void addCondition();
+    void changeMenuAddCommand();
+    void changeMenuAddCondition();
+    void nextPage();
+    void returnPage();
+    void changeSomeThing();
+    void changeWidgetPage();
+    void deletePage();
+    void copy();
+    void paste();
+    void saveFile1();
+    void saveFile3();
+    void loadFile1();
+    void importedCommand();
+    void newFile();
+    void stertRun();
+    void onRunFinished();
+    void reportBug();
+    void reportImprovementSuggestion();
+    void moveMousePointer();
+    void changeLanguage();
+    void pageBack();
+    void pageForward();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+public:
+    // ---- lifecycle and views (tarnwick.cpp) ----
+    void enterEditor();
+    bool isProjectDirty() const;
+    QString windowTitleForPath() const;
+
+    // ---- UI build (tarnwick_ui.cpp) ----
+    void buildUi();
+
+    // ---- texts and Help Mode (tarnwick_texts.cpp) ----
+    void toggleLanguage();
+    void onHelpModeTriggered(bool checked);
+
+    // ---- editor (tarnwick_editor.cpp) ----
+    void refreshPage();
+    void setKeyCaptureMode(bool capturing, bool forCondition);
+    void setNavigationHidden(bool hidden);
+
+    // ---- files and configuration (tarnwick_files.cpp) ----
+    void loadConfig();
+    void saveConfig();
+
+    // ---- coordinate capture (tarnwick_capture.cpp) ----
+    void unregisterGlobalHotkey();
+
+    // ---- runs (tarnwick_run.cpp) ----
+    void startRun();
+
+    // ---- help menus (tarnwick_help.cpp) ----
+    void openBrowserForm(const QString &url);
+    void showVersionInfo();
+    void showTermDocument(int which);
+
+    // ---- members, in declaration order ----
+    HoverHideWindow *hoverWindow = nullptr;
+    int stertTime = 5;
+    int runNumber = 1;
+    QString stopCommand = QStringLiteral("83,3");
+    QString filePath;
+    QString lastFilePath;
+    bool is_used_stert = false;
+    bool is_used_this = false;
+    bool is_help = false;
+    bool is_message_file = true;
+    bool is_message_paste = false;
+    bool is_message_delete = true;
+    bool is_japanese = true;
+    QString selectedCommandKind = QStringLiteral("なし");
+    QString selectedConditionKind = QStringLiteral("終わるまで待つ");
+    PageList listCommand;
+    PageList listCondition;
+    PageList savedListCommand;
+    PageList savedListCondition;
+    QList<PageList> listCommandHistory;
+    QList<PageList> listConditionHistory;
+    int historyIndex = 0;
+    bool restoringHistory = false;
+    int currentPage = 1;
+    bool captureForCondition = false;
+    bool refreshing = false;
+    QStringList copiedCommand;
+    QStringList copiedCondition;
+    bool editorOpen = false;
+    QString messageTitle;
+    QString messageText;
+    GlobalHotkeyFilter *hotkeyFilter = nullptr; // owned
+    bool hotkeyRegistered = false;
+    int hotkeyId = 1001;
+    QTimer *keyPollTimer = nullptr;
+
+    // ---- widgets (created by buildUi, parented to the window) ----
+    QGroupBox *operationGroup = nullptr;
+    QGroupBox *conditionGroup = nullptr;
+    QGroupBox *pageGroup = nullptr;
+    QPushButton *newProjectButton = nullptr;
+    QPushButton *loadProjectButton = nullptr;
+    QPushButton *languageButton = nullptr;
+    QComboBox *commandCombo = nullptr;
+    QPushButton *addCommandButton = nullptr;
+    QPushButton *testButton = nullptr;
+    QLabel *commandLabel = nullptr;
+    QTextEdit *inputTextEdit = nullptr;
+    QComboBox *commandClickCombo = nullptr;
+    QLabel *commandSecLabel = nullptr;
+    QDoubleSpinBox *commandTimeSpin = nullptr;
+    QComboBox *conditionCombo = nullptr;
+    QPushButton *addConditionButton = nullptr;
+    QLabel *conditionLabel = nullptr;
+    QLabel *conditionSecLabel = nullptr;
+    QComboBox *conditionClickCombo = nullptr;
+    QDoubleSpinBox *conditionTimeSpin = nullptr;
+    QPushButton *prevPageButton = nullptr;
+    QPushButton *runButton = nullptr;
+    QPushButton *nextPageButton = nullptr;
+    QPushButton *deleteButton = nullptr;
+    QLabel *pageCountLabel = nullptr;
+    QListWidget *pageList = nullptr;
+    QPushButton *copyButton = nullptr;
+    QPushButton *pasteButton = nullptr;
+    QPushButton *undoButton = nullptr;
+    QPushButton *redoButton = nullptr;
+    QMenu *fileMenu = nullptr;
+    QMenu *reportMenu = nullptr;
+    QMenu *settingsMenu = nullptr;
+    QMenu *versionMenu = nullptr;
+    QMenu *helpMenu = nullptr;
+    QMenu *otherMenu = nullptr;
+    QAction *newAction = nullptr;
+    QAction *openAction = nullptr;
+    QAction *saveAsAction = nullptr;
+    QAction *saveAction = nullptr;
+    QAction *reportBugAction = nullptr;
+    QAction *suggestAction = nullptr;
+    QAction *needReplyAction = nullptr;
+    QAction *askSaveAction = nullptr;
+    QAction *askPasteAction = nullptr;
+    QAction *askDeleteAction = nullptr;
+    QAction *versionInfoAction = nullptr;
+    QAction *helpModeAction = nullptr;
+    QAction *askHowToUseAction = nullptr;
+    QAction *languageAction = nullptr;
+    QAction *viewTermsAction = nullptr;
+    QAction *viewOssNoticeAction = nullptr;
+    QAction *viewQtInfoAction = nullptr;
+    QAction *viewLgplAction = nullptr;
+    QLabel *commandKeyPromptLabel = nullptr;
+    QLabel *conditionKeyPromptLabel = nullptr;
+    QLabel *coordXLabel = nullptr;
+    QSpinBox *coordXSpin = nullptr;
+    QLabel *coordYLabel = nullptr;
+    QSpinBox *coordYSpin = nullptr;
+    QPushButton *coordGetButton = nullptr;
+    QLabel *coordXLabel2 = nullptr;
+    QSpinBox *coordXSpin2 = nullptr;
+    QLabel *coordYLabel2 = nullptr;
+    QSpinBox *coordYSpin2 = nullptr;
+    QPushButton *coordGetButton2 = nullptr;
+    QSpinBox *clockHourSpin = nullptr;
+    QLabel *clockColonLabel = nullptr;
+    QSpinBox *clockMinuteSpin = nullptr;
+    // The eight window-wide shortcuts, in creation order.
+    QList<QShortcut *> shortcuts;
+
+    // ---- private helpers of each concern go below, in their own block ----
+    // [editor helpers]
+    // [files helpers]
+    // [capture helpers]
+    // [run helpers]
+    // [help helpers]
+    // [ui helpers]
+};

@@ -1,0 +1,165 @@
+// The input layer on Windows: the Win32 calls themselves. Compiled without Qt.
+
+#include "win32input.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <cstring>
+#include <mutex>
+#include <set>
+
+namespace platform {
+namespace {
+
+static_assert(sizeof(KeyboardHookEvent::vkCode) == sizeof(KBDLLHOOKSTRUCT::vkCode),
+              "the hook event must read like KBDLLHOOKSTRUCT");
+static_assert(sizeof(std::intptr_t) == sizeof(LRESULT) && sizeof(std::uintptr_t) == sizeof(WPARAM),
+              "hook procedures must have the Windows hook shape");
+
+class Win32Input final : public InputLayer {
+public:
+    ~Win32Input() override { releaseAll(); }
+
+    void keyDown(int vk) override {
+        sendKey(vk, 0);
+        std::lock_guard<std::mutex> lock(mutex_);
+        pressed_.insert(vk);
+    }
+
+    void keyUp(int vk) override {
+        sendKey(vk, KEYEVENTF_KEYUP);
+        std::lock_guard<std::mutex> lock(mutex_);
+        pressed_.erase(vk);
+    }
+
+    void unicodeDown(char16_t unit) override { sendUnicode(unit, KEYEVENTF_UNICODE); }
+    void unicodeUp(char16_t unit) override { sendUnicode(unit, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP); }
+
+    void mouseDown(MouseButton button) override {
+        const bool left = button == MouseButton::Left;
+        mouse_event(left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN, 0, 0, 0, 0);
+        std::lock_guard<std::mutex> lock(mutex_);
+        pressed_.insert(left ? kVkLButton : kVkRButton);
+    }
+
+    void mouseUp(MouseButton button) override {
+        const bool left = button == MouseButton::Left;
+        mouse_event(left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP, 0, 0, 0, 0);
+        std::lock_guard<std::mutex> lock(mutex_);
+        pressed_.erase(left ? kVkLButton : kVkRButton);
+    }
+
+    Point cursorPos() override {
+        POINT p{0, 0};
+        GetCursorPos(&p);
+        return {static_cast<int>(p.x), static_cast<int>(p.y)};
+    }
+
+    void setCursorPos(int x, int y) override { SetCursorPos(x, y); }
+
+    bool isDown(int vk) override { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
+
+    HookHandle installKeyboardHook(KeyboardHookProc proc) override {
+        // The procedure has the hook's own shape, so Windows calls it directly.
+        HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, reinterpret_cast<HOOKPROC>(proc),
+                                       GetModuleHandleW(nullptr), 0);
+        if (!hook)
+            lastError_ = GetLastError();
+        return hook;
+    }
+
+    std::intptr_t callNextHook(HookHandle hook, int code, std::uintptr_t message,
+                               std::intptr_t event) override {
+        return CallNextHookEx(static_cast<HHOOK>(hook), code, static_cast<WPARAM>(message),
+                              static_cast<LPARAM>(event));
+    }
+
+    void uninstallKeyboardHook(HookHandle hook) override {
+        if (hook)
+            UnhookWindowsHookEx(static_cast<HHOOK>(hook));
+    }
+
+    // The hook procedure swallows events itself on Windows.
+    void setCaptureGrab(HookHandle, bool) override {}
+
+    unsigned long lastError() override { return lastError_; }
+
+    bool registerHotKey(int id, unsigned modifiers, unsigned vk) override {
+        return RegisterHotKey(nullptr, id, modifiers, vk) != 0;
+    }
+
+    void unregisterHotKey(int id) override { UnregisterHotKey(nullptr, id); }
+
+    bool isHotKeyEvent(const char *eventType, void *message, int *id) override {
+        if (!eventType || !message)
+            return false;
+        if (std::strcmp(eventType, "windows_generic_MSG") != 0 &&
+            std::strcmp(eventType, "windows_dispatcher_MSG") != 0)
+            return false;
+        const MSG *msg = static_cast<const MSG *>(message);
+        if (msg->message != WM_HOTKEY)
+            return false;
+        if (id)
+            *id = static_cast<int>(msg->wParam);
+        return true;
+    }
+
+    void releaseAll() override {
+        std::set<int> keys;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            keys.swap(pressed_);
+        }
+        for (int vk : keys) {
+            if (vk == kVkLButton)
+                mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+            else if (vk == kVkRButton)
+                mouse_event(MOUSEEVENTF_RIGHTUP, 0, 0, 0, 0);
+            else
+                sendKey(vk, KEYEVENTF_KEYUP);
+        }
+    }
+
+private:
+    static void sendKey(int vk, DWORD flags) {
+        INPUT in;
+        std::memset(&in, 0, sizeof in);
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = static_cast<WORD>(vk);
+        in.ki.wScan = 0;
+        in.ki.dwFlags = flags;
+        in.ki.time = 0;
+        in.ki.dwExtraInfo = 0;
+        SendInput(1, &in, sizeof(INPUT));
+    }
+
+    static void sendUnicode(char16_t unit, DWORD flags) {
+        INPUT in;
+        std::memset(&in, 0, sizeof in);
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = 0;
+        in.ki.wScan = static_cast<WORD>(unit);
+        in.ki.dwFlags = flags;
+        SendInput(1, &in, sizeof(INPUT));
+    }
+
+    std::mutex mutex_;
+    std::set<int> pressed_;
+    unsigned long lastError_ = 0;
+};
+
+} // namespace
+
+std::unique_ptr<InputLayer> createWin32Input() { return std::make_unique<Win32Input>(); }
+
+#ifdef _WIN32
+std::unique_ptr<InputLayer> createSystemInput(std::string &) { return createWin32Input(); }
+#endif
+
+} // namespace platform
