@@ -1,0 +1,49 @@
+#pragma once
+
+// Records one key combination through the desktop-wide keyboard hook. Two
+// independent instances exist: the editor's and the run settings dialog's.
+// The hook procedure runs on the GUI thread and shares only the four atomic
+// fields with the client's 50 ms poll.
+
+#include "platform/inputlayer.h"
+
+#include <atomic>
+#include <cstdint>
+
+class KeyCaptureState {
+public:
+    enum class Client { Editor, RunDialog };
+
+    std::atomic<int> lastKey{0};
+    std::atomic<int> lastMask{0}; // capture mask
+    std::atomic<int> heldModifiers{0};
+    std::atomic<int> captureActive{0};
+    platform::HookHandle keyboardHook = nullptr;
+
+    // True when a hook is (now) installed. The run dialog's instance logs
+    // "Failed to install keyboard hook. Error:" with the system's code on failure.
+    bool installKeyboardHook();
+    void uninstallKeyboardHook();
+
+    // Resets lastKey, lastMask and heldModifiers and sets captureActive to 1
+    // (taking the keyboard where the system needs a grab for swallowing).
+    void beginCapture();
+    // Sets captureActive to 0 (and gives the keyboard back).
+    void endCapture();
+
+    // The hook algorithm on this instance's fields.
+    std::intptr_t keyboardHookProc(int code, std::uintptr_t message, std::intptr_t event);
+
+    Client client() const { return client_; }
+
+    // The two instances, with static lifetime.
+    static KeyCaptureState &editor();
+    static KeyCaptureState &runDialog();
+
+private:
+    explicit KeyCaptureState(Client client) : client_(client) {}
+    void setHeldModifier(int vk);
+    void clearHeldModifier(int vk);
+
+    Client client_;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+// The key combination text stored in projects and settings ("vk,mask" with
+// the stored mask Alt 1, Ctrl 2, Shift 4, Win 8), key names and the
+// modifier helpers shared by the capture, the editor and the run.
+
+#include <QString>
+
+struct KeyCombination {
+    int vk = 0;
+    int mask = 0;      // stored mask
+    bool valid = false; // false when the key part does not parse
+};
+
+// Comma split with empty parts dropped; first part the key, second the mask
+// (0 when absent or unreadable).
+KeyCombination parseKeyCombination(const QString &text);
+// "%1,%2" with the key and the stored mask.
+QString keyCombinationText(int vk, int storedMask);
+QString keyName(unsigned vk);
+
+enum class InvalidKeyText {
+    Unchanged,  // the editor shows an unreadable text as it is
+    InvalidKey, // the run settings dialog shows "無効なキー"
+};
+QString keyCombinationDisplayText(const QString &text,
+                                  InvalidKeyText invalid = InvalidKeyText::Unchanged);
+
+// Capture mask: Ctrl 1, Alt 2, Shift 4, Win 8.
+bool isModifierKey(int vk);
+int modifierBit(int vk);
+int toStoredMask(int captureMask);
+// Modifiers held at this moment, as a capture mask, from the input layer.
+int currentModifierMask();
