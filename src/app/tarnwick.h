@@ -111,7 +111,8 @@ public:
     void startRun();
 
     // ---- help menus (tarnwick_help.cpp) ----
-    void openBrowserForm(const QString &url);
+    void openBrowserFormA(); // the report form, with the browser question
+    void openBrowserFormB(); // the how-to-use form, with the browser question
     void showVersionInfo();
     void showTermDocument(int which);
 

@@ -3,6 +3,7 @@
 // Placeholder definitions until this concern is built.
 void tarnwick::reportBug() {}
 void tarnwick::reportImprovementSuggestion() {}
-void tarnwick::openBrowserForm(const QString &) {}
+void tarnwick::openBrowserFormA() {}
+void tarnwick::openBrowserFormB() {}
 void tarnwick::showVersionInfo() {}
 void tarnwick::showTermDocument(int) {}
