@@ -1,0 +1,70 @@
+#pragma once
+
+// The run settings dialog: seconds until start, number of runs (or repeat
+// until the exit command) and the exit command, captured with the dialog's
+// own keyboard hook. Built for one modal exec; the caller reads the values
+// back through the accessors after it was accepted.
+
+#include <QDialog>
+#include <QString>
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+class QTimer;
+
+class RunDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    // The run count that means: repeat until the exit command.
+    static constexpr int kRepeatUntilStopped = 114514;
+
+    RunDialog(int stertTime, int runNumber, const QString &stopCommand, bool noticeShown,
+              bool japanese, QWidget *parent = nullptr);
+    ~RunDialog() override;
+
+    int getSeconds() const { return seconds; }
+    int getRunCount() const { return runCount; }
+    QString getStopCommand() const { return stopCommand; }
+    bool getNoticeShown() const { return noticeShown; }
+
+public slots:
+    void onHotKeyButtonPressed();
+    void pollHotKey();
+    void updateStartButtonState();
+    void changeCheckRunNumber(int state);
+    void changeCheckHotKey(int state);
+
+public:
+    // ---- members, in declaration order (widgets are children of the dialog) ----
+    int answer = 0; // QMessageBox::StandardButton of the no-exit-command warning
+    QLabel *secondsLabel = nullptr;
+    QLabel *secondsUnitLabel = nullptr;
+    QSpinBox *secondsSpin = nullptr;
+    QLabel *runCountLabel = nullptr;
+    QLabel *runCountUnitLabel = nullptr;
+    QSpinBox *runCountSpin = nullptr;
+    QPushButton *startButton = nullptr;
+    QLabel *stopTitleLabel = nullptr;
+    QLabel *stopCommandLabel = nullptr;
+    QLabel *keyPromptLabel = nullptr;
+    QPushButton *changeButton = nullptr;
+    QCheckBox *noStopCommandCheck = nullptr;
+    QCheckBox *repeatCheck = nullptr;
+    int seconds = 1;
+    int runCount = 1;
+    QString stopCommand;
+    bool noticeShown = false;
+    bool japanese = true;
+    QTimer *pollTimer = nullptr;
+    bool capturing = false;
+    bool stopCommandValid = false;
+
+private:
+    void buildWidgets();
+    void applyTexts();
+    void validateStopCommand();
+    void onStartClicked();
+};
