@@ -28,7 +28,9 @@ public:
     // Resets lastKey, lastMask and heldModifiers and sets captureActive to 1
     // (taking the keyboard where the system needs a grab for swallowing).
     void beginCapture();
-    // Sets captureActive to 0 (and gives the keyboard back).
+    // Sets captureActive to 0 (and gives the keyboard back). Clients end a
+    // capture through this rather than by storing 0 themselves, or the
+    // keyboard stays taken where the system needed a grab.
     void endCapture();
 
     // The hook algorithm on this instance's fields.
@@ -44,6 +46,9 @@ private:
     explicit KeyCaptureState(Client client) : client_(client) {}
     void setHeldModifier(int vk);
     void clearHeldModifier(int vk);
+    // Takes or gives back the keyboard where the system needs it; GUI thread.
+    void setGrab(bool active);
 
     Client client_;
+    bool grabbed_ = false;
 };

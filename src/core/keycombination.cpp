@@ -1,11 +1,188 @@
 #include "keycombination.h"
 
-// Placeholder until key combinations are built.
-KeyCombination parseKeyCombination(const QString &) { return {}; }
-QString keyCombinationText(int vk, int storedMask) { return QStringLiteral("%1,%2").arg(vk).arg(storedMask); }
-QString keyName(unsigned) { return {}; }
-QString keyCombinationDisplayText(const QString &text, InvalidKeyText) { return text; }
-bool isModifierKey(int) { return false; }
-int modifierBit(int) { return 0; }
-int toStoredMask(int) { return 0; }
-int currentModifierMask() { return 0; }
+#include "platform/inputlayer.h"
+
+#include <QStringList>
+
+namespace {
+
+// Windows virtual-key codes of the generic modifiers and the Win keys.
+constexpr int kVkShift = 16;
+constexpr int kVkControl = 17;
+constexpr int kVkMenu = 18;
+constexpr int kVkLWin = 91;
+constexpr int kVkRWin = 92;
+
+// Capture-mask bits.
+constexpr int kCaptureCtrl = 1;
+constexpr int kCaptureAlt = 2;
+constexpr int kCaptureShift = 4;
+constexpr int kCaptureWin = 8;
+
+// Stored-mask bits (MOD_ALT, MOD_CONTROL, MOD_SHIFT, MOD_WIN).
+constexpr int kStoredAlt = 1;
+constexpr int kStoredCtrl = 2;
+constexpr int kStoredShift = 4;
+constexpr int kStoredWin = 8;
+
+const QString &noneText() {
+    static const QString text = QStringLiteral("なし");
+    return text;
+}
+
+} // namespace
+
+KeyCombination parseKeyCombination(const QString &text) {
+    KeyCombination result;
+    const QStringList parts = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (parts.isEmpty())
+        return result;
+    bool ok = false;
+    const int vk = parts.at(0).toInt(&ok, 10);
+    if (!ok)
+        return result;
+    result.vk = vk;
+    result.valid = true;
+    if (parts.size() > 1)
+        result.mask = parts.at(1).toInt(nullptr, 10); // 0 when unreadable
+    return result;
+}
+
+QString keyCombinationText(int vk, int storedMask) {
+    return QStringLiteral("%1,%2").arg(vk).arg(storedMask);
+}
+
+QString keyName(unsigned vk) {
+    switch (vk) {
+    case 8:
+        return QStringLiteral("Backspace");
+    case 9:
+        return QStringLiteral("Tab");
+    case 13:
+        return QStringLiteral("Enter");
+    case 16:
+    case 160:
+    case 161:
+        return QStringLiteral("Shift");
+    case 17:
+    case 162:
+    case 163:
+        return QStringLiteral("Ctrl");
+    case 18:
+    case 164:
+    case 165:
+        return QStringLiteral("Alt");
+    case 27:
+        return QStringLiteral("Esc");
+    case 32:
+        return QStringLiteral("Space");
+    case 33:
+        return QStringLiteral("PageUp");
+    case 34:
+        return QStringLiteral("PageDown");
+    case 35:
+        return QStringLiteral("End");
+    case 36:
+        return QStringLiteral("Home");
+    case 37:
+        return QStringLiteral("Left");
+    case 38:
+        return QStringLiteral("Up");
+    case 39:
+        return QStringLiteral("Right");
+    case 40:
+        return QStringLiteral("Down");
+    case 45:
+        return QStringLiteral("Insert");
+    case 46:
+        return QStringLiteral("Delete");
+    case 91:
+    case 92:
+        return QStringLiteral("Win");
+    case 93:
+        return QStringLiteral("Menu");
+    default:
+        break;
+    }
+    // Digits and capital letters have the character's own code.
+    if ((vk >= 48 && vk <= 57) || (vk >= 65 && vk <= 90))
+        return QString(QChar(static_cast<char16_t>(vk)));
+    if (vk >= 112 && vk <= 135)
+        return QStringLiteral("F%1").arg(vk - 111);
+    return QStringLiteral("VK%1").arg(vk);
+}
+
+QString keyCombinationDisplayText(const QString &text, InvalidKeyText invalid) {
+    if (text.isEmpty() || text == noneText())
+        return noneText();
+    const KeyCombination combination = parseKeyCombination(text);
+    if (!combination.valid)
+        return invalid == InvalidKeyText::InvalidKey ? QStringLiteral("無効なキー") : text;
+
+    QStringList names;
+    if (combination.mask & kStoredCtrl)
+        names << QStringLiteral("Ctrl");
+    if (combination.mask & kStoredAlt)
+        names << QStringLiteral("Alt");
+    if (combination.mask & kStoredShift)
+        names << QStringLiteral("Shift");
+    if (combination.mask & kStoredWin)
+        names << QStringLiteral("Win");
+    // A modifier held with modifiers is already named by them.
+    if (!(isModifierKey(combination.vk) && !names.isEmpty()))
+        names << keyName(static_cast<unsigned>(combination.vk));
+    return names.join(QLatin1Char('+'));
+}
+
+bool isModifierKey(int vk) {
+    return modifierBit(vk) != 0;
+}
+
+int modifierBit(int vk) {
+    switch (vk) {
+    case kVkShift:
+    case 160:
+    case 161:
+        return kCaptureShift;
+    case kVkControl:
+    case 162:
+    case 163:
+        return kCaptureCtrl;
+    case kVkMenu:
+    case 164:
+    case 165:
+        return kCaptureAlt;
+    case kVkLWin:
+    case kVkRWin:
+        return kCaptureWin;
+    default:
+        return 0;
+    }
+}
+
+int toStoredMask(int captureMask) {
+    int stored = 0;
+    if (captureMask & kCaptureCtrl)
+        stored |= kStoredCtrl;
+    if (captureMask & kCaptureAlt)
+        stored |= kStoredAlt;
+    if (captureMask & kCaptureShift)
+        stored |= kStoredShift;
+    if (captureMask & kCaptureWin)
+        stored |= kStoredWin;
+    return stored;
+}
+
+int currentModifierMask() {
+    platform::InputLayer &in = platform::input();
+    int mask = 0;
+    if (in.isDown(kVkControl))
+        mask |= kCaptureCtrl;
+    if (in.isDown(kVkMenu))
+        mask |= kCaptureAlt;
+    if (in.isDown(kVkShift))
+        mask |= kCaptureShift;
+    if (in.isDown(kVkLWin) || in.isDown(kVkRWin))
+        mask |= kCaptureWin;
+    return mask;
+}
