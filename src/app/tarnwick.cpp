@@ -1,14 +1,101 @@
 #include "tarnwick.h"
 
-#include <QCloseEvent>
+#include "capture/keycapture.h"
+#include "uitexts.h"
 
-// Placeholder until the main window is built.
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTimer>
+
+namespace {
+
+PageList initialCommands() {
+    return {QStringList{QStringLiteral("なし")}};
+}
+PageList initialConditions() {
+    return {QStringList{QStringLiteral("終わるまで待つ"), QStringLiteral("0.1")}};
+}
+
+} // namespace
+
 tarnwick::tarnwick(QWidget *parent) : QMainWindow(parent) {
+    listCommand = initialCommands();
+    listCondition = initialConditions();
+    savedListCommand = listCommand;
+    savedListCondition = listCondition;
+    listCommandHistory = {listCommand};
+    listConditionHistory = {listCondition};
+
     setWindowTitle(QStringLiteral("Tarnwick Free"));
     setFixedSize(630, 585);
+    loadConfig();
+    buildUi();
 }
-tarnwick::~tarnwick() = default;
-void tarnwick::closeEvent(QCloseEvent *event) { event->accept(); }
-void tarnwick::enterEditor() {}
-bool tarnwick::isProjectDirty() const { return false; }
-QString tarnwick::windowTitleForPath() const { return {}; }
+
+tarnwick::~tarnwick() {
+    unregisterGlobalHotkey();
+    // The timer goes first so that no poll runs against a hook that is gone.
+    if (keyPollTimer && keyPollTimer->isActive())
+        keyPollTimer->stop();
+    KeyCaptureState &capture = KeyCaptureState::editor();
+    if (capture.captureActive.load())
+        capture.endCapture();
+    if (capture.keyboardHook)
+        capture.uninstallKeyboardHook();
+    capture.captureActive.store(0);
+}
+
+void tarnwick::enterEditor() {
+    newProjectButton->hide();
+    loadProjectButton->hide();
+    languageButton->hide();
+
+    const QList<QWidget *> editorWidgets = {
+        commandLabel,       conditionCombo,    commandCombo,      addCommandButton,
+        runButton,          nextPageButton,    pageCountLabel,    conditionLabel,
+        addConditionButton, conditionSecLabel, conditionTimeSpin, operationGroup,
+        conditionGroup,     pageList,          pageGroup,         copyButton};
+    for (QWidget *w : editorWidgets)
+        w->show();
+
+    editorOpen = true;
+    // Decides the final visibility of every editor widget, the menu bar included.
+    refreshPage();
+}
+
+bool tarnwick::isProjectDirty() const {
+    return listCommand != savedListCommand || listCondition != savedListCondition;
+}
+
+QString tarnwick::windowTitleForPath() const {
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (QDir::cleanPath(filePath) == QDir::cleanPath(desktop))
+        return QStringLiteral("新規プロジェクト");
+    return QFileInfo(filePath).baseName();
+}
+
+void tarnwick::closeEvent(QCloseEvent *event) {
+    if (isProjectDirty() && is_message_file) {
+        messageTitle = uitexts::closeTitle.in(is_japanese);
+        messageText = uitexts::closeText.in(is_japanese);
+        const auto answer = QMessageBox::warning(
+            this, messageTitle, messageText, QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes) {
+            event->ignore();
+            return;
+        }
+    }
+    // The only moment the configuration is written.
+    saveConfig();
+    unregisterGlobalHotkey();
+    event->accept();
+}

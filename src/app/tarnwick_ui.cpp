@@ -1,4 +1,302 @@
 #include "tarnwick.h"
 
-// Placeholder definitions until this concern is built.
-void tarnwick::buildUi() {}
+#include "styles.h"
+#include "uitexts.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QGroupBox>
+#include <QKeySequence>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSpinBox>
+#include <QTextEdit>
+#include <QTimer>
+
+namespace {
+
+// Every widget sits at a fixed place with a fixed size and its own sheet.
+template <class W>
+W *place(W *widget, int x, int y, int width, int height, const char16_t *style, bool shown) {
+    widget->move(x, y);
+    widget->setFixedSize(width, height);
+    widget->setStyleSheet(QString::fromUtf16(style));
+    widget->setVisible(shown);
+    return widget;
+}
+
+QGroupBox *placeGroup(QGroupBox *group, int x, int y, int width, int height) {
+    group->setGeometry(x, y, width, height);
+    group->hide();
+    return group;
+}
+
+QStringList japaneseItems(const UiText *items, int count) {
+    QStringList list;
+    for (int i = 0; i < count; ++i)
+        list << items[i].japanese();
+    return list;
+}
+
+// The key texts are written with blanks around the plus signs, as the
+// tooltips show them; the parser wants them without.
+QKeySequence sequenceFromText(const char *text) {
+    return QKeySequence(QString::fromLatin1(text).remove(QLatin1Char(' ')),
+                        QKeySequence::NativeText);
+}
+
+} // namespace
+
+void tarnwick::buildUi() {
+    using namespace uitexts;
+    auto addShortcut = [this](const QKeySequence &keys, void (tarnwick::*slot)()) {
+        auto *shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, slot);
+        shortcuts.append(shortcut);
+    };
+
+    // ---- frames, start page, editor controls (created in stacking order) ----
+    operationGroup =
+        placeGroup(new QGroupBox(uitexts::operationGroup.japanese(), this), 10, 30, 400, 240);
+    operationGroup->setStyleSheet(QString::fromUtf16(styles::groupBox));
+    conditionGroup =
+        placeGroup(new QGroupBox(uitexts::conditionGroup.japanese(), this), 10, 280, 400, 240);
+    conditionGroup->setStyleSheet(operationGroup->styleSheet());
+    pageGroup = placeGroup(new QGroupBox(uitexts::pageGroup.japanese(), this), 430, 30, 190, 545);
+    pageGroup->setStyleSheet(operationGroup->styleSheet());
+
+    newProjectButton = place(new QPushButton(uitexts::newProjectButton.japanese(), this), 10, 10,
+                             610, 60, styles::button, true);
+    connect(newProjectButton, &QPushButton::clicked, this, &tarnwick::addNewCommand);
+    loadProjectButton = place(new QPushButton(uitexts::loadProjectButton.japanese(), this), 10, 80,
+                              610, 60, styles::button, true);
+    connect(loadProjectButton, &QPushButton::clicked, this, &tarnwick::importedCommand);
+    languageButton = place(new QPushButton(uitexts::languageButton.japanese(), this), 10, 150, 610,
+                           60, styles::button, true);
+    connect(languageButton, &QPushButton::clicked, this, &tarnwick::toggleLanguage);
+
+    commandCombo = place(new QComboBox(this), 20, 60, 200, 40, styles::combo, false);
+    commandCombo->addItems(japaneseItems(commandKinds, 6));
+    connect(commandCombo, &QComboBox::currentIndexChanged, this, &tarnwick::changeMenuAddCommand);
+    addCommandButton =
+        place(new QPushButton(addButton.japanese(), this), 240, 60, 60, 38, styles::button, false);
+    connect(addCommandButton, &QPushButton::clicked, this, &tarnwick::addCommand);
+    testButton = place(new QPushButton(uitexts::testButton.japanese(), this), 310, 220, 90, 38,
+                       styles::button, false);
+    connect(testButton, &QPushButton::clicked, this, &tarnwick::moveMousePointer);
+    commandLabel = place(new QLabel(uitexts::commandLabel.japanese(), this), 20, 110, 300, 30,
+                         styles::label, false);
+    commandLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    inputTextEdit = place(new QTextEdit(this), 20, 142, 380, 73, styles::textEdit, false);
+    connect(inputTextEdit, &QTextEdit::textChanged, this, &tarnwick::changeSomeThing);
+    commandClickCombo = place(new QComboBox(this), 20, 150, 90, 40, styles::combo, false);
+    commandClickCombo->addItems(japaneseItems(clickSides, 2));
+    commandClickCombo->setCurrentIndex(0);
+    connect(commandClickCombo, &QComboBox::currentIndexChanged, this, &tarnwick::changeSomeThing);
+    commandSecLabel =
+        place(new QLabel(secLabel.japanese(), this), 140, 210, 60, 60, styles::bigLabel, false);
+    commandTimeSpin = place(new QDoubleSpinBox(this), 20, 220, 110, 40, styles::doubleSpin, false);
+    commandTimeSpin->setRange(0.01, 1000);
+    commandTimeSpin->setSingleStep(0.01);
+    connect(commandTimeSpin, &QDoubleSpinBox::valueChanged, this, &tarnwick::changeSomeThing);
+
+    conditionCombo = place(new QComboBox(this), 20, 310, 200, 40, styles::combo, false);
+    conditionCombo->addItems(japaneseItems(conditionKinds, 6));
+    connect(conditionCombo, &QComboBox::currentIndexChanged, this,
+            &tarnwick::changeMenuAddCondition);
+    addConditionButton =
+        place(new QPushButton(addButton.japanese(), this), 240, 310, 60, 38, styles::button, false);
+    connect(addConditionButton, &QPushButton::clicked, this, &tarnwick::addCondition);
+    conditionLabel = place(new QLabel(uitexts::conditionLabel.japanese(), this), 20, 360, 400, 60,
+                           styles::label, false);
+    conditionLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    conditionSecLabel =
+        place(new QLabel(secLabel.japanese(), this), 140, 380, 400, 60, styles::bigLabel, false);
+    conditionClickCombo = place(new QComboBox(this), 20, 390, 90, 40, styles::combo, false);
+    conditionClickCombo->addItems(japaneseItems(clickSides, 2));
+    conditionClickCombo->setCurrentIndex(0);
+    connect(conditionClickCombo, &QComboBox::currentIndexChanged, this, &tarnwick::changeSomeThing);
+    conditionTimeSpin =
+        place(new QDoubleSpinBox(this), 20, 390, 120, 40, styles::doubleSpin, false);
+    conditionTimeSpin->setRange(0.01, 1000);
+    conditionTimeSpin->setSingleStep(0.1);
+    connect(conditionTimeSpin, &QDoubleSpinBox::valueChanged, this, &tarnwick::changeSomeThing);
+
+    prevPageButton = place(new QPushButton(uitexts::prevPageButton.japanese(), this), 450, 365, 62,
+                           30, styles::bigButton, false);
+    connect(prevPageButton, &QPushButton::clicked, this, &tarnwick::returnPage);
+    addShortcut(QKeySequence(Qt::Key_Left), &tarnwick::returnPage);
+    runButton = place(new QPushButton(uitexts::runButton.japanese(), this), 10, 525, 400, 53,
+                      styles::bigButton, false);
+    connect(runButton, &QPushButton::clicked, this, &tarnwick::stertRun);
+    nextPageButton = place(new QPushButton(uitexts::nextPageButton.japanese(), this), 537, 365, 62,
+                           30, styles::bigButton, false);
+    connect(nextPageButton, &QPushButton::clicked, this, &tarnwick::nextPage);
+    addShortcut(QKeySequence(Qt::Key_Right), &tarnwick::nextPage);
+    deleteButton = place(new QPushButton(uitexts::deleteButton.japanese(), this), 453, 446, 145, 38,
+                         styles::deleteButton, false);
+    connect(deleteButton, &QPushButton::clicked, this, &tarnwick::deletePage);
+    addShortcut(sequenceFromText("Ctrl + D"), &tarnwick::deletePage);
+    pageCountLabel = place(new QLabel(uitexts::pageCountLabel.japanese(), this), 450, 535, 143, 24,
+                           styles::label, false);
+    pageList = place(new QListWidget(this), 450, 60, 150, 295, styles::tooltipOnly, false);
+    pageList->addItem(QStringLiteral("1.なし"));
+    connect(pageList, &QListWidget::itemSelectionChanged, this, &tarnwick::changeWidgetPage);
+    copyButton = place(new QPushButton(uitexts::copyButton.japanese(), this), 450, 400, 62, 41,
+                       styles::button, false);
+    connect(copyButton, &QPushButton::clicked, this, &tarnwick::copy);
+    addShortcut(sequenceFromText("Ctrl + C"), &tarnwick::copy);
+    pasteButton = place(new QPushButton(uitexts::pasteButton.japanese(), this), 538, 400, 62, 41,
+                        styles::smallButton, false);
+    connect(pasteButton, &QPushButton::clicked, this, &tarnwick::paste);
+    addShortcut(sequenceFromText("Ctrl + V"), &tarnwick::paste);
+    undoButton = place(new QPushButton(uitexts::undoButton.japanese(), this), 450, 490, 62, 41,
+                       styles::tinyButton, false);
+    connect(undoButton, &QPushButton::clicked, this, &tarnwick::pageBack);
+    addShortcut(sequenceFromText("Ctrl + Z"), &tarnwick::pageBack);
+    redoButton = place(new QPushButton(uitexts::redoButton.japanese(), this), 538, 490, 62, 41,
+                       styles::tinyButton, false);
+    connect(redoButton, &QPushButton::clicked, this, &tarnwick::pageForward);
+    addShortcut(sequenceFromText("Ctrl + Y"), &tarnwick::pageForward);
+    addShortcut(sequenceFromText("Ctrl + Shift + Z"), &tarnwick::pageForward);
+
+    buildMenus();
+
+    // ---- key prompts, capture timer, coordinates, clock ----
+    commandKeyPromptLabel = place(new QLabel(this), 20, 145, 380, 40, styles::promptLabel, false);
+    conditionKeyPromptLabel = place(new QLabel(this), 20, 385, 380, 40, styles::promptLabel, false);
+    keyPollTimer = new QTimer(this);
+    keyPollTimer->setInterval(50);
+    connect(keyPollTimer, &QTimer::timeout, this, &tarnwick::pollKeystroke);
+
+    auto coordinateSpin = [this](int maximum) {
+        auto *spin = place(new QSpinBox(this), 0, 0, 120, 40, styles::spin, false);
+        spin->setButtonSymbols(QAbstractSpinBox::NoButtons);
+        spin->setRange(-9999999, maximum);
+        connect(spin, &QSpinBox::valueChanged, this, &tarnwick::changeSomeThing);
+        return spin;
+    };
+    auto coordinateSet = [&](QLabel *&xLabel, QSpinBox *&xSpin, QLabel *&yLabel, QSpinBox *&ySpin,
+                             QPushButton *&getButton) {
+        xLabel = place(new QLabel(uitexts::coordXLabel.japanese(), this), 20, 133, 24, 60,
+                       styles::promptLabel, false);
+        xSpin = coordinateSpin(9999999);
+        xSpin->move(40, 145);
+        yLabel = place(new QLabel(uitexts::coordYLabel.japanese(), this), 170, 133, 24, 60,
+                       styles::promptLabel, false);
+        // The Y box reaches one digit further than the X box.
+        ySpin = coordinateSpin(99999999);
+        ySpin->move(190, 145);
+        getButton = place(new QPushButton(uitexts::coordGetButton.japanese(), this), 320, 144, 80,
+                          43, styles::button, false);
+        connect(getButton, &QPushButton::clicked, this, &tarnwick::getCoordinate);
+    };
+    coordinateSet(coordXLabel, coordXSpin, coordYLabel, coordYSpin, coordGetButton);
+    coordinateSet(coordXLabel2, coordXSpin2, coordYLabel2, coordYSpin2, coordGetButton2);
+
+    clockHourSpin = place(new QSpinBox(this), 20, 390, 70, 40, styles::spin, false);
+    clockHourSpin->setRange(0, 24);
+    clockHourSpin->setSingleStep(1);
+    connect(clockHourSpin, &QSpinBox::valueChanged, this, &tarnwick::changeSomeThing);
+    clockColonLabel =
+        place(new QLabel(QStringLiteral(":"), this), 100, 395, 24, 24, styles::promptLabel, false);
+    clockMinuteSpin = place(new QSpinBox(this), 114, 390, 70, 40, styles::spin, false);
+    clockMinuteSpin->setRange(0, 59);
+    clockMinuteSpin->setSingleStep(1);
+    connect(clockMinuteSpin, &QSpinBox::valueChanged, this, &tarnwick::changeSomeThing);
+
+    // ---- first start: greet, and explain through Help Mode ----
+    if (!is_used_this) {
+        QMessageBox::information(this, QString::fromUtf16(welcomeTitle),
+                                 QString::fromUtf16(welcomeText), QMessageBox::Ok);
+        is_used_this = true;
+        is_help = true;
+    }
+
+    helpModeAction->setChecked(is_help);
+    askSaveAction->setChecked(is_message_file);
+    askPasteAction->setChecked(is_message_paste);
+    askDeleteAction->setChecked(is_message_delete);
+
+    changeLanguage();
+}
+
+void tarnwick::buildMenus() {
+    QMenuBar *bar = menuBar();
+    fileMenu = bar->addMenu(uitexts::fileMenu.japanese());
+    reportMenu = bar->addMenu(uitexts::reportMenu.japanese());
+    settingsMenu = bar->addMenu(uitexts::settingsMenu.japanese());
+    versionMenu = bar->addMenu(uitexts::versionMenu.japanese());
+    helpMenu = bar->addMenu(uitexts::helpMenu.japanese());
+    otherMenu = bar->addMenu(uitexts::otherMenu.japanese());
+
+    auto action = [this](const UiText &text, QMenu *menu, bool checkable = false) {
+        auto *a = new QAction(text.japanese(), this);
+        a->setCheckable(checkable);
+        menu->addAction(a);
+        return a;
+    };
+
+    newAction = action(uitexts::newAction, fileMenu);
+    newAction->setShortcut(QKeySequence::New);
+    connect(newAction, &QAction::triggered, this, &tarnwick::newFile);
+    openAction = action(uitexts::openAction, fileMenu);
+    openAction->setShortcut(QKeySequence::Open);
+    connect(openAction, &QAction::triggered, this, &tarnwick::loadFile1);
+    // Save As is created before Save but listed after it in the menu.
+    saveAsAction = new QAction(uitexts::saveAsAction.japanese(), this);
+    saveAsAction->setShortcut(QKeySequence::SaveAs);
+    connect(saveAsAction, &QAction::triggered, this, &tarnwick::saveFile1);
+    saveAction = action(uitexts::saveAction, fileMenu);
+    saveAction->setShortcut(QKeySequence::Save);
+    connect(saveAction, &QAction::triggered, this, &tarnwick::saveFile3);
+    fileMenu->addAction(saveAsAction);
+
+    reportBugAction = action(uitexts::reportBugAction, reportMenu);
+    connect(reportBugAction, &QAction::triggered, this, &tarnwick::reportBug);
+    suggestAction = action(uitexts::suggestAction, reportMenu);
+    connect(suggestAction, &QAction::triggered, this, &tarnwick::reportImprovementSuggestion);
+    needReplyAction = action(uitexts::needReplyAction, reportMenu);
+    connect(needReplyAction, &QAction::triggered, this, &tarnwick::openBrowserFormA);
+
+    // The three questions only store their flag; the configuration keeps it
+    // when the window closes.
+    askSaveAction = action(uitexts::askSaveAction, settingsMenu, true);
+    connect(askSaveAction, &QAction::toggled, this, [this](bool on) { is_message_file = on; });
+    askPasteAction = action(uitexts::askPasteAction, settingsMenu, true);
+    connect(askPasteAction, &QAction::toggled, this, [this](bool on) { is_message_paste = on; });
+    askDeleteAction = action(uitexts::askDeleteAction, settingsMenu, true);
+    connect(askDeleteAction, &QAction::toggled, this, [this](bool on) { is_message_delete = on; });
+
+    versionInfoAction = action(uitexts::versionInfoAction, versionMenu);
+    connect(versionInfoAction, &QAction::triggered, this, &tarnwick::showVersionInfo);
+
+    // triggered, not toggled: setting the checked state from code must not
+    // run the handler.
+    helpModeAction = action(uitexts::helpModeAction, helpMenu, true);
+    helpModeAction->setShortcut(QKeySequence::WhatsThis);
+    connect(helpModeAction, &QAction::triggered, this, &tarnwick::onHelpModeTriggered);
+    askHowToUseAction = action(uitexts::askHowToUseAction, helpMenu);
+    askHowToUseAction->setShortcut(QKeySequence::HelpContents);
+    connect(askHowToUseAction, &QAction::triggered, this, &tarnwick::openBrowserFormB);
+
+    languageAction = action(uitexts::languageAction, otherMenu);
+    connect(languageAction, &QAction::triggered, this, &tarnwick::toggleLanguage);
+    QAction **documents[] = {&viewTermsAction, &viewOssNoticeAction, &viewQtInfoAction,
+                             &viewLgplAction};
+    const UiText *documentTexts[] = {&uitexts::viewTermsAction, &uitexts::viewOssNoticeAction,
+                                     &uitexts::viewQtInfoAction, &uitexts::viewLgplAction};
+    for (int i = 0; i < 4; ++i) {
+        *documents[i] = action(*documentTexts[i], otherMenu);
+        connect(*documents[i], &QAction::triggered, this, [this, i] { showTermDocument(i); });
+    }
+
+    bar->hide();
+}

@@ -1,0 +1,236 @@
+#pragma once
+
+// Every text of the main window in both interface languages. There is no
+// translation catalogue: each point of use picks one column by is_japanese.
+
+#include <QString>
+
+struct UiText {
+    const char16_t *ja;
+    const char16_t *en;
+
+    QString in(bool japanese) const { return QString::fromUtf16(japanese ? ja : en); }
+    QString japanese() const { return QString::fromUtf16(ja); }
+};
+
+namespace uitexts {
+
+// ---- group titles, buttons and labels ----
+inline constexpr UiText operationGroup{u"操作", u"Operation"};
+inline constexpr UiText conditionGroup{u"条件", u"Condition"};
+inline constexpr UiText pageGroup{u"ページ", u"Page"};
+inline constexpr UiText newProjectButton{u"新しいプロジェクトを作成", u"Create New Project"};
+inline constexpr UiText loadProjectButton{u"プロジェクトを読み込む", u"Load Project"};
+// Names the other language, so it reads "English" while Japanese is active.
+inline constexpr UiText languageButton{u"English", u"日本語"};
+inline constexpr UiText addButton{u"追加", u"Add"};
+inline constexpr UiText testButton{u"テスト", u"Test"};
+inline constexpr UiText commandLabel{u"X", u"X"};
+inline constexpr UiText secLabel{u"秒", u"sec"};
+inline constexpr UiText conditionLabel{u"時間", u"Time"};
+inline constexpr UiText prevPageButton{u"←", u"←"};
+inline constexpr UiText runButton{u"実行", u"Run"};
+inline constexpr UiText nextPageButton{u"→", u"→"};
+inline constexpr UiText deleteButton{u"削除", u"Delete"};
+inline constexpr UiText undoButton{u"元に戻す", u"Undo"};
+inline constexpr UiText redoButton{u"やり直し", u"Start over"};
+inline constexpr UiText pageCountLabel{u"1/1", u"1/1"};
+inline constexpr UiText copyButton{u"コピー", u"Copy"};
+inline constexpr UiText pasteButton{u"ペースト", u"Paste"};
+inline constexpr UiText coordXLabel{u"X:", u"X:"};
+inline constexpr UiText coordYLabel{u"Y:", u"Y:"};
+inline constexpr UiText coordGetButton{u"取得", u"Get"};
+
+// ---- combo box items, by index ----
+inline constexpr UiText commandKinds[] = {
+    {u"なし", u"None"},
+    {u"クリック", u"Click"},
+    {u"マウスポインター", u"Mouse Pointer"},
+    {u"スムーズムーブ", u"Smooth Move"},
+    {u"キー", u"Key"},
+    {u"入力", u"Enter Text"},
+};
+inline constexpr UiText clickSides[] = {{u"左", u"Left"}, {u"右", u"Right"}};
+inline constexpr UiText conditionKinds[] = {
+    {u"終わるまで待つ", u"Wait until over"},
+    {u"時間", u"Time"},
+    {u"即時", u"Immediately"},
+    {u"クリック", u"Click"},
+    {u"キー", u"Key"},
+    {u"時刻", u"Clock Time"},
+};
+
+// ---- menus and actions ----
+inline constexpr UiText fileMenu{u"ファイル", u"File"};
+inline constexpr UiText reportMenu{u"報告", u"Report"};
+inline constexpr UiText settingsMenu{u"設定", u"Settings"};
+inline constexpr UiText versionMenu{u"バージョン", u"Version"};
+inline constexpr UiText helpMenu{u"ヘルプ", u"Help"};
+inline constexpr UiText otherMenu{u"その他", u"Other"};
+inline constexpr UiText newAction{u"新規作成", u"New"};
+inline constexpr UiText openAction{u"開く", u"Open"};
+inline constexpr UiText saveAsAction{u"名前を付けて保存", u"Save As"};
+inline constexpr UiText saveAction{u"上書き保存", u"Save"};
+inline constexpr UiText reportBugAction{u"バグを報告", u"Report a Bug"};
+inline constexpr UiText suggestAction{u"改善案を報告", u"Suggest an Improvement"};
+inline constexpr UiText needReplyAction{u"返信が必要な場合", u"Need a Reply"};
+inline constexpr UiText askSaveAction{u"ファイルを保存するか確認する", u"Ask Before Saving File"};
+inline constexpr UiText askPasteAction{u"ページにペーストするか確認する",
+                                       u"Ask Before Pasting to Page"};
+inline constexpr UiText askDeleteAction{u"ページを削除するか確認する", u"Ask Before Deleting Page"};
+inline constexpr UiText versionInfoAction{u"バージョン情報", u"Version Information"};
+inline constexpr UiText helpModeAction{u"ヘルプモード", u"Help Mode"};
+inline constexpr UiText askHowToUseAction{u"使い方を質問する", u"Ask How to Use"};
+inline constexpr UiText languageAction{u"English", u"日本語"};
+// The documents keep their Japanese names in the English interface.
+inline constexpr UiText viewTermsAction{u"利用規約を見る", u"View 利用規約"};
+inline constexpr UiText viewOssNoticeAction{u"オープンソースソフトウェアに関する告知を見る",
+                                            u"View オープンソースソフトウェアに関する告知"};
+inline constexpr UiText viewQtInfoAction{
+    u"Qtライブラリの差替え又は再インストールに関する情報を見る",
+    u"View Qtライブラリの差替え又は再インストールに関する情報"};
+inline constexpr UiText viewLgplAction{u"LGPLv3のライセンス文章を見る",
+                                       u"View LGPLv3のライセンス文章"};
+
+// ---- Help Mode tooltips ----
+inline constexpr UiText tipCommandCombo{
+    u"追加する操作を指定します。\n"
+    u"なし:何も行われません、条件のみを指定する場合に使用します。\n"
+    u"クリック:時間を指定してクリックします。\n"
+    u"マウスポインター:マウスポインターを指定の座標に移動します。\n"
+    u"スムーズムーブ:実行時のマウスポインターから指定の座標に時間を指定してスムーズに移動します。\n"
+    u"キー:時間を指定して単一または複数のキーを入力します。\n"
+    u"入力:1文字当たりの時間を指定して入力します。（日本語対応）\n"
+    u"「クリック」「スムーズムーブ」「キー」は操作が実行中でも次の操作に進みます、"
+    u"条件で時間を指定して調整してください。\n"
+    u"操作を追加す場合は右の「追加」ボタンを押してください。",
+    u"Select the action to add.\n"
+    u"None: Does nothing. Use this when you want to specify only a condition.\n"
+    u"Click: Clicks for the specified amount of time.\n"
+    u"Mouse Pointer: Moves the mouse pointer to the specified coordinates.\n"
+    u"Smooth Move: Smoothly moves the mouse pointer from its current position at runtime to the "
+    u"specified coordinates over the specified amount of time.\n"
+    u"Key: Presses one or more keys for the specified amount of time.\n"
+    u"Input: Types text with a specified time per character. (Supports Japanese)\n"
+    u"\"Click\", \"Smooth Move\", and \"Key\" proceed to the next action even while the operation "
+    u"is still running. Adjust the timing by setting a condition.\n"
+    u"To add the action, press the \"Add\" button on the right."};
+inline constexpr UiText tipAddCommandButton{
+    u"右のメニューで設定した操作を追加します。",
+    u"Adds the action configured in the menu on the right."};
+inline constexpr UiText tipTestButton{u"設定している座標にマウスポインターを移動します。",
+                                      u"Moves the mouse pointer to the configured coordinates."};
+inline constexpr UiText tipCommandLabel{u"設定中の操作です。",
+                                        u"The action currently being configured."};
+inline constexpr UiText tipInputTextEdit{u"入力する文章を設定します。（日本語対応）",
+                                         u"Sets the text to input. (Supports Japanese)"};
+inline constexpr UiText tipClickCombo{u"クリックの種類を右か左で設定します。",
+                                      u"Sets the click type to either right or left."};
+inline constexpr UiText tipCommandTimeSpin{
+    u"時間を指定します。\n"
+    u"操作によって意味が変わります。\n"
+    u"クリック:クリックする時間を指定します。\n"
+    u"スムーズムーブ:マウスポインターが指定した座標に着くまでにかかる時間を指定します。\n"
+    u"キー:キーを入力する時間を指定します。\n"
+    u"入力:1文字当たりを入力するのにかかる時間を指定します。\n"
+    u"単位は秒です。",
+    u"Specifies the time.\n"
+    u"Its meaning depends on the action.\n"
+    u"Click: Specifies the duration of the click.\n"
+    u"Smooth Move: Specifies the time it takes for the mouse pointer to reach the specified "
+    u"coordinates.\n"
+    u"Key: Specifies the duration for pressing the key(s).\n"
+    u"Input: Specifies the time required to input each character.\n"
+    u"The unit is seconds."};
+inline constexpr UiText tipConditionCombo{
+    u"追加する条件を指定します。\n"
+    u"終わるまで待つ:操作が終わるまで待ってから、次の操作に進みます。"
+    u"時間:次の操作に進むまでの時間を指定します。\n"
+    u"即時:何も待たずに次の操作に進みます。\n"
+    u"クリック:クリックされた時に次の操作に進みます。\n"
+    u"キー:単一または複数のキーを指定して、それが入力された時に次の操作に進みます。\n"
+    u"時刻:次の操作に進む時刻を設定します。",
+    u"Select the condition to add.\n"
+    u"Wait until over: Wait until the current command finishes before proceeding to the next "
+    u"command.\n"
+    u"Time: Specifies how long to wait before proceeding to the next action.\n"
+    u"Immediate: Proceeds to the next action without waiting.\n"
+    u"Click: Clicking will proceed to the next command."
+    u"Key: Specify one or more keys, and proceed to the next action when they are pressed.\n"
+    u"Clock Time:Set the time to proceed to the next command."};
+inline constexpr UiText tipAddConditionButton{
+    u"右のメニューで設定した条件を追加します。",
+    u"Adds the condition configured in the menu on the right."};
+inline constexpr UiText tipConditionLabel{u"設定中の条件です。",
+                                          u"The condition currently being configured."};
+inline constexpr UiText tipConditionTimeSpin{
+    u"時間を指定します。\n"
+    u"条件によって意味が変わります。\n"
+    u"時間:次の操作に進むまでの時間を指定します。\n"
+    u"終わるまで待つ:操作が終わってから、次の操作に進むまでの時間を指定します。",
+    u"Specifies the time.\n"
+    u"The meaning changes depending on the condition.\n"
+    u"Time: Specifies the time before proceeding to the next operation.\n"
+    u"Wait until over: Specifies the time after the operation finishes before proceeding to the "
+    u"next operation."};
+inline constexpr UiText tipPrevPageButton{u"前のページに戻ります。(左矢印キー)",
+                                          u"Returns to the previous page.(Left arrow key)"};
+inline constexpr UiText tipRunButton{u"現在のプロジェクトを実行します。",
+                                     u"Runs the current project."};
+inline constexpr UiText tipNextPageButton{u"次のページに進みます。(右矢印キー)",
+                                          u"Advances to the next page.(Right arrow key)"};
+inline constexpr UiText tipDeleteButton{u"現在のページを削除します。(Ctrl + D)",
+                                        u"Deletes the current page.(Ctrl + D)"};
+inline constexpr UiText tipPageCountLabel{u"すべてのページの数と現在のページです。",
+                                          u"Shows the total number of pages and the current page."};
+inline constexpr UiText tipPageList{
+    u"押したページに飛びます、「+」を押すと「+」の位置にページを追加できます。",
+    u"Jump to the page you click. Press \"+\" to add a page at the position of \"+\"."};
+inline constexpr UiText tipCopyButton{u"現在のページをコピーします。(Ctrl + C)",
+                                      u"Copies the current page.(Ctrl + C)"};
+inline constexpr UiText tipPasteButton{u"コピーしたのページをペーストします。(Ctrl + V)",
+                                       u"Pastes the copied page.(Ctrl + V)"};
+inline constexpr UiText tipCoordXSpin{
+    u"マウスポインターのX座標です。\n自分で入力するか「取得」ボタンで簡単に取得できます。",
+    u"The X coordinate of the mouse pointer.\n"
+    u"You can enter it manually or easily get it with the \"Get\" button."};
+inline constexpr UiText tipCoordYSpin{
+    u"マウスポインターのY座標です。\n自分で入力するか「取得」ボタンで簡単に取得できます。",
+    u"The Y coordinate of the mouse pointer.\n"
+    u"You can enter it manually or easily get it with the \"Get\" button."};
+inline constexpr UiText tipCoordGetButton{u"マウスポインターの座標を簡単に取得できます。",
+                                          u"Easily gets the mouse pointer coordinates."};
+inline constexpr UiText tipClockHourSpin{
+    u"操作が次へ進む時刻の設定です。何時かを設定します。",
+    u"This is where you set the time for the command to advance to the next step. Set the "
+    u"time."};
+inline constexpr UiText tipClockMinuteSpin{
+    u"操作が次へ進む時刻の設定です。何分かを設定します。",
+    u"This sets the time for the command to advance to the next step. You can set the number of "
+    u"minutes."};
+inline constexpr UiText tipUndoButton{u"1つ前の状態に戻します。(Ctrl + Z)",
+                                      u"Revert to the previous state.(Ctrl + Z)"};
+inline constexpr UiText tipRedoButton{
+    u"戻した状態を戻します。(Ctrl + Y)(Ctrl + Shift + Z)",
+    u"Revert the state to its original condition.(Ctrl + Y)(Ctrl + Shift + Z)"};
+
+// ---- message boxes ----
+// The first-run greeting carries both languages in one text.
+inline constexpr char16_t welcomeTitle[] = u"はじめまして";
+inline constexpr char16_t welcomeText[] =
+    u"ダウンロードありがとうございます。\n"
+    u"現在はヘルプモードがONになっています。\n"
+    u"意味を知りたいボタンや文字などにカーソルを合わせると説明が表示されます。\n"
+    u"説明を表示しないようにするにはメニューバーの「ヘルプ」で設定できます。\n"
+    u"\n"
+    u"Thank you for download.\n"
+    u"Help mode is currently ON.\n"
+    u"Hover your cursor over buttons or text you want to know the meaning of,\n"
+    u"and an explanation will be displayed.\n"
+    u"You can disable the explanation display in the \"Help\" menu in the menu bar.\n"
+    u"You can switch to \"English mode\" by pressing the button labeled \"English\".";
+inline constexpr UiText closeTitle{u"最終確認", u"Warning"};
+inline constexpr UiText closeText{u"プロジェクトが保存されていません。\n終了しますか？",
+                                  u"The project has not been saved.\nDo you want to exit?"};
+
+} // namespace uitexts
