@@ -233,4 +233,5 @@ public:
     // [run helpers]
     // [help helpers]
     // [ui helpers]
+    void buildMenus(); // the six menus and their 18 actions, menu bar hidden
 };
