@@ -1,0 +1,188 @@
+#include "projectfile.h"
+
+#include <QFile>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QSaveFile>
+#include <QVariant>
+
+namespace projectfile {
+
+namespace {
+
+const QString kCommandKey = QStringLiteral("list_command");
+const QString kConditionKey = QStringLiteral("list_condition");
+
+QJsonArray toJsonArray(const Pages &pages) {
+    QJsonArray outer;
+    for (const QStringList &record : pages)
+        outer.append(QJsonArray::fromStringList(record));
+    return outer;
+}
+
+// Elements each known kind needs, the kind itself included: the editor shows
+// and the run reads exactly these positions.
+const QHash<QString, int> &commandLengths() {
+    static const QHash<QString, int> lengths{
+        {QStringLiteral("なし"), 1},
+        {QStringLiteral("クリック"), 3},
+        {QStringLiteral("マウスポインター"), 3},
+        {QStringLiteral("スムーズムーブ"), 4},
+        {QStringLiteral("キー"), 3},
+        {QStringLiteral("入力"), 3},
+    };
+    return lengths;
+}
+
+const QHash<QString, int> &conditionLengths() {
+    static const QHash<QString, int> lengths{
+        {QStringLiteral("終わるまで待つ"), 2}, {QStringLiteral("時間"), 2},
+        {QStringLiteral("即時"), 1},           {QStringLiteral("クリック"), 2},
+        {QStringLiteral("キー"), 2},           {QStringLiteral("時刻"), 3},
+    };
+    return lengths;
+}
+
+bool recordsUsable(const Pages &pages, const QHash<QString, int> &lengths) {
+    for (const QStringList &record : pages) {
+        if (record.isEmpty())
+            return false;
+        const auto it = lengths.constFind(record.first());
+        if (it != lengths.constEnd() && record.size() < it.value())
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QByteArray serialize(const Pages &commands, const Pages &conditions) {
+    QJsonObject root;
+    root.insert(kCommandKey, toJsonArray(commands));
+    root.insert(kConditionKey, toJsonArray(conditions));
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+SaveStatus save(const QString &path, const Pages &commands, const Pages &conditions) {
+    if (path.isEmpty())
+        return SaveStatus::NoPath;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return SaveStatus::OpenFailed;
+    const QByteArray data = serialize(commands, conditions);
+    if (file.write(data) != data.size()) {
+        file.cancelWriting();
+        return SaveStatus::WriteFailed;
+    }
+    return file.commit() ? SaveStatus::Ok : SaveStatus::WriteFailed;
+}
+
+QString saveErrorTitle() {
+    return QStringLiteral("保存エラー");
+}
+
+QString saveErrorText(SaveStatus status, const QString &path) {
+    switch (status) {
+    case SaveStatus::Ok:
+        return {};
+    case SaveStatus::NoPath:
+        return QStringLiteral("保存先が設定されていません。");
+    case SaveStatus::OpenFailed:
+        return QStringLiteral("ファイルを開けませんでした:%1").arg(path);
+    case SaveStatus::WriteFailed:
+        return QStringLiteral("ファイルへの書き込みに失敗しました：%1").arg(path);
+    }
+    return {};
+}
+
+Pages readPageList(const QJsonValue &value) {
+    Pages pages;
+    if (!value.isArray())
+        return pages;
+    const QJsonArray outer = value.toArray();
+    pages.reserve(outer.size());
+    for (const QJsonValue &entry : outer) {
+        if (!entry.isArray())
+            continue;
+        const QJsonArray inner = entry.toArray();
+        QStringList record;
+        record.reserve(inner.size());
+        for (const QJsonValue &item : inner) {
+            // Strings directly (the common case); anything else as QVariant
+            // renders it: numbers as decimal text, booleans as true/false,
+            // null, arrays and objects as the empty string.
+            record.append(item.isString() ? item.toString() : item.toVariant().toString());
+        }
+        pages.append(record);
+    }
+    return pages;
+}
+
+bool isShowable(const Pages &commands, const Pages &conditions) {
+    if (commands.isEmpty() || commands.size() != conditions.size())
+        return false;
+    return recordsUsable(commands, commandLengths()) &&
+           recordsUsable(conditions, conditionLengths());
+}
+
+LoadResult parse(const QByteArray &data) {
+    LoadResult result;
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
+    if (error.error != QJsonParseError::NoError) {
+        result.status = LoadStatus::ParseError;
+        result.parseError = error.errorString();
+        return result;
+    }
+    if (!doc.isObject()) {
+        result.status = LoadStatus::NotObject;
+        return result;
+    }
+    const QJsonObject root = doc.object();
+    Pages commands = readPageList(root.value(kCommandKey));
+    Pages conditions = readPageList(root.value(kConditionKey));
+    if (!isShowable(commands, conditions)) {
+        result.status = LoadStatus::BadShape;
+        return result;
+    }
+    result.commands = std::move(commands);
+    result.conditions = std::move(conditions);
+    return result;
+}
+
+LoadResult load(const QString &path) {
+    if (path.isEmpty())
+        return LoadResult{LoadStatus::NoPath, {}, {}, {}};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return LoadResult{LoadStatus::OpenFailed, {}, {}, {}};
+    const QByteArray data = file.readAll();
+    file.close();
+    return parse(data);
+}
+
+QString loadErrorTitle() {
+    return QStringLiteral("読み込みエラー");
+}
+
+QString loadErrorText(const LoadResult &result, const QString &path) {
+    switch (result.status) {
+    case LoadStatus::Ok:
+        return {};
+    case LoadStatus::NoPath:
+        return QStringLiteral("読み込むファイルが設定されていません。");
+    case LoadStatus::OpenFailed:
+        return QStringLiteral("ファイルを開けませんでした：%1").arg(path);
+    case LoadStatus::ParseError:
+        return QStringLiteral("JSON 解析エラー: %1").arg(result.parseError);
+    case LoadStatus::NotObject:
+    case LoadStatus::BadShape:
+        return QStringLiteral("ファイルの形式が正しくありません。");
+    }
+    return {};
+}
+
+} // namespace projectfile

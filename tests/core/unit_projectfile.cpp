@@ -1,0 +1,267 @@
+#include "core/projectfile.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using projectfile::LoadStatus;
+using projectfile::Pages;
+using projectfile::SaveStatus;
+
+namespace {
+
+QByteArray readAll(const QString &path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+bool writeAll(const QString &path, const QByteArray &data) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+// JSON written with single quotes, to keep the tables readable.
+QByteArray j(const char *text) {
+    return QByteArray(text).replace('\'', '"');
+}
+
+// A project file object with the two lists given as JSON text.
+QByteArray withLists(const QByteArray &commands, const QByteArray &conditions) {
+    return "{\"list_command\": " + commands + ", \"list_condition\": " + conditions + "}";
+}
+
+Pages everyKindCommands() {
+    return {{"なし"},
+            {"クリック", "右", "0.01"},
+            {"マウスポインター", "-250", "1000"},
+            {"スムーズムーブ", "9999999", "99999999", "2.5"},
+            {"キー", "83,3", "0.5"},
+            {"入力", "こんにちは \"world\"\\\n\ttab", "3"}};
+}
+
+Pages everyKindConditions() {
+    return {{"終わるまで待つ", "0.1"}, {"時間", "1000"}, {"即時"},
+            {"クリック", "左"},        {"キー", ""},     {"時刻", "9", "5"}};
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(LoadStatus)
+
+class TestProjectFile : public QObject {
+    Q_OBJECT
+
+private slots:
+    void writerBytes_data() {
+        QTest::addColumn<Pages>("commands");
+        QTest::addColumn<Pages>("conditions");
+        QTest::addColumn<QString>("expectedFile");
+        QTest::newRow("new project") << Pages{{"なし"}} << Pages{{"終わるまで待つ", "0.1"}}
+                                     << QStringLiteral("new_project.cmdat");
+        QTest::newRow("every kind")
+            << everyKindCommands() << everyKindConditions() << QStringLiteral("every_kind.cmdat");
+    }
+
+    void writerBytes() {
+        QFETCH(Pages, commands);
+        QFETCH(Pages, conditions);
+        QFETCH(QString, expectedFile);
+        const QByteArray expected = readAll(QStringLiteral(TARNWICK_TEST_DATA "/") + expectedFile);
+        QVERIFY(!expected.isEmpty());
+        QCOMPARE(projectfile::serialize(commands, conditions), expected);
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("p.cmdat"));
+        QCOMPARE(projectfile::save(path, commands, conditions), SaveStatus::Ok);
+        QCOMPARE(readAll(path), expected);
+    }
+
+    void writeAndReadBack() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("three.cmdat"));
+        // An existing longer file is fully replaced, not overwritten in part.
+        QVERIFY(writeAll(path, QByteArray(4096, ' ')));
+        const Pages commands{{"キー", "65,6", "0.2"}, {"入力", "行1\n行2", "3"}, {"なし"}};
+        const Pages conditions{{"キー", "13,0"}, {"時刻", "24", "59"}, {"即時"}};
+        QCOMPARE(projectfile::save(path, commands, conditions), SaveStatus::Ok);
+        const projectfile::LoadResult r = projectfile::load(path);
+        QCOMPARE(r.status, LoadStatus::Ok);
+        QCOMPARE(r.commands, commands);
+        QCOMPARE(r.conditions, conditions);
+    }
+
+    // What the reader accepts beyond what the writer produces.
+    void tolerance_data() {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<Pages>("commands");
+        QTest::addColumn<Pages>("conditions");
+        QTest::newRow("numbers as decimal text")
+            << withLists(j("[['クリック', '左', 5], ['スムーズムーブ', -250, 1000, 0.5]]"),
+                         j("[['時間', 2.5], ['時刻', 9, 0]]"))
+            << Pages{{"クリック", "左", "5"}, {"スムーズムーブ", "-250", "1000", "0.5"}}
+            << Pages{{"時間", "2.5"}, {"時刻", "9", "0"}};
+        QTest::newRow("booleans, null, arrays, objects")
+            << withLists(j("[['謎', true, false, null, [1], {'a': 1}]]"), j("[['即時']]"))
+            << Pages{{"謎", "true", "false", "", "", ""}} << Pages{{"即時"}};
+        QTest::newRow("further members ignored")
+            << j("{'version': 3, 'list_condition': [['即時']], "
+                 "'list_command': [['なし']], 'extra': {'x': [1]}}")
+            << Pages{{"なし"}} << Pages{{"即時"}};
+        QTest::newRow("non-array entries skipped in each list")
+            << withLists(j("[['なし'], 'x', 7, ['なし']]"), j("[null, ['即時'], ['即時']]"))
+            << Pages{{"なし"}, {"なし"}} << Pages{{"即時"}, {"即時"}};
+        QTest::newRow("unknown kinds pass") << withLists(j("[['未来の種類']]"), j("[['']]"))
+                                            << Pages{{"未来の種類"}} << Pages{{""}};
+        QTest::newRow("known kinds may carry more elements")
+            << withLists(j("[['なし', 'x']]"), j("[['即時', 'y', 'z']]")) << Pages{{"なし", "x"}}
+            << Pages{{"即時", "y", "z"}};
+    }
+
+    void tolerance() {
+        QFETCH(QByteArray, json);
+        QFETCH(Pages, commands);
+        QFETCH(Pages, conditions);
+        const projectfile::LoadResult r = projectfile::parse(json);
+        QCOMPARE(r.status, LoadStatus::Ok);
+        QCOMPARE(r.commands, commands);
+        QCOMPARE(r.conditions, conditions);
+    }
+
+    // Files that parse but could not be shown, and files that do not parse.
+    void refused_data() {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<LoadStatus>("status");
+        const auto shape = LoadStatus::BadShape;
+        QTest::newRow("empty object") << QByteArray("{}") << shape;
+        QTest::newRow("list_condition missing") << j("{'list_command': [['なし']]}") << shape;
+        QTest::newRow("list_command not an array")
+            << withLists(j("{'0': ['なし']}"), j("[['即時']]")) << shape;
+        QTest::newRow("no pages") << withLists("[]", "[]") << shape;
+        QTest::newRow("lengths differ")
+            << withLists(j("[['なし'], ['なし']]"), j("[['即時']]")) << shape;
+        QTest::newRow("skipped entry makes lengths differ")
+            << withLists(j("[['なし'], 1]"), j("[['即時'], ['即時']]")) << shape;
+        QTest::newRow("command without kind") << withLists("[[]]", j("[['即時']]")) << shape;
+        QTest::newRow("condition without kind") << withLists(j("[['なし']]"), "[[]]") << shape;
+        QTest::newRow("click command too short")
+            << withLists(j("[['クリック', '左']]"), j("[['即時']]")) << shape;
+        QTest::newRow("smooth move too short")
+            << withLists(j("[['スムーズムーブ', '0', '0']]"), j("[['即時']]")) << shape;
+        QTest::newRow("clock time too short")
+            << withLists(j("[['なし']]"), j("[['時刻', '9']]")) << shape;
+        QTest::newRow("key condition too short")
+            << withLists(j("[['なし']]"), j("[['キー']]")) << shape;
+        QTest::newRow("top-level array") << j("[['なし']]") << LoadStatus::NotObject;
+        QTest::newRow("not JSON") << QByteArray("list_command = 1") << LoadStatus::ParseError;
+        QTest::newRow("truncated") << j("{'list_command': [['な") << LoadStatus::ParseError;
+        QTest::newRow("empty file") << QByteArray() << LoadStatus::ParseError;
+    }
+
+    void refused() {
+        QFETCH(QByteArray, json);
+        QFETCH(LoadStatus, status);
+        const projectfile::LoadResult r = projectfile::parse(json);
+        QCOMPARE(r.status, status);
+        QVERIFY(r.commands.isEmpty() && r.conditions.isEmpty());
+        const QString text = projectfile::loadErrorText(r, QStringLiteral("/x/p.cmdat"));
+        if (status == LoadStatus::ParseError) {
+            QJsonParseError error;
+            QJsonDocument::fromJson(json, &error);
+            QVERIFY(!error.errorString().isEmpty());
+            QCOMPARE(text, QStringLiteral("JSON 解析エラー: ") + error.errorString());
+        } else {
+            QCOMPARE(text, QStringLiteral("ファイルの形式が正しくありません。"));
+        }
+    }
+
+    void loadErrors() {
+        QTemporaryDir dir;
+        const QString missing = dir.filePath(QStringLiteral("nothing.cmdat"));
+        const projectfile::LoadResult r = projectfile::load(missing);
+        QCOMPARE(r.status, LoadStatus::OpenFailed);
+        QCOMPARE(projectfile::loadErrorText(r, missing),
+                 QStringLiteral("ファイルを開けませんでした：") + missing);
+        const projectfile::LoadResult none = projectfile::load(QString());
+        QCOMPARE(none.status, LoadStatus::NoPath);
+        QCOMPARE(projectfile::loadErrorText(none, QString()),
+                 QStringLiteral("読み込むファイルが設定されていません。"));
+        QCOMPARE(projectfile::loadErrorTitle(), QStringLiteral("読み込みエラー"));
+    }
+
+    void saveWithoutPathOrFolder() {
+        QCOMPARE(projectfile::save(QString(), {{"なし"}}, {{"即時"}}), SaveStatus::NoPath);
+        QCOMPARE(projectfile::saveErrorText(SaveStatus::NoPath, QString()),
+                 QStringLiteral("保存先が設定されていません。"));
+
+        // A parent that is a regular file cannot hold the project, even for root.
+        QTemporaryDir dir;
+        const QString blocker = dir.filePath(QStringLiteral("plain"));
+        QVERIFY(writeAll(blocker, "x"));
+        const QString path = blocker + QStringLiteral("/p.cmdat");
+        QCOMPARE(projectfile::save(path, {{"なし"}}, {{"即時"}}), SaveStatus::OpenFailed);
+        QCOMPARE(projectfile::saveErrorText(SaveStatus::OpenFailed, path),
+                 QStringLiteral("ファイルを開けませんでした:") + path);
+        QCOMPARE(projectfile::saveErrorTitle(), QStringLiteral("保存エラー"));
+    }
+
+    // A write that fails half-way leaves the previous project exactly as it was.
+    void failedWriteKeepsOldFile() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("old.cmdat"));
+        const QByteArray old = projectfile::serialize({{"なし"}}, {{"即時"}});
+        QVERIFY(writeAll(path, old));
+
+        Pages big;
+        for (int i = 0; i < 2000; ++i)
+            big.append({QStringLiteral("入力"), QStringLiteral("長い文章").repeated(10), "3"});
+        const Pages bigConditions(big.size(), QStringList{"即時"});
+
+        // The file size limit binds root too; the signal it raises is ignored so
+        // the write returns an error instead.
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        auto *previous = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 4096;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const SaveStatus status = projectfile::save(path, big, bigConditions);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+
+        QCOMPARE(status, SaveStatus::WriteFailed);
+        QCOMPARE(projectfile::saveErrorText(status, path),
+                 QStringLiteral("ファイルへの書き込みに失敗しました：") + path);
+        QCOMPARE(readAll(path), old);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.cmdat"});
+    }
+
+    void readOnlyFolderKeepsOldFile() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("old.cmdat"));
+        const QByteArray old = projectfile::serialize({{"なし"}}, {{"即時"}});
+        QVERIFY(writeAll(path, old));
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+        const bool writable = writeAll(dir.filePath(QStringLiteral("probe")), "x");
+        if (writable) {
+            QFile::setPermissions(dir.path(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QSKIP("folder permissions do not bind this user (root)");
+        }
+        const SaveStatus status =
+            projectfile::save(path, {{"なし"}, {"なし"}}, {{"即時"}, {"即時"}});
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(status != SaveStatus::Ok);
+        QCOMPARE(readAll(path), old);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProjectFile)
+#include "unit_projectfile.moc"
