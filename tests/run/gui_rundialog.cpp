@@ -1,0 +1,398 @@
+// The run settings dialog, offscreen with the recording input layer: what
+// it opens with, the exit-command capture through its own hook, and what
+// Start hands back.
+
+#include "capture/keycapture.h"
+#include "run/rundialog.h"
+#include "support/modalhelper.h"
+#include "support/recordinginput.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+constexpr int kEsc = 27;
+constexpr int kLShift = 160;
+constexpr int kLControl = 162;
+constexpr int kA = 65;
+
+// Hidden as the dialog decides it, whether or not the dialog is on screen.
+bool shown(const QWidget *w) {
+    return !w->isHidden();
+}
+
+} // namespace
+
+class RunDialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void cleanup();
+
+    void opening_data();
+    void opening();
+    void uncheckingRepeatShowsTheCountBox();
+    void uncheckingNoneOffersCtrlAltS();
+    void dangerIconFoundBesideTheExecutable();
+
+    void capture_data();
+    void capture();
+    void captureKeepsHookUntilDestroyed();
+    void hookFailureKeepsEverything();
+    void destroyedWhileCapturing();
+
+    void startWithoutExitCommandAsksEveryTime_data();
+    void startWithoutExitCommandAsksEveryTime();
+    void noticeOnlyUntilShown_data();
+    void noticeOnlyUntilShown();
+    void startHandsBackTheBoxes();
+
+private:
+    testsupport::RecordingInput rec;
+};
+
+void RunDialogTest::cleanup() {
+    for (int vk : {kEsc, kLShift, kLControl, kA})
+        rec.setDown(vk, false);
+    QCOMPARE(rec.hookCount(), 0); // every dialog removed its hook
+    QVERIFY(!rec.captureGrabActive());
+}
+
+void RunDialogTest::opening_data() {
+    QTest::addColumn<int>("stertTime");
+    QTest::addColumn<int>("runNumber");
+    QTest::addColumn<QString>("stopCommand");
+    QTest::addColumn<int>("secondsShown");
+    QTest::addColumn<int>("countShown");
+    QTest::addColumn<int>("runCount");
+    QTest::addColumn<bool>("repeat");
+    QTest::addColumn<bool>("noStopCommand");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<bool>("startShown");
+
+    QTest::newRow("plain") << 5 << 3 << "83,3" << 5 << 3 << 3 << false << false << "Ctrl+Alt+S"
+                           << true;
+    QTest::newRow("repeat until exit command")
+        << 5 << 114514 << "83,3" << 5 << 1 << 114514 << true << false << "Ctrl+Alt+S" << true;
+    QTest::newRow("delay 0") << 0 << 1 << "83,3" << 1 << 1 << 1 << false << false << "Ctrl+Alt+S"
+                             << true;
+    QTest::newRow("delay negative")
+        << -7 << 1 << "83,3" << 1 << 1 << 1 << false << false << "Ctrl+Alt+S" << true;
+    QTest::newRow("delay 10000") << 10000 << 1 << "83,3" << 9999 << 1 << 1 << false << false
+                                 << "Ctrl+Alt+S" << true;
+    QTest::newRow("count 0") << 5 << 0 << "83,3" << 5 << 1 << 1 << false << false << "Ctrl+Alt+S"
+                             << true;
+    // The box stops at 9999; the value itself is kept until Start reads the box.
+    QTest::newRow("count 10000") << 5 << 10000 << "83,3" << 5 << 9999 << 10000 << false << false
+                                 << "Ctrl+Alt+S" << true;
+    QTest::newRow("count above repeat")
+        << 5 << 200000 << "83,3" << 5 << 1 << 114514 << true << false << "Ctrl+Alt+S" << true;
+    QTest::newRow("none") << 5 << 1 << "なし" << 5 << 1 << 1 << false << true << "Ctrl+Alt+S"
+                          << true;
+    QTest::newRow("empty") << 5 << 1 << "" << 5 << 1 << 1 << false << false << "なし" << false;
+    QTest::newRow("unreadable") << 5 << 1 << "abc" << 5 << 1 << 1 << false << false << "無効なキー"
+                                << false;
+    QTest::newRow("empty parts dropped")
+        << 5 << 1 << ",65" << 5 << 1 << 1 << false << false << "A" << true;
+    QTest::newRow("lone modifier")
+        << 5 << 1 << "162,0" << 5 << 1 << 1 << false << false << "Ctrl" << true;
+}
+
+void RunDialogTest::opening() {
+    QFETCH(int, stertTime);
+    QFETCH(int, runNumber);
+    QFETCH(QString, stopCommand);
+    QFETCH(int, secondsShown);
+    QFETCH(int, countShown);
+    QFETCH(int, runCount);
+    QFETCH(bool, repeat);
+    QFETCH(bool, noStopCommand);
+    QFETCH(QString, label);
+    QFETCH(bool, startShown);
+
+    RunDialog dialog(stertTime, runNumber, stopCommand, false, true, nullptr);
+    QCOMPARE(dialog.secondsSpin->value(), secondsShown);
+    QCOMPARE(dialog.getSeconds(), secondsShown);
+    QCOMPARE(dialog.runCountSpin->value(), countShown);
+    QCOMPARE(dialog.getRunCount(), runCount);
+    QCOMPARE(dialog.repeatCheck->isChecked(), repeat);
+    QCOMPARE(shown(dialog.runCountSpin), !repeat);
+    QCOMPARE(shown(dialog.runCountUnitLabel), !repeat);
+    QVERIFY(shown(dialog.runCountLabel));
+    QCOMPARE(dialog.noStopCommandCheck->isChecked(), noStopCommand);
+    QCOMPARE(shown(dialog.stopCommandLabel), !noStopCommand);
+    QCOMPARE(shown(dialog.changeButton), !noStopCommand);
+    QCOMPARE(dialog.stopCommandLabel->text(), label);
+    QCOMPARE(shown(dialog.startButton), startShown);
+    QVERIFY(!shown(dialog.keyPromptLabel));
+    QCOMPARE(rec.hookCount(), 0); // no hook before a capture
+}
+
+void RunDialogTest::uncheckingRepeatShowsTheCountBox() {
+    RunDialog dialog(5, 114514, QStringLiteral("83,3"), true, false, nullptr);
+    dialog.repeatCheck->setChecked(false);
+    QVERIFY(shown(dialog.runCountSpin));
+    QVERIFY(shown(dialog.runCountUnitLabel));
+    QCOMPARE(dialog.runCountSpin->value(), 1);
+}
+
+void RunDialogTest::uncheckingNoneOffersCtrlAltS() {
+    RunDialog dialog(5, 1, QStringLiteral("なし"), true, false, nullptr);
+    dialog.show();
+    dialog.noStopCommandCheck->setChecked(false);
+    QVERIFY(dialog.stopCommandLabel->isVisible());
+    QVERIFY(dialog.changeButton->isVisible());
+    QCOMPARE(dialog.stopCommandLabel->text(), QStringLiteral("Ctrl+Alt+S"));
+
+    // With the box unchecked Start runs with Ctrl+Alt+S and asks nothing.
+    testsupport::ModalAnswerer answerer;
+    dialog.startButton->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.getStopCommand(), QStringLiteral("83,3"));
+    QCOMPARE(answerer.count(), 0);
+}
+
+void RunDialogTest::dangerIconFoundBesideTheExecutable() {
+    // CTest runs the test in the build folder; the picture lives in bin/image.
+    RunDialog dialog(5, 1, QStringLiteral("83,3"), true, true, nullptr);
+    QVERIFY(!dialog.noStopCommandCheck->icon().isNull());
+    QCOMPARE(dialog.noStopCommandCheck->iconSize(), QSize(14, 14));
+}
+
+void RunDialogTest::capture_data() {
+    QTest::addColumn<QString>("initial");
+    QTest::addColumn<QList<int>>("downs"); // key-downs; negative codes are key-ups
+    QTest::addColumn<QString>("stopCommand");
+    QTest::addColumn<QString>("label");
+
+    QTest::newRow("Esc is captured, not closing") << "83,3" << QList<int>{kEsc} << "27,0"
+                                                  << "Esc";
+    QTest::newRow("unreadable replaced by a key")
+        << "abc" << QList<int>{kLControl, kLShift, kA, -kA, -kLShift, -kLControl} << "65,6"
+        << "Ctrl+Shift+A";
+    QTest::newRow("empty replaced by a lone modifier")
+        << "" << QList<int>{kLControl, -kLControl} << "162,0"
+        << "Ctrl";
+}
+
+void RunDialogTest::capture() {
+    QFETCH(QString, initial);
+    QFETCH(QList<int>, downs);
+    QFETCH(QString, stopCommand);
+    QFETCH(QString, label);
+
+    RunDialog dialog(5, 1, initial, true, true, nullptr);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.changeButton->click();
+
+    QVERIFY(dialog.capturing);
+    QVERIFY(rec.hookInstalled());
+    QVERIFY(!dialog.startButton->isVisible());
+    QVERIFY(!dialog.changeButton->isVisible());
+    QVERIFY(!dialog.noStopCommandCheck->isVisible());
+    QVERIFY(dialog.keyPromptLabel->isVisible());
+    QVERIFY(!dialog.secondsSpin->isEnabled());
+    QVERIFY(!dialog.runCountSpin->isEnabled());
+    QVERIFY(dialog.stopCommandLabel->text().isEmpty());
+
+    // Nothing pressed yet: the poll keeps waiting.
+    QTest::qWait(150);
+    QVERIFY(dialog.capturing);
+
+    for (int code : downs)
+        QVERIFY2(rec.sendHookEvent(qAbs(code), code > 0), "the capture swallows every key");
+    QTRY_VERIFY(!dialog.capturing);
+
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.stopCommand, stopCommand);
+    QCOMPARE(dialog.stopCommandLabel->text(), label);
+    QVERIFY(dialog.startButton->isVisible());
+    QVERIFY(dialog.changeButton->isVisible());
+    QVERIFY(dialog.noStopCommandCheck->isVisible());
+    QVERIFY(!dialog.keyPromptLabel->isVisible());
+    QVERIFY(dialog.secondsSpin->isEnabled());
+    QVERIFY(dialog.runCountSpin->isEnabled());
+    QCOMPARE(KeyCaptureState::runDialog().captureActive.load(), 0);
+    QCOMPARE(KeyCaptureState::runDialog().lastKey.load(), 0);
+}
+
+void RunDialogTest::captureKeepsHookUntilDestroyed() {
+    auto dialog = std::make_unique<RunDialog>(5, 1, QStringLiteral("83,3"), true, true, nullptr);
+    dialog->show();
+    dialog->changeButton->click();
+    QVERIFY(rec.sendHookEvent(kA, true));
+    QTRY_VERIFY(!dialog->capturing);
+
+    // Still installed, but passing every event on.
+    QVERIFY(rec.hookInstalled());
+    QVERIFY(!rec.captureGrabActive());
+    QVERIFY(!rec.sendHookEvent(kEsc, true));
+    QVERIFY(!rec.sendHookEvent(kEsc, false));
+    QTest::qWait(120);
+    QCOMPARE(dialog->stopCommand, QStringLiteral("65,0"));
+
+    // A second capture reuses the installed hook.
+    dialog->changeButton->click();
+    QCOMPARE(rec.hookCount(), 1);
+    QVERIFY(rec.sendHookEvent(kEsc, true));
+    QTRY_COMPARE(dialog->stopCommand, QStringLiteral("27,0"));
+
+    dialog.reset();
+    QVERIFY(!rec.hookInstalled());
+}
+
+void RunDialogTest::hookFailureKeepsEverything() {
+    RunDialog dialog(5, 1, QStringLiteral("83,3"), false, false, nullptr);
+    dialog.show();
+    rec.failNextHookInstall(5);
+    dialog.changeButton->click();
+
+    QCOMPARE(dialog.stopCommandLabel->text(), QStringLiteral("フック失敗"));
+    QCOMPARE(dialog.stopCommand, QStringLiteral("83,3"));
+    QVERIFY(!dialog.capturing);
+    QVERIFY(!dialog.pollTimer->isActive());
+    QVERIFY(dialog.startButton->isVisible());
+    QVERIFY(dialog.changeButton->isVisible());
+    QVERIFY(dialog.noStopCommandCheck->isVisible());
+    QVERIFY(!dialog.keyPromptLabel->isVisible());
+    QVERIFY(dialog.secondsSpin->isEnabled());
+    QCOMPARE(KeyCaptureState::runDialog().captureActive.load(), 0);
+    QVERIFY(!rec.hookInstalled());
+
+    // The notice quotes what the label shows.
+    testsupport::ModalAnswerer answerer;
+    answerer.answer(QMessageBox::Ok);
+    dialog.startButton->click();
+    QCOMPARE(answerer.count(), 1);
+    QVERIFY(answerer.last().text.contains(QStringLiteral("\"フック失敗\"")));
+    QCOMPARE(dialog.getStopCommand(), QStringLiteral("83,3"));
+
+    // A later capture succeeds and replaces the text.
+    RunDialog again(5, 1, QStringLiteral("83,3"), true, false, nullptr);
+    again.show();
+    again.changeButton->click();
+    QVERIFY(rec.sendHookEvent(kA, true));
+    QTRY_COMPARE(again.stopCommandLabel->text(), QStringLiteral("A"));
+}
+
+void RunDialogTest::destroyedWhileCapturing() {
+    auto dialog = std::make_unique<RunDialog>(5, 1, QStringLiteral("83,3"), true, true, nullptr);
+    dialog->show();
+    dialog->changeButton->click();
+    QVERIFY(rec.captureGrabActive());
+    QCOMPARE(KeyCaptureState::runDialog().captureActive.load(), 1);
+    dialog.reset();
+    QCOMPARE(KeyCaptureState::runDialog().captureActive.load(), 0);
+    QVERIFY(!rec.hookInstalled());
+    QVERIFY(!rec.captureGrabActive());
+    // Keys after the dialog has gone reach the desktop again.
+    QVERIFY(!rec.sendHookEvent(kA, true));
+}
+
+void RunDialogTest::startWithoutExitCommandAsksEveryTime_data() {
+    QTest::addColumn<bool>("japanese");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("ja") << true << "このメッセージを無効化することはできません。";
+    QTest::newRow("en") << false << "This message cannot be disabled.";
+}
+
+void RunDialogTest::startWithoutExitCommandAsksEveryTime() {
+    QFETCH(bool, japanese);
+    QFETCH(QString, title);
+
+    // The notice has not been shown yet, but the warning replaces it.
+    RunDialog dialog(5, 114514, QStringLiteral("なし"), false, japanese, nullptr);
+    dialog.show();
+    testsupport::ModalAnswerer answerer;
+    answerer.answer(QMessageBox::No);
+    dialog.startButton->click();
+    QCOMPARE(answerer.count(), 1);
+    const testsupport::SeenBox box = answerer.last();
+    QCOMPARE(box.title, title);
+    QCOMPARE(box.icon, QMessageBox::Warning);
+    QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(box.defaultButton, QMessageBox::No);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(dialog.answer, int(QMessageBox::No));
+
+    // Closing the box counts as No too.
+    dialog.startButton->click();
+    QCOMPARE(answerer.count(), 2);
+    QVERIFY(dialog.isVisible());
+
+    answerer.answer(QMessageBox::Yes);
+    dialog.startButton->click();
+    QCOMPARE(answerer.count(), 3);
+    QCOMPARE(answerer.last().title, title);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.getStopCommand(), QStringLiteral("なし"));
+    QCOMPARE(dialog.getRunCount(), 114514);
+    QVERIFY(!dialog.getNoticeShown());
+}
+
+void RunDialogTest::noticeOnlyUntilShown_data() {
+    QTest::addColumn<bool>("japanese");
+    QTest::addColumn<bool>("noticeShown");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("quoted");
+    QTest::newRow("ja first") << true << false << "次回からは表示されません。"
+                              << "「Alt+F4」";
+    QTest::newRow("en first") << false << false << "This will not be displayed next time."
+                              << "\"Alt+F4\"";
+    QTest::newRow("already shown") << true << true << ""
+                                   << "";
+}
+
+void RunDialogTest::noticeOnlyUntilShown() {
+    QFETCH(bool, japanese);
+    QFETCH(bool, noticeShown);
+    QFETCH(QString, title);
+    QFETCH(QString, quoted);
+
+    RunDialog dialog(5, 1, QStringLiteral("115,1"), noticeShown, japanese, nullptr);
+    dialog.show();
+    testsupport::ModalAnswerer answerer;
+    dialog.startButton->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QVERIFY(dialog.getNoticeShown());
+    QCOMPARE(dialog.answer, int(QMessageBox::Yes));
+    if (noticeShown) {
+        QCOMPARE(answerer.count(), 0);
+        return;
+    }
+    QCOMPARE(answerer.count(), 1);
+    QCOMPARE(answerer.last().title, title);
+    QCOMPARE(answerer.last().icon, QMessageBox::Information);
+    QCOMPARE(answerer.last().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QVERIFY(answerer.last().text.contains(quoted));
+}
+
+void RunDialogTest::startHandsBackTheBoxes() {
+    RunDialog dialog(5, 10000, QStringLiteral("83,3"), true, true, nullptr);
+    dialog.show();
+    dialog.secondsSpin->setValue(12);
+    dialog.startButton->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.getSeconds(), 12);
+    QCOMPARE(dialog.getRunCount(), 9999); // read from the box, which stops at 9999
+    QCOMPARE(dialog.getStopCommand(), QStringLiteral("83,3"));
+
+    RunDialog repeat(5, 3, QStringLiteral("83,3"), true, true, nullptr);
+    repeat.show();
+    repeat.repeatCheck->setChecked(true);
+    repeat.startButton->click();
+    QCOMPARE(repeat.getRunCount(), 114514);
+}
+
+QTEST_MAIN(RunDialogTest)
+#include "gui_rundialog.moc"
