@@ -231,6 +231,8 @@ public:
     // [files helpers]
     // [capture helpers]
     // [run helpers]
+    // The name a run shows for the project: "新規プロジェクト" while it has no file.
+    QString runProjectName() const;
     // [help helpers]
     // [ui helpers]
     void buildMenus(); // the six menus and their 18 actions, menu bar hidden

@@ -1,6 +1,55 @@
+#include "run/run.h"
+#include "run/rundialog.h"
 #include "tarnwick.h"
 
-// Placeholder definitions until this concern is built.
-void tarnwick::stertRun() {}
-void tarnwick::onRunFinished() {}
-void tarnwick::startRun() {}
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QThread>
+
+void tarnwick::stertRun() {
+    // Destroyed when this slot returns, after the run has started; that also
+    // removes the dialog's keyboard hook.
+    RunDialog dialog(stertTime, runNumber, stopCommand, is_used_stert, is_japanese, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+
+    // Kept in memory; the configuration file gets them when the window closes.
+    stertTime = dialog.getSeconds();
+    runNumber = dialog.getRunCount();
+    stopCommand = dialog.getStopCommand();
+    is_used_stert = dialog.getNoticeShown();
+    startRun();
+}
+
+QString tarnwick::runProjectName() const {
+    // A project that was never saved keeps the desktop folder as its path.
+    if (filePath == QStandardPaths::writableLocation(QStandardPaths::DesktopLocation))
+        return QStringLiteral("新規プロジェクト");
+    return QFileInfo(filePath).baseName();
+}
+
+void tarnwick::startRun() {
+    // Both delete themselves after the run; the window keeps no pointer.
+    auto *thread = new QThread(this);
+    auto *run = new Run();
+
+    // Still on the GUI thread: the run copies the settings and pages here.
+    run->setParameters(stertTime, runNumber, stopCommand, listCommand, listCondition,
+                       runProjectName());
+    run->moveToThread(thread);
+
+    connect(thread, &QThread::started, run, &Run::start);
+    connect(run, &Run::finished, thread, &QThread::quit);
+    connect(run, &Run::finished, run, &QObject::deleteLater);
+    connect(run, &Run::finished, this, &tarnwick::onRunFinished);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+
+    thread->start();
+    // Not minimised: during the run the tray icon is the only thing shown.
+    hide();
+}
+
+void tarnwick::onRunFinished() {
+    show();
+    activateWindow();
+}
