@@ -109,6 +109,10 @@ void sendReport(QDialog *dialog, QTextEdit *text, QPushButton *send, const QStri
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QStringLiteral("application/x-www-form-urlencoded"));
+    // The submission's own answer tells whether the report arrived; following
+    // a redirect would re-send it as a GET and let the page it leads to decide.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
     // A server that never answers must not leave the wait box up for good.
     request.setTransferTimeout(QNetworkRequest::DefaultTransferTimeoutConstant);
     QNetworkReply *reply = manager->post(request, body);
