@@ -95,8 +95,8 @@ public:
     std::vector<std::unique_ptr<std::atomic<bool>>> actionDone;
     // Keys (by virtual-key code) and mouse buttons the workers hold down now,
     // so whatever ends the run can release what is still pressed.
-    std::unique_ptr<std::atomic<int>[]> heldKeys;
-    std::atomic<int> heldButtons[2];
+    std::atomic<int> heldKeys[256];
+    std::atomic<int> heldButtons[2]; // left, right
 
 private:
     bool startWorker(std::function<void()> body);
@@ -104,6 +104,7 @@ private:
     void joinAllWorkers();
     void releaseHeldInput();
     void endRun();
+    void removeTrayIcon();
     void pressButton(bool left);
     void releaseButton(bool left);
 };

@@ -1,0 +1,17 @@
+#pragma once
+
+// SIGINT and SIGTERM end the program cleanly: every run stops, what the runs
+// hold is released, temporary key bindings are restored, and the event loop
+// quits once the runs have ended (so no run thread outlives its window).
+
+// Installs the handlers; call once, after the application object and the
+// input layer exist.
+void installTerminationGuard();
+
+// True once a termination signal arrived; every run treats it as a stop.
+bool terminationRequested();
+
+// Runs register while they exist, so a termination waits for them.
+void noteRunCreated();
+void noteRunDestroyed();
+int liveRunCount();
