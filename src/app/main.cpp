@@ -1,4 +1,5 @@
 #include "platform/inputlayer.h"
+#include "run/terminationguard.h"
 #include "tarnwick.h"
 
 #include <QApplication>
@@ -22,6 +23,7 @@ int main(int argc, char *argv[]) {
         platform::setInput(input.get());
     else
         std::fprintf(stderr, "tarnwick: input functions are not available: %s\n", error.c_str());
+    installTerminationGuard();
 
     int rc = 0;
     {
