@@ -230,6 +230,16 @@ public:
     // [editor helpers]
     // [files helpers]
     // [capture helpers]
+    void onHoverWindowDestroyed();
+    void warnHotkeyUnavailable();
+    // The prompt is up and no position has been taken yet.
+    bool coordinateCaptureArmed = false;
+    // Deletes a prompt still open when the main window goes away.
+    struct PromptOwner {
+        tarnwick *window;
+        ~PromptOwner();
+    };
+    PromptOwner promptOwner{this};
     // [run helpers]
     // The name a run shows for the project: "新規プロジェクト" while it has no file.
     QString runProjectName() const;

@@ -1,8 +1,158 @@
 #include "tarnwick.h"
 
-// Placeholder definitions until this concern is built.
-void tarnwick::getCoordinate() {}
-void tarnwick::getCoordinate2() {}
-void tarnwick::moveMousePointer() {}
-void tarnwick::unregisterGlobalHotkey() {}
-bool tarnwick::registerGlobalHotkey() { return false; }
+#include "capture/capturelog.h"
+#include "capture/hoverhidewindow.h"
+#include "globalhotkeyfilter.h"
+#include "platform/inputlayer.h"
+#include "uitexts.h"
+
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QTimer>
+
+namespace {
+
+constexpr unsigned kVkG = 0x47;
+constexpr int kPointerTestDelayMs = 1000;
+
+const QString kMousePointerKind = QStringLiteral("マウスポインター");
+
+constexpr UiText hotkeyFailedTitle{u"エラー", u"Error"};
+constexpr UiText hotkeyFailedText{u"Ctrl+Alt+G を登録できませんでした。\n"
+                                  u"他のプログラムが使用している可能性があります。",
+                                  u"Ctrl+Alt+G could not be registered.\n"
+                                  u"Another program is probably using it."};
+
+} // namespace
+
+void tarnwick::getCoordinate() {
+    // Without the hot key the prompt would wait for a key that never comes
+    // while the main window, and with it any unsaved project, stays hidden.
+    if (!registerGlobalHotkey()) {
+        if (hoverWindow)
+            hoverWindow->close();
+        warnHotkeyUnavailable();
+        return;
+    }
+    if (hoverWindow) {
+        hoverWindow->setJapanese(is_japanese);
+    } else {
+        hoverWindow = new HoverHideWindow(120, 20, nullptr, is_japanese);
+        hoverWindow->setAttribute(Qt::WA_DeleteOnClose);
+        connect(hoverWindow, &QObject::destroyed, this, &tarnwick::onHoverWindowDestroyed);
+    }
+    coordinateCaptureArmed = true;
+    hoverWindow->show();
+    hoverWindow->raise();
+    hoverWindow->activateWindow();
+    hide();
+}
+
+void tarnwick::getCoordinate2() {
+    const platform::Point p = platform::input().cursorPos();
+    {
+        // The page is written below in one go; the boxes only mirror it.
+        const QSignalBlocker blockX(coordXSpin);
+        const QSignalBlocker blockY(coordYSpin);
+        coordXSpin->setValue(p.x);
+        coordYSpin->setValue(p.y);
+    }
+    const int index = currentPage - 1;
+    if (index >= 0 && index < listCommand.size()) {
+        QStringList &command = listCommand[index];
+        const QString x = QString::number(p.x);
+        const QString y = QString::number(p.y);
+        if (command.value(0) == kMousePointerKind) {
+            command = QStringList{kMousePointerKind, x, y};
+        } else {
+            // Smooth Move: only the position changes, the duration stays.
+            while (command.size() < 3)
+                command.append(QString());
+            command[1] = x;
+            command[2] = y;
+        }
+    }
+    unregisterGlobalHotkey();
+    coordinateCaptureArmed = false;
+    show();
+    if (hoverWindow)
+        hoverWindow->close();
+    refreshPage();
+}
+
+void tarnwick::moveMousePointer() {
+    hide();
+    const int index = currentPage - 1;
+    const QStringList command =
+        index >= 0 && index < listCommand.size() ? listCommand.at(index) : QStringList{};
+    const int x = command.value(1).toInt(nullptr, 10);
+    const int y = command.value(2).toInt(nullptr, 10);
+    QTimer::singleShot(kPointerTestDelayMs, this, [this, x, y] {
+        platform::input().setCursorPos(x, y);
+        QTimer::singleShot(kPointerTestDelayMs, this, [this] { show(); });
+    });
+}
+
+bool tarnwick::registerGlobalHotkey() {
+    if (hotkeyRegistered)
+        return true;
+    if (!hotkeyFilter) {
+        hotkeyFilter = new GlobalHotkeyFilter(hotkeyId);
+        // Never run inside the native event dispatch: queue it.
+        hotkeyFilter->callback = [this] {
+            QMetaObject::invokeMethod(this, "getCoordinate2", Qt::QueuedConnection);
+        };
+    }
+    if (platform::input().registerHotKey(hotkeyId, platform::kModAlt | platform::kModControl,
+                                         kVkG)) {
+        QCoreApplication::instance()->installNativeEventFilter(hotkeyFilter);
+        hotkeyRegistered = true;
+        return true;
+    }
+    qCWarning(lcCapture) << "RegisterHotKey failed.";
+    delete hotkeyFilter;
+    hotkeyFilter = nullptr;
+    hotkeyRegistered = false;
+    return false;
+}
+
+void tarnwick::unregisterGlobalHotkey() {
+    if (hotkeyRegistered) {
+        platform::input().unregisterHotKey(hotkeyId);
+        hotkeyRegistered = false;
+    }
+    if (hotkeyFilter) {
+        if (QCoreApplication *app = QCoreApplication::instance())
+            app->removeNativeEventFilter(hotkeyFilter);
+        delete hotkeyFilter;
+        hotkeyFilter = nullptr;
+    }
+}
+
+void tarnwick::onHoverWindowDestroyed() {
+    hoverWindow = nullptr;
+    unregisterGlobalHotkey();
+    // Closed before a position was taken: give the user the window back.
+    if (coordinateCaptureArmed) {
+        coordinateCaptureArmed = false;
+        show();
+        activateWindow();
+    }
+}
+
+void tarnwick::warnHotkeyUnavailable() {
+    messageTitle = hotkeyFailedTitle.in(is_japanese);
+    messageText = hotkeyFailedText.in(is_japanese);
+    QMessageBox::warning(this, messageTitle, messageText);
+}
+
+tarnwick::PromptOwner::~PromptOwner() {
+    if (!window->hoverWindow)
+        return;
+    // The window is going away: no handler of it may run any more.
+    QObject::disconnect(window->hoverWindow, nullptr, window, nullptr);
+    delete window->hoverWindow;
+    window->hoverWindow = nullptr;
+}
