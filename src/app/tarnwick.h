@@ -244,6 +244,8 @@ public:
     // The name a run shows for the project: "新規プロジェクト" while it has no file.
     QString runProjectName() const;
     // [help helpers]
+    // Asks before launching the browser, then opens `address` in it.
+    void openWebForm(const QString &address);
     // [ui helpers]
     void buildMenus(); // the six menus and their 18 actions, menu bar hidden
 };

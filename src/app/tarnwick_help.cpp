@@ -1,9 +1,73 @@
 #include "tarnwick.h"
 
-// Placeholder definitions until this concern is built.
-void tarnwick::reportBug() {}
-void tarnwick::reportImprovementSuggestion() {}
-void tarnwick::openBrowserFormA() {}
-void tarnwick::openBrowserFormB() {}
-void tarnwick::showVersionInfo() {}
-void tarnwick::showTermDocument(int) {}
+#include "feedback/formurls.h"
+#include "feedback/reportdialog.h"
+#include "feedback/reportdialog2.h"
+#include "termdialog.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QUrl>
+#include <iterator>
+
+namespace {
+
+// The four documents beside the executable, in the order of the Other menu's
+// viewer actions.
+const char *const termDocuments[] = {
+    "/licenses/ソフトウェア使用許諾契約書.txt",
+    "/licenses/オープンソースソフトウェアに関する告知.txt",
+    "/licenses/Qtライブラリの差替え又は再インストールに関する情報.txt",
+    "/licenses/LGPLv3のライセンス文章.txt",
+};
+
+} // namespace
+
+void tarnwick::reportBug() {
+    ReportDialog dialog(this);
+    dialog.exec();
+}
+
+void tarnwick::reportImprovementSuggestion() {
+    ReportDialog2 dialog(this);
+    dialog.exec();
+}
+
+void tarnwick::openBrowserFormA() {
+    openWebForm(formurls::browserFormA());
+}
+
+void tarnwick::openBrowserFormB() {
+    openWebForm(formurls::browserFormB());
+}
+
+void tarnwick::openWebForm(const QString &address) {
+    const QString title = is_japanese ? QStringLiteral("確認") : QStringLiteral("Question");
+    const QString text = is_japanese
+                             ? QStringLiteral("ブラウザを起動します。\n続行しますか？")
+                             : QStringLiteral("Launching your browser.\nDo you want to continue?");
+    if (QMessageBox::question(this, title, text, QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes)
+        return;
+    // Whether a browser actually opened is not reported to the user.
+    QDesktopServices::openUrl(QUrl(address, QUrl::TolerantMode));
+}
+
+void tarnwick::showVersionInfo() {
+    if (is_japanese)
+        QMessageBox::information(this, QStringLiteral("情報"),
+                                 QStringLiteral("バージョン：1.6\n時間：2026年8月8日17時26分"));
+    else
+        QMessageBox::information(this, QStringLiteral("Information"),
+                                 QStringLiteral("Version:1.6\nTime:August 8, 2026 17:26"));
+}
+
+void tarnwick::showTermDocument(int which) {
+    if (which < 0 || which >= int(std::size(termDocuments)))
+        return;
+    const QString path =
+        QCoreApplication::applicationDirPath() + QString::fromUtf8(termDocuments[which]);
+    TermDialog dialog(path, this);
+    dialog.exec();
+}

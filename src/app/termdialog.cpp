@@ -1,0 +1,46 @@
+#include "termdialog.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTextStream>
+
+namespace {
+
+// The whole document as text, or nothing when it cannot be read.
+QString readDocument(const QString &path) {
+    QFile file(path);
+    // Text mode turns Windows line ends into line breaks.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    QTextStream in(&file);
+    in.setEncoding(QStringConverter::Utf8);
+    QString text = in.readAll();
+    // A lone carriage return (old Mac line end) would show as a stray glyph.
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+} // namespace
+
+TermDialog::TermDialog(const QString &filePath, QWidget *parent)
+    : QDialog(parent), filePath(filePath) {
+    setWindowTitle(QStringLiteral("Tarnwick Free"));
+    setFixedSize(600, 600);
+
+    documentName = QFileInfo(filePath).baseName();
+
+    titleLabel = new QLabel(documentName, this);
+    titleLabel->setStyleSheet(QStringLiteral("QLabel{font-size:24px;}"));
+    titleLabel->setFixedSize(580, 30);
+    titleLabel->move(10, 10);
+    titleLabel->setAlignment(Qt::AlignCenter);
+
+    textView = new QPlainTextEdit(this);
+    textView->setFixedSize(580, 550);
+    textView->move(10, 40);
+    textView->setReadOnly(true);
+    textView->setCursorWidth(0);
+    textView->setPlainText(readDocument(filePath));
+}

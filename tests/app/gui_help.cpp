@@ -1,0 +1,241 @@
+#include "app/tarnwick.h"
+#include "app/termdialog.h"
+#include "feedback/formurls.h"
+#include "feedback/reportdialog.h"
+#include "feedback/reportdialog2.h"
+#include "support/modalhelper.h"
+#include "support/testconfig.h"
+
+#include <QDesktopServices>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+// The menu commands that leave the project alone: report dialogs, browser
+// forms, the version box and the licence viewers.
+
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
+
+namespace {
+
+struct ViewerContents {
+    bool seen = false;
+    QString windowTitle;
+    QString title;
+    QString text;
+    bool readOnly = false;
+    int cursorWidth = -1;
+    QSize size;
+    QWidget *parent = nullptr;
+};
+
+ViewerContents inspect(QWidget *w) {
+    ViewerContents c;
+    if (!qobject_cast<TermDialog *>(w))
+        return c;
+    c.seen = true;
+    c.windowTitle = w->windowTitle();
+    c.title = w->findChild<QLabel *>()->text();
+    const auto *view = w->findChild<QPlainTextEdit *>();
+    c.text = view->toPlainText();
+    c.readOnly = view->isReadOnly();
+    c.cursorWidth = view->cursorWidth();
+    c.size = w->size();
+    c.parent = w->parentWidget();
+    return c;
+}
+
+} // namespace
+
+class TestHelp : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<tarnwick> window;
+    UrlCatcher catcher;
+
+private slots:
+    void initTestCase() {
+        testsupport::writeTestConfig();
+        window = std::make_unique<tarnwick>();
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+        QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
+    }
+
+    void cleanupTestCase() {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+        window.reset();
+        testsupport::removeTestConfig();
+    }
+
+    void versionBox_data() {
+        QTest::addColumn<bool>("japanese");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("japanese") << true << "情報"
+                                  << "バージョン：1.6\n時間：2026年8月8日17時26分";
+        QTest::newRow("english") << false << "Information"
+                                 << "Version:1.6\nTime:August 8, 2026 17:26";
+    }
+
+    void versionBox() {
+        QFETCH(bool, japanese);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        window->is_japanese = japanese;
+        testsupport::ModalAnswerer answerer;
+        window->showVersionInfo();
+        QCOMPARE(answerer.count(), 1);
+        QCOMPARE(answerer.last().title, title);
+        QCOMPARE(answerer.last().text, text);
+        QCOMPARE(answerer.last().icon, QMessageBox::Information);
+        QCOMPARE(answerer.last().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+
+    void browserForms_data() {
+        QTest::addColumn<int>("form");
+        QTest::addColumn<bool>("japanese");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("address");
+        const int yes = QMessageBox::Yes, no = QMessageBox::No;
+        QTest::newRow("A, yes, japanese") << 0 << true << yes << formurls::browserFormA();
+        QTest::newRow("A, no, japanese") << 0 << true << no << QString();
+        QTest::newRow("B, yes, english") << 1 << false << yes << formurls::browserFormB();
+        QTest::newRow("B, no, english") << 1 << false << no << QString();
+        QTest::newRow("B, closed") << 1 << true << int(QMessageBox::Escape) << QString();
+    }
+
+    void browserForms() {
+        QFETCH(int, form);
+        QFETCH(bool, japanese);
+        QFETCH(int, answer);
+        QFETCH(QString, address);
+        window->is_japanese = japanese;
+        catcher.opened.clear();
+        testsupport::ModalAnswerer answerer;
+        if (answer != QMessageBox::Escape)
+            answerer.answer(QMessageBox::StandardButton(answer));
+        if (form == 0)
+            window->openBrowserFormA();
+        else
+            window->openBrowserFormB();
+
+        QCOMPARE(answerer.count(), 1);
+        const testsupport::SeenBox box = answerer.last();
+        QCOMPARE(box.title, japanese ? QStringLiteral("確認") : QStringLiteral("Question"));
+        QCOMPARE(box.text,
+                 japanese ? QStringLiteral("ブラウザを起動します。\n続行しますか？")
+                          : QStringLiteral("Launching your browser.\nDo you want to continue?"));
+        QCOMPARE(box.icon, QMessageBox::Question);
+        QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(box.defaultButton, QMessageBox::No);
+
+        if (address.isEmpty()) {
+            QVERIFY(catcher.opened.isEmpty());
+        } else {
+            QCOMPARE(catcher.opened.size(), 1);
+            QCOMPARE(catcher.opened.first(), QUrl(address));
+        }
+    }
+
+    void termDialogShowsDocument() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        // Windows line ends, a UTF-8 byte order mark and a dotted name.
+        const QString path = dir.filePath(QStringLiteral("利用規約テスト.v2.txt"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("\xEF\xBB\xBF第1条\xE3\x80\x80使用の許諾\r\n\r\nline two\r\n終わり");
+        f.close();
+
+        TermDialog dialog(path, window.get());
+        const ViewerContents c = inspect(&dialog);
+        QCOMPARE(c.windowTitle, QStringLiteral("Tarnwick Free"));
+        QCOMPARE(c.size, QSize(600, 600));
+        QCOMPARE(c.title, QStringLiteral("利用規約テスト"));
+        QCOMPARE(c.text, QStringLiteral("第1条\u3000使用の許諾\n\nline two\n終わり"));
+        QVERIFY(c.readOnly);
+        QCOMPARE(c.cursorWidth, 0);
+    }
+
+    void termDialogMissingFile() {
+        QTemporaryDir dir;
+        TermDialog dialog(dir.filePath(QStringLiteral("licenses/LGPLv3のライセンス文章.txt")));
+        const ViewerContents c = inspect(&dialog);
+        QCOMPARE(c.title, QStringLiteral("LGPLv3のライセンス文章"));
+        QVERIFY(c.text.isEmpty());
+        QVERIFY(c.readOnly);
+    }
+
+    // The documents the build puts beside the executable are the ones the
+    // four viewer commands read.
+    void viewersOpenShippedDocuments_data() {
+        QTest::addColumn<int>("which");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("phrase");
+        QTest::newRow("terms") << 0 << "ソフトウェア使用許諾契約書"
+                               << "無保証";
+        QTest::newRow("notice") << 1 << "オープンソースソフトウェアに関する告知"
+                                << "LGPL";
+        QTest::newRow("qt") << 2 << "Qtライブラリの差替え又は再インストールに関する情報"
+                            << "LD_LIBRARY_PATH";
+        QTest::newRow("lgpl") << 3 << "LGPLv3のライセンス文章"
+                              << "GNU LESSER GENERAL PUBLIC LICENSE";
+    }
+
+    void viewersOpenShippedDocuments() {
+        QFETCH(int, which);
+        QFETCH(QString, name);
+        QFETCH(QString, phrase);
+        window->is_japanese = false; // the viewer does not follow the language
+        ViewerContents c;
+        testsupport::ModalAnswerer answerer;
+        answerer.act([&c](QWidget *w) {
+            c = inspect(w);
+            w->close();
+        });
+        window->showTermDocument(which);
+        QVERIFY(c.seen);
+        QCOMPARE(c.parent, static_cast<QWidget *>(window.get()));
+        QCOMPARE(c.windowTitle, QStringLiteral("Tarnwick Free"));
+        QCOMPARE(c.title, name);
+        QVERIFY2(c.text.contains(phrase), qPrintable(name));
+        QVERIFY(!c.text.contains(QLatin1Char('\r')));
+    }
+
+    void reportCommandsOpenTheirDialogs() {
+        QString bugTitle, suggestionTitle;
+        QWidget *bugParent = nullptr;
+        testsupport::ModalAnswerer answerer;
+        answerer.act([&](QWidget *w) {
+            if (qobject_cast<ReportDialog *>(w)) {
+                bugTitle = w->windowTitle();
+                bugParent = w->parentWidget();
+            }
+            w->close();
+        });
+        answerer.act([&](QWidget *w) {
+            if (qobject_cast<ReportDialog2 *>(w))
+                suggestionTitle = w->windowTitle();
+            w->close();
+        });
+        window->is_japanese = false; // the report dialogs stay Japanese
+        window->reportBug();
+        window->reportImprovementSuggestion();
+        QCOMPARE(bugTitle, QStringLiteral("バグ報告"));
+        QCOMPARE(bugParent, static_cast<QWidget *>(window.get()));
+        QCOMPARE(suggestionTitle, QStringLiteral("改善案報告"));
+        QVERIFY(window->findChildren<QDialog *>().isEmpty()); // destroyed after use
+    }
+};
+
+QTEST_MAIN(TestHelp)
+#include "gui_help.moc"
