@@ -1,0 +1,170 @@
+#pragma once
+
+// The input layer on X11. Synthesis goes through XTest on a private
+// connection guarded by one mutex, so the run's worker threads may call it at
+// once. The keyboard hook and the capture grab use a second connection read
+// on the GUI thread; the hot key is grabbed on Qt's own connection so that
+// its event reaches Qt's native event filters.
+
+#include "platform/inputlayer.h"
+#include "x11keymap.h"
+
+#include <QLoggingCategory>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+struct _XDisplay;
+class QSocketNotifier;
+
+Q_DECLARE_LOGGING_CATEGORY(lcX11Input)
+
+namespace platform::x11 {
+
+// X errors on the displays registered here are recorded, not fatal.
+void registerDisplay(_XDisplay *display);
+void unregisterDisplay(_XDisplay *display);
+
+class X11Input final : public InputLayer {
+public:
+    // Opens the connections; on failure returns null and says why in `error`.
+    static std::unique_ptr<X11Input> create(std::string &error);
+    ~X11Input() override;
+
+    void keyDown(int vk) override;
+    void keyUp(int vk) override;
+    void unicodeDown(char16_t unit) override;
+    void unicodeUp(char16_t unit) override;
+    void mouseDown(MouseButton button) override;
+    void mouseUp(MouseButton button) override;
+    Point cursorPos() override;
+    void setCursorPos(int x, int y) override;
+    bool isDown(int vk) override;
+
+    HookHandle installKeyboardHook(KeyboardHookProc proc) override;
+    std::intptr_t callNextHook(HookHandle hook, int code, std::uintptr_t message,
+                               std::intptr_t event) override;
+    void uninstallKeyboardHook(HookHandle hook) override;
+    void setCaptureGrab(HookHandle hook, bool active) override;
+    unsigned long lastError() override;
+
+    bool registerHotKey(int id, unsigned modifiers, unsigned vk) override;
+    void unregisterHotKey(int id) override;
+    bool isHotKeyEvent(const char *eventType, void *message, int *id) override;
+
+    void releaseAll() override;
+
+    // Pacing of temporary bindings (see x11text.cpp); tests and the benchmark
+    // read these to know how long the layer may take.
+    static constexpr std::chrono::milliseconds kReuseAge{250};
+    static constexpr std::chrono::milliseconds kIdleRestore{500};
+
+    // lastError() codes of our own; X protocol error codes (BadAccess = 10
+    // for a hot key another client holds) are passed on as they are.
+    static constexpr unsigned long kErrorNoConnection = 0x10001;
+    static constexpr unsigned long kErrorNoXInput2 = 0x10002;
+    static constexpr unsigned long kErrorNoKey = 0x10003;
+    static constexpr unsigned long kErrorGrabBase = 0x10100; // + the grab status
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    X11Input() = default;
+    bool open(std::string &error);
+
+    // --- synthesis connection (all under mutex_) ---
+    void pumpLocked();            // reads pending events, notices foreign map changes
+    const KeyMap &keyMapLocked(); // reloads the map when it went stale
+    void fakeKeyLocked(int keycode, bool down);
+    unsigned lockedModsLocked();
+    void disableXtestAutoRepeat();
+    void restoreXtestAutoRepeat();
+
+    // --- text (x11text.cpp) ---
+    struct Slot {
+        int keycode = 0;
+        char32_t cp = 0; // 0: nothing bound
+        Clock::time_point lastUse{};
+        int held = 0;
+    };
+    struct HeldChar {
+        std::thread::id thread;
+        char32_t cp;
+        int keycode;
+        bool spare;
+    };
+    void pressCodePoint(char32_t cp);
+    void releaseCodePoint(char32_t cp);
+    // Binds cp to a spare keycode, waiting where a binding is not yet safe
+    // to replace. Returns the slot index, or -1 if there are no spare keys.
+    int bindLocked(std::unique_lock<std::mutex> &lock, char32_t cp);
+    void restoreBindingsLocked(std::unique_lock<std::mutex> &lock, bool waitForSafety);
+    void restorerLoop();
+
+    // --- hook and hot key (x11hook.cpp) ---
+    struct Hook {
+        KeyboardHookProc proc;
+        std::uintptr_t serial;
+        bool grab;
+    };
+    struct HotKey {
+        int id = 0;
+        int keycode = 0;
+        unsigned mods = 0;
+        unsigned ignored = 0; // lock modifiers that do not matter
+        std::uint32_t root = 0;
+        std::vector<unsigned> variants;
+    };
+    bool openHookConnection();
+    void readHookEvents();
+    void dispatchKey(int keycode, bool down);
+    int vkForKeycode(int keycode);
+    void updateGrab();
+    void closeHookConnection();
+
+    std::mutex mutex_;
+    _XDisplay *display_ = nullptr;
+    unsigned long root_ = 0;
+    KeyMap keyMap_;
+    bool mapStale_ = false;
+    unsigned lockedMods_ = 0;
+    std::vector<int> spare_;         // fixed at start: keycodes with nothing bound
+    std::map<int, int> pressedKeys_; // keycode -> downs not yet released
+    std::set<int> pressedButtons_;
+    int xtestKeyboard_ = -1;
+    bool xtestRepeatWasOn_ = false;
+    std::vector<HeldChar> heldChars_;
+    std::vector<Slot> slots_;
+    Clock::time_point lastBind_{};
+    Clock::time_point lastTextUse_{};
+    bool stopping_ = false;
+    std::condition_variable wake_;     // the restorer
+    std::condition_variable bindWait_; // never notified: a timed wait that lets go of mutex_
+    std::thread restorer_;
+
+    // GUI thread only.
+    _XDisplay *hookDisplay_ = nullptr;
+    int xiOpcode_ = -1;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    std::vector<Hook> hooks_;
+    std::uintptr_t nextSerial_ = 1;
+    bool grabbed_ = false;
+    bool dispatching_ = false;
+    bool closePending_ = false;
+    bool altDown_ = false;
+    bool ctrlDown_ = false;
+
+    std::mutex hotKeyMutex_;
+    std::vector<HotKey> hotKeys_;
+
+    std::atomic<unsigned long> lastError_{0};
+};
+
+} // namespace platform::x11

@@ -1,0 +1,93 @@
+#pragma once
+
+// A snapshot of the server's keyboard map (group 1): which keycode and shift
+// level give a keysym, which modifier bits the modifier keys set, and which
+// keycodes are spare (no keysym at all). Plain data, rebuilt when the map
+// changes; no Xlib types leak out of here.
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+struct _XDisplay;
+
+namespace platform::x11 {
+
+// How to produce one keysym: press `keycode` while the modifier keys for
+// `mods` (Shift and/or the level-3 shift) are held.
+struct KeyStroke {
+    int keycode = 0;
+    unsigned mods = 0;
+};
+
+class KeyMap {
+public:
+    // Reads the map from the server. Returns false when XKB is not at hand.
+    bool load(_XDisplay *display);
+
+    // The keycode to press for a key named by its keysym: the one with that
+    // keysym unshifted, otherwise any; 0 if none has it.
+    int keycodeFor(unsigned long keysym) const;
+    // Every keycode whose unshifted keysym is `keysym`.
+    std::vector<int> keycodesAtFirstLevel(unsigned long keysym) const;
+    unsigned long firstLevelKeysym(int keycode) const;
+    unsigned long keysymAt(int keycode, int level) const;
+
+    // How to type `keysym` with the keys this map already has, given the
+    // locked modifiers (Caps Lock, Num Lock) in effect. False if it cannot.
+    bool strokeFor(unsigned long keysym, unsigned lockedMods, KeyStroke &out) const;
+
+    const std::vector<int> &spareKeycodes() const { return spare_; }
+    // Declares these keycodes spare (ours to bind) whatever they carry now.
+    void setSpare(const std::vector<int> &keycodes);
+    bool isSpare(int keycode) const;
+
+    // Modifier bits and keys. 0 where the map has no such key.
+    unsigned shiftMask() const { return 1u; }
+    unsigned level3Mask() const { return level3Mask_; }
+    unsigned altMask() const { return altMask_; }
+    unsigned superMask() const { return superMask_; }
+    unsigned numLockMask() const { return numLockMask_; }
+    int shiftKeycode() const { return shiftKeycode_; }
+    int level3Keycode() const { return level3Keycode_; }
+    int minKeycode() const { return minKeycode_; }
+    int maxKeycode() const { return maxKeycode_; }
+
+private:
+    struct TypeEntry {
+        unsigned mods;
+        int level;
+    };
+    struct Type {
+        unsigned mask = 0;
+        std::vector<TypeEntry> entries;
+    };
+    struct Key {
+        int type = -1;
+        std::vector<unsigned long> syms; // group 1, one per level
+        unsigned modmap = 0;
+    };
+    struct Place {
+        int keycode;
+        int level;
+    };
+
+    int levelFor(const Key &key, unsigned mods) const;
+    unsigned modifierOf(unsigned long keysym) const;
+
+    int minKeycode_ = 8;
+    int maxKeycode_ = 255;
+    std::vector<Type> types_;
+    std::vector<Key> keys_; // index = keycode - minKeycode_
+    std::unordered_map<unsigned long, std::vector<Place>> places_;
+    std::vector<int> spare_;
+    std::vector<bool> spareFlag_;
+    unsigned level3Mask_ = 0;
+    unsigned altMask_ = 0;
+    unsigned superMask_ = 0;
+    unsigned numLockMask_ = 0;
+    int shiftKeycode_ = 0;
+    int level3Keycode_ = 0;
+};
+
+} // namespace platform::x11
