@@ -229,6 +229,13 @@ public:
     // ---- private helpers of each concern go below, in their own block ----
     // [editor helpers]
     // [files helpers]
+    void writeProjectFile();
+    void readProjectFile();
+    QString configFilePath() const;
+    void migrateConfig() const;
+    // Asks before an unsaved project is replaced; true when the caller may go on.
+    bool confirmDiscardUnsaved(const QString &japaneseText, const QString &englishText);
+    bool hasNoProjectFile() const; // filePath is the desktop folder
     // [capture helpers]
     void onHoverWindowDestroyed();
     void warnHotkeyUnavailable();

@@ -1,10 +1,188 @@
+// Project files (New, Open, Save, Save As) and the settings file. The file
+// formats live in core/projectfile and core/configstore; this file holds the
+// dialogs, questions and the hand-over to and from the window's members.
+
 #include "tarnwick.h"
 
-// Placeholder definitions until this concern is built.
-void tarnwick::saveFile1() {}
-void tarnwick::saveFile3() {}
-void tarnwick::loadFile1() {}
-void tarnwick::importedCommand() {}
-void tarnwick::newFile() {}
-void tarnwick::loadConfig() {}
-void tarnwick::saveConfig() {}
+#include "core/configstore.h"
+#include "core/pagerecords.h"
+#include "core/projectfile.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStandardPaths>
+
+namespace {
+
+const QString kFileFilter = QStringLiteral("Command Data (*.cmdat);;All Files (*)");
+const QString kSaveCaption = QStringLiteral("名前を付けて保存");
+const QString kOpenCaption = QStringLiteral("コマンドデータを読み込み");
+const QString kExtension = QStringLiteral(".cmdat");
+
+QString desktopFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+}
+
+} // namespace
+
+bool tarnwick::hasNoProjectFile() const {
+    return QDir::cleanPath(filePath) == QDir::cleanPath(desktopFolder());
+}
+
+bool tarnwick::confirmDiscardUnsaved(const QString &japaneseText, const QString &englishText) {
+    if (!isProjectDirty() || !is_message_file)
+        return true;
+    messageTitle = is_japanese ? QStringLiteral("最終確認") : QStringLiteral("Warning");
+    messageText = is_japanese ? japaneseText : englishText;
+    return QMessageBox::warning(this, messageTitle, messageText, QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No) == QMessageBox::Yes;
+}
+
+void tarnwick::newFile() {
+    if (!confirmDiscardUnsaved(
+            QStringLiteral("プロジェクトが保存されていません。\n新規作成しますか？"),
+            QStringLiteral("The project has not been saved.\nDo you want to create a new one?")))
+        return;
+    filePath = desktopFolder();
+    listCommand = {pagerecords::newPageCommand()};
+    listCondition = {pagerecords::newPageCondition()};
+    savedListCommand = listCommand;
+    savedListCondition = listCondition;
+    currentPage = 1;
+    refreshPage();
+}
+
+void tarnwick::loadFile1() {
+    if (!confirmDiscardUnsaved(
+            QStringLiteral(
+                "プロジェクトが保存されていません。\n新しいプロジェクトを読み込みますか？"),
+            QStringLiteral("The project has not been saved.\nDo you want to load a new project?")))
+        return;
+    const QString startFolder = hasNoProjectFile() ? lastFilePath : filePath;
+    const QString chosen =
+        QFileDialog::getOpenFileName(this, kOpenCaption, startFolder, kFileFilter);
+    if (chosen.isEmpty())
+        return;
+    // The chosen path stays even when reading fails, so Save writes there.
+    filePath = chosen;
+    readProjectFile();
+}
+
+void tarnwick::importedCommand() {
+    filePath = desktopFolder();
+    loadFile1();
+    enterEditor();
+}
+
+void tarnwick::saveFile3() {
+    if (hasNoProjectFile())
+        saveFile1();
+    else
+        writeProjectFile();
+}
+
+void tarnwick::saveFile1() {
+    QString chosen = QFileDialog::getSaveFileName(this, kSaveCaption, filePath, kFileFilter);
+    if (chosen.isEmpty())
+        return;
+    if (!chosen.endsWith(kExtension, Qt::CaseInsensitive))
+        chosen += kExtension;
+    filePath = chosen;
+    writeProjectFile();
+}
+
+void tarnwick::writeProjectFile() {
+    const projectfile::SaveStatus status = projectfile::save(filePath, listCommand, listCondition);
+    if (status != projectfile::SaveStatus::Ok) {
+        QMessageBox::warning(this, projectfile::saveErrorTitle(),
+                             projectfile::saveErrorText(status, filePath), QMessageBox::Ok);
+        return;
+    }
+    savedListCommand = listCommand;
+    savedListCondition = listCondition;
+    QApplication::beep();
+    refreshPage();
+}
+
+void tarnwick::readProjectFile() {
+    projectfile::LoadResult result = projectfile::load(filePath);
+    if (result.status != projectfile::LoadStatus::Ok) {
+        QMessageBox::warning(this, projectfile::loadErrorTitle(),
+                             projectfile::loadErrorText(result, filePath), QMessageBox::Ok);
+        return;
+    }
+    listCommand = std::move(result.commands);
+    listCondition = std::move(result.conditions);
+    savedListCommand = listCommand;
+    savedListCondition = listCondition;
+    currentPage = 1;
+    refreshPage();
+    QApplication::beep();
+}
+
+// ---- settings file ----
+
+QString tarnwick::configFilePath() const {
+    return configstore::configFilePath(
+        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation),
+        QCoreApplication::applicationDirPath());
+}
+
+void tarnwick::migrateConfig() const {
+    configstore::migrate(QCoreApplication::applicationDirPath(), configFilePath());
+}
+
+void tarnwick::loadConfig() {
+    // Defaults again; the stop command keeps the value it was constructed with.
+    configstore::Settings s;
+    s.stopCommand = stopCommand;
+    filePath = desktopFolder();
+
+    migrateConfig();
+    const configstore::LoadStatus status = configstore::load(configFilePath(), s);
+
+    stertTime = s.stertTime;
+    runNumber = s.runNumber;
+    stopCommand = s.stopCommand;
+    is_used_stert = s.is_used_stert;
+    is_used_this = s.is_used_this;
+    is_help = s.is_help;
+    is_message_file = s.is_message_file;
+    is_message_paste = s.is_message_paste;
+    is_message_delete = s.is_message_delete;
+    is_japanese = s.is_japanese;
+    if (status != configstore::LoadStatus::Loaded)
+        return;
+    if (!s.filePath.isEmpty()) {
+        filePath = s.filePath;
+        lastFilePath = s.filePath;
+    }
+    // During construction the menus do not exist yet; buildUi sets the check.
+    if (helpModeAction)
+        helpModeAction->setChecked(is_help);
+    qCDebug(lcConfig) << "Config loaded:"
+                      << "stertTime =" << stertTime << "runNumber =" << runNumber
+                      << "stopCommand =" << stopCommand << "filePath =" << filePath;
+}
+
+void tarnwick::saveConfig() {
+    migrateConfig();
+    configstore::Settings s;
+    s.stertTime = stertTime;
+    s.runNumber = runNumber;
+    s.stopCommand = stopCommand;
+    // Without a project file, keep the path read at start so it is not lost.
+    s.filePath = hasNoProjectFile() ? lastFilePath : filePath;
+    s.is_used_stert = is_used_stert;
+    s.is_used_this = is_used_this;
+    s.is_help = is_help;
+    s.is_message_file = is_message_file;
+    s.is_message_paste = is_message_paste;
+    s.is_message_delete = is_message_delete;
+    s.is_japanese = is_japanese;
+    configstore::save(configFilePath(), s);
+}

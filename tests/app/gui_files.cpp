@@ -1,0 +1,479 @@
+// The file commands of the main window (New, Open, Save, Save As, the start
+// page's Open) and the settings file as the window reads and writes it.
+
+#include "app/tarnwick.h"
+#include "core/projectfile.h"
+#include "support/modalhelper.h"
+#include "support/recordinginput.h"
+#include "support/testconfig.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QString desktop() {
+    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+}
+
+QByteArray readAll(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeAll(const QString &path, const QByteArray &data) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+QJsonObject configObject() {
+    return QJsonDocument::fromJson(readAll(testsupport::testConfigPath())).object();
+}
+
+// What a file dialog looked like when it came up.
+struct SeenDialog {
+    bool shown = false;
+    QString caption;
+    QStringList filters;
+    QString directory;
+};
+
+// Queues an answer for the next file dialog: choose `path`, or cancel when
+// it is empty.
+void answerFileDialog(testsupport::ModalAnswerer &answerer, const QString &path,
+                      SeenDialog *seen = nullptr) {
+    answerer.act([path, seen](QWidget *w) {
+        auto *dialog = qobject_cast<QFileDialog *>(w);
+        if (!dialog) {
+            w->close();
+            return;
+        }
+        if (seen) {
+            seen->shown = true;
+            seen->caption = dialog->windowTitle();
+            seen->filters = dialog->nameFilters();
+            seen->directory = dialog->directory().absolutePath();
+        }
+        if (path.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        dialog->selectFile(path);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+}
+
+const QStringList kFilters{QStringLiteral("Command Data (*.cmdat)"),
+                           QStringLiteral("All Files (*)")};
+
+PageList threeCommands() {
+    return {{"クリック", "右", "0.5"}, {"キー", "65,2", "0.01"}, {"入力", "テキスト", "3"}};
+}
+PageList threeConditions() {
+    return {{"時間", "1"}, {"即時"}, {"時刻", "12", "30"}};
+}
+
+void editorWith(tarnwick &window) {
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.newProjectButton->click();
+    QVERIFY(window.editorOpen);
+}
+
+void makeDirty(tarnwick &window) {
+    window.listCommand[0] =
+        QStringList{QStringLiteral("入力"), QStringLiteral("x"), QStringLiteral("3")};
+}
+
+} // namespace
+
+class FilesTest : public QObject {
+    Q_OBJECT
+
+    testsupport::RecordingInput *input = nullptr;
+
+private slots:
+    void init() {
+        testsupport::writeTestConfig();
+        input = new testsupport::RecordingInput;
+    }
+    void cleanup() {
+        delete input;
+        input = nullptr;
+    }
+
+    // Ctrl+S on a project without a file goes through Save As; New afterwards
+    // has nothing to ask about.
+    void saveNewProjectThenNew() {
+        QTemporaryDir dir;
+        tarnwick window;
+        editorWith(window);
+        QCOMPARE(window.windowTitle(), QStringLiteral("新規プロジェクト"));
+        makeDirty(window);
+
+        testsupport::ModalAnswerer answerer;
+        SeenDialog seen;
+        answerFileDialog(answerer, dir.filePath(QStringLiteral("proj")), &seen);
+        QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+
+        QVERIFY(seen.shown);
+        QCOMPARE(seen.caption, QStringLiteral("名前を付けて保存"));
+        QCOMPARE(seen.filters, kFilters);
+        QCOMPARE(answerer.count(), 0);
+        const QString saved = dir.filePath(QStringLiteral("proj.cmdat"));
+        QCOMPARE(window.filePath, saved);
+        QCOMPARE(readAll(saved), projectfile::serialize(window.listCommand, window.listCondition));
+        QCOMPARE(window.windowTitle(), QStringLiteral("proj"));
+        QVERIFY(!window.isProjectDirty());
+        QCOMPARE(window.savedListCommand, window.listCommand);
+
+        window.newFile();
+        QCOMPARE(answerer.count(), 0);
+        QCOMPARE(window.filePath, desktop());
+        QCOMPARE(window.listCommand, PageList({{"なし"}}));
+        QCOMPARE(window.listCondition, PageList({{"終わるまで待つ", "0.1"}}));
+        QVERIFY(!window.isProjectDirty());
+        QCOMPARE(window.currentPage, 1);
+        QCOMPARE(window.windowTitle(), QStringLiteral("新規プロジェクト"));
+    }
+
+    void saveAsAppendsExtension_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("bare name") << "proj"
+                                   << "proj.cmdat";
+        QTest::newRow("other extension") << "proj.txt"
+                                         << "proj.txt.cmdat";
+        QTest::newRow("upper case kept") << "PROJ.CMDAT"
+                                         << "PROJ.CMDAT";
+        QTest::newRow("two dots") << "a.b.cmdat"
+                                  << "a.b.cmdat";
+    }
+    void saveAsAppendsExtension() {
+        QFETCH(QString, name);
+        QFETCH(QString, written);
+        QTemporaryDir dir;
+        tarnwick window;
+        editorWith(window);
+        testsupport::ModalAnswerer answerer;
+        answerFileDialog(answerer, dir.filePath(name));
+        window.saveAsAction->trigger();
+        QCOMPARE(window.filePath, dir.filePath(written));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{written});
+        // The title is the name up to its first dot.
+        QCOMPARE(window.windowTitle(), written.section(QLatin1Char('.'), 0, 0));
+    }
+
+    // Save on a project with a file overwrites it without a dialog; a cancelled
+    // Save As changes nothing.
+    void saveOverwritesAndCancelKeepsAll() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("p.cmdat"));
+        tarnwick window;
+        editorWith(window);
+        testsupport::ModalAnswerer answerer;
+        answerFileDialog(answerer, path);
+        window.saveFile1();
+        QCOMPARE(window.filePath, path);
+
+        window.listCommand = threeCommands();
+        window.listCondition = threeConditions();
+        SeenDialog seen;
+        answerFileDialog(answerer, QString(), &seen);
+        window.saveFile3();
+        QCOMPARE(readAll(path), projectfile::serialize(threeCommands(), threeConditions()));
+        QVERIFY(!window.isProjectDirty());
+
+        makeDirty(window);
+        window.saveFile1(); // the queued cancel answers this one
+        QVERIFY(seen.shown);
+        QCOMPARE(seen.directory, dir.path());
+        QCOMPARE(window.filePath, path);
+        QVERIFY(window.isProjectDirty());
+        QCOMPARE(readAll(path), projectfile::serialize(threeCommands(), threeConditions()));
+    }
+
+    void failedSaveKeepsProjectUnsaved() {
+        QTemporaryDir dir;
+        QVERIFY(writeAll(dir.filePath(QStringLiteral("plain")), "x"));
+        const QString path = dir.filePath(QStringLiteral("plain/p.cmdat"));
+        tarnwick window;
+        editorWith(window);
+        makeDirty(window);
+        testsupport::ModalAnswerer answerer;
+        window.filePath = path; // as if chosen before the folder went away
+        window.saveFile3();
+        QCOMPARE(answerer.count(), 1);
+        QCOMPARE(answerer.last().icon, QMessageBox::Warning);
+        QCOMPARE(answerer.last().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(answerer.last().title, QStringLiteral("保存エラー"));
+        QCOMPARE(answerer.last().text, QStringLiteral("ファイルを開けませんでした:") + path);
+        QVERIFY(window.isProjectDirty());
+        QCOMPARE(window.savedListCommand, PageList({{"なし"}}));
+    }
+
+    // Open over an unsaved project: asked (when the question is on), and only
+    // Yes goes on to the dialog.
+    void openAsksAboutUnsavedProject_data() {
+        QTest::addColumn<bool>("ask");
+        QTest::addColumn<bool>("japanese");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("loaded");
+        QTest::newRow("yes") << true << true << int(QMessageBox::Yes) << true;
+        QTest::newRow("no") << true << true << int(QMessageBox::No) << false;
+        QTest::newRow("english, yes") << true << false << int(QMessageBox::Yes) << true;
+        QTest::newRow("question off") << false << true << -1 << true;
+    }
+    void openAsksAboutUnsavedProject() {
+        QFETCH(bool, ask);
+        QFETCH(bool, japanese);
+        QFETCH(int, answer);
+        QFETCH(bool, loaded);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("three.cmdat"));
+        QVERIFY(writeAll(path, projectfile::serialize(threeCommands(), threeConditions())));
+        testsupport::writeTestConfig(
+            {{"is_used_this", true}, {"is_japanese", japanese}, {"is_message_file", ask}});
+
+        tarnwick window;
+        editorWith(window);
+        makeDirty(window);
+        window.currentPage = 1;
+        const PageList before = window.listCommand;
+        testsupport::ModalAnswerer answerer;
+        if (answer >= 0)
+            answerer.answer(QMessageBox::StandardButton(answer));
+        SeenDialog seen;
+        answerFileDialog(answerer, path, &seen);
+        window.openAction->trigger();
+
+        QCOMPARE(answerer.count(), ask ? 1 : 0);
+        if (ask) {
+            const testsupport::SeenBox box = answerer.last();
+            QCOMPARE(box.icon, QMessageBox::Warning);
+            QCOMPARE(box.defaultButton, QMessageBox::No);
+            QCOMPARE(box.title, japanese ? QStringLiteral("最終確認") : QStringLiteral("Warning"));
+            QCOMPARE(box.text, japanese ? QStringLiteral("プロジェクトが保存されていません。\n"
+                                                         "新しいプロジェクトを読み込みますか？")
+                                        : QStringLiteral("The project has not been saved.\n"
+                                                         "Do you want to load a new project?"));
+        }
+        QCOMPARE(seen.shown, loaded);
+        if (loaded) {
+            QCOMPARE(seen.caption, QStringLiteral("コマンドデータを読み込み"));
+            QCOMPARE(seen.filters, kFilters);
+            QCOMPARE(window.listCommand, threeCommands());
+            QCOMPARE(window.listCondition, threeConditions());
+            QVERIFY(!window.isProjectDirty());
+            QCOMPARE(window.currentPage, 1);
+            QCOMPARE(window.filePath, path);
+            QCOMPARE(window.windowTitle(), QStringLiteral("three"));
+        } else {
+            QCOMPARE(window.listCommand, before);
+            QCOMPARE(window.filePath, desktop());
+        }
+    }
+
+    void newAsksAboutUnsavedProject() {
+        tarnwick window;
+        editorWith(window);
+        makeDirty(window);
+        const PageList edited = window.listCommand;
+        testsupport::ModalAnswerer answerer;
+        answerer.answer(QMessageBox::No);
+        window.newFile();
+        QCOMPARE(answerer.count(), 1);
+        QCOMPARE(answerer.last().text,
+                 QStringLiteral("プロジェクトが保存されていません。\n新規作成しますか？"));
+        QCOMPARE(window.listCommand, edited);
+
+        window.is_message_file = false;
+        window.newFile();
+        QCOMPARE(answerer.count(), 1);
+        QCOMPARE(window.listCommand, PageList({{"なし"}}));
+        QVERIFY(!window.isProjectDirty());
+    }
+
+    // A file that cannot be used leaves the project as it was, but Open keeps
+    // the chosen path: the title shows it at the next refresh and Save writes there.
+    void failedOpen_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not JSON") << QByteArray("not json") << QString();
+        QTest::newRow("array") << QByteArray("[]")
+                               << QStringLiteral("ファイルの形式が正しくありません。");
+        QTest::newRow("no pages") << QByteArray("{\"list_command\": [], \"list_condition\": []}")
+                                  << QStringLiteral("ファイルの形式が正しくありません。");
+        QTest::newRow("short record")
+            << QByteArray("{\"list_command\": [[\"クリック\"]], \"list_condition\": [[\"即時\"]]}")
+            << QStringLiteral("ファイルの形式が正しくありません。");
+    }
+    void failedOpen() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("broken.cmdat"));
+        QVERIFY(writeAll(path, content));
+        if (message.isEmpty()) {
+            QJsonParseError error;
+            QJsonDocument::fromJson(content, &error);
+            message = QStringLiteral("JSON 解析エラー: ") + error.errorString();
+        }
+
+        tarnwick window;
+        editorWith(window);
+        window.listCommand = threeCommands();
+        window.listCondition = threeConditions();
+        window.currentPage = 3;
+        window.refreshPage();
+        testsupport::ModalAnswerer answerer;
+        window.is_message_file = false;
+        answerFileDialog(answerer, path);
+        window.loadFile1();
+
+        QCOMPARE(answerer.count(), 1);
+        QCOMPARE(answerer.last().title, QStringLiteral("読み込みエラー"));
+        QCOMPARE(answerer.last().text, message);
+        QCOMPARE(window.listCommand, threeCommands());
+        QCOMPARE(window.listCondition, threeConditions());
+        QCOMPARE(window.currentPage, 3);
+        QCOMPARE(window.filePath, path);
+
+        window.refreshPage();
+        QCOMPARE(window.windowTitle(), QStringLiteral("broken"));
+        window.saveFile3();
+        QCOMPARE(answerer.count(), 1);
+        QCOMPARE(readAll(path), projectfile::serialize(threeCommands(), threeConditions()));
+    }
+
+    // The start page's Open: the dialog starts at the remembered path, and the
+    // editor opens whatever the outcome.
+    void startPageOpen_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("chosen") << false;
+        QTest::newRow("cancelled") << true;
+    }
+    void startPageOpen() {
+        QFETCH(bool, cancel);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("start.cmdat"));
+        QVERIFY(writeAll(path, projectfile::serialize(threeCommands(), threeConditions())));
+        testsupport::writeTestConfig({{"is_used_this", true}, {"file_path", path}});
+
+        tarnwick window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.lastFilePath, path);
+        testsupport::ModalAnswerer answerer;
+        SeenDialog seen;
+        answerFileDialog(answerer, cancel ? QString() : path, &seen);
+        window.loadProjectButton->click();
+
+        QVERIFY(seen.shown);
+        QCOMPARE(seen.directory, dir.path());
+        QVERIFY(window.editorOpen);
+        QCOMPARE(answerer.count(), 0);
+        if (cancel) {
+            QCOMPARE(window.listCommand, PageList({{"なし"}}));
+            QCOMPARE(window.filePath, desktop());
+            QCOMPARE(window.windowTitle(), QStringLiteral("新規プロジェクト"));
+        } else {
+            QCOMPARE(window.listCommand, threeCommands());
+            QCOMPARE(window.windowTitle(), QStringLiteral("start"));
+        }
+    }
+
+    // ---- settings file ----
+
+    void configPathIsTheTestLocation() {
+        tarnwick window;
+        QCOMPARE(window.configFilePath(), testsupport::testConfigPath());
+    }
+
+    void firstStartUsesDefaultsAndCloseWritesAllKeys() {
+        testsupport::removeTestConfig();
+        QTest::ignoreMessage(QtDebugMsg, "Config file does not exist. Using defaults.");
+        testsupport::ModalAnswerer answerer; // the welcome box
+        tarnwick window;
+        QCOMPARE(window.stertTime, 5);
+        QCOMPARE(window.runNumber, 1);
+        QCOMPARE(window.stopCommand, QStringLiteral("83,3"));
+        QCOMPARE(window.filePath, desktop());
+        QVERIFY(window.lastFilePath.isEmpty());
+        QVERIFY(window.is_japanese && window.is_message_file && window.is_message_delete);
+        QVERIFY(!window.is_message_paste && !window.is_used_stert);
+        QVERIFY(window.close());
+
+        const QJsonObject o = configObject();
+        QCOMPARE(o.size(), 11);
+        QCOMPARE(o.value("is_used_this").toBool(), true);
+        QCOMPARE(o.value("is_help").toBool(), true);
+        QCOMPARE(o.value("file_path").toString(), QString());
+        QCOMPARE(o.value("stert_time").toInt(), 5);
+        QCOMPARE(o.value("stop_command").toString(), QStringLiteral("83,3"));
+    }
+
+    // Values as the window takes them, and the remembered project path kept
+    // across a session that never had a file.
+    void settingsReachTheWindowAndBack() {
+        testsupport::writeTestConfig({{"is_used_this", true},
+                                      {"is_japanese", false},
+                                      {"stert_time", 2.5},
+                                      {"run_number", 114514},
+                                      {"stop_command", "65,6"},
+                                      {"file_path", "/tmp/x\\y/../p.cmdat"}});
+        tarnwick window;
+        QVERIFY(!window.is_japanese);
+        QCOMPARE(window.stertTime, 5);
+        QCOMPARE(window.runNumber, 114514);
+        QCOMPARE(window.stopCommand, QStringLiteral("65,6"));
+        QCOMPARE(window.filePath, QStringLiteral("/tmp/x/p.cmdat"));
+        QCOMPARE(window.lastFilePath, QStringLiteral("/tmp/x/p.cmdat"));
+
+        window.show();
+        window.newProjectButton->click();
+        QCOMPARE(window.filePath, desktop());
+        QVERIFY(window.close());
+        const QJsonObject o = configObject();
+        QCOMPARE(o.value("file_path").toString(), QStringLiteral("/tmp/x/p.cmdat"));
+        QCOMPARE(o.value("is_japanese").toBool(), false);
+        QCOMPARE(o.value("run_number").toInt(), 114514);
+        QCOMPARE(o.value("stert_time").toInt(), 5);
+    }
+
+    void savedProjectPathIsStored() {
+        QTemporaryDir dir;
+        tarnwick window;
+        editorWith(window);
+        testsupport::ModalAnswerer answerer;
+        answerFileDialog(answerer, dir.filePath(QStringLiteral("kept")));
+        window.saveFile1();
+        QVERIFY(window.close());
+        QCOMPARE(configObject().value("file_path").toString(),
+                 dir.filePath(QStringLiteral("kept.cmdat")));
+    }
+
+    void cancelledCloseWritesNothing() {
+        tarnwick window;
+        editorWith(window);
+        makeDirty(window);
+        window.is_japanese = false;
+        const QByteArray before = readAll(testsupport::testConfigPath());
+        testsupport::ModalAnswerer answerer;
+        answerer.answer(QMessageBox::No);
+        QVERIFY(!window.close());
+        QCOMPARE(answerer.count(), 1);
+        QCOMPARE(readAll(testsupport::testConfigPath()), before);
+    }
+};
+
+QTEST_MAIN(FilesTest)
+#include "gui_files.moc"
