@@ -1,0 +1,329 @@
+// The main window as built: every widget's place, size, sheet and start
+// visibility, the combo items and ranges, the menus with their actions and
+// the window-wide shortcuts.
+
+#include "app/tarnwick.h"
+#include "support/testconfig.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSpinBox>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <functional>
+
+namespace {
+
+const QString S1 =
+    QStringLiteral("\n        QGroupBox {\n            font-size: 24px;\n"
+                   "            border: 2px solid black;\n"
+                   "            border-radius: 5px;\n            margin-top: 10px;\n"
+                   "        }\n        QGroupBox::title {\n"
+                   "            subcontrol-origin: margin;\n            left: 10px;\n"
+                   "            padding: 0 3px;\n        }\n"
+                   "        QToolTip { font-size: 14pt; }\n    ");
+const QString S2 = QStringLiteral("QPushButton{font-size:24px;} QToolTip { font-size: 14pt; }");
+const QString S3 = QStringLiteral("QComboBox{font-size: 24px;} QToolTip { font-size: 14pt; }");
+const QString S4 = QStringLiteral("QLabel{font-size:24px;} QToolTip { font-size: 14pt; }");
+const QString S5 = QStringLiteral("QTextEdit{font-size: 24px;} QToolTip { font-size: 14pt; }");
+const QString S6 = QStringLiteral("QLabel{font-size:30px;} QToolTip { font-size: 14pt; }");
+const QString S7 = QStringLiteral("QDoubleSpinBox{font-size: 24px;} QToolTip { font-size: 14pt; }");
+const QString S8 = QStringLiteral("QPushButton{font-size:48px;} QToolTip { font-size: 14pt; }");
+const QString S9 = QStringLiteral(
+    "\n        QPushButton {\n           font-size: 24px;\n           background-color: #FF0000;\n"
+    "           color: white;\n           border-radius: 5px;\n        }\n"
+    "        QPushButton:hover {\n           background-color: #CC0000;\n        }\n"
+    "        QPushButton:pressed {\n           background-color: #990000;\n        }\n"
+    "        QToolTip { font-size: 14pt; }\n    ");
+const QString S10 = QStringLiteral("QToolTip { font-size: 14pt; }");
+const QString S11 = QStringLiteral("QPushButton{font-size:16px;} QToolTip { font-size: 14pt; }");
+const QString S12 = QStringLiteral("QPushButton{font-size:12px;} QToolTip { font-size: 14pt; }");
+const QString S13 = QStringLiteral("QLabel{font-size: 24px;} QToolTip { font-size: 14pt; }");
+const QString S14 = QStringLiteral("QSpinBox{font-size: 24px;} QToolTip { font-size: 14pt; }");
+
+struct Row {
+    const char *name;
+    std::function<QWidget *(tarnwick &)> widget;
+    QRect geometry;
+    QString style;
+    bool shown;
+};
+
+#define W(member) #member, [](tarnwick & t) -> QWidget * { return t.member; }
+
+// The window's widgets in creation order (the menu bar and the timer aside).
+const QList<Row> &tableRows() {
+    static const QList<Row> rows = {
+        {W(operationGroup), {10, 30, 400, 240}, S1, false},
+        {W(conditionGroup), {10, 280, 400, 240}, S1, false},
+        {W(pageGroup), {430, 30, 190, 545}, S1, false},
+        {W(newProjectButton), {10, 10, 610, 60}, S2, true},
+        {W(loadProjectButton), {10, 80, 610, 60}, S2, true},
+        {W(languageButton), {10, 150, 610, 60}, S2, true},
+        {W(commandCombo), {20, 60, 200, 40}, S3, false},
+        {W(addCommandButton), {240, 60, 60, 38}, S2, false},
+        {W(testButton), {310, 220, 90, 38}, S2, false},
+        {W(commandLabel), {20, 110, 300, 30}, S4, false},
+        {W(inputTextEdit), {20, 142, 380, 73}, S5, false},
+        {W(commandClickCombo), {20, 150, 90, 40}, S3, false},
+        {W(commandSecLabel), {140, 210, 60, 60}, S6, false},
+        {W(commandTimeSpin), {20, 220, 110, 40}, S7, false},
+        {W(conditionCombo), {20, 310, 200, 40}, S3, false},
+        {W(addConditionButton), {240, 310, 60, 38}, S2, false},
+        {W(conditionLabel), {20, 360, 400, 60}, S4, false},
+        {W(conditionSecLabel), {140, 380, 400, 60}, S6, false},
+        {W(conditionClickCombo), {20, 390, 90, 40}, S3, false},
+        {W(conditionTimeSpin), {20, 390, 120, 40}, S7, false},
+        {W(prevPageButton), {450, 365, 62, 30}, S8, false},
+        {W(runButton), {10, 525, 400, 53}, S8, false},
+        {W(nextPageButton), {537, 365, 62, 30}, S8, false},
+        {W(deleteButton), {453, 446, 145, 38}, S9, false},
+        {W(pageCountLabel), {450, 535, 143, 24}, S4, false},
+        {W(pageList), {450, 60, 150, 295}, S10, false},
+        {W(copyButton), {450, 400, 62, 41}, S2, false},
+        {W(pasteButton), {538, 400, 62, 41}, S11, false},
+        {W(undoButton), {450, 490, 62, 41}, S12, false},
+        {W(redoButton), {538, 490, 62, 41}, S12, false},
+        {W(commandKeyPromptLabel), {20, 145, 380, 40}, S13, false},
+        {W(conditionKeyPromptLabel), {20, 385, 380, 40}, S13, false},
+        {W(coordXLabel), {20, 133, 24, 60}, S13, false},
+        {W(coordXSpin), {40, 145, 120, 40}, S14, false},
+        {W(coordYLabel), {170, 133, 24, 60}, S13, false},
+        {W(coordYSpin), {190, 145, 120, 40}, S14, false},
+        {W(coordGetButton), {320, 144, 80, 43}, S2, false},
+        {W(coordXLabel2), {20, 133, 24, 60}, S13, false},
+        {W(coordXSpin2), {40, 145, 120, 40}, S14, false},
+        {W(coordYLabel2), {170, 133, 24, 60}, S13, false},
+        {W(coordYSpin2), {190, 145, 120, 40}, S14, false},
+        {W(coordGetButton2), {320, 144, 80, 43}, S2, false},
+        {W(clockHourSpin), {20, 390, 70, 40}, S14, false},
+        {W(clockColonLabel), {100, 395, 24, 24}, S13, false},
+        {W(clockMinuteSpin), {114, 390, 70, 40}, S14, false},
+    };
+    return rows;
+}
+
+#undef W
+
+} // namespace
+
+class MainWindowLayoutTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { testsupport::writeTestConfig(); }
+
+    void startPageShowsOnlyTheThreeButtons() {
+        tarnwick window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        QCOMPARE(window.windowTitle(), QStringLiteral("Tarnwick Free"));
+        QCOMPARE(window.minimumSize(), QSize(630, 585));
+        QCOMPARE(window.maximumSize(), QSize(630, 585));
+        QVERIFY(!window.menuBar()->isVisible());
+
+        QList<QWidget *> visible;
+        for (QWidget *w : window.findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (w->isVisible() && w != window.centralWidget())
+                visible << w;
+        }
+        const QList<QWidget *> expected = {window.newProjectButton, window.loadProjectButton,
+                                           window.languageButton};
+        QCOMPARE(visible, expected);
+        QVERIFY(!window.editorOpen);
+    }
+
+    void widgetTable_data() {
+        QTest::addColumn<int>("row");
+        for (int i = 0; i < tableRows().size(); ++i)
+            QTest::newRow(tableRows().at(i).name) << i;
+    }
+    void widgetTable() {
+        QFETCH(int, row);
+        const Row &r = tableRows().at(row);
+        tarnwick window;
+        QWidget *w = r.widget(window);
+        QVERIFY(w);
+        // Children of the window itself, never of the frames drawn beneath them.
+        QCOMPARE(w->parentWidget(), &window);
+        QCOMPARE(w->geometry(), r.geometry);
+        if (!qobject_cast<QGroupBox *>(w)) {
+            QCOMPARE(w->minimumSize(), r.geometry.size());
+            QCOMPARE(w->maximumSize(), r.geometry.size());
+        }
+        QCOMPARE(w->styleSheet(), r.style);
+        QCOMPARE(w->isVisibleTo(&window), r.shown);
+    }
+
+    // Later widgets stack above earlier ones, so the creation order matters.
+    void widgetsAreCreatedInTableOrder() {
+        tarnwick window;
+        QList<QWidget *> expected;
+        for (const Row &r : tableRows())
+            expected << r.widget(window);
+        QList<QWidget *> actual;
+        for (QObject *child : window.children()) {
+            auto *w = qobject_cast<QWidget *>(child);
+            if (w && expected.contains(w))
+                actual << w;
+        }
+        QCOMPARE(actual, expected);
+    }
+
+    void contentsAndRanges() {
+        tarnwick window;
+        auto items = [](QComboBox *c) {
+            QStringList list;
+            for (int i = 0; i < c->count(); ++i)
+                list << c->itemText(i);
+            return list;
+        };
+        // The construction texts are replaced by the texts of the active
+        // language; with Japanese active they read the same.
+        QCOMPARE(items(window.commandCombo), QStringList({"なし", "クリック", "マウスポインター",
+                                                          "スムーズムーブ", "キー", "入力"}));
+        QCOMPARE(items(window.conditionCombo),
+                 QStringList({"終わるまで待つ", "時間", "即時", "クリック", "キー", "時刻"}));
+        QCOMPARE(items(window.commandClickCombo), QStringList({"左", "右"}));
+        QCOMPARE(items(window.conditionClickCombo), QStringList({"左", "右"}));
+        QCOMPARE(window.commandClickCombo->currentIndex(), 0);
+        QCOMPARE(window.conditionClickCombo->currentIndex(), 0);
+
+        QCOMPARE(window.pageList->count(), 1);
+        QCOMPARE(window.pageList->item(0)->text(), QStringLiteral("1.なし"));
+        QVERIFY(window.inputTextEdit->toPlainText().isEmpty());
+        QVERIFY(window.inputTextEdit->acceptRichText());
+        QVERIFY(window.commandKeyPromptLabel->text().isEmpty());
+        QVERIFY(window.conditionKeyPromptLabel->text().isEmpty());
+        QCOMPARE(window.clockColonLabel->text(), QStringLiteral(":"));
+        QCOMPARE(window.commandLabel->alignment(), Qt::AlignLeft | Qt::AlignTop);
+        QCOMPARE(window.conditionLabel->alignment(), Qt::AlignLeft | Qt::AlignTop);
+
+        QCOMPARE(window.commandTimeSpin->minimum(), 0.01);
+        QCOMPARE(window.commandTimeSpin->maximum(), 1000.0);
+        QCOMPARE(window.commandTimeSpin->singleStep(), 0.01);
+        QCOMPARE(window.commandTimeSpin->decimals(), 2);
+        QCOMPARE(window.conditionTimeSpin->minimum(), 0.01);
+        QCOMPARE(window.conditionTimeSpin->maximum(), 1000.0);
+        QCOMPARE(window.conditionTimeSpin->singleStep(), 0.1);
+        QCOMPARE(window.conditionTimeSpin->decimals(), 2);
+
+        // Y reaches one digit further than X, in both coordinate sets.
+        for (QSpinBox *x : {window.coordXSpin, window.coordXSpin2}) {
+            QCOMPARE(x->minimum(), -9999999);
+            QCOMPARE(x->maximum(), 9999999);
+            QCOMPARE(x->buttonSymbols(), QAbstractSpinBox::NoButtons);
+        }
+        for (QSpinBox *y : {window.coordYSpin, window.coordYSpin2}) {
+            QCOMPARE(y->minimum(), -9999999);
+            QCOMPARE(y->maximum(), 99999999);
+            QCOMPARE(y->buttonSymbols(), QAbstractSpinBox::NoButtons);
+        }
+        window.clockHourSpin->setValue(24);
+        QCOMPARE(window.clockHourSpin->value(), 24);
+        window.clockMinuteSpin->setValue(60);
+        QCOMPARE(window.clockMinuteSpin->value(), 59);
+        QCOMPARE(window.clockHourSpin->buttonSymbols(), QAbstractSpinBox::UpDownArrows);
+        QCOMPARE(window.clockMinuteSpin->buttonSymbols(), QAbstractSpinBox::UpDownArrows);
+
+        QVERIFY(window.keyPollTimer);
+        QCOMPARE(window.keyPollTimer->parent(), &window);
+        QVERIFY(!window.keyPollTimer->isActive());
+    }
+
+    void menusAndActions() {
+        tarnwick window;
+        QMenuBar *bar = window.menuBar();
+        QList<QMenu *> menus;
+        for (QAction *a : bar->actions())
+            menus << a->menu();
+        const QList<QMenu *> expectedMenus = {window.fileMenu,     window.reportMenu,
+                                              window.settingsMenu, window.versionMenu,
+                                              window.helpMenu,     window.otherMenu};
+        QCOMPARE(menus, expectedMenus);
+
+        QCOMPARE(window.fileMenu->actions(),
+                 QList<QAction *>({window.newAction, window.openAction, window.saveAction,
+                                   window.saveAsAction}));
+        QCOMPARE(window.reportMenu->actions(),
+                 QList<QAction *>(
+                     {window.reportBugAction, window.suggestAction, window.needReplyAction}));
+        QCOMPARE(window.settingsMenu->actions(),
+                 QList<QAction *>(
+                     {window.askSaveAction, window.askPasteAction, window.askDeleteAction}));
+        QCOMPARE(window.versionMenu->actions(), QList<QAction *>({window.versionInfoAction}));
+        QCOMPARE(window.helpMenu->actions(),
+                 QList<QAction *>({window.helpModeAction, window.askHowToUseAction}));
+        QCOMPARE(window.otherMenu->actions(),
+                 QList<QAction *>({window.languageAction, window.viewTermsAction,
+                                   window.viewOssNoticeAction, window.viewQtInfoAction,
+                                   window.viewLgplAction}));
+
+        // Actions belong to the window and are created with Save As before Save.
+        QList<QAction *> created;
+        for (QObject *child : window.children()) {
+            if (auto *a = qobject_cast<QAction *>(child))
+                created << a;
+        }
+        const QList<QAction *> expectedOrder = {
+            window.newAction,           window.openAction,        window.saveAsAction,
+            window.saveAction,          window.reportBugAction,   window.suggestAction,
+            window.needReplyAction,     window.askSaveAction,     window.askPasteAction,
+            window.askDeleteAction,     window.versionInfoAction, window.helpModeAction,
+            window.askHowToUseAction,   window.languageAction,    window.viewTermsAction,
+            window.viewOssNoticeAction, window.viewQtInfoAction,  window.viewLgplAction};
+        QCOMPARE(created, expectedOrder);
+
+        const QList<QAction *> checkable = {window.askSaveAction, window.askPasteAction,
+                                            window.askDeleteAction, window.helpModeAction};
+        for (QAction *a : expectedOrder)
+            QCOMPARE(a->isCheckable(), checkable.contains(a));
+
+        const QList<std::pair<QAction *, QKeySequence::StandardKey>> standard = {
+            {window.newAction, QKeySequence::New},
+            {window.openAction, QKeySequence::Open},
+            {window.saveAction, QKeySequence::Save},
+            {window.saveAsAction, QKeySequence::SaveAs},
+            {window.helpModeAction, QKeySequence::WhatsThis},
+            {window.askHowToUseAction, QKeySequence::HelpContents},
+        };
+        for (QAction *a : expectedOrder) {
+            QList<QKeySequence> keys;
+            for (const auto &[action, key] : standard) {
+                if (action == a)
+                    keys = QKeySequence::keyBindings(key);
+            }
+            QCOMPARE(a->shortcuts(), keys);
+        }
+    }
+
+    void windowShortcuts() {
+        tarnwick window;
+        const QList<QKeySequence> expected = {
+            QKeySequence(Qt::Key_Left),         QKeySequence(Qt::Key_Right),
+            QKeySequence(Qt::CTRL | Qt::Key_D), QKeySequence(Qt::CTRL | Qt::Key_C),
+            QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::CTRL | Qt::Key_Z),
+            QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+        };
+        QCOMPARE(window.shortcuts.size(), expected.size());
+        for (int i = 0; i < expected.size(); ++i) {
+            QShortcut *s = window.shortcuts.at(i);
+            QCOMPARE(s->key(), expected.at(i));
+            QCOMPARE(s->parent(), &window);
+            QCOMPARE(s->context(), Qt::WindowShortcut);
+        }
+    }
+};
+
+QTEST_MAIN(MainWindowLayoutTest)
+#include "gui_mainwindow_layout.moc"
