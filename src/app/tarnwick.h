@@ -228,6 +228,11 @@ public:
 
     // ---- private helpers of each concern go below, in their own block ----
     // [editor helpers]
+    void startKeyCapture(bool forCondition);
+    void applyNavigationRules(); // "←", "削除", "ペースト" hidden when they cannot act
+    void showCommandArea();
+    void showConditionArea();
+    void rebuildPageList();
     // [files helpers]
     void writeProjectFile();
     void readProjectFile();

@@ -1,21 +1,495 @@
+// Pages, navigation, page clipboard, undo/redo and the command and condition
+// editor. The decisions live in core/pagerecords and core/history; the slots
+// here read the widgets, keep the members up to date and redraw.
+
 #include "tarnwick.h"
 
-// Placeholder definitions until this concern is built.
-void tarnwick::pollKeystroke() {}
-void tarnwick::addNewCommand() {}
-void tarnwick::addCommand() {}
-void tarnwick::addCondition() {}
-void tarnwick::changeMenuAddCommand() {}
-void tarnwick::changeMenuAddCondition() {}
-void tarnwick::nextPage() {}
-void tarnwick::returnPage() {}
-void tarnwick::changeSomeThing() {}
-void tarnwick::changeWidgetPage() {}
-void tarnwick::deletePage() {}
-void tarnwick::copy() {}
-void tarnwick::paste() {}
-void tarnwick::pageBack() {}
-void tarnwick::pageForward() {}
-void tarnwick::refreshPage() {}
-void tarnwick::setKeyCaptureMode(bool, bool) {}
-void tarnwick::setNavigationHidden(bool) {}
+#include "capture/keycapture.h"
+#include "core/history.h"
+#include "core/keycombination.h"
+#include "core/pagerecords.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QLoggingCategory>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QTextEdit>
+#include <QTimer>
+
+// The page list, both lists and both histories after every refresh: far too
+// much to build on each refresh of a long project, so off unless asked for
+// (QT_LOGGING_RULES="tarnwick.editor.dump.debug=true").
+Q_LOGGING_CATEGORY(lcEditorDump, "tarnwick.editor.dump", QtWarningMsg)
+
+namespace kind = pagerecords::kind;
+using pagerecords::element;
+
+namespace {
+
+constexpr int kKeyPollIntervalMs = 50;
+
+pagerecords::Project projectOf(tarnwick &w) {
+    return pagerecords::Project{w.listCommand, w.listCondition, w.currentPage};
+}
+
+history::History historyOf(tarnwick &w) {
+    return history::History{w.listCommandHistory, w.listConditionHistory, w.historyIndex};
+}
+
+QString questionTitle(bool japanese) {
+    return japanese ? QStringLiteral("最終確認") : QStringLiteral("Warning");
+}
+
+bool askYesNo(QWidget *parent, const QString &title, const QString &text) {
+    return QMessageBox::warning(parent, title, text, QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No) == QMessageBox::Yes;
+}
+
+void setSeconds(QDoubleSpinBox *spin, const QString &text) {
+    spin->setValue(text.toFloat());
+}
+
+void setAllVisible(std::initializer_list<QWidget *> widgets, bool visible) {
+    for (QWidget *w : widgets)
+        w->setVisible(visible);
+}
+
+} // namespace
+
+// ---- start page ----
+
+void tarnwick::addNewCommand() {
+    filePath = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    enterEditor();
+}
+
+// ---- kind menus and "追加" ----
+
+void tarnwick::changeMenuAddCommand() {
+    selectedCommandKind =
+        pagerecords::commandKindFromMenuText(commandCombo->currentText(), is_japanese);
+}
+
+void tarnwick::changeMenuAddCondition() {
+    selectedConditionKind =
+        pagerecords::conditionKindFromMenuText(conditionCombo->currentText(), is_japanese);
+}
+
+void tarnwick::addCommand() {
+    if (keyPollTimer->isActive())
+        return;
+    const QStringList fresh = pagerecords::freshCommandRecord(selectedCommandKind);
+    if (fresh.isEmpty())
+        return;
+    projectOf(*this).clampCurrentPage();
+    listCommand[currentPage - 1] = fresh;
+    if (selectedCommandKind == kind::key)
+        startKeyCapture(false);
+    else
+        refreshPage();
+}
+
+void tarnwick::addCondition() {
+    if (keyPollTimer->isActive())
+        return;
+    const QStringList fresh =
+        pagerecords::freshConditionRecord(selectedConditionKind, QTime::currentTime());
+    if (fresh.isEmpty())
+        return;
+    projectOf(*this).clampCurrentPage();
+    listCondition[currentPage - 1] = fresh;
+    if (selectedConditionKind == kind::key)
+        startKeyCapture(true);
+    else
+        refreshPage();
+}
+
+// ---- key capture ----
+
+void tarnwick::startKeyCapture(bool forCondition) {
+    captureForCondition = forCondition;
+    // The empty key hides the page navigation for the whole capture.
+    refreshPage();
+    setKeyCaptureMode(true, captureForCondition);
+
+    KeyCaptureState &capture = KeyCaptureState::editor();
+    capture.beginCapture();
+    if (capture.installKeyboardHook()) {
+        keyPollTimer->start(kKeyPollIntervalMs);
+        return;
+    }
+    (captureForCondition ? conditionLabel : commandLabel)
+        ->setText(QStringLiteral("キーフックに失敗"));
+    capture.endCapture();
+    setKeyCaptureMode(false, false);
+}
+
+void tarnwick::pollKeystroke() {
+    // Only a running capture may write into the page; the last capture's key
+    // stays in the state until the next one begins.
+    if (!keyPollTimer->isActive())
+        return;
+    KeyCaptureState &capture = KeyCaptureState::editor();
+    const int key = capture.lastKey.load();
+    if (key == 0)
+        return;
+    keyPollTimer->stop();
+    capture.endCapture();
+    capture.uninstallKeyboardHook();
+    const int mask = capture.lastMask.load();
+    const QString text = keyCombinationText(key, toStoredMask(mask));
+
+    projectOf(*this).clampCurrentPage();
+    if (captureForCondition)
+        listCondition[currentPage - 1] = QStringList{kind::key, text};
+    else
+        listCommand[currentPage - 1] = QStringList{kind::key, text, QStringLiteral("0.01")};
+    setKeyCaptureMode(false, false);
+    refreshPage();
+}
+
+void tarnwick::setKeyCaptureMode(bool capturing, bool forCondition) {
+    if (!capturing) {
+        operationGroup->setEnabled(true);
+        conditionGroup->setEnabled(true);
+        pageGroup->setEnabled(true);
+        menuBar()->setEnabled(true);
+        return;
+    }
+    // The frame of the side being captured is shown disabled.
+    operationGroup->setEnabled(forCondition);
+    conditionGroup->setEnabled(!forCondition);
+    pageGroup->setEnabled(false);
+    menuBar()->setEnabled(false);
+    const QString prompt = is_japanese ? QStringLiteral("単一または複数キーを押してください")
+                                       : QStringLiteral("Press one or more keys");
+    if (forCondition) {
+        conditionKeyPromptLabel->setText(prompt);
+        conditionSecLabel->hide();
+        conditionTimeSpin->hide();
+    } else {
+        commandKeyPromptLabel->setText(prompt);
+        commandSecLabel->hide();
+        commandTimeSpin->hide();
+    }
+}
+
+void tarnwick::setNavigationHidden(bool hidden) {
+    setAllVisible({runButton, nextPageButton, prevPageButton, deleteButton, addCommandButton,
+                   addConditionButton, static_cast<QWidget *>(menuBar()), pageList, copyButton,
+                   pasteButton},
+                  !hidden);
+}
+
+void tarnwick::applyNavigationRules() {
+    if (currentPage == 1)
+        prevPageButton->hide();
+    if (listCommand.size() == 1)
+        deleteButton->hide();
+    if (copiedCommand.isEmpty())
+        pasteButton->hide();
+}
+
+// ---- value widgets ----
+
+void tarnwick::changeSomeThing() {
+    if (refreshing)
+        return;
+    if (currentPage < 1 || currentPage > listCommand.size())
+        return;
+    const int i = currentPage - 1;
+
+    pagerecords::EditorValues values;
+    values.inputText = inputTextEdit->toPlainText();
+    values.commandSeconds = commandTimeSpin->value();
+    values.commandClickText = commandClickCombo->currentText();
+    values.coordX = coordXSpin->value();
+    values.coordY = coordYSpin->value();
+    values.coordX2 = coordXSpin2->value();
+    values.coordY2 = coordYSpin2->value();
+    values.conditionSeconds = conditionTimeSpin->value();
+    values.conditionClickText = conditionClickCombo->currentText();
+    values.hour = clockHourSpin->value();
+    values.minute = clockMinuteSpin->value();
+
+    QStringList command = listCommand.at(i);
+    QStringList condition = listCondition.at(i);
+    pagerecords::applyEditorValues(command, condition, values, is_japanese);
+    // Writing only real changes keeps the lists shared with the history.
+    if (command != listCommand.at(i))
+        listCommand[i] = command;
+    if (condition != listCondition.at(i))
+        listCondition[i] = condition;
+
+    if (element(command, 0) == kind::enterText) {
+        // The first typed character brings the navigation back at once.
+        setNavigationHidden(values.inputText.isEmpty());
+        applyNavigationRules();
+    }
+}
+
+// ---- navigation ----
+
+void tarnwick::nextPage() {
+    if (!nextPageButton->isVisible())
+        return;
+    projectOf(*this).goNext();
+    refreshPage();
+}
+
+void tarnwick::returnPage() {
+    if (!prevPageButton->isVisible())
+        return;
+    projectOf(*this).goPrevious();
+    refreshPage();
+}
+
+void tarnwick::changeWidgetPage() {
+    if (refreshing)
+        return;
+    const QListWidgetItem *item = pageList->currentItem();
+    if (!item)
+        return;
+    const QString text = item->text();
+    pagerecords::Project project = projectOf(*this);
+    project.clampCurrentPage();
+    if (text == pagerecords::plusEntry) {
+        project.insertAtPlusRow(pageList->currentRow());
+    } else {
+        const int page = pagerecords::pageNumberOfEntry(text);
+        if (page > 0)
+            currentPage = page;
+    }
+    refreshPage();
+}
+
+void tarnwick::deletePage() {
+    if (!deleteButton->isVisible())
+        return;
+    if (is_message_delete) {
+        messageTitle = questionTitle(is_japanese);
+        messageText = is_japanese
+                          ? QStringLiteral("%1ページ目を削除しますか？").arg(currentPage)
+                          : QStringLiteral("Do you want to delete page %1?").arg(currentPage);
+        if (!askYesNo(this, messageTitle, messageText))
+            return;
+    }
+    projectOf(*this).clampCurrentPage();
+    projectOf(*this).deleteCurrent();
+    refreshPage();
+}
+
+// ---- page clipboard ----
+
+void tarnwick::copy() {
+    if (!copyButton->isVisible())
+        return;
+    projectOf(*this).clampCurrentPage();
+    copiedCommand = listCommand.at(currentPage - 1);
+    copiedCondition = listCondition.at(currentPage - 1);
+    refreshPage();
+}
+
+void tarnwick::paste() {
+    if (!pasteButton->isVisible())
+        return;
+    if (copiedCommand.isEmpty()) {
+        refreshPage();
+        return;
+    }
+    projectOf(*this).clampCurrentPage();
+    const int i = currentPage - 1;
+    if (!pagerecords::isBlankPage(listCommand.at(i), listCondition.at(i)) && is_message_paste) {
+        messageTitle = questionTitle(is_japanese);
+        messageText = is_japanese
+                          ? QStringLiteral("%1 ページ目を置き換えますか？").arg(currentPage)
+                          : QStringLiteral("Do you want to replace page %1?").arg(currentPage);
+        if (!askYesNo(this, messageTitle, messageText)) {
+            refreshPage();
+            return;
+        }
+    }
+    listCommand[i] = copiedCommand;
+    listCondition[i] = copiedCondition;
+    refreshPage();
+}
+
+// ---- undo / redo ----
+
+void tarnwick::pageBack() {
+    if (!undoButton->isVisible())
+        return;
+    restoringHistory = true;
+    historyOf(*this).undo(listCommand, listCondition);
+    refreshPage();
+    restoringHistory = false;
+}
+
+void tarnwick::pageForward() {
+    if (!redoButton->isVisible())
+        return;
+    restoringHistory = true;
+    historyOf(*this).redo(listCommand, listCondition);
+    refreshPage();
+    restoringHistory = false;
+}
+
+// ---- redraw ----
+
+void tarnwick::refreshPage() {
+    refreshing = true;
+
+    setAllVisible({commandSecLabel,
+                   conditionSecLabel,
+                   commandClickCombo,
+                   conditionClickCombo,
+                   inputTextEdit,
+                   commandTimeSpin,
+                   conditionTimeSpin,
+                   commandKeyPromptLabel,
+                   conditionKeyPromptLabel,
+                   coordXLabel,
+                   coordXSpin,
+                   coordYLabel,
+                   coordYSpin,
+                   coordGetButton,
+                   coordXLabel2,
+                   coordXSpin2,
+                   coordYLabel2,
+                   coordYSpin2,
+                   coordGetButton2,
+                   testButton,
+                   clockHourSpin,
+                   clockMinuteSpin,
+                   clockColonLabel,
+                   undoButton,
+                   redoButton},
+                  false);
+
+    projectOf(*this).clampCurrentPage();
+    // Everything of the navigation is shown here and hidden again below by the
+    // page's own needs. Leaving it as the previous page had it would keep it
+    // hidden forever after undoing an empty Key or Enter Text page.
+    setNavigationHidden(false);
+
+    showCommandArea();
+    showConditionArea();
+    applyNavigationRules();
+
+    rebuildPageList();
+    pageCountLabel->setText(QStringLiteral("%1/%2").arg(currentPage).arg(listCommand.size()));
+    setWindowTitle(windowTitleForPath());
+    qCDebug(lcEditorDump) << "pageList"
+                          << pagerecords::pageListTexts(listCommand, currentPage, is_japanese);
+    qCDebug(lcEditorDump) << "listCommand" << listCommand;
+    qCDebug(lcEditorDump) << "listCondition" << listCondition;
+
+    history::History steps = historyOf(*this);
+    if (!restoringHistory)
+        steps.record(listCommand, listCondition);
+    undoButton->setVisible(steps.canUndo());
+    redoButton->setVisible(steps.canRedo());
+    qCDebug(lcEditorDump) << "historyIndex" << historyIndex << "listCommandHistory"
+                          << listCommandHistory << "listConditionHistory" << listConditionHistory;
+
+    refreshing = false;
+}
+
+void tarnwick::showCommandArea() {
+    const QStringList &command = listCommand.at(currentPage - 1);
+    const QString commandKind = element(command, 0);
+    const QString label = pagerecords::commandKindLabel(commandKind, is_japanese);
+    if (!label.isNull())
+        commandLabel->setText(label);
+
+    if (commandKind == kind::click) {
+        commandClickCombo->setCurrentText(
+            pagerecords::clickSideMenuText(element(command, 1), is_japanese));
+        setSeconds(commandTimeSpin, element(command, 2));
+        commandTimeSpin->show();
+        commandSecLabel->show();
+        commandClickCombo->show();
+    } else if (commandKind == kind::mousePointer) {
+        setAllVisible(
+            {coordXLabel, coordXSpin, coordYLabel, coordYSpin, testButton, coordGetButton}, true);
+        coordXSpin->setValue(element(command, 1).toInt());
+        coordYSpin->setValue(element(command, 2).toInt());
+    } else if (commandKind == kind::smoothMove) {
+        setAllVisible({coordXLabel2, coordXSpin2, coordYLabel2, coordYSpin2, commandTimeSpin,
+                       commandSecLabel, testButton, coordGetButton2},
+                      true);
+        coordXSpin2->setValue(element(command, 1).toInt());
+        coordYSpin2->setValue(element(command, 2).toInt());
+        setSeconds(commandTimeSpin, element(command, 3));
+    } else if (commandKind == kind::key) {
+        commandKeyPromptLabel->show();
+        commandTimeSpin->show();
+        commandSecLabel->show();
+        commandKeyPromptLabel->setText(keyCombinationDisplayText(element(command, 1)));
+        setSeconds(commandTimeSpin, element(command, 2));
+        setNavigationHidden(pagerecords::isMissingKey(element(command, 1)));
+    } else if (commandKind == kind::enterText) {
+        inputTextEdit->show();
+        commandTimeSpin->show();
+        commandSecLabel->show();
+        // Plain text both ways: a text that looks like markup must be typed
+        // as it was entered, not lose its tags on the next edit.
+        inputTextEdit->setPlainText(element(command, 1));
+        setSeconds(commandTimeSpin, element(command, 2));
+        setNavigationHidden(element(command, 1).isEmpty());
+    }
+}
+
+void tarnwick::showConditionArea() {
+    const QStringList &condition = listCondition.at(currentPage - 1);
+    const QString conditionKind = element(condition, 0);
+    const QString label = pagerecords::conditionKindLabel(conditionKind, is_japanese);
+    if (!label.isNull())
+        conditionLabel->setText(label);
+
+    if (conditionKind == kind::waitUntilOver || conditionKind == kind::time) {
+        conditionTimeSpin->show();
+        setSeconds(conditionTimeSpin, element(condition, 1));
+    } else if (conditionKind == kind::click) {
+        conditionClickCombo->show();
+        conditionClickCombo->setCurrentText(
+            pagerecords::clickSideMenuText(element(condition, 1), is_japanese));
+    } else if (conditionKind == kind::key) {
+        conditionKeyPromptLabel->show();
+        conditionKeyPromptLabel->setText(keyCombinationDisplayText(element(condition, 1)));
+        setNavigationHidden(pagerecords::isMissingKey(element(condition, 1)));
+    } else if (conditionKind == kind::clockTime) {
+        clockHourSpin->show();
+        clockColonLabel->show();
+        clockMinuteSpin->show();
+        clockHourSpin->setValue(element(condition, 1).toInt());
+        clockMinuteSpin->setValue(element(condition, 2).toInt());
+    }
+}
+
+// Cleared and refilled in effect, but the items are reused and only texts
+// that differ are set: moving to the next page of a long project touches a
+// handful of rows instead of rebuilding thousands.
+void tarnwick::rebuildPageList() {
+    const QStringList texts = pagerecords::pageListTexts(listCommand, currentPage, is_japanese);
+    const int wanted = int(texts.size());
+    while (pageList->count() > wanted)
+        delete pageList->takeItem(pageList->count() - 1);
+    const int kept = pageList->count();
+    for (int row = 0; row < kept; ++row) {
+        QListWidgetItem *item = pageList->item(row);
+        if (item->text() != texts.at(row))
+            item->setText(texts.at(row));
+    }
+    if (kept < wanted)
+        pageList->addItems(texts.mid(kept));
+    pageList->setCurrentRow(currentPage);
+    pageList->scrollToItem(pageList->item(currentPage), QAbstractItemView::PositionAtCenter);
+}

@@ -1,0 +1,705 @@
+// The editor driven through the real window: "追加" for every kind, the key
+// capture through the recording input layer, the value widgets writing into
+// the page, the navigation and its shortcuts, the page list, the clipboard
+// and undo/redo.
+
+#include "app/tarnwick.h"
+#include "capture/keycapture.h"
+#include "support/modalhelper.h"
+#include "support/recordinginput.h"
+#include "support/testconfig.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QGroupBox>
+#include <QJsonObject>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QTextEdit>
+#include <QTime>
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+constexpr int kVkControl = 17;
+constexpr int kVkShift = 16;
+constexpr int kVkA = 65;
+
+QStringList texts(const QListWidget *list) {
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+} // namespace
+
+class EditorTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<testsupport::RecordingInput> input;
+    std::unique_ptr<tarnwick> w;
+
+    // A window in the editor, shown and active so its shortcuts work.
+    void openEditor(const QJsonObject &settings = {}) {
+        QJsonObject config{{"is_used_this", true}, {"is_message_delete", false}};
+        for (auto it = settings.begin(); it != settings.end(); ++it)
+            config.insert(it.key(), it.value());
+        testsupport::writeTestConfig(config);
+        w = std::make_unique<tarnwick>();
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w->newProjectButton->click();
+        QVERIFY(w->editorOpen);
+    }
+
+    // The page navigation that an empty key or text hides.
+    QList<QWidget *> navigation() const {
+        return {w->runButton,          w->nextPageButton, w->addCommandButton, w->pageList,
+                w->addConditionButton, w->copyButton,     w->menuBar()};
+    }
+    bool navigationShown() const {
+        for (QWidget *widget : navigation()) {
+            if (!widget->isVisible())
+                return false;
+        }
+        return true;
+    }
+    bool navigationHidden() const {
+        for (QWidget *widget : navigation()) {
+            if (widget->isVisible())
+                return false;
+        }
+        return true;
+    }
+
+    // Widgets by name, for the data tables.
+    QWidget *widget(const QString &name) const {
+        const QHash<QString, QWidget *> all = {
+            {"commandClickCombo", w->commandClickCombo},
+            {"commandTimeSpin", w->commandTimeSpin},
+            {"commandSecLabel", w->commandSecLabel},
+            {"coordXSpin", w->coordXSpin},
+            {"coordYSpin", w->coordYSpin},
+            {"coordXLabel", w->coordXLabel},
+            {"coordGetButton", w->coordGetButton},
+            {"testButton", w->testButton},
+            {"coordXSpin2", w->coordXSpin2},
+            {"coordYSpin2", w->coordYSpin2},
+            {"coordGetButton2", w->coordGetButton2},
+            {"commandKeyPromptLabel", w->commandKeyPromptLabel},
+            {"inputTextEdit", w->inputTextEdit},
+            {"conditionTimeSpin", w->conditionTimeSpin},
+            {"conditionSecLabel", w->conditionSecLabel},
+            {"conditionClickCombo", w->conditionClickCombo},
+            {"conditionKeyPromptLabel", w->conditionKeyPromptLabel},
+            {"clockHourSpin", w->clockHourSpin},
+            {"clockColonLabel", w->clockColonLabel},
+            {"clockMinuteSpin", w->clockMinuteSpin},
+        };
+        return all.value(name);
+    }
+    QStringList shownOf(const QStringList &names) const {
+        QStringList out;
+        for (const QString &name : names) {
+            if (widget(name)->isVisible())
+                out << name;
+        }
+        return out;
+    }
+    QStringList allValueWidgets() const {
+        return {"commandClickCombo",
+                "commandTimeSpin",
+                "commandSecLabel",
+                "coordXSpin",
+                "coordYSpin",
+                "coordXLabel",
+                "coordGetButton",
+                "testButton",
+                "coordXSpin2",
+                "coordYSpin2",
+                "coordGetButton2",
+                "commandKeyPromptLabel",
+                "inputTextEdit",
+                "conditionTimeSpin",
+                "conditionSecLabel",
+                "conditionClickCombo",
+                "conditionKeyPromptLabel",
+                "clockHourSpin",
+                "clockColonLabel",
+                "clockMinuteSpin"};
+    }
+
+    void addCommandKind(int index) {
+        w->commandCombo->setCurrentIndex(index);
+        w->addCommandButton->click();
+    }
+    void addConditionKind(int index) {
+        w->conditionCombo->setCurrentIndex(index);
+        w->addConditionButton->click();
+    }
+    void setPage(const QStringList &command, const QStringList &condition) {
+        w->listCommand[w->currentPage - 1] = command;
+        w->listCondition[w->currentPage - 1] = condition;
+        w->refreshPage();
+    }
+    QStringList command() const { return w->listCommand.at(w->currentPage - 1); }
+    QStringList condition() const { return w->listCondition.at(w->currentPage - 1); }
+
+private slots:
+    void init() { input = std::make_unique<testsupport::RecordingInput>(); }
+    void cleanup() {
+        w.reset();
+        input.reset();
+    }
+
+    void commandKinds_data() {
+        QTest::addColumn<bool>("japanese");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QStringList>("record");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QStringList>("shown");
+        for (bool ja : {true, false}) {
+            const char *lang = ja ? "ja " : "en ";
+            QTest::addRow("%snone", lang)
+                << ja << 0 << QStringList{"なし"} << (ja ? "なし" : "None")
+                << QStringList{"conditionTimeSpin"};
+            QTest::addRow("%sclick", lang)
+                << ja << 1 << QStringList{"クリック", "左", "0.01"} << (ja ? "クリック" : "Click")
+                << QStringList{"commandClickCombo", "commandTimeSpin", "commandSecLabel",
+                               "conditionTimeSpin"};
+            QTest::addRow("%spointer", lang)
+                << ja << 2 << QStringList{"マウスポインター", "0", "0"}
+                << (ja ? "マウスポインター" : "Mouse Pointer")
+                << QStringList{"coordXSpin",     "coordYSpin", "coordXLabel",
+                               "coordGetButton", "testButton", "conditionTimeSpin"};
+            QTest::addRow("%ssmooth", lang)
+                << ja << 3 << QStringList{"スムーズムーブ", "0", "0", "1"}
+                << (ja ? "スムーズムーブ" : "Smooth Move")
+                << QStringList{"commandTimeSpin",  "commandSecLabel", "testButton",
+                               "coordXSpin2",      "coordYSpin2",     "coordGetButton2",
+                               "conditionTimeSpin"};
+            QTest::addRow("%stext", lang)
+                << ja << 5 << QStringList{"入力", "", "3"} << (ja ? "入力" : "Enter Text")
+                << QStringList{"commandTimeSpin", "commandSecLabel", "inputTextEdit",
+                               "conditionTimeSpin"};
+        }
+    }
+    void commandKinds() {
+        QFETCH(bool, japanese);
+        QFETCH(int, index);
+        QFETCH(QStringList, record);
+        QFETCH(QString, label);
+        QFETCH(QStringList, shown);
+        openEditor({{"is_japanese", japanese}});
+        // Choosing a kind changes nothing until "追加".
+        w->commandCombo->setCurrentIndex(index);
+        QCOMPARE(command(), QStringList{"なし"});
+        w->addCommandButton->click();
+        QCOMPARE(command(), record);
+        QCOMPARE(w->commandLabel->text(), label);
+        QCOMPARE(shownOf(allValueWidgets()), shown);
+        if (index == 1) {
+            QCOMPARE(w->commandClickCombo->currentText(), japanese ? "左" : "Left");
+            QCOMPARE(w->commandTimeSpin->value(), 0.01);
+        }
+        // The page list names the page by its command.
+        QCOMPARE(w->pageList->item(1)->text(), "1." + label);
+        // A step only when the page changed ("なし" on a fresh page is no change).
+        QCOMPARE(w->undoButton->isVisible(), index != 0);
+    }
+
+    void conditionKinds_data() {
+        QTest::addColumn<bool>("japanese");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QStringList>("record");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QStringList>("shown");
+        for (bool ja : {true, false}) {
+            const char *lang = ja ? "ja " : "en ";
+            QTest::addRow("%swait", lang)
+                << ja << 0 << QStringList{"終わるまで待つ", "0.1"}
+                << (ja ? "終わるまで待つ" : "Wait until over") << QStringList{"conditionTimeSpin"};
+            QTest::addRow("%stime", lang)
+                << ja << 1 << QStringList{"時間", "0.1"} << (ja ? "時間" : "Time")
+                << QStringList{"conditionTimeSpin"};
+            QTest::addRow("%snow", lang)
+                << ja << 2 << QStringList{"即時"} << (ja ? "即時" : "Immediately") << QStringList{};
+            QTest::addRow("%sclick", lang)
+                << ja << 3 << QStringList{"クリック", "左"} << (ja ? "クリック" : "Click")
+                << QStringList{"conditionClickCombo"};
+        }
+    }
+    void conditionKinds() {
+        QFETCH(bool, japanese);
+        QFETCH(int, index);
+        QFETCH(QStringList, record);
+        QFETCH(QString, label);
+        QFETCH(QStringList, shown);
+        openEditor({{"is_japanese", japanese}});
+        addConditionKind(2); // away from the starting kind first
+        addConditionKind(index);
+        QCOMPARE(condition(), record);
+        QCOMPARE(w->conditionLabel->text(), label);
+        QCOMPARE(shownOf(allValueWidgets()), shown);
+        QVERIFY(navigationShown());
+    }
+
+    void clockTimeStartsNow() {
+        openEditor();
+        const QTime before = QTime::currentTime();
+        addConditionKind(5);
+        const QTime after = QTime::currentTime();
+        const QStringList record = condition();
+        QCOMPARE(record.size(), 3);
+        QCOMPARE(record.at(0), "時刻");
+        const QTime stored(record.at(1).toInt(), record.at(2).toInt());
+        QVERIFY(stored == QTime(before.hour(), before.minute()) ||
+                stored == QTime(after.hour(), after.minute()));
+        QCOMPARE(w->clockHourSpin->value(), stored.hour());
+        QCOMPARE(w->clockMinuteSpin->value(), stored.minute());
+        QCOMPARE(shownOf(allValueWidgets()),
+                 QStringList({"clockHourSpin", "clockColonLabel", "clockMinuteSpin"}));
+        // Editing the clock writes both values.
+        w->clockHourSpin->setValue(24);
+        w->clockMinuteSpin->setValue(7);
+        QCOMPARE(condition(), QStringList({"時刻", "24", "7"}));
+    }
+
+    void keyCapture_data() {
+        QTest::addColumn<bool>("forCondition");
+        QTest::addColumn<bool>("japanese");
+        QTest::newRow("command") << false << true;
+        QTest::newRow("condition") << true << true;
+        QTest::newRow("command en") << false << false;
+    }
+    void keyCapture() {
+        QFETCH(bool, forCondition);
+        QFETCH(bool, japanese);
+        openEditor({{"is_japanese", japanese}});
+        if (forCondition)
+            addConditionKind(4);
+        else
+            addCommandKind(4);
+
+        QCOMPARE(forCondition ? condition() : command(),
+                 forCondition ? QStringList({"キー", ""}) : QStringList({"キー", "", "0.01"}));
+        QVERIFY(w->keyPollTimer->isActive());
+        QVERIFY(input->hookInstalled());
+        QVERIFY(navigationHidden());
+        QLabel *prompt = forCondition ? w->conditionKeyPromptLabel : w->commandKeyPromptLabel;
+        QCOMPARE(prompt->text(),
+                 japanese ? "単一または複数キーを押してください" : "Press one or more keys");
+        QVERIFY(prompt->isVisible());
+        QCOMPARE(w->operationGroup->isEnabled(), forCondition);
+        QCOMPARE(w->conditionGroup->isEnabled(), !forCondition);
+        QVERIFY(!w->pageGroup->isEnabled());
+        QVERIFY(!w->menuBar()->isEnabled());
+        if (!forCondition)
+            QVERIFY(!w->commandTimeSpin->isVisible());
+
+        // Adding anything while the capture runs changes nothing.
+        const PageList commandsBefore = w->listCommand;
+        const PageList conditionsBefore = w->listCondition;
+        addCommandKind(1);
+        addConditionKind(2);
+        QCOMPARE(w->listCommand, commandsBefore);
+        QCOMPARE(w->listCondition, conditionsBefore);
+
+        // Ctrl and Shift, then A: swallowed and recorded.
+        QVERIFY(input->sendHookEvent(kVkControl, true));
+        QVERIFY(input->sendHookEvent(kVkShift, true));
+        QVERIFY(input->sendHookEvent(kVkA, true));
+        QTRY_VERIFY_WITH_TIMEOUT(!w->keyPollTimer->isActive(), 5000);
+        QVERIFY(!input->hookInstalled());
+        QCOMPARE(KeyCaptureState::editor().captureActive.load(), 0);
+        QCOMPARE(forCondition ? condition() : command(),
+                 forCondition ? QStringList({"キー", "65,6"})
+                              : QStringList({"キー", "65,6", "0.01"}));
+        QCOMPARE(prompt->text(), "Ctrl+Shift+A");
+        QVERIFY(navigationShown());
+        QVERIFY(w->operationGroup->isEnabled());
+        QVERIFY(w->conditionGroup->isEnabled());
+        QVERIFY(w->pageGroup->isEnabled());
+        QVERIFY(w->menuBar()->isEnabled());
+        // Keys after the capture are not swallowed.
+        QVERIFY(!input->sendHookEvent(kVkA, true));
+    }
+
+    void keyHookFailure() {
+        openEditor();
+        input->failNextHookInstall(5);
+        addCommandKind(4);
+        QCOMPARE(w->commandLabel->text(), "キーフックに失敗");
+        QVERIFY(!w->keyPollTimer->isActive());
+        QCOMPARE(KeyCaptureState::editor().captureActive.load(), 0);
+        QCOMPARE(command(), QStringList({"キー", "", "0.01"}));
+        QVERIFY(navigationHidden());
+        QVERIFY(w->operationGroup->isEnabled());
+        QVERIFY(w->pageGroup->isEnabled());
+        // Undo stays available and brings the page and its navigation back.
+        QVERIFY(w->undoButton->isVisible());
+        w->undoButton->click();
+        QCOMPARE(command(), QStringList{"なし"});
+        QVERIFY(navigationShown());
+    }
+
+    void keySecondsKeepTheKey() {
+        openEditor();
+        setPage({"キー", "65,6", "0.01"}, {"即時"});
+        QCOMPARE(w->commandKeyPromptLabel->text(), "Ctrl+Shift+A");
+        QVERIFY(navigationShown());
+        w->commandTimeSpin->setValue(0.25);
+        QCOMPARE(command(), QStringList({"キー", "65,6", "0.25"}));
+    }
+
+    void missingConditionKeyHidesNavigation() {
+        openEditor();
+        // The condition's rule comes last and decides.
+        setPage({"キー", "65,6", "0.01"}, {"キー", "なし"});
+        QVERIFY(navigationHidden());
+        setPage({"キー", "", "0.01"}, {"キー", "13,0"});
+        QVERIFY(navigationShown());
+        QCOMPARE(w->conditionKeyPromptLabel->text(), "Enter");
+        QCOMPARE(w->commandKeyPromptLabel->text(), "なし");
+    }
+
+    void enterTextNavigation() {
+        openEditor();
+        addCommandKind(5);
+        QVERIFY(navigationHidden());
+        // The arrow shortcuts obey the hidden buttons.
+        QTest::keyClick(w.get(), Qt::Key_Right);
+        QCOMPARE(w->listCommand.size(), 1);
+
+        const int refreshesBefore = int(w->listCommandHistory.size());
+        w->inputTextEdit->setFocus();
+        QTest::keyClicks(w->inputTextEdit, "h");
+        QCOMPARE(command(), QStringList({"入力", "h", "3"}));
+        QVERIFY(navigationShown());
+        QVERIFY(!w->prevPageButton->isVisible());                     // page 1
+        QVERIFY(!w->deleteButton->isVisible());                       // one page
+        QVERIFY(!w->pasteButton->isVisible());                        // empty clipboard
+        QCOMPARE(int(w->listCommandHistory.size()), refreshesBefore); // no refresh ran
+
+        QTest::keyClick(w->inputTextEdit, Qt::Key_Backspace);
+        QCOMPARE(command(), QStringList({"入力", "", "3"}));
+        QVERIFY(navigationHidden());
+
+        // Line breaks are kept; text that looks like markup stays as typed.
+        setPage({"入力", "<b>x</b>\nline", "3"}, {"即時"});
+        QCOMPARE(w->inputTextEdit->toPlainText(), "<b>x</b>\nline");
+        w->commandTimeSpin->setValue(2);
+        QCOMPARE(command(), QStringList({"入力", "<b>x</b>\nline", "2"}));
+    }
+
+    void clickSidesStoredInJapanese_data() {
+        QTest::addColumn<bool>("japanese");
+        QTest::newRow("ja") << true;
+        QTest::newRow("en") << false;
+    }
+    void clickSidesStoredInJapanese() {
+        QFETCH(bool, japanese);
+        openEditor({{"is_japanese", japanese}});
+        addCommandKind(1);
+        addConditionKind(3);
+        w->commandClickCombo->setCurrentIndex(1);
+        QCOMPARE(command(), QStringList({"クリック", "右", "0.01"}));
+        w->conditionClickCombo->setCurrentIndex(1);
+        QCOMPARE(condition(), QStringList({"クリック", "右"}));
+        w->commandClickCombo->setCurrentIndex(0);
+        QCOMPARE(command().at(1), "左");
+        // Shown again from the record after a refresh.
+        w->refreshPage();
+        QCOMPARE(w->conditionClickCombo->currentText(), japanese ? "右" : "Right");
+        QCOMPARE(w->commandClickCombo->currentText(), japanese ? "左" : "Left");
+    }
+
+    void coordinatesWritten() {
+        openEditor();
+        addCommandKind(2);
+        w->coordXSpin->setValue(-9999999);
+        w->coordYSpin->setValue(99999999);
+        QCOMPARE(command(), QStringList({"マウスポインター", "-9999999", "99999999"}));
+        addCommandKind(3);
+        w->coordXSpin2->setValue(12);
+        w->coordYSpin2->setValue(-34);
+        w->commandTimeSpin->setValue(2.5);
+        QCOMPARE(command(), QStringList({"スムーズムーブ", "12", "-34", "2.5"}));
+    }
+
+    void outOfRangeValueKeptUntilEdited() {
+        openEditor();
+        setPage({"クリック", "左", "0.001"}, {"時間", "0.001"});
+        QCOMPARE(w->commandTimeSpin->value(), 0.01);
+        QCOMPARE(w->conditionTimeSpin->value(), 0.01);
+        QCOMPARE(command().at(2), "0.001");
+        QCOMPARE(condition().at(1), "0.001");
+        // Leaving the page and coming back keeps them too.
+        w->nextPageButton->click();
+        w->prevPageButton->click();
+        QCOMPARE(command().at(2), "0.001");
+        QCOMPARE(condition().at(1), "0.001");
+        // Any edit on the page rewrites the page's values from the widgets.
+        w->conditionTimeSpin->setValue(0.5);
+        QCOMPARE(condition(), QStringList({"時間", "0.5"}));
+        QCOMPARE(command(), QStringList({"クリック", "左", "0.01"}));
+    }
+
+    void navigationAndPageList() {
+        openEditor();
+        QCOMPARE(texts(w->pageList), QStringList({"+", "1.なし", "+"}));
+        QCOMPARE(w->pageCountLabel->text(), "1/1");
+        QCOMPARE(w->windowTitle(), "新規プロジェクト");
+        QVERIFY(!w->prevPageButton->isVisible());
+        w->nextPageButton->click();
+        QCOMPARE(w->pageCountLabel->text(), "2/2");
+        QCOMPARE(texts(w->pageList), QStringList({"1.なし", "+", "2.なし", "+"}));
+        QCOMPARE(w->pageList->currentRow(), 2);
+        QVERIFY(w->prevPageButton->isVisible());
+        QVERIFY(w->deleteButton->isVisible());
+        addCommandKind(1);
+        w->prevPageButton->click();
+        QCOMPARE(w->pageCountLabel->text(), "1/2");
+        QCOMPARE(texts(w->pageList), QStringList({"+", "1.なし", "+", "2.クリック"}));
+        // Picking a page entry shows that page.
+        w->pageList->setCurrentRow(3);
+        QCOMPARE(w->currentPage, 2);
+        QCOMPARE(w->commandLabel->text(), "クリック");
+    }
+
+    void plusEntryByKeyboard() {
+        openEditor();
+        setPage({"クリック", "左", "0.01"}, {"即時"});
+        w->nextPageButton->click();
+        setPage({"入力", "b", "3"}, {"即時"});
+        w->nextPageButton->click();
+        setPage({"キー", "13,0", "0.01"}, {"即時"});
+        w->prevPageButton->click(); // page 2 of 3: rows 1.,+,2.,+,3.
+        QCOMPARE(w->pageList->currentRow(), 2);
+
+        w->pageList->setFocus();
+        QTest::keyClick(w->pageList, Qt::Key_Up); // onto the "+" above page 2
+        QCOMPARE(w->currentPage, 2);
+        QCOMPARE(w->listCommand.size(), 4);
+        QCOMPARE(w->listCommand.at(1), QStringList{"なし"});
+        QCOMPARE(w->listCondition.at(1), QStringList({"終わるまで待つ", "0.1"}));
+        QCOMPARE(w->listCommand.at(2).at(0), "入力");
+        QCOMPARE(w->pageList->currentRow(), 2);
+
+        QTest::keyClick(w->pageList, Qt::Key_Down); // onto the "+" below page 2
+        QCOMPARE(w->currentPage, 3);
+        QCOMPARE(w->listCommand.size(), 5);
+        QCOMPARE(w->listCommand.at(2), QStringList{"なし"});
+        QCOMPARE(w->listCommand.at(3).at(0), "入力");
+
+        QTest::keyClick(w->pageList, Qt::Key_Home); // onto a page entry
+        QCOMPARE(w->currentPage, 1);
+        QCOMPARE(w->listCommand.size(), 5);
+        QCOMPARE(texts(w->pageList),
+                 QStringList({"+", "1.クリック", "+", "2.なし", "3.なし", "4.入力", "5.キー"}));
+        QCOMPARE(w->pageCountLabel->text(), "1/5");
+    }
+
+    void shortcutsObeyButtons() {
+        openEditor();
+        // Undo at the start is impossible.
+        QTest::keyClick(w.get(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(w->historyIndex, 0);
+        // Left on page 1 and Ctrl+D with one page do nothing.
+        QTest::keyClick(w.get(), Qt::Key_Left);
+        QTest::keyClick(w.get(), Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(w->currentPage, 1);
+        QCOMPARE(w->listCommand.size(), 1);
+        // Ctrl+V with an empty clipboard: the paste button is hidden.
+        QTest::keyClick(w.get(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(w->listCommand.size(), 1);
+
+        addCommandKind(1);
+        QTest::keyClick(w.get(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(w->copiedCommand, QStringList({"クリック", "左", "0.01"}));
+        QVERIFY(w->pasteButton->isVisible());
+        QTest::keyClick(w.get(), Qt::Key_Right);
+        QCOMPARE(w->currentPage, 2);
+        QTest::keyClick(w.get(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(command(), QStringList({"クリック", "左", "0.01"}));
+        QTest::keyClick(w.get(), Qt::Key_Left);
+        QCOMPARE(w->currentPage, 1);
+        QTest::keyClick(w.get(), Qt::Key_D, Qt::ControlModifier); // no question configured
+        QCOMPARE(w->listCommand.size(), 1);
+
+        QTest::keyClick(w.get(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(w->listCommand.size(), 2);
+        QVERIFY(w->redoButton->isVisible());
+        QTest::keyClick(w.get(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(w->listCommand.size(), 1);
+        QVERIFY(!w->redoButton->isVisible());
+        // Redo at the newest state does nothing.
+        QTest::keyClick(w.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(w->listCommand.size(), 1);
+
+        // An empty key hides the buttons, and so disables their shortcuts.
+        w->nextPageButton->click();
+        setPage({"キー", "", "0.01"}, {"即時"});
+        const int page = w->currentPage;
+        QTest::keyClick(w.get(), Qt::Key_Left);
+        QTest::keyClick(w.get(), Qt::Key_Right);
+        QTest::keyClick(w.get(), Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(w.get(), Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(w.get(), Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(w->currentPage, page);
+        QCOMPARE(w->listCommand.size(), 2);
+        QCOMPARE(command(), QStringList({"キー", "", "0.01"}));
+        QCOMPARE(w->copiedCommand, QStringList({"クリック", "左", "0.01"}));
+    }
+
+    void undoRedoSteps() {
+        openEditor();
+        addCommandKind(1);
+        addConditionKind(2);
+        QCOMPARE(w->historyIndex, 2);
+        w->undoButton->click();
+        QCOMPARE(condition(), QStringList({"終わるまで待つ", "0.1"}));
+        QCOMPARE(command(), QStringList({"クリック", "左", "0.01"}));
+        QVERIFY(w->redoButton->isVisible());
+        QVERIFY(w->isProjectDirty());
+        w->undoButton->click();
+        QVERIFY(!w->isProjectDirty()); // back at the saved state
+        QVERIFY(!w->undoButton->isVisible());
+        // A new change drops the redo states.
+        addCommandKind(3);
+        QVERIFY(!w->redoButton->isVisible());
+        QCOMPARE(w->listCommandHistory.size(), 2);
+
+        // Undoing an empty Enter Text page brings the navigation back.
+        addCommandKind(5);
+        QVERIFY(navigationHidden());
+        w->undoButton->click();
+        QCOMPARE(command().at(0), "スムーズムーブ");
+        QVERIFY(navigationShown());
+
+        // Value edits join the next refreshing step; undo discards them.
+        w->commandTimeSpin->setValue(7);
+        w->nextPageButton->click();
+        w->undoButton->click();
+        QCOMPARE(w->listCommand.size(), 1);
+        QCOMPARE(command(), QStringList({"スムーズムーブ", "0", "0", "1"}));
+        QCOMPARE(w->currentPage, 1);
+    }
+
+    void undoAfterDeletingTheLastPage() {
+        openEditor();
+        w->nextPageButton->click();
+        w->nextPageButton->click();
+        addCommandKind(1);
+        w->deleteButton->click();
+        QCOMPARE(w->listCommand.size(), 2);
+        QCOMPARE(w->currentPage, 2);
+        w->undoButton->click();
+        QCOMPARE(w->listCommand.size(), 3);
+        QCOMPARE(w->currentPage, 2);
+        QCOMPARE(w->pageCountLabel->text(), "2/3");
+        // Undo that removes the page being shown shows the new last page.
+        w->nextPageButton->click();
+        w->undoButton->click(); // before the Click command
+        w->undoButton->click(); // before the third page
+        QCOMPARE(w->listCommand.size(), 2);
+        QCOMPARE(w->currentPage, 2);
+    }
+
+    void deleteQuestion_data() {
+        QTest::addColumn<bool>("japanese");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("pagesAfter");
+        QTest::newRow("ja yes") << true << int(QMessageBox::Yes) << 1;
+        QTest::newRow("ja no") << true << int(QMessageBox::No) << 2;
+        QTest::newRow("en yes") << false << int(QMessageBox::Yes) << 1;
+    }
+    void deleteQuestion() {
+        QFETCH(bool, japanese);
+        QFETCH(int, answer);
+        QFETCH(int, pagesAfter);
+        openEditor({{"is_japanese", japanese}, {"is_message_delete", true}});
+        w->nextPageButton->click();
+        testsupport::ModalAnswerer answerer;
+        answerer.answer(QMessageBox::StandardButton(answer));
+        w->deleteButton->click();
+        QCOMPARE(answerer.count(), 1);
+        const testsupport::SeenBox box = answerer.last();
+        QCOMPARE(box.title, japanese ? "最終確認" : "Warning");
+        QCOMPARE(box.text,
+                 japanese ? "2ページ目を削除しますか？" : "Do you want to delete page 2?");
+        QCOMPARE(box.icon, QMessageBox::Warning);
+        QCOMPARE(box.defaultButton, QMessageBox::No);
+        QCOMPARE(w->listCommand.size(), pagesAfter);
+        QCOMPARE(w->currentPage, 1 + (pagesAfter == 2));
+    }
+
+    void pasteQuestion_data() {
+        QTest::addColumn<bool>("ask");
+        QTest::addColumn<QStringList>("targetCondition");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("replaced");
+        const QStringList fresh{"終わるまで待つ", "0.1"};
+        const QStringList blank{"時間", "0.1"};
+        QTest::newRow("fresh page asks, yes")
+            << true << fresh << int(QMessageBox::Yes) << true << true;
+        QTest::newRow("fresh page asks, no")
+            << true << fresh << int(QMessageBox::No) << true << false;
+        QTest::newRow("blank page never asks") << true << blank << 0 << false << true;
+        QTest::newRow("question off") << false << fresh << 0 << false << true;
+    }
+    void pasteQuestion() {
+        QFETCH(bool, ask);
+        QFETCH(QStringList, targetCondition);
+        QFETCH(int, answer);
+        QFETCH(bool, asked);
+        QFETCH(bool, replaced);
+        openEditor({{"is_message_paste", ask}});
+        setPage({"入力", "abc", "3"}, {"即時"});
+        w->copyButton->click();
+        w->nextPageButton->click();
+        setPage({"なし"}, targetCondition);
+        testsupport::ModalAnswerer answerer;
+        if (answer)
+            answerer.answer(QMessageBox::StandardButton(answer));
+        w->pasteButton->click();
+        QCOMPARE(answerer.count(), asked ? 1 : 0);
+        if (asked) {
+            QCOMPARE(answerer.last().text, "2 ページ目を置き換えますか？");
+            QCOMPARE(answerer.last().defaultButton, QMessageBox::No);
+        }
+        QCOMPARE(command(), replaced ? QStringList({"入力", "abc", "3"}) : QStringList{"なし"});
+        QCOMPARE(condition(), replaced ? QStringList{"即時"} : targetCondition);
+        // The clipboard keeps its copy.
+        QCOMPARE(w->copiedCommand, QStringList({"入力", "abc", "3"}));
+    }
+
+    void languageSwitchRelabels() {
+        openEditor();
+        addCommandKind(4);
+        QVERIFY(input->sendHookEvent(kVkA, true));
+        QTRY_VERIFY_WITH_TIMEOUT(!w->keyPollTimer->isActive(), 5000);
+        addConditionKind(1);
+        w->toggleLanguage();
+        QCOMPARE(w->commandLabel->text(), "Key");
+        QCOMPARE(w->conditionLabel->text(), "Time");
+        QCOMPARE(texts(w->pageList), QStringList({"+", "1.key", "+"}));
+        // The kind menus keep their index and the kind they stand for.
+        QCOMPARE(w->selectedCommandKind, "キー");
+        w->conditionCombo->setCurrentIndex(5);
+        QCOMPARE(w->selectedConditionKind, "時刻");
+    }
+};
+
+QTEST_MAIN(EditorTest)
+#include "gui_editor.moc"
