@@ -182,6 +182,23 @@ private slots:
         }
     }
 
+    // The shipped sample projects open, and are exactly what the writer makes.
+    void examplesAreWriterOutput_data() {
+        QTest::addColumn<QString>("path");
+        const QDir examples(QStringLiteral(TARNWICK_TEST_DATA "/../../examples"));
+        const QStringList names = examples.entryList({QStringLiteral("*.cmdat")}, QDir::Files);
+        QVERIFY(!names.isEmpty());
+        for (const QString &name : names)
+            QTest::newRow(qPrintable(name)) << examples.filePath(name);
+    }
+
+    void examplesAreWriterOutput() {
+        QFETCH(QString, path);
+        const projectfile::LoadResult r = projectfile::load(path);
+        QCOMPARE(r.status, LoadStatus::Ok);
+        QCOMPARE(projectfile::serialize(r.commands, r.conditions), readAll(path));
+    }
+
     void loadErrors() {
         QTemporaryDir dir;
         const QString missing = dir.filePath(QStringLiteral("nothing.cmdat"));
