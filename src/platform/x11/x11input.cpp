@@ -97,11 +97,15 @@ bool X11Input::open(std::string &error) {
         lockedMods_ = state.locked_mods;
     root_ = DefaultRootWindow(display_);
     spare_ = keyMap_.spareKeycodes();
-    for (int keycode : spare_) {
-        Slot slot;
-        slot.keycode = keycode;
-        slots_.push_back(slot);
-    }
+    // Level 0 of every spare keycode first: a slot for keys held through
+    // keyDown must be reachable without Shift.
+    for (int level = 0; level < 2; ++level)
+        for (int keycode : spare_) {
+            Slot slot;
+            slot.keycode = keycode;
+            slot.level = level;
+            slots_.push_back(slot);
+        }
     disableXtestAutoRepeat();
     XFlush(display_);
     restorer_ = std::thread([this] { restorerLoop(); });
@@ -215,11 +219,19 @@ void X11Input::keyDown(int vk) {
     const unsigned long keysym = keysymForVk(vk);
     if (!keysym)
         return;
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     pumpLocked();
-    const int keycode = keyMapLocked().keycodeFor(keysym);
-    if (!keycode)
-        return;
+    int keycode = keyMapLocked().keycodeFor(keysym);
+    if (!keycode) {
+        // A key the map lacks (F13 to F24 on most maps): bind it for as long
+        // as it is held.
+        const int slot = bindLocked(lock, keysym, true);
+        if (slot < 0)
+            return;
+        keycode = slots_[static_cast<size_t>(slot)].keycode;
+        ++slots_[static_cast<size_t>(slot)].held;
+        ++pressedSlots_[slot];
+    }
     fakeKeyLocked(keycode, true);
     ++pressedKeys_[keycode];
     XFlush(display_);
@@ -231,9 +243,21 @@ void X11Input::keyUp(int vk) {
         return;
     std::lock_guard<std::mutex> lock(mutex_);
     pumpLocked();
-    const int keycode = keyMapLocked().keycodeFor(keysym);
-    if (!keycode)
-        return;
+    int keycode = keyMapLocked().keycodeFor(keysym);
+    if (!keycode) {
+        const int slot = slotWithKeysymLocked(keysym, true);
+        if (slot < 0)
+            return;
+        Slot &s = slots_[static_cast<size_t>(slot)];
+        keycode = s.keycode;
+        auto held = pressedSlots_.find(slot);
+        if (held != pressedSlots_.end()) {
+            s.held = std::max(0, s.held - 1);
+            s.lastUse = lastTextUse_ = Clock::now();
+            if (--held->second <= 0)
+                pressedSlots_.erase(held);
+        }
+    }
     fakeKeyLocked(keycode, false);
     auto it = pressedKeys_.find(keycode);
     if (it != pressedKeys_.end() && --it->second <= 0)
@@ -289,10 +313,17 @@ bool X11Input::isDown(int vk) {
     const KeyMap &map = keyMapLocked();
     char keys[32];
     XQueryKeymap(display_, keys);
-    for (int i = 0; i < n; ++i)
+    auto pressed = [&keys](int keycode) {
+        return keycode >= 0 && keycode < 256 && (keys[keycode / 8] & (1 << (keycode % 8)));
+    };
+    for (int i = 0; i < n; ++i) {
         for (int keycode : map.keycodesAtFirstLevel(keysyms[i]))
-            if (keycode >= 0 && keycode < 256 && (keys[keycode / 8] & (1 << (keycode % 8))))
+            if (pressed(keycode))
                 return true;
+        const int slot = slotWithKeysymLocked(keysyms[i], true);
+        if (slot >= 0 && pressed(slots_[static_cast<size_t>(slot)].keycode))
+            return true;
+    }
     return false;
 }
 
@@ -314,7 +345,11 @@ void X11Input::releaseAll() {
         fakeKeyLocked(held.keycode, false);
     heldChars_.clear();
     for (Slot &slot : slots_)
-        slot.held = 0;
+        if (slot.held) {
+            slot.held = 0;
+            slot.lastUse = Clock::now(); // its release is on its way to the clients
+        }
+    pressedSlots_.clear();
     XFlush(display_);
     restoreBindingsLocked(lock, true);
 }

@@ -87,10 +87,13 @@ private:
     void disableXtestAutoRepeat();
     void restoreXtestAutoRepeat();
 
-    // --- text (x11text.cpp) ---
+    // --- text and keys missing from the map (x11text.cpp) ---
+    // A place to bind a keysym for a moment: a spare keycode, unshifted
+    // (level 0) or with Shift (level 1).
     struct Slot {
         int keycode = 0;
-        char32_t cp = 0; // 0: nothing bound
+        int level = 0;
+        unsigned long keysym = 0; // 0: nothing bound
         Clock::time_point lastUse{};
         int held = 0;
     };
@@ -98,13 +101,15 @@ private:
         std::thread::id thread;
         char32_t cp;
         int keycode;
-        bool spare;
+        int slot; // -1: a key of the map
     };
     void pressCodePoint(char32_t cp);
-    void releaseCodePoint(char32_t cp);
-    // Binds cp to a spare keycode, waiting where a binding is not yet safe
-    // to replace. Returns the slot index, or -1 if there are no spare keys.
-    int bindLocked(std::unique_lock<std::mutex> &lock, char32_t cp);
+    // Binds `keysym` to a slot (reusing one that has it), waiting where a
+    // binding is not yet safe to replace. Returns the slot, or -1 when there
+    // are no spare keycodes.
+    int bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysym, bool unshiftedOnly);
+    int slotWithKeysymLocked(unsigned long keysym, bool unshiftedOnly) const;
+    void writeRowLocked(int keycode);
     void restoreBindingsLocked(std::unique_lock<std::mutex> &lock, bool waitForSafety);
     void restorerLoop();
 
@@ -135,8 +140,9 @@ private:
     KeyMap keyMap_;
     bool mapStale_ = false;
     unsigned lockedMods_ = 0;
-    std::vector<int> spare_;         // fixed at start: keycodes with nothing bound
-    std::map<int, int> pressedKeys_; // keycode -> downs not yet released
+    std::vector<int> spare_;          // fixed at start: keycodes with nothing bound
+    std::map<int, int> pressedKeys_;  // keycode -> downs not yet released
+    std::map<int, int> pressedSlots_; // slot -> downs through keyDown not yet released
     std::set<int> pressedButtons_;
     int xtestKeyboard_ = -1;
     bool xtestRepeatWasOn_ = false;

@@ -92,12 +92,11 @@ void X11Input::unicodeUp(char16_t unit) {
     if (it == heldChars_.end())
         return;
     fakeKeyLocked(it->keycode, false);
-    if (it->spare)
-        for (Slot &slot : slots_)
-            if (slot.keycode == it->keycode) {
-                slot.held = std::max(0, slot.held - 1);
-                slot.lastUse = Clock::now();
-            }
+    if (it->slot >= 0) {
+        Slot &slot = slots_[static_cast<size_t>(it->slot)];
+        slot.held = std::max(0, slot.held - 1);
+        slot.lastUse = lastTextUse_ = Clock::now();
+    }
     heldChars_.erase(it);
     XFlush(display_);
 }
@@ -110,76 +109,106 @@ void X11Input::pressCodePoint(char32_t cp) {
     pumpLocked();
     const KeyMap &map = keyMapLocked();
     KeyStroke stroke;
-    if (map.strokeFor(keysym, lockedMods_, stroke)) {
-        const int shift = (stroke.mods & ShiftMask) ? map.shiftKeycode() : 0;
-        const int level3 = (stroke.mods & map.level3Mask()) ? map.level3Keycode() : 0;
-        if (shift)
-            fakeKeyLocked(shift, true);
-        if (level3)
-            fakeKeyLocked(level3, true);
-        fakeKeyLocked(stroke.keycode, true);
-        if (level3)
-            fakeKeyLocked(level3, false);
-        if (shift)
-            fakeKeyLocked(shift, false);
-        heldChars_.push_back({std::this_thread::get_id(), cp, stroke.keycode, false});
-        XFlush(display_);
-        return;
+    int slotIndex = -1;
+    if (!map.strokeFor(keysym, lockedMods_, stroke)) {
+        slotIndex = bindLocked(lock, keysym, false);
+        if (slotIndex < 0)
+            return;
+        const Slot &slot = slots_[static_cast<size_t>(slotIndex)];
+        stroke.keycode = slot.keycode;
+        stroke.mods = slot.level == 1 ? ShiftMask : 0;
     }
-    const int index = bindLocked(lock, cp);
-    if (index < 0)
-        return;
-    Slot &slot = slots_[static_cast<size_t>(index)];
-    fakeKeyLocked(slot.keycode, true);
-    ++slot.held;
-    slot.lastUse = lastTextUse_ = Clock::now();
-    heldChars_.push_back({std::this_thread::get_id(), cp, slot.keycode, true});
+    const KeyMap &current = keyMapLocked();
+    const int shift = (stroke.mods & ShiftMask) ? current.shiftKeycode() : 0;
+    const int level3 = (stroke.mods & current.level3Mask()) ? current.level3Keycode() : 0;
+    if (shift)
+        fakeKeyLocked(shift, true);
+    if (level3)
+        fakeKeyLocked(level3, true);
+    fakeKeyLocked(stroke.keycode, true);
+    // The character is made on the press; the modifiers need not stay.
+    if (level3)
+        fakeKeyLocked(level3, false);
+    if (shift)
+        fakeKeyLocked(shift, false);
+    heldChars_.push_back({std::this_thread::get_id(), cp, stroke.keycode, slotIndex});
+    if (slotIndex >= 0) {
+        Slot &slot = slots_[static_cast<size_t>(slotIndex)];
+        ++slot.held;
+        slot.lastUse = lastTextUse_ = Clock::now();
+        wake_.notify_all();
+    }
     XFlush(display_);
-    wake_.notify_all();
 }
 
-int X11Input::bindLocked(std::unique_lock<std::mutex> &lock, char32_t cp) {
+int X11Input::slotWithKeysymLocked(unsigned long keysym, bool unshiftedOnly) const {
+    for (size_t i = 0; i < slots_.size(); ++i)
+        if (slots_[i].keysym == keysym && (!unshiftedOnly || slots_[i].level == 0))
+            return static_cast<int>(i);
+    return -1;
+}
+
+void X11Input::writeRowLocked(int keycode) {
+    // Both levels always carry a keysym (the other one where a level is
+    // free), so the server gives the key a two-level type, never one that
+    // Caps Lock would turn.
+    KeySym row[2] = {NoSymbol, NoSymbol};
+    for (const Slot &slot : slots_)
+        if (slot.keycode == keycode)
+            row[slot.level] = slot.keysym;
+    if (!row[0])
+        row[0] = row[1];
+    if (!row[1])
+        row[1] = row[0];
+    XChangeKeyboardMapping(display_, keycode, 2, row, 1);
+}
+
+int X11Input::bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysym,
+                         bool unshiftedOnly) {
     if (slots_.empty()) {
-        qCWarning(lcX11Input) << "No spare keycode to type U+" << Qt::hex << unsigned(cp);
+        qCWarning(lcX11Input) << "No spare keycode to bind keysym" << Qt::hex << keysym;
         return -1;
     }
     for (;;) {
         if (stopping_)
             return -1;
+        const int bound = slotWithKeysymLocked(keysym, unshiftedOnly);
+        if (bound >= 0)
+            return bound;
         const Clock::time_point now = Clock::now();
         int candidate = -1;
         for (size_t i = 0; i < slots_.size(); ++i) {
             const Slot &slot = slots_[i];
-            if (slot.cp == cp)
-                return static_cast<int>(i);
-            if (slot.held)
+            if (slot.held || (unshiftedOnly && slot.level != 0))
                 continue;
             if (candidate < 0) {
                 candidate = static_cast<int>(i);
                 continue;
             }
             const Slot &best = slots_[static_cast<size_t>(candidate)];
-            // Unbound keycodes first, then the one that rested longest.
-            if ((slot.cp == 0) != (best.cp == 0) ? slot.cp == 0 : slot.lastUse < best.lastUse)
+            // Free slots first, then the one that rested longest.
+            const bool slotFree = slot.keysym == 0, bestFree = best.keysym == 0;
+            if (slotFree != bestFree ? slotFree : slot.lastUse < best.lastUse)
                 candidate = static_cast<int>(i);
         }
         Clock::time_point ready = lastBind_ + kBindGap;
-        if (candidate >= 0 && slots_[static_cast<size_t>(candidate)].cp != 0)
+        if (candidate < 0) // every slot is held down right now
+            ready = std::max(ready, now + std::chrono::milliseconds(1));
+        else if (slots_[static_cast<size_t>(candidate)].keysym != 0)
             ready = std::max(ready, slots_[static_cast<size_t>(candidate)].lastUse + kReuseAge);
-        if (candidate < 0) // every spare key is held down right now
-            ready = now + std::chrono::milliseconds(1);
         if (now < ready) {
             bindWait_.wait_until(lock, ready);
             pumpLocked();
             continue;
         }
         Slot &slot = slots_[static_cast<size_t>(candidate)];
-        KeySym keysym = keysymForCodePoint(cp);
-        XChangeKeyboardMapping(display_, slot.keycode, 1, &keysym, 1);
-        // A round trip: the binding is in place at the server before the key.
+        slot.keysym = keysym;
+        writeRowLocked(slot.keycode);
+        // The binding is in place at the server before any key we send next
+        // (requests on one connection are handled in order); the round trip
+        // also keeps us from running ahead of the server.
         XSync(display_, False);
         pumpLocked();
-        slot.cp = cp;
         slot.lastUse = lastBind_ = Clock::now();
         return candidate;
     }
@@ -190,7 +219,7 @@ void X11Input::restoreBindingsLocked(std::unique_lock<std::mutex> &lock, bool wa
         Clock::time_point latest{};
         bool any = false;
         for (const Slot &slot : slots_)
-            if (slot.cp != 0) {
+            if (slot.keysym != 0 && !slot.held) {
                 any = true;
                 latest = std::max(latest, slot.lastUse);
             }
@@ -201,32 +230,37 @@ void X11Input::restoreBindingsLocked(std::unique_lock<std::mutex> &lock, bool wa
             break;
         bindWait_.wait_until(lock, safe);
     }
-    // One request per run of consecutive spare keycodes: each request makes
-    // every client reload its map once.
+    // A keycode goes back to having nothing once neither level is held. One
+    // request per run of consecutive keycodes: each request makes every
+    // client reload its map once.
+    auto restorable = [this](int keycode) {
+        bool bound = false;
+        for (const Slot &slot : slots_)
+            if (slot.keycode == keycode) {
+                if (slot.held)
+                    return false;
+                bound = bound || slot.keysym != 0;
+            }
+        return bound;
+    };
     std::vector<int> keycodes = spare_;
     std::sort(keycodes.begin(), keycodes.end());
-    auto bound = [this](int keycode) {
-        for (const Slot &slot : slots_)
-            if (slot.keycode == keycode)
-                return slot.cp != 0 && slot.held == 0;
-        return false;
-    };
     for (size_t i = 0; i < keycodes.size();) {
-        size_t j = i + 1;
-        while (j < keycodes.size() && keycodes[j] == keycodes[j - 1] + 1)
-            ++j;
-        bool needed = false;
-        for (size_t k = i; k < j; ++k)
-            needed = needed || bound(keycodes[k]);
-        if (needed) {
-            std::vector<KeySym> none(j - i, NoSymbol);
-            XChangeKeyboardMapping(display_, keycodes[i], 1, none.data(), static_cast<int>(j - i));
+        if (!restorable(keycodes[i])) {
+            ++i;
+            continue;
         }
+        size_t j = i + 1;
+        while (j < keycodes.size() && keycodes[j] == keycodes[j - 1] + 1 && restorable(keycodes[j]))
+            ++j;
+        std::vector<KeySym> none(2 * (j - i), NoSymbol);
+        XChangeKeyboardMapping(display_, keycodes[i], 2, none.data(), static_cast<int>(j - i));
+        for (size_t k = i; k < j; ++k)
+            for (Slot &slot : slots_)
+                if (slot.keycode == keycodes[k])
+                    slot.keysym = 0;
         i = j;
     }
-    for (Slot &slot : slots_)
-        if (slot.held == 0)
-            slot.cp = 0;
     XSync(display_, False);
     pumpLocked();
 }
@@ -234,11 +268,10 @@ void X11Input::restoreBindingsLocked(std::unique_lock<std::mutex> &lock, bool wa
 void X11Input::restorerLoop() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stopping_) {
-        const bool anyBound =
-            std::any_of(slots_.begin(), slots_.end(), [](const Slot &s) { return s.cp != 0; });
-        const bool anyHeld =
-            std::any_of(slots_.begin(), slots_.end(), [](const Slot &s) { return s.held != 0; });
-        if (!anyBound || anyHeld) {
+        const bool anyFreeBound = std::any_of(slots_.begin(), slots_.end(), [](const Slot &s) {
+            return s.keysym != 0 && s.held == 0;
+        });
+        if (!anyFreeBound) {
             wake_.wait_for(lock, std::chrono::milliseconds(200));
             continue;
         }

@@ -1,0 +1,392 @@
+// What the X11 layer sends arrives in a real Qt window: keys, key
+// combinations, text of any script, clicks at a position set through the
+// layer; and "is down" follows what the layer holds.
+
+#include "platform/inputlayer.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMap>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+
+using platform::MouseButton;
+
+namespace {
+
+// Records the key and mouse events it receives.
+class Recorder : public QWidget {
+public:
+    struct Key {
+        QEvent::Type type;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        QString text;
+        bool autoRepeat;
+    };
+    struct Click {
+        Qt::MouseButton button;
+        QPoint global;
+    };
+    QList<Key> keys;
+    QList<Click> clicks;
+
+    int presses(int key) const {
+        int n = 0;
+        for (const Key &k : keys)
+            n += k.type == QEvent::KeyPress && k.key == key;
+        return n;
+    }
+    int releases(int key) const {
+        int n = 0;
+        for (const Key &k : keys)
+            n += k.type == QEvent::KeyRelease && k.key == key;
+        return n;
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override {
+        keys.append({e->type(), e->key(), e->modifiers(), e->text(), e->isAutoRepeat()});
+    }
+    void keyReleaseEvent(QKeyEvent *e) override {
+        keys.append({e->type(), e->key(), e->modifiers(), e->text(), e->isAutoRepeat()});
+    }
+    void mousePressEvent(QMouseEvent *e) override {
+        clicks.append({e->button(), e->globalPosition().toPoint()});
+    }
+};
+
+// Types a string as the run does, one code unit down and up at a time from a
+// worker thread, while this (GUI) thread goes on taking the events.
+void typeFromThread(platform::InputLayer &layer, const QString &text) {
+    std::atomic<bool> done{false};
+    std::thread worker([&layer, &done, text] {
+        for (QChar c : text) {
+            layer.unicodeDown(c.unicode());
+            layer.unicodeUp(c.unicode());
+        }
+        done = true;
+    });
+    while (!done)
+        QTest::qWait(5);
+    worker.join();
+}
+
+// Whether each slave keyboard of the server has RepeatKeys on (defined at the
+// end of the file, away from Qt: the Xlib headers' macros clash with it).
+QMap<QString, bool> keyboardsRepeat();
+
+bool activate(QWidget &w) {
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w))
+        return false;
+    // No window manager runs on the test display: ask for the focus ourselves.
+    w.activateWindow();
+    return QTest::qWaitForWindowActive(&w);
+}
+
+} // namespace
+
+class X11SynthesisTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void letter();
+    void combination();
+    void namedKeys_data();
+    void namedKeys();
+    void heldKeyDoesNotRepeat();
+    void isDownFollowsKeys_data();
+    void isDownFollowsKeys();
+    void isDownFollowsButtons();
+    void unknownCodesAreIgnored();
+    void mixedText();
+    void japaneseText();
+    void surrogatePairFromTwoThreads();
+    void clicksAtPositionSet();
+    void releaseAllLetsGo();
+
+private:
+    std::unique_ptr<platform::InputLayer> layer_;
+    std::unique_ptr<Recorder> recorder_;
+};
+
+void X11SynthesisTest::initTestCase() {
+    std::string error;
+    layer_ = platform::createSystemInput(error);
+    QVERIFY2(layer_, error.c_str());
+    recorder_ = std::make_unique<Recorder>();
+    recorder_->setFocusPolicy(Qt::StrongFocus);
+    recorder_->setGeometry(100, 100, 300, 200);
+    QVERIFY(activate(*recorder_));
+}
+
+void X11SynthesisTest::cleanupTestCase() {
+    if (layer_)
+        layer_->releaseAll();
+    recorder_.reset();
+    layer_.reset();
+}
+
+void X11SynthesisTest::init() {
+    if (recorder_ && !recorder_->isActiveWindow())
+        QVERIFY(activate(*recorder_));
+    QTest::qWait(20);
+    recorder_->keys.clear();
+    recorder_->clicks.clear();
+}
+
+void X11SynthesisTest::letter() {
+    layer_->keyDown('A');
+    layer_->keyUp('A');
+    QTRY_COMPARE(recorder_->releases(Qt::Key_A), 1);
+    QCOMPARE(recorder_->presses(Qt::Key_A), 1);
+    QCOMPARE(recorder_->keys.first().text, QStringLiteral("a"));
+    QCOMPARE(recorder_->keys.first().modifiers, Qt::NoModifier);
+}
+
+void X11SynthesisTest::combination() {
+    // As the run's Key action sends it: generic modifiers, then the key.
+    for (int vk : {0x11, 0x10, int('A')})
+        layer_->keyDown(vk);
+    for (int vk : {int('A'), 0x10, 0x11})
+        layer_->keyUp(vk);
+    QTRY_COMPARE(recorder_->releases(Qt::Key_Control), 1);
+    QCOMPARE(recorder_->presses(Qt::Key_A), 1);
+    for (const Recorder::Key &k : recorder_->keys)
+        if (k.type == QEvent::KeyPress && k.key == Qt::Key_A)
+            QCOMPARE(k.modifiers, Qt::ControlModifier | Qt::ShiftModifier);
+    // The modifiers went down before the letter and up after it.
+    QCOMPARE(recorder_->keys.first().key, int(Qt::Key_Control));
+    QCOMPARE(recorder_->keys.last().key, int(Qt::Key_Control));
+}
+
+void X11SynthesisTest::namedKeys_data() {
+    QTest::addColumn<int>("vk");
+    QTest::addColumn<int>("qtKey");
+    QTest::newRow("Enter") << 0x0D << int(Qt::Key_Return);
+    QTest::newRow("F5") << 0x74 << int(Qt::Key_F5);
+    QTest::newRow("Esc") << 0x1B << int(Qt::Key_Escape);
+    QTest::newRow("Home") << 0x24 << int(Qt::Key_Home);
+    QTest::newRow("Numpad +") << 0x6B << int(Qt::Key_Plus);
+    QTest::newRow("OEM /") << 0xBF << int(Qt::Key_Slash);
+}
+
+void X11SynthesisTest::namedKeys() {
+    QFETCH(int, vk);
+    QFETCH(int, qtKey);
+    layer_->keyDown(vk);
+    layer_->keyUp(vk);
+    QTRY_COMPARE(recorder_->releases(qtKey), 1);
+    QCOMPARE(recorder_->presses(qtKey), 1);
+}
+
+void X11SynthesisTest::heldKeyDoesNotRepeat() {
+    // Well past the server's repeat delay (660 ms by default).
+    layer_->keyDown('B');
+    QTest::qWait(1200);
+    QVERIFY(layer_->isDown('B'));
+    layer_->keyUp('B');
+    QTRY_COMPARE(recorder_->releases(Qt::Key_B), 1);
+    QCOMPARE(recorder_->presses(Qt::Key_B), 1);
+
+    // Only the XTest device stopped repeating; the user's keyboards repeat
+    // as they did.
+    const QMap<QString, bool> repeat = keyboardsRepeat();
+    QVERIFY(!repeat.isEmpty());
+    for (auto it = repeat.begin(); it != repeat.end(); ++it)
+        QVERIFY2(it.value() == !it.key().contains(QStringLiteral("XTEST")), qPrintable(it.key()));
+}
+
+void X11SynthesisTest::isDownFollowsKeys_data() {
+    QTest::addColumn<int>("pressed");
+    QTest::addColumn<QList<int>>("down");
+    QTest::addColumn<QList<int>>("up");
+    QTest::newRow("Ctrl") << 0x11 << QList<int>{0x11, 0xA2} << QList<int>{0xA3, 0x10, 0x12};
+    QTest::newRow("right Shift") << 0xA1 << QList<int>{0x10, 0xA1} << QList<int>{0xA0, 0x11};
+    QTest::newRow("Alt") << 0x12 << QList<int>{0x12, 0xA4} << QList<int>{0xA5, 0x10};
+    QTest::newRow("letter") << int('S') << QList<int>{'S'} << QList<int>{'A', 0x10};
+    QTest::newRow("F24") << 0x87 << QList<int>{0x87} << QList<int>{0x86};
+}
+
+void X11SynthesisTest::isDownFollowsKeys() {
+    QFETCH(int, pressed);
+    QFETCH(QList<int>, down);
+    QFETCH(QList<int>, up);
+    layer_->keyDown(pressed);
+    for (int vk : down)
+        QVERIFY2(layer_->isDown(vk), qPrintable(QString::number(vk)));
+    for (int vk : up)
+        QVERIFY2(!layer_->isDown(vk), qPrintable(QString::number(vk)));
+    layer_->keyUp(pressed);
+    for (int vk : down)
+        QVERIFY2(!layer_->isDown(vk), qPrintable(QString::number(vk)));
+}
+
+void X11SynthesisTest::isDownFollowsButtons() {
+    const QPoint inside = recorder_->mapToGlobal(QPoint(150, 100));
+    layer_->setCursorPos(inside.x(), inside.y());
+    QVERIFY(!layer_->isDown(platform::kVkLButton));
+    layer_->mouseDown(MouseButton::Left);
+    QVERIFY(layer_->isDown(platform::kVkLButton));
+    QVERIFY(!layer_->isDown(platform::kVkRButton));
+    layer_->mouseUp(MouseButton::Left);
+    QVERIFY(!layer_->isDown(platform::kVkLButton));
+    layer_->mouseDown(MouseButton::Right);
+    QVERIFY(layer_->isDown(platform::kVkRButton));
+    layer_->mouseUp(MouseButton::Right);
+    QVERIFY(!layer_->isDown(platform::kVkRButton));
+}
+
+void X11SynthesisTest::unknownCodesAreIgnored() {
+    for (int vk : {0, 0x07, 0xE7, 0xFF, 5000}) {
+        layer_->keyDown(vk);
+        QVERIFY(!layer_->isDown(vk));
+        layer_->keyUp(vk);
+    }
+    layer_->keyDown('C'); // still working afterwards
+    layer_->keyUp('C');
+    QTRY_COMPARE(recorder_->releases(Qt::Key_C), 1);
+    QCOMPARE(recorder_->keys.size(), 2);
+}
+
+void X11SynthesisTest::mixedText() {
+    QPlainTextEdit edit;
+    edit.setGeometry(450, 100, 500, 300);
+    QVERIFY(activate(edit));
+    // Keys of the map with and without Shift, characters bound for the
+    // moment, a surrogate pair, a Latin-1 letter the US map lacks, and CR LF
+    // as one line break.
+    const QString text = QStringLiteral("Aa1!あいう😀é\r\n");
+    typeFromThread(*layer_, text);
+    QTRY_COMPARE(edit.toPlainText(), QStringLiteral("Aa1!あいう😀é\n"));
+    typeFromThread(*layer_, QStringLiteral("z\n"));
+    QTRY_COMPARE(edit.toPlainText(), QStringLiteral("Aa1!あいう😀é\nz\n"));
+}
+
+void X11SynthesisTest::japaneseText() {
+    QPlainTextEdit edit;
+    edit.setGeometry(450, 100, 500, 300);
+    QVERIFY(activate(edit));
+    // 300 characters, most of them different, so that the spare keycodes
+    // are all used and rebound while typing runs at full speed.
+    QString text;
+    for (int i = 0; i < 300; ++i) {
+        if (i % 3 == 0)
+            text += QChar(0x3041 + (i * 5) % 86); // hiragana
+        else if (i % 3 == 1)
+            text += QChar(0x30A1 + (i * 7) % 90); // katakana
+        else
+            text += QChar(0x4E00 + i * 13); // kanji
+    }
+    typeFromThread(*layer_, text);
+    QTRY_COMPARE_WITH_TIMEOUT(edit.toPlainText().size(), text.size(), 20000);
+    QCOMPARE(edit.toPlainText(), text);
+}
+
+void X11SynthesisTest::surrogatePairFromTwoThreads() {
+    QPlainTextEdit edit;
+    edit.setGeometry(450, 100, 500, 300);
+    QVERIFY(activate(edit));
+    // Each thread's halves belong together, whatever the other thread sends
+    // in between.
+    const QString a = QString(20, QChar(u'x'));
+    const QString b = QStringLiteral("😀").repeated(20);
+    std::atomic<int> done{0};
+    std::thread first([&] {
+        for (QChar c : a) {
+            layer_->unicodeDown(c.unicode());
+            layer_->unicodeUp(c.unicode());
+        }
+        ++done;
+    });
+    std::thread second([&] {
+        for (QChar c : b) {
+            layer_->unicodeDown(c.unicode());
+            layer_->unicodeUp(c.unicode());
+        }
+        ++done;
+    });
+    while (done < 2)
+        QTest::qWait(5);
+    first.join();
+    second.join();
+    QTRY_COMPARE(edit.toPlainText().size(), a.size() + b.size());
+    const QString got = edit.toPlainText();
+    QCOMPARE(got.count(QStringLiteral("😀")), 20);
+    QCOMPARE(got.count(QChar(u'x')), 20);
+}
+
+void X11SynthesisTest::clicksAtPositionSet() {
+    const QPoint target = recorder_->mapToGlobal(QPoint(37, 53));
+    layer_->setCursorPos(target.x(), target.y());
+    const platform::Point p = layer_->cursorPos();
+    QCOMPARE(QPoint(p.x, p.y), target);
+    layer_->mouseDown(MouseButton::Left);
+    layer_->mouseUp(MouseButton::Left);
+    const QPoint second = recorder_->mapToGlobal(QPoint(211, 170));
+    layer_->setCursorPos(second.x(), second.y());
+    layer_->mouseDown(MouseButton::Right);
+    layer_->mouseUp(MouseButton::Right);
+    QTRY_COMPARE(recorder_->clicks.size(), 2);
+    QCOMPARE(recorder_->clicks[0].button, Qt::LeftButton);
+    QCOMPARE(recorder_->clicks[0].global, target);
+    QCOMPARE(recorder_->clicks[1].button, Qt::RightButton);
+    QCOMPARE(recorder_->clicks[1].global, second);
+}
+
+void X11SynthesisTest::releaseAllLetsGo() {
+    const QPoint inside = recorder_->mapToGlobal(QPoint(150, 100));
+    layer_->setCursorPos(inside.x(), inside.y());
+    layer_->keyDown(0x11);
+    layer_->keyDown('D');
+    layer_->mouseDown(MouseButton::Left);
+    layer_->unicodeDown(u'ぬ');
+    QVERIFY(layer_->isDown(0x11) && layer_->isDown('D') && layer_->isDown(platform::kVkLButton));
+    layer_->releaseAll();
+    QVERIFY(!layer_->isDown(0x11));
+    QVERIFY(!layer_->isDown('D'));
+    QVERIFY(!layer_->isDown(platform::kVkLButton));
+    layer_->releaseAll(); // harmless a second time
+    QTRY_COMPARE(recorder_->releases(Qt::Key_D), 1);
+}
+
+QTEST_MAIN(X11SynthesisTest)
+#include "x11_synthesis.moc"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
+
+namespace {
+QMap<QString, bool> keyboardsRepeat() {
+    QMap<QString, bool> out;
+    Display *display = XOpenDisplay(nullptr);
+    if (!display)
+        return out;
+    int count = 0;
+    XIDeviceInfo *devices = XIQueryDevice(display, XIAllDevices, &count);
+    for (int i = 0; i < count; ++i) {
+        if (devices[i].use != XISlaveKeyboard)
+            continue;
+        XkbDescPtr desc = XkbGetMap(display, 0, static_cast<unsigned>(devices[i].deviceid));
+        if (desc && XkbGetControls(display, XkbControlsEnabledMask, desc) == Success)
+            out.insert(QString::fromUtf8(devices[i].name),
+                       (desc->ctrls->enabled_ctrls & XkbRepeatKeysMask) != 0);
+        if (desc)
+            XkbFreeKeyboard(desc, 0, True);
+    }
+    XIFreeDeviceInfo(devices);
+    XCloseDisplay(display);
+    return out;
+}
+} // namespace
