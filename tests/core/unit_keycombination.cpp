@@ -11,75 +11,28 @@ private slots:
         QTest::addColumn<unsigned>("vk");
         QTest::addColumn<QString>("name");
         QTest::newRow("backspace") << 8u << "Backspace";
-        QTest::newRow("tab") << 9u << "Tab";
         QTest::newRow("enter") << 13u << "Enter";
-        QTest::newRow("shift") << 16u << "Shift";
-        QTest::newRow("rshift") << 161u << "Shift";
-        QTest::newRow("lctrl") << 162u << "Ctrl";
-        QTest::newRow("rmenu") << 165u << "Alt";
+        QTest::newRow("right shift") << 161u << "Shift";
+        QTest::newRow("left ctrl") << 162u << "Ctrl";
+        QTest::newRow("right alt") << 165u << "Alt";
         QTest::newRow("esc") << 27u << "Esc";
-        QTest::newRow("space") << 32u << "Space";
-        QTest::newRow("pagedown") << 34u << "PageDown";
-        QTest::newRow("down") << 40u << "Down";
+        QTest::newRow("page down") << 34u << "PageDown";
         QTest::newRow("delete") << 46u << "Delete";
         QTest::newRow("digit 0") << 48u << "0";
         QTest::newRow("digit 9") << 57u << "9";
-        QTest::newRow("after digits") << 58u << "VK58";
-        QTest::newRow("before letters") << 64u << "VK64";
+        QTest::newRow("after the digits") << 58u << "VK58";
         QTest::newRow("A") << 65u << "A";
         QTest::newRow("Z") << 90u << "Z";
-        QTest::newRow("lwin") << 91u << "Win";
-        QTest::newRow("rwin") << 92u << "Win";
-        QTest::newRow("menu") << 93u << "Menu";
+        QTest::newRow("right win") << 92u << "Win";
         QTest::newRow("numpad 0") << 96u << "VK96";
-        QTest::newRow("F1") << 112u << "F1";
         QTest::newRow("F13") << 124u << "F13";
         QTest::newRow("F24") << 135u << "F24";
         QTest::newRow("after F24") << 136u << "VK136";
-        QTest::newRow("zero") << 0u << "VK0";
     }
     void keyNames() {
         QFETCH(unsigned, vk);
         QFETCH(QString, name);
         QCOMPARE(keyName(vk), name);
-    }
-
-    void parsing_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("valid");
-        QTest::addColumn<int>("vk");
-        QTest::addColumn<int>("mask");
-        QTest::newRow("pair") << "83,3" << true << 83 << 3;
-        QTest::newRow("key only") << "13" << true << 13 << 0;
-        QTest::newRow("leading empty part") << ",65" << true << 65 << 0;
-        QTest::newRow("empty parts between") << "65,,,6" << true << 65 << 6;
-        QTest::newRow("unreadable mask") << "65,x" << true << 65 << 0;
-        QTest::newRow("extra parts ignored") << "65,6,9" << true << 65 << 6;
-        QTest::newRow("not a number") << "abc" << false << 0 << 0;
-        QTest::newRow("hex is not decimal") << "0x41,2" << false << 0 << 0;
-        QTest::newRow("empty") << "" << false << 0 << 0;
-        QTest::newRow("commas only") << ",," << false << 0 << 0;
-    }
-    void parsing() {
-        QFETCH(QString, text);
-        QFETCH(bool, valid);
-        QFETCH(int, vk);
-        QFETCH(int, mask);
-        const KeyCombination c = parseKeyCombination(text);
-        QCOMPARE(c.valid, valid);
-        if (valid) {
-            QCOMPARE(c.vk, vk);
-            QCOMPARE(c.mask, mask);
-        }
-    }
-
-    void textRoundTrips() {
-        QCOMPARE(keyCombinationText(83, 3), QStringLiteral("83,3"));
-        QCOMPARE(keyCombinationText(162, 0), QStringLiteral("162,0"));
-        const KeyCombination c = parseKeyCombination(keyCombinationText(115, 1));
-        QVERIFY(c.valid);
-        QCOMPARE(c.vk, 115);
-        QCOMPARE(c.mask, 1);
     }
 
     void displayText_data() {
@@ -148,20 +101,15 @@ private slots:
         QTest::addColumn<int>("vk");
         QTest::addColumn<int>("bit");
         QTest::newRow("shift") << 16 << 4;
-        QTest::newRow("lshift") << 160 << 4;
         QTest::newRow("rshift") << 161 << 4;
         QTest::newRow("control") << 17 << 1;
         QTest::newRow("lcontrol") << 162 << 1;
-        QTest::newRow("rcontrol") << 163 << 1;
         QTest::newRow("menu") << 18 << 2;
-        QTest::newRow("lmenu") << 164 << 2;
         QTest::newRow("rmenu") << 165 << 2;
         QTest::newRow("lwin") << 91 << 8;
         QTest::newRow("rwin") << 92 << 8;
         QTest::newRow("apps key") << 93 << 0;
-        QTest::newRow("capital") << 20 << 0;
         QTest::newRow("A") << 65 << 0;
-        QTest::newRow("zero") << 0 << 0;
     }
     void modifierTable() {
         QFETCH(int, vk);
@@ -183,10 +131,7 @@ private slots:
         QTest::addColumn<int>("mask");
         QTest::newRow("nothing") << QList<int>{} << 0;
         QTest::newRow("right ctrl") << QList<int>{163} << 1;
-        QTest::newRow("left alt") << QList<int>{164} << 2;
-        QTest::newRow("generic shift") << QList<int>{16} << 4;
         QTest::newRow("right win only") << QList<int>{92} << 8;
-        QTest::newRow("left win only") << QList<int>{91} << 8;
         QTest::newRow("ctrl alt shift win") << QList<int>{162, 165, 161, 91} << 15;
         QTest::newRow("a letter is no modifier") << QList<int>{65} << 0;
     }
