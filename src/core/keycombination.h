@@ -8,7 +8,7 @@
 
 struct KeyCombination {
     int vk = 0;
-    int mask = 0;      // stored mask
+    int mask = 0;       // stored mask
     bool valid = false; // false when the key part does not parse
 };
 
