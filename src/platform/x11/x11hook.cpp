@@ -3,8 +3,8 @@
 // connection of its own, read by a socket notifier on the GUI thread. Raw
 // events cannot be swallowed, so while a capture is active the hook's
 // connection also holds an active keyboard grab: the focused window then
-// receives nothing, and raw events still arrive (XI 2.1 and later deliver
-// them whatever grab is active).
+// receives nothing. The server does not send raw events to the client that
+// holds the grab; the grab's own key events report the keys instead.
 
 #include "x11input.h"
 
@@ -101,8 +101,12 @@ void X11Input::readHookEvents() {
     while (hookDisplay_ && !closePending_ && XPending(hookDisplay_) > 0) {
         XEvent ev;
         XNextEvent(hookDisplay_, &ev);
-        // Core key events only arrive here while we hold the grab; the raw
-        // events report the same keys.
+        // Core key events arrive only through our grab.
+        if (ev.type == KeyPress || ev.type == KeyRelease) {
+            if (grabbed_)
+                dispatchKey(static_cast<int>(ev.xkey.keycode), ev.type == KeyPress);
+            continue;
+        }
         if (ev.xcookie.type != GenericEvent || ev.xcookie.extension != xiOpcode_ ||
             !XGetEventData(hookDisplay_, &ev.xcookie))
             continue;
@@ -111,7 +115,7 @@ void X11Input::readHookEvents() {
         if (type == XI_RawKeyPress || type == XI_RawKeyRelease)
             keycode = static_cast<const XIRawEvent *>(ev.xcookie.data)->detail;
         XFreeEventData(hookDisplay_, &ev.xcookie);
-        if (keycode)
+        if (keycode && !grabbed_)
             dispatchKey(keycode, type == XI_RawKeyPress);
     }
     dispatching_ = false;
