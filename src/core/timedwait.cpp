@@ -17,10 +17,10 @@ Clock::time_point deadlineAfter(Clock::time_point start, double seconds) {
     // with and subtracted from "now".
     const double limitNs = static_cast<double>(Clock::duration::max().count()) / 4.0;
     double ns = seconds * 1e9;
-    if (!(ns < limitNs))
-        ns = limitNs; // also catches infinity
     if (!(ns > 0.0))
         ns = 0.0; // also catches NaN
+    else if (!(ns < limitNs))
+        ns = limitNs; // also catches infinity
     return start + std::chrono::duration_cast<Clock::duration>(
                        std::chrono::duration<double, std::nano>(ns));
 }

@@ -1,0 +1,456 @@
+// The run engine against the recording input layer: the events each action
+// sends, the conditions, repetition, stopping, the end sequence and threads.
+
+#include "run/runharness.h"
+
+#include <QApplication>
+#include <QSystemTrayIcon>
+#include <QThread>
+#include <QTime>
+#include <QtTest>
+
+#include <algorithm>
+#include <cstdlib>
+
+using namespace runtest;
+using Texts = std::vector<std::string>;
+
+Q_DECLARE_METATYPE(Texts)
+
+namespace {
+
+const QStringList kWaitOver{QStringLiteral("終わるまで待つ"), QStringLiteral("0")};
+const QStringList kNow{QStringLiteral("即時")};
+// A page whose only effect is a marker event, to see how far a run got.
+const QStringList kMarker{QStringLiteral("マウスポインター"), QStringLiteral("7"),
+                          QStringLiteral("7")};
+const std::string kMarkerText = "setCursorPos 7 7";
+
+int countOf(const Texts &texts, const std::string &text) {
+    return int(std::count(texts.begin(), texts.end(), text));
+}
+
+} // namespace
+
+class TestRun : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    // ---- actions ------------------------------------------------------------
+
+    void actionEvents_data() {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<Texts>("expected");
+        const Texts none;
+        QTest::newRow("key ctrl+alt+s, hold 0")
+            << QStringList{"キー", "83,3", "0"}
+            << Texts{"keyDown 17", "keyDown 18", "keyDown 83", "keyUp 83", "keyUp 18", "keyUp 17"};
+        QTest::newRow("key with all four modifiers")
+            << QStringList{"キー", "65,15", "0"}
+            << Texts{"keyDown 17", "keyDown 18", "keyDown 16", "keyDown 91", "keyDown 65",
+                     "keyUp 65",   "keyUp 91",   "keyUp 16",   "keyUp 18",   "keyUp 17"};
+        QTest::newRow("key without mask")
+            << QStringList{"キー", "13", "0"} << Texts{"keyDown 13", "keyUp 13"};
+        QTest::newRow("key none") << QStringList{"キー", "なし", "0.01"} << none;
+        QTest::newRow("key empty") << QStringList{"キー", "", "0.01"} << none;
+        QTest::newRow("key not a number") << QStringList{"キー", "abc,2", "0"} << none;
+        QTest::newRow("key zero") << QStringList{"キー", "0,2", "0"} << none;
+        QTest::newRow("click left, hold 0")
+            << QStringList{"クリック", "左", "0"} << Texts{"mouseDown 0", "mouseUp 0"};
+        QTest::newRow("click right")
+            << QStringList{"クリック", "右", "0"} << Texts{"mouseDown 1", "mouseUp 1"};
+        QTest::newRow("click other side text is right")
+            << QStringList{"クリック", "x", "abc"} << Texts{"mouseDown 1", "mouseUp 1"};
+        QTest::newRow("mouse pointer")
+            << QStringList{"マウスポインター", "10", "-20"} << Texts{"setCursorPos 10 -20"};
+        QTest::newRow("mouse pointer unreadable")
+            << QStringList{"マウスポインター", "a", "b"} << Texts{"setCursorPos 0 0"};
+        QTest::newRow("smooth move duration 0 jumps")
+            << QStringList{"スムーズムーブ", "300", "400", "0"} << Texts{"setCursorPos 300 400"};
+        QTest::newRow("smooth move negative duration jumps")
+            << QStringList{"スムーズムーブ", "3", "4", "-1"} << Texts{"setCursorPos 3 4"};
+        QTest::newRow("input duration 0") << QStringList{"入力", "abc", "0"} << none;
+        QTest::newRow("input empty text") << QStringList{"入力", "", "1"} << none;
+        QTest::newRow("none") << QStringList{"なし"} << none;
+        QTest::newRow("unknown keyword") << QStringList{"ジャンプ", "1", "2"} << none;
+        // Hand-edited entries with missing elements: they read as empty text.
+        QTest::newRow("malformed empty entry") << QStringList{} << none;
+        QTest::newRow("malformed click")
+            << QStringList{"クリック"} << Texts{"mouseDown 1", "mouseUp 1"};
+        QTest::newRow("malformed key") << QStringList{"キー"} << none;
+        QTest::newRow("malformed pointer")
+            << QStringList{"マウスポインター"} << Texts{"setCursorPos 0 0"};
+        QTest::newRow("malformed smooth move")
+            << QStringList{"スムーズムーブ", "5"} << Texts{"setCursorPos 5 0"};
+        QTest::newRow("malformed input") << QStringList{"入力"} << none;
+    }
+    void actionEvents() {
+        QFETCH(QStringList, command);
+        QFETCH(Texts, expected);
+        Harness h;
+        // The marker page comes after the action's worker ended; the run then
+        // parks on a clock time that never comes and is stopped (no pause).
+        h.begin({command, kMarker}, {kWaitOver, {"時刻", "24", "0"}});
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), kMarkerText), 1, 5000);
+        h.clickTray();
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
+        Texts withMarker = expected;
+        withMarker.push_back(kMarkerText);
+        QCOMPARE(h.sent(), withMarker);
+        // The layer's own release comes after every worker is done.
+        QCOMPARE(h.rec.events().back().kind, std::string("releaseAll"));
+    }
+
+    void keyHoldIsReleasedOnStop() {
+        Harness h;
+        h.begin({{"キー", "65,4", "30"}}, {kWaitOver});
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), "keyDown 65"), 1, 3000);
+        const Clock::time_point stopAt = Clock::now();
+        h.clickTray();
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
+        QCOMPARE(h.sent(), (Texts{"keyDown 16", "keyDown 65", "keyUp 65", "keyUp 16"}));
+        QVERIFY(msBetween(stopAt, h.sentEvents("keyUp").front().time) < 500);
+        QVERIFY(!h.rec.isDown(65) && !h.rec.isDown(16));
+    }
+
+    void clickHoldIsReleasedOnStop() {
+        Harness h;
+        h.begin({{"クリック", "左", "30"}}, {kWaitOver});
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), "mouseDown 0"), 1, 3000);
+        const Clock::time_point stopAt = Clock::now();
+        h.clickTray();
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
+        QCOMPARE(h.sent(), (Texts{"mouseDown 0", "mouseUp 0"}));
+        QVERIFY(msBetween(stopAt, h.sentEvents("mouseUp").front().time) < 500);
+        // Stopped: no one-second pause before the end.
+        QVERIFY(msBetween(stopAt, h.signalLog().back().time) < 800);
+    }
+
+    void keyAndClickHoldForTheirTime() {
+        Harness h;
+        h.begin({{"キー", "65,0", "0.2"}, {"クリック", "右", "0.2"}}, {kNow, kWaitOver});
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 5000);
+        const auto downs = h.sentEvents("keyDown");
+        const auto ups = h.sentEvents("keyUp");
+        const auto mDown = h.sentEvents("mouseDown");
+        const auto mUp = h.sentEvents("mouseUp");
+        QCOMPARE(int(downs.size() + ups.size() + mDown.size() + mUp.size()), 4);
+        const double keyHeld = msBetween(downs[0].time, ups[0].time);
+        const double clickHeld = msBetween(mDown[0].time, mUp[0].time);
+        QVERIFY2(keyHeld >= 195 && keyHeld < 600, qPrintable(QString::number(keyHeld)));
+        QVERIFY2(clickHeld >= 195 && clickHeld < 600, qPrintable(QString::number(clickHeld)));
+        // Both run at once: the click did not wait for the key.
+        QVERIFY(mDown[0].time < ups[0].time);
+    }
+
+    void smoothMoveEndsOnTarget() {
+        Harness h;
+        h.rec.setCursorPos(0, 0);
+        h.rec.clearEvents();
+        h.begin({{"スムーズムーブ", "100", "-50", "0.2"}}, {kWaitOver});
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 5000);
+        const auto moves = h.sentEvents("setCursorPos");
+        QVERIFY(moves.size() >= 5); // one step per 5 ms sleep
+        QCOMPARE(moves.back().a, 100);
+        QCOMPARE(moves.back().b, -50);
+        for (std::size_t i = 1; i < moves.size(); ++i) {
+            QVERIFY(moves[i].a >= moves[i - 1].a);
+            QVERIFY(moves[i].b <= moves[i - 1].b);
+            QVERIFY(std::abs(2 * moves[i].b + moves[i].a) <= 2); // on the line
+        }
+        const double took = msBetween(moves.front().time, moves.back().time);
+        QVERIFY2(took >= 190 && took < 700, qPrintable(QString::number(took)));
+    }
+
+    void smoothMoveStaysPutWhenStopped() {
+        Harness h;
+        h.rec.setCursorPos(0, 0);
+        h.rec.clearEvents();
+        h.begin({{"スムーズムーブ", "1000", "0", "5"}}, {kWaitOver});
+        QTRY_VERIFY_WITH_TIMEOUT(h.sentEvents("setCursorPos").size() >= 3, 3000);
+        h.clickTray();
+        const Clock::time_point stopAt = Clock::now();
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
+        const auto moves = h.sentEvents("setCursorPos");
+        QVERIFY(moves.back().a < 1000);
+        QVERIFY(msBetween(stopAt, moves.back().time) < 50);
+    }
+
+    void inputSpreadsOverItsDuration() {
+        Harness h;
+        h.begin({{"入力", "abc", "0.9"}}, {kWaitOver});
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 5000);
+        QCOMPARE(h.sent(), (Texts{"unicodeDown 97", "unicodeUp 97", "unicodeDown 98",
+                                  "unicodeUp 98", "unicodeDown 99", "unicodeUp 99"}));
+        const auto downs = h.sentEvents("unicodeDown");
+        QVERIFY(msBetween(h.startedAt, downs[0].time) < 150); // the first at once
+        for (int i = 1; i < 3; ++i) {
+            const double gap = msBetween(downs[i - 1].time, downs[i].time);
+            QVERIFY2(gap >= 290 && gap < 600, qPrintable(QString::number(gap)));
+        }
+        // The worker ends about the whole duration after its start.
+        const double workerEnd = msBetween(downs[0].time, h.sentEvents("releaseAll")[0].time);
+        QVERIFY2(workerEnd >= 880 && workerEnd < 1500, qPrintable(QString::number(workerEnd)));
+    }
+
+    void inputSendsEveryCodeUnit() {
+        Harness h;
+        h.begin({{"入力", QString::fromUtf8("あ😀\n"), "0.04"}}, {kWaitOver});
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 5000);
+        QCOMPARE(h.sent(), (Texts{"unicodeDown 12354", "unicodeUp 12354", "unicodeDown 55357",
+                                  "unicodeUp 55357", "unicodeDown 56832", "unicodeUp 56832",
+                                  "unicodeDown 10", "unicodeUp 10"}));
+    }
+
+    // ---- conditions ---------------------------------------------------------------
+
+    void waitUntilOverWaitsForEveryEarlierAction() {
+        Harness h;
+        h.begin({{"クリック", "左", "0.3"}, {"キー", "65,0", "0.1"}, kMarker},
+                {kNow, kWaitOver, kNow});
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 5000);
+        const Texts sent = h.sent();
+        QCOMPARE(sent.back(), kMarkerText);
+        QCOMPARE(countOf(sent, "mouseUp 0"), 1);
+        QCOMPARE(countOf(sent, "keyUp 65"), 1);
+    }
+
+    void keyConditionNeedsANewExactPress() {
+        Harness h;
+        h.rec.setDown(65, true); // already held when the condition begins
+        h.begin({{"なし"}, kMarker}, {{"キー", "65,2"}, kNow});
+        QTest::qWait(150);
+        QCOMPARE(countOf(h.sent(), kMarkerText), 0);
+        // Released, then pressed with an extra modifier: no match.
+        h.rec.setDown(65, false);
+        QTest::qWait(60);
+        h.rec.setDown(0xA0, true);
+        h.rec.setDown(0xA2, true);
+        h.rec.setDown(65, true);
+        QTest::qWait(200);
+        QCOMPARE(countOf(h.sent(), kMarkerText), 0);
+        // Exact combination: met once the key comes up again.
+        h.rec.setDown(65, false);
+        h.rec.setDown(0xA0, false);
+        QTest::qWait(60);
+        h.rec.setDown(65, true);
+        QTest::qWait(150);
+        QCOMPARE(countOf(h.sent(), kMarkerText), 0);
+        h.rec.setDown(65, false);
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), kMarkerText), 1, 1000);
+        h.rec.setDown(0xA2, false);
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
+    }
+
+    void keyConditionOnALoneModifier() {
+        // What the capture records for a lone left Ctrl: its own Ctrl counts.
+        Harness h;
+        h.begin({{"なし"}, kMarker}, {{"キー", "162,0"}, kNow});
+        QTest::qWait(100);
+        h.rec.setDown(0xA2, true);
+        QTest::qWait(100);
+        h.rec.setDown(0xA2, false);
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), kMarkerText), 1, 1000);
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
+    }
+
+    void conditionsThatGoOnAtOnce_data() {
+        QTest::addColumn<QStringList>("condition");
+        QTest::newRow("none") << QStringList{"キー", "なし"};
+        QTest::newRow("empty") << QStringList{"キー", ""};
+        QTest::newRow("missing") << QStringList{"キー"};
+        QTest::newRow("unreadable") << QStringList{"キー", "x,2"};
+        QTest::newRow("time 0") << QStringList{"時間", "0"};
+        QTest::newRow("time missing") << QStringList{"時間"};
+        QTest::newRow("immediately") << QStringList{"即時"};
+        QTest::newRow("unknown") << QStringList{"いつか", "5"};
+        QTest::newRow("empty entry") << QStringList{};
+    }
+    void conditionsThatGoOnAtOnce() {
+        QFETCH(QStringList, condition);
+        Harness h;
+        h.begin({{"なし"}, kMarker}, {condition, kNow});
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
+        QCOMPARE(h.sent(), Texts{kMarkerText});
+        // Nothing waited: the run ended after just the one-second pause.
+        QVERIFY(msBetween(h.startedAt, h.signalLog().back().time) < 1800);
+    }
+
+    void missingConditionEntriesGoOn() {
+        Harness h;
+        h.begin({kMarker, kMarker}, {}); // fewer conditions than commands
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
+        QCOMPARE(h.sent(), (Texts{kMarkerText, kMarkerText}));
+    }
+
+    void clickCondition() {
+        Harness h;
+        h.rec.setDown(platform::kVkLButton, true); // held already: met at once
+        h.begin({{"なし"}, kMarker, kMarker}, {{"クリック", "左"}, {"クリック", "右"}, kNow});
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), kMarkerText), 1, 1000);
+        QTest::qWait(150); // the left button does not meet a right-button condition
+        QCOMPARE(countOf(h.sent(), kMarkerText), 1);
+        h.rec.setDown(platform::kVkRButton, true);
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), kMarkerText), 2, 1000);
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
+    }
+
+    void clockTimeCondition() {
+        if (QTime::currentTime().second() >= 58)
+            QTest::qWait(3000); // keep the minute from turning during the test
+        const QTime now = QTime::currentTime();
+        Harness h;
+        h.begin({{"なし"}, kMarker, kMarker},
+                {{"時刻", QString::number(now.hour()), QString::number(now.minute())},
+                 {"時刻", "24", "0"}, // a clock never shows hour 24
+                 kNow});
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), kMarkerText), 1, 1000);
+        QTest::qWait(200);
+        QCOMPARE(countOf(h.sent(), kMarkerText), 1);
+        h.clickTray();
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 1000);
+        QCOMPARE(countOf(h.sent(), kMarkerText), 1);
+    }
+
+    void timeConditionWaits() {
+        Harness h;
+        h.begin({kMarker, kMarker}, {{"時間", "0.25"}, kNow});
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
+        const auto moves = h.sentEvents("setCursorPos");
+        QCOMPARE(int(moves.size()), 2);
+        const double waited = msBetween(moves[0].time, moves[1].time);
+        QVERIFY2(waited >= 249 && waited < 700, qPrintable(QString::number(waited)));
+    }
+
+    // ---- the run as a whole ---------------------------------------------------------------
+
+    void zeroPassesStillBeepPauseAndFinish() {
+        const int threadsBefore = liveThreadCount();
+        Harness h;
+        h.begin({kMarker}, {kNow}, /*runNumber*/ 0, /*stertTime*/ 1);
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 5000);
+        const std::vector<Signal> log = h.signalLog();
+        QCOMPARE(h.signalNames(), (Texts{"beep", "beep", "finished"}));
+        QVERIFY(msBetween(h.startedAt, log[0].time) >= 999); // the start delay
+        QVERIFY(msBetween(log[0].time, log[1].time) >= 995); // the one-second pause
+        QCOMPARE(h.sent(), Texts{});
+        QVERIFY(!h.run->running.load());
+        // The tray icon is removed from its own thread; then no thread of the
+        // run is left once it is destroyed.
+        QTRY_VERIFY_WITH_TIMEOUT(h.tray.isNull(), 1000);
+        h.run.reset();
+        QTRY_COMPARE_WITH_TIMEOUT(liveThreadCount(), threadsBefore, 2000);
+    }
+
+    void stopDuringStartDelay() {
+        Harness h;
+        h.begin({{"クリック", "左", "0"}}, {kNow}, 1, /*stertTime*/ 5, QStringLiteral("83,3"));
+        QVERIFY(h.run->checkerThread);
+        QTest::qWait(100);
+        h.rec.setDown(0xA2, true);
+        h.rec.setDown(0xA4, true);
+        h.rec.setDown(83, true);
+        const Clock::time_point stopAt = Clock::now();
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 2000);
+        QCOMPARE(h.signalNames(), (Texts{"beep", "finished"}));      // no first beep
+        QVERIFY(msBetween(stopAt, h.signalLog().back().time) < 500); // no pause
+        QCOMPARE(h.sent(), Texts{});
+        QVERIFY(!h.run->checkerRunning.load());
+    }
+
+    void repeatsUntilTheStopCommand() {
+        Harness h;
+        h.begin({kMarker}, {{"時間", "0.01"}}, 114514, 0, QStringLiteral("83,3"));
+        QTRY_VERIFY_WITH_TIMEOUT(countOf(h.sent(), kMarkerText) >= 5, 3000);
+        // An extra modifier keeps the command from stopping the run.
+        h.rec.setDown(0x11, true);
+        h.rec.setDown(0x12, true);
+        h.rec.setDown(0x10, true);
+        h.rec.setDown(83, true);
+        QTest::qWait(250);
+        QVERIFY(!h.finished());
+        h.rec.setDown(0x10, false);
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 1000);
+        const int passes = countOf(h.sent(), kMarkerText);
+        QTest::qWait(50);
+        QCOMPARE(countOf(h.sent(), kMarkerText), passes); // nothing after the end
+    }
+
+    void loneModifierStopCommand() {
+        Harness h;
+        h.begin({kMarker}, {{"時間", "0.01"}}, 114514, 0, QStringLiteral("163,0"));
+        QTRY_VERIFY_WITH_TIMEOUT(countOf(h.sent(), kMarkerText) >= 2, 3000);
+        h.rec.setDown(0xA3, true);
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 1000);
+    }
+
+    void trayClickStopsARunWithoutStopCommand() {
+        Harness h;
+        h.begin({kMarker}, {{"時間", "0.01"}}, 114514);
+        QVERIFY(!h.run->checkerThread); // "なし": no watcher
+        QCOMPARE(h.tray->toolTip(), QStringLiteral("「test」を終了"));
+        QTRY_VERIFY_WITH_TIMEOUT(countOf(h.sent(), kMarkerText) >= 2, 3000);
+        h.clickTray(QSystemTrayIcon::Context);
+        h.clickTray(QSystemTrayIcon::DoubleClick);
+        h.clickTray(QSystemTrayIcon::MiddleClick);
+        QTest::qWait(100);
+        QVERIFY(!h.finished());
+        h.clickTray();
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 1000);
+        QCOMPARE(h.signalNames(), (Texts{"beep", "beep", "finished"}));
+    }
+
+    void endlessTimedActionsKeepFewThreads() {
+        const int threadsBefore = liveThreadCount();
+        const long long memoryBefore = virtualMemoryKb();
+        Harness h;
+        h.begin({{"クリック", "左", "0"}, {"キー", "65,0", "0"}, {"入力", "a", "0.001"}},
+                {kNow, kNow, kNow}, 114514);
+        QTRY_VERIFY_WITH_TIMEOUT(countOf(h.sent(), "mouseUp 0") >= 500, 10000);
+        const int threadsDuring = liveThreadCount() - threadsBefore;
+        const long long growthMb = (virtualMemoryKb() - memoryBefore) / 1024;
+        h.clickTray();
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
+        // 1,500 workers left unjoined would keep gigabytes of stacks mapped.
+        QVERIFY2(growthMb < 1024, qPrintable(QString::number(growthMb)));
+        QVERIFY2(threadsDuring < 200, qPrintable(QString::number(threadsDuring)));
+    }
+
+    void destroyingARunReleasesWhatItHolds() {
+        Harness h;
+        h.begin({{"キー", "70,2", "30"}, {"クリック", "右", "30"}}, {kNow, kWaitOver});
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), "mouseDown 1"), 1, 3000);
+        h.run.reset();
+        QVERIFY(!h.rec.isDown(70) && !h.rec.isDown(0x11) && !h.rec.isDown(platform::kVkRButton));
+        QCOMPARE(countOf(h.sent(), "keyUp 70"), 1);
+        QCOMPARE(countOf(h.sent(), "mouseUp 1"), 1);
+    }
+
+    void runsOnItsOwnThreadAndDeletesItself() {
+        // Wired the way the main window runs it.
+        testsupport::RecordingInput rec;
+        QWidget window;
+        auto *thread = new QThread(&window);
+        auto *run = new Run;
+        QPointer<Run> alive(run);
+        bool done = false;
+        run->setParameters(0, 2, QStringLiteral("83,3"), {kMarker}, {kNow}, QStringLiteral("p"));
+        QPointer<QSystemTrayIcon> tray = run->trayIcon;
+        run->moveToThread(thread);
+        connect(thread, &QThread::started, run, &Run::start);
+        connect(run, &Run::finished, thread, &QThread::quit);
+        connect(run, &Run::finished, run, &QObject::deleteLater);
+        connect(run, &Run::finished, &window, [&done] { done = true; });
+        thread->start();
+        QTRY_VERIFY_WITH_TIMEOUT(done, 5000);
+        QVERIFY(thread->wait(3000));
+        QVERIFY(alive.isNull());
+        QTRY_VERIFY_WITH_TIMEOUT(tray.isNull(), 1000);
+        QCOMPARE(countOf(rec.eventTexts(), kMarkerText), 2);
+    }
+};
+
+QTEST_MAIN(TestRun)
+#include "gui_run.moc"

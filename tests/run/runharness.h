@@ -1,0 +1,120 @@
+#pragma once
+
+// Drives one Run against the recording input layer and notes its signals with
+// the time they were emitted (from the run thread, under a lock).
+
+#include "run/run.h"
+#include "support/recordinginput.h"
+
+#include <QDir>
+#include <QFile>
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QSystemTrayIcon>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace runtest {
+
+using Clock = std::chrono::steady_clock;
+using Pages = QList<QStringList>;
+
+struct Signal {
+    std::string name;
+    Clock::time_point time;
+};
+
+class Harness {
+public:
+    testsupport::RecordingInput rec; // outlives the run
+    std::unique_ptr<Run> run;
+    Clock::time_point startedAt;
+    QPointer<QSystemTrayIcon> tray; // taken before the run thread may clear the member
+
+    void begin(const Pages &commands, const Pages &conditions, int runNumber = 1, int stertTime = 0,
+               const QString &stopCommand = QStringLiteral("なし")) {
+        run = std::make_unique<Run>();
+        QObject::connect(
+            run.get(), &Run::requestBeep, run.get(), [this] { note("beep"); },
+            Qt::DirectConnection);
+        QObject::connect(
+            run.get(), &Run::finished, run.get(), [this] { note("finished"); },
+            Qt::DirectConnection);
+        run->setParameters(stertTime, runNumber, stopCommand, commands, conditions,
+                           QStringLiteral("test"));
+        tray = run->trayIcon;
+        startedAt = Clock::now();
+        run->start();
+    }
+
+    std::vector<Signal> signalLog() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return signals_;
+    }
+    bool finished() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return !signals_.empty() && signals_.back().name == "finished";
+    }
+    std::vector<std::string> signalNames() const {
+        std::vector<std::string> names;
+        for (const Signal &s : signalLog())
+            names.push_back(s.name);
+        return names;
+    }
+    // What the run sent, without the final release of the layer.
+    std::vector<std::string> sent() const {
+        std::vector<std::string> texts;
+        for (const std::string &t : rec.eventTexts())
+            if (t.rfind("releaseAll", 0) != 0)
+                texts.push_back(t);
+        return texts;
+    }
+    std::vector<testsupport::InputEvent> sentEvents(const std::string &kind) const {
+        std::vector<testsupport::InputEvent> out;
+        for (const testsupport::InputEvent &e : rec.events())
+            if (e.kind == kind)
+                out.push_back(e);
+        return out;
+    }
+    void clickTray(QSystemTrayIcon::ActivationReason reason = QSystemTrayIcon::Trigger) {
+        if (tray)
+            emit tray->activated(reason);
+    }
+
+private:
+    void note(const char *name) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        signals_.push_back({name, Clock::now()});
+    }
+    mutable std::mutex mutex_;
+    std::vector<Signal> signals_;
+};
+
+inline int liveThreadCount() {
+    return int(QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+// Address space of the process: every thread that was started and not yet
+// joined keeps its stack mapped, even after it ended.
+inline long long virtualMemoryKb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmSize:"))
+            return line.mid(7).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+inline double msBetween(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+} // namespace runtest

@@ -1,0 +1,114 @@
+// End to end on a real X server: a run moves the pointer onto a window's
+// button, clicks it, types into its text field, and is ended by the stop
+// combination sent through the X11 layer; nothing stays down afterwards.
+
+#include "platform/inputlayer.h"
+#include "run/run.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QWidget>
+#include <QtTest>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace {
+
+QStringList pointerTo(const QWidget *widget) {
+    const QPoint p = widget->mapToGlobal(widget->rect().center());
+    return {"マウスポインター", QString::number(p.x()), QString::number(p.y())};
+}
+
+} // namespace
+
+class TestX11Run : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<platform::InputLayer> layer;
+
+    bool runToEnd(Run &run, int timeoutMs) {
+        std::atomic<bool> done{false};
+        connect(
+            &run, &Run::finished, &run, [&done] { done = true; }, Qt::DirectConnection);
+        run.start();
+        return QTest::qWaitFor([&done] { return done.load(); }, timeoutMs);
+    }
+
+    bool anythingDown() {
+        for (int vk = 1; vk < 255; ++vk) {
+            if (vk != platform::kVkLButton && vk != platform::kVkRButton && layer->isDown(vk))
+                return true;
+        }
+        return layer->isDown(platform::kVkLButton) || layer->isDown(platform::kVkRButton);
+    }
+
+private slots:
+    void initTestCase() {
+        std::string error;
+        layer = platform::createSystemInput(error);
+        QVERIFY2(layer, error.c_str());
+        platform::setInput(layer.get());
+    }
+    void cleanupTestCase() {
+        if (layer)
+            layer->releaseAll();
+        platform::setInput(nullptr);
+        layer.reset();
+    }
+
+    void clicksAndTypesIntoAWindow() {
+        QWidget window;
+        window.setGeometry(100, 100, 400, 300);
+        QPushButton button(QStringLiteral("Press"), &window);
+        button.setGeometry(20, 20, 120, 40);
+        QPlainTextEdit edit(&window);
+        edit.setGeometry(20, 80, 360, 180);
+        int clicks = 0;
+        connect(&button, &QPushButton::clicked, [&clicks] { ++clicks; });
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        const QStringList waitOver{"終わるまで待つ", "0.1"};
+        Run run;
+        run.setParameters(0, 1, QStringLiteral("なし"),
+                          {pointerTo(&button),
+                           {"クリック", "左", "0.05"},
+                           pointerTo(&edit),
+                           {"クリック", "左", "0.05"},
+                           {"入力", "こんにちは, world\n", "0.5"}},
+                          {{"時間", "0.1"}, waitOver, {"時間", "0.1"}, waitOver, waitOver},
+                          QStringLiteral("x11"));
+        QVERIFY(runToEnd(run, 10000));
+        QTRY_COMPARE_WITH_TIMEOUT(edit.toPlainText(), QStringLiteral("こんにちは, world\n"), 3000);
+        QCOMPARE(clicks, 1);
+        QVERIFY(!anythingDown());
+    }
+
+    void stopCombinationEndsAnEndlessRun() {
+        Run run;
+        run.setParameters(0, 114514, QStringLiteral("83,3"),
+                          {{"キー", "70,0", "0.02"}, {"クリック", "左", "0.02"}},
+                          {{"時間", "0.01"}, {"時間", "0.01"}}, QStringLiteral("x11"));
+        std::atomic<bool> done{false};
+        connect(
+            &run, &Run::finished, &run, [&done] { done = true; }, Qt::DirectConnection);
+        run.start();
+        QTest::qWait(300);
+        QVERIFY(!done.load());
+        // The stop combination as a user would type it, through XTest.
+        layer->keyDown(0xA2);
+        layer->keyDown(0xA4);
+        layer->keyDown(83);
+        const bool stopped = QTest::qWaitFor([&done] { return done.load(); }, 2000);
+        layer->keyUp(83);
+        layer->keyUp(0xA4);
+        layer->keyUp(0xA2);
+        QVERIFY(stopped);
+        QTRY_VERIFY_WITH_TIMEOUT(!anythingDown(), 1000);
+    }
+};
+
+QTEST_MAIN(TestX11Run)
+#include "x11_run.moc"
