@@ -1,0 +1,212 @@
+// Starting a run from the main window and coming back, offscreen with the
+// recording input layer: what the dialog hands back, what the run receives,
+// the window hidden during the run, and nothing left over afterwards.
+
+#include "app/tarnwick.h"
+#include "run/run.h"
+#include "run/rundialog.h"
+#include "support/modalhelper.h"
+#include "support/recordinginput.h"
+#include "support/testconfig.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+
+namespace {
+
+// Catches the run while the window moves it to its thread (the only moment
+// it passes through the GUI thread's event filters) and copies what it was
+// given, since the window keeps no pointer to it.
+class RunCatcher : public QObject {
+public:
+    RunCatcher() { qApp->installEventFilter(this); }
+    ~RunCatcher() override { qApp->removeEventFilter(this); }
+
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::ThreadChange) {
+            if (Run *run = qobject_cast<Run *>(watched)) {
+                ++runs;
+                projectName = run->projectName;
+                stertTime = run->stertTime;
+                runNumber = run->runNumber;
+                stopCommand = run->stopCommand;
+                listCommand = run->listCommand;
+                runHasParent = run->parent() != nullptr;
+                destroyed.store(false);
+                // Direct: the run is deleted on its own thread.
+                connect(
+                    run, &QObject::destroyed, run, [this] { destroyed.store(true); },
+                    Qt::DirectConnection);
+            }
+        }
+        return false;
+    }
+
+    int runs = 0;
+    QString projectName;
+    int stertTime = 0;
+    int runNumber = 0;
+    QString stopCommand;
+    PageList listCommand;
+    bool runHasParent = true;
+    std::atomic<bool> destroyed{false};
+};
+
+QString desktop() {
+    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+}
+
+RunDialog *asRunDialog(QWidget *w) {
+    return qobject_cast<RunDialog *>(w);
+}
+
+// Clicks once the answerer's current action has returned, so that it can
+// answer the boxes the click opens.
+void clickLater(QPushButton *button) {
+    QTimer::singleShot(0, button, &QPushButton::click);
+}
+
+} // namespace
+
+class RunCycleTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { testsupport::writeTestConfig(); }
+
+    void closedDialogChangesNothing();
+    void projectName_data();
+    void projectName();
+    void runHidesAndComesBack();
+
+private:
+    testsupport::RecordingInput rec;
+};
+
+void RunCycleTest::closedDialogChangesNothing() {
+    tarnwick window;
+    window.show();
+    window.stertTime = 7;
+    window.runNumber = 114514;
+    window.stopCommand = QStringLiteral("65,2");
+    window.is_used_stert = false;
+
+    RunCatcher catcher;
+    testsupport::ModalAnswerer answerer;
+    bool sawDialog = false;
+    answerer.act([&sawDialog](QWidget *w) {
+        RunDialog *dialog = asRunDialog(w);
+        if (dialog) {
+            sawDialog = true;
+            dialog->secondsSpin->setValue(3); // edited, then closed
+        }
+        w->close();
+    });
+    window.stertRun();
+
+    QVERIFY(sawDialog);
+    QCOMPARE(window.stertTime, 7);
+    QCOMPARE(window.runNumber, 114514);
+    QCOMPARE(window.stopCommand, QStringLiteral("65,2"));
+    QVERIFY(!window.is_used_stert);
+    QVERIFY(window.isVisible());
+    QCOMPARE(catcher.runs, 0);
+    QVERIFY(window.findChildren<QThread *>().isEmpty());
+    QCOMPARE(answerer.count(), 0);
+    QVERIFY(!rec.hookInstalled());
+}
+
+void RunCycleTest::projectName_data() {
+    QTest::addColumn<QString>("filePath");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("never saved") << desktop() << "新規プロジェクト";
+    QTest::newRow("saved") << "/tmp/projects/a.cmdat"
+                           << "a";
+    QTest::newRow("up to the first dot") << "/tmp/projects/a.b.cmdat"
+                                         << "a";
+    QTest::newRow("inside the desktop") << desktop() + "/work.cmdat"
+                                        << "work";
+}
+
+void RunCycleTest::projectName() {
+    QFETCH(QString, filePath);
+    QFETCH(QString, name);
+    tarnwick window;
+    window.filePath = filePath;
+    QCOMPARE(window.runProjectName(), name);
+}
+
+void RunCycleTest::runHidesAndComesBack() {
+    tarnwick window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.filePath = QStringLiteral("/tmp/projects/a.b.cmdat");
+    window.listCommand = {{QStringLiteral("キー"), QStringLiteral("65,0"), QStringLiteral("0.01")}};
+    window.listCondition = {{QStringLiteral("終わるまで待つ"), QStringLiteral("0")}};
+    window.stertTime = 0; // shown as 1
+    window.runNumber = 1;
+    window.stopCommand = QStringLiteral("83,3");
+    window.is_used_stert = false;
+
+    for (int pass = 0; pass < 2; ++pass) {
+        RunCatcher catcher;
+        testsupport::ModalAnswerer answerer;
+        answerer.act([](QWidget *w) {
+            RunDialog *dialog = asRunDialog(w);
+            QVERIFY(dialog);
+            dialog->runCountSpin->setValue(2);
+            clickLater(dialog->startButton);
+        });
+        answerer.answer(QMessageBox::Ok); // the notice, on the first start only
+        rec.clearEvents();
+
+        window.stertRun();
+
+        // The notice came with the first start and never again.
+        QCOMPARE(answerer.count(), pass == 0 ? 1 : 0);
+        QVERIFY(window.is_used_stert);
+        QCOMPARE(window.stertTime, 1);
+        QCOMPARE(window.runNumber, 2);
+        QCOMPARE(window.stopCommand, QStringLiteral("83,3"));
+
+        QCOMPARE(catcher.runs, 1);
+        QVERIFY(!catcher.runHasParent);
+        QCOMPARE(catcher.projectName, QStringLiteral("a"));
+        QCOMPARE(catcher.stertTime, 1);
+        QCOMPARE(catcher.runNumber, 2);
+        QCOMPARE(catcher.stopCommand, QStringLiteral("83,3"));
+        QCOMPARE(catcher.listCommand, window.listCommand);
+
+        // The one-second start delay leaves time to see the window hidden,
+        // and the dialog (with its hook) already gone.
+        QVERIFY(window.isHidden());
+        QVERIFY(!window.isMinimized());
+        QVERIFY(!rec.hookInstalled());
+        const QList<QThread *> threads = window.findChildren<QThread *>();
+        QCOMPARE(threads.size(), 1);
+        QPointer<QThread> thread = threads.first();
+        QVERIFY(thread->isRunning());
+
+        QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 20000);
+        QTRY_VERIFY(window.isActiveWindow());
+        QTRY_VERIFY(thread.isNull());
+        QTRY_VERIFY(catcher.destroyed.load());
+        QVERIFY(window.findChildren<QThread *>().isEmpty());
+
+        // Two passes of the one key page, pressed and released each time.
+        const std::vector<std::string> texts = rec.eventTexts();
+        QCOMPARE(std::count(texts.begin(), texts.end(), std::string("keyDown 65")), 2);
+        QCOMPARE(std::count(texts.begin(), texts.end(), std::string("keyUp 65")), 2);
+    }
+}
+
+QTEST_MAIN(RunCycleTest)
+#include "gui_runcycle.moc"

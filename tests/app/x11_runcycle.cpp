@@ -1,0 +1,191 @@
+// The whole cycle on a real X server with the real input layer: "実行",
+// capture an exit command in the dialog, Start, the run types into another
+// window, the main window comes back; then a run repeated until the exit
+// command is stopped by pressing it.
+
+#include "app/tarnwick.h"
+#include "platform/inputlayer.h"
+#include "run/rundialog.h"
+#include "support/modalhelper.h"
+#include "support/testconfig.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr int kF12 = 123;
+
+// Presses and releases one key through the real layer, as a user would.
+void tapKey(int vk) {
+    platform::input().keyDown(vk);
+    QTest::qWait(120); // longer than the 50 ms polls that watch for it
+    platform::input().keyUp(vk);
+}
+
+// Clicks once the answerer's current action has returned, so that it can
+// answer the boxes the click opens.
+void clickLater(QPushButton *button) {
+    QTimer::singleShot(0, button, &QPushButton::click);
+}
+
+} // namespace
+
+class X11RunCycleTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void typesIntoAnotherWindowAndComesBack();
+    void repeatStoppedByTheCapturedExitCommand();
+
+private:
+    void focusTarget();
+
+    std::unique_ptr<platform::InputLayer> layer;
+    std::unique_ptr<tarnwick> window;
+    std::unique_ptr<QLineEdit> target;
+};
+
+void X11RunCycleTest::initTestCase() {
+    testsupport::writeTestConfig();
+    std::string error;
+    layer = platform::createSystemInput(error);
+    QVERIFY2(layer, error.c_str());
+    platform::setInput(layer.get());
+}
+
+void X11RunCycleTest::cleanupTestCase() {
+    if (layer) {
+        layer->releaseAll();
+        platform::setInput(nullptr);
+    }
+}
+
+void X11RunCycleTest::init() {
+    target = std::make_unique<QLineEdit>();
+    target->setWindowTitle(QStringLiteral("target"));
+    target->setGeometry(700, 100, 400, 40);
+    target->show();
+    QVERIFY(QTest::qWaitForWindowExposed(target.get()));
+
+    window = std::make_unique<tarnwick>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+}
+
+void X11RunCycleTest::cleanup() {
+    // Never destroy the window under a running run: wait for it to come back.
+    if (window)
+        QTRY_VERIFY_WITH_TIMEOUT(window->findChildren<QThread *>().isEmpty(), 20000);
+    window.reset();
+    target.reset();
+    layer->releaseAll();
+}
+
+void X11RunCycleTest::focusTarget() {
+    target->activateWindow();
+    target->setFocus();
+    QTRY_VERIFY(target->hasFocus() && target->isActiveWindow());
+}
+
+void X11RunCycleTest::typesIntoAnotherWindowAndComesBack() {
+    QSignalSpy entered(target.get(), &QLineEdit::returnPressed);
+    window->filePath = QStringLiteral("/tmp/projects/typing.cmdat");
+    window->listCommand = {
+        {QStringLiteral("入力"), QStringLiteral("Hello, run 42"), QStringLiteral("0.3")},
+        {QStringLiteral("キー"), QStringLiteral("13,0"), QStringLiteral("0.01")}};
+    window->listCondition = {{QStringLiteral("終わるまで待つ"), QStringLiteral("0.1")},
+                             {QStringLiteral("終わるまで待つ"), QStringLiteral("0")}};
+    window->stertTime = 2;
+    window->runNumber = 1;
+    window->stopCommand = QStringLiteral("83,3");
+    window->is_used_stert = false;
+
+    testsupport::ModalAnswerer answerer;
+    QString captured;
+    answerer.act([&captured](QWidget *w) {
+        RunDialog *dialog = qobject_cast<RunDialog *>(w);
+        QVERIFY(dialog);
+        // Capture F12 through the dialog's real keyboard hook.
+        dialog->changeButton->click();
+        QVERIFY(dialog->capturing);
+        tapKey(kF12);
+        QTRY_VERIFY(!dialog->capturing);
+        captured = dialog->stopCommandLabel->text();
+        clickLater(dialog->startButton);
+    });
+    answerer.answer(QMessageBox::Ok); // the notice of the first start
+
+    window->runButton->click();
+
+    QCOMPARE(captured, QStringLiteral("F12"));
+    QCOMPARE(answerer.count(), 1);
+    QVERIFY(answerer.last().text.contains(QStringLiteral("「F12」")));
+    QCOMPARE(window->stopCommand, QStringLiteral("123,0"));
+    QVERIFY(window->is_used_stert);
+    QVERIFY(window->isHidden());
+
+    // The start delay leaves time to give the other window the keyboard.
+    focusTarget();
+    QTRY_COMPARE_WITH_TIMEOUT(entered.count(), 1, 20000);
+    QCOMPARE(target->text(), QStringLiteral("Hello, run 42"));
+    QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 10000);
+    QTRY_VERIFY(window->isActiveWindow());
+    QTRY_VERIFY(window->findChildren<QThread *>().isEmpty());
+}
+
+void X11RunCycleTest::repeatStoppedByTheCapturedExitCommand() {
+    window->filePath = QStringLiteral("/tmp/projects/repeat.cmdat");
+    window->listCommand = {
+        {QStringLiteral("キー"), QStringLiteral("65,0"), QStringLiteral("0.01")}};
+    window->listCondition = {{QStringLiteral("時間"), QStringLiteral("0.05")}};
+    window->stertTime = 1;
+    window->runNumber = 1;
+    window->stopCommand = QStringLiteral("123,0");
+    window->is_used_stert = true;
+
+    testsupport::ModalAnswerer answerer;
+    answerer.act([](QWidget *w) {
+        RunDialog *dialog = qobject_cast<RunDialog *>(w);
+        QVERIFY(dialog);
+        dialog->secondsSpin->setValue(2);
+        dialog->repeatCheck->setChecked(true);
+        clickLater(dialog->startButton);
+    });
+    window->runButton->click();
+    QCOMPARE(answerer.count(), 0);
+    QCOMPARE(window->runNumber, 114514);
+    QVERIFY(window->isHidden());
+
+    focusTarget();
+    QTRY_VERIFY_WITH_TIMEOUT(target->text().size() >= 5, 20000);
+    QVERIFY(window->isHidden()); // repeating until stopped
+
+    tapKey(kF12);
+    QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 10000);
+    QTRY_VERIFY(window->findChildren<QThread *>().isEmpty());
+    QVERIFY(target->text().contains(QStringLiteral("aaaaa")));
+
+    // Nothing types on after the stop.
+    const QString after = target->text();
+    QTest::qWait(300);
+    QCOMPARE(target->text(), after);
+}
+
+QTEST_MAIN(X11RunCycleTest)
+#include "x11_runcycle.moc"
