@@ -268,6 +268,35 @@ private slots:
         QCOMPARE(window.listCommand, second);
     }
 
+    // The other window-wide keys drive the page buttons' slots.
+    void pageShortcutsReachTheirSlots() {
+        tarnwick window;
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.newProjectButton->click();
+        window.askDeleteAction->trigger(); // no question before deleting
+        QVERIFY(!window.is_message_delete);
+
+        QTest::keyClick(&window, Qt::Key_Right);
+        QCOMPARE(window.currentPage, 2);
+        QCOMPARE(window.listCommand.size(), 2);
+        QTest::keyClick(&window, Qt::Key_Left);
+        QCOMPARE(window.currentPage, 1);
+
+        window.listCommand[0] = QStringList{QStringLiteral("マウスポインター"), QStringLiteral("5"),
+                                            QStringLiteral("6")};
+        window.refreshPage();
+        QTest::keyClick(&window, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(window.copiedCommand, window.listCommand.at(0));
+        QTest::keyClick(&window, Qt::Key_Right);
+        QTest::keyClick(&window, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(window.listCommand.at(1), window.listCommand.at(0));
+
+        QTest::keyClick(&window, Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(window.listCommand.size(), 1);
+    }
+
     // The destructor stops the capture poll before it removes the hook.
     void destructionEndsACapture() {
         testsupport::RecordingInput input;
