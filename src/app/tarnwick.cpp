@@ -5,8 +5,8 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDoubleSpinBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
