@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QListWidget>
 #include <QLoggingCategory>
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QStyledItemDelegate>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -60,6 +62,35 @@ void setAllVisible(std::initializer_list<QWidget *> widgets, bool visible) {
     for (QWidget *w : widgets)
         w->setVisible(visible);
 }
+
+// The page list measures every entry again whenever one text changes; with
+// thousands of pages that alone takes longer than a frame. The sizes are the
+// standard delegate's, remembered per text (and dropped when the font
+// changes), so an entry that did not change is not measured again.
+class PageListDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override {
+        if (index.data(Qt::SizeHintRole).isValid())
+            return QStyledItemDelegate::sizeHint(option, index);
+        if (!(option.font == font_) || sizes_.size() > 4 * index.model()->rowCount() + 64) {
+            sizes_.clear();
+            font_ = option.font;
+        }
+        const QString text = index.data(Qt::DisplayRole).toString();
+        const auto known = sizes_.constFind(text);
+        if (known != sizes_.cend())
+            return *known;
+        const QSize size = QStyledItemDelegate::sizeHint(option, index);
+        sizes_.insert(text, size);
+        return size;
+    }
+
+private:
+    mutable QHash<QString, QSize> sizes_;
+    mutable QFont font_;
+};
 
 } // namespace
 
@@ -478,6 +509,8 @@ void tarnwick::showConditionArea() {
 // that differ are set: moving to the next page of a long project touches a
 // handful of rows instead of rebuilding thousands.
 void tarnwick::rebuildPageList() {
+    if (!dynamic_cast<PageListDelegate *>(pageList->itemDelegate()))
+        pageList->setItemDelegate(new PageListDelegate(pageList));
     const QStringList texts = pagerecords::pageListTexts(listCommand, currentPage, is_japanese);
     const int wanted = int(texts.size());
     while (pageList->count() > wanted)
