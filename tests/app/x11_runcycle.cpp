@@ -24,6 +24,7 @@
 
 namespace {
 
+constexpr int kEsc = 27;
 constexpr int kF12 = 123;
 
 // Presses and releases one key through the real layer, as a user would.
@@ -117,10 +118,19 @@ void X11RunCycleTest::typesIntoAnotherWindowAndComesBack() {
     window->is_used_stert = false;
 
     testsupport::ModalAnswerer answerer;
+    QString capturedEsc;
     QString captured;
-    answerer.act([&captured](QWidget *w) {
+    answerer.act([&capturedEsc, &captured](QWidget *w) {
         RunDialog *dialog = qobject_cast<RunDialog *>(w);
         QVERIFY(dialog);
+        // Esc goes to the capture, not to the dialog (which it would close).
+        dialog->changeButton->click();
+        tapKey(kEsc);
+        QTRY_VERIFY(!dialog->capturing);
+        QTest::qWait(100);
+        QVERIFY(dialog->isVisible());
+        capturedEsc = dialog->stopCommandLabel->text();
+
         // Capture F12 through the dialog's real keyboard hook.
         dialog->changeButton->click();
         QVERIFY(dialog->capturing);
@@ -133,6 +143,7 @@ void X11RunCycleTest::typesIntoAnotherWindowAndComesBack() {
 
     window->runButton->click();
 
+    QCOMPARE(capturedEsc, QStringLiteral("Esc"));
     QCOMPARE(captured, QStringLiteral("F12"));
     QCOMPARE(answerer.count(), 1);
     QVERIFY(answerer.last().text.contains(QStringLiteral("「F12」")));
