@@ -157,27 +157,6 @@ private slots:
         QCOMPARE(pageListLabel("謎", false), QString("謎"));
     }
 
-    void clickSides_data() {
-        QTest::addColumn<bool>("japanese");
-        QTest::addColumn<QString>("menuText");
-        QTest::addColumn<QString>("stored");
-        QTest::newRow("en right") << false << "Right"
-                                  << "右";
-        QTest::newRow("en left") << false << "Left"
-                                 << "左";
-        QTest::newRow("ja right") << true << "右"
-                                  << "右";
-        QTest::newRow("ja left") << true << "左"
-                                 << "左";
-    }
-    void clickSides() {
-        QFETCH(bool, japanese);
-        QFETCH(QString, menuText);
-        QFETCH(QString, stored);
-        QCOMPARE(clickSideFromMenuText(menuText, japanese), stored);
-        QCOMPARE(clickSideMenuText(stored, japanese), menuText);
-    }
-
     void blankPage_data() {
         QTest::addColumn<QStringList>("command");
         QTest::addColumn<QStringList>("condition");
@@ -303,40 +282,18 @@ private slots:
         QCOMPARE(conditions.size(), 1);
     }
 
-    void clamp() {
-        makeProject({"A", "B"}, 5);
-        project().clampCurrentPage();
-        QCOMPARE(currentPage, 2);
-        currentPage = 0;
-        project().clampCurrentPage();
-        QCOMPARE(currentPage, 1);
-    }
-
     void editorValues_data() {
         QTest::addColumn<bool>("japanese");
         QTest::addColumn<QStringList>("command");
         QTest::addColumn<QStringList>("condition");
         QTest::addColumn<QStringList>("commandAfter");
         QTest::addColumn<QStringList>("conditionAfter");
-        // Widget values used by every row (see editorValues()).
-        QTest::newRow("key keeps its key")
-            << true << QStringList{"キー", "65,6", "0.01"} << QStringList{"即時"}
-            << QStringList{"キー", "65,6", "0.25"} << QStringList{"即時"};
+        // Widget values used by every row (see editorValues()); the other
+        // kinds are checked through their widgets in the GUI test.
         QTest::newRow("text") << true << QStringList{"入力", "", "3"}
                               << QStringList{"終わるまで待つ", "0.1"}
                               << QStringList{"入力", "abc\ndef", "0.25"}
                               << QStringList{"終わるまで待つ", "2.5"};
-        QTest::newRow("click english right")
-            << false << QStringList{"クリック", "左", "0.01"} << QStringList{"クリック", "左"}
-            << QStringList{"クリック", "右", "0.25"} << QStringList{"クリック", "左"};
-        QTest::newRow("smooth + clock")
-            << true << QStringList{"スムーズムーブ", "0", "0", "1"} << QStringList{"時刻", "1", "2"}
-            << QStringList{"スムーズムーブ", "30", "-40", "0.25"}
-            << QStringList{"時刻", "24", "59"};
-        QTest::newRow("pointer + time")
-            << true << QStringList{"マウスポインター", "0", "0"} << QStringList{"時間", "0.1"}
-            << QStringList{"マウスポインター", "-9999999", "99999999"}
-            << QStringList{"時間", "2.5"};
         QTest::newRow("none untouched") << true << QStringList{"なし"} << QStringList{"キー", ""}
                                         << QStringList{"なし"} << QStringList{"キー", ""};
         // Short records from a file are padded instead of written past their end.
