@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <memory>
@@ -61,8 +62,14 @@ void ModalAnswerer::poll() {
         boxes_.append(seen);
     }
     if (!actions_.isEmpty()) {
+        // Act from a fresh event so this timer is free to answer a box that
+        // the action itself opens.
         auto action = actions_.takeFirst();
-        action(w);
+        QPointer<QWidget> target(w);
+        QTimer::singleShot(0, qApp, [action, target] {
+            if (target)
+                action(target);
+        });
         return;
     }
     if (auto *box = qobject_cast<QMessageBox *>(w)) {
