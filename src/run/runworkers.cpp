@@ -22,6 +22,9 @@ constexpr int kStoredCtrl = 2;
 constexpr int kStoredShift = 4;
 constexpr int kStoredWin = 8;
 
+// Far more actions than any project runs at once.
+constexpr std::size_t kMaxLiveWorkers = 32;
+
 bool trackable(int vk) {
     return vk >= 0 && vk < 256;
 }
@@ -34,6 +37,15 @@ bool Run::startWorker(std::function<void()> body) {
     // Endless runs start one worker per timed action and pass: join the ones
     // already over so only actions really in progress hold a thread.
     joinFinishedWorkers();
+    // A project of quick actions repeated with no wait can start workers
+    // faster than the input layer lets them finish; beyond this many at once
+    // the dispatch waits for one of them to end.
+    while (actionThreads.size() >= kMaxLiveWorkers) {
+        if (stopping())
+            return true; // nothing more is dispatched after a stop
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        joinFinishedWorkers();
+    }
 
     auto done = std::make_unique<std::atomic<bool>>(false);
     std::atomic<bool> *doneFlag = done.get();
