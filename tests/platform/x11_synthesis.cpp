@@ -112,6 +112,8 @@ private slots:
     void mixedText();
     void japaneseText();
     void surrogatePairFromTwoThreads();
+    void textWithCapsLockOn();
+    void concurrentCallers();
     void clicksAtPositionSet();
     void releaseAllLetsGo();
 
@@ -324,6 +326,49 @@ void X11SynthesisTest::surrogatePairFromTwoThreads() {
     const QString got = edit.toPlainText();
     QCOMPARE(got.count(QStringLiteral("😀")), 20);
     QCOMPARE(got.count(QChar(u'x')), 20);
+}
+
+void X11SynthesisTest::textWithCapsLockOn() {
+    QPlainTextEdit edit;
+    edit.setGeometry(450, 100, 500, 300);
+    QVERIFY(activate(edit));
+    layer_->keyDown(0x14);
+    layer_->keyUp(0x14);
+    QTest::qWait(100);
+    // Text is typed as it is, whatever the lock state (as on Windows).
+    typeFromThread(*layer_, QStringLiteral("aB1é"));
+    layer_->keyDown(0x14);
+    layer_->keyUp(0x14);
+    QTRY_COMPARE(edit.toPlainText(), QStringLiteral("aB1é"));
+}
+
+void X11SynthesisTest::concurrentCallers() {
+    QPlainTextEdit edit;
+    edit.setGeometry(450, 100, 500, 300);
+    QVERIFY(activate(edit));
+    // The run's workers call the layer at once: typing, moving the pointer
+    // and asking for keys must not disturb one another.
+    const QString text = QStringLiteral("concurrent テキスト 42");
+    std::atomic<bool> stop{false};
+    std::atomic<int> misplaced{0};
+    std::thread mover([&] {
+        const QPoint p = edit.mapToGlobal(QPoint(10, 10));
+        while (!stop) {
+            layer_->setCursorPos(p.x(), p.y());
+            const platform::Point got = layer_->cursorPos();
+            misplaced += got.x != p.x() || got.y != p.y();
+        }
+    });
+    std::thread asker([&] {
+        while (!stop)
+            layer_->isDown(0x10);
+    });
+    typeFromThread(*layer_, text);
+    stop = true;
+    mover.join();
+    asker.join();
+    QTRY_COMPARE(edit.toPlainText(), text);
+    QCOMPARE(misplaced.load(), 0);
 }
 
 void X11SynthesisTest::clicksAtPositionSet() {

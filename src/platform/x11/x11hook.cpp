@@ -38,9 +38,11 @@ bool isCtrlVk(int vk) {
 }
 
 xcb_connection_t *qtConnection() {
-    if (!qGuiApp)
+    // qGuiApp would be a bad cast under a plain QCoreApplication.
+    auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
+    if (!app)
         return nullptr;
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    auto *x11 = app->nativeInterface<QNativeInterface::QX11Application>();
     return x11 ? x11->connection() : nullptr;
 }
 

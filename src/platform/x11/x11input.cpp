@@ -122,7 +122,7 @@ X11Input::~X11Input() {
         restorer_.join();
     }
     closeHookConnection();
-    if (qGuiApp) {
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
         std::vector<int> ids;
         {
             std::lock_guard<std::mutex> lock(hotKeyMutex_);

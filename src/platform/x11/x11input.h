@@ -61,9 +61,10 @@ public:
 
     void releaseAll() override;
 
-    // Pacing of temporary bindings (see x11text.cpp); tests and the benchmark
-    // read these to know how long the layer may take.
-    static constexpr std::chrono::milliseconds kReuseAge{250};
+    // Pacing of temporary bindings (see x11text.cpp): a keycode is rebound
+    // only after resting this long, since a busy client may read a binding
+    // that late; they are all undone after this long without typing.
+    static constexpr std::chrono::milliseconds kReuseAge{150};
     static constexpr std::chrono::milliseconds kIdleRestore{500};
 
     // lastError() codes of our own; X protocol error codes (BadAccess = 10
