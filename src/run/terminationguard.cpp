@@ -52,7 +52,21 @@ void releaseEverything() {
     platform::input().releaseAll();
 }
 
-void onTermination() {
+// Leaves the event loop with exit() rather than quit(): quit() would ask the
+// windows to close (and the main window may ask about an unsaved project).
+// Should no event loop be left that way (a signal before the main loop runs,
+// or a nested loop started again), the fallback ends the process, still with
+// nothing held.
+void leaveEventLoop(int signalNumber) {
+    QCoreApplication::exit(128 + signalNumber);
+    QTimer::singleShot(kRunEndTimeoutMs, QCoreApplication::instance(), [] {
+        qCWarning(lcRun) << "[Run] the event loop did not end after a termination signal; exiting";
+        releaseEverything();
+        std::_Exit(EXIT_FAILURE);
+    });
+}
+
+void onTermination(int signalNumber) {
     if (terminating.exchange(true)) {
         // A second signal while waiting: leave now, but never with a key down.
         releaseEverything();
@@ -64,7 +78,7 @@ void onTermination() {
     auto *poll = new QTimer(QCoreApplication::instance());
     auto *elapsed = new QElapsedTimer;
     elapsed->start();
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, elapsed] {
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, elapsed, signalNumber] {
         const bool ended = liveRuns.load() == 0 && !ownedThreadRunning();
         if (!ended && elapsed->elapsed() < kRunEndTimeoutMs)
             return;
@@ -76,7 +90,7 @@ void onTermination() {
             qCWarning(lcRun) << "[Run] runs did not end after a termination signal; exiting";
             std::_Exit(EXIT_FAILURE);
         }
-        QCoreApplication::quit();
+        leaveEventLoop(signalNumber);
     });
     poll->start(10);
 }
@@ -85,9 +99,9 @@ void onTermination() {
 int signalPipe[2] = {-1, -1};
 
 // Async-signal-safe: one write to the pipe; the GUI thread does the rest.
-extern "C" void onSignal(int) {
+extern "C" void onSignal(int signalNumber) {
     const int savedErrno = errno;
-    const char byte = 1;
+    const char byte = static_cast<char>(signalNumber);
     const ssize_t written = ::write(signalPipe[1], &byte, 1);
     (void)written;
     errno = savedErrno;
@@ -108,9 +122,11 @@ void installTerminationGuard() {
         new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
         char buffer[16];
-        while (::read(signalPipe[0], buffer, sizeof buffer) > 0) {
-        }
-        onTermination();
+        int signalNumber = SIGTERM;
+        ssize_t got = 0;
+        while ((got = ::read(signalPipe[0], buffer, sizeof buffer)) > 0)
+            signalNumber = buffer[got - 1];
+        onTermination(signalNumber);
     });
     struct sigaction action = {};
     action.sa_handler = onSignal;
