@@ -99,11 +99,13 @@ bool X11Input::open(std::string &error) {
     spare_ = keyMap_.spareKeycodes();
     // Level 0 of every spare keycode first: a slot for keys held through
     // keyDown must be reachable without Shift.
+    const int n = static_cast<int>(spare_.size());
     for (int level = 0; level < 2; ++level)
-        for (int keycode : spare_) {
+        for (int i = 0; i < n; ++i) {
             Slot slot;
-            slot.keycode = keycode;
+            slot.keycode = spare_[static_cast<size_t>(i)];
             slot.level = level;
+            slot.partner = level == 0 ? i + n : i;
             slots_.push_back(slot);
         }
     disableXtestAutoRepeat();

@@ -97,6 +97,8 @@ private:
         unsigned long keysym = 0; // 0: nothing bound
         Clock::time_point lastUse{};
         int held = 0;
+        int partner = -1;    // the other level of the same keycode
+        bool paired = false; // the keycode holds a letter's two cases
     };
     struct HeldChar {
         std::thread::id thread;

@@ -11,6 +11,7 @@
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -118,7 +119,12 @@ void X11Input::pressCodePoint(char32_t cp) {
             return;
         const Slot &slot = slots_[static_cast<size_t>(slotIndex)];
         stroke.keycode = slot.keycode;
-        stroke.mods = slot.level == 1 ? ShiftMask : 0;
+        // A letter's two cases share a keycode whose type takes Caps Lock
+        // into account: otherwise clients would turn the letter upper case
+        // while Caps Lock is on.
+        const bool lockOn = (lockedMods_ & LockMask) != 0;
+        const bool upperLevel = slot.level == 1;
+        stroke.mods = (slot.paired ? upperLevel != lockOn : upperLevel) ? ShiftMask : 0;
     }
     const KeyMap &current = keyMapLocked();
     const int shift = (stroke.mods & ShiftMask) ? current.shiftKeycode() : 0;
@@ -171,40 +177,69 @@ int X11Input::bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysy
         qCWarning(lcX11Input) << "No spare keycode to bind keysym" << Qt::hex << keysym;
         return -1;
     }
+    KeySym lower = 0, upper = 0;
+    XConvertCase(keysym, &lower, &upper);
+    const bool cased = lower != upper && !unshiftedOnly;
     for (;;) {
         if (stopping_)
             return -1;
         const int bound = slotWithKeysymLocked(keysym, unshiftedOnly);
-        if (bound >= 0)
+        if (bound >= 0 && (!cased || slots_[static_cast<size_t>(bound)].paired))
             return bound;
         const Clock::time_point now = Clock::now();
+        // A slot is taken with its partner when either holds a case pair
+        // (the pair goes as a whole) or when a case pair is to be bound.
+        auto takesPartner = [&](const Slot &slot) { return cased || slot.paired; };
+        auto usable = [&](const Slot &slot) {
+            if (slot.held || (unshiftedOnly && slot.level != 0) || (cased && slot.level != 0))
+                return false;
+            return !takesPartner(slot) || !slots_[static_cast<size_t>(slot.partner)].held;
+        };
+        // When the slot (and the partner it takes along) may be rebound.
+        auto readyAt = [&](const Slot &slot) {
+            Clock::time_point t{};
+            if (slot.keysym)
+                t = slot.lastUse + kReuseAge;
+            const Slot &partner = slots_[static_cast<size_t>(slot.partner)];
+            if (takesPartner(slot) && partner.keysym)
+                t = std::max(t, partner.lastUse + kReuseAge);
+            return t;
+        };
         int candidate = -1;
-        for (size_t i = 0; i < slots_.size(); ++i) {
-            const Slot &slot = slots_[i];
-            if (slot.held || (unshiftedOnly && slot.level != 0))
+        for (size_t k = 0; k < slots_.size(); ++k) {
+            if (!usable(slots_[k]))
                 continue;
-            if (candidate < 0) {
-                candidate = static_cast<int>(i);
-                continue;
-            }
-            const Slot &best = slots_[static_cast<size_t>(candidate)];
-            // Free slots first, then the one that rested longest.
-            const bool slotFree = slot.keysym == 0, bestFree = best.keysym == 0;
-            if (slotFree != bestFree ? slotFree : slot.lastUse < best.lastUse)
-                candidate = static_cast<int>(i);
+            // Free first, then the one that rested longest.
+            if (candidate < 0 ||
+                readyAt(slots_[k]) < readyAt(slots_[static_cast<size_t>(candidate)]))
+                candidate = static_cast<int>(k);
         }
         Clock::time_point ready = lastBind_ + kBindGap;
         if (candidate < 0) // every slot is held down right now
             ready = std::max(ready, now + std::chrono::milliseconds(1));
-        else if (slots_[static_cast<size_t>(candidate)].keysym != 0)
-            ready = std::max(ready, slots_[static_cast<size_t>(candidate)].lastUse + kReuseAge);
+        else
+            ready = std::max(ready, readyAt(slots_[static_cast<size_t>(candidate)]));
         if (now < ready) {
             bindWait_.wait_until(lock, ready);
             pumpLocked();
             continue;
         }
         Slot &slot = slots_[static_cast<size_t>(candidate)];
-        slot.keysym = keysym;
+        Slot &partner = slots_[static_cast<size_t>(slot.partner)];
+        int result = candidate;
+        if (cased) {
+            slot.keysym = lower;
+            partner.keysym = upper;
+            slot.paired = partner.paired = true;
+            result = keysym == upper ? slot.partner : candidate;
+        } else {
+            if (slot.paired) {
+                partner.keysym = 0;
+                partner.paired = false;
+            }
+            slot.keysym = keysym;
+            slot.paired = false;
+        }
         writeRowLocked(slot.keycode);
         // The binding is in place at the server before any key we send next
         // (requests on one connection are handled in order); the round trip
@@ -212,7 +247,9 @@ int X11Input::bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysy
         XSync(display_, False);
         pumpLocked();
         slot.lastUse = lastBind_ = Clock::now();
-        return candidate;
+        if (cased)
+            partner.lastUse = slot.lastUse;
+        return result;
     }
 }
 
@@ -259,8 +296,10 @@ void X11Input::restoreBindingsLocked(std::unique_lock<std::mutex> &lock, bool wa
         XChangeKeyboardMapping(display_, keycodes[i], 2, none.data(), static_cast<int>(j - i));
         for (size_t k = i; k < j; ++k)
             for (Slot &slot : slots_)
-                if (slot.keycode == keycodes[k])
+                if (slot.keycode == keycodes[k]) {
                     slot.keysym = 0;
+                    slot.paired = false;
+                }
         i = j;
     }
     XSync(display_, False);
