@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <memory>
@@ -62,14 +61,8 @@ void ModalAnswerer::poll() {
         boxes_.append(seen);
     }
     if (!actions_.isEmpty()) {
-        // Act from a fresh event so this timer is free to answer a box that
-        // the action itself opens.
         auto action = actions_.takeFirst();
-        QPointer<QWidget> target(w);
-        QTimer::singleShot(0, qApp, [action, target] {
-            if (target)
-                action(target);
-        });
+        action(w);
         return;
     }
     if (auto *box = qobject_cast<QMessageBox *>(w)) {
