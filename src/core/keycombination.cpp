@@ -1,29 +1,17 @@
 #include "keycombination.h"
 
 #include "platform/inputlayer.h"
+#include "platform/virtualkeys.h"
 
 #include <QStringList>
 
 namespace {
-
-// Windows virtual-key codes of the generic modifiers and the Win keys.
-constexpr int kVkShift = 16;
-constexpr int kVkControl = 17;
-constexpr int kVkMenu = 18;
-constexpr int kVkLWin = 91;
-constexpr int kVkRWin = 92;
 
 // Capture-mask bits.
 constexpr int kCaptureCtrl = 1;
 constexpr int kCaptureAlt = 2;
 constexpr int kCaptureShift = 4;
 constexpr int kCaptureWin = 8;
-
-// Stored-mask bits (MOD_ALT, MOD_CONTROL, MOD_SHIFT, MOD_WIN).
-constexpr int kStoredAlt = 1;
-constexpr int kStoredCtrl = 2;
-constexpr int kStoredShift = 4;
-constexpr int kStoredWin = 8;
 
 const QString &noneText() {
     static const QString text = QStringLiteral("なし");
@@ -120,13 +108,13 @@ QString keyCombinationDisplayText(const QString &text, InvalidKeyText invalid) {
         return invalid == InvalidKeyText::InvalidKey ? QStringLiteral("無効なキー") : text;
 
     QStringList names;
-    if (combination.mask & kStoredCtrl)
+    if (combination.mask & storedmask::Ctrl)
         names << QStringLiteral("Ctrl");
-    if (combination.mask & kStoredAlt)
+    if (combination.mask & storedmask::Alt)
         names << QStringLiteral("Alt");
-    if (combination.mask & kStoredShift)
+    if (combination.mask & storedmask::Shift)
         names << QStringLiteral("Shift");
-    if (combination.mask & kStoredWin)
+    if (combination.mask & storedmask::Win)
         names << QStringLiteral("Win");
     // A modifier held with modifiers is already named by them.
     if (!(isModifierKey(combination.vk) && !names.isEmpty()))
@@ -140,20 +128,20 @@ bool isModifierKey(int vk) {
 
 int modifierBit(int vk) {
     switch (vk) {
-    case kVkShift:
+    case vk::Shift:
     case 160:
     case 161:
         return kCaptureShift;
-    case kVkControl:
+    case vk::Control:
     case 162:
     case 163:
         return kCaptureCtrl;
-    case kVkMenu:
+    case vk::Menu:
     case 164:
     case 165:
         return kCaptureAlt;
-    case kVkLWin:
-    case kVkRWin:
+    case vk::LWin:
+    case vk::RWin:
         return kCaptureWin;
     default:
         return 0;
@@ -163,26 +151,26 @@ int modifierBit(int vk) {
 int toStoredMask(int captureMask) {
     int stored = 0;
     if (captureMask & kCaptureCtrl)
-        stored |= kStoredCtrl;
+        stored |= storedmask::Ctrl;
     if (captureMask & kCaptureAlt)
-        stored |= kStoredAlt;
+        stored |= storedmask::Alt;
     if (captureMask & kCaptureShift)
-        stored |= kStoredShift;
+        stored |= storedmask::Shift;
     if (captureMask & kCaptureWin)
-        stored |= kStoredWin;
+        stored |= storedmask::Win;
     return stored;
 }
 
 int currentModifierMask() {
     platform::InputLayer &in = platform::input();
     int mask = 0;
-    if (in.isDown(kVkControl))
+    if (in.isDown(vk::Control))
         mask |= kCaptureCtrl;
-    if (in.isDown(kVkMenu))
+    if (in.isDown(vk::Menu))
         mask |= kCaptureAlt;
-    if (in.isDown(kVkShift))
+    if (in.isDown(vk::Shift))
         mask |= kCaptureShift;
-    if (in.isDown(kVkLWin) || in.isDown(kVkRWin))
+    if (in.isDown(vk::LWin) || in.isDown(vk::RWin))
         mask |= kCaptureWin;
     return mask;
 }

@@ -6,6 +6,14 @@
 
 #include <QString>
 
+// Stored-mask bits (the values of MOD_ALT, MOD_CONTROL, MOD_SHIFT, MOD_WIN).
+namespace storedmask {
+constexpr int Alt = 1;
+constexpr int Ctrl = 2;
+constexpr int Shift = 4;
+constexpr int Win = 8;
+} // namespace storedmask
+
 struct KeyCombination {
     int vk = 0;
     int mask = 0;       // stored mask

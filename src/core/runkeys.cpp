@@ -1,16 +1,13 @@
 #include "runkeys.h"
 
+#include "keycombination.h"
+
 #include <QStringList>
 
 #include <climits>
 #include <cmath>
 
 namespace {
-
-constexpr int kStoredAlt = 1;
-constexpr int kStoredCtrl = 2;
-constexpr int kStoredShift = 4;
-constexpr int kStoredWin = 8;
 
 int roundedCoordinate(int from, int to, double fraction) {
     // The difference in 64 bits: two ints can be further apart than an int holds.
@@ -63,25 +60,26 @@ int storedModifierBit(int vk) {
     case 16:
     case 160:
     case 161:
-        return kStoredShift;
+        return storedmask::Shift;
     case 17:
     case 162:
     case 163:
-        return kStoredCtrl;
+        return storedmask::Ctrl;
     case 18:
     case 164:
     case 165:
-        return kStoredAlt;
+        return storedmask::Alt;
     case 91:
     case 92:
-        return kStoredWin;
+        return storedmask::Win;
     default:
         return 0;
     }
 }
 
 int wantedModifiers(int vk, int mask) {
-    return (mask & (kStoredAlt | kStoredCtrl | kStoredShift | kStoredWin)) | storedModifierBit(vk);
+    return (mask & (storedmask::Alt | storedmask::Ctrl | storedmask::Shift | storedmask::Win)) |
+           storedModifierBit(vk);
 }
 
 MovePoint interpolateMove(int x0, int y0, int x1, int y1, double fraction) {

@@ -2,6 +2,7 @@
 
 #include "core/runkeys.h"
 #include "platform/inputlayer.h"
+#include "platform/virtualkeys.h"
 #include "runlog.h"
 #include "terminationguard.h"
 #include "threadstart.h"
@@ -22,18 +23,6 @@ Q_LOGGING_CATEGORY(lcRun, "tarnwick.run")
 namespace {
 
 constexpr int kRepeatUntilStopped = 114514;
-
-constexpr int kVkShift = 0x10;
-constexpr int kVkControl = 0x11;
-constexpr int kVkMenu = 0x12;
-constexpr int kVkLShift = 0xA0;
-constexpr int kVkRShift = 0xA1;
-constexpr int kVkLControl = 0xA2;
-constexpr int kVkRControl = 0xA3;
-constexpr int kVkLMenu = 0xA4;
-constexpr int kVkRMenu = 0xA5;
-constexpr int kVkLWin = 0x5B;
-constexpr int kVkRWin = 0x5C;
 
 // A hand-edited file can hold entries shorter than their kind needs: a
 // missing element reads as empty text, which the parsing turns into 0.
@@ -291,13 +280,13 @@ void Run::waitForKeyCombination(const QString &text) {
 
 int Run::readModifiers() {
     int mask = 0;
-    if (isKeyDown(kVkControl) || isKeyDown(kVkLControl) || isKeyDown(kVkRControl))
+    if (isKeyDown(vk::Control) || isKeyDown(vk::LControl) || isKeyDown(vk::RControl))
         mask |= 2;
-    if (isKeyDown(kVkMenu) || isKeyDown(kVkLMenu) || isKeyDown(kVkRMenu))
+    if (isKeyDown(vk::Menu) || isKeyDown(vk::LMenu) || isKeyDown(vk::RMenu))
         mask |= 1;
-    if (isKeyDown(kVkShift) || isKeyDown(kVkLShift) || isKeyDown(kVkRShift))
+    if (isKeyDown(vk::Shift) || isKeyDown(vk::LShift) || isKeyDown(vk::RShift))
         mask |= 4;
-    if (isKeyDown(kVkLWin) || isKeyDown(kVkRWin))
+    if (isKeyDown(vk::LWin) || isKeyDown(vk::RWin))
         mask |= 8;
     return mask;
 }

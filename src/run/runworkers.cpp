@@ -3,24 +3,16 @@
 
 #include "run.h"
 
+#include "core/keycombination.h"
 #include "core/runkeys.h"
 #include "core/timedwait.h"
 #include "platform/inputlayer.h"
+#include "platform/virtualkeys.h"
 #include "threadstart.h"
 
 #include <chrono>
 
 namespace {
-
-constexpr int kVkShift = 0x10;
-constexpr int kVkControl = 0x11;
-constexpr int kVkMenu = 0x12;
-constexpr int kVkLWin = 0x5B;
-
-constexpr int kStoredAlt = 1;
-constexpr int kStoredCtrl = 2;
-constexpr int kStoredShift = 4;
-constexpr int kStoredWin = 8;
 
 // Far more actions than any project runs at once.
 constexpr std::size_t kMaxLiveWorkers = 32;
@@ -176,14 +168,14 @@ void Run::pressKeys(const QString &spec) {
     if (stopping())
         return;
     const int mask = keys.mask;
-    if (mask & kStoredCtrl)
-        sendKeyDown(kVkControl);
-    if (mask & kStoredAlt)
-        sendKeyDown(kVkMenu);
-    if (mask & kStoredShift)
-        sendKeyDown(kVkShift);
-    if (mask & kStoredWin)
-        sendKeyDown(kVkLWin);
+    if (mask & storedmask::Ctrl)
+        sendKeyDown(vk::Control);
+    if (mask & storedmask::Alt)
+        sendKeyDown(vk::Menu);
+    if (mask & storedmask::Shift)
+        sendKeyDown(vk::Shift);
+    if (mask & storedmask::Win)
+        sendKeyDown(vk::LWin);
     sendKeyDown(keys.vk);
 
     // Held against a deadline in chunks of at most 10 ms; a stop ends the
@@ -192,14 +184,14 @@ void Run::pressKeys(const QString &spec) {
     timedwait::sleepUntil(deadline, std::chrono::milliseconds(10), [this] { return stopping(); });
 
     sendKeyUp(keys.vk);
-    if (mask & kStoredWin)
-        sendKeyUp(kVkLWin);
-    if (mask & kStoredShift)
-        sendKeyUp(kVkShift);
-    if (mask & kStoredAlt)
-        sendKeyUp(kVkMenu);
-    if (mask & kStoredCtrl)
-        sendKeyUp(kVkControl);
+    if (mask & storedmask::Win)
+        sendKeyUp(vk::LWin);
+    if (mask & storedmask::Shift)
+        sendKeyUp(vk::Shift);
+    if (mask & storedmask::Alt)
+        sendKeyUp(vk::Menu);
+    if (mask & storedmask::Ctrl)
+        sendKeyUp(vk::Control);
 }
 
 void Run::typeText(const QString &text, double duration) {
