@@ -130,7 +130,9 @@ void Run::start() {
 }
 
 void Run::runLoop() {
-    stopRequested.store(false);
+    // The stop flag is not cleared here: it starts false, and a stop asked for
+    // before this thread got going (the watcher, which then ends, a tray
+    // click, or the destructor waiting to join us) must not be lost.
     waitSeconds(stertTime);
     if (!stopping())
         emit requestBeep();

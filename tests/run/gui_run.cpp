@@ -360,6 +360,34 @@ private slots:
         QVERIFY(!h.run->checkerRunning.load());
     }
 
+    void stopBeforeTheRunThreadStarts_data() {
+        QTest::addColumn<bool>("byCommand");
+        QTest::newRow("tray click") << false;
+        QTest::newRow("stop command, watcher already ended") << true;
+    }
+    void stopBeforeTheRunThreadStarts() {
+        QFETCH(bool, byCommand);
+        Harness h;
+        h.prepare({kMarker}, {{"時間", "0.01"}}, 114514, 0, QStringLiteral("83,3"));
+        if (byCommand) {
+            h.rec.setDown(0xA2, true);
+            h.rec.setDown(0xA4, true);
+            h.rec.setDown(83, true);
+            // The watcher ends once it has seen the command.
+            QTRY_VERIFY_WITH_TIMEOUT(!h.run->checkerRunning.load(), 2000);
+            h.rec.setDown(83, false);
+            h.rec.setDown(0xA4, false);
+            h.rec.setDown(0xA2, false);
+        } else {
+            h.clickTray();
+        }
+        h.startedAt = Clock::now();
+        h.run->start();
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 2000);
+        QCOMPARE(h.signalNames(), (Texts{"beep", "finished"}));
+        QCOMPARE(countOf(h.sent(), kMarkerText), 0);
+    }
+
     void repeatsUntilTheStopCommand() {
         Harness h;
         h.begin({kMarker}, {{"時間", "0.01"}}, 114514, 0, QStringLiteral("83,3"));

@@ -37,8 +37,20 @@ public:
     Clock::time_point startedAt;
     QPointer<QSystemTrayIcon> tray; // taken before the run thread may clear the member
 
+    // The run goes first: a run still going (a failed check) notes its last
+    // signals while being joined, and needs the log for that.
+    ~Harness() { run.reset(); }
+
     void begin(const Pages &commands, const Pages &conditions, int runNumber = 1, int stertTime = 0,
                const QString &stopCommand = QStringLiteral("なし")) {
+        prepare(commands, conditions, runNumber, stertTime, stopCommand);
+        startedAt = Clock::now();
+        run->start();
+    }
+
+    // Everything up to start(), which the test then calls itself.
+    void prepare(const Pages &commands, const Pages &conditions, int runNumber = 1,
+                 int stertTime = 0, const QString &stopCommand = QStringLiteral("なし")) {
         run = std::make_unique<Run>();
         QObject::connect(
             run.get(), &Run::requestBeep, run.get(), [this] { note("beep"); },
@@ -49,8 +61,6 @@ public:
         run->setParameters(stertTime, runNumber, stopCommand, commands, conditions,
                            QStringLiteral("test"));
         tray = run->trayIcon;
-        startedAt = Clock::now();
-        run->start();
     }
 
     std::vector<Signal> signalLog() const {
