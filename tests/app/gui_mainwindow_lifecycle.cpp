@@ -297,6 +297,39 @@ private slots:
         QCOMPARE(window.listCommand.size(), 1);
     }
 
+    // The start page has no pages to act on: neither the window-wide keys nor
+    // the hidden menus' keys may reach the editor's slots before it opens.
+    void startPageIgnoresEditorKeys() {
+        tarnwick window;
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const QList<QKeySequence> keys = {
+            QKeySequence(Qt::Key_Right),        QKeySequence(Qt::Key_Left),
+            QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_V),
+            QKeySequence(Qt::CTRL | Qt::Key_D), QKeySequence(Qt::CTRL | Qt::Key_Z),
+            QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+            window.newAction->shortcut(),       window.helpModeAction->shortcut(),
+        };
+        for (const QKeySequence &k : keys) {
+            if (!k.isEmpty())
+                QTest::keySequence(&window, k);
+        }
+        QVERIFY(!window.editorOpen);
+        QCOMPARE(window.listCommand, PageList({{"なし"}}));
+        QVERIFY(window.copiedCommand.isEmpty());
+        QVERIFY(!window.is_help);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Tarnwick Free"));
+        QVERIFY(!window.menuBar()->isVisible());
+        QVERIFY(!window.pageList->isVisible());
+        QVERIFY(window.newProjectButton->isVisible());
+
+        // Once the editor is open the same keys work.
+        window.newProjectButton->click();
+        QTest::keyClick(&window, Qt::Key_Right);
+        QCOMPARE(window.currentPage, 2);
+    }
+
     // The destructor stops the capture poll before it removes the hook.
     void destructionEndsACapture() {
         testsupport::RecordingInput input;
