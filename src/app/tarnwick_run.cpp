@@ -43,6 +43,11 @@ void tarnwick::startRun() {
     connect(run, &Run::finished, run, &QObject::deleteLater);
     connect(run, &Run::finished, this, &tarnwick::onRunFinished);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    // `finished` comes from the run's own worker, not from this thread: the
+    // quit above can end the thread's loop before the queued deleteLater is
+    // delivered, and the run would never be deleted. The thread's last act
+    // deletes what is still pending for it, so this always completes it.
+    connect(thread, &QThread::finished, run, &QObject::deleteLater);
 
     thread->start();
     // Not minimised: during the run the tray icon is the only thing shown.

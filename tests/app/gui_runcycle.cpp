@@ -19,6 +19,9 @@
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
 
 namespace {
 
@@ -45,11 +48,15 @@ public:
                 connect(
                     run, &QObject::destroyed, run, [this] { destroyed.store(true); },
                     Qt::DirectConnection);
+                if (onRun)
+                    onRun(run);
             }
         }
         return false;
     }
 
+    // Called with each run caught, before the window connects it.
+    std::function<void(Run *)> onRun;
     int runs = 0;
     QString projectName;
     int stertTime = 0;
@@ -86,6 +93,7 @@ private slots:
     void projectName_data();
     void projectName();
     void runHidesAndComesBack();
+    void runDeletedWhenItsThreadEndsFirst();
 
 private:
     testsupport::RecordingInput rec;
@@ -206,6 +214,39 @@ void RunCycleTest::runHidesAndComesBack() {
         QCOMPARE(std::count(texts.begin(), texts.end(), std::string("keyDown 65")), 2);
         QCOMPARE(std::count(texts.begin(), texts.end(), std::string("keyUp 65")), 2);
     }
+}
+
+void RunCycleTest::runDeletedWhenItsThreadEndsFirst() {
+    tarnwick window;
+    window.show();
+    window.listCommand = {{QStringLiteral("なし")}};
+    window.listCondition = {{QStringLiteral("即時")}};
+    window.stertTime = 1;
+    window.runNumber = 1;
+    window.stopCommand = QStringLiteral("なし");
+
+    // `finished` is emitted by the run's own worker, which can be pre-empted
+    // between the calls it queues. Simulated: the run's thread is ended
+    // before any of them is queued, so the run's deleteLater comes too late.
+    RunCatcher catcher;
+    std::atomic<bool> stalled{false};
+    catcher.onRun = [&stalled](Run *run) {
+        QObject::connect(
+            run, &Run::finished, run,
+            [run, &stalled] {
+                run->thread()->quit();
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                stalled.store(true);
+            },
+            Qt::DirectConnection);
+    };
+
+    window.startRun();
+    QCOMPARE(catcher.runs, 1);
+    QTRY_VERIFY_WITH_TIMEOUT(stalled.load(), 20000);
+    QTRY_VERIFY(window.isVisible());
+    QTRY_VERIFY(window.findChildren<QThread *>().isEmpty());
+    QTRY_VERIFY2(catcher.destroyed.load(), "the run outlived its thread");
 }
 
 QTEST_MAIN(RunCycleTest)
