@@ -301,13 +301,22 @@ void RunDialogTest::destroyedWhileCapturing() {
 void RunDialogTest::startWithoutExitCommandAsksEveryTime_data() {
     QTest::addColumn<bool>("japanese");
     QTest::addColumn<QString>("title");
-    QTest::newRow("ja") << true << "このメッセージを無効化することはできません。";
-    QTest::newRow("en") << false << "This message cannot be disabled.";
+    QTest::addColumn<QString>("text");
+    QTest::newRow("ja")
+        << true << "このメッセージを無効化することはできません。"
+        << "終了コマンドが設定されていません。\nタスクバーの右側にあるシステムトレイ"
+           "もしくは\n指定回数でのみ終了可能です。\n危険ですが実行しますか？";
+    QTest::newRow("en")
+        << false << "This message cannot be disabled."
+        << "No termination command has been set. \nThe application can only be terminated via "
+           "the system tray on the right side of the taskbar or after a specified number of "
+           "terminations. \nThis is risky; do you wish to proceed?";
 }
 
 void RunDialogTest::startWithoutExitCommandAsksEveryTime() {
     QFETCH(bool, japanese);
     QFETCH(QString, title);
+    QFETCH(QString, text);
 
     // The notice has not been shown yet, but the warning replaces it.
     RunDialog dialog(5, 114514, QStringLiteral("なし"), false, japanese, nullptr);
@@ -318,6 +327,7 @@ void RunDialogTest::startWithoutExitCommandAsksEveryTime() {
     QCOMPARE(answerer.count(), 1);
     const testsupport::SeenBox box = answerer.last();
     QCOMPARE(box.title, title);
+    QCOMPARE(box.text, text);
     QCOMPARE(box.icon, QMessageBox::Warning);
     QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(box.defaultButton, QMessageBox::No);
@@ -344,11 +354,17 @@ void RunDialogTest::noticeOnlyUntilShown_data() {
     QTest::addColumn<bool>("japanese");
     QTest::addColumn<bool>("noticeShown");
     QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("quoted");
-    QTest::newRow("ja first") << true << false << "次回からは表示されません。"
-                              << "「Alt+F4」";
-    QTest::newRow("en first") << false << false << "This will not be displayed next time."
-                              << "\"Alt+F4\"";
+    QTest::addColumn<QString>("text");
+    QTest::newRow("ja first")
+        << true << false << "次回からは表示されません。"
+        << "現在の停止コマンドは「Alt+F4」です。\nこのコマンドは変更可能です。"
+           "\nこれを入力することでいかなる時でも\n0.2秒以内で実行中のプロジ"
+           "ェクトを停止可能です。\n忘れないで下さい。";
+    QTest::newRow("en first")
+        << false << false << "This will not be displayed next time."
+        << "The current stop command is \"Alt+F4\".\nThis command can be changed.\nBy entering "
+           "this command, you can stop the running project within 0.2 seconds at any time.\n"
+           "Please do not forget it.";
     QTest::newRow("already shown") << true << true << ""
                                    << "";
 }
@@ -357,7 +373,7 @@ void RunDialogTest::noticeOnlyUntilShown() {
     QFETCH(bool, japanese);
     QFETCH(bool, noticeShown);
     QFETCH(QString, title);
-    QFETCH(QString, quoted);
+    QFETCH(QString, text);
 
     RunDialog dialog(5, 1, QStringLiteral("115,1"), noticeShown, japanese, nullptr);
     dialog.show();
@@ -374,7 +390,7 @@ void RunDialogTest::noticeOnlyUntilShown() {
     QCOMPARE(answerer.last().title, title);
     QCOMPARE(answerer.last().icon, QMessageBox::Information);
     QCOMPARE(answerer.last().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QVERIFY(answerer.last().text.contains(quoted));
+    QCOMPARE(answerer.last().text, text);
 }
 
 void RunDialogTest::startHandsBackTheBoxes() {
