@@ -170,7 +170,10 @@ int currentModifierMask() {
         mask |= kCaptureAlt;
     if (in.isDown(vk::Shift))
         mask |= kCaptureShift;
-    if (in.isDown(vk::LWin) || in.isDown(vk::RWin))
+    // Every one of the five keys is asked, in this order, each time.
+    const bool leftWin = in.isDown(vk::LWin);
+    const bool rightWin = in.isDown(vk::RWin);
+    if (leftWin || rightWin)
         mask |= kCaptureWin;
     return mask;
 }

@@ -6,6 +6,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QCursor>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QSpinBox>
@@ -108,6 +109,26 @@ private slots:
         QCOMPARE(w.hoverWindow, nullptr);
         // Released: the key no longer reaches the window.
         QVERIFY(!fireHotKey(w.hotkeyId));
+    }
+
+    void hotKeyWhileThePromptStepsAside() {
+        tarnwick &w = *window;
+        setPages(w, {QStringList{kMousePointer, "0", "0"}}, 1);
+        w.getCoordinate();
+        QPointer<HoverHideWindow> prompt = w.hoverWindow;
+        QVERIFY(prompt);
+        QTest::ignoreMessage(QtDebugMsg, "hidden (cursor near)");
+        QCursor::setPos(prompt->frameGeometry().center());
+        prompt->checkCursor();
+        QVERIFY(!prompt->isVisible());
+
+        input->setCursorPos(11, 22);
+        QVERIFY(fireHotKey(w.hotkeyId));
+        QTRY_COMPARE(w.listCommand.at(0), (QStringList{kMousePointer, "11", "22"}));
+        // Gone for good: it must not come back once the pointer moves away.
+        QTRY_VERIFY(!prompt);
+        QCOMPARE(w.hoverWindow, nullptr);
+        QVERIFY(w.isVisible());
     }
 
     void secondCaptureReusesThePrompt() {
