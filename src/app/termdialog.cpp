@@ -16,10 +16,7 @@ QString readDocument(const QString &path) {
         return {};
     QTextStream in(&file);
     in.setEncoding(QStringConverter::Utf8);
-    QString text = in.readAll();
-    // A lone carriage return (old Mac line end) would show as a stray glyph.
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
+    return in.readAll();
 }
 
 } // namespace
