@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QThread>
 #include <QWidget>
 
 #include <atomic>
@@ -111,6 +112,7 @@ private slots:
     void unknownCodesAreIgnored();
     void mixedText();
     void japaneseText();
+    void textReachesABusyClient();
     void surrogatePairFromTwoThreads();
     void textWithCapsLockOn();
     void concurrentCallers();
@@ -291,6 +293,36 @@ void X11SynthesisTest::japaneseText() {
             text += QChar(0x4E00 + i * 13); // kanji
     }
     typeFromThread(*layer_, text);
+    QTRY_COMPARE_WITH_TIMEOUT(edit.toPlainText().size(), text.size(), 20000);
+    QCOMPARE(edit.toPlainText(), text);
+}
+
+void X11SynthesisTest::textReachesABusyClient() {
+    QPlainTextEdit edit;
+    edit.setGeometry(450, 100, 500, 300);
+    QVERIFY(activate(edit));
+    // Far more different characters than there are spare keycodes, while the
+    // window's thread stalls now and then for longer than any fixed pause: a
+    // keycode rebound before the window read its key would type the wrong
+    // character, or none.
+    QString text;
+    for (int i = 0; i < 150; ++i)
+        text += QChar(0x4E00 + i * 11);
+    std::atomic<bool> done{false};
+    std::thread worker([this, &done, text] {
+        for (QChar c : text) {
+            layer_->unicodeDown(c.unicode());
+            layer_->unicodeUp(c.unicode());
+        }
+        done = true;
+    });
+    for (int stall = 0; stall < 3 && !done; ++stall) {
+        QTest::qWait(40);
+        QThread::msleep(600);
+    }
+    while (!done)
+        QTest::qWait(5);
+    worker.join();
     QTRY_COMPARE_WITH_TIMEOUT(edit.toPlainText().size(), text.size(), 20000);
     QCOMPARE(edit.toPlainText(), text);
 }

@@ -96,6 +96,11 @@ bool X11Input::open(std::string &error) {
     if (XkbGetState(display_, XkbUseCoreKbd, &state) == Success)
         lockedMods_ = state.locked_mods;
     root_ = DefaultRootWindow(display_);
+    // A client answers a ping by sending it back to the root window, to
+    // those that listen for substructure changes there.
+    wmProtocols_ = XInternAtom(display_, "WM_PROTOCOLS", False);
+    netWmPing_ = XInternAtom(display_, "_NET_WM_PING", False);
+    XSelectInput(display_, root_, StructureNotifyMask | SubstructureNotifyMask);
     spare_ = keyMap_.spareKeycodes();
     // Level 0 of every spare keycode first: a slot for keys held through
     // keyDown must be reachable without Shift.
@@ -191,6 +196,11 @@ void X11Input::pumpLocked() {
                 ours = keyMap_.isSpare(kc);
             if (!ours)
                 mapStale_ = true;
+        } else if (ev.type == ClientMessage) {
+            const XClientMessageEvent &c = ev.xclient;
+            if (c.window == root_ && c.message_type == wmProtocols_ && c.format == 32 &&
+                static_cast<unsigned long>(c.data.l[0]) == netWmPing_)
+                onPongLocked(c.data.l[1]);
         } else if (ev.type == xkbEventBase) {
             const XkbEvent &xkb = reinterpret_cast<const XkbEvent &>(ev);
             if (xkb.any.xkb_type == XkbStateNotify)

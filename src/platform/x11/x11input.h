@@ -62,9 +62,12 @@ public:
     void releaseAll() override;
 
     // Pacing of temporary bindings (see x11text.cpp): a keycode is rebound
-    // only after resting this long, since a busy client may read a binding
-    // that late; they are all undone after this long without typing.
+    // once the focused client has confirmed that it read every key sent
+    // before (it answered a ping sent after them); a client that cannot be
+    // pinged is given kReuseAge, one that does not answer kPongTimeout.
+    // Bindings are all undone after kIdleRestore without typing.
     static constexpr std::chrono::milliseconds kReuseAge{150};
+    static constexpr std::chrono::milliseconds kPongTimeout{2000};
     static constexpr std::chrono::milliseconds kIdleRestore{500};
 
     // lastError() codes of our own; X protocol error codes (BadAccess = 10
@@ -112,6 +115,13 @@ private:
     // are no spare keycodes.
     int bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysym, bool unshiftedOnly);
     int slotWithKeysymLocked(unsigned long keysym, bool unshiftedOnly) const;
+    // When a binding last used at `lastUse` may be replaced or undone.
+    Clock::time_point safeFromLocked(Clock::time_point lastUse) const;
+    // Asks the focused client to answer once it has read everything sent so
+    // far, unless a question sent at or after `lastUse` is still open.
+    void pingFocusedClientLocked(Clock::time_point lastUse);
+    unsigned long pingTargetLocked();
+    void onPongLocked(long serial);
     void writeRowLocked(int keycode);
     void restoreBindingsLocked(std::unique_lock<std::mutex> &lock, bool waitForSafety);
     void restorerLoop();
@@ -152,6 +162,20 @@ private:
     std::vector<HeldChar> heldChars_;
     std::vector<Slot> slots_;
     Clock::time_point lastBind_{};
+    // The focused client's confirmations (_NET_WM_PING on its top-level).
+    struct Ping {
+        long serial;
+        Clock::time_point sentAt;
+    };
+    unsigned long wmProtocols_ = 0;
+    unsigned long netWmPing_ = 0;
+    unsigned long pingFocus_ = 0;  // the focus window the target was found for
+    unsigned long pingTarget_ = 0; // its top-level that answers pings, 0: none
+    bool pingCapable_ = false;
+    Clock::time_point lastPingAttempt_{};
+    long nextPingSerial_ = 1;
+    std::vector<Ping> pings_;        // sent and not answered, oldest first
+    Clock::time_point caughtUpTo_{}; // the client has read all we sent before this
     Clock::time_point lastTextUse_{};
     bool stopping_ = false;
     std::condition_variable wake_;     // the restorer

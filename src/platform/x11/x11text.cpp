@@ -5,17 +5,26 @@
 // the notification, so a keycode must not be rebound while a client may
 // still be reading its previous binding. Several spare keycodes are used in
 // turn, a character already bound is reused as it is, and a keycode is
-// rebound only after it has rested for kReuseAge.
+// rebound (or undone) only once the focused client has answered a ping sent
+// after the keycode's last key: clients answer in the order of their events,
+// so it has then read that key with its binding. However late a busy client
+// reads, nothing is lost that way. A client that cannot be pinged is given
+// kReuseAge.
 
 #include "x11input.h"
+
+#include <QGuiApplication>
+#include <QThread>
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace platform::x11 {
 namespace {
@@ -58,6 +67,22 @@ unsigned long keysymForCodePoint(char32_t cp) {
     if (cp < 0x100)
         return cp; // Latin-1 keysyms are their code points
     return 0x1000000 | cp;
+}
+
+// The GUI thread cannot answer a ping to one of its own windows while it
+// waits for the answer.
+bool ownWindowOnGuiThread(unsigned long window) {
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app || app->thread() != QThread::currentThread())
+        return false;
+    auto *gui = qobject_cast<QGuiApplication *>(app);
+    auto *x11 = gui ? gui->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return false;
+    const xcb_setup_t *setup = xcb_get_setup(connection);
+    return (window & ~static_cast<unsigned long>(setup->resource_id_mask)) ==
+           setup->resource_id_base;
 }
 
 } // namespace
@@ -195,14 +220,25 @@ int X11Input::bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysy
                 return false;
             return !takesPartner(slot) || !slots_[static_cast<size_t>(slot.partner)].held;
         };
+        // The last key sent through the slot (and the partner it takes
+        // along) while they had a binding.
+        auto lastUse = [&](const Slot &slot) {
+            Clock::time_point t{};
+            if (slot.keysym)
+                t = slot.lastUse;
+            const Slot &partner = slots_[static_cast<size_t>(slot.partner)];
+            if (takesPartner(slot) && partner.keysym)
+                t = std::max(t, partner.lastUse);
+            return t;
+        };
         // When the slot (and the partner it takes along) may be rebound.
         auto readyAt = [&](const Slot &slot) {
             Clock::time_point t{};
             if (slot.keysym)
-                t = slot.lastUse + kReuseAge;
+                t = safeFromLocked(slot.lastUse);
             const Slot &partner = slots_[static_cast<size_t>(slot.partner)];
             if (takesPartner(slot) && partner.keysym)
-                t = std::max(t, partner.lastUse + kReuseAge);
+                t = std::max(t, safeFromLocked(partner.lastUse));
             return t;
         };
         int candidate = -1;
@@ -215,12 +251,15 @@ int X11Input::bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysy
                 candidate = static_cast<int>(k);
         }
         Clock::time_point ready = lastBind_ + kBindGap;
-        if (candidate < 0) // every slot is held down right now
+        if (candidate < 0) { // every slot is held down right now
             ready = std::max(ready, now + std::chrono::milliseconds(1));
-        else
+        } else {
+            pingFocusedClientLocked(lastUse(slots_[static_cast<size_t>(candidate)]));
             ready = std::max(ready, readyAt(slots_[static_cast<size_t>(candidate)]));
+        }
         if (now < ready) {
-            bindWait_.wait_until(lock, ready);
+            // Short steps: the client's answer may make the slot ready early.
+            bindWait_.wait_until(lock, std::min(ready, now + std::chrono::milliseconds(1)));
             pumpLocked();
             continue;
         }
@@ -264,10 +303,15 @@ void X11Input::restoreBindingsLocked(std::unique_lock<std::mutex> &lock, bool wa
             }
         if (!any)
             return;
-        const Clock::time_point safe = latest + kReuseAge;
-        if (!waitForSafety || Clock::now() >= safe)
+        if (!waitForSafety)
             break;
-        bindWait_.wait_until(lock, safe);
+        pingFocusedClientLocked(latest);
+        const Clock::time_point safe = safeFromLocked(latest);
+        const Clock::time_point now = Clock::now();
+        if (now >= safe)
+            break;
+        bindWait_.wait_until(lock, std::min(safe, now + std::chrono::milliseconds(1)));
+        pumpLocked();
     }
     // A keycode goes back to having nothing once neither level is held. One
     // request per run of consecutive keycodes: each request makes every
@@ -306,9 +350,99 @@ void X11Input::restoreBindingsLocked(std::unique_lock<std::mutex> &lock, bool wa
     pumpLocked();
 }
 
+X11Input::Clock::time_point X11Input::safeFromLocked(Clock::time_point lastUse) const {
+    if (lastUse <= caughtUpTo_)
+        return lastUse;
+    return lastUse + (pingCapable_ ? kPongTimeout : kReuseAge);
+}
+
+void X11Input::pingFocusedClientLocked(Clock::time_point lastUse) {
+    if (lastUse <= caughtUpTo_)
+        return;
+    for (const Ping &ping : pings_)
+        if (ping.sentAt >= lastUse)
+            return; // its answer will tell
+    const Clock::time_point now = Clock::now();
+    // A client that cannot be pinged: look again only now and then.
+    if (!pingCapable_ && now < lastPingAttempt_ + std::chrono::milliseconds(20))
+        return;
+    lastPingAttempt_ = now;
+    const Window target = pingTargetLocked();
+    pingCapable_ = target != 0 && !ownWindowOnGuiThread(target);
+    if (!pingCapable_)
+        return;
+    XEvent ev;
+    std::memset(&ev, 0, sizeof ev);
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = target;
+    ev.xclient.message_type = wmProtocols_;
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = static_cast<long>(netWmPing_);
+    ev.xclient.data.l[1] = nextPingSerial_;
+    ev.xclient.data.l[2] = static_cast<long>(target);
+    // Everything we sent before now precedes the ping in the client's queue.
+    pings_.push_back({nextPingSerial_++, now});
+    if (pings_.size() > 16)
+        pings_.erase(pings_.begin());
+    XSendEvent(display_, target, False, NoEventMask, &ev);
+    XFlush(display_);
+}
+
+unsigned long X11Input::pingTargetLocked() {
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display_, &focus, &revert);
+    if (focus == PointerRoot || focus == None) {
+        // Keys go to the window under the pointer.
+        Window rootReturn = None;
+        int rootX = 0, rootY = 0, winX = 0, winY = 0;
+        unsigned mask = 0;
+        focus = None;
+        XQueryPointer(display_, root_, &rootReturn, &focus, &rootX, &rootY, &winX, &winY, &mask);
+    }
+    if (focus == None || focus == root_)
+        return 0;
+    if (focus == pingFocus_)
+        return pingTarget_;
+    pingFocus_ = focus;
+    pingTarget_ = 0;
+    // The top-level above the focus that takes part in _NET_WM_PING.
+    for (Window w = focus; w != None && w != root_;) {
+        Atom *protocols = nullptr;
+        int count = 0;
+        if (XGetWMProtocols(display_, w, &protocols, &count)) {
+            const bool pings =
+                std::find(protocols, protocols + count, netWmPing_) != protocols + count;
+            XFree(protocols);
+            if (pings) {
+                pingTarget_ = w;
+                break;
+            }
+        }
+        Window rootReturn = None, parent = None, *children = nullptr;
+        unsigned childCount = 0;
+        if (!XQueryTree(display_, w, &rootReturn, &parent, &children, &childCount))
+            break;
+        if (children)
+            XFree(children);
+        w = parent;
+    }
+    return pingTarget_;
+}
+
+void X11Input::onPongLocked(long serial) {
+    for (size_t i = 0; i < pings_.size(); ++i)
+        if (pings_[i].serial == serial) {
+            caughtUpTo_ = std::max(caughtUpTo_, pings_[i].sentAt);
+            pings_.erase(pings_.begin(), pings_.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+            return;
+        }
+}
+
 void X11Input::restorerLoop() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stopping_) {
+        pumpLocked(); // answers to pings and root window notices pile up otherwise
         const bool anyFreeBound = std::any_of(slots_.begin(), slots_.end(), [](const Slot &s) {
             return s.keysym != 0 && s.held == 0;
         });
