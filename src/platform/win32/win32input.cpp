@@ -26,32 +26,37 @@ class Win32Input final : public InputLayer {
 public:
     ~Win32Input() override { releaseAll(); }
 
+    // Each press or release is sent and recorded in one step, so that a
+    // concurrent releaseAll or release never leaves the record and the key
+    // out of step (a key down that releaseAll does not know of).
     void keyDown(int vk) override {
-        sendKey(vk, 0);
         std::lock_guard<std::mutex> lock(mutex_);
+        sendKey(vk, 0);
         pressed_.insert(vk);
     }
 
     void keyUp(int vk) override {
-        sendKey(vk, KEYEVENTF_KEYUP);
         std::lock_guard<std::mutex> lock(mutex_);
+        sendKey(vk, KEYEVENTF_KEYUP);
         pressed_.erase(vk);
     }
 
     void unicodeDown(char16_t unit) override { sendUnicode(unit, KEYEVENTF_UNICODE); }
-    void unicodeUp(char16_t unit) override { sendUnicode(unit, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP); }
+    void unicodeUp(char16_t unit) override {
+        sendUnicode(unit, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP);
+    }
 
     void mouseDown(MouseButton button) override {
         const bool left = button == MouseButton::Left;
-        mouse_event(left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN, 0, 0, 0, 0);
         std::lock_guard<std::mutex> lock(mutex_);
+        mouse_event(left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN, 0, 0, 0, 0);
         pressed_.insert(left ? kVkLButton : kVkRButton);
     }
 
     void mouseUp(MouseButton button) override {
         const bool left = button == MouseButton::Left;
-        mouse_event(left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP, 0, 0, 0, 0);
         std::lock_guard<std::mutex> lock(mutex_);
+        mouse_event(left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP, 0, 0, 0, 0);
         pressed_.erase(left ? kVkLButton : kVkRButton);
     }
 
@@ -111,11 +116,9 @@ public:
     }
 
     void releaseAll() override {
+        std::lock_guard<std::mutex> lock(mutex_);
         std::set<int> keys;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            keys.swap(pressed_);
-        }
+        keys.swap(pressed_);
         for (int vk : keys) {
             if (vk == kVkLButton)
                 mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
@@ -156,10 +159,14 @@ private:
 
 } // namespace
 
-std::unique_ptr<InputLayer> createWin32Input() { return std::make_unique<Win32Input>(); }
+std::unique_ptr<InputLayer> createWin32Input() {
+    return std::make_unique<Win32Input>();
+}
 
 #ifdef _WIN32
-std::unique_ptr<InputLayer> createSystemInput(std::string &) { return createWin32Input(); }
+std::unique_ptr<InputLayer> createSystemInput(std::string &) {
+    return createWin32Input();
+}
 #endif
 
 } // namespace platform
