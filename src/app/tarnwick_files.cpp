@@ -133,7 +133,8 @@ QString tarnwick::configFilePath() const {
 }
 
 void tarnwick::migrateConfig() const {
-    configstore::migrate(QCoreApplication::applicationDirPath(), configFilePath());
+    configstore::migrate(QCoreApplication::applicationDirPath(),
+                         QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
 }
 
 void tarnwick::loadConfig() {

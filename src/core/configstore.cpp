@@ -62,11 +62,12 @@ QString configFilePath(const QString &configDir, const QString &appDir) {
     return QDir::cleanPath(configDir + QLatin1Char('/') + QLatin1String(kFileName));
 }
 
-void migrate(const QString &appDir, const QString &newPath) {
+void migrate(const QString &appDir, const QString &configDir) {
     const QString oldPath = appDir + QLatin1Char('/') + QLatin1String(kFileName);
     const QFileInfo old(oldPath);
     if (!old.exists() || !old.isFile())
         return;
+    const QString newPath = configFilePath(configDir, appDir);
     // QFile::copy refuses to overwrite, which is what keeps newer settings.
     QFile::copy(oldPath, newPath);
     qCDebug(lcConfig) << "Migrated config from" << oldPath << "to" << newPath;

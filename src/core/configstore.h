@@ -36,9 +36,11 @@ QString normalisePath(const QString &path);
 // it cannot be created, the file beside the executable (appDir) is used.
 QString configFilePath(const QString &configDir, const QString &appDir);
 
-// Copies an older settings file from appDir to newPath unless newPath exists
-// already; logs "Migrated config from" whenever the old file exists.
-void migrate(const QString &appDir, const QString &newPath);
+// Copies an older settings file from appDir to the settings file of
+// configDir unless that exists already; logs "Migrated config from" whenever
+// the old file exists. The new path (and its folder) is only worked out when
+// there is something to migrate.
+void migrate(const QString &appDir, const QString &configDir);
 
 enum class LoadStatus { Loaded, Missing, OpenFailed, Empty, ParseError, NotObject };
 

@@ -272,19 +272,22 @@ private slots:
         const QString appDir = dir.filePath(QStringLiteral("app"));
         QVERIFY(QDir().mkpath(appDir));
         const QString oldPath = appDir + QStringLiteral("/tarnwick_free.json");
-        const QString newPath = configstore::configFilePath(dir.filePath("config"), appDir);
+        const QString configDir = dir.filePath(QStringLiteral("config"));
+        const QString newPath = configDir + QStringLiteral("/tarnwick_free.json");
         if (oldExists)
             QVERIFY(writeAll(oldPath, j("{'stert_time': 1}")));
         if (newExists)
-            QVERIFY(writeAll(newPath, j("{'stert_time': 2}")));
+            QVERIFY(QDir().mkpath(configDir) && writeAll(newPath, j("{'stert_time': 2}")));
         LogCapture log;
-        configstore::migrate(appDir, newPath);
+        configstore::migrate(appDir, configDir);
         if (oldExists) {
             QCOMPARE(log.lines(), QStringList{"D Migrated config from " + quoted(oldPath) + " to " +
                                               quoted(newPath)});
             QVERIFY(QFile::exists(oldPath));
         } else {
             QVERIFY(log.lines().isEmpty());
+            // Nothing to migrate: the settings folder is not even looked for.
+            QCOMPARE(QFileInfo::exists(configDir), newExists);
         }
         const QByteArray expectedNew = newExists   ? j("{'stert_time': 2}")
                                        : oldExists ? j("{'stert_time': 1}")
@@ -296,11 +299,29 @@ private slots:
         QTemporaryDir dir;
         const QString appDir = dir.filePath(QStringLiteral("app"));
         QVERIFY(QDir().mkpath(appDir + QStringLiteral("/tarnwick_free.json")));
-        const QString newPath = dir.filePath(QStringLiteral("new.json"));
+        const QString configDir = dir.filePath(QStringLiteral("config"));
         LogCapture log;
-        configstore::migrate(appDir, newPath);
+        configstore::migrate(appDir, configDir);
         QVERIFY(log.lines().isEmpty());
-        QVERIFY(!QFile::exists(newPath));
+        QVERIFY(!QFileInfo::exists(configDir));
+    }
+
+    // A settings folder that cannot be created: the old file is both source and
+    // target, so nothing is copied, and the failure is reported once.
+    void migrationWithoutSettingsFolder() {
+        QTemporaryDir dir;
+        const QString appDir = dir.filePath(QStringLiteral("app"));
+        QVERIFY(QDir().mkpath(appDir));
+        const QString oldPath = appDir + QStringLiteral("/tarnwick_free.json");
+        QVERIFY(writeAll(oldPath, j("{'stert_time': 1}")));
+        QVERIFY(writeAll(dir.filePath("plain"), "x"));
+        const QString configDir = dir.filePath(QStringLiteral("plain/config"));
+        LogCapture log;
+        configstore::migrate(appDir, configDir);
+        QCOMPARE(log.lines(), (QStringList{"W Failed to create config dir: " + quoted(configDir),
+                                           "D Migrated config from " + quoted(oldPath) + " to " +
+                                               quoted(oldPath)}));
+        QCOMPARE(readAll(oldPath), j("{'stert_time': 1}"));
     }
 };
 
