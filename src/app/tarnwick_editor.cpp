@@ -163,10 +163,6 @@ void tarnwick::startKeyCapture(bool forCondition) {
 }
 
 void tarnwick::pollKeystroke() {
-    // Only a running capture may write into the page; the last capture's key
-    // stays in the state until the next one begins.
-    if (!keyPollTimer->isActive())
-        return;
     KeyCaptureState &capture = KeyCaptureState::editor();
     const int key = capture.lastKey.load();
     if (key == 0)
