@@ -9,6 +9,8 @@
 #include <QMap>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 #include <QThread>
 #include <QWidget>
@@ -116,6 +118,7 @@ private slots:
     void surrogatePairFromTwoThreads();
     void textWithCapsLockOn();
     void concurrentCallers();
+    void followsLayoutChange();
     void clicksAtPositionSet();
     void releaseAllLetsGo();
 
@@ -401,6 +404,27 @@ void X11SynthesisTest::concurrentCallers() {
     asker.join();
     QTRY_COMPARE(edit.toPlainText(), text);
     QCOMPARE(misplaced.load(), 0);
+}
+
+void X11SynthesisTest::followsLayoutChange() {
+    if (QStandardPaths::findExecutable(QStringLiteral("setxkbmap")).isEmpty())
+        QSKIP("setxkbmap is not installed");
+    QPlainTextEdit edit;
+    edit.setGeometry(450, 100, 500, 300);
+    QVERIFY(activate(edit));
+    typeFromThread(*layer_, QStringLiteral("é")); // bound for a moment under the US map
+    // The German map swaps Y and Z. Text and keys must follow the map in
+    // force now, not the one the layer read at start, and a binding the new
+    // map wiped out must be made again.
+    struct UsLayoutAfterwards {
+        ~UsLayoutAfterwards() { QProcess::execute(QStringLiteral("setxkbmap"), {"us"}); }
+    } restore;
+    QCOMPARE(QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("de")}), 0);
+    QTest::qWait(100);
+    typeFromThread(*layer_, QStringLiteral("yzé"));
+    layer_->keyDown('Y');
+    layer_->keyUp('Y');
+    QTRY_COMPARE(edit.toPlainText(), QStringLiteral("éyzéy"));
 }
 
 void X11SynthesisTest::clicksAtPositionSet() {

@@ -92,6 +92,9 @@ bool X11Input::open(std::string &error) {
     // Locked modifiers (Caps Lock) change which level a key types; follow them.
     XkbSelectEventDetails(display_, XkbUseCoreKbd, XkbStateNotify, XkbModifierLockMask,
                           XkbModifierLockMask);
+    // A whole new map (setxkbmap, a layout switch) comes only as this event:
+    // the server sends no core MappingNotify for it to clients that use XKB.
+    XkbSelectEvents(display_, XkbUseCoreKbd, XkbNewKeyboardNotifyMask, XkbNewKeyboardNotifyMask);
     XkbStateRec state;
     if (XkbGetState(display_, XkbUseCoreKbd, &state) == Success)
         lockedMods_ = state.locked_mods;
@@ -203,8 +206,18 @@ void X11Input::pumpLocked() {
                 onPongLocked(c.data.l[1]);
         } else if (ev.type == xkbEventBase) {
             const XkbEvent &xkb = reinterpret_cast<const XkbEvent &>(ev);
-            if (xkb.any.xkb_type == XkbStateNotify)
+            if (xkb.any.xkb_type == XkbStateNotify) {
                 lockedMods_ = xkb.state.locked_mods;
+            } else if (xkb.any.xkb_type == XkbNewKeyboardNotify) {
+                mapStale_ = true;
+                // The new map replaced our temporary bindings too; a key held
+                // through one keeps its slot until it is released.
+                for (Slot &slot : slots_)
+                    if (!slot.held) {
+                        slot.keysym = 0;
+                        slot.paired = false;
+                    }
+            }
         }
     }
 }
