@@ -256,6 +256,9 @@ void X11Input::keyDown(int vk) {
         keycode = slots_[static_cast<size_t>(slot)].keycode;
         ++slots_[static_cast<size_t>(slot)].held;
         ++pressedSlots_[slot];
+    } else {
+        // The release must reach this keycode even if the map changes.
+        keyDownAt_[vk] = keycode;
     }
     fakeKeyLocked(keycode, true);
     ++pressedKeys_[keycode];
@@ -268,7 +271,14 @@ void X11Input::keyUp(int vk) {
         return;
     std::lock_guard<std::mutex> lock(mutex_);
     pumpLocked();
-    int keycode = keyMapLocked().keycodeFor(keysym);
+    int keycode = 0;
+    auto pressed = keyDownAt_.find(vk);
+    if (pressed != keyDownAt_.end()) {
+        keycode = pressed->second;
+        keyDownAt_.erase(pressed);
+    } else {
+        keycode = keyMapLocked().keycodeFor(keysym);
+    }
     if (!keycode) {
         const int slot = slotWithKeysymLocked(keysym, true);
         if (slot < 0)
@@ -363,6 +373,7 @@ void X11Input::releaseAll() {
     for (const auto &key : pressedKeys_)
         fakeKeyLocked(key.first, false);
     pressedKeys_.clear();
+    keyDownAt_.clear();
     for (int button : pressedButtons_)
         XTestFakeButtonEvent(display_, static_cast<unsigned>(button), False, CurrentTime);
     pressedButtons_.clear();

@@ -155,6 +155,7 @@ private:
     unsigned lockedMods_ = 0;
     std::vector<int> spare_;          // fixed at start: keycodes with nothing bound
     std::map<int, int> pressedKeys_;  // keycode -> downs not yet released
+    std::map<int, int> keyDownAt_;    // vk -> the keycode its last keyDown pressed
     std::map<int, int> pressedSlots_; // slot -> downs through keyDown not yet released
     std::set<int> pressedButtons_;
     int xtestKeyboard_ = -1;
