@@ -233,6 +233,9 @@ public:
     void showCommandArea();
     void showConditionArea();
     void rebuildPageList();
+    // While a key capture waits, the captured key goes to the page shown, so
+    // nothing may change which page that is or what it holds.
+    bool keyCaptureRunning() const;
     // [files helpers]
     void writeProjectFile();
     void readProjectFile();

@@ -162,6 +162,10 @@ void tarnwick::startKeyCapture(bool forCondition) {
     setKeyCaptureMode(false, false);
 }
 
+bool tarnwick::keyCaptureRunning() const {
+    return keyPollTimer && keyPollTimer->isActive();
+}
+
 void tarnwick::pollKeystroke() {
     KeyCaptureState &capture = KeyCaptureState::editor();
     const int key = capture.lastKey.load();
@@ -265,14 +269,14 @@ void tarnwick::changeSomeThing() {
 // ---- navigation ----
 
 void tarnwick::nextPage() {
-    if (!nextPageButton->isVisible())
+    if (!nextPageButton->isVisible() || keyCaptureRunning())
         return;
     projectOf(*this).goNext();
     refreshPage();
 }
 
 void tarnwick::returnPage() {
-    if (!prevPageButton->isVisible())
+    if (!prevPageButton->isVisible() || keyCaptureRunning())
         return;
     projectOf(*this).goPrevious();
     refreshPage();
@@ -281,6 +285,13 @@ void tarnwick::returnPage() {
 void tarnwick::changeWidgetPage() {
     if (refreshing)
         return;
+    if (keyCaptureRunning()) {
+        // Put the selection back on the page the capture writes to.
+        refreshing = true;
+        pageList->setCurrentRow(currentPage);
+        refreshing = false;
+        return;
+    }
     const QListWidgetItem *item = pageList->currentItem();
     if (!item)
         return;
@@ -298,7 +309,7 @@ void tarnwick::changeWidgetPage() {
 }
 
 void tarnwick::deletePage() {
-    if (!deleteButton->isVisible())
+    if (!deleteButton->isVisible() || keyCaptureRunning())
         return;
     if (is_message_delete) {
         messageTitle = questionTitle(is_japanese);
@@ -325,7 +336,7 @@ void tarnwick::copy() {
 }
 
 void tarnwick::paste() {
-    if (!pasteButton->isVisible())
+    if (!pasteButton->isVisible() || keyCaptureRunning())
         return;
     if (copiedCommand.isEmpty()) {
         refreshPage();
@@ -351,7 +362,7 @@ void tarnwick::paste() {
 // ---- undo / redo ----
 
 void tarnwick::pageBack() {
-    if (!undoButton->isVisible())
+    if (!undoButton->isVisible() || keyCaptureRunning())
         return;
     restoringHistory = true;
     historyOf(*this).undo(listCommand, listCondition);
@@ -360,7 +371,7 @@ void tarnwick::pageBack() {
 }
 
 void tarnwick::pageForward() {
-    if (!redoButton->isVisible())
+    if (!redoButton->isVisible() || keyCaptureRunning())
         return;
     restoringHistory = true;
     historyOf(*this).redo(listCommand, listCondition);

@@ -7,6 +7,9 @@
 #include <QThread>
 
 void tarnwick::stertRun() {
+    // A run cannot start while the editor still waits for a key.
+    if (keyCaptureRunning())
+        return;
     // Destroyed when this slot returns, after the run has started; that also
     // removes the dialog's keyboard hook.
     RunDialog dialog(stertTime, runNumber, stopCommand, is_used_stert, is_japanese, this);

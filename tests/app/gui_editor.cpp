@@ -334,6 +334,42 @@ private slots:
         QVERIFY(!input->sendHookEvent(kVkA, true));
     }
 
+    // The condition's own key can bring the page controls back during a
+    // command capture; using them must not move the capture to another page.
+    void captureKeepsItsPage() {
+        openEditor();
+        w->nextPage();
+        w->returnPage();
+        QCOMPARE(w->listCommand.size(), 2);
+        addConditionKind(4);
+        QVERIFY(input->sendHookEvent(kVkA, true));
+        QTRY_VERIFY_WITH_TIMEOUT(!w->keyPollTimer->isActive(), 5000);
+        QCOMPARE(condition(), QStringList({"キー", "65,0"}));
+
+        addCommandKind(4);
+        QVERIFY(w->keyPollTimer->isActive());
+        const PageList commands = w->listCommand;
+        const PageList conditions = w->listCondition;
+        w->nextPageButton->show();
+        w->deleteButton->show();
+        w->undoButton->show();
+        w->nextPage();
+        w->deletePage();
+        w->pageBack();
+        w->pageList->setCurrentRow(2);
+        QCOMPARE(w->currentPage, 1);
+        QCOMPARE(w->pageList->currentRow(), 1);
+        QCOMPARE(w->listCommand, commands);
+        QCOMPARE(w->listCondition, conditions);
+
+        QVERIFY(input->sendHookEvent(kVkShift, true));
+        QVERIFY(input->sendHookEvent(kVkA, true));
+        QTRY_VERIFY_WITH_TIMEOUT(!w->keyPollTimer->isActive(), 5000);
+        QCOMPARE(w->currentPage, 1);
+        QCOMPARE(command(), QStringList({"キー", "65,4", "0.01"}));
+        QCOMPARE(w->listCommand.at(1), QStringList({"なし"}));
+    }
+
     void keyHookFailure() {
         openEditor();
         input->failNextHookInstall(5);
