@@ -6,6 +6,7 @@
 #include "capture/hoverhidewindow.h"
 #include "platform/inputlayer.h"
 #include "support/modalhelper.h"
+#include "support/systeminput.h"
 #include "support/testconfig.h"
 
 #include <QPointer>
@@ -44,23 +45,16 @@ void movePointer(int x, int y) {
 class X11CoordinatesTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<platform::InputLayer> layer;
+    testsupport::SystemInput layer;
     std::unique_ptr<tarnwick> window;
 
 private slots:
     void initTestCase() {
         testsupport::writeTestConfig();
         std::string error;
-        layer = platform::createSystemInput(error);
-        QVERIFY2(layer, error.c_str());
-        platform::setInput(layer.get());
+        QVERIFY2(layer.install(error), error.c_str());
     }
-    void cleanupTestCase() {
-        if (layer) {
-            layer->releaseAll();
-            platform::setInput(nullptr);
-        }
-    }
+    void cleanupTestCase() { layer.reset(); }
     void init() {
         window = std::make_unique<tarnwick>();
         window->listCommand = {QStringList{QStringLiteral("マウスポインター"), "0", "0"}};

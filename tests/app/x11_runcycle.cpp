@@ -7,6 +7,7 @@
 #include "platform/inputlayer.h"
 #include "run/rundialog.h"
 #include "support/modalhelper.h"
+#include "support/systeminput.h"
 #include "support/testconfig.h"
 
 #include <QApplication>
@@ -57,7 +58,7 @@ private slots:
 private:
     void focusTarget();
 
-    std::unique_ptr<platform::InputLayer> layer;
+    testsupport::SystemInput layer;
     std::unique_ptr<tarnwick> window;
     std::unique_ptr<QLineEdit> target;
 };
@@ -65,16 +66,11 @@ private:
 void X11RunCycleTest::initTestCase() {
     testsupport::writeTestConfig();
     std::string error;
-    layer = platform::createSystemInput(error);
-    QVERIFY2(layer, error.c_str());
-    platform::setInput(layer.get());
+    QVERIFY2(layer.install(error), error.c_str());
 }
 
 void X11RunCycleTest::cleanupTestCase() {
-    if (layer) {
-        layer->releaseAll();
-        platform::setInput(nullptr);
-    }
+    layer.reset();
 }
 
 void X11RunCycleTest::init() {

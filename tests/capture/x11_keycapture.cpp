@@ -5,6 +5,7 @@
 #include "capture/keycapture.h"
 #include "core/keycombination.h"
 #include "platform/inputlayer.h"
+#include "support/systeminput.h"
 
 #include <QLineEdit>
 #include <QTest>
@@ -35,7 +36,7 @@ void release(const QList<int> &keys) {
 class X11KeyCaptureTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<platform::InputLayer> layer;
+    testsupport::SystemInput layer;
     std::unique_ptr<QLineEdit> edit;
 
     // The instance under test; the run dialog's installs its hook before the
@@ -68,16 +69,9 @@ class X11KeyCaptureTest : public QObject {
 private slots:
     void initTestCase() {
         std::string error;
-        layer = platform::createSystemInput(error);
-        QVERIFY2(layer, error.c_str());
-        platform::setInput(layer.get());
+        QVERIFY2(layer.install(error), error.c_str());
     }
-    void cleanupTestCase() {
-        if (layer) {
-            layer->releaseAll();
-            platform::setInput(nullptr);
-        }
-    }
+    void cleanupTestCase() { layer.reset(); }
     void init() {
         edit = std::make_unique<QLineEdit>();
         edit->setGeometry(100, 100, 400, 40);
