@@ -34,6 +34,7 @@ class QSpinBox;
 class QTextEdit;
 class QTimer;
 class HoverHideWindow;
+class RecordingSession;
 
 using PageList = QList<QStringList>;
 
@@ -78,6 +79,7 @@ public slots:
     void changeLanguage();
     void pageBack();
     void pageForward();
+    void recordActions();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -263,4 +265,9 @@ public:
     void openWebForm(const QString &address);
     // [ui helpers]
     void buildMenus(); // the six menus and their 18 actions, menu bar hidden
+    // [record helpers] (tarnwick_record.cpp)
+    QAction *recordAction = nullptr;       // first entry of the Other menu
+    RecordingSession *recording = nullptr; // while a recording lasts
+    // Inserts what was recorded after the current page, as one undo step.
+    void finishRecording();
 };
