@@ -264,7 +264,7 @@ public:
     // Asks before launching the browser, then opens `address` in it.
     void openWebForm(const QString &address);
     // [ui helpers]
-    void buildMenus(); // the six menus and their 18 actions, menu bar hidden
+    void buildMenus(); // the six menus and their 19 actions, menu bar hidden
     // [record helpers] (tarnwick_record.cpp)
     QAction *recordAction = nullptr;       // first entry of the Other menu
     RecordingSession *recording = nullptr; // while a recording lasts
