@@ -5,6 +5,10 @@
 // reports on the same connection: its state change for a key comes after the
 // raw event of that key, so each key sees the state that was in effect when
 // it was pressed.
+//
+// Raw events carry no autorepeat: a key held alone gets the repeats the
+// server gave the focused window added when it comes up, from the repeat
+// settings of the device it came from.
 
 #include "x11input.h"
 #include "x11keytable.h"
@@ -18,6 +22,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <map>
 #include <thread>
 
 namespace platform::x11 {
@@ -198,6 +203,7 @@ private:
         const int type = ev.xcookie.evtype;
         const auto *raw = static_cast<const XIRawEvent *>(ev.xcookie.data);
         const int detail = raw->detail;
+        const int source = raw->sourceid;
         const std::int64_t time = unwrap(raw->time);
         XFreeEventData(display_, &ev.xcookie);
 
@@ -209,8 +215,12 @@ private:
             out.vk = vkFor(detail);
             if (!out.vk)
                 return;
-            if (type == XI_RawKeyPress)
+            if (type == XI_RawKeyPress) {
                 out.text = textFor(detail);
+                held_[detail] = {out, source, delivered_};
+            } else {
+                sendRepeats(detail, time);
+            }
         } else if (type == XI_RawButtonPress || type == XI_RawButtonRelease) {
             // Button 2 and the wheel (4 to 7) are not recorded.
             if (detail != Button1 && detail != Button3)
@@ -222,7 +232,52 @@ private:
         } else {
             return;
         }
-        listener_->onRawInput(out);
+        deliver(out);
+    }
+
+    void deliver(const RawInputEvent &event) {
+        ++delivered_;
+        listener_->onRawInput(event);
+    }
+
+    // The repeats of a key held alone, before its release at `upTime`.
+    void sendRepeats(int keycode, std::int64_t upTime) {
+        auto it = held_.find(keycode);
+        if (it == held_.end())
+            return;
+        const HeldKey key = it->second;
+        held_.erase(it);
+        unsigned delay = 0, interval = 0;
+        if (key.deliveredAt + 1 != delivered_ || upTime - key.down.timeMs < 100 ||
+            !repeatSettings(key.device, keycode, delay, interval))
+            return;
+        RawInputEvent repeat = key.down;
+        constexpr int kMaxRepeats = 2000;
+        for (int n = 0; n < kMaxRepeats; ++n) {
+            repeat.timeMs = key.down.timeMs + delay + std::int64_t(n) * interval;
+            if (repeat.timeMs >= upTime)
+                break;
+            deliver(repeat);
+        }
+    }
+
+    bool repeatSettings(int device, int keycode, unsigned &delay, unsigned &interval) const {
+        XkbDescPtr desc = XkbGetMap(display_, 0, static_cast<unsigned>(device));
+        if (!desc)
+            return false;
+        bool on = false;
+        if (XkbGetControls(display_,
+                           XkbRepeatKeysMask | XkbPerKeyRepeatMask | XkbControlsEnabledMask,
+                           desc) == Success &&
+            desc->ctrls) {
+            const XkbControlsRec &c = *desc->ctrls;
+            on = (c.enabled_ctrls & XkbRepeatKeysMask) &&
+                 (c.per_key_repeat[keycode / 8] & (1 << (keycode % 8)));
+            delay = c.repeat_delay;
+            interval = c.repeat_interval;
+        }
+        XkbFreeKeyboard(desc, 0, True);
+        return on && interval > 0;
     }
 
     // X event times are 32-bit milliseconds that wrap after 49 days.
@@ -282,6 +337,13 @@ private:
     bool haveTime_ = false;
     std::uint32_t lastTime_ = 0;
     std::int64_t epoch_ = 0;
+    struct HeldKey {
+        RawInputEvent down;
+        int device = 0;
+        std::uint64_t deliveredAt = 0; // delivered_ before its down went out
+    };
+    std::map<int, HeldKey> held_; // keycode -> its press
+    std::uint64_t delivered_ = 0;
     RawInputListener *listener_ = nullptr;
     int wakePipe_[2] = {-1, -1};
     std::atomic<bool> running_{false};
