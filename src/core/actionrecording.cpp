@@ -213,13 +213,14 @@ QString secondsFromCentiseconds(std::int64_t cs) {
     return pagerecords::secondsText(static_cast<double>(cs) / 100.0);
 }
 
-QStringList waitUntilOver(std::int64_t pauseCs) {
-    return {pagerecords::kind::waitUntilOver, secondsFromCentiseconds(pauseCs)};
+QStringList waitUntilOver(std::int64_t pauseMs) {
+    return {pagerecords::kind::waitUntilOver,
+            pagerecords::secondsText(static_cast<double>(pauseMs) / 1000.0)};
 }
 
-// Actions in the order they began, as pages. Each page's length and pause are
-// to 0.01 s; the pauses are worked out against the replay's own timeline, so
-// rounding never adds up over many pages.
+// Actions in the order they began, as pages. Lengths are to 0.01 s, pauses to
+// the millisecond, worked out against the replay's own timeline: each action
+// starts when it did, whatever the rounding of the lengths before it.
 RecordedPages toPages(std::vector<Action> actions) {
     RecordedPages pages;
     std::stable_sort(actions.begin(), actions.end(),
@@ -237,10 +238,11 @@ RecordedPages toPages(std::vector<Action> actions) {
         if (!last && actions[i + 1].start > a.start)
             end = std::min(end, actions[i + 1].start);
         const std::int64_t lengthCs = std::max<std::int64_t>(1, centiseconds(end - a.start));
-        std::int64_t pauseCs = 0;
+        std::int64_t pauseMs = 0;
         if (!last)
-            pauseCs = centiseconds(actions[i + 1].start - origin - replayAt - lengthCs * 10);
-        replayAt += (lengthCs + pauseCs) * 10;
+            pauseMs =
+                std::max<std::int64_t>(0, actions[i + 1].start - origin - replayAt - lengthCs * 10);
+        replayAt += lengthCs * 10 + pauseMs;
 
         const QString length = secondsFromCentiseconds(lengthCs);
         switch (a.kind) {
@@ -260,7 +262,7 @@ RecordedPages toPages(std::vector<Action> actions) {
             pages.commands.append({pagerecords::kind::enterText, a.text, length});
             break;
         }
-        pages.conditions.append(waitUntilOver(pauseCs));
+        pages.conditions.append(waitUntilOver(pauseMs));
     }
     return pages;
 }
