@@ -34,6 +34,7 @@ class QSpinBox;
 class QTextEdit;
 class QTimer;
 class HoverHideWindow;
+class RecordingSession;
 
 using PageList = QList<QStringList>;
 
@@ -78,6 +79,7 @@ public slots:
     void changeLanguage();
     void pageBack();
     void pageForward();
+    void recordActions();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -262,5 +264,10 @@ public:
     // Asks before launching the browser, then opens `address` in it.
     void openWebForm(const QString &address);
     // [ui helpers]
-    void buildMenus(); // the six menus and their 18 actions, menu bar hidden
+    void buildMenus(); // the six menus and their 19 actions, menu bar hidden
+    // [record helpers] (tarnwick_record.cpp)
+    QAction *recordAction = nullptr;       // first entry of the Other menu
+    RecordingSession *recording = nullptr; // while a recording lasts
+    // Inserts what was recorded after the current page, as one undo step.
+    void finishRecording();
 };

@@ -98,6 +98,8 @@ void tarnwick::changeLanguage() {
     };
     for (const auto &[action, text] : actions)
         action->setText(text->in(ja));
+    recordAction->setText(uitexts::recordAction.in(ja));
+    recordAction->setToolTip(is_help ? uitexts::tipRecordAction.in(ja) : QString());
 
     // Help Mode: an empty tooltip shows nothing, so clearing is setting "".
     const std::pair<QWidget *, const UiText *> tips[] = {

@@ -287,6 +287,9 @@ void tarnwick::buildMenus() {
     askHowToUseAction->setShortcut(QKeySequence::HelpContents);
     connect(askHowToUseAction, &QAction::triggered, this, &tarnwick::openBrowserFormB);
 
+    recordAction = action(uitexts::recordAction, otherMenu);
+    connect(recordAction, &QAction::triggered, this, &tarnwick::recordActions);
+    otherMenu->setToolTipsVisible(true); // the Help Mode tip of recordAction
     languageAction = action(uitexts::languageAction, otherMenu);
     connect(languageAction, &QAction::triggered, this, &tarnwick::toggleLanguage);
     QAction **documents[] = {&viewTermsAction, &viewOssNoticeAction, &viewQtInfoAction,

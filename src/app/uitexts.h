@@ -233,4 +233,22 @@ inline constexpr UiText closeTitle{u"最終確認", u"Warning"};
 inline constexpr UiText closeText{u"プロジェクトが保存されていません。\n終了しますか？",
                                   u"The project has not been saved.\nDo you want to exit?"};
 
+// ---- recording actions ----
+inline constexpr UiText recordAction{u"操作を記録", u"Record actions"};
+inline constexpr UiText tipRecordAction{
+    u"マウスのクリックとキーボードの操作を記録し、現在のページの後ろにページとして追加します。"
+    u"開始までの時間の後に記録が始まり、停止コマンド（初期値 Ctrl + Alt + S）か"
+    u"タスクトレイのアイコンのクリックで終わります。",
+    u"Records your mouse clicks and keyboard input and adds them as pages after the current "
+    u"page. Recording starts after the start delay and ends with the stop command (Ctrl + Alt + "
+    u"S by default) or a click on the tray icon."};
+inline constexpr UiText recordingTrayTip{u"記録中", u"Recording"};
+inline constexpr UiText recordRefusedTitle{u"記録できません", u"Cannot record"};
+inline constexpr UiText recordRefusedText{
+    u"停止コマンドが設定されておらず、タスクトレイもないため、記録を終了する方法がありません。"
+    u"実行の設定で停止コマンドを設定してください。",
+    u"No stop command is set and there is no system tray, so a recording could not be ended. "
+    u"Set a stop command in the run settings first."};
+inline constexpr UiText recordFailedTitle{u"記録できません", u"Cannot record"};
+
 } // namespace uitexts

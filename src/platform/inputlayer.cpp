@@ -29,6 +29,7 @@ public:
 
 NullInput nullInput;
 std::atomic<InputLayer *> current{&nullInput};
+std::atomic<RecorderFactory> recorderFactory{nullptr};
 
 } // namespace
 
@@ -37,6 +38,15 @@ InputLayer &input() { return *current.load(); }
 InputLayer *setInput(InputLayer *layer) {
     InputLayer *previous = current.exchange(layer ? layer : &nullInput);
     return previous == &nullInput ? nullptr : previous;
+}
+
+std::unique_ptr<InputRecorder> createRecorder() {
+    const RecorderFactory factory = recorderFactory.load();
+    return factory ? factory() : createSystemRecorder();
+}
+
+void setRecorderFactory(RecorderFactory factory) {
+    recorderFactory.store(factory);
 }
 
 } // namespace platform

@@ -97,4 +97,51 @@ InputLayer *setInput(InputLayer *layer);
 // returns null and puts a message for the user into `error`.
 std::unique_ptr<InputLayer> createSystemInput(std::string &error);
 
+// ---- Recording: listening to what the user does -------------------------------
+
+// One physical input event as the system saw it.
+struct RawInputEvent {
+    enum class Type { KeyDown, KeyUp, ButtonDown, ButtonUp };
+    Type type = Type::KeyDown;
+    // Keys: the Windows virtual-key code, left/right-specific for modifiers
+    // (0xA0 to 0xA5, 0x5B, 0x5C) as a low-level hook reports them.
+    int vk = 0;
+    // Key downs: the printable characters the key types in the present
+    // keyboard state (Shift, Caps Lock, AltGr), as UTF-16. Empty for keys that
+    // type nothing printable and for keys pressed with Ctrl, Alt or Win.
+    std::u16string text;
+    MouseButton button = MouseButton::Left;
+    Point pos; // buttons: the pointer on the screen
+    // Milliseconds on one monotonic clock of the recorder's (the system's
+    // event time where it has one).
+    std::int64_t timeMs = 0;
+};
+
+class RawInputListener {
+public:
+    virtual ~RawInputListener() = default;
+    // Called on the recorder's own thread, in the order the events happened.
+    virtual void onRawInput(const RawInputEvent &event) = 0;
+};
+
+// Listens to the user's keyboard and mouse buttons, desktop-wide, without
+// taking anything away from the windows they are meant for.
+class InputRecorder {
+public:
+    virtual ~InputRecorder() = default; // stops first
+    // Starts delivering events to `listener` (not owned). On failure returns
+    // false with a message for the user in `error`.
+    virtual bool start(RawInputListener *listener, std::string &error) = 0;
+    // Returns once the listener will not be called again. Safe to repeat.
+    virtual void stop() = 0;
+};
+
+// A recorder for the system the program runs on (X11 or Win32), or what a
+// factory installed by a test makes.
+std::unique_ptr<InputRecorder> createRecorder();
+std::unique_ptr<InputRecorder> createSystemRecorder();
+using RecorderFactory = std::unique_ptr<InputRecorder> (*)();
+// Null restores the system's recorder.
+void setRecorderFactory(RecorderFactory factory);
+
 } // namespace platform

@@ -265,9 +265,9 @@ private slots:
         QCOMPARE(window.helpMenu->actions(),
                  QList<QAction *>({window.helpModeAction, window.askHowToUseAction}));
         QCOMPARE(window.otherMenu->actions(),
-                 QList<QAction *>({window.languageAction, window.viewTermsAction,
-                                   window.viewOssNoticeAction, window.viewQtInfoAction,
-                                   window.viewLgplAction}));
+                 QList<QAction *>({window.recordAction, window.languageAction,
+                                   window.viewTermsAction, window.viewOssNoticeAction,
+                                   window.viewQtInfoAction, window.viewLgplAction}));
 
         // Actions belong to the window and are created with Save As before Save.
         QList<QAction *> created;
@@ -276,12 +276,13 @@ private slots:
                 created << a;
         }
         const QList<QAction *> expectedOrder = {
-            window.newAction,           window.openAction,        window.saveAsAction,
-            window.saveAction,          window.reportBugAction,   window.suggestAction,
-            window.needReplyAction,     window.askSaveAction,     window.askPasteAction,
-            window.askDeleteAction,     window.versionInfoAction, window.helpModeAction,
-            window.askHowToUseAction,   window.languageAction,    window.viewTermsAction,
-            window.viewOssNoticeAction, window.viewQtInfoAction,  window.viewLgplAction};
+            window.newAction,         window.openAction,          window.saveAsAction,
+            window.saveAction,        window.reportBugAction,     window.suggestAction,
+            window.needReplyAction,   window.askSaveAction,       window.askPasteAction,
+            window.askDeleteAction,   window.versionInfoAction,   window.helpModeAction,
+            window.askHowToUseAction, window.recordAction,        window.languageAction,
+            window.viewTermsAction,   window.viewOssNoticeAction, window.viewQtInfoAction,
+            window.viewLgplAction};
         QCOMPARE(created, expectedOrder);
 
         const QList<QAction *> checkable = {window.askSaveAction, window.askPasteAction,

@@ -1,0 +1,104 @@
+#include "recordingsession.h"
+
+#include "core/runkeys.h"
+#include "uitexts.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QIcon>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+QString trayIconPath() {
+    const QString relative = QStringLiteral("image/SystemTrayIcon.png");
+    if (QFileInfo::exists(relative))
+        return relative;
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + relative;
+}
+
+} // namespace
+
+RecordingSession::RecordingSession(int startDelaySeconds, const QString &stopCommand, bool japanese,
+                                   QObject *parent)
+    : QObject(parent), startDelaySeconds_(startDelaySeconds), stopCommand_(stopCommand),
+      japanese_(japanese), delayProbe_(stopCommand), recording_(stopCommand) {}
+
+RecordingSession::~RecordingSession() {
+    // No listener call may outlive the object it calls.
+    if (recorder_)
+        recorder_->stop();
+    delete tray_;
+}
+
+bool RecordingSession::canBeEnded(const QString &stopCommand) {
+    return parseRunKeys(stopCommand).vk != 0 || QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool RecordingSession::start(QString &error) {
+    if (started_)
+        return false;
+    recorder_ = platform::createRecorder();
+    std::string why;
+    if (!recorder_ || !recorder_->start(this, why)) {
+        error = QString::fromStdString(why);
+        recorder_.reset();
+        return false;
+    }
+    started_ = true;
+
+    tray_ = new QSystemTrayIcon(QIcon(trayIconPath()));
+    tray_->setToolTip(uitexts::recordingTrayTip.in(japanese_));
+    connect(tray_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger)
+                    stop();
+            });
+    tray_->show();
+
+    // The same start delay as a run: time to bring up the window to work in.
+    delay_ = new QTimer(this);
+    delay_->setSingleShot(true);
+    connect(delay_, &QTimer::timeout, this, &RecordingSession::arm);
+    delay_->start(std::max(0, startDelaySeconds_) * 1000);
+    return true;
+}
+
+void RecordingSession::arm() {
+    if (ended_)
+        return;
+    armed_.store(true);
+    QApplication::beep();
+}
+
+void RecordingSession::onRawInput(const platform::RawInputEvent &event) {
+    bool stopChord = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopChord = armed_.load() ? recording_.add(event) : delayProbe_.add(event);
+    }
+    if (stopChord)
+        QMetaObject::invokeMethod(this, &RecordingSession::stop, Qt::QueuedConnection);
+}
+
+void RecordingSession::stop() {
+    if (!started_ || ended_)
+        return;
+    ended_ = true;
+    delay_->stop();
+    // Joins the recorder's thread: nothing is added after this.
+    recorder_->stop();
+    tray_->hide();
+    if (armed_.load())
+        QApplication::beep();
+    emit finished();
+}
+
+actionrecording::RecordedPages RecordingSession::pages() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return recording_.pages();
+}

@@ -1,0 +1,224 @@
+// "操作を記録" through the real window, with a scripted recorder: the menu
+// entry and its Help Mode tip, the refusal when nothing could end a
+// recording, the start delay, the stop command and the tray's stop, and the
+// recorded pages inserted after the current page as one undo step.
+
+#include "app/recordingsession.h"
+#include "app/tarnwick.h"
+#include "support/modalhelper.h"
+#include "support/scriptedrecorder.h"
+#include "support/testconfig.h"
+
+#include <QMenu>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+#include <memory>
+
+using platform::RawInputEvent;
+using Type = RawInputEvent::Type;
+
+namespace {
+
+RawInputEvent key(Type type, int vk, std::int64_t ms, const char16_t *text = u"") {
+    RawInputEvent e;
+    e.type = type;
+    e.vk = vk;
+    e.timeMs = ms;
+    e.text = text;
+    return e;
+}
+
+RawInputEvent button(Type type, int x, int y, std::int64_t ms) {
+    RawInputEvent e;
+    e.type = type;
+    e.pos = {x, y};
+    e.timeMs = ms;
+    return e;
+}
+
+// Ctrl+Alt+S pressed from `ms` on.
+void sendStopChord(testsupport::ScriptedRecorder &recorder, std::int64_t ms) {
+    recorder.send(key(Type::KeyDown, 0xA2, ms));
+    recorder.send(key(Type::KeyDown, 0xA4, ms + 10));
+    recorder.send(key(Type::KeyDown, 'S', ms + 20, u"s"));
+}
+
+} // namespace
+
+class GuiRecordTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { testsupport::writeTestConfig(); }
+    void init();
+    void cleanup() { window.reset(); }
+
+    void menuEntryAndTip_data();
+    void menuEntryAndTip();
+    void refusedWhenNothingCouldEndIt();
+    void recorderFailureIsReported();
+    void recordsAfterTheCurrentPageAsOneUndoStep();
+    void startDelayAndStopDuringIt();
+    void trayStopKeepsWhatWasRecorded();
+
+private:
+    void startRecording();
+
+    testsupport::ScriptedRecorder recorder;
+    std::unique_ptr<tarnwick> window;
+};
+
+void GuiRecordTest::init() {
+    window = std::make_unique<tarnwick>();
+    window->show();
+    window->newProjectButton->click();
+    window->stertTime = 0;
+    window->stopCommand = QStringLiteral("83,3");
+}
+
+void GuiRecordTest::startRecording() {
+    window->recordAction->trigger();
+    QVERIFY(window->recording);
+    QVERIFY(window->isHidden());
+    QVERIFY(recorder.listening());
+    QTRY_VERIFY(window->recording->isRecording());
+}
+
+void GuiRecordTest::menuEntryAndTip_data() {
+    QTest::addColumn<bool>("japanese");
+    QTest::addColumn<bool>("help");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("tipStart");
+    QTest::newRow("ja") << true << false << "操作を記録"
+                        << "";
+    QTest::newRow("en") << false << false << "Record actions"
+                        << "";
+    QTest::newRow("ja help") << true << true << "操作を記録"
+                             << "マウスのクリックとキーボード";
+    QTest::newRow("en help") << false << true << "Record actions"
+                             << "Records your mouse clicks";
+}
+
+void GuiRecordTest::menuEntryAndTip() {
+    QFETCH(bool, japanese);
+    QFETCH(bool, help);
+    QFETCH(QString, text);
+    QFETCH(QString, tipStart);
+    window->is_japanese = japanese;
+    window->is_help = help;
+    window->changeLanguage();
+    QCOMPARE(window->otherMenu->actions().first(), window->recordAction);
+    QCOMPARE(window->recordAction->text(), text);
+    QVERIFY(window->otherMenu->toolTipsVisible());
+    if (tipStart.isEmpty())
+        QVERIFY(window->recordAction->toolTip() == text); // Qt's stand-in: none shown
+    else
+        QVERIFY2(window->recordAction->toolTip().startsWith(tipStart),
+                 qPrintable(window->recordAction->toolTip()));
+}
+
+void GuiRecordTest::refusedWhenNothingCouldEndIt() {
+    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable()); // the offscreen platform has none
+    window->stopCommand = QStringLiteral("なし");
+    testsupport::ModalAnswerer answerer;
+    answerer.answer(QMessageBox::Ok);
+    window->recordAction->trigger();
+    QCOMPARE(answerer.count(), 1);
+    QCOMPARE(answerer.last().title, QStringLiteral("記録できません"));
+    QVERIFY(answerer.last().text.startsWith(QStringLiteral("停止コマンドが設定されておらず")));
+    QCOMPARE(recorder.starts(), 0);
+    QVERIFY(!window->recording);
+    QVERIFY(window->isVisible());
+}
+
+void GuiRecordTest::recorderFailureIsReported() {
+    recorder.failNextStart("The X server lacks the XInput 2.1 extension needed to record input.");
+    testsupport::ModalAnswerer answerer;
+    answerer.answer(QMessageBox::Ok);
+    window->recordAction->trigger();
+    QCOMPARE(answerer.count(), 1);
+    QCOMPARE(answerer.last().text,
+             QStringLiteral("The X server lacks the XInput 2.1 extension needed to record input."));
+    QVERIFY(!window->recording);
+    QVERIFY(window->isVisible());
+}
+
+void GuiRecordTest::recordsAfterTheCurrentPageAsOneUndoStep() {
+    window->listCommand = {{QStringLiteral("なし")}, {QStringLiteral("キー"), "27,0", "0.01"}};
+    window->listCondition = {{"時間", "0.1"}, {"即時"}};
+    window->currentPage = 1;
+    window->refreshPage();
+    const PageList commandsBefore = window->listCommand;
+    const PageList conditionsBefore = window->listCondition;
+    window->savedListCommand = commandsBefore;
+    window->savedListCondition = conditionsBefore;
+
+    startRecording();
+    recorder.send(button(Type::ButtonDown, 30, 40, 1000));
+    recorder.send(button(Type::ButtonUp, 30, 40, 1080));
+    recorder.send(key(Type::KeyDown, 'H', 1300, u"h"));
+    recorder.send(key(Type::KeyUp, 'H', 1350));
+    recorder.send(key(Type::KeyDown, 'I', 1400, u"i"));
+    recorder.send(key(Type::KeyUp, 'I', 1450));
+    recorder.send(key(Type::KeyDown, 13, 1600));
+    recorder.send(key(Type::KeyUp, 13, 1650));
+    sendStopChord(recorder, 2000);
+    QTRY_VERIFY(window->isVisible());
+    QVERIFY(!window->recording);
+    QVERIFY(!recorder.listening());
+
+    const PageList expectedCommands = {{"なし"},
+                                       {"マウスポインター", "30", "40"},
+                                       {"クリック", "左", "0.08"},
+                                       {"入力", "hi", "0.15"},
+                                       {"キー", "13,0", "0.05"},
+                                       {"キー", "27,0", "0.01"}};
+    const PageList expectedConditions = {{"時間", "0.1"},
+                                         {"終わるまで待つ", "0"},
+                                         {"終わるまで待つ", "0.22"},
+                                         {"終わるまで待つ", "0.15"},
+                                         {"終わるまで待つ", "0"},
+                                         {"即時"}};
+    QCOMPARE(window->listCommand, expectedCommands);
+    QCOMPARE(window->listCondition, expectedConditions);
+    QCOMPARE(window->currentPage, 5);
+    QVERIFY(window->isProjectDirty());
+
+    // One undo brings back the project as it was before the recording.
+    QVERIFY(window->undoButton->isVisible());
+    window->undoButton->click();
+    QCOMPARE(window->listCommand, commandsBefore);
+    QCOMPARE(window->listCondition, conditionsBefore);
+}
+
+void GuiRecordTest::startDelayAndStopDuringIt() {
+    window->stertTime = 1;
+    const PageList before = window->listCommand;
+    window->recordAction->trigger();
+    QVERIFY(window->recording);
+    QVERIFY(!window->recording->isRecording());
+    // Typed during the countdown: not recorded.
+    recorder.send(key(Type::KeyDown, 'A', 100, u"a"));
+    recorder.send(key(Type::KeyUp, 'A', 150));
+    sendStopChord(recorder, 300);
+    QTRY_VERIFY(window->isVisible());
+    QVERIFY(!window->recording);
+    QCOMPARE(window->listCommand, before);
+    QVERIFY(!window->isProjectDirty());
+}
+
+void GuiRecordTest::trayStopKeepsWhatWasRecorded() {
+    startRecording();
+    recorder.send(key(Type::KeyDown, 9, 500));
+    recorder.send(key(Type::KeyUp, 9, 530));
+    window->recording->stop(); // what a click on the tray icon does
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->listCommand.size(), 2);
+    QCOMPARE(window->listCommand.at(1), (QStringList{"キー", "9,0", "0.03"}));
+    QVERIFY(!recorder.send(key(Type::KeyDown, 9, 900))); // no longer listening
+}
+
+QTEST_MAIN(GuiRecordTest)
+#include "gui_record.moc"

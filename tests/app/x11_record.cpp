@@ -1,0 +1,220 @@
+// Recording on a real X server: "操作を記録", then clicks at two places, text,
+// Enter and Ctrl+A performed through XTest against a window of the test's
+// own, ended by Ctrl+Alt+S; the project is saved, read back into a fresh main
+// window and replayed into a fresh copy of the target window, which must end
+// with the same text, the same clicks and the same selection.
+
+#include "app/recordingsession.h"
+#include "app/tarnwick.h"
+#include "core/projectfile.h"
+#include "platform/inputlayer.h"
+#include "support/systeminput.h"
+#include "support/testconfig.h"
+
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr int kLShift = 0xA0;
+constexpr int kLControl = 0xA2;
+constexpr int kLMenu = 0xA4;
+
+// A window with a line edit on top and a pad below it that notes every
+// click it receives (its place in the pad and the button).
+class Target : public QWidget {
+public:
+    Target() {
+        setWindowTitle(QStringLiteral("record target"));
+        setGeometry(650, 100, 400, 300);
+        edit = new QLineEdit(this);
+        edit->setGeometry(0, 0, 400, 40);
+    }
+    QLineEdit *edit;
+    QStringList clicks;
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override {
+        const QPoint p = event->position().toPoint();
+        clicks << QStringLiteral("%1 %2,%3")
+                      .arg(event->button() == Qt::LeftButton ? QStringLiteral("left")
+                                                             : QStringLiteral("right"))
+                      .arg(p.x())
+                      .arg(p.y());
+    }
+};
+
+void pause(int ms = 80) {
+    QTest::qWait(ms);
+}
+
+void tap(int vk) {
+    platform::input().keyDown(vk);
+    pause(40);
+    platform::input().keyUp(vk);
+    pause();
+}
+
+// ASCII letters, digits and spaces through their keys, as a user types them.
+void typeAscii(const QString &text) {
+    for (const QChar c : text) {
+        const bool upper = c.isUpper();
+        if (upper)
+            platform::input().keyDown(kLShift);
+        tap(c.toUpper().unicode());
+        if (upper)
+            platform::input().keyUp(kLShift);
+    }
+}
+
+void clickAt(const QPoint &global, bool left) {
+    platform::input().setCursorPos(global.x(), global.y());
+    pause();
+    const auto button = left ? platform::MouseButton::Left : platform::MouseButton::Right;
+    platform::input().mouseDown(button);
+    pause(60);
+    platform::input().mouseUp(button);
+    pause();
+}
+
+void chord(std::initializer_list<int> keys) {
+    for (int vk : keys) {
+        platform::input().keyDown(vk);
+        pause(30);
+    }
+    for (auto it = std::rbegin(keys); it != std::rend(keys); ++it)
+        platform::input().keyUp(*it);
+    pause();
+}
+
+} // namespace
+
+class X11RecordTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        testsupport::writeTestConfig();
+        std::string error;
+        QVERIFY2(layer.install(error), error.c_str());
+    }
+    void cleanupTestCase() { layer.reset(); }
+
+    void recordSaveReplay();
+
+private:
+    std::unique_ptr<Target> showTarget() {
+        auto target = std::make_unique<Target>();
+        target->show();
+        if (!QTest::qWaitForWindowExposed(target.get()))
+            return nullptr;
+        target->activateWindow();
+        target->edit->setFocus();
+        if (!QTest::qWaitFor([&] { return target->edit->hasFocus() && target->isActiveWindow(); },
+                             5000))
+            return nullptr;
+        return target;
+    }
+    // The sequence a user performs: two clicks, text, Enter and Ctrl+A.
+    void perform(Target &target) {
+        clickAt(target.mapToGlobal(QPoint(100, 150)), true);
+        clickAt(target.mapToGlobal(QPoint(300, 250)), false);
+        typeAscii(QStringLiteral("Hello 42"));
+        tap(13);
+        chord({kLControl, 'A'});
+    }
+
+    testsupport::SystemInput layer;
+};
+
+void X11RecordTest::recordSaveReplay() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("recorded.cmdat"));
+
+    // --- record ---
+    auto window = std::make_unique<tarnwick>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->newProjectButton->click();
+    window->stertTime = 0;
+    window->stopCommand = QStringLiteral("83,3");
+    QCOMPARE(window->otherMenu->actions().first(), window->recordAction);
+    window->recordAction->trigger();
+    QVERIFY(window->recording);
+    QVERIFY(window->isHidden());
+    QTRY_VERIFY(window->recording->isRecording());
+
+    auto original = showTarget();
+    QVERIFY(original);
+    QSignalSpy entered(original->edit, &QLineEdit::returnPressed);
+    perform(*original);
+    chord({kLControl, kLMenu, 'S'}); // ends it and is not recorded
+    QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 10000);
+    QVERIFY(!window->recording);
+
+    QCOMPARE(original->edit->text(), QStringLiteral("Hello 42"));
+    QCOMPARE(entered.count(), 1);
+    QCOMPARE(original->edit->selectedText(), QStringLiteral("Hello 42"));
+    QCOMPARE(original->clicks, (QStringList{"left 100,150", "right 300,250"}));
+
+    QStringList kinds;
+    for (const QStringList &command : window->listCommand)
+        kinds << command.value(0) + QLatin1Char(' ') + command.value(1);
+    const QPoint first = original->mapToGlobal(QPoint(100, 150));
+    const QPoint second = original->mapToGlobal(QPoint(300, 250));
+    QCOMPARE(kinds,
+             (QStringList{"なし ", QStringLiteral("マウスポインター %1").arg(first.x()),
+                          "クリック 左", QStringLiteral("マウスポインター %1").arg(second.x()),
+                          "クリック 右", "入力 Hello 42", "キー 13,0", "キー 65,2"}));
+    QCOMPARE(window->listCommand.at(1).value(2), QString::number(first.y()));
+    QCOMPARE(window->currentPage, 8); // the last recorded page
+    QVERIFY(window->isProjectDirty());
+    QVERIFY(window->undoButton->isVisible());
+
+    window->filePath = path;
+    window->writeProjectFile();
+    QVERIFY(!window->isProjectDirty());
+    const PageList commands = window->listCommand;
+    const PageList conditions = window->listCondition;
+    original.reset();
+    window.reset();
+
+    // --- read back and replay into a fresh target ---
+    const projectfile::LoadResult loaded = projectfile::load(path);
+    QCOMPARE(loaded.status, projectfile::LoadStatus::Ok);
+    QCOMPARE(loaded.commands, commands);
+    QCOMPARE(loaded.conditions, conditions);
+
+    auto player = std::make_unique<tarnwick>();
+    player->filePath = path;
+    player->readProjectFile();
+    QCOMPARE(player->listCommand, commands);
+    player->stertTime = 1;
+    player->runNumber = 1;
+    player->stopCommand = QStringLiteral("83,3");
+    auto copy = showTarget();
+    QVERIFY(copy);
+    QSignalSpy enteredAgain(copy->edit, &QLineEdit::returnPressed);
+    player->startRun();
+    QTRY_VERIFY_WITH_TIMEOUT(player->findChildren<QThread *>().isEmpty(), 30000);
+
+    QCOMPARE(copy->edit->text(), QStringLiteral("Hello 42"));
+    QCOMPARE(enteredAgain.count(), 1);
+    QCOMPARE(copy->edit->selectedText(), QStringLiteral("Hello 42"));
+    QCOMPARE(copy->clicks, (QStringList{"left 100,150", "right 300,250"}));
+    player.reset();
+    layer->releaseAll();
+}
+
+QTEST_MAIN(X11RecordTest)
+#include "x11_record.moc"
