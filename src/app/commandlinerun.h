@@ -1,0 +1,12 @@
+#pragma once
+
+// tarnwick --run: plays a project without the editor window, with the same
+// Run engine and run start as the run settings dialog's Start.
+
+#include "core/commandline.h"
+
+// Needs the application object and the input layer. Returns the exit status:
+// 0 when every pass ran, 1 when a stop ended the run, 2 when the project
+// cannot be read or the run is refused (the reason on stderr, nothing run),
+// 128 + the signal after a termination signal.
+int runFromCommandLine(const commandline::Request &request);
