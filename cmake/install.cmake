@@ -94,3 +94,14 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
  files; they can also be played from the command line (tarnwick --run),
  for example from cron or a systemd timer.")
 include(CPack)
+
+# --- the package test (label `package`) ------------------------------------------
+# Builds the package in a Release build of its own, checks it with lintian and
+# installs it into a minimal Debian 12 root, where the program must start on
+# the test X server. It shows windows and moves the pointer, so it takes the
+# X display like the x11 tests.
+if(TARNWICK_TESTS)
+  add_test(NAME package COMMAND ${CMAKE_SOURCE_DIR}/scripts/package-test.sh
+                                ${CMAKE_BINARY_DIR}/package-test)
+  set_tests_properties(package PROPERTIES LABELS package RESOURCE_LOCK x11display TIMEOUT 1800)
+endif()

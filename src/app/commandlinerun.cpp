@@ -47,6 +47,14 @@ commandline::SavedRunSettings savedRunSettings() {
 
 } // namespace
 
+bool checkRunProject(const commandline::Request &request) {
+    const projectfile::LoadResult project = projectfile::load(request.file);
+    if (project.status == projectfile::LoadStatus::Ok)
+        return true;
+    printError(projectfile::loadErrorText(project, request.file));
+    return false;
+}
+
 int runFromCommandLine(const commandline::Request &request) {
     projectfile::LoadResult project = projectfile::load(request.file);
     if (project.status != projectfile::LoadStatus::Ok) {

@@ -52,9 +52,16 @@ int main(int argc, char *argv[]) {
     QStringList rawArguments;
     for (int i = 0; i < argc; ++i)
         rawArguments << QString::fromLocal8Bit(argv[i]);
-    const int early = answerWithoutDisplay(commandline::parse(rawArguments), rawArguments);
-    if (early >= 0)
-        return early;
+    const commandline::Request early = commandline::parse(rawArguments);
+    const int answered = answerWithoutDisplay(early, rawArguments);
+    if (answered >= 0)
+        return answered;
+#if !defined(Q_OS_WIN)
+    // An unreadable project is reported without a display too. (On Windows
+    // the narrow argv may not spell the name; the run checks it again.)
+    if (early.action == commandline::Action::Run && !checkRunProject(early))
+        return commandline::kExitUsage;
+#endif
 
     QApplication app(argc, argv);
     // The application's own list is the reliable one (wide characters on
@@ -64,9 +71,8 @@ int main(int argc, char *argv[]) {
         printUsageError(request.error);
         return commandline::kExitUsage;
     }
-    const int answered = answerWithoutDisplay(request, {});
-    if (answered >= 0)
-        return answered;
+    if (answerWithoutDisplay(request, {}) >= 0)
+        return commandline::kExitOk; // help or version after Qt's options
 
     QFont tipFont = QToolTip::font();
     tipFont.setPixelSize(18);
