@@ -65,6 +65,7 @@ add_custom_target(tarnwick_docs ALL DEPENDS ${compressed_man} ${compressed_chang
 install(FILES ${compressed_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${linux_dir}/copyright ${compressed_changelog}
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 # --- Debian package: cpack -G DEB ------------------------------------------------
 set(CPACK_GENERATOR DEB)
@@ -83,16 +84,18 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # and a font that has the Japanese texts.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qt6-qpa-plugins, fonts-ipafont-gothic | fonts-noto-cjk | fonts-vlgothic | fonts-takao-gothic")
+# The first line is the synopsis; CPack indents the rest and turns the empty
+# line into the paragraph mark.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "replay mouse and keyboard input from a project of pages
- Tarnwick replays mouse and keyboard input on an X11 desktop. A project is
- an ordered list of pages, each with one command (a mouse click, a pointer
- jump or smooth move, a key combination, typing a text) and one condition
- to wait for (a time, a mouse button, a key combination, a clock time).
- .
- Projects are edited in a Japanese or English window and saved as .cmdat
- files; they can also be played from the command line (tarnwick --run),
- for example from cron or a systemd timer.")
+Tarnwick replays mouse and keyboard input on an X11 desktop. A project is
+an ordered list of pages, each with one command (a mouse click, a pointer
+jump or smooth move, a key combination, typing a text) and one condition
+to wait for (a time, a mouse button, a key combination, a clock time).
+
+Projects are edited in a Japanese or English window and saved as .cmdat
+files; they can also be played from the command line (tarnwick --run),
+for example from cron or a systemd timer.")
 include(CPack)
 
 # --- the package test (label `package`) ------------------------------------------

@@ -45,22 +45,24 @@ commandline::SavedRunSettings savedRunSettings() {
     return saved;
 }
 
+// Reads the project; a failure is reported on stderr with Open's message.
+projectfile::LoadResult loadProject(const QString &file) {
+    projectfile::LoadResult project = projectfile::load(file);
+    if (project.status != projectfile::LoadStatus::Ok)
+        printError(projectfile::loadErrorText(project, file));
+    return project;
+}
+
 } // namespace
 
 bool checkRunProject(const commandline::Request &request) {
-    const projectfile::LoadResult project = projectfile::load(request.file);
-    if (project.status == projectfile::LoadStatus::Ok)
-        return true;
-    printError(projectfile::loadErrorText(project, request.file));
-    return false;
+    return loadProject(request.file).status == projectfile::LoadStatus::Ok;
 }
 
 int runFromCommandLine(const commandline::Request &request) {
-    projectfile::LoadResult project = projectfile::load(request.file);
-    if (project.status != projectfile::LoadStatus::Ok) {
-        printError(projectfile::loadErrorText(project, request.file));
+    projectfile::LoadResult project = loadProject(request.file);
+    if (project.status != projectfile::LoadStatus::Ok)
         return commandline::kExitUsage;
-    }
 
     commandline::RunPlan plan;
     QString refusal;
