@@ -14,6 +14,7 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:?usage: package-test.sh BUILD_DIR}")
+export CCACHE_DIR=${CCACHE_DIR:-$top/.ccache} # as scripts/build.sh
 mirror=${TARNWICK_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 security_mirror=${TARNWICK_DEBIAN_SECURITY_MIRROR:-http://deb.debian.org/debian-security}
 step() { printf '== %s (%ss)\n' "$*" "$SECONDS"; }
