@@ -150,6 +150,24 @@ private slots:
         QVERIFY(process.readAllStandardError().contains("tarnwick: "));
     }
 
+    // Xvfb has no system tray: nothing could stop the run, so it never starts.
+    void endlessRunWithoutStopKeysIsRefused() {
+        QVERIFY(write("forever.cmdat", R"({"list_command": [["キー", "70,0", "0.05"]],
+                                           "list_condition": [["時間", "0.01"]]})"));
+        Target target;
+        QVERIFY(QTest::qWaitForWindowExposed(&target.window));
+        target.window.activateWindow();
+        target.edit.setFocus();
+        QProcess process;
+        start(process, {"--run", scratch.filePath("forever.cmdat"), "--endless", "--stop", "none",
+                        "--start-delay", "0"});
+        QVERIFY(finishes(process, 20000));
+        QCOMPARE(process.exitCode(), 2);
+        QVERIFY(process.readAllStandardError().contains("system tray"));
+        QTest::qWait(300);
+        QCOMPARE(target.edit.toPlainText(), QString());
+    }
+
     void endlessRunEnds_data() {
         QTest::addColumn<bool>("bySignal");
         QTest::addColumn<int>("exitCode");
