@@ -38,8 +38,7 @@ root="$work/root"
 program_pid=
 cleanup() {
   local status=$?
-  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
-  [ -n "$program_pid" ] && wait "$program_pid" 2>/dev/null
+  [ -n "$program_pid" ] && stop_program
   # TARNWICK_PACKAGE_KEEP=1 keeps the root and the logs for a look afterwards.
   if [ -n "${TARNWICK_PACKAGE_KEEP:-}" ]; then echo "kept: $work"; else rm -rf "$work"; fi
   exit "$status"
@@ -95,10 +94,12 @@ tar -C "$root" -xf "$base"
 cp "$deb" "$root/tmp/"
 cp "$top/examples/greeting.cmdat" "$root/tmp/挨拶.cmdat"
 
-# Runs a command in the root with /proc, /dev and the X socket mounted; the
-# mounts live in a namespace of their own and vanish with it.
-in_root() {
-  unshare --mount --fork bash -c '
+# Runs a command in the root with /proc, /dev and the X socket mounted. The
+# mounts and the processes live in namespaces of their own: ending the
+# unshare process ends every process started in the root, and the mounts
+# vanish with them.
+in_root() (
+  exec unshare --mount --pid --fork --kill-child bash -c '
     root=$1; shift
     mount -t proc proc "$root/proc"
     mount --rbind /dev "$root/dev"
@@ -106,7 +107,7 @@ in_root() {
     mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
     exec chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
       DEBIAN_FRONTEND=noninteractive "$@"' in_root "$root" "$@"
-}
+)
 
 step "installing the package with apt"
 in_root apt-get update -qq >"$work/apt.log" 2>&1 || { tail -20 "$work/apt.log" >&2; fail "apt-get update"; }
@@ -145,7 +146,10 @@ start_entry() {
     ${FONTCONFIG_FILE:+FONTCONFIG_FILE=$FONTCONFIG_FILE} "${args[@]}" >"$work/program.log" 2>&1 &
   program_pid=$!
 }
+# The background call's process runs in_root's unshare as its child; killing
+# that (unshare --fork ignores SIGTERM) kills everything in the root.
 stop_program() {
+  pkill -KILL -P "$program_pid" 2>/dev/null || true
   kill "$program_pid" 2>/dev/null || true
   wait "$program_pid" 2>/dev/null || true
   program_pid=
