@@ -13,6 +13,9 @@ packages=(
   g++-mingw-w64-x86-64
   clang-format
   base-files
+  # --- the package test: build, check and install the .deb in a Debian 12 root ---
+  debootstrap lintian desktop-file-utils appstream
+  # --- end of the package test's packages ---
 )
 
 missing=()

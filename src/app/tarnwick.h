@@ -105,6 +105,8 @@ public:
     // ---- files and configuration (tarnwick_files.cpp) ----
     void loadConfig();
     void saveConfig();
+    // The project named on the command line, in the editor.
+    void openProjectFile(const QString &path);
 
     // ---- coordinate capture (tarnwick_capture.cpp) ----
     void unregisterGlobalHotkey();
@@ -245,6 +247,7 @@ public:
     void migrateConfig() const;
     // Asks before an unsaved project is replaced; true when the caller may go on.
     bool confirmDiscardUnsaved(const QString &japaneseText, const QString &englishText);
+    bool confirmLoadOverUnsaved(); // Open's question
     bool hasNoProjectFile() const; // filePath is the desktop folder
     // [capture helpers]
     void onHoverWindowDestroyed();

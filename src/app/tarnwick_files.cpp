@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStandardPaths>
 
@@ -56,11 +57,14 @@ void tarnwick::newFile() {
     refreshPage();
 }
 
+bool tarnwick::confirmLoadOverUnsaved() {
+    return confirmDiscardUnsaved(
+        QStringLiteral("プロジェクトが保存されていません。\n新しいプロジェクトを読み込みますか？"),
+        QStringLiteral("The project has not been saved.\nDo you want to load a new project?"));
+}
+
 void tarnwick::loadFile1() {
-    if (!confirmDiscardUnsaved(
-            QStringLiteral(
-                "プロジェクトが保存されていません。\n新しいプロジェクトを読み込みますか？"),
-            QStringLiteral("The project has not been saved.\nDo you want to load a new project?")))
+    if (!confirmLoadOverUnsaved())
         return;
     const QString startFolder = hasNoProjectFile() ? lastFilePath : filePath;
     const QString chosen =
@@ -70,6 +74,15 @@ void tarnwick::loadFile1() {
     // The chosen path stays even when reading fails, so Save writes there.
     filePath = chosen;
     readProjectFile();
+}
+
+void tarnwick::openProjectFile(const QString &path) {
+    // As Open with this file chosen in the dialog.
+    if (!confirmLoadOverUnsaved())
+        return;
+    filePath = QFileInfo(path).absoluteFilePath();
+    readProjectFile();
+    enterEditor();
 }
 
 void tarnwick::importedCommand() {

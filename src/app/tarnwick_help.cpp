@@ -1,5 +1,6 @@
 #include "tarnwick.h"
 
+#include "core/resourcepath.h"
 #include "feedback/formurls.h"
 #include "feedback/reportdialog.h"
 #include "feedback/reportdialog2.h"
@@ -66,8 +67,8 @@ void tarnwick::showVersionInfo() {
 void tarnwick::showTermDocument(int which) {
     if (which < 0 || which >= int(std::size(termDocuments)))
         return;
-    const QString path =
-        QCoreApplication::applicationDirPath() + QString::fromUtf8(termDocuments[which]);
+    const QString path = resourcepath::shippedFile(QString::fromUtf8(termDocuments[which]),
+                                                   QCoreApplication::applicationDirPath());
     TermDialog dialog(path, this);
     dialog.exec();
 }

@@ -1,10 +1,10 @@
 #include "run/run.h"
 #include "run/rundialog.h"
+#include "run/runstart.h"
 #include "tarnwick.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QThread>
 
 void tarnwick::stertRun() {
     // A run cannot start while the editor still waits for a key.
@@ -33,26 +33,12 @@ QString tarnwick::runProjectName() const {
 
 void tarnwick::startRun() {
     // Both delete themselves after the run; the window keeps no pointer.
-    auto *thread = new QThread(this);
     auto *run = new Run();
-
     // Still on the GUI thread: the run copies the settings and pages here.
     run->setParameters(stertTime, runNumber, stopCommand, listCommand, listCondition,
                        runProjectName());
-    run->moveToThread(thread);
-
-    connect(thread, &QThread::started, run, &Run::start);
-    connect(run, &Run::finished, thread, &QThread::quit);
-    connect(run, &Run::finished, run, &QObject::deleteLater);
     connect(run, &Run::finished, this, &tarnwick::onRunFinished);
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    // `finished` comes from the run's own worker, not from this thread: the
-    // quit above can end the thread's loop before the queued deleteLater is
-    // delivered, and the run would never be deleted. The thread's last act
-    // deletes what is still pending for it, so this always completes it.
-    connect(thread, &QThread::finished, run, &QObject::deleteLater);
-
-    thread->start();
+    startRunThread(run, this);
     // Not minimised: during the run the tray icon is the only thing shown.
     hide();
 }

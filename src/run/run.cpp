@@ -1,5 +1,6 @@
 #include "run.h"
 
+#include "core/resourcepath.h"
 #include "core/runkeys.h"
 #include "platform/inputlayer.h"
 #include "platform/virtualkeys.h"
@@ -9,7 +10,6 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QIcon>
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -34,12 +34,10 @@ void sleepMs(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-// Relative resource paths are looked up beside the executable when the
-// working directory does not have them.
+// Relative resource paths are looked up beside the executable (or in the
+// installed data folder) when the working directory does not have them.
 QString resourcePath(const QString &relative) {
-    if (QFileInfo::exists(relative))
-        return relative;
-    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + relative;
+    return resourcepath::runtimeFile(relative, QCoreApplication::applicationDirPath());
 }
 
 } // namespace
@@ -138,10 +136,13 @@ void Run::runLoop() {
         emit requestBeep();
 
     int pass = 0;
+    int passNumber = 0; // for progress only: the loop count stands still when endless
     while (pass < runNumber && !stopping()) {
+        ++passNumber;
         if (runNumber == kRepeatUntilStopped)
             --pass; // the count never advances: only a stop ends the passes
         for (int p = 0; p < listCommand.size() && !stopping(); ++p) {
+            emit pageStarted(passNumber, p + 1);
             dispatchAction(listCommand.at(p));
             waitForCondition(listCondition.value(p));
         }
@@ -151,6 +152,8 @@ void Run::runLoop() {
 }
 
 void Run::endRun() {
+    // Decided before the closing pause: a stop during it cuts nothing short.
+    const bool stopped = stopping();
     joinAllWorkers();
     releaseHeldInput();
     // Also restores temporary key bindings the layer made for typing.
@@ -161,6 +164,7 @@ void Run::endRun() {
     emit requestBeep();
     removeTrayIcon();
     running.store(false);
+    emit ended(stopped);
     emit finished();
 }
 

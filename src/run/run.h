@@ -38,6 +38,11 @@ public:
 signals:
     void finished();
     void requestBeep();
+    // From the run thread: a page is about to be played (both counted from 1).
+    void pageStarted(int pass, int page);
+    // Emitted just before finished(): whether a stop (stop command, tray,
+    // termination) ended the run rather than the last pass.
+    void ended(bool stopped);
 
 public slots:
     void start();

@@ -2,11 +2,10 @@
 
 #include "capture/keycapture.h"
 #include "core/keycombination.h"
+#include "core/resourcepath.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QFont>
 #include <QIcon>
 #include <QLabel>
@@ -27,11 +26,9 @@ KeyCaptureState &captureState() {
 }
 
 // Runtime files are addressed relative to the working directory; when the
-// program is started from elsewhere they are found beside the executable.
+// program is started from elsewhere they are found where it was installed.
 QString runtimeFile(const QString &relative) {
-    if (QFile::exists(relative))
-        return relative;
-    return QDir(QCoreApplication::applicationDirPath()).filePath(relative);
+    return resourcepath::runtimeFile(relative, QCoreApplication::applicationDirPath());
 }
 
 QFont pointFont(int points) {

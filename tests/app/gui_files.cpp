@@ -145,6 +145,67 @@ private slots:
         QCOMPARE(window.windowTitle(), QStringLiteral("新規プロジェクト"));
     }
 
+    // A project named on the command line opens in the editor as Open would:
+    // its pages and title, a relative name made absolute (so Save writes
+    // there), an unreadable file reported with Open's message.
+    void openFromCommandLine_data() {
+        QTest::addColumn<QByteArray>("content"); // empty: no such file
+        QTest::addColumn<bool>("readable");
+        QTest::newRow("project") << projectfile::serialize(threeCommands(), threeConditions())
+                                 << true;
+        QTest::newRow("broken json") << QByteArray("{\"list_command\": [") << false;
+        QTest::newRow("missing") << QByteArray() << false;
+    }
+    void openFromCommandLine() {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, readable);
+        QTemporaryDir dir;
+        const QString absolute = dir.filePath(QStringLiteral("挨拶.cmdat"));
+        if (!content.isEmpty())
+            QVERIFY(writeAll(absolute, content));
+        const QString saved = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+
+        tarnwick window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        testsupport::ModalAnswerer answerer;
+        window.openProjectFile(QStringLiteral("挨拶.cmdat"));
+        QVERIFY(QDir::setCurrent(saved));
+
+        QVERIFY(window.editorOpen);
+        QCOMPARE(window.filePath, absolute);
+        QVERIFY(!window.isProjectDirty());
+        if (readable) {
+            QCOMPARE(answerer.count(), 0);
+            QCOMPARE(window.listCommand, threeCommands());
+            QCOMPARE(window.listCondition, threeConditions());
+            QCOMPARE(window.windowTitle(), QStringLiteral("挨拶"));
+        } else {
+            QCOMPARE(answerer.count(), 1);
+            QCOMPARE(answerer.last().title, QStringLiteral("読み込みエラー"));
+            QCOMPARE(window.listCommand, PageList({{"なし"}}));
+        }
+    }
+
+    // Over an unsaved project it asks first; No keeps the project.
+    void openFromCommandLineAsksAboutUnsaved() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("p.cmdat"));
+        QVERIFY(writeAll(path, projectfile::serialize(threeCommands(), threeConditions())));
+        tarnwick window;
+        editorWith(window);
+        makeDirty(window);
+        const PageList before = window.listCommand;
+        testsupport::ModalAnswerer answerer;
+        answerer.answer(QMessageBox::No);
+        window.openProjectFile(path);
+        QCOMPARE(answerer.count(), 1);
+        QCOMPARE(answerer.last().title, QStringLiteral("最終確認"));
+        QCOMPARE(window.listCommand, before);
+        QCOMPARE(window.filePath, desktop());
+    }
+
     void saveAsAppendsExtension_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("written");

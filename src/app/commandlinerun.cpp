@@ -1,0 +1,106 @@
+#include "commandlinerun.h"
+
+#include "core/configstore.h"
+#include "core/projectfile.h"
+#include "run/run.h"
+#include "run/runstart.h"
+#include "run/terminationguard.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QSystemTrayIcon>
+#include <QThread>
+
+#include <cstdio>
+#include <memory>
+
+#if defined(Q_OS_WIN)
+#include <io.h>
+#define TW_ISATTY(fd) _isatty(fd)
+#else
+#include <unistd.h>
+#define TW_ISATTY(fd) isatty(fd)
+#endif
+
+namespace {
+
+void printError(const QString &text) {
+    std::fprintf(stderr, "tarnwick: %s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+// The run settings the dialog would start with: read the way the main
+// window reads them, never written here.
+commandline::SavedRunSettings savedRunSettings() {
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QString configDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    configstore::migrate(appDir, configDir);
+    configstore::Settings settings;
+    configstore::load(configstore::configFilePath(configDir, appDir), settings);
+    commandline::SavedRunSettings saved;
+    saved.stertTime = settings.stertTime;
+    saved.stopCommand = settings.stopCommand;
+    return saved;
+}
+
+// Reads the project; a failure is reported on stderr with Open's message.
+projectfile::LoadResult loadProject(const QString &file) {
+    projectfile::LoadResult project = projectfile::load(file);
+    if (project.status != projectfile::LoadStatus::Ok)
+        printError(projectfile::loadErrorText(project, file));
+    return project;
+}
+
+} // namespace
+
+bool checkRunProject(const commandline::Request &request) {
+    return loadProject(request.file).status == projectfile::LoadStatus::Ok;
+}
+
+int runFromCommandLine(const commandline::Request &request) {
+    projectfile::LoadResult project = loadProject(request.file);
+    if (project.status != projectfile::LoadStatus::Ok)
+        return commandline::kExitUsage;
+
+    commandline::RunPlan plan;
+    QString refusal;
+    if (!commandline::planRun(request, savedRunSettings(), QSystemTrayIcon::isSystemTrayAvailable(),
+                              plan, refusal)) {
+        printError(refusal);
+        return commandline::kExitUsage;
+    }
+
+    const projectfile::Pages commands = project.commands;
+    auto *run = new Run();
+    run->setParameters(plan.stertTime, plan.runNumber, plan.stopCommand, project.commands,
+                       project.conditions, QFileInfo(request.file).baseName());
+
+    if (TW_ISATTY(2)) {
+        const int passes = plan.runNumber;
+        QObject::connect(run, &Run::pageStarted, qApp, [commands, passes](int pass, int page) {
+            const QString kind = commands.value(page - 1).value(0);
+            const QString line =
+                commandline::progressLine(pass, passes, page, int(commands.size()), kind);
+            std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+            std::fflush(stderr);
+        });
+    }
+
+    auto status = std::make_shared<int>(commandline::kExitOk);
+    QObject::connect(run, &Run::ended, qApp, [status](bool stopped) {
+        *status = stopped ? commandline::kExitStopped : commandline::kExitOk;
+    });
+    const QPointer<QThread> thread = startRunThread(run, qApp);
+    QObject::connect(thread, &QThread::finished, qApp, [status, thread] {
+        // Joined, so the run has been deleted and holds nothing when the
+        // application object and the input layer go.
+        if (thread)
+            thread->wait();
+        // After a termination signal the guard ends the loop with 128 + signal.
+        if (!terminationRequested())
+            QCoreApplication::exit(*status);
+    });
+    return QApplication::exec();
+}

@@ -1,0 +1,205 @@
+#include "commandline.h"
+
+#include "keycombination.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
+namespace commandline {
+
+namespace {
+
+constexpr int kRepeatUntilStopped = 114514; // the run count that means "until stopped"
+constexpr int kMaxRepeat = 9999;            // the run settings' own upper bound
+constexpr int kMaxStartDelay = 9999;
+const QString kNone = QStringLiteral("なし");
+
+Request failure(const QString &error) {
+    Request request;
+    request.action = Action::Fail;
+    request.error = error;
+    return request;
+}
+
+// A whole number in [low, high]; nothing for anything else.
+std::optional<int> boundedNumber(const QString &text, int low, int high) {
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+// The virtual-key code of a key name as the program shows it (keyName), in
+// any case: "s" and "S" are 83, "f12" is 123, "esc" is 27.
+int keyCodeFromName(const QString &name) {
+    for (unsigned vk = 1; vk < 256; ++vk) {
+        if (keyName(vk).compare(name, Qt::CaseInsensitive) == 0)
+            return int(vk);
+    }
+    return 0;
+}
+
+int modifierFromName(const QString &name) {
+    const QString lower = name.toLower();
+    if (lower == QLatin1String("ctrl") || lower == QLatin1String("control"))
+        return storedmask::Ctrl;
+    if (lower == QLatin1String("alt"))
+        return storedmask::Alt;
+    if (lower == QLatin1String("shift"))
+        return storedmask::Shift;
+    if (lower == QLatin1String("win") || lower == QLatin1String("super") ||
+        lower == QLatin1String("meta"))
+        return storedmask::Win;
+    return 0;
+}
+
+} // namespace
+
+QString stopCommandFromKeys(const QString &keys) {
+    const QString text = keys.trimmed();
+    if (text.compare(QLatin1String("none"), Qt::CaseInsensitive) == 0 || text == kNone)
+        return kNone;
+    int vk = 0;
+    int mask = 0;
+    for (const QString &part : text.split(QLatin1Char('+'))) {
+        const QString name = part.trimmed();
+        if (const int bit = modifierFromName(name)) {
+            mask |= bit;
+            continue;
+        }
+        const int code = keyCodeFromName(name);
+        if (code == 0 || vk != 0)
+            return QString(); // unknown name, an empty part, or a second key
+        vk = code;
+    }
+    if (vk == 0)
+        return QString();
+    return keyCombinationText(vk, mask);
+}
+
+Request parse(const QStringList &arguments) {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    const QCommandLineOption run(QStringLiteral("run"));
+    const QCommandLineOption repeat(QStringLiteral("repeat"), QString(), QStringLiteral("N"));
+    const QCommandLineOption endless(QStringLiteral("endless"));
+    const QCommandLineOption startDelay(QStringLiteral("start-delay"), QString(),
+                                        QStringLiteral("S"));
+    const QCommandLineOption stop(QStringLiteral("stop"), QString(), QStringLiteral("KEYS"));
+    parser.addOptions({help, version, run, repeat, endless, startDelay, stop});
+
+    if (!parser.parse(arguments))
+        return failure(parser.errorText());
+    if (parser.isSet(help) || parser.isSet(version)) {
+        Request request;
+        request.action = parser.isSet(help) ? Action::ShowHelp : Action::ShowVersion;
+        return request;
+    }
+
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1)
+        return failure(
+            QStringLiteral("only one project file can be given (got %1)").arg(files.size()));
+
+    const bool runOptionGiven = parser.isSet(repeat) || parser.isSet(endless) ||
+                                parser.isSet(startDelay) || parser.isSet(stop);
+    if (!parser.isSet(run)) {
+        if (runOptionGiven)
+            return failure(
+                QStringLiteral("--repeat, --endless, --start-delay and --stop need --run"));
+        Request request;
+        request.action = files.isEmpty() ? Action::StartPage : Action::OpenFile;
+        request.file = files.value(0);
+        return request;
+    }
+
+    if (files.isEmpty())
+        return failure(QStringLiteral("--run needs a project file"));
+    Request request;
+    request.action = Action::Run;
+    request.file = files.first();
+    if (parser.isSet(repeat) && parser.isSet(endless))
+        return failure(QStringLiteral("--repeat and --endless cannot be given together"));
+    if (parser.isSet(repeat)) {
+        request.repeat = boundedNumber(parser.value(repeat), 1, kMaxRepeat);
+        if (!request.repeat)
+            return failure(QStringLiteral("--repeat needs a whole number from 1 to %1, not \"%2\"")
+                               .arg(kMaxRepeat)
+                               .arg(parser.value(repeat)));
+    }
+    request.endless = parser.isSet(endless);
+    if (parser.isSet(startDelay)) {
+        request.startDelay = boundedNumber(parser.value(startDelay), 0, kMaxStartDelay);
+        if (!request.startDelay)
+            return failure(
+                QStringLiteral("--start-delay needs whole seconds from 0 to %1, not \"%2\"")
+                    .arg(kMaxStartDelay)
+                    .arg(parser.value(startDelay)));
+    }
+    if (parser.isSet(stop)) {
+        const QString stored = stopCommandFromKeys(parser.value(stop));
+        if (stored.isEmpty())
+            return failure(QStringLiteral("--stop needs a key with optional modifiers, such as "
+                                          "ctrl+alt+s, or none; not \"%1\"")
+                               .arg(parser.value(stop)));
+        request.stopCommand = stored;
+    }
+    return request;
+}
+
+bool planRun(const Request &request, const SavedRunSettings &saved, bool trayAvailable,
+             RunPlan &plan, QString &error) {
+    plan.stertTime = request.startDelay.value_or(qBound(0, saved.stertTime, kMaxStartDelay));
+    plan.runNumber = request.endless ? kRepeatUntilStopped : request.repeat.value_or(1);
+    plan.stopCommand = request.stopCommand.value_or(saved.stopCommand);
+    if (plan.stopCommand.isEmpty())
+        plan.stopCommand = kNone;
+    const bool noStopChord = plan.stopCommand == kNone;
+    if (request.endless && noStopChord && !trayAvailable) {
+        error = QStringLiteral("an endless run without a stop key needs a system tray to stop it, "
+                               "and there is none; give --stop KEYS or --repeat N");
+        return false;
+    }
+    return true;
+}
+
+QString progressLine(int pass, int passes, int page, int pages, const QString &kind) {
+    const QString passText = passes == kRepeatUntilStopped
+                                 ? QStringLiteral("pass %1").arg(pass)
+                                 : QStringLiteral("pass %1 of %2").arg(pass).arg(passes);
+    return QStringLiteral("%1, page %2 of %3: %4").arg(passText).arg(page).arg(pages).arg(kind);
+}
+
+bool mayBeToolkitOption(const QString &argument) {
+    static const QRegularExpression singleDashWord(QStringLiteral("^-[A-Za-z][A-Za-z-]+$"));
+    return singleDashWord.match(argument).hasMatch();
+}
+
+QString helpText() {
+    return QStringLiteral(
+        "Usage:\n"
+        "  tarnwick                       open the start page\n"
+        "  tarnwick FILE.cmdat            open a project in the editor\n"
+        "  tarnwick --run FILE.cmdat [--repeat N | --endless] [--start-delay S] [--stop KEYS]\n"
+        "                                 play a project without the editor\n"
+        "\n"
+        "Options:\n"
+        "  -h, --help           show this help and exit\n"
+        "  -v, --version        show the version and exit\n"
+        "  --run                play the project instead of opening it\n"
+        "  --repeat N           play it N times (1 to 9999; default 1)\n"
+        "  --endless            play it until stopped\n"
+        "  --start-delay S      wait S seconds before playing (0 to 9999;\n"
+        "                       default: the run settings' start delay)\n"
+        "  --stop KEYS          the stop key combination, for example ctrl+alt+s,\n"
+        "                       or none (default: the one saved in the run settings)\n"
+        "\n"
+        "A run also stops when its tray icon is clicked.\n"
+        "Exit status: 0 every pass ran; 1 stopped by the stop keys or the tray icon;\n"
+        "2 bad arguments or a project that cannot be read; 128 + N after signal N.\n");
+}
+
+} // namespace commandline

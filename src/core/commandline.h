@@ -1,0 +1,79 @@
+#pragma once
+
+// The program's command line: what the user asked for, decided without any
+// window so that it can be tested directly. main() acts on the result.
+//
+//   tarnwick                      the start page
+//   tarnwick FILE.cmdat           that project in the editor
+//   tarnwick --run FILE.cmdat [--repeat N | --endless] [--start-delay S] [--stop KEYS]
+//   tarnwick --help | --version
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace commandline {
+
+// Exit statuses of the program; a termination signal gives 128 + its number.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitStopped = 1;
+inline constexpr int kExitUsage = 2;
+
+enum class Action {
+    StartPage,   // no arguments: the editor's start page
+    OpenFile,    // one project file for the editor
+    Run,         // play a project without the editor
+    ShowHelp,    // print the usage and exit 0
+    ShowVersion, // print the version and exit 0
+    Fail,        // bad arguments: `error` says why, exit kExitUsage
+};
+
+struct Request {
+    Action action = Action::StartPage;
+    QString file;
+    QString error;
+    // Run options; unset means "as the run settings have it".
+    std::optional<int> repeat;
+    bool endless = false;
+    std::optional<int> startDelay;
+    std::optional<QString> stopCommand; // stored form ("83,3") or "なし"
+};
+
+// `arguments` as QCoreApplication::arguments() gives them (the program first).
+Request parse(const QStringList &arguments);
+
+// The usage text printed by --help.
+QString helpText();
+
+// A stop chord as a person writes it ("ctrl+alt+s", "Shift+F12", "none") in
+// the stored form ("83,3", "なし"). Empty when the text names no usable chord:
+// exactly one key that is not a modifier, plus any of Ctrl, Alt, Shift, Win.
+QString stopCommandFromKeys(const QString &keys);
+
+// What a command-line run plays with, after the saved run settings filled in
+// what the command line left open.
+struct RunPlan {
+    int stertTime = 0;
+    int runNumber = 1;
+    QString stopCommand;
+};
+
+struct SavedRunSettings {
+    int stertTime = 5;
+    QString stopCommand = QStringLiteral("83,3");
+};
+
+// False with `error` set when the run must not start: an endless run that
+// nothing could stop (no stop chord and no tray icon to click).
+bool planRun(const Request &request, const SavedRunSettings &saved, bool trayAvailable,
+             RunPlan &plan, QString &error);
+
+// One progress line: "pass 2 of 5, page 3 of 4: 入力" ("pass 2" when endless).
+QString progressLine(int pass, int passes, int page, int pages, const QString &kind);
+
+// True when an argument may be one of Qt's own options ("-platform xcb"),
+// which only the application object understands and removes.
+bool mayBeToolkitOption(const QString &argument);
+
+} // namespace commandline

@@ -1,0 +1,216 @@
+// What the command line asks for, the stop keys as a person writes them, and
+// how a command-line run fills in what the command line leaves open.
+
+#include "core/commandline.h"
+
+#include <QtTest>
+
+using commandline::Action;
+
+Q_DECLARE_METATYPE(commandline::Action)
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void actions_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("nothing") << QStringList{} << Action::StartPage << "";
+        QTest::newRow("a project") << QStringList{"a b.cmdat"} << Action::OpenFile << "a b.cmdat";
+        QTest::newRow("japanese name")
+            << QStringList{"/tmp/挨拶.cmdat"} << Action::OpenFile << "/tmp/挨拶.cmdat";
+        QTest::newRow("run") << QStringList{"--run", "x.cmdat"} << Action::Run << "x.cmdat";
+        QTest::newRow("file before --run")
+            << QStringList{"x.cmdat", "--run"} << Action::Run << "x.cmdat";
+        QTest::newRow("dash file after --")
+            << QStringList{"--", "-odd.cmdat"} << Action::OpenFile << "-odd.cmdat";
+        QTest::newRow("help") << QStringList{"--help"} << Action::ShowHelp << "";
+        QTest::newRow("short help") << QStringList{"-h"} << Action::ShowHelp << "";
+        QTest::newRow("help wins over a bad value")
+            << QStringList{"--run", "x", "--repeat", "0", "--help"} << Action::ShowHelp << "";
+        QTest::newRow("version") << QStringList{"--version"} << Action::ShowVersion << "";
+        QTest::newRow("short version") << QStringList{"-v"} << Action::ShowVersion << "";
+        QTest::newRow("unknown option") << QStringList{"--frobnicate"} << Action::Fail << "";
+        QTest::newRow("qt option word") << QStringList{"-platform", "xcb"} << Action::Fail << "";
+        QTest::newRow("two files") << QStringList{"a.cmdat", "b.cmdat"} << Action::Fail << "";
+        QTest::newRow("run without file") << QStringList{"--run"} << Action::Fail << "";
+        QTest::newRow("repeat without run")
+            << QStringList{"x.cmdat", "--repeat", "2"} << Action::Fail << "";
+        QTest::newRow("stop without run")
+            << QStringList{"x.cmdat", "--stop", "none"} << Action::Fail << "";
+        QTest::newRow("repeat and endless")
+            << QStringList{"--run", "x", "--repeat", "2", "--endless"} << Action::Fail << "";
+        QTest::newRow("repeat zero")
+            << QStringList{"--run", "x", "--repeat", "0"} << Action::Fail << "";
+        QTest::newRow("repeat too many")
+            << QStringList{"--run", "x", "--repeat", "10000"} << Action::Fail << "";
+        QTest::newRow("repeat not a number")
+            << QStringList{"--run", "x", "--repeat", "two"} << Action::Fail << "";
+        QTest::newRow("repeat missing value")
+            << QStringList{"--run", "x", "--repeat"} << Action::Fail << "";
+        QTest::newRow("negative delay")
+            << QStringList{"--run", "x", "--start-delay", "-1"} << Action::Fail << "";
+        QTest::newRow("fractional delay")
+            << QStringList{"--run", "x", "--start-delay", "1.5"} << Action::Fail << "";
+        QTest::newRow("bad stop keys")
+            << QStringList{"--run", "x", "--stop", "ctrl+banana"} << Action::Fail << "";
+    }
+    void actions() {
+        QFETCH(QStringList, args);
+        QFETCH(Action, action);
+        QFETCH(QString, file);
+        args.prepend(QStringLiteral("tarnwick"));
+        const commandline::Request request = commandline::parse(args);
+        QCOMPARE(request.action, action);
+        QCOMPARE(request.file, file);
+        // A refusal always says why; anything else has nothing to say.
+        QCOMPARE(request.error.isEmpty(), action != Action::Fail);
+    }
+
+    void runOptions() {
+        const commandline::Request request =
+            commandline::parse({"tarnwick", "--run", "p.cmdat", "--repeat", "12", "--start-delay",
+                                "0", "--stop", "Ctrl+Shift+F12"});
+        QCOMPARE(request.action, Action::Run);
+        QCOMPARE(request.repeat.value_or(-1), 12);
+        QCOMPARE(request.startDelay.value_or(-1), 0);
+        QCOMPARE(request.stopCommand.value_or(QString()), QStringLiteral("123,6"));
+        QVERIFY(!request.endless);
+
+        const commandline::Request bare = commandline::parse({"tarnwick", "--run", "p.cmdat"});
+        QVERIFY(!bare.repeat && !bare.startDelay && !bare.stopCommand && !bare.endless);
+    }
+
+    void stopKeys_data() {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("default chord") << "ctrl+alt+s"
+                                       << "83,3";
+        QTest::newRow("capitals and spaces") << " Ctrl + Alt + S "
+                                             << "83,3";
+        QTest::newRow("order does not matter") << "s+alt+control"
+                                               << "83,3";
+        QTest::newRow("plain key") << "F9"
+                                   << "120,0";
+        QTest::newRow("digit with shift") << "shift+1"
+                                          << "49,4";
+        QTest::newRow("named key") << "win+esc"
+                                   << "27,8";
+        QTest::newRow("super is win") << "super+f1"
+                                      << "112,8";
+        QTest::newRow("meta is win") << "meta+space"
+                                     << "32,8";
+        QTest::newRow("all four") << "ctrl+alt+shift+win+q"
+                                  << "81,15";
+        QTest::newRow("none") << "none"
+                              << "なし";
+        QTest::newRow("NONE") << "NONE"
+                              << "なし";
+        QTest::newRow("japanese none") << "なし"
+                                       << "なし";
+        QTest::newRow("only modifiers") << "ctrl+alt"
+                                        << "";
+        QTest::newRow("two keys") << "ctrl+a+b"
+                                  << "";
+        QTest::newRow("empty part") << "ctrl++s"
+                                    << "";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("unknown key") << "ctrl+banana"
+                                     << "";
+        QTest::newRow("stored form is not a name") << "83,3"
+                                                   << "";
+    }
+    void stopKeys() {
+        QFETCH(QString, keys);
+        QFETCH(QString, stored);
+        QCOMPARE(commandline::stopCommandFromKeys(keys), stored);
+    }
+
+    void plan_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("savedStop");
+        QTest::addColumn<bool>("tray");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<int>("stertTime");
+        QTest::addColumn<int>("runNumber");
+        QTest::addColumn<QString>("stop");
+        QTest::newRow("saved values")
+            << QStringList{} << "65,2" << true << true << 7 << 1 << "65,2";
+        QTest::newRow("given values")
+            << QStringList{"--repeat", "3", "--start-delay", "0", "--stop", "f8"} << "65,2" << true
+            << true << 0 << 3 << "119,0";
+        QTest::newRow("endless") << QStringList{"--endless"} << "83,3" << false << true << 7
+                                 << 114514 << "83,3";
+        QTest::newRow("endless, no keys, tray") << QStringList{"--endless", "--stop", "none"}
+                                                << "83,3" << true << true << 7 << 114514 << "なし";
+        QTest::newRow("endless, no keys, no tray") << QStringList{"--endless", "--stop", "none"}
+                                                   << "83,3" << false << false << 0 << 0 << "";
+        QTest::newRow("endless, none saved, no tray")
+            << QStringList{"--endless"} << "なし" << false << false << 0 << 0 << "";
+        QTest::newRow("endless, empty saved, no tray")
+            << QStringList{"--endless"} << "" << false << false << 0 << 0 << "";
+        QTest::newRow("endless, saved none overridden")
+            << QStringList{"--endless", "--stop", "ctrl+q"} << "なし" << false << true << 7
+            << 114514 << "81,2";
+        QTest::newRow("no keys, finite, no tray")
+            << QStringList{"--stop", "none"} << "83,3" << false << true << 7 << 1 << "なし";
+    }
+    void plan() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, savedStop);
+        QFETCH(bool, tray);
+        QFETCH(bool, accepted);
+        QFETCH(int, stertTime);
+        QFETCH(int, runNumber);
+        QFETCH(QString, stop);
+        const commandline::Request request =
+            commandline::parse(QStringList{"tarnwick", "--run", "p.cmdat"} + args);
+        QCOMPARE(request.action, Action::Run);
+        commandline::SavedRunSettings saved;
+        saved.stertTime = 7;
+        saved.stopCommand = savedStop;
+        commandline::RunPlan plan;
+        QString error;
+        QCOMPARE(commandline::planRun(request, saved, tray, plan, error), accepted);
+        QCOMPARE(error.isEmpty(), accepted);
+        if (!accepted)
+            return;
+        QCOMPARE(plan.stertTime, stertTime);
+        QCOMPARE(plan.runNumber, runNumber);
+        QCOMPARE(plan.stopCommand, stop);
+    }
+
+    void progress_data() {
+        QTest::addColumn<int>("passes");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("counted") << 5 << "pass 2 of 5, page 3 of 4: 入力";
+        QTest::newRow("endless") << 114514 << "pass 2, page 3 of 4: 入力";
+    }
+    void progress() {
+        QFETCH(int, passes);
+        QFETCH(QString, line);
+        QCOMPARE(commandline::progressLine(2, passes, 3, 4, QStringLiteral("入力")), line);
+    }
+
+    void toolkitOptions_data() {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<bool>("maybe");
+        QTest::newRow("platform") << "-platform" << true;
+        QTest::newRow("display") << "-display" << true;
+        QTest::newRow("our long option") << "--run" << false;
+        QTest::newRow("short option") << "-h" << false;
+        QTest::newRow("file") << "x.cmdat" << false;
+        QTest::newRow("negative number") << "-1" << false;
+    }
+    void toolkitOptions() {
+        QFETCH(QString, argument);
+        QFETCH(bool, maybe);
+        QCOMPARE(commandline::mayBeToolkitOption(argument), maybe);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "unit_commandline.moc"
