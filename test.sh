@@ -5,6 +5,8 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
 "$top/scripts/install-deps.sh"
 "$top/scripts/build.sh" "$top/build/asan" Debug -DTARNWICK_SANITIZE=ON
+# The Windows build, zip and installer, which the windows-package and wine tests check.
+"$top/scripts/build-windows.sh" "$top/build/win64"
 
 . "$top/scripts/xvfb.sh"
 trap stop_xvfb EXIT

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# zip_imports.sh ZIP: the portable Windows zip is complete and holds nothing
+# extra. Every DLL that tarnwick.exe, its plugins and the DLLs in the zip
+# import is either in the zip (beside the exe, where Windows looks) or one of
+# Windows' own DLLs, listed below; every DLL beside the exe is imported by
+# something; the plugins, images and licence texts the program needs are there.
+set -euo pipefail
+zip=$1
+[ -f "$zip" ] || { echo "FAIL: $zip is missing; build it with scripts/build-windows.sh" >&2; exit 1; }
+
+# Windows 10 and 11 have these in System32; nothing else may be imported
+# without shipping it.
+system_dlls="advapi32 authz bcrypt comctl32 comdlg32 crypt32 d3d9 d3d11 d3d12 dnsapi dwmapi dwrite dxgi
+gdi32 imm32 iphlpapi kernel32 mpr msvcrt ncrypt netapi32 ntdll ole32 oleaut32 secur32 setupapi shcore
+shell32 shlwapi user32 userenv uxtheme version winhttp winmm winspool.drv ws2_32 wtsapi32"
+
+is_system_dll() {
+  local name=${1,,}
+  case $name in api-ms-win-* | ext-ms-win-*) return 0 ;; esac
+  name=${name%.dll}
+  [[ " ${system_dlls//$'\n'/ } " == *" $name "* ]]
+}
+
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+unzip -q "$zip" -d "$dir"
+cd "$dir"
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+for f in tarnwick.exe platforms/qwindows.dll styles/qwindowsvistastyle.dll tls/qschannelbackend.dll \
+  image/danger.png image/SystemTrayIcon.png "licenses/LGPLv3のライセンス文章.txt" \
+  "licenses/Qtライブラリの差替え又は再インストールに関する情報.txt"; do
+  [ -f "$f" ] || fail "$f is not in the zip"
+done
+grep -q "GNU LESSER GENERAL PUBLIC LICENSE" "licenses/LGPLv3のライセンス文章.txt" 2>/dev/null ||
+  fail "the LGPLv3 text is not the licence"
+grep -q "6.4.2+dfsg-10" "licenses/Qtライブラリの差替え又は再インストールに関する情報.txt" 2>/dev/null ||
+  fail "the Qt relinking information does not say which Qt source was used"
+
+# Binaries beside the exe, by lower-case name: the only place their imports resolve.
+declare -A beside=() imported=()
+for f in *.dll; do beside[${f,,}]=1; done
+
+while IFS= read -r -d '' binary; do
+  if ! imports=$(x86_64-w64-mingw32-objdump -p "$binary" | sed -n 's/^[[:space:]]*DLL Name: //p'); then
+    fail "$binary is not a Windows binary"
+    continue
+  fi
+  [ -n "$imports" ] || fail "$binary imports nothing, which no real binary does"
+  while IFS= read -r dll; do
+    imported[${dll,,}]=1
+    if [ -z "${beside[${dll,,}]:-}" ] && ! is_system_dll "$dll"; then
+      fail "$binary imports $dll, which is neither in the zip nor part of Windows"
+    fi
+  done <<<"$imports"
+done < <(find . \( -iname '*.exe' -o -iname '*.dll' \) -print0)
+
+for dll in "${!beside[@]}"; do
+  [ -n "${imported[$dll]:-}" ] || fail "$dll is in the zip but nothing imports it"
+done
+
+if [ "$failures" -gt 0 ]; then
+  echo "$failures problem(s) in $zip" >&2
+  exit 1
+fi
+echo "PASS: $zip holds tarnwick.exe, its plugins and exactly the DLLs they need (${#beside[@]} DLLs beside the exe)"
