@@ -145,6 +145,8 @@ make_installer() {
 }
 
 unpack_qt
+# Packages of an earlier build must not outlive a failed one (tests would check them).
+rm -f "$build"/tarnwick-*-win64.zip "$build"/tarnwick-*-win64-setup.exe
 configure_and_build
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 stage=$build/package/tarnwick-$version-win64
