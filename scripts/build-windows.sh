@@ -138,10 +138,14 @@ write_uninstall_list() {
 
 make_installer() {
   local stage=$1 setup=$2 version=$3 list=$build/package/uninstall-files.nsh
+  local license=$build/package/license.txt
   write_uninstall_list "$stage" "$list"
+  # The licence page reads UTF-16 with a byte order mark and Windows line ends.
+  { printf '\xff\xfe'; sed 's/$/\r/' "$stage/licenses/ソフトウェア使用許諾契約書.txt" | iconv -f UTF-8 -t UTF-16LE; } >"$license"
   rm -f "$setup"
   makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DSTAGE="$stage" -DUNINSTALL_LIST="$list" \
-    -DICON="$top/packaging/windows/tarnwick.ico" -DOUTFILE="$setup" "$top/packaging/windows/tarnwick.nsi"
+    -DICON="$top/packaging/windows/tarnwick.ico" -DLICENSE="$license" -DOUTFILE="$setup" \
+    "$top/packaging/windows/tarnwick.nsi"
 }
 
 unpack_qt

@@ -1,7 +1,8 @@
 ; Installer for Tarnwick on 64-bit Windows, made by scripts/build-windows.sh:
 ;   makensis -INPUTCHARSET UTF8 -DVERSION=x.y.z -DSTAGE=<folder with the
 ;            portable package> -DUNINSTALL_LIST=<generated .nsh>
-;            -DICON=<.ico> -DOUTFILE=<setup.exe> tarnwick.nsi
+;            -DICON=<.ico> -DLICENSE=<licence text, UTF-16LE with BOM>
+;            -DOUTFILE=<setup.exe> tarnwick.nsi
 ; It installs for all users into Program Files, adds a Start-menu entry, opens
 ; .cmdat files with the program and registers an uninstaller with Windows that
 ; removes exactly what was installed.
@@ -30,8 +31,10 @@ BrandingText "${PRODUCT} ${VERSION}"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
-!define MUI_FINISHPAGE_RUN "$INSTDIR\${EXE}"
+; No "run now" box: started from here the program would run elevated, and
+; with an administrator's settings when another account gave the rights.
 
+!insertmacro MUI_PAGE_LICENSE "${LICENSE}"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
