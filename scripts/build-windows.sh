@@ -53,10 +53,11 @@ unpack_qt() {
   rm -f "$build/CMakeCache.txt"
 }
 
+# Returns its failure (it runs in an if, where set -e does not act).
 configure_and_build() {
   if [ ! -f "$build/build.ninja" ]; then
     cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNWICK_WERROR=ON \
-      -DCMAKE_TOOLCHAIN_FILE="$build/qt6-mingw/lib/cmake/Qt6/qt.toolchain.cmake"
+      -DCMAKE_TOOLCHAIN_FILE="$build/qt6-mingw/lib/cmake/Qt6/qt.toolchain.cmake" || return 1
   fi
   cmake --build "$build" -j "$(nproc)"
 }
@@ -148,16 +149,28 @@ make_installer() {
     "$top/packaging/windows/tarnwick.nsi"
 }
 
+# True when the zip and the installer are newer than everything they are made of.
+packages_current() {
+  local zip=$1 setup=$2
+  [ -f "$zip" ] && [ -f "$setup" ] && [ ! "$zip" -nt "$setup" ] || return 1
+  [ -z "$(find "$build/bin/tarnwick.exe" "$build/bin/image" "$build/bin/licenses" "$build/qt6-mingw.sha256" \
+    "$top/packaging/windows" "$top/scripts/build-windows.sh" -newer "$setup" -print -quit)" ]
+}
+
 unpack_qt
-# Packages of an earlier build must not outlive a failed one (tests would check them).
-rm -f "$build"/tarnwick-*-win64.zip "$build"/tarnwick-*-win64-setup.exe
-configure_and_build
+if ! configure_and_build; then
+  # Packages of an earlier build must not outlive a failed one (tests would check them).
+  rm -f "$build"/tarnwick-*-win64.zip "$build"/tarnwick-*-win64-setup.exe
+  exit 1
+fi
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 stage=$build/package/tarnwick-$version-win64
 zip=$build/tarnwick-$version-win64.zip
 setup=$build/tarnwick-$version-win64-setup.exe
-stage_package "$stage"
-make_zip "$stage" "$zip"
-make_installer "$stage" "$setup" "$version"
+if ! packages_current "$zip" "$setup"; then
+  stage_package "$stage"
+  make_zip "$stage" "$zip"
+  make_installer "$stage" "$setup" "$version"
+fi
 echo "$setup"
 echo "$zip"
