@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # build-windows.sh [BUILD_DIR]: cross-builds Tarnwick for 64-bit Windows with
 # mingw-w64 (Release, Ninja, ccache) against the Qt in ../shared/qt6-mingw/:
-# the program, its tests and its benchmarks (all in BUILD_DIR/bin/). Then it
+# the program, its tests and its benchmarks (all in BUILD_DIR/bin/, with the
+# DLLs and Qt plugins they need beside them, ready to run). Then it
 # makes the portable zip tarnwick-<version>-win64.zip and the installer
 # tarnwick-<version>-win64-setup.exe in BUILD_DIR (default build/win64) and
 # prints the zip's path as its last line.
@@ -46,7 +47,8 @@ unpack_qt() {
     return
   fi
   echo "Unpacking $tarball"
-  rm -rf "$build/qt6-mingw" "$stamp"
+  rm -rf "$build/qt6-mingw" "$stamp" "$build/bin/platforms" "$build/bin/styles" "$build/bin/tls"
+  rm -f "$build"/bin/*.dll
   tar -xJf "$tarball" -C "$build"
   echo "$sum" >"$stamp"
   # A configuration made with another Qt must not survive.
@@ -55,7 +57,7 @@ unpack_qt() {
 
 # Returns its failure (it runs in an if, where set -e does not act).
 configure_and_build() {
-  if [ ! -f "$build/build.ninja" ]; then
+  if [ ! -f "$build/CMakeCache.txt" ] || [ ! -f "$build/build.ninja" ]; then
     cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNWICK_WERROR=ON \
       -DCMAKE_TOOLCHAIN_FILE="$build/qt6-mingw/lib/cmake/Qt6/qt.toolchain.cmake" || return 1
   fi
@@ -149,6 +151,18 @@ make_installer() {
     "$top/packaging/windows/tarnwick.nsi"
 }
 
+# Puts the DLLs and plugins beside the programs in bin/, so that tarnwick.exe,
+# the tests and the benchmarks start there as they are (under Wine too), with
+# any of Qt's platform plugins (the tests use offscreen).
+make_bin_runnable() {
+  local bin=$build/bin dir
+  for dir in platforms styles tls; do
+    mkdir -p "$bin/$dir"
+    cp -u "$qt/plugins/$dir"/*.dll "$bin/$dir/"
+  done
+  copy_imported_dlls "$bin" "$bin"/*.exe "$bin"/platforms/*.dll "$bin"/styles/*.dll "$bin"/tls/*.dll
+}
+
 # True when the zip and the installer are newer than everything they are made of.
 packages_current() {
   local zip=$1 setup=$2
@@ -163,6 +177,7 @@ if ! configure_and_build; then
   rm -f "$build"/tarnwick-*-win64.zip "$build"/tarnwick-*-win64-setup.exe
   exit 1
 fi
+make_bin_runnable
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 stage=$build/package/tarnwick-$version-win64
 zip=$build/tarnwick-$version-win64.zip
