@@ -59,7 +59,15 @@ snapshot() {
     -o -path './users/*/AppData/Local/Temp' -prune -o -print | sort)
 }
 
-tarnwick_pids() { pgrep -f 'tarnwick\.exe' || true; }
+# Command lines of the tarnwick.exe processes of this prefix (others may run
+# the program under Wine on this machine too).
+tarnwick_commands() {
+  local pid
+  for pid in $(pgrep -f 'tarnwick\.exe'); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
+      tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null && echo
+  done
+}
 
 wait_for_window() {
   local id
@@ -78,7 +86,7 @@ close_program() {
   for _ in $(seq 1 10); do
     "$wine" taskkill /im tarnwick.exe >/dev/null 2>&1 || true
     for _ in $(seq 1 10); do
-      [ -z "$(tarnwick_pids)" ] && return 0
+      [ -z "$(tarnwick_commands)" ] && return 0
       sleep 0.2
     done
   done
@@ -127,7 +135,7 @@ cp "$(dirname "$0")/../data/new_project.cmdat" "$c/users/Public/sample.cmdat"
 "$wine" start 'C:\users\Public\sample.cmdat' >/dev/null 2>&1
 started=
 for _ in $(seq 1 300); do
-  if pgrep -af 'tarnwick\.exe' | grep -qi 'sample\.cmdat'; then
+  if tarnwick_commands | grep -qi 'sample\.cmdat'; then
     started=1
     break
   fi
