@@ -6,6 +6,9 @@
 # installed program comes up with its window; the silent uninstaller then
 # leaves nothing of it behind: no file, folder or registry key.
 set -euo pipefail
+# File names in the zip and under Wine are Japanese: read and write them as UTF-8
+# whatever locale the caller has.
+export LC_ALL=C.UTF-8
 setup=$1
 zip=$2
 for f in "$setup" "$zip"; do

@@ -5,6 +5,9 @@
 # Windows' own DLLs, listed below; every DLL beside the exe is imported by
 # something; the plugins, images and licence texts the program needs are there.
 set -euo pipefail
+# File names in the zip and under Wine are Japanese: read and write them as UTF-8
+# whatever locale the caller has.
+export LC_ALL=C.UTF-8
 zip=$1
 [ -f "$zip" ] || { echo "FAIL: $zip is missing; build it with scripts/build-windows.sh" >&2; exit 1; }
 
