@@ -11,6 +11,9 @@
 # the shared/qt6-mingw/ folder beside this repository (or beside its main
 # checkout, for a git worktree).
 set -euo pipefail
+# The licence files have Japanese names: makensis crashes on them and bsdtar
+# cannot mark them UTF-8 unless the locale is UTF-8, whatever the caller's is.
+export LC_ALL=C.UTF-8
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build/win64}
 mkdir -p "$build"
@@ -120,7 +123,7 @@ make_zip() {
   rm -f "$zip"
   # bsdtar marks the names as UTF-8 in the zip (Info-ZIP's zip does not), so
   # Windows shows the Japanese licence names right.
-  (cd "$stage" && LC_ALL=C.UTF-8 bsdtar --format zip -cf "$zip" -- *)
+  (cd "$stage" && bsdtar --format zip -cf "$zip" -- *)
 }
 
 # The uninstaller removes exactly what the installer put down: one Delete per

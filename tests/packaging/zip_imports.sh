@@ -10,6 +10,7 @@ set -euo pipefail
 export LC_ALL=C.UTF-8
 zip=$1
 [ -f "$zip" ] || { echo "FAIL: $zip is missing; build it with scripts/build-windows.sh" >&2; exit 1; }
+zip=$(realpath "$zip")
 
 # Windows 10 and 11 have these in System32; nothing else may be imported
 # without shipping it.
@@ -66,6 +67,29 @@ done < <(find . \( -iname '*.exe' -o -iname '*.dll' \) -print0)
 for dll in "${!beside[@]}"; do
   [ -n "${imported[$dll]:-}" ] || fail "$dll is in the zip but nothing imports it"
 done
+
+# Windows reads a zip entry's name as UTF-8 only when the entry says so (bit 11
+# of its flags); otherwise Explorer shows the Japanese licence names garbled.
+# The central directory is found through the end record, the last 22 bytes of
+# a zip without a comment.
+u16() { od -An -tu2 -j "$2" -N2 "$1" | tr -d ' '; }
+u32() { od -An -tu4 -j "$2" -N4 "$1" | tr -d ' '; }
+size=$(stat -c %s "$zip")
+eocd=$((size - 22))
+if [ "$(u32 "$zip" "$eocd")" != 101010256 ]; then # PK\5\6
+  fail "the zip has no plain end record (a comment?): its names' encoding is not checked"
+else
+  entry=$(u32 "$zip" $((eocd + 16)))
+  for _ in $(seq 1 "$(u16 "$zip" $((eocd + 10)))"); do
+    flags=$(u16 "$zip" $((entry + 8)))
+    name_length=$(u16 "$zip" $((entry + 28)))
+    name=$(dd if="$zip" bs=1 skip=$((entry + 46)) count="$name_length" status=none)
+    if LC_ALL=C grep -q '[^ -~]' <<<"$name" && [ $((flags & 0x800)) -eq 0 ]; then
+      fail "$name is not marked as a UTF-8 name in the zip"
+    fi
+    entry=$((entry + 46 + name_length + $(u16 "$zip" $((entry + 30))) + $(u16 "$zip" $((entry + 32)))))
+  done
+fi
 
 if [ "$failures" -gt 0 ]; then
   echo "$failures problem(s) in $zip" >&2
