@@ -11,7 +11,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick
   fonts-ipafont-gothic
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 qt6-base-dev-tools xz-utils
-  wine64 nsis libarchive-tools unzip
+  wine64 nsis libarchive-tools unzip procps
   clang-format
   base-files
 )
