@@ -127,17 +127,18 @@ make_zip() {
 }
 
 # The uninstaller removes exactly what the installer put down: one Delete per
-# file and one RMDir per folder, deepest first, never a recursive removal.
+# file and one RMDir per folder, deepest first, never a recursive removal. A
+# file still in use (the program left running) goes at the next restart.
 write_uninstall_list() {
   local stage=$1 list=$2 path
   {
     (cd "$stage" && find . -type f | sort) | while read -r path; do
       path=${path#./}
-      echo "  Delete \"\$INSTDIR\\${path//\//\\}\""
+      echo "  Delete /REBOOTOK \"\$INSTDIR\\${path//\//\\}\""
     done
     (cd "$stage" && find . -mindepth 1 -type d | sort -r) | while read -r path; do
       path=${path#./}
-      echo "  RMDir \"\$INSTDIR\\${path//\//\\}\""
+      echo "  RMDir /REBOOTOK \"\$INSTDIR\\${path//\//\\}\""
     done
   } >"$list"
 }

@@ -96,7 +96,7 @@ Section "Uninstall"
   !include "${UNINSTALL_LIST}"
   Delete "$INSTDIR\uninstall.exe"
   ; Only an empty folder goes: anything the user put there stays.
-  RMDir "$INSTDIR"
+  RMDir /REBOOTOK "$INSTDIR"
 
   Delete "${STARTMENU_DIR}\${PRODUCT}.lnk"
   RMDir "${STARTMENU_DIR}"
