@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
 # Sets up this machine (Debian 12), builds with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs the whole test suite. Exit code: CTest's.
+# UndefinedBehaviorSanitizer, cross-builds the Windows version, and runs the
+# whole test suite. Exit code: CTest's (non-zero too if the Windows build failed).
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
 "$top/scripts/install-deps.sh"
 "$top/scripts/build.sh" "$top/build/asan" Debug -DTARNWICK_SANITIZE=ON
+# The Windows build, zip and installer, which the windows-package and wine
+# tests check. Should it fail, the other tests still run and the exit code
+# says so.
+win_rc=0
+"$top/scripts/build-windows.sh" "$top/build/win64" || win_rc=$?
 
 . "$top/scripts/xvfb.sh"
 trap stop_xvfb EXIT
@@ -21,4 +27,8 @@ set +e
 (cd "$top/build/asan" && ctest --output-on-failure -j "$(nproc)" "$@")
 rc=$?
 set -e
+if [ "$win_rc" -ne 0 ]; then
+  echo "error: the Windows build failed (scripts/build-windows.sh exited $win_rc)" >&2
+  [ "$rc" -ne 0 ] || rc=$win_rc
+fi
 exit $rc

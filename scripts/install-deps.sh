@@ -10,7 +10,8 @@ packages=(
   libx11-dev libxtst-dev libxi-dev libxext-dev
   xvfb xauth xdotool x11-utils imagemagick
   fonts-ipafont-gothic
-  g++-mingw-w64-x86-64
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 qt6-base-dev-tools xz-utils
+  wine64 nsis libarchive-tools unzip procps
   clang-format
   base-files
   # --- the package test: build, check and install the .deb in a Debian 12 root ---
