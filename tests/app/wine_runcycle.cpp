@@ -23,13 +23,7 @@
 #include <memory>
 #include <string>
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "support/leanwindows.h"
 
 using testsupport::TargetMessage;
 
@@ -165,9 +159,6 @@ void WineRunCycleTest::jumpsClicksTypesIntoAWin32Window() {
     }
     QVERIFY(lastChar < rightDown);
     QCOMPARE(messages[size_t(lastChar)].wParam, std::uintptr_t('\r'));
-    const platform::Point p = layer->cursorPos();
-    QCOMPARE(p.x, x);
-    QCOMPARE(p.y, y);
 }
 
 void WineRunCycleTest::repeatStoppedByTheStopCommand() {
