@@ -65,7 +65,7 @@ export WINEDEBUG=-all
 # No prompts to install Mono or Gecko, which the tests never need.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 wine_version=$("$wine" --version 2>/dev/null)
-stamp="tarnwick-wine-test 2 $wine_version"
+stamp="tarnwick-wine-test 3 $wine_version"
 
 # Makes the template once (under a lock, since CTest runs tests in parallel).
 prepare_template() {
@@ -80,6 +80,11 @@ prepare_template() {
     # A crash prints its backtrace instead of waiting in a dialog.
     WINEPREFIX=$template "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog \
       /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    # Wine passes no QT_* variable of ours on, but the user's environment
+    # in the registry reaches every program: Qt's offscreen platform finds
+    # fonts there (Japanese ones among them).
+    WINEPREFIX=$template "$wine" reg add 'HKCU\Environment' /v QT_QPA_FONTDIR /t REG_SZ \
+      /d 'Z:\usr\share\fonts\truetype' /f >/dev/null 2>&1
     WINEPREFIX=$template "$wineserver" -w
     # The profile's folders point at the Unix home of whoever made the
     # template; each test gets plain folders of its own instead.
@@ -151,6 +156,11 @@ args=("$@")
 results=$scratch/results.txt
 if [ "$qtest" = 1 ]; then
   args+=(-o "$(to_windows_path "$results"),txt")
+  # The Windows build does not see QT_QPA_PLATFORM through Wine's
+  # environment: the application takes it as an argument instead.
+  if [ -n "${QT_QPA_PLATFORM:-}" ]; then
+    args+=(-platform "$QT_QPA_PLATFORM")
+  fi
 fi
 (cd "$exe_dir" && timeout --kill-after=10 "${TARNWICK_WINE_TEST_TIMEOUT:-270}" "$wine" "$exe" "${args[@]}")
 rc=$?
