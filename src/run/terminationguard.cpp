@@ -2,6 +2,7 @@
 
 #include "platform/inputlayer.h"
 #include "runlog.h"
+#include "terminationguard_win.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -136,7 +137,9 @@ void installTerminationGuard() {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 #endif
-    // Without POSIX signals (Windows) there is nothing to guard.
+#if defined(Q_OS_WIN)
+    installWindowsTerminationGuard(&onTermination);
+#endif
 }
 
 bool terminationRequested() {

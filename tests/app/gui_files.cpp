@@ -101,6 +101,11 @@ class FilesTest : public QObject {
     testsupport::RecordingInput *input = nullptr;
 
 private slots:
+    void initTestCase() {
+        // Native file dialogs (Windows) are not QWidgets the answerer could
+        // fill in: the test asks for Qt's own.
+        QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    }
     void init() {
         testsupport::writeTestConfig();
         input = new testsupport::RecordingInput;
