@@ -72,11 +72,12 @@ tarnwick_commands() {
   done
 }
 
+# wait_for_window [TITLE-REGEX]: by default the main window, or on a first
+# start the welcome box in front of it.
 wait_for_window() {
-  local id
+  local id title=${1:-'^(Tarnwick Free|はじめまして)$'}
   for _ in $(seq 1 300); do
-    # The main window, or on a first start the welcome box in front of it.
-    id=$(xdotool search --onlyvisible --name '^(Tarnwick Free|はじめまして)$' 2>/dev/null | head -n1 || true)
+    id=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n1 || true)
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.2
   done
@@ -145,7 +146,8 @@ for _ in $(seq 1 300); do
   sleep 0.2
 done
 [ -n "$started" ] || fail "opening sample.cmdat did not start tarnwick.exe with the file"
-wait_for_window >/dev/null || fail "the program started for sample.cmdat shows no window"
+# The window is titled with the project's name once the file is open.
+wait_for_window '^sample$' >/dev/null || fail "the program started for sample.cmdat does not show that project"
 close_program
 rm -f "$c/users/Public/sample.cmdat"
 "$wineserver" -w
