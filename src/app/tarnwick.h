@@ -35,11 +35,19 @@ class QTextEdit;
 class QTimer;
 class HoverHideWindow;
 class RecordingSession;
+struct UiText;
 
 using PageList = QList<QStringList>;
 
 class tarnwick : public QMainWindow {
     Q_OBJECT
+
+    // Tests and benchmarks that drive a private helper directly.
+    friend class FilesTest;      // tests/app/gui_files.cpp
+    friend class GuiRecordTest;  // tests/app/gui_record.cpp
+    friend class RunCycleTest;   // tests/app/gui_runcycle.cpp
+    friend class X11RecordTest;  // tests/app/x11_record.cpp
+    friend class FilesBenchmark; // bench/files.cpp
 
 public:
     class GlobalHotkeyFilter;
@@ -212,6 +220,7 @@ public:
     QAction *viewOssNoticeAction = nullptr;
     QAction *viewQtInfoAction = nullptr;
     QAction *viewLgplAction = nullptr;
+    QAction *recordAction = nullptr; // first entry of the Other menu
     QLabel *commandKeyPromptLabel = nullptr;
     QLabel *conditionKeyPromptLabel = nullptr;
     QLabel *coordXLabel = nullptr;
@@ -230,7 +239,8 @@ public:
     // The eight window-wide shortcuts, in creation order.
     QList<QShortcut *> shortcuts;
 
-    // ---- private helpers of each concern go below, in their own block ----
+private:
+    // ---- private helpers of each concern, in their own block ----
     // [editor helpers]
     void startKeyCapture(bool forCondition);
     void applyNavigationRules(); // "←", "削除", "ペースト" hidden when they cannot act
@@ -246,9 +256,11 @@ public:
     QString configFilePath() const;
     void migrateConfig() const;
     // Asks before an unsaved project is replaced; true when the caller may go on.
-    bool confirmDiscardUnsaved(const QString &japaneseText, const QString &englishText);
+    bool confirmDiscardUnsaved(const UiText &question);
     bool confirmLoadOverUnsaved(); // Open's question
-    bool hasNoProjectFile() const; // filePath is the desktop folder
+    // While the project has no file, its path is the desktop folder.
+    static QString noProjectFilePath();
+    bool hasNoProjectFile() const;
     // [capture helpers]
     void onHoverWindowDestroyed();
     void warnHotkeyUnavailable();
@@ -269,7 +281,6 @@ public:
     // [ui helpers]
     void buildMenus(); // the six menus and their 19 actions, menu bar hidden
     // [record helpers] (tarnwick_record.cpp)
-    QAction *recordAction = nullptr;       // first entry of the Other menu
     RecordingSession *recording = nullptr; // while a recording lasts
     // Inserts what was recorded after the current page, as one undo step.
     void finishRecording();

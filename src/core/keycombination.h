@@ -38,5 +38,3 @@ QString keyCombinationDisplayText(const QString &text,
 bool isModifierKey(int vk);
 int modifierBit(int vk);
 int toStoredMask(int captureMask);
-// Modifiers held at this moment, as a capture mask, from the input layer.
-int currentModifierMask();

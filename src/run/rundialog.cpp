@@ -3,6 +3,7 @@
 #include "capture/keycapture.h"
 #include "core/keycombination.h"
 #include "core/resourcepath.h"
+#include "core/runcount.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -45,7 +46,7 @@ QString displayText(const QString &stopCommand) {
 
 RunDialog::RunDialog(int stertTime, int runNumber, const QString &stopCommand_, bool noticeShown_,
                      bool japanese_, QWidget *parent)
-    : QDialog(parent), seconds(qBound(1, stertTime, 9999)),
+    : QDialog(parent), seconds(qBound(1, stertTime, kMaxStartDelay)),
       runCount(qBound(1, runNumber, kRepeatUntilStopped)), stopCommand(stopCommand_),
       noticeShown(noticeShown_), japanese(japanese_) {
     buildWidgets();
@@ -97,7 +98,7 @@ void RunDialog::buildWidgets() {
     secondsSpin = new QSpinBox(this);
     secondsSpin->setGeometry(10, 60, 120, 40);
     secondsSpin->setFont(big);
-    secondsSpin->setRange(1, 9999);
+    secondsSpin->setRange(1, kMaxStartDelay);
     secondsSpin->setValue(seconds);
 
     secondsUnitLabel = new QLabel(this);
@@ -111,8 +112,8 @@ void RunDialog::buildWidgets() {
     runCountSpin = new QSpinBox(this);
     runCountSpin->setGeometry(10, 180, 120, 40);
     runCountSpin->setFont(big);
-    runCountSpin->setRange(1, 9999);
-    runCountSpin->setValue(runCount); // the box itself stops at 9999
+    runCountSpin->setRange(1, kMaxRunCount);
+    runCountSpin->setValue(runCount); // the box itself stops at kMaxRunCount
 
     runCountUnitLabel = new QLabel(this);
     runCountUnitLabel->setGeometry(135, 180, 290, 40);
