@@ -130,6 +130,8 @@ public:
 
     // ---- members, in declaration order ----
     HoverHideWindow *hoverWindow = nullptr;
+    // The eleven settings, named as the rows of TARNWICK_SETTINGS in
+    // core/configstore.h, which read, write and copy them.
     int stertTime = 5;
     int runNumber = 1;
     QString stopCommand = QStringLiteral("83,3");

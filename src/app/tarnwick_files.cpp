@@ -150,21 +150,12 @@ void tarnwick::loadConfig() {
     // Defaults again; the stop command keeps the value it was constructed with.
     configstore::Settings s;
     s.stopCommand = stopCommand;
-    filePath = noProjectFilePath();
 
     migrateConfig();
     const configstore::LoadStatus status = configstore::load(configFilePath(), s);
 
-    stertTime = s.stertTime;
-    runNumber = s.runNumber;
-    stopCommand = s.stopCommand;
-    is_used_stert = s.is_used_stert;
-    is_used_this = s.is_used_this;
-    is_help = s.is_help;
-    is_message_file = s.is_message_file;
-    is_message_paste = s.is_message_paste;
-    is_message_delete = s.is_message_delete;
-    is_japanese = s.is_japanese;
+    configstore::copySettings(s, *this);
+    filePath = noProjectFilePath();
     if (status != configstore::LoadStatus::Loaded)
         return;
     if (!s.filePath.isEmpty()) {
@@ -182,17 +173,8 @@ void tarnwick::loadConfig() {
 void tarnwick::saveConfig() {
     migrateConfig();
     configstore::Settings s;
-    s.stertTime = stertTime;
-    s.runNumber = runNumber;
-    s.stopCommand = stopCommand;
+    configstore::copySettings(*this, s);
     // Without a project file, keep the path read at start so it is not lost.
     s.filePath = hasNoProjectFile() ? lastFilePath : filePath;
-    s.is_used_stert = is_used_stert;
-    s.is_used_this = is_used_this;
-    s.is_help = is_help;
-    s.is_message_file = is_message_file;
-    s.is_message_paste = is_message_paste;
-    s.is_message_delete = is_message_delete;
-    s.is_japanese = is_japanese;
     configstore::save(configFilePath(), s);
 }

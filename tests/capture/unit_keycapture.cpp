@@ -31,7 +31,7 @@ QString recorded(const KeyCaptureState &s) {
 
 } // namespace
 
-class TestKeyCapture : public QObject {
+class KeyCaptureTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<testsupport::RecordingInput> input;
@@ -252,5 +252,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestKeyCapture)
+QTEST_GUILESS_MAIN(KeyCaptureTest)
 #include "unit_keycapture.moc"

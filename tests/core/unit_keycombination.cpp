@@ -2,7 +2,7 @@
 
 #include <QtTest>
 
-class TestKeyCombination : public QObject {
+class KeyCombinationTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -126,5 +126,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestKeyCombination)
+QTEST_GUILESS_MAIN(KeyCombinationTest)
 #include "unit_keycombination.moc"

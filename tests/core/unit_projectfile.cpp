@@ -56,7 +56,7 @@ Pages everyKindConditions() {
 
 Q_DECLARE_METATYPE(LoadStatus)
 
-class TestProjectFile : public QObject {
+class ProjectFileTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -280,5 +280,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestProjectFile)
+QTEST_GUILESS_MAIN(ProjectFileTest)
 #include "unit_projectfile.moc"
