@@ -45,6 +45,7 @@ class tarnwick : public QMainWindow {
     // Tests and benchmarks that drive a private helper directly.
     friend class FilesTest;      // tests/app/gui_files.cpp
     friend class GuiRecordTest;  // tests/app/gui_record.cpp
+    friend class HelpTest;       // tests/app/gui_help.cpp
     friend class RunCycleTest;   // tests/app/gui_runcycle.cpp
     friend class X11RecordTest;  // tests/app/x11_record.cpp
     friend class FilesBenchmark; // bench/files.cpp
@@ -81,43 +82,33 @@ public slots:
     void newFile();
     void stertRun();
     void onRunFinished();
-    void reportBug();
-    void reportImprovementSuggestion();
     void moveMousePointer();
-    void changeLanguage();
     void pageBack();
     void pageForward();
     void recordActions();
+
+private slots:
+    void reportBug();
+    void reportImprovementSuggestion();
+    void changeLanguage();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 public:
     // ---- lifecycle and views (tarnwick.cpp) ----
-    void enterEditor();
     bool isProjectDirty() const;
     QString windowTitleForPath() const;
 
-    // ---- UI build (tarnwick_ui.cpp) ----
-    void buildUi();
-
     // ---- texts and Help Mode (tarnwick_texts.cpp) ----
     void toggleLanguage();
-    void onHelpModeTriggered(bool checked);
 
     // ---- editor (tarnwick_editor.cpp) ----
     void refreshPage();
-    void setKeyCaptureMode(bool capturing, bool forCondition);
-    void setNavigationHidden(bool hidden);
 
-    // ---- files and configuration (tarnwick_files.cpp) ----
-    void loadConfig();
-    void saveConfig();
+    // ---- files (tarnwick_files.cpp) ----
     // The project named on the command line, in the editor.
     void openProjectFile(const QString &path);
-
-    // ---- coordinate capture (tarnwick_capture.cpp) ----
-    void unregisterGlobalHotkey();
 
     // ---- runs (tarnwick_run.cpp) ----
     void startRun();
@@ -243,7 +234,12 @@ public:
 
 private:
     // ---- private helpers of each concern, in their own block ----
+    // [lifecycle and texts helpers]
+    void enterEditor();
+    void onHelpModeTriggered(bool checked);
     // [editor helpers]
+    void setKeyCaptureMode(bool capturing, bool forCondition);
+    void setNavigationHidden(bool hidden);
     void startKeyCapture(bool forCondition);
     void applyNavigationRules(); // "←", "削除", "ペースト" hidden when they cannot act
     void showCommandArea();
@@ -253,6 +249,8 @@ private:
     // nothing may change which page that is or what it holds.
     bool keyCaptureRunning() const;
     // [files helpers]
+    void loadConfig();
+    void saveConfig();
     void writeProjectFile();
     void readProjectFile();
     QString configFilePath() const;
@@ -264,6 +262,7 @@ private:
     static QString noProjectFilePath();
     bool hasNoProjectFile() const;
     // [capture helpers]
+    void unregisterGlobalHotkey();
     void onHoverWindowDestroyed();
     void warnHotkeyUnavailable();
     // The prompt is up and no position has been taken yet.
@@ -281,6 +280,7 @@ private:
     // Asks before launching the browser, then opens `address` in it.
     void openWebForm(const QString &address);
     // [ui helpers]
+    void buildUi();
     void buildMenus(); // the six menus and their 19 actions, menu bar hidden
     // [record helpers] (tarnwick_record.cpp)
     RecordingSession *recording = nullptr; // while a recording lasts
