@@ -15,6 +15,8 @@
 //   tarnwick_run.cpp      run settings dialog, starting and ending a run
 //   tarnwick_help.cpp     report dialogs, web forms, version, licences
 
+#include "core/keycombination.h"
+
 #include <QList>
 #include <QMainWindow>
 #include <QString>
@@ -125,7 +127,7 @@ public:
     // core/configstore.h, which read, write and copy them.
     int stertTime = 5;
     int runNumber = 1;
-    QString stopCommand = QStringLiteral("83,3");
+    QString stopCommand = QString::fromUtf16(kDefaultStopCommand);
     QString filePath;
     QString lastFilePath;
     bool is_used_stert = false;

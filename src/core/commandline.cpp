@@ -10,7 +10,7 @@ namespace commandline {
 
 namespace {
 
-const QString kNone = QStringLiteral("なし");
+const QString kNone = QString::fromUtf16(kNoKeyCombination);
 
 Request failure(const QString &error) {
     Request request;

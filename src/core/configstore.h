@@ -4,6 +4,8 @@
 // once at start and written once at a normal close. Every outcome is logged
 // to the "tarnwick.config" category; nothing is shown to the user.
 
+#include "keycombination.h"
+
 #include <QJsonValue>
 #include <QLoggingCategory>
 #include <QString>
@@ -44,7 +46,7 @@ struct Path {
 #define TARNWICK_SETTINGS(X)                                                                       \
     X(Number, stertTime, "stert_time", 5)                                                          \
     X(Number, runNumber, "run_number", 1)                                                          \
-    X(Text, stopCommand, "stop_command", QStringLiteral("83,3"))                                   \
+    X(Text, stopCommand, "stop_command", QString::fromUtf16(kDefaultStopCommand))                  \
     X(Path, filePath, "file_path", QString()) /* empty when the file holds none */                 \
     X(Flag, is_used_stert, "is_used_stert", false)                                                 \
     X(Flag, is_used_this, "is_used_this", false)                                                   \

@@ -13,7 +13,7 @@ constexpr int kCaptureShift = 4;
 constexpr int kCaptureWin = 8;
 
 const QString &noneText() {
-    static const QString text = QStringLiteral("なし");
+    static const QString text = QString::fromUtf16(kNoKeyCombination);
     return text;
 }
 

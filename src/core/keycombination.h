@@ -14,6 +14,11 @@ constexpr int Shift = 4;
 constexpr int Win = 8;
 } // namespace storedmask
 
+// The text that names no key combination, and the stop command a first start
+// offers (Ctrl+Alt+S).
+inline constexpr char16_t kNoKeyCombination[] = u"なし";
+inline constexpr char16_t kDefaultStopCommand[] = u"83,3";
+
 struct KeyCombination {
     int vk = 0;
     int mask = 0;       // stored mask

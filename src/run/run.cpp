@@ -83,7 +83,7 @@ void Run::setParameters(int stertTime, int runNumber, const QString &stopCommand
     this->listCondition = listCondition;
     this->projectName = projectName;
 
-    if (stopCommand != QStringLiteral("なし")) {
+    if (stopCommand != QStringView(kNoKeyCombination)) {
         parseStopCommand();
         startStopChecker();
     }

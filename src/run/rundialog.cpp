@@ -19,8 +19,6 @@ namespace {
 
 constexpr int kPollIntervalMs = 50;
 constexpr int kCheckedState = 2; // Qt::Checked as the state signal passes it
-const QString kNone = QStringLiteral("なし");
-const QString kDefaultStopCommand = QStringLiteral("83,3");
 
 KeyCaptureState &captureState() {
     return KeyCaptureState::runDialog();
@@ -61,10 +59,10 @@ RunDialog::RunDialog(int stertTime, int runNumber, const QString &stopCommand_, 
         repeatCheck->setChecked(true);
         runCountSpin->setValue(1);
     }
-    if (stopCommand == kNone) {
+    if (stopCommand == QStringView(kNoKeyCombination)) {
         noStopCommandCheck->setChecked(true);
         // Unchecking the box then offers Ctrl+Alt+S.
-        stopCommand = kDefaultStopCommand;
+        stopCommand = QString::fromUtf16(kDefaultStopCommand);
     }
 
     connect(startButton, &QPushButton::clicked, this, &RunDialog::onStartClicked);
@@ -175,7 +173,7 @@ void RunDialog::applyTexts() {
 }
 
 void RunDialog::validateStopCommand() {
-    if (stopCommand.isEmpty() || stopCommand == kNone) {
+    if (stopCommand.isEmpty() || stopCommand == QStringView(kNoKeyCombination)) {
         stopCommandValid = false;
         return;
     }
@@ -286,6 +284,6 @@ void RunDialog::onStartClicked() {
     seconds = secondsSpin->value();
     runCount = repeatCheck->isChecked() ? kRepeatUntilStopped : runCountSpin->value();
     if (noStopCommandCheck->isChecked())
-        stopCommand = kNone;
+        stopCommand = QString::fromUtf16(kNoKeyCombination);
     accept();
 }
