@@ -59,6 +59,12 @@ void report(const char *what, double ms) {
 
 } // namespace
 
+// Reaches the window's own reading of the project file, a private helper.
+class FilesBenchmark {
+public:
+    static void readProjectFile(tarnwick &window) { window.readProjectFile(); }
+};
+
 int main(int argc, char *argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QT_LOGGING_RULES", "*.debug=false");
@@ -95,7 +101,7 @@ int main(int argc, char *argv[]) {
                ok &= !window.isProjectDirty();
            }));
     report("window: Open (incl. refresh)", medianMs([&] {
-               window.readProjectFile();
+               FilesBenchmark::readProjectFile(window);
                ok &= window.listCommand.size() == kPages && window.currentPage == 1;
            }));
 

@@ -2,6 +2,7 @@
 // with Immediately conditions (X11 layer). Goal: <= 8. Also the growth of
 // the address space, where workers left unjoined would show.
 
+#include "core/runcount.h"
 #include "runbench.h"
 
 #include <QApplication>
@@ -37,7 +38,7 @@ int main(int argc, char *argv[]) {
     watchFinished(run, done, finishedAt);
     // Shift alone types nothing; the clicks land on the bare screen.
     run.setParameters(
-        0, 114514, QStringLiteral("なし"),
+        0, kRepeatUntilStopped, QStringLiteral("なし"),
         {{"クリック", "左", "0"}, {"キー", "16,0", "0"}, {"スムーズムーブ", "1", "1", "0"}},
         {{"即時"}, {"即時"}, {"即時"}}, QStringLiteral("bench"));
     const Clock::time_point begun = Clock::now();

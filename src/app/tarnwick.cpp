@@ -5,7 +5,6 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -13,7 +12,6 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTimer>
 
 namespace {
@@ -35,7 +33,7 @@ tarnwick::tarnwick(QWidget *parent) : QMainWindow(parent) {
     listCommandHistory = {listCommand};
     listConditionHistory = {listCondition};
 
-    setWindowTitle(QStringLiteral("Tarnwick Free"));
+    setWindowTitle(QString::fromUtf16(uitexts::programTitle));
     setFixedSize(630, 585);
     loadConfig();
     buildUi();
@@ -77,15 +75,14 @@ bool tarnwick::isProjectDirty() const {
 }
 
 QString tarnwick::windowTitleForPath() const {
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    if (QDir::cleanPath(filePath) == QDir::cleanPath(desktop))
-        return QStringLiteral("新規プロジェクト");
+    if (hasNoProjectFile())
+        return QString::fromUtf16(uitexts::newProjectName);
     return QFileInfo(filePath).baseName();
 }
 
 void tarnwick::closeEvent(QCloseEvent *event) {
     if (isProjectDirty() && is_message_file) {
-        messageTitle = uitexts::closeTitle.in(is_japanese);
+        messageTitle = uitexts::warningTitle.in(is_japanese);
         messageText = uitexts::closeText.in(is_japanese);
         const auto answer = QMessageBox::warning(
             this, messageTitle, messageText, QMessageBox::Yes | QMessageBox::No, QMessageBox::No);

@@ -15,6 +15,8 @@
 //   tarnwick_run.cpp      run settings dialog, starting and ending a run
 //   tarnwick_help.cpp     report dialogs, web forms, version, licences
 
+#include "core/keycombination.h"
+
 #include <QList>
 #include <QMainWindow>
 #include <QString>
@@ -35,11 +37,20 @@ class QTextEdit;
 class QTimer;
 class HoverHideWindow;
 class RecordingSession;
+struct UiText;
 
 using PageList = QList<QStringList>;
 
 class tarnwick : public QMainWindow {
     Q_OBJECT
+
+    // Tests and benchmarks that drive a private helper directly.
+    friend class FilesTest;      // tests/app/gui_files.cpp
+    friend class GuiRecordTest;  // tests/app/gui_record.cpp
+    friend class HelpTest;       // tests/app/gui_help.cpp
+    friend class RunCycleTest;   // tests/app/gui_runcycle.cpp
+    friend class X11RecordTest;  // tests/app/x11_record.cpp
+    friend class FilesBenchmark; // bench/files.cpp
 
 public:
     class GlobalHotkeyFilter;
@@ -73,43 +84,33 @@ public slots:
     void newFile();
     void stertRun();
     void onRunFinished();
-    void reportBug();
-    void reportImprovementSuggestion();
     void moveMousePointer();
-    void changeLanguage();
     void pageBack();
     void pageForward();
     void recordActions();
+
+private slots:
+    void reportBug();
+    void reportImprovementSuggestion();
+    void changeLanguage();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 public:
     // ---- lifecycle and views (tarnwick.cpp) ----
-    void enterEditor();
     bool isProjectDirty() const;
     QString windowTitleForPath() const;
 
-    // ---- UI build (tarnwick_ui.cpp) ----
-    void buildUi();
-
     // ---- texts and Help Mode (tarnwick_texts.cpp) ----
     void toggleLanguage();
-    void onHelpModeTriggered(bool checked);
 
     // ---- editor (tarnwick_editor.cpp) ----
     void refreshPage();
-    void setKeyCaptureMode(bool capturing, bool forCondition);
-    void setNavigationHidden(bool hidden);
 
-    // ---- files and configuration (tarnwick_files.cpp) ----
-    void loadConfig();
-    void saveConfig();
+    // ---- files (tarnwick_files.cpp) ----
     // The project named on the command line, in the editor.
     void openProjectFile(const QString &path);
-
-    // ---- coordinate capture (tarnwick_capture.cpp) ----
-    void unregisterGlobalHotkey();
 
     // ---- runs (tarnwick_run.cpp) ----
     void startRun();
@@ -122,9 +123,11 @@ public:
 
     // ---- members, in declaration order ----
     HoverHideWindow *hoverWindow = nullptr;
+    // The eleven settings, named as the rows of TARNWICK_SETTINGS in
+    // core/configstore.h, which read, write and copy them.
     int stertTime = 5;
     int runNumber = 1;
-    QString stopCommand = QStringLiteral("83,3");
+    QString stopCommand = QString::fromUtf16(kDefaultStopCommand);
     QString filePath;
     QString lastFilePath;
     bool is_used_stert = false;
@@ -212,6 +215,7 @@ public:
     QAction *viewOssNoticeAction = nullptr;
     QAction *viewQtInfoAction = nullptr;
     QAction *viewLgplAction = nullptr;
+    QAction *recordAction = nullptr; // first entry of the Other menu
     QLabel *commandKeyPromptLabel = nullptr;
     QLabel *conditionKeyPromptLabel = nullptr;
     QLabel *coordXLabel = nullptr;
@@ -230,8 +234,14 @@ public:
     // The eight window-wide shortcuts, in creation order.
     QList<QShortcut *> shortcuts;
 
-    // ---- private helpers of each concern go below, in their own block ----
+private:
+    // ---- private helpers of each concern, in their own block ----
+    // [lifecycle and texts helpers]
+    void enterEditor();
+    void onHelpModeTriggered(bool checked);
     // [editor helpers]
+    void setKeyCaptureMode(bool capturing, bool forCondition);
+    void setNavigationHidden(bool hidden);
     void startKeyCapture(bool forCondition);
     void applyNavigationRules(); // "←", "削除", "ペースト" hidden when they cannot act
     void showCommandArea();
@@ -241,15 +251,20 @@ public:
     // nothing may change which page that is or what it holds.
     bool keyCaptureRunning() const;
     // [files helpers]
+    void loadConfig();
+    void saveConfig();
     void writeProjectFile();
     void readProjectFile();
     QString configFilePath() const;
     void migrateConfig() const;
     // Asks before an unsaved project is replaced; true when the caller may go on.
-    bool confirmDiscardUnsaved(const QString &japaneseText, const QString &englishText);
+    bool confirmDiscardUnsaved(const UiText &question);
     bool confirmLoadOverUnsaved(); // Open's question
-    bool hasNoProjectFile() const; // filePath is the desktop folder
+    // While the project has no file, its path is the desktop folder.
+    static QString noProjectFilePath();
+    bool hasNoProjectFile() const;
     // [capture helpers]
+    void unregisterGlobalHotkey();
     void onHoverWindowDestroyed();
     void warnHotkeyUnavailable();
     // The prompt is up and no position has been taken yet.
@@ -267,9 +282,9 @@ public:
     // Asks before launching the browser, then opens `address` in it.
     void openWebForm(const QString &address);
     // [ui helpers]
+    void buildUi();
     void buildMenus(); // the six menus and their 19 actions, menu bar hidden
     // [record helpers] (tarnwick_record.cpp)
-    QAction *recordAction = nullptr;       // first entry of the Other menu
     RecordingSession *recording = nullptr; // while a recording lasts
     // Inserts what was recorded after the current page, as one undo step.
     void finishRecording();

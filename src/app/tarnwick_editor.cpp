@@ -3,6 +3,7 @@
 // here read the widgets, keep the members up to date and redraw.
 
 #include "tarnwick.h"
+#include "uitexts.h"
 
 #include "capture/keycapture.h"
 #include "core/history.h"
@@ -20,7 +21,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QStandardPaths>
 #include <QStyledItemDelegate>
 #include <QTextEdit>
 #include <QTimer>
@@ -43,10 +43,6 @@ pagerecords::Project projectOf(tarnwick &w) {
 
 history::History historyOf(tarnwick &w) {
     return history::History{w.listCommandHistory, w.listConditionHistory, w.historyIndex};
-}
-
-QString questionTitle(bool japanese) {
-    return japanese ? QStringLiteral("最終確認") : QStringLiteral("Warning");
 }
 
 bool askYesNo(QWidget *parent, const QString &title, const QString &text) {
@@ -97,7 +93,7 @@ private:
 // ---- start page ----
 
 void tarnwick::addNewCommand() {
-    filePath = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    filePath = noProjectFilePath();
     enterEditor();
 }
 
@@ -157,7 +153,7 @@ void tarnwick::startKeyCapture(bool forCondition) {
         return;
     }
     (captureForCondition ? conditionLabel : commandLabel)
-        ->setText(QStringLiteral("キーフックに失敗"));
+        ->setText(QString::fromUtf16(uitexts::keyHookFailed));
     capture.endCapture();
     setKeyCaptureMode(false, false);
 }
@@ -199,8 +195,7 @@ void tarnwick::setKeyCaptureMode(bool capturing, bool forCondition) {
     conditionGroup->setEnabled(!forCondition);
     pageGroup->setEnabled(false);
     menuBar()->setEnabled(false);
-    const QString prompt = is_japanese ? QStringLiteral("単一または複数キーを押してください")
-                                       : QStringLiteral("Press one or more keys");
+    const QString prompt = uitexts::keyPrompt.in(is_japanese);
     if (forCondition) {
         conditionKeyPromptLabel->setText(prompt);
         conditionSecLabel->hide();
@@ -312,10 +307,8 @@ void tarnwick::deletePage() {
     if (!deleteButton->isVisible() || keyCaptureRunning())
         return;
     if (is_message_delete) {
-        messageTitle = questionTitle(is_japanese);
-        messageText = is_japanese
-                          ? QStringLiteral("%1ページ目を削除しますか？").arg(currentPage)
-                          : QStringLiteral("Do you want to delete page %1?").arg(currentPage);
+        messageTitle = uitexts::warningTitle.in(is_japanese);
+        messageText = uitexts::deletePageText.in(is_japanese).arg(currentPage);
         if (!askYesNo(this, messageTitle, messageText))
             return;
     }
@@ -345,10 +338,8 @@ void tarnwick::paste() {
     projectOf(*this).clampCurrentPage();
     const int i = currentPage - 1;
     if (!pagerecords::isBlankPage(listCommand.at(i), listCondition.at(i)) && is_message_paste) {
-        messageTitle = questionTitle(is_japanese);
-        messageText = is_japanese
-                          ? QStringLiteral("%1 ページ目を置き換えますか？").arg(currentPage)
-                          : QStringLiteral("Do you want to replace page %1?").arg(currentPage);
+        messageTitle = uitexts::warningTitle.in(is_japanese);
+        messageText = uitexts::replacePageText.in(is_japanese).arg(currentPage);
         if (!askYesNo(this, messageTitle, messageText)) {
             refreshPage();
             return;

@@ -3,6 +3,7 @@
 // dialogs, questions and the hand-over to and from the window's members.
 
 #include "tarnwick.h"
+#include "uitexts.h"
 
 #include "core/configstore.h"
 #include "core/pagerecords.h"
@@ -20,35 +21,31 @@
 namespace {
 
 const QString kFileFilter = QStringLiteral("Command Data (*.cmdat);;All Files (*)");
-const QString kSaveCaption = QStringLiteral("名前を付けて保存");
-const QString kOpenCaption = QStringLiteral("コマンドデータを読み込み");
 const QString kExtension = QStringLiteral(".cmdat");
-
-QString desktopFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-}
 
 } // namespace
 
-bool tarnwick::hasNoProjectFile() const {
-    return QDir::cleanPath(filePath) == QDir::cleanPath(desktopFolder());
+QString tarnwick::noProjectFilePath() {
+    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
 }
 
-bool tarnwick::confirmDiscardUnsaved(const QString &japaneseText, const QString &englishText) {
+bool tarnwick::hasNoProjectFile() const {
+    return QDir::cleanPath(filePath) == QDir::cleanPath(noProjectFilePath());
+}
+
+bool tarnwick::confirmDiscardUnsaved(const UiText &question) {
     if (!isProjectDirty() || !is_message_file)
         return true;
-    messageTitle = is_japanese ? QStringLiteral("最終確認") : QStringLiteral("Warning");
-    messageText = is_japanese ? japaneseText : englishText;
+    messageTitle = uitexts::warningTitle.in(is_japanese);
+    messageText = question.in(is_japanese);
     return QMessageBox::warning(this, messageTitle, messageText, QMessageBox::Yes | QMessageBox::No,
                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
 void tarnwick::newFile() {
-    if (!confirmDiscardUnsaved(
-            QStringLiteral("プロジェクトが保存されていません。\n新規作成しますか？"),
-            QStringLiteral("The project has not been saved.\nDo you want to create a new one?")))
+    if (!confirmDiscardUnsaved(uitexts::newFileText))
         return;
-    filePath = desktopFolder();
+    filePath = noProjectFilePath();
     listCommand = {pagerecords::newPageCommand()};
     listCondition = {pagerecords::newPageCondition()};
     savedListCommand = listCommand;
@@ -58,17 +55,15 @@ void tarnwick::newFile() {
 }
 
 bool tarnwick::confirmLoadOverUnsaved() {
-    return confirmDiscardUnsaved(
-        QStringLiteral("プロジェクトが保存されていません。\n新しいプロジェクトを読み込みますか？"),
-        QStringLiteral("The project has not been saved.\nDo you want to load a new project?"));
+    return confirmDiscardUnsaved(uitexts::loadOverUnsavedText);
 }
 
 void tarnwick::loadFile1() {
     if (!confirmLoadOverUnsaved())
         return;
     const QString startFolder = hasNoProjectFile() ? lastFilePath : filePath;
-    const QString chosen =
-        QFileDialog::getOpenFileName(this, kOpenCaption, startFolder, kFileFilter);
+    const QString chosen = QFileDialog::getOpenFileName(
+        this, QString::fromUtf16(uitexts::openCaption), startFolder, kFileFilter);
     if (chosen.isEmpty())
         return;
     // The chosen path stays even when reading fails, so Save writes there.
@@ -86,7 +81,7 @@ void tarnwick::openProjectFile(const QString &path) {
 }
 
 void tarnwick::importedCommand() {
-    filePath = desktopFolder();
+    filePath = noProjectFilePath();
     loadFile1();
     enterEditor();
 }
@@ -99,7 +94,8 @@ void tarnwick::saveFile3() {
 }
 
 void tarnwick::saveFile1() {
-    QString chosen = QFileDialog::getSaveFileName(this, kSaveCaption, filePath, kFileFilter);
+    QString chosen = QFileDialog::getSaveFileName(this, QString::fromUtf16(uitexts::saveCaption),
+                                                  filePath, kFileFilter);
     if (chosen.isEmpty())
         return;
     if (!chosen.endsWith(kExtension, Qt::CaseInsensitive))
@@ -154,21 +150,12 @@ void tarnwick::loadConfig() {
     // Defaults again; the stop command keeps the value it was constructed with.
     configstore::Settings s;
     s.stopCommand = stopCommand;
-    filePath = desktopFolder();
 
     migrateConfig();
     const configstore::LoadStatus status = configstore::load(configFilePath(), s);
 
-    stertTime = s.stertTime;
-    runNumber = s.runNumber;
-    stopCommand = s.stopCommand;
-    is_used_stert = s.is_used_stert;
-    is_used_this = s.is_used_this;
-    is_help = s.is_help;
-    is_message_file = s.is_message_file;
-    is_message_paste = s.is_message_paste;
-    is_message_delete = s.is_message_delete;
-    is_japanese = s.is_japanese;
+    configstore::copySettings(s, *this);
+    filePath = noProjectFilePath();
     if (status != configstore::LoadStatus::Loaded)
         return;
     if (!s.filePath.isEmpty()) {
@@ -186,17 +173,8 @@ void tarnwick::loadConfig() {
 void tarnwick::saveConfig() {
     migrateConfig();
     configstore::Settings s;
-    s.stertTime = stertTime;
-    s.runNumber = runNumber;
-    s.stopCommand = stopCommand;
+    configstore::copySettings(*this, s);
     // Without a project file, keep the path read at start so it is not lost.
     s.filePath = hasNoProjectFile() ? lastFilePath : filePath;
-    s.is_used_stert = is_used_stert;
-    s.is_used_this = is_used_this;
-    s.is_help = is_help;
-    s.is_message_file = is_message_file;
-    s.is_message_paste = is_message_paste;
-    s.is_message_delete = is_message_delete;
-    s.is_japanese = is_japanese;
     configstore::save(configFilePath(), s);
 }

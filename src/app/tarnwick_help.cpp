@@ -5,6 +5,7 @@
 #include "feedback/reportdialog.h"
 #include "feedback/reportdialog2.h"
 #include "termdialog.h"
+#include "uitexts.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -44,24 +45,17 @@ void tarnwick::openBrowserFormB() {
 }
 
 void tarnwick::openWebForm(const QString &address) {
-    const QString title = is_japanese ? QStringLiteral("確認") : QStringLiteral("Question");
-    const QString text = is_japanese
-                             ? QStringLiteral("ブラウザを起動します。\n続行しますか？")
-                             : QStringLiteral("Launching your browser.\nDo you want to continue?");
-    if (QMessageBox::question(this, title, text, QMessageBox::Yes | QMessageBox::No,
-                              QMessageBox::No) != QMessageBox::Yes)
+    if (QMessageBox::question(
+            this, uitexts::browserTitle.in(is_japanese), uitexts::browserText.in(is_japanese),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
     // Whether a browser actually opened is not reported to the user.
     QDesktopServices::openUrl(QUrl(address, QUrl::TolerantMode));
 }
 
 void tarnwick::showVersionInfo() {
-    if (is_japanese)
-        QMessageBox::information(this, QStringLiteral("情報"),
-                                 QStringLiteral("バージョン：1.6\n時間：2026年8月8日17時26分"));
-    else
-        QMessageBox::information(this, QStringLiteral("Information"),
-                                 QStringLiteral("Version:1.6\nTime:August 8, 2026 17:26"));
+    QMessageBox::information(this, uitexts::versionTitle.in(is_japanese),
+                             uitexts::versionText.in(is_japanese));
 }
 
 void tarnwick::showTermDocument(int which) {

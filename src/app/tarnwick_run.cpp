@@ -3,9 +3,6 @@
 #include "run/runstart.h"
 #include "tarnwick.h"
 
-#include <QFileInfo>
-#include <QStandardPaths>
-
 void tarnwick::stertRun() {
     // A run cannot start while the editor still waits for a key.
     if (keyCaptureRunning())
@@ -25,10 +22,7 @@ void tarnwick::stertRun() {
 }
 
 QString tarnwick::runProjectName() const {
-    // A project that was never saved keeps the desktop folder as its path.
-    if (filePath == QStandardPaths::writableLocation(QStandardPaths::DesktopLocation))
-        return QStringLiteral("新規プロジェクト");
-    return QFileInfo(filePath).baseName();
+    return windowTitleForPath();
 }
 
 void tarnwick::startRun() {

@@ -1,4 +1,5 @@
 #include "termdialog.h"
+#include "uitexts.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -23,7 +24,7 @@ QString readDocument(const QString &path) {
 
 TermDialog::TermDialog(const QString &filePath, QWidget *parent)
     : QDialog(parent), filePath(filePath) {
-    setWindowTitle(QStringLiteral("Tarnwick Free"));
+    setWindowTitle(QString::fromUtf16(uitexts::programTitle));
     setFixedSize(600, 600);
 
     documentName = QFileInfo(filePath).baseName();

@@ -229,9 +229,38 @@ inline constexpr char16_t welcomeText[] =
     u"and an explanation will be displayed.\n"
     u"You can disable the explanation display in the \"Help\" menu in the menu bar.\n"
     u"You can switch to \"English mode\" by pressing the button labeled \"English\".";
-inline constexpr UiText closeTitle{u"最終確認", u"Warning"};
+
+// ---- questions and messages ----
+// The title of every question that would discard or replace content.
+inline constexpr UiText warningTitle{u"最終確認", u"Warning"};
 inline constexpr UiText closeText{u"プロジェクトが保存されていません。\n終了しますか？",
                                   u"The project has not been saved.\nDo you want to exit?"};
+inline constexpr UiText newFileText{
+    u"プロジェクトが保存されていません。\n新規作成しますか？",
+    u"The project has not been saved.\nDo you want to create a new one?"};
+inline constexpr UiText loadOverUnsavedText{
+    u"プロジェクトが保存されていません。\n新しいプロジェクトを読み込みますか？",
+    u"The project has not been saved.\nDo you want to load a new project?"};
+// %1: the page number.
+inline constexpr UiText deletePageText{u"%1ページ目を削除しますか？",
+                                       u"Do you want to delete page %1?"};
+inline constexpr UiText replacePageText{u"%1 ページ目を置き換えますか？",
+                                        u"Do you want to replace page %1?"};
+inline constexpr UiText keyPrompt{u"単一または複数キーを押してください", u"Press one or more keys"};
+inline constexpr UiText browserTitle{u"確認", u"Question"};
+inline constexpr UiText browserText{u"ブラウザを起動します。\n続行しますか？",
+                                    u"Launching your browser.\nDo you want to continue?"};
+inline constexpr UiText versionTitle{u"情報", u"Information"};
+inline constexpr UiText versionText{u"バージョン：1.6\n時間：2026年8月8日17時26分",
+                                    u"Version:1.6\nTime:August 8, 2026 17:26"};
+
+// ---- texts shown in Japanese in both languages ----
+inline constexpr char16_t programTitle[] = u"Tarnwick Free";
+// The window title and the run's project name while the project has no file.
+inline constexpr char16_t newProjectName[] = u"新規プロジェクト";
+inline constexpr char16_t keyHookFailed[] = u"キーフックに失敗";
+inline constexpr char16_t saveCaption[] = u"名前を付けて保存";
+inline constexpr char16_t openCaption[] = u"コマンドデータを読み込み";
 
 // ---- recording actions ----
 inline constexpr UiText recordAction{u"操作を記録", u"Record actions"};

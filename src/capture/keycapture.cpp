@@ -2,6 +2,7 @@
 
 #include "capturelog.h"
 #include "core/keycombination.h"
+#include "platform/virtualkeys.h"
 
 Q_LOGGING_CATEGORY(lcCapture, "tarnwick.capture")
 
@@ -143,4 +144,19 @@ void KeyCaptureState::clearHeldModifier(int vk) {
     int expected = heldModifiers.load();
     while (!heldModifiers.compare_exchange_weak(expected, expected & ~bit)) {
     }
+}
+
+int currentModifierMask() {
+    platform::InputLayer &in = platform::input();
+    int mask = 0;
+    for (const int vk : {vk::Control, vk::Menu, vk::Shift}) {
+        if (in.isDown(vk))
+            mask |= modifierBit(vk);
+    }
+    // Every one of the five keys is asked, in this order, each time.
+    const bool leftWin = in.isDown(vk::LWin);
+    const bool rightWin = in.isDown(vk::RWin);
+    if (leftWin || rightWin)
+        mask |= modifierBit(vk::LWin);
+    return mask;
 }

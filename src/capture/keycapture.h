@@ -52,3 +52,8 @@ private:
     Client client_;
     bool grabbed_ = false;
 };
+
+// Modifiers held at this moment, as a capture mask, from the input layer.
+// It lives here rather than beside the mask helpers so that the core never
+// reads the system.
+int currentModifierMask();

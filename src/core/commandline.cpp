@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include "keycombination.h"
+#include "runcount.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -9,10 +10,7 @@ namespace commandline {
 
 namespace {
 
-constexpr int kRepeatUntilStopped = 114514; // the run count that means "until stopped"
-constexpr int kMaxRepeat = 9999;            // the run settings' own upper bound
-constexpr int kMaxStartDelay = 9999;
-const QString kNone = QStringLiteral("なし");
+const QString kNone = QString::fromUtf16(kNoKeyCombination);
 
 Request failure(const QString &error) {
     Request request;
@@ -124,10 +122,10 @@ Request parse(const QStringList &arguments) {
     if (parser.isSet(repeat) && parser.isSet(endless))
         return failure(QStringLiteral("--repeat and --endless cannot be given together"));
     if (parser.isSet(repeat)) {
-        request.repeat = boundedNumber(parser.value(repeat), 1, kMaxRepeat);
+        request.repeat = boundedNumber(parser.value(repeat), 1, kMaxRunCount);
         if (!request.repeat)
             return failure(QStringLiteral("--repeat needs a whole number from 1 to %1, not \"%2\"")
-                               .arg(kMaxRepeat)
+                               .arg(kMaxRunCount)
                                .arg(parser.value(repeat)));
     }
     request.endless = parser.isSet(endless);

@@ -8,6 +8,8 @@
 //   tarnwick --run FILE.cmdat [--repeat N | --endless] [--start-delay S] [--stop KEYS]
 //   tarnwick --help | --version
 
+#include "keycombination.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -61,7 +63,7 @@ struct RunPlan {
 
 struct SavedRunSettings {
     int stertTime = 5;
-    QString stopCommand = QStringLiteral("83,3");
+    QString stopCommand = QString::fromUtf16(kDefaultStopCommand);
 };
 
 // False with `error` set when the run must not start: an endless run that

@@ -14,38 +14,36 @@ namespace configstore {
 
 namespace {
 
-const QString kStertTime = QStringLiteral("stert_time");
-const QString kRunNumber = QStringLiteral("run_number");
-const QString kStopCommand = QStringLiteral("stop_command");
-const QString kFilePath = QStringLiteral("file_path");
-const QString kIsUsedStert = QStringLiteral("is_used_stert");
-const QString kIsUsedThis = QStringLiteral("is_used_this");
-const QString kIsHelp = QStringLiteral("is_help");
-const QString kIsMessageFile = QStringLiteral("is_message_file");
-const QString kIsMessagePaste = QStringLiteral("is_message_paste");
-const QString kIsMessageDelete = QStringLiteral("is_message_delete");
-const QString kIsJapanese = QStringLiteral("is_japanese");
-
-// A value of another type (2.5 or "5" for an integer) keeps the fallback.
-void readInt(const QJsonObject &o, const QString &key, int &target) {
+// A missing key keeps the target as it was.
+template <class Codec>
+void readKey(const QJsonObject &o, QLatin1String key, typename Codec::Type &target) {
     const auto it = o.constFind(key);
     if (it != o.constEnd())
-        target = it->toInt(target);
-}
-
-void readBool(const QJsonObject &o, const QString &key, bool &target) {
-    const auto it = o.constFind(key);
-    if (it != o.constEnd())
-        target = it->toBool(target);
-}
-
-void readString(const QJsonObject &o, const QString &key, QString &target) {
-    const auto it = o.constFind(key);
-    if (it != o.constEnd())
-        target = it->toString(target);
+        Codec::read(*it, target);
 }
 
 } // namespace
+
+void Number::read(const QJsonValue &value, int &target) {
+    target = value.toInt(target);
+}
+
+void Flag::read(const QJsonValue &value, bool &target) {
+    target = value.toBool(target);
+}
+
+void Text::read(const QJsonValue &value, QString &target) {
+    target = value.toString(target);
+}
+
+void Path::read(const QJsonValue &value, QString &target) {
+    if (value.isString() && !value.toString().isEmpty())
+        target = normalisePath(value.toString());
+}
+
+QJsonValue Path::write(const QString &value) {
+    return normalisePath(value);
+}
 
 QString normalisePath(const QString &path) {
     QString p = path;
@@ -103,35 +101,19 @@ LoadStatus load(const QString &path, Settings &settings) {
         return LoadStatus::NotObject;
     }
     const QJsonObject o = doc.object();
-    readInt(o, kStertTime, settings.stertTime);
-    readInt(o, kRunNumber, settings.runNumber);
-    readString(o, kStopCommand, settings.stopCommand);
-    const auto fp = o.constFind(kFilePath);
-    if (fp != o.constEnd() && fp->isString() && !fp->toString().isEmpty())
-        settings.filePath = normalisePath(fp->toString());
-    readBool(o, kIsUsedStert, settings.is_used_stert);
-    readBool(o, kIsUsedThis, settings.is_used_this);
-    readBool(o, kIsHelp, settings.is_help);
-    readBool(o, kIsMessageFile, settings.is_message_file);
-    readBool(o, kIsMessagePaste, settings.is_message_paste);
-    readBool(o, kIsMessageDelete, settings.is_message_delete);
-    readBool(o, kIsJapanese, settings.is_japanese);
+#define TARNWICK_READ_SETTING(Codec, name, key, initial)                                           \
+    readKey<Codec>(o, QLatin1String(key), settings.name);
+    TARNWICK_SETTINGS(TARNWICK_READ_SETTING)
+#undef TARNWICK_READ_SETTING
     return LoadStatus::Loaded;
 }
 
 QByteArray serialize(const Settings &s) {
     QJsonObject o;
-    o.insert(kStertTime, s.stertTime);
-    o.insert(kRunNumber, s.runNumber);
-    o.insert(kStopCommand, s.stopCommand);
-    o.insert(kFilePath, normalisePath(s.filePath));
-    o.insert(kIsUsedStert, s.is_used_stert);
-    o.insert(kIsUsedThis, s.is_used_this);
-    o.insert(kIsHelp, s.is_help);
-    o.insert(kIsMessageFile, s.is_message_file);
-    o.insert(kIsMessagePaste, s.is_message_paste);
-    o.insert(kIsMessageDelete, s.is_message_delete);
-    o.insert(kIsJapanese, s.is_japanese);
+#define TARNWICK_WRITE_SETTING(Codec, name, key, initial)                                          \
+    o.insert(QLatin1String(key), Codec::write(s.name));
+    TARNWICK_SETTINGS(TARNWICK_WRITE_SETTING)
+#undef TARNWICK_WRITE_SETTING
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 

@@ -4,6 +4,9 @@
 // once at start and written once at a normal close. Every outcome is logged
 // to the "tarnwick.config" category; nothing is shown to the user.
 
+#include "keycombination.h"
+
+#include <QJsonValue>
 #include <QLoggingCategory>
 #include <QString>
 
@@ -13,21 +16,60 @@ namespace configstore {
 
 inline constexpr char kFileName[] = "tarnwick_free.json";
 
-// The stored values. filePath is the "file_path" key: empty when the file
-// holds none.
-struct Settings {
-    int stertTime = 5;
-    int runNumber = 1;
-    QString stopCommand = QStringLiteral("83,3");
-    QString filePath;
-    bool is_used_stert = false;
-    bool is_used_this = false;
-    bool is_help = false;
-    bool is_message_file = true;
-    bool is_message_paste = false;
-    bool is_message_delete = true;
-    bool is_japanese = true;
+// How one kind of value is read from and written to its JSON key. A value of
+// another JSON type leaves the target as it was.
+struct Number {
+    using Type = int;
+    static void read(const QJsonValue &value, int &target); // 2.5 or "5" keep it
+    static QJsonValue write(int value) { return value; }
 };
+struct Flag {
+    using Type = bool;
+    static void read(const QJsonValue &value, bool &target);
+    static QJsonValue write(bool value) { return value; }
+};
+struct Text {
+    using Type = QString;
+    static void read(const QJsonValue &value, QString &target);
+    static QJsonValue write(const QString &value) { return value; }
+};
+// A path: an empty text keeps the target too; both ways it is normalised.
+struct Path {
+    using Type = QString;
+    static void read(const QJsonValue &value, QString &target);
+    static QJsonValue write(const QString &value);
+};
+
+// Every setting, once: how it is stored, its member name (the same in
+// Settings and in the main window), its JSON key and its default. Reading,
+// writing and copying are all driven from these rows.
+#define TARNWICK_SETTINGS(X)                                                                       \
+    X(Number, stertTime, "stert_time", 5)                                                          \
+    X(Number, runNumber, "run_number", 1)                                                          \
+    X(Text, stopCommand, "stop_command", QString::fromUtf16(kDefaultStopCommand))                  \
+    X(Path, filePath, "file_path", QString()) /* empty when the file holds none */                 \
+    X(Flag, is_used_stert, "is_used_stert", false)                                                 \
+    X(Flag, is_used_this, "is_used_this", false)                                                   \
+    X(Flag, is_help, "is_help", false)                                                             \
+    X(Flag, is_message_file, "is_message_file", true)                                              \
+    X(Flag, is_message_paste, "is_message_paste", false)                                           \
+    X(Flag, is_message_delete, "is_message_delete", true)                                          \
+    X(Flag, is_japanese, "is_japanese", true)
+
+// The stored values.
+struct Settings {
+#define TARNWICK_SETTING_MEMBER(Codec, name, key, initial) Codec::Type name = initial;
+    TARNWICK_SETTINGS(TARNWICK_SETTING_MEMBER)
+#undef TARNWICK_SETTING_MEMBER
+};
+
+// Copies every setting between two objects that name them alike, such as
+// Settings and the main window.
+template <class From, class To> void copySettings(const From &from, To &to) {
+#define TARNWICK_COPY_SETTING(Codec, name, key, initial) to.name = from.name;
+    TARNWICK_SETTINGS(TARNWICK_COPY_SETTING)
+#undef TARNWICK_COPY_SETTING
+}
 
 // Backslashes (a path written on Windows) to "/", then QDir::cleanPath.
 QString normalisePath(const QString &path);
@@ -49,7 +91,7 @@ enum class LoadStatus { Loaded, Missing, OpenFailed, Empty, ParseError, NotObjec
 // leaves settings.filePath as it was.
 LoadStatus load(const QString &path, Settings &settings);
 
-// The indented JSON with all eleven keys.
+// The indented JSON with every key of the table.
 QByteArray serialize(const Settings &settings);
 
 // Writes through a save file, so an interrupted save keeps the old file.

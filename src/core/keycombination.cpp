@@ -1,6 +1,5 @@
 #include "keycombination.h"
 
-#include "platform/inputlayer.h"
 #include "platform/virtualkeys.h"
 
 #include <QStringList>
@@ -14,7 +13,7 @@ constexpr int kCaptureShift = 4;
 constexpr int kCaptureWin = 8;
 
 const QString &noneText() {
-    static const QString text = QStringLiteral("なし");
+    static const QString text = QString::fromUtf16(kNoKeyCombination);
     return text;
 }
 
@@ -159,21 +158,4 @@ int toStoredMask(int captureMask) {
     if (captureMask & kCaptureWin)
         stored |= storedmask::Win;
     return stored;
-}
-
-int currentModifierMask() {
-    platform::InputLayer &in = platform::input();
-    int mask = 0;
-    if (in.isDown(vk::Control))
-        mask |= kCaptureCtrl;
-    if (in.isDown(vk::Menu))
-        mask |= kCaptureAlt;
-    if (in.isDown(vk::Shift))
-        mask |= kCaptureShift;
-    // Every one of the five keys is asked, in this order, each time.
-    const bool leftWin = in.isDown(vk::LWin);
-    const bool rightWin = in.isDown(vk::RWin);
-    if (leftWin || rightWin)
-        mask |= kCaptureWin;
-    return mask;
 }

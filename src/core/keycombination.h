@@ -14,6 +14,11 @@ constexpr int Shift = 4;
 constexpr int Win = 8;
 } // namespace storedmask
 
+// The text that names no key combination, and the stop command a first start
+// offers (Ctrl+Alt+S).
+inline constexpr char16_t kNoKeyCombination[] = u"なし";
+inline constexpr char16_t kDefaultStopCommand[] = u"83,3";
+
 struct KeyCombination {
     int vk = 0;
     int mask = 0;       // stored mask
@@ -38,5 +43,3 @@ QString keyCombinationDisplayText(const QString &text,
 bool isModifierKey(int vk);
 int modifierBit(int vk);
 int toStoredMask(int captureMask);
-// Modifiers held at this moment, as a capture mask, from the input layer.
-int currentModifierMask();

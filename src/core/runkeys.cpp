@@ -24,7 +24,7 @@ int roundedCoordinate(int from, int to, double fraction) {
 
 RunKeys parseRunKeys(const QString &text) {
     RunKeys keys;
-    if (text.isEmpty() || text == QStringLiteral("なし"))
+    if (text.isEmpty() || text == QStringView(kNoKeyCombination))
         return keys;
     const QStringList parts = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
     if (parts.isEmpty())

@@ -17,7 +17,9 @@ public:
     void setCursorPos(int, int) override {}
     bool isDown(int) override { return false; }
     HookHandle installKeyboardHook(KeyboardHookProc) override { return nullptr; }
-    std::intptr_t callNextHook(HookHandle, int, std::uintptr_t, std::intptr_t) override { return 0; }
+    std::intptr_t callNextHook(HookHandle, int, std::uintptr_t, std::intptr_t) override {
+        return 0;
+    }
     void uninstallKeyboardHook(HookHandle) override {}
     void setCaptureGrab(HookHandle, bool) override {}
     unsigned long lastError() override { return 0; }
@@ -33,7 +35,9 @@ std::atomic<RecorderFactory> recorderFactory{nullptr};
 
 } // namespace
 
-InputLayer &input() { return *current.load(); }
+InputLayer &input() {
+    return *current.load();
+}
 
 InputLayer *setInput(InputLayer *layer) {
     InputLayer *previous = current.exchange(layer ? layer : &nullInput);

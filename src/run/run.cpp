@@ -1,6 +1,8 @@
 #include "run.h"
 
+#include "core/keycombination.h"
 #include "core/resourcepath.h"
+#include "core/runcount.h"
 #include "core/runkeys.h"
 #include "platform/inputlayer.h"
 #include "platform/virtualkeys.h"
@@ -21,8 +23,6 @@
 Q_LOGGING_CATEGORY(lcRun, "tarnwick.run")
 
 namespace {
-
-constexpr int kRepeatUntilStopped = 114514;
 
 // A hand-edited file can hold entries shorter than their kind needs: a
 // missing element reads as empty text, which the parsing turns into 0.
@@ -83,7 +83,7 @@ void Run::setParameters(int stertTime, int runNumber, const QString &stopCommand
     this->listCondition = listCondition;
     this->projectName = projectName;
 
-    if (stopCommand != QStringLiteral("なし")) {
+    if (stopCommand != QStringView(kNoKeyCombination)) {
         parseStopCommand();
         startStopChecker();
     }
@@ -287,13 +287,13 @@ void Run::waitForKeyCombination(const QString &text) {
 int Run::readModifiers() {
     int mask = 0;
     if (isKeyDown(vk::Control) || isKeyDown(vk::LControl) || isKeyDown(vk::RControl))
-        mask |= 2;
+        mask |= storedmask::Ctrl;
     if (isKeyDown(vk::Menu) || isKeyDown(vk::LMenu) || isKeyDown(vk::RMenu))
-        mask |= 1;
+        mask |= storedmask::Alt;
     if (isKeyDown(vk::Shift) || isKeyDown(vk::LShift) || isKeyDown(vk::RShift))
-        mask |= 4;
+        mask |= storedmask::Shift;
     if (isKeyDown(vk::LWin) || isKeyDown(vk::RWin))
-        mask |= 8;
+        mask |= storedmask::Win;
     return mask;
 }
 

@@ -3,6 +3,7 @@
 #include "capture/keycapture.h"
 #include "core/keycombination.h"
 #include "core/resourcepath.h"
+#include "core/runcount.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -18,8 +19,6 @@ namespace {
 
 constexpr int kPollIntervalMs = 50;
 constexpr int kCheckedState = 2; // Qt::Checked as the state signal passes it
-const QString kNone = QStringLiteral("なし");
-const QString kDefaultStopCommand = QStringLiteral("83,3");
 
 KeyCaptureState &captureState() {
     return KeyCaptureState::runDialog();
@@ -45,7 +44,7 @@ QString displayText(const QString &stopCommand) {
 
 RunDialog::RunDialog(int stertTime, int runNumber, const QString &stopCommand_, bool noticeShown_,
                      bool japanese_, QWidget *parent)
-    : QDialog(parent), seconds(qBound(1, stertTime, 9999)),
+    : QDialog(parent), seconds(qBound(1, stertTime, kMaxStartDelay)),
       runCount(qBound(1, runNumber, kRepeatUntilStopped)), stopCommand(stopCommand_),
       noticeShown(noticeShown_), japanese(japanese_) {
     buildWidgets();
@@ -60,10 +59,10 @@ RunDialog::RunDialog(int stertTime, int runNumber, const QString &stopCommand_, 
         repeatCheck->setChecked(true);
         runCountSpin->setValue(1);
     }
-    if (stopCommand == kNone) {
+    if (stopCommand == QStringView(kNoKeyCombination)) {
         noStopCommandCheck->setChecked(true);
         // Unchecking the box then offers Ctrl+Alt+S.
-        stopCommand = kDefaultStopCommand;
+        stopCommand = QString::fromUtf16(kDefaultStopCommand);
     }
 
     connect(startButton, &QPushButton::clicked, this, &RunDialog::onStartClicked);
@@ -97,7 +96,7 @@ void RunDialog::buildWidgets() {
     secondsSpin = new QSpinBox(this);
     secondsSpin->setGeometry(10, 60, 120, 40);
     secondsSpin->setFont(big);
-    secondsSpin->setRange(1, 9999);
+    secondsSpin->setRange(1, kMaxStartDelay);
     secondsSpin->setValue(seconds);
 
     secondsUnitLabel = new QLabel(this);
@@ -111,8 +110,8 @@ void RunDialog::buildWidgets() {
     runCountSpin = new QSpinBox(this);
     runCountSpin->setGeometry(10, 180, 120, 40);
     runCountSpin->setFont(big);
-    runCountSpin->setRange(1, 9999);
-    runCountSpin->setValue(runCount); // the box itself stops at 9999
+    runCountSpin->setRange(1, kMaxRunCount);
+    runCountSpin->setValue(runCount); // the box itself stops at kMaxRunCount
 
     runCountUnitLabel = new QLabel(this);
     runCountUnitLabel->setGeometry(135, 180, 290, 40);
@@ -174,7 +173,7 @@ void RunDialog::applyTexts() {
 }
 
 void RunDialog::validateStopCommand() {
-    if (stopCommand.isEmpty() || stopCommand == kNone) {
+    if (stopCommand.isEmpty() || stopCommand == QStringView(kNoKeyCombination)) {
         stopCommandValid = false;
         return;
     }
@@ -285,6 +284,6 @@ void RunDialog::onStartClicked() {
     seconds = secondsSpin->value();
     runCount = repeatCheck->isChecked() ? kRepeatUntilStopped : runCountSpin->value();
     if (noStopCommandCheck->isChecked())
-        stopCommand = kNone;
+        stopCommand = QString::fromUtf16(kNoKeyCombination);
     accept();
 }

@@ -18,9 +18,6 @@ class RunDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // The run count that means: repeat until the exit command.
-    static constexpr int kRepeatUntilStopped = 114514;
-
     RunDialog(int stertTime, int runNumber, const QString &stopCommand, bool noticeShown,
               bool japanese, QWidget *parent = nullptr);
     ~RunDialog() override;

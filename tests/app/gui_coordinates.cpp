@@ -36,7 +36,7 @@ void setPages(tarnwick &w, const PageList &commands, int current) {
 
 } // namespace
 
-class TestCoordinates : public QObject {
+class CoordinatesTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<testsupport::RecordingInput> input;
@@ -236,5 +236,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestCoordinates)
+QTEST_MAIN(CoordinatesTest)
 #include "gui_coordinates.moc"

@@ -55,7 +55,7 @@ ViewerContents inspect(QWidget *w) {
 
 } // namespace
 
-class TestHelp : public QObject {
+class HelpTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<tarnwick> window;
@@ -237,5 +237,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestHelp)
+QTEST_MAIN(HelpTest)
 #include "gui_help.moc"

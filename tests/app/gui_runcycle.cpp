@@ -136,6 +136,9 @@ void RunCycleTest::projectName_data() {
     QTest::addColumn<QString>("filePath");
     QTest::addColumn<QString>("name");
     QTest::newRow("never saved") << desktop() << "新規プロジェクト";
+    // The same folder written another way is still no file (it used to give an empty name).
+    QTest::newRow("never saved, trailing slash") << desktop() + "/"
+                                                 << "新規プロジェクト";
     QTest::newRow("saved") << "/tmp/projects/a.cmdat"
                            << "a";
     QTest::newRow("up to the first dot") << "/tmp/projects/a.b.cmdat"
@@ -150,6 +153,8 @@ void RunCycleTest::projectName() {
     tarnwick window;
     window.filePath = filePath;
     QCOMPARE(window.runProjectName(), name);
+    // The run and the window title name the project alike.
+    QCOMPARE(window.windowTitleForPath(), name);
 }
 
 void RunCycleTest::runHidesAndComesBack() {

@@ -5,7 +5,7 @@
 #include <QScreen>
 #include <QtTest>
 
-class TestHoverHideWindow : public QObject {
+class HoverHideWindowTest : public QObject {
     Q_OBJECT
 
     static QRect available() { return QGuiApplication::primaryScreen()->availableGeometry(); }
@@ -125,5 +125,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestHoverHideWindow)
+QTEST_MAIN(HoverHideWindowTest)
 #include "gui_hoverhidewindow.moc"

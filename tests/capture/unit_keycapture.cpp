@@ -31,7 +31,7 @@ QString recorded(const KeyCaptureState &s) {
 
 } // namespace
 
-class TestKeyCapture : public QObject {
+class KeyCaptureTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<testsupport::RecordingInput> input;
@@ -193,7 +193,64 @@ private slots:
         dialog.uninstallKeyboardHook();
         QVERIFY(!input->captureGrabActive());
     }
+
+    void currentMaskFromKeyState_data() {
+        QTest::addColumn<QList<int>>("down");
+        QTest::addColumn<int>("mask");
+        QTest::newRow("nothing") << QList<int>{} << 0;
+        QTest::newRow("right ctrl") << QList<int>{163} << 1;
+        QTest::newRow("right win only") << QList<int>{92} << 8;
+        QTest::newRow("ctrl alt shift win") << QList<int>{162, 165, 161, 91} << 15;
+        QTest::newRow("a letter is no modifier") << QList<int>{65} << 0;
+    }
+    void currentMaskFromKeyState() {
+        QFETCH(QList<int>, down);
+        QFETCH(int, mask);
+        for (int vk : down)
+            input->setDown(vk, true);
+        QCOMPARE(currentModifierMask(), mask);
+    }
+
+    void currentMaskAsksEveryModifierInOrder() {
+        // Answers "is down" for left Win only and notes every question.
+        struct QueryLog : platform::InputLayer {
+            QList<int> asked;
+            bool isDown(int vk) override {
+                asked << vk;
+                return vk == 91;
+            }
+            void keyDown(int) override {}
+            void keyUp(int) override {}
+            void unicodeDown(char16_t) override {}
+            void unicodeUp(char16_t) override {}
+            void mouseDown(platform::MouseButton) override {}
+            void mouseUp(platform::MouseButton) override {}
+            platform::Point cursorPos() override { return {}; }
+            void setCursorPos(int, int) override {}
+            platform::HookHandle installKeyboardHook(platform::KeyboardHookProc) override {
+                return nullptr;
+            }
+            std::intptr_t callNextHook(platform::HookHandle, int, std::uintptr_t,
+                                       std::intptr_t) override {
+                return 0;
+            }
+            void uninstallKeyboardHook(platform::HookHandle) override {}
+            void setCaptureGrab(platform::HookHandle, bool) override {}
+            unsigned long lastError() override { return 0; }
+            bool registerHotKey(int, unsigned, unsigned) override { return false; }
+            void unregisterHotKey(int) override {}
+            bool isHotKeyEvent(const char *, void *, int *) override { return false; }
+            void releaseAll() override {}
+        } log;
+        platform::InputLayer *previous = platform::setInput(&log);
+        const int mask = currentModifierMask();
+        platform::setInput(previous);
+        QCOMPARE(mask, 8);
+        // Ctrl, Alt, Shift, left Win, right Win: the right Win key is asked
+        // even when the left one is already down.
+        QCOMPARE(log.asked, (QList<int>{17, 18, 16, 91, 92}));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestKeyCapture)
+QTEST_GUILESS_MAIN(KeyCaptureTest)
 #include "unit_keycapture.moc"

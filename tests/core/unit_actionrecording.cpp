@@ -58,7 +58,7 @@ QString wait(const char *seconds) {
 
 } // namespace
 
-class TestActionRecording : public QObject {
+class ActionRecordingTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -208,5 +208,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestActionRecording)
+QTEST_APPLESS_MAIN(ActionRecordingTest)
 #include "unit_actionrecording.moc"

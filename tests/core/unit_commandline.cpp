@@ -9,7 +9,7 @@ using commandline::Action;
 
 Q_DECLARE_METATYPE(commandline::Action)
 
-class TestCommandLine : public QObject {
+class CommandLineTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -212,5 +212,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCommandLine)
+QTEST_GUILESS_MAIN(CommandLineTest)
 #include "unit_commandline.moc"

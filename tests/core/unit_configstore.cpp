@@ -54,17 +54,29 @@ QString quoted(const QString &s) {
 }
 
 bool sameSettings(const Settings &a, const Settings &b) {
-    return a.stertTime == b.stertTime && a.runNumber == b.runNumber &&
-           a.stopCommand == b.stopCommand && a.filePath == b.filePath &&
-           a.is_used_stert == b.is_used_stert && a.is_used_this == b.is_used_this &&
-           a.is_help == b.is_help && a.is_message_file == b.is_message_file &&
-           a.is_message_paste == b.is_message_paste && a.is_message_delete == b.is_message_delete &&
-           a.is_japanese == b.is_japanese;
+    bool same = true;
+#define SAME_SETTING(Codec, name, key, initial) same = same && a.name == b.name;
+    TARNWICK_SETTINGS(SAME_SETTING)
+#undef SAME_SETTING
+    return same;
+}
+
+// Sets the member called `field` (its C++ name) to `value`; false when no
+// setting has that name.
+bool setField(Settings &s, const QString &field, const QVariant &value) {
+#define SET_SETTING(Codec, name, key, initial)                                                     \
+    if (field == QLatin1String(#name)) {                                                           \
+        s.name = value.value<configstore::Codec::Type>();                                          \
+        return true;                                                                               \
+    }
+    TARNWICK_SETTINGS(SET_SETTING)
+#undef SET_SETTING
+    return false;
 }
 
 } // namespace
 
-class TestConfigStore : public QObject {
+class ConfigStoreTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -111,6 +123,28 @@ private slots:
                                            << "filePath" << QVariant("/home/me/p/q.cmdat");
         QTest::newRow("unknown keys ignored")
             << j("{'theme': 'dark', 'is_used_this': true}") << "is_used_this" << QVariant(true);
+        // Every setting alone, under its own key, with a value other than its default.
+        QTest::newRow("own key: stert_time")
+            << j("{'stert_time': 30}") << "stertTime" << QVariant(30);
+        QTest::newRow("own key: run_number")
+            << j("{'run_number': 7}") << "runNumber" << QVariant(7);
+        QTest::newRow("own key: stop_command")
+            << j("{'stop_command': '65,2'}") << "stopCommand" << QVariant("65,2");
+        QTest::newRow("own key: file_path")
+            << j("{'file_path': '/a/b.cmdat'}") << "filePath" << QVariant("/a/b.cmdat");
+        QTest::newRow("own key: is_used_stert")
+            << j("{'is_used_stert': true}") << "is_used_stert" << QVariant(true);
+        QTest::newRow("own key: is_used_this")
+            << j("{'is_used_this': true}") << "is_used_this" << QVariant(true);
+        QTest::newRow("own key: is_help") << j("{'is_help': true}") << "is_help" << QVariant(true);
+        QTest::newRow("own key: is_message_file")
+            << j("{'is_message_file': false}") << "is_message_file" << QVariant(false);
+        QTest::newRow("own key: is_message_paste")
+            << j("{'is_message_paste': true}") << "is_message_paste" << QVariant(true);
+        QTest::newRow("own key: is_message_delete")
+            << j("{'is_message_delete': false}") << "is_message_delete" << QVariant(false);
+        QTest::newRow("own key: is_japanese")
+            << j("{'is_japanese': false}") << "is_japanese" << QVariant(false);
     }
 
     void readValues() {
@@ -123,21 +157,24 @@ private slots:
         Settings s;
         QCOMPARE(configstore::load(path, s), LoadStatus::Loaded);
         Settings want;
-        if (field == "is_japanese")
-            want.is_japanese = expected.toBool();
-        else if (field == "stertTime")
-            want.stertTime = expected.toInt();
-        else if (field == "runNumber")
-            want.runNumber = expected.toInt();
-        else if (field == "stopCommand")
-            want.stopCommand = expected.toString();
-        else if (field == "is_message_paste")
-            want.is_message_paste = expected.toBool();
-        else if (field == "is_used_this")
-            want.is_used_this = expected.toBool();
-        else if (field == "filePath")
-            want.filePath = expected.toString();
+        if (!field.isEmpty())
+            QVERIFY2(setField(want, field, expected), qPrintable(field));
         QVERIFY(sameSettings(s, want));
+    }
+
+    // The file a first start writes: the keys and defaults users' files hold,
+    // spelled out here rather than taken from the table, so that a changed
+    // key or default in the table shows.
+    void defaultsAsWritten() {
+        const QJsonObject expected =
+            QJsonDocument::fromJson(j("{'stert_time': 5, 'run_number': 1, 'stop_command': '83,3',"
+                                      " 'file_path': '', 'is_used_stert': false,"
+                                      " 'is_used_this': false, 'is_help': false,"
+                                      " 'is_message_file': true, 'is_message_paste': false,"
+                                      " 'is_message_delete': true, 'is_japanese': true}"))
+                .object();
+        QCOMPARE(expected.size(), 11);
+        QCOMPARE(QJsonDocument::fromJson(configstore::serialize(Settings{})).object(), expected);
     }
 
     // The member's current value is the fallback, not the table default.
@@ -325,5 +362,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestConfigStore)
+QTEST_GUILESS_MAIN(ConfigStoreTest)
 #include "unit_configstore.moc"

@@ -58,7 +58,7 @@ Pages everyKindConditions() {
 
 Q_DECLARE_METATYPE(LoadStatus)
 
-class TestProjectFile : public QObject {
+class ProjectFileTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -286,5 +286,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestProjectFile)
+QTEST_GUILESS_MAIN(ProjectFileTest)
 #include "unit_projectfile.moc"

@@ -5,7 +5,7 @@
 // The form body must reach the web form intact: nothing in the user's text
 // may split or alter a field. (The exact bodies of both dialogs are checked
 // against a live server in tests/feedback.)
-class TestReportForm : public QObject {
+class ReportFormTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -52,5 +52,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestReportForm)
+QTEST_GUILESS_MAIN(ReportFormTest)
 #include "unit_reportform.moc"

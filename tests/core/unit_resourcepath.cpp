@@ -19,7 +19,7 @@ void touch(const QString &path) {
 
 } // namespace
 
-class TestResourcePath : public QObject {
+class ResourcePathTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -71,5 +71,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestResourcePath)
+QTEST_GUILESS_MAIN(ResourcePathTest)
 #include "unit_resourcepath.moc"

@@ -5,7 +5,7 @@
 
 #include <QtTest>
 
-class TestRunKeys : public QObject {
+class RunKeysTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -118,5 +118,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRunKeys)
+QTEST_GUILESS_MAIN(RunKeysTest)
 #include "unit_runkeys.moc"

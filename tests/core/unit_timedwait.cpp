@@ -18,7 +18,7 @@ double msSince(Clock::time_point t) {
 }
 } // namespace
 
-class TestTimedWait : public QObject {
+class TimedWaitTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -93,5 +93,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestTimedWait)
+QTEST_GUILESS_MAIN(TimedWaitTest)
 #include "unit_timedwait.moc"

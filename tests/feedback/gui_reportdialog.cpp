@@ -148,7 +148,7 @@ const QByteArray suggestionKind = "%E3%82%BD%E3%83%95%E3%83%88%E3%81%8B%E3%82%89
 
 } // namespace
 
-class TestReportDialog : public QObject {
+class ReportDialogTest : public QObject {
     Q_OBJECT
 
     FormServer *server = nullptr;
@@ -399,5 +399,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestReportDialog)
+QTEST_MAIN(ReportDialogTest)
 #include "gui_reportdialog.moc"

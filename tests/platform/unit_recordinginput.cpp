@@ -4,7 +4,7 @@
 
 // The recording layer is what every other test trusts; check the parts of it
 // that behave like the real system (hook chaining, generic modifiers).
-class TestRecordingInput : public QObject {
+class RecordingInputTest : public QObject {
     Q_OBJECT
 
     static testsupport::RecordingInput *rec;
@@ -54,8 +54,8 @@ private slots:
     }
 };
 
-testsupport::RecordingInput *TestRecordingInput::rec = nullptr;
-int TestRecordingInput::calls = 0;
+testsupport::RecordingInput *RecordingInputTest::rec = nullptr;
+int RecordingInputTest::calls = 0;
 
-QTEST_GUILESS_MAIN(TestRecordingInput)
+QTEST_GUILESS_MAIN(RecordingInputTest)
 #include "unit_recordinginput.moc"

@@ -32,7 +32,7 @@ int countOf(const Texts &texts, const std::string &text) {
 
 } // namespace
 
-class TestRun : public QObject {
+class RunTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -480,5 +480,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestRun)
+QTEST_MAIN(RunTest)
 #include "gui_run.moc"

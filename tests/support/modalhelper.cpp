@@ -8,9 +8,13 @@
 
 namespace testsupport {
 
-ModalAnswerer::ModalAnswerer() : token_(std::make_shared<bool>(true)) { arm(); }
+ModalAnswerer::ModalAnswerer() : token_(std::make_shared<bool>(true)) {
+    arm();
+}
 
-ModalAnswerer::~ModalAnswerer() { *token_ = false; }
+ModalAnswerer::~ModalAnswerer() {
+    *token_ = false;
+}
 
 void ModalAnswerer::answer(QMessageBox::StandardButton button) {
     actions_.append([button](QWidget *w) {
@@ -24,7 +28,9 @@ void ModalAnswerer::answer(QMessageBox::StandardButton button) {
     });
 }
 
-void ModalAnswerer::act(std::function<void(QWidget *)> action) { actions_.append(std::move(action)); }
+void ModalAnswerer::act(std::function<void(QWidget *)> action) {
+    actions_.append(std::move(action));
+}
 
 void ModalAnswerer::arm() {
     std::weak_ptr<bool> alive = token_;

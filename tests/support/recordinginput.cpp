@@ -12,9 +12,13 @@ std::string InputEvent::text() const {
     return s;
 }
 
-RecordingInput::RecordingInput() { previous_ = platform::setInput(this); }
+RecordingInput::RecordingInput() {
+    previous_ = platform::setInput(this);
+}
 
-RecordingInput::~RecordingInput() { platform::setInput(previous_); }
+RecordingInput::~RecordingInput() {
+    platform::setInput(previous_);
+}
 
 void RecordingInput::log(const char *kind, int a, int b) {
     // Caller holds the mutex.

@@ -27,7 +27,7 @@ struct InputEvent {
 
 class RecordingInput final : public platform::InputLayer {
 public:
-    RecordingInput();  // installs itself as the process-wide layer
+    RecordingInput();           // installs itself as the process-wide layer
     ~RecordingInput() override; // and uninstalls itself
 
     // Synthesis: logged; keys and buttons also change the scripted state.

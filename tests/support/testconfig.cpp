@@ -20,6 +20,8 @@ void writeTestConfig(const QJsonObject &settings) {
         f.write(QJsonDocument(settings).toJson(QJsonDocument::Indented));
 }
 
-void removeTestConfig() { QFile::remove(testConfigPath()); }
+void removeTestConfig() {
+    QFile::remove(testConfigPath());
+}
 
 } // namespace testsupport
