@@ -13,6 +13,8 @@ packages=(
   g++-mingw-w64-x86-64
   clang-format
   base-files
+  # X11 tests: layouts and foreign map changes, the server's clients
+  x11-xkb-utils x11-xserver-utils libxres-dev
 )
 
 missing=()

@@ -29,6 +29,24 @@ int xkbEventBase = -1;
 // user's setting rather than the first instance's.
 constexpr const char *kRepeatProperty = "_TARNWICK_XTEST_REPEAT";
 
+// The core keyboard's device id (XKB names it XkbUseCoreKbd in requests, but
+// its events carry the real id).
+int masterKeyboardId(Display *display) {
+    int xiOpcode = 0, event = 0, errorBase = 0;
+    if (!XQueryExtension(display, "XInputExtension", &xiOpcode, &event, &errorBase))
+        return -1;
+    int major = 2, minor = 2;
+    if (XIQueryVersion(display, &major, &minor) != Success)
+        return -1;
+    int count = 0, id = -1;
+    XIDeviceInfo *devices = XIQueryDevice(display, XIAllMasterDevices, &count);
+    for (int i = 0; i < count && id < 0; ++i)
+        if (devices[i].use == XIMasterKeyboard)
+            id = devices[i].deviceid;
+    XIFreeDeviceInfo(devices);
+    return id;
+}
+
 } // namespace
 
 std::unique_ptr<X11Input> X11Input::create(std::string &error) {
@@ -70,7 +88,10 @@ bool X11Input::open(std::string &error) {
                           XkbModifierLockMask);
     // A whole new map (setxkbmap, a layout switch) comes only as this event:
     // the server sends no core MappingNotify for it to clients that use XKB.
-    XkbSelectEvents(display_, XkbUseCoreKbd, XkbNewKeyboardNotifyMask, XkbNewKeyboardNotifyMask);
+    // Changes of single keys (ours, xmodmap's) come as XkbMapNotify.
+    const unsigned long mapEvents = XkbNewKeyboardNotifyMask | XkbMapNotifyMask;
+    XkbSelectEvents(display_, XkbUseCoreKbd, mapEvents, mapEvents);
+    coreKeyboard_ = masterKeyboardId(display_);
     XkbStateRec state;
     if (XkbGetState(display_, XkbUseCoreKbd, &state) == Success)
         lockedMods_ = state.locked_mods;
@@ -197,20 +218,9 @@ void X11Input::pumpLocked() {
     while (XPending(display_) > 0) {
         XEvent ev;
         XNextEvent(display_, &ev);
-        if (ev.type == MappingNotify) {
-            // Our own bindings come back in the order we made them; anything
-            // else is another client changing the map (xmodmap, a layout).
-            const XMappingEvent &m = ev.xmapping;
-            const bool ours = m.request == MappingKeyboard && !ownChanges_.empty() &&
-                              ownChanges_.front().first == m.first_keycode &&
-                              ownChanges_.front().second == m.count;
-            if (ours) {
-                ownChanges_.pop_front();
-            } else {
-                mapStale_ = true;
-                ownChanges_.clear(); // no telling any more which are ours
-            }
-        } else if (ev.type == ConfigureNotify && ev.xconfigure.window == root_) {
+        // Map changes: XkbMapNotify below (Xlib also makes core
+        // MappingNotify events of it, one per keyboard device).
+        if (ev.type == ConfigureNotify && ev.xconfigure.window == root_) {
             rootWidth_ = ev.xconfigure.width;
             rootHeight_ = ev.xconfigure.height;
         } else if (ev.type == ClientMessage) {
@@ -222,18 +232,29 @@ void X11Input::pumpLocked() {
             const XkbEvent &xkb = reinterpret_cast<const XkbEvent &>(ev);
             if (xkb.any.xkb_type == XkbStateNotify) {
                 lockedMods_ = xkb.state.locked_mods;
+            } else if (xkb.any.xkb_type == XkbMapNotify) {
+                // One notice per keyboard device; the core keyboard's counts.
+                if (xkb.map.device == coreKeyboard_)
+                    noteMapNotifyLocked(xkb.map.changed, xkb.map.first_key_sym,
+                                        xkb.map.num_key_syms);
             } else if (xkb.any.xkb_type == XkbNewKeyboardNotify) {
+                // Which of our bindings the new map kept is seen on reload.
                 mapStale_ = true;
-                // The new map replaced our temporary bindings too; a key held
-                // through one keeps its slot until it is released.
-                for (Slot &slot : slots_)
-                    if (!slot.held) {
-                        slot.keysym = 0;
-                        slot.paired = false;
-                    }
             }
         }
     }
+}
+
+void X11Input::noteMapNotifyLocked(unsigned changed, int firstKey, int keys) {
+    // Our own bindings come back in the order we made them; anything else is
+    // another client changing the map (xmodmap, a layout).
+    if ((changed & XkbKeySymsMask) && !ownChanges_.empty() &&
+        ownChanges_.front().first == firstKey && ownChanges_.front().second == keys) {
+        ownChanges_.pop_front();
+        return;
+    }
+    mapStale_ = true;
+    ownChanges_.clear(); // no telling any more which are ours
 }
 
 const KeyMap &X11Input::keyMapLocked() {

@@ -93,6 +93,7 @@ private:
     // --- synthesis connection (all under mutex_) ---
     void pumpLocked();            // reads pending events, notices foreign map changes
     const KeyMap &keyMapLocked(); // reloads the map when it went stale
+    void noteMapNotifyLocked(unsigned changed, int firstKey, int keys);
     void fakeKeyLocked(int keycode, bool down);
     unsigned lockedModsLocked();
     // Autorepeat of the XTEST keyboard is off exactly while we hold a key.
@@ -200,6 +201,7 @@ private:
     int rootHeight_ = 0;
     KeyMap keyMap_;
     bool mapStale_ = false;
+    int coreKeyboard_ = -1; // XKB's device id of the core keyboard
     unsigned lockedMods_ = 0;
     std::vector<int> spare_;                     // keycodes with nothing bound but ours, sorted
     std::deque<std::pair<int, int>> ownChanges_; // our map changes not yet notified
