@@ -92,7 +92,10 @@ void X11Input::closeHookConnection() {
             XSync(hookDisplay_, False);
         }
         unregisterDisplay(hookDisplay_);
-        XCloseDisplay(hookDisplay_);
+        if (hookLost_)
+            keepLostDisplay(hookDisplay_);
+        else
+            XCloseDisplay(hookDisplay_);
         hookDisplay_ = nullptr;
     }
     grabbed_ = false;

@@ -137,10 +137,13 @@ X11Input::~X11Input() {
     }
     if (display_) {
         releaseAll();
-        if (!lost_)
-            XSync(display_, False);
         unregisterDisplay(display_);
-        XCloseDisplay(display_);
+        if (lost_) {
+            keepLostDisplay(display_);
+        } else {
+            XSync(display_, False);
+            XCloseDisplay(display_);
+        }
     }
 }
 

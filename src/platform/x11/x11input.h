@@ -34,6 +34,10 @@ namespace platform::x11 {
 void registerDisplay(_XDisplay *display);
 void unregisterDisplay(_XDisplay *display);
 
+// A connection the server dropped: Xlib may have left it locked, so closing
+// it could hang. It is kept, unused, until the process ends.
+void keepLostDisplay(_XDisplay *display);
+
 class X11Input;
 // The layer that an abnormal exit or a lost connection must release.
 void noteLayerAlive(X11Input *layer);

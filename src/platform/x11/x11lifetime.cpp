@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <vector>
 
 namespace platform::x11 {
 namespace {
@@ -92,6 +93,13 @@ void unregisterDisplay(Display *display) {
         Display *expected = display;
         own.compare_exchange_strong(expected, nullptr);
     }
+}
+
+void keepLostDisplay(Display *display) {
+    static std::mutex mutex;
+    static std::vector<Display *> kept;
+    std::lock_guard<std::mutex> lock(mutex);
+    kept.push_back(display);
 }
 
 void noteLayerAlive(X11Input *layer) {
