@@ -1,9 +1,12 @@
 #include "run/run.h"
 #include "run/rundialog.h"
 #include "tarnwick.h"
+#include "uitexts.h"
 
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QStandardPaths>
+#include <QSystemTrayIcon>
 #include <QThread>
 
 void tarnwick::stertRun() {
@@ -32,6 +35,13 @@ QString tarnwick::runProjectName() const {
 }
 
 void tarnwick::startRun() {
+    // The tray icon is then the only way to end the run, and the window hides.
+    if (!QSystemTrayIcon::isSystemTrayAvailable() && Run::onlyTrayStops(runNumber, stopCommand)) {
+        messageTitle = uitexts::noTrayTitle.in(is_japanese);
+        messageText = uitexts::noTrayText.in(is_japanese);
+        QMessageBox::warning(this, messageTitle, messageText);
+        return;
+    }
     // Both delete themselves after the run; the window keeps no pointer.
     auto *thread = new QThread(this);
     auto *run = new Run();
