@@ -99,6 +99,8 @@ public:
     void refreshPage();
     void setKeyCaptureMode(bool capturing, bool forCondition);
     void setNavigationHidden(bool hidden);
+    // The Enter Text page's text: `stored` unless the user changed it.
+    QString editedInputText(const QString &stored) const;
 
     // ---- files and configuration (tarnwick_files.cpp) ----
     void loadConfig();
