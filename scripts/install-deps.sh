@@ -15,6 +15,8 @@ packages=(
   base-files
   # X11 tests: layouts and foreign map changes, the server's clients
   x11-xkb-utils x11-xserver-utils libxres-dev
+  # libFuzzer targets (./test.sh -L fuzz)
+  clang
 )
 
 missing=()
