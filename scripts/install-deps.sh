@@ -16,7 +16,7 @@ packages=(
   # X11 tests: layouts and foreign map changes, the server's clients
   x11-xkb-utils x11-xserver-utils libxres-dev
   # libFuzzer targets (./test.sh -L fuzz)
-  clang
+  clang libclang-rt-14-dev
 )
 
 missing=()
