@@ -2,12 +2,9 @@
 // X server holds nothing afterwards: termination signals (a closed terminal,
 // Ctrl+\, Ctrl+C, kill), the server closing the GUI's connection (xkill), or
 // the server closing the input layer's own connections. The program under
-// test is this executable started again with --child: it wires a run, the
-// input layer and the termination guard as the program does.
+// test is this executable started again (support/holdingchild.h).
 
-#include "run/run.h"
-#include "run/terminationguard.h"
-#include "support/systeminput.h"
+#include "support/holdingchild.h"
 #include "support/xserver.h"
 
 #include <QApplication>
@@ -23,55 +20,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-
-namespace {
-
-constexpr int kVkControl = 0x11;
-
-int childMain(int argc, char **argv) {
-    QApplication app(argc, argv);
-    testsupport::SystemInput input;
-    std::string error;
-    if (!input.install(error)) {
-        std::fprintf(stderr, "no input layer: %s\n", error.c_str());
-        return 2;
-    }
-    installTerminationGuard();
-    int rc = 0;
-    {
-        QWidget window; // a window of the GUI's connection, for xkill
-        window.setGeometry(50, 50, 200, 100);
-        window.show();
-        auto *thread = new QThread(&window);
-        auto *run = new Run;
-        // Ctrl+F held for a minute, then the left button held for a minute.
-        run->setParameters(0, 1, QStringLiteral("なし"),
-                           {{"キー", "70,2", "60"}, {"クリック", "左", "60"}},
-                           {{"即時"}, {"時間", "60"}}, QStringLiteral("p"));
-        run->moveToThread(thread);
-        QObject::connect(thread, &QThread::started, run, &Run::start);
-        QObject::connect(run, &Run::finished, thread, &QThread::quit);
-        QObject::connect(run, &Run::finished, run, &QObject::deleteLater);
-        // The quit can end the loop before that deleteLater arrives.
-        QObject::connect(thread, &QThread::finished, run, &QObject::deleteLater);
-        thread->start();
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (platform::input().isDown(kVkControl) &&
-                platform::input().isDown(platform::kVkLButton)) {
-                poll.stop();
-                std::printf("ready\n");
-                std::fflush(stdout);
-            }
-        });
-        poll.start(10);
-        rc = QApplication::exec();
-    }
-    input.reset();
-    return rc;
-}
-
-} // namespace
 
 class X11TerminationTest : public QObject {
     Q_OBJECT
@@ -101,7 +49,8 @@ void X11TerminationTest::nothingStaysHeld() {
     const int ctrl = server.keycodeFor("Control_L");
 
     QProcess child;
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child")});
+    child.start(QCoreApplication::applicationFilePath(),
+                {QString::fromLatin1(testsupport::kHoldingChildArg)});
     QVERIFY(child.waitForStarted());
     QByteArray out;
     QTRY_VERIFY_WITH_TIMEOUT((out += child.readAllStandardOutput()).contains("ready") ||
@@ -136,8 +85,8 @@ void X11TerminationTest::nothingStaysHeld() {
 }
 
 int main(int argc, char **argv) {
-    if (argc > 1 && std::strcmp(argv[1], "--child") == 0)
-        return childMain(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], testsupport::kHoldingChildArg) == 0)
+        return testsupport::holdingChildMain(argc, argv);
     QApplication app(argc, argv);
     X11TerminationTest test;
     return QTest::qExec(&test, argc, argv);
