@@ -512,6 +512,10 @@ void X11Input::releaseAll() {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!display_)
         return;
+    // A connection the server closed shows only on a round trip: what we
+    // send on it now would go nowhere.
+    if (!lost_)
+        XSync(display_, False);
     if (lost_) {
         releaseThroughFreshConnectionLocked();
         return;
