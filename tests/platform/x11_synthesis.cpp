@@ -485,12 +485,16 @@ void X11SynthesisTest::secondInstanceRestoresTheUsersRepeat() {
         std::string error;
         std::unique_ptr<platform::InputLayer> second = platform::createSystemInput(error);
         QVERIFY2(second, error.c_str());
+        // isDown's round trip has each layer's requests at the server before we look.
         layer_->keyDown(0x10);
+        QVERIFY(layer_->isDown(0x10));
         QVERIFY(!server.xtestRepeats());
         // The second instance finds repeat off: the first one's doing, not the user's.
         second->keyDown(0x11);
+        QVERIFY(second->isDown(0x11));
         layer_->keyUp(0x10);
         second->keyUp(0x11);
+        QVERIFY(!layer_->isDown(0x10) && !second->isDown(0x11));
         QCOMPARE(server.xtestRepeats(), users);
         // Ending while holding a key restores it too.
         second->keyDown('Q');

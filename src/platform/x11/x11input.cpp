@@ -106,8 +106,23 @@ bool X11Input::open(std::string &error) {
     adoptSpareKeycodesLocked(keyMap_);
     repeatAtom_ = XInternAtom(display_, kRepeatProperty, False);
     XFlush(display_);
-    if (QCoreApplication::instance())
+    if (QCoreApplication::instance()) {
         guiContext_ = std::make_unique<QObject>();
+        // What the server sends between our calls (a new keyboard map, the
+        // end of the connection) is read at once, not at the next call.
+        auto *watch = new QSocketNotifier(ConnectionNumber(display_), QSocketNotifier::Read,
+                                          guiContext_.get());
+        QObject::connect(watch, &QSocketNotifier::activated, guiContext_.get(), [this, watch] {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (usableLocked()) {
+                pumpLocked();
+                if (mapStale_)
+                    keyMapLocked();
+            }
+            if (lost_)
+                watch->setEnabled(false); // a closed socket stays readable
+        });
+    }
     noteLayerAlive(this);
     restorer_ = std::thread([this] { restorerLoop(); });
     return true;
