@@ -17,6 +17,10 @@ packages=(
   # --- the package test: build, check and install the .deb in a Debian 12 root ---
   debootstrap lintian desktop-file-utils appstream
   # --- end of the package test's packages ---
+  # X11 tests: layouts and foreign map changes, the server's clients
+  x11-xkb-utils x11-xserver-utils libxres-dev
+  # libFuzzer targets (./test.sh -L fuzz)
+  clang libclang-rt-14-dev
 )
 
 missing=()

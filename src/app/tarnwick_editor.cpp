@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStyledItemDelegate>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -225,6 +226,16 @@ void tarnwick::applyNavigationRules() {
 
 // ---- value widgets ----
 
+// The text box shows some characters otherwise than they are stored (a
+// no-break space as a space, U+2028, U+2029 and CR LF as line breaks): the
+// stored text stays as it is unless the text itself was edited.
+QString tarnwick::editedInputText(const QString &stored) const {
+    const QString shown = inputTextEdit->toPlainText();
+    QTextDocument asShown;
+    asShown.setPlainText(stored);
+    return asShown.toPlainText() == shown ? stored : shown;
+}
+
 void tarnwick::changeSomeThing() {
     if (refreshing)
         return;
@@ -233,7 +244,7 @@ void tarnwick::changeSomeThing() {
     const int i = currentPage - 1;
 
     pagerecords::EditorValues values;
-    values.inputText = inputTextEdit->toPlainText();
+    values.inputText = editedInputText(element(listCommand.at(i), 1));
     values.commandSeconds = commandTimeSpin->value();
     values.commandClickText = commandClickCombo->currentText();
     values.coordX = coordXSpin->value();

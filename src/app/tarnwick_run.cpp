@@ -2,6 +2,10 @@
 #include "run/rundialog.h"
 #include "run/runstart.h"
 #include "tarnwick.h"
+#include "uitexts.h"
+
+#include <QMessageBox>
+#include <QSystemTrayIcon>
 
 void tarnwick::stertRun() {
     // A run cannot start while the editor still waits for a key.
@@ -26,6 +30,13 @@ QString tarnwick::runProjectName() const {
 }
 
 void tarnwick::startRun() {
+    // The tray icon is then the only way to end the run, and the window hides.
+    if (!QSystemTrayIcon::isSystemTrayAvailable() && Run::onlyTrayStops(runNumber, stopCommand)) {
+        messageTitle = uitexts::noTrayTitle.in(is_japanese);
+        messageText = uitexts::noTrayText.in(is_japanese);
+        QMessageBox::warning(this, messageTitle, messageText);
+        return;
+    }
     // Both delete themselves after the run; the window keeps no pointer.
     auto *run = new Run();
     // Still on the GUI thread: the run copies the settings and pages here.

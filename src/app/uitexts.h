@@ -230,6 +230,15 @@ inline constexpr char16_t welcomeText[] =
     u"You can disable the explanation display in the \"Help\" menu in the menu bar.\n"
     u"You can switch to \"English mode\" by pressing the button labeled \"English\".";
 
+// A run that only the tray could stop, on a desktop without a tray.
+inline constexpr UiText noTrayTitle{u"実行できません", u"Cannot run"};
+inline constexpr UiText noTrayText{
+    u"システムトレイがないため、「終了コマンドを設定しない」で繰り返す実行は止める方法がありません"
+    u"。\n"
+    u"終了コマンドを設定するか、実行回数を指定してください。",
+    u"There is no system tray, so a run that repeats with \"Do not set an exit command\" "
+    u"could not be stopped.\nSet an exit command or a number of runs."};
+
 // ---- questions and messages ----
 // The title of every question that would discard or replace content.
 inline constexpr UiText warningTitle{u"最終確認", u"Warning"};

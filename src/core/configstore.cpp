@@ -85,6 +85,10 @@ LoadStatus load(const QString &path, Settings &settings) {
     }
     const QByteArray data = file.readAll();
     file.close();
+    return parse(data, settings);
+}
+
+LoadStatus parse(const QByteArray &data, Settings &settings) {
     if (data.isEmpty()) {
         qCDebug(lcConfig) << "Config file is empty. Using defaults.";
         return LoadStatus::Empty;

@@ -90,6 +90,8 @@ enum class LoadStatus { Loaded, Missing, OpenFailed, Empty, ParseError, NotObjec
 // leave the member as it was; a "file_path" that is empty or not a string
 // leaves settings.filePath as it was.
 LoadStatus load(const QString &path, Settings &settings);
+// The same for file content already read.
+LoadStatus parse(const QByteArray &data, Settings &settings);
 
 // The indented JSON with every key of the table.
 QByteArray serialize(const Settings &settings);

@@ -105,6 +105,10 @@ void Run::setParameters(int stertTime, int runNumber, const QString &stopCommand
         this, &Run::requestBeep, qApp, [] { QApplication::beep(); }, Qt::QueuedConnection);
 }
 
+bool Run::onlyTrayStops(int runNumber, const QString &stopCommand) {
+    return runNumber == kRepeatUntilStopped && stopCommand == QStringLiteral("なし");
+}
+
 bool Run::stopping() const {
     return stopRequested.load() || terminationRequested();
 }

@@ -31,6 +31,10 @@ public:
     explicit Run(QObject *parent = nullptr);
     ~Run() override;
 
+    // True for a run that nothing but a click on its tray icon can end:
+    // repeated until stopped, with no stop command.
+    static bool onlyTrayStops(int runNumber, const QString &stopCommand);
+
     void setParameters(int stertTime, int runNumber, const QString &stopCommand,
                        const QList<QStringList> &listCommand,
                        const QList<QStringList> &listCondition, const QString &projectName);

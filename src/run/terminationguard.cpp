@@ -134,8 +134,10 @@ void installTerminationGuard() {
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal (SIGHUP) and Ctrl+\ (SIGQUIT) end the program as
+    // surely as Ctrl+C: they must not leave keys held either.
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        sigaction(signalNumber, &action, nullptr);
 #endif
 #if defined(Q_OS_WIN)
     installWindowsTerminationGuard(&onTermination);

@@ -1,6 +1,6 @@
 #pragma once
 
-// SIGINT and SIGTERM end the program cleanly: every run stops, what the runs
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT end the program cleanly: every run stops, what the runs
 // hold is released, temporary key bindings are restored, and the event loop
 // quits once the runs have ended (so no run thread outlives its window).
 // On Windows the console's Ctrl+C, Ctrl+Break and close and the end of the

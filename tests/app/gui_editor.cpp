@@ -437,6 +437,31 @@ private slots:
         QCOMPARE(command(), QStringList({"入力", "<b>x</b>\nline", "2"}));
     }
 
+    void enterTextKeptAsWritten_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no-break space") << QString::fromUtf16(u"a\u00A0b");
+        QTest::newRow("line separator") << QString::fromUtf16(u"a\u2028b");
+        QTest::newRow("paragraph separator") << QString::fromUtf16(u"a\u2029b");
+        QTest::newRow("CR LF") << QStringLiteral("a\r\nb\rc");
+        QTest::newRow("tab and trailing spaces") << QStringLiteral("\ta  \n ");
+    }
+    void enterTextKeptAsWritten() {
+        QFETCH(QString, text);
+        openEditor();
+        addCommandKind(5);
+        setPage({"入力", text, "3"}, {"時間", "1"});
+        // Another value of the page changes; the text is saved as it was.
+        w->commandTimeSpin->setValue(2);
+        w->conditionTimeSpin->setValue(4);
+        QCOMPARE(command(), QStringList({"入力", text, "2"}));
+        // Editing the text itself takes what the box shows.
+        w->inputTextEdit->setFocus();
+        QTest::keyClick(w->inputTextEdit, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(w->inputTextEdit, "z");
+        QCOMPARE(command().at(1), w->inputTextEdit->toPlainText());
+        QVERIFY(command().at(1).endsWith('z'));
+    }
+
     void clickSidesStoredInJapanese_data() {
         QTest::addColumn<bool>("japanese");
         QTest::newRow("ja") << true;

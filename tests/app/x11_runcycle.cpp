@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -54,6 +55,8 @@ private slots:
 
     void typesIntoAnotherWindowAndComesBack();
     void repeatStoppedByTheCapturedExitCommand();
+    void noTrayNoEndlessRunWithoutExitCommand_data();
+    void noTrayNoEndlessRunWithoutExitCommand();
 
 private:
     void focusTarget();
@@ -192,6 +195,50 @@ void X11RunCycleTest::repeatStoppedByTheCapturedExitCommand() {
     const QString after = target->text();
     QTest::qWait(300);
     QCOMPARE(target->text(), after);
+}
+
+void X11RunCycleTest::noTrayNoEndlessRunWithoutExitCommand_data() {
+    // No tray on the test display: only a run the tray alone could end is refused.
+    QTest::addColumn<int>("runs");
+    QTest::addColumn<QString>("exitCommand");
+    QTest::addColumn<bool>("japanese");
+    QTest::addColumn<bool>("refused");
+    const int endless = RunDialog::kRepeatUntilStopped;
+    QTest::newRow("endless, no exit command") << endless << "なし" << true << true;
+    QTest::newRow("endless, no exit command, English") << endless << "なし" << false << true;
+    QTest::newRow("endless, exit command") << endless << "123,0" << true << false;
+    QTest::newRow("once, no exit command") << 1 << "なし" << true << false;
+}
+
+void X11RunCycleTest::noTrayNoEndlessRunWithoutExitCommand() {
+    QFETCH(int, runs);
+    QFETCH(QString, exitCommand);
+    QFETCH(bool, japanese);
+    QFETCH(bool, refused);
+    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+    window->is_japanese = japanese;
+    window->listCommand = {{QStringLiteral("なし")}};
+    window->listCondition = {{QStringLiteral("時間"), QStringLiteral("0.05")}};
+    window->stertTime = 0;
+    window->runNumber = runs;
+    window->stopCommand = exitCommand;
+    testsupport::ModalAnswerer answerer;
+    window->startRun();
+    if (refused) {
+        QCOMPARE(answerer.count(), 1);
+        QVERIFY(answerer.last().text.contains(japanese ? QStringLiteral("システムトレイ")
+                                                       : QStringLiteral("system tray")));
+        QVERIFY(window->isVisible());
+        QVERIFY(window->findChildren<QThread *>().isEmpty());
+        return;
+    }
+    QCOMPARE(answerer.count(), 0);
+    QVERIFY(!window->isVisible()); // the run goes on as before
+    if (runs != 1) {
+        QTest::qWait(200);
+        tapKey(kF12); // its exit command
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 10000);
 }
 
 QTEST_MAIN(X11RunCycleTest)

@@ -2,10 +2,12 @@
 // real Qt window on the X display.
 
 #include "platform/inputlayer.h"
+#include "support/xserver.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QLineEdit>
+#include <QProcess>
 #include <QTest>
 
 #include <xcb/xcb.h>
@@ -92,6 +94,7 @@ private slots:
     void hotKeyFiresOnceAndOnlyOnTheRoot();
     void hotKeyFiresWithCapsLockOn();
     void hotKeyHeldByAnotherClientFails();
+    void hotKeyFollowsLayoutSwitch();
 
 private:
     std::unique_ptr<platform::InputLayer> layer_;
@@ -249,6 +252,37 @@ void X11HookTest::hotKeyFiresWithCapsLockOn() {
     tap(0x14); // and off again
     QTRY_COMPARE(filter.fired, 1);
     layer_->unregisterHotKey(1001);
+    qApp->removeNativeEventFilter(&filter);
+}
+
+void X11HookTest::hotKeyFollowsLayoutSwitch() {
+    testsupport::XServer server;
+    QVERIFY(server.ok());
+    HotKeyFilter filter;
+    qApp->installNativeEventFilter(&filter);
+    QVERIFY(layer_->registerHotKey(1002, platform::kModAlt | platform::kModControl, 'G'));
+    const int usG = server.keycodeFor("g");
+    struct UsMapAfterwards {
+        ~UsMapAfterwards() { QProcess::execute(QStringLiteral("setxkbmap"), {"us"}); }
+    } restore;
+    // Nothing is typed meanwhile: the layer notices the switch by itself.
+    QCOMPARE(QProcess::execute(QStringLiteral("setxkbmap"), {"us", "dvorak"}), 0);
+    QTest::qWait(600);
+    const int dvorakG = server.keycodeFor("g");
+    QVERIFY(dvorakG != usG);
+    auto chord = [&server](int keycode) {
+        const int ctrl = server.keycodeFor("Control_L"), alt = server.keycodeFor("Alt_L");
+        for (int kc : {ctrl, alt, keycode})
+            server.key(kc, true);
+        for (int kc : {keycode, alt, ctrl})
+            server.key(kc, false);
+    };
+    chord(usG); // now another letter
+    chord(dvorakG);
+    QTRY_COMPARE(filter.fired, 1);
+    QTest::qWait(100);
+    QCOMPARE(filter.fired, 1);
+    layer_->unregisterHotKey(1002);
     qApp->removeNativeEventFilter(&filter);
 }
 

@@ -3,6 +3,7 @@
 // layer; and "is down" follows what the layer holds.
 
 #include "platform/inputlayer.h"
+#include "support/xserver.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -10,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTest>
 #include <QThread>
@@ -120,6 +122,9 @@ private slots:
     void concurrentCallers();
     void followsLayoutChange();
     void clicksAtPositionSet();
+    void pointerStaysOnTheScreen_data();
+    void pointerStaysOnTheScreen();
+    void secondInstanceRestoresTheUsersRepeat();
     void releaseAllLetsGo();
 
 private:
@@ -202,16 +207,18 @@ void X11SynthesisTest::heldKeyDoesNotRepeat() {
     layer_->keyDown('B');
     QTest::qWait(1200);
     QVERIFY(layer_->isDown('B'));
-    layer_->keyUp('B');
-    QTRY_COMPARE(recorder_->releases(Qt::Key_B), 1);
-    QCOMPARE(recorder_->presses(Qt::Key_B), 1);
-
-    // Only the XTest device stopped repeating; the user's keyboards repeat
-    // as they did.
-    const QMap<QString, bool> repeat = keyboardsRepeat();
+    // Only the XTest device stopped repeating, and only while a key is held;
+    // the user's keyboards repeat as they did.
+    QMap<QString, bool> repeat = keyboardsRepeat();
     QVERIFY(!repeat.isEmpty());
     for (auto it = repeat.begin(); it != repeat.end(); ++it)
         QVERIFY2(it.value() == !it.key().contains(QStringLiteral("XTEST")), qPrintable(it.key()));
+    layer_->keyUp('B');
+    QTRY_COMPARE(recorder_->releases(Qt::Key_B), 1);
+    QCOMPARE(recorder_->presses(Qt::Key_B), 1);
+    repeat = keyboardsRepeat();
+    for (auto it = repeat.begin(); it != repeat.end(); ++it)
+        QVERIFY2(it.value(), qPrintable(it.key()));
 }
 
 void X11SynthesisTest::isDownFollowsKeys_data() {
@@ -447,6 +454,54 @@ void X11SynthesisTest::clicksAtPositionSet() {
     QCOMPARE(recorder_->clicks[0].global, target);
     QCOMPARE(recorder_->clicks[1].button, Qt::RightButton);
     QCOMPARE(recorder_->clicks[1].global, second);
+}
+
+void X11SynthesisTest::pointerStaysOnTheScreen_data() {
+    // Far positions wrap round in the 16-bit coordinates of the protocol.
+    const QSize screen = QGuiApplication::primaryScreen()->virtualSize();
+    const int right = screen.width() - 1, bottom = screen.height() - 1;
+    QTest::addColumn<QPoint>("asked");
+    QTest::addColumn<QPoint>("expected");
+    QTest::newRow("far right") << QPoint(40000, 100) << QPoint(right, 100);
+    QTest::newRow("far below") << QPoint(120, 70000) << QPoint(120, bottom);
+    QTest::newRow("left of the screen") << QPoint(-40000, 50) << QPoint(0, 50);
+    QTest::newRow("above and right") << QPoint(screen.width(), -1) << QPoint(right, 0);
+    QTest::newRow("inside") << QPoint(321, 123) << QPoint(321, 123);
+}
+
+void X11SynthesisTest::pointerStaysOnTheScreen() {
+    QFETCH(QPoint, asked);
+    QFETCH(QPoint, expected);
+    layer_->setCursorPos(asked.x(), asked.y());
+    const platform::Point p = layer_->cursorPos();
+    QCOMPARE(QPoint(p.x, p.y), expected);
+}
+
+void X11SynthesisTest::secondInstanceRestoresTheUsersRepeat() {
+    testsupport::XServer server;
+    QVERIFY(server.ok());
+    for (bool users : {true, false}) {
+        server.setXtestRepeats(users);
+        std::string error;
+        std::unique_ptr<platform::InputLayer> second = platform::createSystemInput(error);
+        QVERIFY2(second, error.c_str());
+        // isDown's round trip has each layer's requests at the server before we look.
+        layer_->keyDown(0x10);
+        QVERIFY(layer_->isDown(0x10));
+        QVERIFY(!server.xtestRepeats());
+        // The second instance finds repeat off: the first one's doing, not the user's.
+        second->keyDown(0x11);
+        QVERIFY(second->isDown(0x11));
+        layer_->keyUp(0x10);
+        second->keyUp(0x11);
+        QVERIFY(!layer_->isDown(0x10) && !second->isDown(0x11));
+        QCOMPARE(server.xtestRepeats(), users);
+        // Ending while holding a key restores it too.
+        second->keyDown('Q');
+        second.reset();
+        QCOMPARE(server.xtestRepeats(), users);
+    }
+    server.setXtestRepeats(true);
 }
 
 void X11SynthesisTest::releaseAllLetsGo() {

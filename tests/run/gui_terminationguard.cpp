@@ -33,6 +33,8 @@ private slots:
         connect(thread, &QThread::started, run, &Run::start);
         connect(run, &Run::finished, thread, &QThread::quit);
         connect(run, &Run::finished, run, &QObject::deleteLater);
+        // The quit can end the loop before that deleteLater arrives.
+        connect(thread, &QThread::finished, run, &QObject::deleteLater);
         thread->start();
 
         // Raised once the run holds its key and its button.

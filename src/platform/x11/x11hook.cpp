@@ -27,7 +27,6 @@
 namespace platform::x11 {
 namespace {
 
-constexpr int kVkPacket = 0xE7; // what Windows reports for injected characters
 constexpr int kVkF10 = 0x79;
 
 bool isAltVk(int vk) {
@@ -87,11 +86,16 @@ void X11Input::closeHookConnection() {
     closePending_ = false;
     notifier_.reset();
     if (hookDisplay_) {
-        if (grabbed_)
-            XUngrabKeyboard(hookDisplay_, CurrentTime);
-        XSync(hookDisplay_, False);
+        if (!hookLost_) {
+            if (grabbed_)
+                XUngrabKeyboard(hookDisplay_, CurrentTime);
+            XSync(hookDisplay_, False);
+        }
         unregisterDisplay(hookDisplay_);
-        XCloseDisplay(hookDisplay_);
+        if (hookLost_)
+            keepLostDisplay(hookDisplay_);
+        else
+            XCloseDisplay(hookDisplay_);
         hookDisplay_ = nullptr;
     }
     grabbed_ = false;
@@ -100,7 +104,7 @@ void X11Input::closeHookConnection() {
 
 void X11Input::readHookEvents() {
     dispatching_ = true;
-    while (hookDisplay_ && !closePending_ && XPending(hookDisplay_) > 0) {
+    while (hookDisplay_ && !closePending_ && !hookLost_ && XPending(hookDisplay_) > 0) {
         XEvent ev;
         XNextEvent(hookDisplay_, &ev);
         // Core key events arrive only through our grab.
@@ -121,22 +125,18 @@ void X11Input::readHookEvents() {
             dispatchKey(keycode, type == XI_RawKeyPress);
     }
     dispatching_ = false;
+    if (hookLost_ && notifier_)
+        notifier_->setEnabled(false); // the closed socket would wake us for ever
     if (closePending_)
         closeHookConnection();
 }
 
 int X11Input::vkForKeycode(int keycode) {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (!usableLocked())
+        return 0;
     pumpLocked();
-    const KeyMap &map = keyMapLocked();
-    if (map.isSpare(keycode))
-        return kVkPacket;
-    // Keypad keys read as digits with Num Lock on, as navigation keys without.
-    const unsigned long shifted = map.keysymAt(keycode, 1);
-    if ((lockedMods_ & map.numLockMask()) && map.numLockMask() &&
-        ((shifted >= XK_KP_0 && shifted <= XK_KP_9) || shifted == XK_KP_Decimal))
-        return vkForKeysym(shifted);
-    return vkForKeysym(map.firstLevelKeysym(keycode));
+    return vkForKeycodeLocked(keycode);
 }
 
 void X11Input::dispatchKey(int keycode, bool down) {
@@ -164,6 +164,8 @@ void X11Input::dispatchKey(int keycode, bool down) {
 
 HookHandle X11Input::installKeyboardHook(KeyboardHookProc proc) {
     if (!proc)
+        return nullptr;
+    if (hookLost_)
         return nullptr;
     if (!hookDisplay_ && !openHookConnection())
         return nullptr;
@@ -243,11 +245,15 @@ bool X11Input::registerHotKey(int id, unsigned modifiers, unsigned vk) {
     unregisterHotKey(id);
     HotKey hotKey;
     hotKey.id = id;
+    hotKey.askedModifiers = modifiers;
+    hotKey.askedVk = vk;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         pumpLocked();
         const KeyMap &map = keyMapLocked();
-        hotKey.keycode = map.keycodeFor(keysymForVk(static_cast<int>(vk)));
+        hotKey.keycode = map.keycodeForLetterVk(static_cast<int>(vk));
+        if (!hotKey.keycode)
+            hotKey.keycode = map.keycodeFor(keysymForVk(static_cast<int>(vk)));
         if (modifiers & kModAlt)
             hotKey.mods |= map.altMask();
         if (modifiers & kModControl)
@@ -315,6 +321,27 @@ void X11Input::unregisterHotKey(int id) {
         xcb_ungrab_key(connection, static_cast<xcb_keycode_t>(hotKey.keycode), hotKey.root,
                        static_cast<std::uint16_t>(hotKey.mods | v));
     xcb_flush(connection);
+}
+
+void X11Input::regrabHotKeysLater() {
+    if (guiContext_)
+        QMetaObject::invokeMethod(
+            guiContext_.get(), [this] { regrabHotKeys(); }, Qt::QueuedConnection);
+}
+
+void X11Input::regrabHotKeys() {
+    if (!hotKeysStale_.exchange(false))
+        return;
+    std::vector<HotKey> held;
+    {
+        std::lock_guard<std::mutex> lock(hotKeyMutex_);
+        held = hotKeys_;
+    }
+    for (const HotKey &h : held) {
+        unregisterHotKey(h.id);
+        if (!registerHotKey(h.id, h.askedModifiers, h.askedVk))
+            qCWarning(lcX11Input) << "The hot key could not be grabbed again after a layout change";
+    }
 }
 
 bool X11Input::isHotKeyEvent(const char *eventType, void *message, int *id) {

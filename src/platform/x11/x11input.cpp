@@ -7,10 +7,12 @@
 #include <QSocketNotifier>
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -20,40 +22,32 @@ Q_LOGGING_CATEGORY(lcX11Input, "tarnwick.platform")
 namespace platform::x11 {
 namespace {
 
-// Errors on our own connections are answered by return values; Xlib's
-// default handler would end the process. Errors on other connections go to
-// whichever handler was there before.
-std::atomic<Display *> ownDisplays[8];
-XErrorHandler previousHandler = nullptr;
-std::once_flag handlerOnce;
-
-int onXError(Display *display, XErrorEvent *event) {
-    for (auto &own : ownDisplays)
-        if (own.load() == display) {
-            return 0;
-        }
-    return previousHandler ? previousHandler(display, event) : 0;
-}
-
 int xkbEventBase = -1;
 
+// Where the user's autorepeat setting of the XTEST keyboard is kept while
+// some instance has turned it off, so that a second instance restores the
+// user's setting rather than the first instance's.
+constexpr const char *kRepeatProperty = "_TARNWICK_XTEST_REPEAT";
+
+// The core keyboard's device id (XKB names it XkbUseCoreKbd in requests, but
+// its events carry the real id).
+int masterKeyboardId(Display *display) {
+    int xiOpcode = 0, event = 0, errorBase = 0;
+    if (!XQueryExtension(display, "XInputExtension", &xiOpcode, &event, &errorBase))
+        return -1;
+    int major = 2, minor = 2;
+    if (XIQueryVersion(display, &major, &minor) != Success)
+        return -1;
+    int count = 0, id = -1;
+    XIDeviceInfo *devices = XIQueryDevice(display, XIAllMasterDevices, &count);
+    for (int i = 0; i < count && id < 0; ++i)
+        if (devices[i].use == XIMasterKeyboard)
+            id = devices[i].deviceid;
+    XIFreeDeviceInfo(devices);
+    return id;
+}
+
 } // namespace
-
-void registerDisplay(Display *display) {
-    std::call_once(handlerOnce, [] { previousHandler = XSetErrorHandler(onXError); });
-    for (auto &own : ownDisplays) {
-        Display *expected = nullptr;
-        if (own.compare_exchange_strong(expected, display))
-            return;
-    }
-}
-
-void unregisterDisplay(Display *display) {
-    for (auto &own : ownDisplays) {
-        Display *expected = display;
-        own.compare_exchange_strong(expected, nullptr);
-    }
-}
 
 std::unique_ptr<X11Input> X11Input::create(std::string &error) {
     std::unique_ptr<X11Input> layer(new X11Input());
@@ -94,35 +88,48 @@ bool X11Input::open(std::string &error) {
                           XkbModifierLockMask);
     // A whole new map (setxkbmap, a layout switch) comes only as this event:
     // the server sends no core MappingNotify for it to clients that use XKB.
-    XkbSelectEvents(display_, XkbUseCoreKbd, XkbNewKeyboardNotifyMask, XkbNewKeyboardNotifyMask);
+    // Changes of single keys (ours, xmodmap's) come as XkbMapNotify.
+    const unsigned long mapEvents = XkbNewKeyboardNotifyMask | XkbMapNotifyMask;
+    XkbSelectEvents(display_, XkbUseCoreKbd, mapEvents, mapEvents);
+    coreKeyboard_ = masterKeyboardId(display_);
     XkbStateRec state;
     if (XkbGetState(display_, XkbUseCoreKbd, &state) == Success)
         lockedMods_ = state.locked_mods;
     root_ = DefaultRootWindow(display_);
+    rootWidth_ = DisplayWidth(display_, DefaultScreen(display_));
+    rootHeight_ = DisplayHeight(display_, DefaultScreen(display_));
     // A client answers a ping by sending it back to the root window, to
     // those that listen for substructure changes there.
     wmProtocols_ = XInternAtom(display_, "WM_PROTOCOLS", False);
     netWmPing_ = XInternAtom(display_, "_NET_WM_PING", False);
     XSelectInput(display_, root_, StructureNotifyMask | SubstructureNotifyMask);
-    spare_ = keyMap_.spareKeycodes();
-    // Level 0 of every spare keycode first: a slot for keys held through
-    // keyDown must be reachable without Shift.
-    const int n = static_cast<int>(spare_.size());
-    for (int level = 0; level < 2; ++level)
-        for (int i = 0; i < n; ++i) {
-            Slot slot;
-            slot.keycode = spare_[static_cast<size_t>(i)];
-            slot.level = level;
-            slot.partner = level == 0 ? i + n : i;
-            slots_.push_back(slot);
-        }
-    disableXtestAutoRepeat();
+    adoptSpareKeycodesLocked(keyMap_);
+    repeatAtom_ = XInternAtom(display_, kRepeatProperty, False);
     XFlush(display_);
+    if (QCoreApplication::instance()) {
+        guiContext_ = std::make_unique<QObject>();
+        // What the server sends between our calls (a new keyboard map, the
+        // end of the connection) is read at once, not at the next call.
+        auto *watch = new QSocketNotifier(ConnectionNumber(display_), QSocketNotifier::Read,
+                                          guiContext_.get());
+        QObject::connect(watch, &QSocketNotifier::activated, guiContext_.get(), [this, watch] {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (usableLocked()) {
+                pumpLocked();
+                if (mapStale_)
+                    keyMapLocked();
+            }
+            if (lost_)
+                watch->setEnabled(false); // a closed socket stays readable
+        });
+    }
+    noteLayerAlive(this);
     restorer_ = std::thread([this] { restorerLoop(); });
     return true;
 }
 
 X11Input::~X11Input() {
+    noteLayerGone(this);
     if (restorer_.joinable()) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -131,6 +138,7 @@ X11Input::~X11Input() {
         wake_.notify_all();
         restorer_.join();
     }
+    guiContext_.reset();
     closeHookConnection();
     if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
         std::vector<int> ids;
@@ -144,23 +152,30 @@ X11Input::~X11Input() {
     }
     if (display_) {
         releaseAll();
-        restoreXtestAutoRepeat();
-        XSync(display_, False);
         unregisterDisplay(display_);
-        XCloseDisplay(display_);
+        if (lost_) {
+            keepLostDisplay(display_);
+        } else {
+            XSync(display_, False);
+            XCloseDisplay(display_);
+        }
     }
 }
 
 // Our own XTest keys must not autorepeat (injected keys never do on
 // Windows). XTest events come from their own slave device, so turning off
-// RepeatKeys on that device alone leaves the user's keyboards as they are.
-void X11Input::disableXtestAutoRepeat() {
+// RepeatKeys on that device alone leaves the user's keyboards as they are;
+// and it is off only while we hold a key, so a crash cannot leave it off.
+bool X11Input::findXtestKeyboardLocked() {
+    if (xtestKeyboard_ != -1)
+        return xtestKeyboard_ >= 0;
+    xtestKeyboard_ = -2;
     int xiOpcode = 0, event = 0, errorBase = 0;
     if (!XQueryExtension(display_, "XInputExtension", &xiOpcode, &event, &errorBase))
-        return;
+        return false;
     int major = 2, minor = 2;
     if (XIQueryVersion(display_, &major, &minor) != Success)
-        return;
+        return false;
     int count = 0;
     XIDeviceInfo *devices = XIQueryDevice(display_, XIAllDevices, &count);
     for (int i = 0; i < count; ++i)
@@ -168,37 +183,64 @@ void X11Input::disableXtestAutoRepeat() {
             std::strcmp(devices[i].name, "Virtual core XTEST keyboard") == 0)
             xtestKeyboard_ = devices[i].deviceid;
     XIFreeDeviceInfo(devices);
-    if (xtestKeyboard_ < 0) {
+    if (xtestKeyboard_ < 0)
         qCWarning(lcX11Input) << "No XTEST keyboard device: keys held by a run may autorepeat";
-        return;
-    }
-    XkbDescPtr desc = XkbGetMap(display_, 0, static_cast<unsigned>(xtestKeyboard_));
-    if (desc && XkbGetControls(display_, XkbControlsEnabledMask, desc) == Success && desc->ctrls)
-        xtestRepeatWasOn_ = (desc->ctrls->enabled_ctrls & XkbRepeatKeysMask) != 0;
-    if (desc)
-        XkbFreeKeyboard(desc, 0, True);
-    XkbChangeEnabledControls(display_, static_cast<unsigned>(xtestKeyboard_), XkbRepeatKeysMask, 0);
+    return xtestKeyboard_ >= 0;
 }
 
-void X11Input::restoreXtestAutoRepeat() {
-    if (xtestKeyboard_ >= 0 && xtestRepeatWasOn_)
-        XkbChangeEnabledControls(display_, static_cast<unsigned>(xtestKeyboard_), XkbRepeatKeysMask,
-                                 XkbRepeatKeysMask);
+void X11Input::setXtestAutoRepeatLocked(bool on) {
+    const auto device = static_cast<unsigned>(xtestKeyboard_);
+    if (!on) {
+        // Another instance that turned it off left the user's setting here.
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char *data = nullptr;
+        const bool kept = XGetWindowProperty(display_, root_, repeatAtom_, 0, 1, False, XA_CARDINAL,
+                                             &type, &format, &items, &after, &data) == Success &&
+                          type == XA_CARDINAL && format == 32 && items == 1;
+        if (kept) {
+            xtestRepeatWasOn_ = *reinterpret_cast<long *>(data) != 0;
+        } else {
+            XkbDescPtr desc = XkbGetMap(display_, 0, device);
+            if (desc && XkbGetControls(display_, XkbControlsEnabledMask, desc) == Success &&
+                desc->ctrls)
+                xtestRepeatWasOn_ = (desc->ctrls->enabled_ctrls & XkbRepeatKeysMask) != 0;
+            if (desc)
+                XkbFreeKeyboard(desc, 0, True);
+            long value = xtestRepeatWasOn_ ? 1 : 0;
+            XChangeProperty(display_, root_, repeatAtom_, XA_CARDINAL, 32, PropModeReplace,
+                            reinterpret_cast<unsigned char *>(&value), 1);
+        }
+        if (data)
+            XFree(data);
+        XkbChangeEnabledControls(display_, device, XkbRepeatKeysMask, 0);
+    } else {
+        if (xtestRepeatWasOn_)
+            XkbChangeEnabledControls(display_, device, XkbRepeatKeysMask, XkbRepeatKeysMask);
+        XDeleteProperty(display_, root_, repeatAtom_);
+    }
+    xtestRepeatOff_ = !on;
+}
+
+void X11Input::updateAutoRepeatLocked() {
+    if (!usableLocked())
+        return;
+    const bool holding = !pressedKeys_.empty() || !heldChars_.empty();
+    if (holding == xtestRepeatOff_ || !findXtestKeyboardLocked())
+        return;
+    setXtestAutoRepeatLocked(!holding);
 }
 
 void X11Input::pumpLocked() {
     while (XPending(display_) > 0) {
         XEvent ev;
         XNextEvent(display_, &ev);
-        if (ev.type == MappingNotify) {
-            // Our own bindings touch spare keycodes only; anything else is
-            // the user changing the layout.
-            const XMappingEvent &m = ev.xmapping;
-            bool ours = m.request == MappingKeyboard;
-            for (int kc = m.first_keycode; ours && kc < m.first_keycode + m.count; ++kc)
-                ours = keyMap_.isSpare(kc);
-            if (!ours)
-                mapStale_ = true;
+        // Map changes: XkbMapNotify below (Xlib also makes core
+        // MappingNotify events of it, one per keyboard device).
+        if (ev.type == ConfigureNotify && ev.xconfigure.window == root_) {
+            rootWidth_ = ev.xconfigure.width;
+            rootHeight_ = ev.xconfigure.height;
         } else if (ev.type == ClientMessage) {
             const XClientMessageEvent &c = ev.xclient;
             if (c.window == root_ && c.message_type == wmProtocols_ && c.format == 32 &&
@@ -208,18 +250,29 @@ void X11Input::pumpLocked() {
             const XkbEvent &xkb = reinterpret_cast<const XkbEvent &>(ev);
             if (xkb.any.xkb_type == XkbStateNotify) {
                 lockedMods_ = xkb.state.locked_mods;
+            } else if (xkb.any.xkb_type == XkbMapNotify) {
+                // One notice per keyboard device; the core keyboard's counts.
+                if (xkb.map.device == coreKeyboard_)
+                    noteMapNotifyLocked(xkb.map.changed, xkb.map.first_key_sym,
+                                        xkb.map.num_key_syms);
             } else if (xkb.any.xkb_type == XkbNewKeyboardNotify) {
+                // Which of our bindings the new map kept is seen on reload.
                 mapStale_ = true;
-                // The new map replaced our temporary bindings too; a key held
-                // through one keeps its slot until it is released.
-                for (Slot &slot : slots_)
-                    if (!slot.held) {
-                        slot.keysym = 0;
-                        slot.paired = false;
-                    }
             }
         }
     }
+}
+
+void X11Input::noteMapNotifyLocked(unsigned changed, int firstKey, int keys) {
+    // Our own bindings come back in the order we made them; anything else is
+    // another client changing the map (xmodmap, a layout).
+    if ((changed & XkbKeySymsMask) && !ownChanges_.empty() &&
+        ownChanges_.front().first == firstKey && ownChanges_.front().second == keys) {
+        ownChanges_.pop_front();
+        return;
+    }
+    mapStale_ = true;
+    ownChanges_.clear(); // no telling any more which are ours
 }
 
 const KeyMap &X11Input::keyMapLocked() {
@@ -227,13 +280,63 @@ const KeyMap &X11Input::keyMapLocked() {
         mapStale_ = false;
         KeyMap fresh;
         if (fresh.load(display_)) {
-            // The spare keycodes stay the ones found at start: some of them
-            // may carry our bindings right now.
+            adoptSpareKeycodesLocked(fresh);
             keyMap_ = std::move(fresh);
             keyMap_.setSpare(spare_);
+            hotKeysStale_ = true;
+            regrabHotKeysLater();
         }
     }
     return keyMap_;
+}
+
+void X11Input::adoptSpareKeycodesLocked(const KeyMap &fresh) {
+    const std::vector<int> &free = fresh.spareKeycodes();
+    std::set<int> spare(free.begin(), free.end());
+    std::set<int> withSlots;
+    for (Slot &slot : slots_) {
+        withSlots.insert(slot.keycode);
+        if (spare.count(slot.keycode)) {
+            // Nothing there now: ours to bind again; a binding it had is gone.
+            slot.retired = false;
+            if (!slot.held) {
+                slot.keysym = 0;
+                slot.paired = false;
+            }
+            continue;
+        }
+        if (slot.retired)
+            continue;
+        KeySym row[2];
+        rowLocked(slot.keycode, row);
+        const unsigned long level0 = fresh.keysymAt(slot.keycode, 0);
+        const unsigned long level1 = fresh.keysymAt(slot.keycode, 1);
+        const bool stillOurs = row[0] != NoSymbol && level0 == row[0] &&
+                               (level1 == row[1] || (level1 == NoSymbol && row[1] == row[0]));
+        if (stillOurs) {
+            spare.insert(slot.keycode);
+        } else {
+            // Another client bound this keycode: never write to it again.
+            slot.retired = true;
+            if (!slot.held) {
+                slot.keysym = 0;
+                slot.paired = false;
+            }
+        }
+    }
+    // Keycodes that became free: two slots each, unshifted and shifted.
+    for (int keycode : spare)
+        if (!withSlots.count(keycode)) {
+            const int first = static_cast<int>(slots_.size());
+            for (int level = 0; level < 2; ++level) {
+                Slot slot;
+                slot.keycode = keycode;
+                slot.level = level;
+                slot.partner = level == 0 ? first + 1 : first;
+                slots_.push_back(slot);
+            }
+        }
+    spare_.assign(spare.begin(), spare.end());
 }
 
 void X11Input::fakeKeyLocked(int keycode, bool down) {
@@ -245,8 +348,13 @@ void X11Input::keyDown(int vk) {
     if (!keysym)
         return;
     std::unique_lock<std::mutex> lock(mutex_);
+    if (!usableLocked())
+        return;
     pumpLocked();
-    int keycode = keyMapLocked().keycodeFor(keysym);
+    // Letter and digit keys are the keys Windows would press on this layout.
+    int keycode = keyMapLocked().keycodeForLetterVk(vk);
+    if (!keycode)
+        keycode = keyMapLocked().keycodeFor(keysym);
     if (!keycode) {
         // A key the map lacks (F13 to F24 on most maps): bind it for as long
         // as it is held.
@@ -255,13 +363,15 @@ void X11Input::keyDown(int vk) {
             return;
         keycode = slots_[static_cast<size_t>(slot)].keycode;
         ++slots_[static_cast<size_t>(slot)].held;
+        slots_[static_cast<size_t>(slot)].forKey = true;
         ++pressedSlots_[slot];
     } else {
         // The release must reach this keycode even if the map changes.
         keyDownAt_[vk] = keycode;
     }
-    fakeKeyLocked(keycode, true);
     ++pressedKeys_[keycode];
+    updateAutoRepeatLocked();
+    fakeKeyLocked(keycode, true);
     XFlush(display_);
 }
 
@@ -270,6 +380,8 @@ void X11Input::keyUp(int vk) {
     if (!keysym)
         return;
     std::lock_guard<std::mutex> lock(mutex_);
+    if (!usableLocked())
+        return;
     pumpLocked();
     int keycode = 0;
     auto pressed = keyDownAt_.find(vk);
@@ -280,7 +392,7 @@ void X11Input::keyUp(int vk) {
         keycode = keyMapLocked().keycodeFor(keysym);
     }
     if (!keycode) {
-        const int slot = slotWithKeysymLocked(keysym, true);
+        const int slot = slotWithKeysymLocked(keysym, true, true);
         if (slot < 0)
             return;
         Slot &s = slots_[static_cast<size_t>(slot)];
@@ -291,18 +403,23 @@ void X11Input::keyUp(int vk) {
             s.lastUse = lastTextUse_ = Clock::now();
             if (--held->second <= 0)
                 pressedSlots_.erase(held);
+            if (s.retired && !s.held)
+                s.keysym = 0; // the keycode is another client's now
         }
     }
     fakeKeyLocked(keycode, false);
     auto it = pressedKeys_.find(keycode);
     if (it != pressedKeys_.end() && --it->second <= 0)
         pressedKeys_.erase(it);
+    updateAutoRepeatLocked();
     XFlush(display_);
 }
 
 void X11Input::mouseDown(MouseButton button) {
     const unsigned x = button == MouseButton::Left ? Button1 : Button3;
     std::lock_guard<std::mutex> lock(mutex_);
+    if (!usableLocked())
+        return;
     XTestFakeButtonEvent(display_, x, True, CurrentTime);
     pressedButtons_.insert(static_cast<int>(x));
     XFlush(display_);
@@ -311,6 +428,8 @@ void X11Input::mouseDown(MouseButton button) {
 void X11Input::mouseUp(MouseButton button) {
     const unsigned x = button == MouseButton::Left ? Button1 : Button3;
     std::lock_guard<std::mutex> lock(mutex_);
+    if (!usableLocked())
+        return;
     XTestFakeButtonEvent(display_, x, False, CurrentTime);
     pressedButtons_.erase(static_cast<int>(x));
     XFlush(display_);
@@ -321,18 +440,28 @@ Point X11Input::cursorPos() {
     Window rootReturn = 0, child = 0;
     int rootX = 0, rootY = 0, winX = 0, winY = 0;
     unsigned mask = 0;
-    XQueryPointer(display_, root_, &rootReturn, &child, &rootX, &rootY, &winX, &winY, &mask);
+    if (usableLocked())
+        XQueryPointer(display_, root_, &rootReturn, &child, &rootX, &rootY, &winX, &winY, &mask);
     return {rootX, rootY};
 }
 
 void X11Input::setCursorPos(int x, int y) {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (!usableLocked())
+        return;
+    pumpLocked(); // the root window's size follows screen changes
+    // The protocol carries 16-bit coordinates: far positions would wrap
+    // round to the other side. Windows keeps the pointer on the desktop.
+    x = std::clamp(x, 0, std::max(0, rootWidth_ - 1));
+    y = std::clamp(y, 0, std::max(0, rootHeight_ - 1));
     XTestFakeMotionEvent(display_, DefaultScreen(display_), x, y, CurrentTime);
     XFlush(display_);
 }
 
 bool X11Input::isDown(int vk) {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (!usableLocked())
+        return false;
     if (vk == kVkLButton || vk == kVkRButton) {
         Window rootReturn = 0, child = 0;
         int rootX = 0, rootY = 0, winX = 0, winY = 0;
@@ -340,26 +469,54 @@ bool X11Input::isDown(int vk) {
         XQueryPointer(display_, root_, &rootReturn, &child, &rootX, &rootY, &winX, &winY, &mask);
         return (mask & (vk == kVkLButton ? Button1Mask : Button3Mask)) != 0;
     }
-    unsigned long keysyms[4];
-    const int n = keysymsForVk(vk, keysyms, 4);
-    if (n == 0)
+    if (vk <= 0 || vk > 0xFF)
         return false;
     pumpLocked();
-    const KeyMap &map = keyMapLocked();
     char keys[32];
     XQueryKeymap(display_, keys);
     auto pressed = [&keys](int keycode) {
         return keycode >= 0 && keycode < 256 && (keys[keycode / 8] & (1 << (keycode % 8)));
     };
-    for (int i = 0; i < n; ++i) {
-        for (int keycode : map.keycodesAtFirstLevel(keysyms[i]))
-            if (pressed(keycode))
-                return true;
-        const int slot = slotWithKeysymLocked(keysyms[i], true);
-        if (slot >= 0 && pressed(slots_[static_cast<size_t>(slot)].keycode))
+    auto at = keyDownAt_.find(vk);
+    if (at != keyDownAt_.end() && pressed(at->second))
+        return true;
+    // Whatever key the hook reports as `vk` is down as `vk`: a stop key
+    // captured from any key is found again.
+    const KeyMap &map = keyMapLocked();
+    for (int keycode = map.minKeycode(); keycode <= map.maxKeycode(); ++keycode)
+        if (pressed(keycode) && vkMatches(vk, vkForKeycodeLocked(keycode)))
             return true;
-    }
     return false;
+}
+
+bool X11Input::vkMatches(int asked, int reported) {
+    if (asked == reported)
+        return true;
+    switch (asked) { // a generic modifier code stands for both sides
+    case 0x10:
+        return reported == 0xA0 || reported == 0xA1;
+    case 0x11:
+        return reported == 0xA2 || reported == 0xA3;
+    case 0x12:
+        return reported == 0xA4 || reported == 0xA5;
+    default:
+        return false;
+    }
+}
+
+int X11Input::vkForKeycodeLocked(int keycode) {
+    const KeyMap &map = keyMapLocked();
+    if (map.isSpare(keycode)) {
+        // Our bindings: a key held through keyDown reads as that key, a
+        // character as what Windows reports for injected characters.
+        for (const Slot &slot : slots_)
+            if (slot.keycode == keycode && slot.keysym) {
+                const int vk = slot.forKey && slot.level == 0 ? vkForKeysym(slot.keysym) : 0;
+                return vk ? vk : kVkPacket;
+            }
+    }
+    const bool numLock = map.numLockMask() && (lockedMods_ & map.numLockMask());
+    return map.vkAt(keycode, numLock);
 }
 
 unsigned long X11Input::lastError() {
@@ -370,6 +527,14 @@ void X11Input::releaseAll() {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!display_)
         return;
+    // A connection the server closed shows only on a round trip: what we
+    // send on it now would go nowhere.
+    if (!lost_)
+        XSync(display_, False);
+    if (lost_) {
+        releaseThroughFreshConnectionLocked();
+        return;
+    }
     for (const auto &key : pressedKeys_)
         fakeKeyLocked(key.first, false);
     pressedKeys_.clear();
@@ -386,6 +551,7 @@ void X11Input::releaseAll() {
             slot.lastUse = Clock::now(); // its release is on its way to the clients
         }
     pressedSlots_.clear();
+    updateAutoRepeatLocked();
     XFlush(display_);
     restoreBindingsLocked(lock, true);
 }

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,6 +24,7 @@
 
 struct _XDisplay;
 class QSocketNotifier;
+class QObject;
 
 Q_DECLARE_LOGGING_CATEGORY(lcX11Input)
 
@@ -31,6 +33,15 @@ namespace platform::x11 {
 // X errors on the displays registered here are recorded, not fatal.
 void registerDisplay(_XDisplay *display);
 void unregisterDisplay(_XDisplay *display);
+
+// A connection the server dropped: Xlib may have left it locked, so closing
+// it could hang. It is kept, unused, until the process ends.
+void keepLostDisplay(_XDisplay *display);
+
+class X11Input;
+// The layer that an abnormal exit or a lost connection must release.
+void noteLayerAlive(X11Input *layer);
+void noteLayerGone(X11Input *layer);
 
 class X11Input final : public InputLayer {
 public:
@@ -86,10 +97,29 @@ private:
     // --- synthesis connection (all under mutex_) ---
     void pumpLocked();            // reads pending events, notices foreign map changes
     const KeyMap &keyMapLocked(); // reloads the map when it went stale
+    void noteMapNotifyLocked(unsigned changed, int firstKey, int keys);
     void fakeKeyLocked(int keycode, bool down);
     unsigned lockedModsLocked();
-    void disableXtestAutoRepeat();
-    void restoreXtestAutoRepeat();
+    // Autorepeat of the XTEST keyboard is off exactly while we hold a key.
+    void updateAutoRepeatLocked();
+    bool findXtestKeyboardLocked();
+    void setXtestAutoRepeatLocked(bool on);
+    // False once the server dropped our connection: nothing more is sent on it.
+    bool usableLocked() const { return display_ && !lost_.load(); }
+
+    // --- lost connections and abnormal exits (x11lifetime.cpp) ---
+public:
+    // Called from Xlib's I/O error path: records, never calls into Xlib.
+    void noteConnectionLost(_XDisplay *display);
+    // exit() with the layer still alive (Qt's connection broke): release.
+    void releaseForExit();
+
+private:
+    // On the GUI thread after a loss: releases through a fresh connection and
+    // asks the program to end through its own termination path.
+    void handleConnectionLost();
+    // Lets go of everything through a connection of its own (ours is gone).
+    void releaseThroughFreshConnectionLocked();
 
     // --- text and keys missing from the map (x11text.cpp) ---
     // A place to bind a keysym for a moment: a spare keycode, unshifted
@@ -100,8 +130,10 @@ private:
         unsigned long keysym = 0; // 0: nothing bound
         Clock::time_point lastUse{};
         int held = 0;
-        int partner = -1;    // the other level of the same keycode
-        bool paired = false; // the keycode holds a letter's two cases
+        int partner = -1;     // the other level of the same keycode
+        bool paired = false;  // the keycode holds a letter's two cases
+        bool forKey = false;  // bound for a key held through keyDown, not for text
+        bool retired = false; // another client bound the keycode: never touched again
     };
     struct HeldChar {
         std::thread::id thread;
@@ -114,7 +146,17 @@ private:
     // binding is not yet safe to replace. Returns the slot, or -1 when there
     // are no spare keycodes.
     int bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysym, bool unshiftedOnly);
-    int slotWithKeysymLocked(unsigned long keysym, bool unshiftedOnly) const;
+    int slotWithKeysymLocked(unsigned long keysym, bool unshiftedOnly,
+                             bool includeRetired = false) const;
+    // Takes the spare keycodes of a freshly read map: keycodes with nothing
+    // on them, and those still carrying our bindings. Keycodes another client
+    // bound are dropped and never written again.
+    void adoptSpareKeycodesLocked(const KeyMap &fresh);
+    // The two keysyms our bindings put on a spare keycode.
+    void rowLocked(int keycode, unsigned long row[2]) const;
+    // The hot keys are grabbed by keycode: after a map change, again.
+    void regrabHotKeysLater();
+    void regrabHotKeys();
     // When a binding last used at `lastUse` may be replaced or undone.
     Clock::time_point safeFromLocked(Clock::time_point lastUse) const;
     // Asks the focused client to answer once it has read everything sent so
@@ -123,6 +165,7 @@ private:
     unsigned long pingTargetLocked();
     void onPongLocked(long serial);
     void writeRowLocked(int keycode);
+    void noteOwnChangeLocked(int first, int count);
     void restoreBindingsLocked(std::unique_lock<std::mutex> &lock, bool waitForSafety);
     void restorerLoop();
 
@@ -139,7 +182,15 @@ private:
         unsigned ignored = 0; // lock modifiers that do not matter
         std::uint32_t root = 0;
         std::vector<unsigned> variants;
+        unsigned askedModifiers = 0; // as registered, to grab again after a map change
+        unsigned askedVk = 0;
     };
+    // What Windows reports for injected characters.
+    static constexpr int kVkPacket = 0xE7;
+    // The Windows code the hook reports for a keycode, and so the code under
+    // which isDown finds it.
+    int vkForKeycodeLocked(int keycode);
+    static bool vkMatches(int asked, int reported);
     bool openHookConnection();
     void readHookEvents();
     void dispatchKey(int keycode, bool down);
@@ -150,16 +201,26 @@ private:
     std::mutex mutex_;
     _XDisplay *display_ = nullptr;
     unsigned long root_ = 0;
+    int rootWidth_ = 0; // the whole virtual desktop
+    int rootHeight_ = 0;
     KeyMap keyMap_;
     bool mapStale_ = false;
+    int coreKeyboard_ = -1; // XKB's device id of the core keyboard
     unsigned lockedMods_ = 0;
-    std::vector<int> spare_;          // fixed at start: keycodes with nothing bound
+    std::vector<int> spare_;                     // keycodes with nothing bound but ours, sorted
+    std::deque<std::pair<int, int>> ownChanges_; // our map changes not yet notified
+    std::atomic<bool> hotKeysStale_{false};
     std::map<int, int> pressedKeys_;  // keycode -> downs not yet released
     std::map<int, int> keyDownAt_;    // vk -> the keycode its last keyDown pressed
     std::map<int, int> pressedSlots_; // slot -> downs through keyDown not yet released
     std::set<int> pressedButtons_;
-    int xtestKeyboard_ = -1;
+    int xtestKeyboard_ = -1; // -1: not looked up yet, -2: none
     bool xtestRepeatWasOn_ = false;
+    bool xtestRepeatOff_ = false; // we turned it off and owe the restore
+    unsigned long repeatAtom_ = 0;
+    std::atomic<bool> lost_{false};
+    std::atomic<bool> hookLost_{false};
+    std::atomic<bool> lossHandled_{false};
     std::vector<HeldChar> heldChars_;
     std::vector<Slot> slots_;
     Clock::time_point lastBind_{};
@@ -182,6 +243,7 @@ private:
     std::condition_variable wake_;     // the restorer
     std::condition_variable bindWait_; // never notified: a timed wait that lets go of mutex_
     std::thread restorer_;
+    std::unique_ptr<QObject> guiContext_; // queued work for the GUI thread dies with us
 
     // GUI thread only.
     _XDisplay *hookDisplay_ = nullptr;

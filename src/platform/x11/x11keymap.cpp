@@ -1,16 +1,21 @@
 #include "x11keymap.h"
 
+#include "x11keytable.h"
+
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace platform::x11 {
 
 bool KeyMap::load(Display *display) {
     XkbDescPtr xkb =
         XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask | XkbModifierMapMask, XkbUseCoreKbd);
+    if (xkb)
+        XkbGetNames(display, XkbKeyNamesMask, xkb);
     if (!xkb || !xkb->map) {
         if (xkb)
             XkbFreeKeyboard(xkb, 0, True);
@@ -35,11 +40,19 @@ bool KeyMap::load(Display *display) {
     for (int kc = minKeycode_; kc <= maxKeycode_; ++kc) {
         Key &key = keys_[static_cast<size_t>(kc - minKeycode_)];
         key.modmap = xkb->map->modmap ? xkb->map->modmap[kc] : 0;
+        if (xkb->names && xkb->names->keys)
+            std::memcpy(key.name, xkb->names->keys[kc].name, XkbKeyNameLength);
         bool any = false;
         const int groups = XkbKeyNumGroups(xkb, kc);
-        for (int g = 0; g < groups && !any; ++g)
-            for (int l = 0; l < XkbKeyGroupWidth(xkb, kc, g); ++l)
-                any = any || XkbKeySymEntry(xkb, kc, l, g) != NoSymbol;
+        key.groups.resize(static_cast<size_t>(std::max(groups, 0)));
+        for (int g = 0; g < groups; ++g)
+            for (int l = 0; l < XkbKeyGroupWidth(xkb, kc, g); ++l) {
+                const unsigned long sym = XkbKeySymEntry(xkb, kc, l, g);
+                key.groups[static_cast<size_t>(g)].push_back(sym);
+                any = any || sym != NoSymbol;
+            }
+        key.vk = vkOf(key, false);
+        key.vkNumLock = vkOf(key, true);
         if (!any) {
             if (key.modmap == 0) {
                 spare_.push_back(kc);
@@ -69,6 +82,92 @@ bool KeyMap::load(Display *display) {
     shiftKeycode_ = keycodeFor(XK_Shift_L);
     level3Keycode_ = level3Mask_ ? keycodeFor(XK_ISO_Level3_Shift) : 0;
     return true;
+}
+
+namespace {
+
+bool isLatinLetterOrDigit(unsigned long sym) {
+    return (sym >= XK_a && sym <= XK_z) || (sym >= XK_A && sym <= XK_Z) ||
+           (sym >= XK_0 && sym <= XK_9);
+}
+
+// The Windows key code of a key by its place on a US keyboard (and a few
+// keys only other keyboards have), for keys whose keysyms do not tell.
+int vkAtPlace(const char *name) {
+    struct Place {
+        const char *name;
+        int vk;
+    };
+    static const char *const rows[] = {"AE", "AD", "AC", "AB"};
+    static const char *const letters[] = {"1234567890", "QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
+    for (int r = 0; r < 4; ++r)
+        if (name[0] == rows[r][0] && name[1] == rows[r][1] && name[2] >= '0' && name[2] <= '9' &&
+            name[3] >= '0' && name[3] <= '9' && name[4] == 0) {
+            const int index = (name[2] - '0') * 10 + (name[3] - '0') - 1;
+            if (index >= 0 && index < static_cast<int>(std::strlen(letters[r])))
+                return letters[r][index];
+        }
+    static const Place others[] = {
+        {"TLDE", 0xC0}, {"AE11", 0xBD}, {"AE12", 0xBB}, {"AE13", 0xDC}, {"AD11", 0xDB},
+        {"AD12", 0xDD}, {"BKSL", 0xDC}, {"AC10", 0xBA}, {"AC11", 0xDE}, {"AB08", 0xBC},
+        {"AB09", 0xBE}, {"AB10", 0xBF}, {"AB11", 0xE2}, {"LSGT", 0xE2}, {"HENK", 0x1C},
+        {"MUHE", 0x1D}, {"HKTG", 0xF2}, {"HZTG", 0xF3}, {"HNGL", 0x15}, {"HJCV", 0x19},
+    };
+    for (const Place &p : others)
+        if (std::strcmp(name, p.name) == 0)
+            return p.vk;
+    return 0;
+}
+
+} // namespace
+
+int KeyMap::vkOf(const Key &key, bool numLock) {
+    const std::vector<unsigned long> none;
+    const std::vector<unsigned long> &first = key.groups.empty() ? none : key.groups.front();
+    const unsigned long sym0 = first.empty() ? NoSymbol : first[0];
+    // Keypad keys read as digits with Num Lock on, as navigation keys without.
+    const unsigned long shifted = first.size() > 1 ? first[1] : NoSymbol;
+    if (numLock && ((shifted >= XK_KP_0 && shifted <= XK_KP_9) || shifted == XK_KP_Decimal))
+        return vkForKeysym(shifted);
+    if (const int vk = vkForKeysym(sym0))
+        return vk;
+    // A letter or digit anywhere on the key (AZERTY digits are shifted,
+    // Russian keys carry the Latin letter in another group).
+    for (const auto &group : key.groups)
+        for (unsigned long sym : group)
+            if (isLatinLetterOrDigit(sym))
+                return vkForKeysym(sym);
+    for (const auto &group : key.groups)
+        if (!group.empty())
+            if (const int vk = vkForKeysym(group[0]))
+                return vk;
+    if (const int vk = vkAtPlace(key.name))
+        return vk;
+    const bool anySym = std::any_of(key.groups.begin(), key.groups.end(), [](const auto &group) {
+        return std::any_of(group.begin(), group.end(), [](unsigned long s) { return s != 0; });
+    });
+    return anySym || key.name[0] ? 0xFF : 0;
+}
+
+int KeyMap::vkAt(int keycode, bool numLock) const {
+    if (keycode < minKeycode_ || keycode > maxKeycode_)
+        return 0;
+    const Key &key = keys_[static_cast<size_t>(keycode - minKeycode_)];
+    return numLock ? key.vkNumLock : key.vk;
+}
+
+int KeyMap::keycodeForLetterVk(int vk) const {
+    const bool letter = (vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9');
+    if (!letter)
+        return 0;
+    // The key with that keysym unshifted in the group in force comes first.
+    const int direct = keycodeFor(keysymForVk(vk));
+    if (direct && vkAt(direct, false) == vk)
+        return direct;
+    for (int kc = minKeycode_; kc <= maxKeycode_; ++kc)
+        if (!isSpare(kc) && vkAt(kc, false) == vk)
+            return kc;
+    return 0;
 }
 
 unsigned KeyMap::modifierOf(unsigned long keysym) const {

@@ -1,9 +1,11 @@
 #pragma once
 
-// A snapshot of the server's keyboard map (group 1): which keycode and shift
-// level give a keysym, which modifier bits the modifier keys set, and which
-// keycodes are spare (no keysym at all). Plain data, rebuilt when the map
-// changes; no Xlib types leak out of here.
+// A snapshot of the server's keyboard map: which keycode and shift level give
+// a keysym (group 1, the one text is typed in), which Windows key code each
+// keycode stands for (every group and the key's place count, so letter keys
+// keep their meaning on non-Latin layouts), which modifier bits the modifier
+// keys set, and which keycodes are spare (no keysym at all). Plain data,
+// rebuilt when the map changes; no Xlib types leak out of here.
 
 #include <cstdint>
 #include <unordered_map>
@@ -32,6 +34,16 @@ public:
     std::vector<int> keycodesAtFirstLevel(unsigned long keysym) const;
     unsigned long firstLevelKeysym(int keycode) const;
     unsigned long keysymAt(int keycode, int level) const;
+
+    // The Windows key code a keycode stands for, with Num Lock on or off:
+    // what its first keysym means; for a letter or digit key of a non-Latin
+    // layout the Latin letter it carries in another group, else the letter at
+    // its place on a US keyboard; keys the table does not know read as 0xFF,
+    // as on Windows. 0 for keycodes with neither keysym nor name.
+    int vkAt(int keycode, bool numLock) const;
+    // The keycode that sends a letter or digit `vk`, as Windows would on
+    // this layout; 0 if none (then the caller falls back to the keysym).
+    int keycodeForLetterVk(int vk) const;
 
     // How to type `keysym` with the keys this map already has, given the
     // locked modifiers (Caps Lock, Num Lock) in effect. False if it cannot.
@@ -64,8 +76,12 @@ private:
     };
     struct Key {
         int type = -1;
-        std::vector<unsigned long> syms; // group 1, one per level
+        std::vector<unsigned long> syms;                // group 1, one per level
+        std::vector<std::vector<unsigned long>> groups; // every group, every level
+        char name[5] = {};                              // XKB key name: AC02 is S
         unsigned modmap = 0;
+        int vk = 0;        // with Num Lock off
+        int vkNumLock = 0; // with Num Lock on
     };
     struct Place {
         int keycode;
@@ -73,6 +89,7 @@ private:
     };
 
     int levelFor(const Key &key, unsigned mods) const;
+    static int vkOf(const Key &key, bool numLock);
     unsigned modifierOf(unsigned long keysym) const;
 
     int minKeycode_ = 8;

@@ -1,5 +1,6 @@
 #include "x11keytable.h"
 
+#include <X11/XF86keysym.h>
 #include <X11/keysym.h>
 
 #include <iterator>
@@ -77,6 +78,32 @@ constexpr Entry kTable[] = {
     {0xDC, XK_backslash},
     {0xDD, XK_bracketright},
     {0xDE, XK_apostrophe},
+    // Japanese keyboards.
+    {0x19, XK_Kanji},
+    {0x1C, XK_Henkan_Mode},
+    {0x1D, XK_Muhenkan},
+    {0xF0, XK_Eisu_toggle},
+    {0xF2, XK_Hiragana_Katakana},
+    {0xF3, XK_Zenkaku_Hankaku},
+    // Browser, media and launch keys.
+    {0x5F, XF86XK_Sleep},
+    {0xA6, XF86XK_Back},
+    {0xA7, XF86XK_Forward},
+    {0xA8, XF86XK_Refresh},
+    {0xA9, XF86XK_Stop},
+    {0xAA, XF86XK_Search},
+    {0xAB, XF86XK_Favorites},
+    {0xAC, XF86XK_HomePage},
+    {0xAD, XF86XK_AudioMute},
+    {0xAE, XF86XK_AudioLowerVolume},
+    {0xAF, XF86XK_AudioRaiseVolume},
+    {0xB0, XF86XK_AudioNext},
+    {0xB1, XF86XK_AudioPrev},
+    {0xB2, XF86XK_AudioStop},
+    {0xB3, XF86XK_AudioPlay},
+    {0xB4, XF86XK_Mail},
+    {0xB6, XF86XK_MyComputer},
+    {0xB7, XF86XK_Calculator},
 };
 
 // Keypad keys read with Num Lock off report the navigation keys, as on Windows.

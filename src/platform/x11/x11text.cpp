@@ -109,6 +109,8 @@ void X11Input::unicodeUp(char16_t unit) {
     if (isHighSurrogate(unit))
         return;
     std::lock_guard<std::mutex> lock(mutex_);
+    if (!usableLocked())
+        return;
     const std::thread::id self = std::this_thread::get_id();
     auto it = std::find_if(heldChars_.begin(), heldChars_.end(), [&](const HeldChar &h) {
         if (h.thread != self)
@@ -126,6 +128,7 @@ void X11Input::unicodeUp(char16_t unit) {
         slot.lastUse = lastTextUse_ = Clock::now();
     }
     heldChars_.erase(it);
+    updateAutoRepeatLocked();
     XFlush(display_);
 }
 
@@ -134,6 +137,8 @@ void X11Input::pressCodePoint(char32_t cp) {
     if (!keysym)
         return;
     std::unique_lock<std::mutex> lock(mutex_);
+    if (!usableLocked())
+        return;
     pumpLocked();
     const KeyMap &map = keyMapLocked();
     KeyStroke stroke;
@@ -165,6 +170,7 @@ void X11Input::pressCodePoint(char32_t cp) {
     if (shift)
         fakeKeyLocked(shift, false);
     heldChars_.push_back({std::this_thread::get_id(), cp, stroke.keycode, slotIndex});
+    updateAutoRepeatLocked();
     if (slotIndex >= 0) {
         Slot &slot = slots_[static_cast<size_t>(slotIndex)];
         ++slot.held;
@@ -174,26 +180,40 @@ void X11Input::pressCodePoint(char32_t cp) {
     XFlush(display_);
 }
 
-int X11Input::slotWithKeysymLocked(unsigned long keysym, bool unshiftedOnly) const {
+int X11Input::slotWithKeysymLocked(unsigned long keysym, bool unshiftedOnly,
+                                   bool includeRetired) const {
     for (size_t i = 0; i < slots_.size(); ++i)
-        if (slots_[i].keysym == keysym && (!unshiftedOnly || slots_[i].level == 0))
+        if (slots_[i].keysym == keysym && (!unshiftedOnly || slots_[i].level == 0) &&
+            (includeRetired || !slots_[i].retired))
             return static_cast<int>(i);
     return -1;
 }
 
-void X11Input::writeRowLocked(int keycode) {
+void X11Input::rowLocked(int keycode, unsigned long row[2]) const {
     // Both levels always carry a keysym (the other one where a level is
     // free), so the server gives the key a two-level type, never one that
     // Caps Lock would turn.
-    KeySym row[2] = {NoSymbol, NoSymbol};
+    row[0] = row[1] = NoSymbol;
     for (const Slot &slot : slots_)
-        if (slot.keycode == keycode)
+        if (slot.keycode == keycode && !slot.retired)
             row[slot.level] = slot.keysym;
     if (!row[0])
         row[0] = row[1];
     if (!row[1])
         row[1] = row[0];
+}
+
+void X11Input::writeRowLocked(int keycode) {
+    KeySym row[2];
+    rowLocked(keycode, row);
     XChangeKeyboardMapping(display_, keycode, 2, row, 1);
+    noteOwnChangeLocked(keycode, 1);
+}
+
+void X11Input::noteOwnChangeLocked(int first, int count) {
+    ownChanges_.emplace_back(first, count);
+    if (ownChanges_.size() > 256) // notices we never got: stop trusting the list
+        ownChanges_.clear();
 }
 
 int X11Input::bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysym,
@@ -216,6 +236,8 @@ int X11Input::bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysy
         // (the pair goes as a whole) or when a case pair is to be bound.
         auto takesPartner = [&](const Slot &slot) { return cased || slot.paired; };
         auto usable = [&](const Slot &slot) {
+            if (slot.retired || slots_[static_cast<size_t>(slot.partner)].retired)
+                return false;
             if (slot.held || (unshiftedOnly && slot.level != 0) || (cased && slot.level != 0))
                 return false;
             return !takesPartner(slot) || !slots_[static_cast<size_t>(slot.partner)].held;
@@ -279,6 +301,7 @@ int X11Input::bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysy
             slot.keysym = keysym;
             slot.paired = false;
         }
+        slot.forKey = partner.forKey = false;
         writeRowLocked(slot.keycode);
         // The binding is in place at the server before any key we send next
         // (requests on one connection are handled in order); the round trip
@@ -320,7 +343,7 @@ void X11Input::restoreBindingsLocked(std::unique_lock<std::mutex> &lock, bool wa
         bool bound = false;
         for (const Slot &slot : slots_)
             if (slot.keycode == keycode) {
-                if (slot.held)
+                if (slot.held || slot.retired)
                     return false;
                 bound = bound || slot.keysym != 0;
             }
@@ -338,6 +361,7 @@ void X11Input::restoreBindingsLocked(std::unique_lock<std::mutex> &lock, bool wa
             ++j;
         std::vector<KeySym> none(2 * (j - i), NoSymbol);
         XChangeKeyboardMapping(display_, keycodes[i], 2, none.data(), static_cast<int>(j - i));
+        noteOwnChangeLocked(keycodes[i], static_cast<int>(j - i));
         for (size_t k = i; k < j; ++k)
             for (Slot &slot : slots_)
                 if (slot.keycode == keycodes[k]) {
@@ -442,7 +466,13 @@ void X11Input::onPongLocked(long serial) {
 void X11Input::restorerLoop() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stopping_) {
+        if (lost_) {
+            wake_.wait_for(lock, std::chrono::milliseconds(200));
+            continue;
+        }
         pumpLocked(); // answers to pings and root window notices pile up otherwise
+        if (mapStale_)
+            keyMapLocked(); // a layout switch while nothing types: the hot key follows
         const bool anyFreeBound = std::any_of(slots_.begin(), slots_.end(), [](const Slot &s) {
             return s.keysym != 0 && s.held == 0;
         });
