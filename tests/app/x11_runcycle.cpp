@@ -4,6 +4,7 @@
 // command is stopped by pressing it.
 
 #include "app/tarnwick.h"
+#include "core/runcount.h"
 #include "platform/inputlayer.h"
 #include "run/rundialog.h"
 #include "support/modalhelper.h"
@@ -203,7 +204,7 @@ void X11RunCycleTest::noTrayNoEndlessRunWithoutExitCommand_data() {
     QTest::addColumn<QString>("exitCommand");
     QTest::addColumn<bool>("japanese");
     QTest::addColumn<bool>("refused");
-    const int endless = RunDialog::kRepeatUntilStopped;
+    const int endless = kRepeatUntilStopped;
     QTest::newRow("endless, no exit command") << endless << "なし" << true << true;
     QTest::newRow("endless, no exit command, English") << endless << "なし" << false << true;
     QTest::newRow("endless, exit command") << endless << "123,0" << true << false;
