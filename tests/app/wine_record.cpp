@@ -121,6 +121,7 @@ private slots:
     void cleanupTestCase() { layer.reset(); }
 
     void recordSaveReplay();
+    void textSentAsUnicodeIsRecordedOnce();
 
 private:
     // The sequence a user performs: two clicks, text, Enter and Ctrl+A.
@@ -218,6 +219,40 @@ void WineRecordTest::recordSaveReplay() {
     layer->releaseAll();
     for (int vk : {int(VK_LCONTROL), int(VK_LMENU), int(VK_LSHIFT), int('A'), int('S')})
         QVERIFY2(!layer->isDown(vk), qPrintable(QString::number(vk)));
+}
+
+// What other programs type as characters (VK_PACKET, as input methods and
+// our own runs do) is one Enter Text page with each character once.
+void WineRecordTest::textSentAsUnicodeIsRecordedOnce() {
+    const QString typed = QStringLiteral("日本語 ok");
+    auto window = std::make_unique<tarnwick>();
+    window->move(20, 20);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->newProjectButton->click();
+    window->stertTime = 0;
+    window->stopCommand = kStop;
+    window->recordAction->trigger();
+    QVERIFY(window->recording);
+    QTRY_VERIFY(window->recording->isRecording());
+
+    Win32TargetWindow target;
+    QVERIFY(target.open(kTargetX, kTargetY, 500, 320));
+    QVERIFY(target.activate());
+    for (const QChar c : typed) {
+        platform::input().unicodeDown(c.unicode());
+        pause(30);
+        platform::input().unicodeUp(c.unicode());
+        pause(30);
+    }
+    QTRY_COMPARE(textOf(target), typed);
+    chord({VK_LCONTROL, VK_LMENU, 'S'});
+    QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 10000);
+
+    QStringList kinds;
+    for (const QStringList &command : window->listCommand)
+        kinds << command.value(0) + QLatin1Char(' ') + command.value(1);
+    QCOMPARE(kinds, (QStringList{"なし ", QStringLiteral("入力 ") + typed}));
 }
 
 QTEST_MAIN(WineRecordTest)
