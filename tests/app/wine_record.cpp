@@ -11,6 +11,7 @@
 #include "platform/inputlayer.h"
 #include "support/systeminput.h"
 #include "support/testconfig.h"
+#include "support/useractions.h"
 #include "support/win32targetwindow.h"
 
 #include <QMenu>
@@ -24,7 +25,11 @@
 
 #include "support/leanwindows.h"
 
+using testsupport::chord;
+using testsupport::pause;
+using testsupport::tap;
 using testsupport::TargetMessage;
+using testsupport::typeAscii;
 using testsupport::Win32TargetWindow;
 
 namespace {
@@ -33,48 +38,9 @@ constexpr int kTargetX = 650;
 constexpr int kTargetY = 120;
 const QString kStop = QStringLiteral("83,3"); // Ctrl+Alt+S
 
-void pause(int ms = 80) {
-    QTest::qWait(ms);
-}
-
-void tap(int vk) {
-    platform::input().keyDown(vk);
-    pause(40);
-    platform::input().keyUp(vk);
-    pause();
-}
-
-// ASCII letters, digits and spaces through their keys, as a user types them.
-void typeAscii(const QString &text) {
-    for (const QChar c : text) {
-        const bool upper = c.isUpper();
-        if (upper)
-            platform::input().keyDown(VK_LSHIFT);
-        tap(c.toUpper().unicode());
-        if (upper)
-            platform::input().keyUp(VK_LSHIFT);
-    }
-}
-
 void clickAt(const Win32TargetWindow &target, int x, int y, bool left) {
     target.clientToScreen(x, y);
-    platform::input().setCursorPos(x, y);
-    pause();
-    const auto button = left ? platform::MouseButton::Left : platform::MouseButton::Right;
-    platform::input().mouseDown(button);
-    pause(60);
-    platform::input().mouseUp(button);
-    pause();
-}
-
-void chord(std::initializer_list<int> keys) {
-    for (int vk : keys) {
-        platform::input().keyDown(vk);
-        pause(30);
-    }
-    for (auto it = std::rbegin(keys); it != std::rend(keys); ++it)
-        platform::input().keyUp(*it);
-    pause();
+    testsupport::clickAtScreen(x, y, left);
 }
 
 // "left down 100,150": the button messages the window received, in order.
@@ -124,6 +90,27 @@ private slots:
     void textSentAsUnicodeIsRecordedOnce();
 
 private:
+    // A new project, then "操作を記録" with no start delay.
+    static void startRecording(tarnwick &window) {
+        window.move(20, 20);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.newProjectButton->click();
+        window.stertTime = 0;
+        window.stopCommand = kStop;
+        QCOMPARE(window.otherMenu->actions().first(), window.recordAction);
+        window.recordAction->trigger();
+        QVERIFY(window.recording);
+        QVERIFY(window.isHidden());
+        QTRY_VERIFY(window.recording->isRecording());
+    }
+    // "クリック 左": each page's kind and first value.
+    static QStringList kindsOf(const tarnwick &window) {
+        QStringList kinds;
+        for (const QStringList &command : window.listCommand)
+            kinds << command.value(0) + QLatin1Char(' ') + command.value(1);
+        return kinds;
+    }
     // The sequence a user performs: two clicks, text, Enter and Ctrl+A.
     static void perform(const Win32TargetWindow &target) {
         clickAt(target, 100, 150, true);
@@ -148,17 +135,9 @@ void WineRecordTest::recordSaveReplay() {
 
     // --- record ---
     auto window = std::make_unique<tarnwick>();
-    window->move(20, 20);
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    window->newProjectButton->click();
-    window->stertTime = 0;
-    window->stopCommand = kStop;
-    QCOMPARE(window->otherMenu->actions().first(), window->recordAction);
-    window->recordAction->trigger();
-    QVERIFY(window->recording);
-    QVERIFY(window->isHidden());
-    QTRY_VERIFY(window->recording->isRecording());
+    startRecording(*window);
+    if (QTest::currentTestFailed())
+        return;
 
     auto original = std::make_unique<Win32TargetWindow>();
     QVERIFY(original->open(kTargetX, kTargetY, 500, 320));
@@ -171,9 +150,7 @@ void WineRecordTest::recordSaveReplay() {
     QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 10000);
     QVERIFY(!window->recording);
 
-    QStringList kinds;
-    for (const QStringList &command : window->listCommand)
-        kinds << command.value(0) + QLatin1Char(' ') + command.value(1);
+    const QStringList kinds = kindsOf(*window);
     int firstX = 100, firstY = 150, secondX = 300, secondY = 250;
     original->clientToScreen(firstX, firstY);
     original->clientToScreen(secondX, secondY);
@@ -226,15 +203,9 @@ void WineRecordTest::recordSaveReplay() {
 void WineRecordTest::textSentAsUnicodeIsRecordedOnce() {
     const QString typed = QStringLiteral("日本語 ok");
     auto window = std::make_unique<tarnwick>();
-    window->move(20, 20);
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    window->newProjectButton->click();
-    window->stertTime = 0;
-    window->stopCommand = kStop;
-    window->recordAction->trigger();
-    QVERIFY(window->recording);
-    QTRY_VERIFY(window->recording->isRecording());
+    startRecording(*window);
+    if (QTest::currentTestFailed())
+        return;
 
     Win32TargetWindow target;
     QVERIFY(target.open(kTargetX, kTargetY, 500, 320));
@@ -249,9 +220,7 @@ void WineRecordTest::textSentAsUnicodeIsRecordedOnce() {
     chord({VK_LCONTROL, VK_LMENU, 'S'});
     QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 10000);
 
-    QStringList kinds;
-    for (const QStringList &command : window->listCommand)
-        kinds << command.value(0) + QLatin1Char(' ') + command.value(1);
+    const QStringList kinds = kindsOf(*window);
     QCOMPARE(kinds, (QStringList{"なし ", QStringLiteral("入力 ") + typed}));
 }
 
