@@ -1,5 +1,6 @@
 #include "commandlinerun.h"
 #include "core/commandline.h"
+#include "parentconsole.h"
 #include "platform/inputlayer.h"
 #include "run/terminationguard.h"
 #include "tarnwick.h"
@@ -49,6 +50,7 @@ int answerWithoutDisplay(const commandline::Request &request, const QStringList 
 } // namespace
 
 int main(int argc, char *argv[]) {
+    attachParentConsole(); // Windows: answers reach the console we were started from
     QStringList rawArguments;
     for (int i = 0; i < argc; ++i)
         rawArguments << QString::fromLocal8Bit(argv[i]);

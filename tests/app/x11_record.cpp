@@ -10,6 +10,7 @@
 #include "platform/inputlayer.h"
 #include "support/systeminput.h"
 #include "support/testconfig.h"
+#include "support/useractions.h"
 
 #include <QLineEdit>
 #include <QMenu>
@@ -23,9 +24,12 @@
 #include <memory>
 #include <string>
 
+using testsupport::chord;
+using testsupport::tap;
+using testsupport::typeAscii;
+
 namespace {
 
-constexpr int kLShift = 0xA0;
 constexpr int kLControl = 0xA2;
 constexpr int kLMenu = 0xA4;
 
@@ -53,47 +57,8 @@ protected:
     }
 };
 
-void pause(int ms = 80) {
-    QTest::qWait(ms);
-}
-
-void tap(int vk) {
-    platform::input().keyDown(vk);
-    pause(40);
-    platform::input().keyUp(vk);
-    pause();
-}
-
-// ASCII letters, digits and spaces through their keys, as a user types them.
-void typeAscii(const QString &text) {
-    for (const QChar c : text) {
-        const bool upper = c.isUpper();
-        if (upper)
-            platform::input().keyDown(kLShift);
-        tap(c.toUpper().unicode());
-        if (upper)
-            platform::input().keyUp(kLShift);
-    }
-}
-
 void clickAt(const QPoint &global, bool left) {
-    platform::input().setCursorPos(global.x(), global.y());
-    pause();
-    const auto button = left ? platform::MouseButton::Left : platform::MouseButton::Right;
-    platform::input().mouseDown(button);
-    pause(60);
-    platform::input().mouseUp(button);
-    pause();
-}
-
-void chord(std::initializer_list<int> keys) {
-    for (int vk : keys) {
-        platform::input().keyDown(vk);
-        pause(30);
-    }
-    for (auto it = std::rbegin(keys); it != std::rend(keys); ++it)
-        platform::input().keyUp(*it);
-    pause();
+    testsupport::clickAtScreen(global.x(), global.y(), left);
 }
 
 } // namespace

@@ -1,0 +1,228 @@
+// Recording on Windows with the real Win32 recorder (the low-level keyboard
+// and mouse hooks): "操作を記録", then clicks at two places, text, Enter and
+// Ctrl+A sent through SendInput to a Win32 window of the test's own, ended by
+// Ctrl+Alt+S; the project is saved, read back into a fresh main window and
+// replayed into a fresh copy of the target window, which must receive the
+// same text and the same clicks.
+
+#include "app/recordingsession.h"
+#include "app/tarnwick.h"
+#include "core/projectfile.h"
+#include "platform/inputlayer.h"
+#include "support/systeminput.h"
+#include "support/testconfig.h"
+#include "support/useractions.h"
+#include "support/win32targetwindow.h"
+
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <memory>
+#include <string>
+
+#include "support/leanwindows.h"
+
+using testsupport::chord;
+using testsupport::pause;
+using testsupport::tap;
+using testsupport::TargetMessage;
+using testsupport::typeAscii;
+using testsupport::Win32TargetWindow;
+
+namespace {
+
+constexpr int kTargetX = 650;
+constexpr int kTargetY = 120;
+const QString kStop = QStringLiteral("83,3"); // Ctrl+Alt+S
+
+void clickAt(const Win32TargetWindow &target, int x, int y, bool left) {
+    target.clientToScreen(x, y);
+    testsupport::clickAtScreen(x, y, left);
+}
+
+// "left down 100,150": the button messages the window received, in order.
+QStringList clicksOf(const Win32TargetWindow &target) {
+    QStringList clicks;
+    for (const TargetMessage &m : target.messages()) {
+        QString what;
+        switch (m.message) {
+        case WM_LBUTTONDOWN:
+            what = QStringLiteral("left down");
+            break;
+        case WM_LBUTTONUP:
+            what = QStringLiteral("left up");
+            break;
+        case WM_RBUTTONDOWN:
+            what = QStringLiteral("right down");
+            break;
+        case WM_RBUTTONUP:
+            what = QStringLiteral("right up");
+            break;
+        default:
+            continue;
+        }
+        clicks << QStringLiteral("%1 %2,%3").arg(what).arg(m.x).arg(m.y);
+    }
+    return clicks;
+}
+
+QString textOf(const Win32TargetWindow &target) {
+    return QString::fromStdU16String(target.text());
+}
+
+} // namespace
+
+class WineRecordTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        testsupport::writeTestConfig();
+        std::string error;
+        QVERIFY2(layer.install(error), error.c_str());
+    }
+    void cleanupTestCase() { layer.reset(); }
+
+    void recordSaveReplay();
+    void textSentAsUnicodeIsRecordedOnce();
+
+private:
+    // A new project, then "操作を記録" with no start delay.
+    static void startRecording(tarnwick &window) {
+        window.move(20, 20);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.newProjectButton->click();
+        window.stertTime = 0;
+        window.stopCommand = kStop;
+        QCOMPARE(window.otherMenu->actions().first(), window.recordAction);
+        window.recordAction->trigger();
+        QVERIFY(window.recording);
+        QVERIFY(window.isHidden());
+        QTRY_VERIFY(window.recording->isRecording());
+    }
+    // "クリック 左": each page's kind and first value.
+    static QStringList kindsOf(const tarnwick &window) {
+        QStringList kinds;
+        for (const QStringList &command : window.listCommand)
+            kinds << command.value(0) + QLatin1Char(' ') + command.value(1);
+        return kinds;
+    }
+    // The sequence a user performs: two clicks, text, Enter and Ctrl+A.
+    static void perform(const Win32TargetWindow &target) {
+        clickAt(target, 100, 150, true);
+        clickAt(target, 300, 250, false);
+        typeAscii(QStringLiteral("Hello 42"));
+        tap(VK_RETURN);
+        chord({VK_LCONTROL, 'A'});
+    }
+
+    testsupport::SystemInput layer;
+};
+
+void WineRecordTest::recordSaveReplay() {
+    // What the window gets from that sequence: WM_CHARs for the text, Enter
+    // and Ctrl+A (0x01), and both buttons at their places.
+    const QString expectedText = QStringLiteral("Hello 42\r") + QChar(1);
+    const QStringList expectedClicks = {"left down 100,150", "left up 100,150",
+                                        "right down 300,250", "right up 300,250"};
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("recorded.cmdat"));
+
+    // --- record ---
+    auto window = std::make_unique<tarnwick>();
+    startRecording(*window);
+    if (QTest::currentTestFailed())
+        return;
+
+    auto original = std::make_unique<Win32TargetWindow>();
+    QVERIFY(original->open(kTargetX, kTargetY, 500, 320));
+    // Wine gives injected keys only to the focused window.
+    QVERIFY(original->activate());
+    perform(*original);
+    QCOMPARE(textOf(*original), expectedText);
+    QCOMPARE(clicksOf(*original), expectedClicks);
+    chord({VK_LCONTROL, VK_LMENU, 'S'}); // ends it and is not recorded
+    QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 10000);
+    QVERIFY(!window->recording);
+
+    const QStringList kinds = kindsOf(*window);
+    int firstX = 100, firstY = 150, secondX = 300, secondY = 250;
+    original->clientToScreen(firstX, firstY);
+    original->clientToScreen(secondX, secondY);
+    QCOMPARE(kinds, (QStringList{"なし ", QStringLiteral("マウスポインター %1").arg(firstX),
+                                 "クリック 左", QStringLiteral("マウスポインター %1").arg(secondX),
+                                 "クリック 右", "入力 Hello 42", "キー 13,0", "キー 65,2"}));
+    QCOMPARE(window->listCommand.at(1).value(2), QString::number(firstY));
+    QCOMPARE(window->listCommand.at(3).value(2), QString::number(secondY));
+    QCOMPARE(window->currentPage, 8); // the last recorded page
+    QVERIFY(window->isProjectDirty());
+
+    window->filePath = path;
+    window->writeProjectFile();
+    QVERIFY(!window->isProjectDirty());
+    const PageList commands = window->listCommand;
+    const PageList conditions = window->listCondition;
+    original.reset();
+    window.reset();
+
+    // --- read back and replay into a fresh target ---
+    const projectfile::LoadResult loaded = projectfile::load(path);
+    QCOMPARE(loaded.status, projectfile::LoadStatus::Ok);
+    QCOMPARE(loaded.commands, commands);
+    QCOMPARE(loaded.conditions, conditions);
+
+    auto player = std::make_unique<tarnwick>();
+    player->filePath = path;
+    player->readProjectFile();
+    QCOMPARE(player->listCommand, commands);
+    player->stertTime = 1;
+    player->runNumber = 1;
+    player->stopCommand = kStop;
+    Win32TargetWindow copy;
+    QVERIFY(copy.open(kTargetX, kTargetY, 500, 320));
+    player->startRun();
+    // The start delay leaves time to give the copy the keyboard.
+    QVERIFY(copy.activate());
+    QTRY_VERIFY_WITH_TIMEOUT(player->findChildren<QThread *>().isEmpty(), 30000);
+
+    QCOMPARE(textOf(copy), expectedText);
+    QCOMPARE(clicksOf(copy), expectedClicks);
+    player.reset();
+    layer->releaseAll();
+    for (int vk : {int(VK_LCONTROL), int(VK_LMENU), int(VK_LSHIFT), int('A'), int('S')})
+        QVERIFY2(!layer->isDown(vk), qPrintable(QString::number(vk)));
+}
+
+// What other programs type as characters (VK_PACKET, as input methods and
+// our own runs do) is one Enter Text page with each character once.
+void WineRecordTest::textSentAsUnicodeIsRecordedOnce() {
+    const QString typed = QStringLiteral("日本語 ok");
+    auto window = std::make_unique<tarnwick>();
+    startRecording(*window);
+    if (QTest::currentTestFailed())
+        return;
+
+    Win32TargetWindow target;
+    QVERIFY(target.open(kTargetX, kTargetY, 500, 320));
+    QVERIFY(target.activate());
+    for (const QChar c : typed) {
+        platform::input().unicodeDown(c.unicode());
+        pause(30);
+        platform::input().unicodeUp(c.unicode());
+        pause(30);
+    }
+    QTRY_COMPARE(textOf(target), typed);
+    chord({VK_LCONTROL, VK_LMENU, 'S'});
+    QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 10000);
+
+    const QStringList kinds = kindsOf(*window);
+    QCOMPARE(kinds, (QStringList{"なし ", QStringLiteral("入力 ") + typed}));
+}
+
+QTEST_MAIN(WineRecordTest)
+#include "wine_record.moc"
