@@ -50,6 +50,7 @@ class tarnwick : public QMainWindow {
     friend class HelpTest;       // tests/app/gui_help.cpp
     friend class RunCycleTest;   // tests/app/gui_runcycle.cpp
     friend class X11RecordTest;  // tests/app/x11_record.cpp
+    friend class WineRecordTest; // tests/app/wine_record.cpp
     friend class FilesBenchmark; // bench/files.cpp
 
 public:
