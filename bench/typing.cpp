@@ -98,6 +98,8 @@ template <typename Send> Result measure(QLineEdit &field, const QString &text, S
 
 Result typeWithLayer(platform::InputLayer &layer, QLineEdit &field, const QString &text) {
     return measure(field, text, [&] {
+        layer.textAhead(reinterpret_cast<const char16_t *>(text.utf16()),
+                        static_cast<std::size_t>(text.size()));
         for (QChar c : text) {
             layer.unicodeDown(c.unicode());
             layer.unicodeUp(c.unicode());
