@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QSet>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QThread>
 #include <QTimer>
 
@@ -98,10 +99,11 @@ private:
 class TkTarget : public Target {
 public:
     bool start() {
-        wish_.start(QStringLiteral("wish"), {});
-        if (!wish_.waitForStarted(5000))
+        // From a file: wish reading its script from stdin would take our
+        // commands for script too.
+        if (!script_.open())
             return false;
-        wish_.write(R"(wm geometry . 900x300+0+100
+        script_.write(R"(wm geometry . 900x300+0+100
 text .t -width 100 -height 20
 pack .t -fill both -expand 1
 fconfigure stdout -encoding utf-8 -buffering line
@@ -124,7 +126,9 @@ proc cmd {} {
 fileevent stdin readable cmd
 poll
 )");
-        return true;
+        script_.flush();
+        wish_.start(QStringLiteral("wish"), {script_.fileName()});
+        return wish_.waitForStarted(5000);
     }
     bool prepare() override {
         if (wish_.state() != QProcess::Running)
@@ -175,6 +179,7 @@ private:
         }
         return seen_ == what;
     }
+    QTemporaryFile script_;
     QProcess wish_;
     int length_ = 0;
     QString text_;
@@ -287,9 +292,13 @@ template <typename Send> Result measure(Target &target, const QString &text, Sen
 }
 
 Result typeWithLayer(platform::InputLayer &layer, Target &target, const QString &text) {
+    // Without the text announced the layer binds one character at a time,
+    // as it did before blocks: BENCH_TYPING_ONE_AT_A_TIME=1 shows that.
+    static const bool oneAtATime = qEnvironmentVariableIntValue("BENCH_TYPING_ONE_AT_A_TIME") != 0;
     return measure(target, text, [&] {
-        layer.textAhead(reinterpret_cast<const char16_t *>(text.utf16()),
-                        static_cast<std::size_t>(text.size()));
+        if (!oneAtATime)
+            layer.textAhead(reinterpret_cast<const char16_t *>(text.utf16()),
+                            static_cast<std::size_t>(text.size()));
         for (QChar c : text) {
             layer.unicodeDown(c.unicode());
             layer.unicodeUp(c.unicode());

@@ -316,6 +316,13 @@ int X11Input::bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysy
                 candidate = static_cast<int>(k);
         }
         Clock::time_point ready = lastBind_ + kBindGap;
+        const bool anyLeft = std::any_of(slots_.begin(), slots_.end(), [&](const Slot &slot) {
+            return !slot.retired && !slots_[static_cast<size_t>(slot.partner)].retired;
+        });
+        if (!anyLeft) { // other clients took every spare keycode: waiting would never end
+            qCWarning(lcX11Input) << "No spare keycode left to bind keysym" << Qt::hex << keysym;
+            return -1;
+        }
         if (candidate < 0) { // every slot is held down right now
             ready = std::max(ready, now + std::chrono::milliseconds(1));
         } else {
