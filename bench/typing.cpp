@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QSet>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QThread>
 #include <QTimer>
 
@@ -59,11 +60,203 @@ int commonSubsequence(const QString &a, const QString &b) {
     return previous.back();
 }
 
-// Starts `send` and waits until the field holds the whole text, or nothing
+// A window typed into: emptied and focused before each run; its length is
+// watched while typing runs (-1 where it cannot be), and its text read at
+// the end.
+class Target {
+public:
+    virtual ~Target() = default;
+    virtual bool prepare() = 0;
+    virtual int length() = 0;
+    // The text at the end; `arrived` is set to when the last character
+    // arrived where length() cannot tell.
+    virtual QString finish(QElapsedTimer &clock, qint64 &arrived) = 0;
+};
+
+class QtTarget : public Target {
+public:
+    QtTarget() {
+        field_.setGeometry(50, 50, 900, 40);
+        field_.show();
+    }
+    bool prepare() override {
+        field_.clear();
+        field_.activateWindow();
+        for (int i = 0; i < 200 && !field_.isActiveWindow(); ++i)
+            spin(10);
+        spin(200);
+        return field_.isActiveWindow();
+    }
+    int length() override { return static_cast<int>(field_.text().size()); }
+    QString finish(QElapsedTimer &, qint64 &) override { return field_.text(); }
+
+private:
+    QLineEdit field_;
+};
+
+// A Tk text widget in `wish`, which reports its length on every change and
+// its text as code points on request.
+class TkTarget : public Target {
+public:
+    bool start() {
+        // From a file: wish reading its script from stdin would take our
+        // commands for script too.
+        if (!script_.open())
+            return false;
+        script_.write(R"(wm geometry . 900x300+0+100
+text .t -width 100 -height 20
+pack .t -fill both -expand 1
+fconfigure stdout -encoding utf-8 -buffering line
+set last -1
+proc poll {} {
+    global last
+    set n [string length [.t get 1.0 "end -1c"]]
+    if {$n != $last} { set last $n; puts "n $n" }
+    after 1 poll
+}
+proc cmd {} {
+    if {[gets stdin line] < 0} { exit }
+    if {$line eq "clear"} { .t delete 1.0 end; focus -force .t; puts ready }
+    if {$line eq "dump"} {
+        set h {}
+        foreach c [split [.t get 1.0 "end -1c"] ""] { append h [format "%x " [scan $c %c]] }
+        puts "text $h"
+    }
+}
+fileevent stdin readable cmd
+poll
+)");
+        script_.flush();
+        wish_.start(QStringLiteral("wish"), {script_.fileName()});
+        return wish_.waitForStarted(5000);
+    }
+    bool prepare() override {
+        if (wish_.state() != QProcess::Running)
+            return false;
+        wish_.write("clear\n");
+        if (!waitFor("ready"))
+            return false;
+        spin(200);
+        read();
+        return true;
+    }
+    int length() override {
+        read();
+        return length_;
+    }
+    QString finish(QElapsedTimer &, qint64 &) override {
+        wish_.write("dump\n");
+        waitFor("text");
+        return text_;
+    }
+    ~TkTarget() override {
+        wish_.closeWriteChannel();
+        if (!wish_.waitForFinished(2000))
+            wish_.kill();
+    }
+
+private:
+    void read() {
+        while (wish_.canReadLine()) {
+            const QString line = QString::fromUtf8(wish_.readLine()).trimmed();
+            if (line.startsWith(QLatin1String("n ")))
+                length_ = line.mid(2).toInt();
+            else if (line.startsWith(QLatin1String("text"))) {
+                text_.clear();
+                for (const QString &hex : line.mid(4).split(' ', Qt::SkipEmptyParts))
+                    text_ += QChar(static_cast<char16_t>(hex.toUInt(nullptr, 16)));
+                seen_ = QStringLiteral("text");
+            } else {
+                seen_ = line;
+            }
+        }
+    }
+    bool waitFor(const QString &what) {
+        seen_.clear();
+        for (int i = 0; i < 500 && seen_ != what; ++i) {
+            wish_.waitForReadyRead(10);
+            read();
+        }
+        return seen_ == what;
+    }
+    QTemporaryFile script_;
+    QProcess wish_;
+    int length_ = 0;
+    QString text_;
+    QString seen_;
+};
+
+// zenity's editable text view (GTK 3), started afresh for each run. Its
+// text comes out when the dialog is closed (Ctrl+Tab to the buttons, Return
+// on OK, keys queued after the text), so the last character arrived at
+// most when the text came out; the time closing an empty dialog takes is
+// taken off.
+class GtkTarget : public Target {
+public:
+    explicit GtkTarget(platform::InputLayer &layer) : layer_(layer) {}
+    bool prepare() override {
+        zenity_ = std::make_unique<QProcess>();
+        zenity_->start(QStringLiteral("zenity"),
+                       {QStringLiteral("--text-info"), QStringLiteral("--editable"),
+                        QStringLiteral("--width=900"), QStringLiteral("--height=300")});
+        if (!zenity_->waitForStarted(5000))
+            return false;
+        for (int i = 0; i < 100; ++i) {
+            spin(50);
+            QProcess search;
+            search.start(QStringLiteral("xdotool"),
+                         {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                          QStringLiteral("--pid"), QString::number(zenity_->processId())});
+            search.waitForFinished();
+            const QString id = QString::fromLatin1(search.readAllStandardOutput()).trimmed();
+            if (!id.isEmpty()) {
+                QProcess::execute(QStringLiteral("xdotool"),
+                                  {QStringLiteral("windowfocus"), id.section('\n', 0, 0)});
+                spin(300);
+                return true;
+            }
+        }
+        return false;
+    }
+    int length() override { return -1; }
+    QString finish(QElapsedTimer &clock, qint64 &arrived) override {
+        layer_.keyDown(0x11); // Ctrl+Tab leaves the text view
+        layer_.keyDown(0x09);
+        layer_.keyUp(0x09);
+        layer_.keyUp(0x11);
+        layer_.keyDown(0x0D);
+        layer_.keyUp(0x0D);
+        zenity_->waitForFinished(60000);
+        arrived = std::max<qint64>(0, clock.nsecsElapsed() - closeCost_);
+        return QString::fromUtf8(zenity_->readAllStandardOutput());
+    }
+    // How long closing an empty dialog takes, to be taken off each run.
+    void calibrate() {
+        std::vector<qint64> costs;
+        for (int i = 0; i < 3 && prepare(); ++i) {
+            QElapsedTimer clock;
+            clock.start();
+            qint64 t = 0;
+            closeCost_ = 0;
+            finish(clock, t);
+            costs.push_back(t);
+        }
+        std::sort(costs.begin(), costs.end());
+        closeCost_ = costs.empty() ? 0 : costs[costs.size() / 2];
+    }
+    qint64 closeCost() const { return closeCost_; }
+
+private:
+    platform::InputLayer &layer_;
+    std::unique_ptr<QProcess> zenity_;
+    qint64 closeCost_ = 0;
+};
+
+// Starts `send` and waits until the target holds the whole text, or nothing
 // has changed for two seconds after the sender finished.
-template <typename Send> Result measure(QLineEdit &field, const QString &text, Send send) {
-    field.clear();
-    spin(200);
+template <typename Send> Result measure(Target &target, const QString &text, Send send) {
+    if (!target.prepare())
+        return {};
     QTimer tick; // wakes the loop below while nothing arrives
     tick.start(1);
     std::atomic<bool> sent{false};
@@ -77,7 +270,9 @@ template <typename Send> Result measure(QLineEdit &field, const QString &text, S
     int lastLength = 0;
     for (;;) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        const int length = static_cast<int>(field.text().size());
+        const int length = target.length();
+        if (length < 0 && sent)
+            break;
         if (length != lastLength) {
             lastLength = length;
             lastChange = clock.nsecsElapsed();
@@ -89,15 +284,21 @@ template <typename Send> Result measure(QLineEdit &field, const QString &text, S
     }
     sender.join();
     Result r;
-    const QString got = field.text();
+    const QString got = target.finish(clock, lastChange);
     r.exact = got == text;
     r.correct = r.exact ? static_cast<int>(text.size()) : commonSubsequence(got, text);
     r.seconds = static_cast<double>(lastChange) / 1e9;
     return r;
 }
 
-Result typeWithLayer(platform::InputLayer &layer, QLineEdit &field, const QString &text) {
-    return measure(field, text, [&] {
+Result typeWithLayer(platform::InputLayer &layer, Target &target, const QString &text) {
+    // Without the text announced the layer binds one character at a time,
+    // as it did before blocks: BENCH_TYPING_ONE_AT_A_TIME=1 shows that.
+    static const bool oneAtATime = qEnvironmentVariableIntValue("BENCH_TYPING_ONE_AT_A_TIME") != 0;
+    return measure(target, text, [&] {
+        if (!oneAtATime)
+            layer.textAhead(reinterpret_cast<const char16_t *>(text.utf16()),
+                            static_cast<std::size_t>(text.size()));
         for (QChar c : text) {
             layer.unicodeDown(c.unicode());
             layer.unicodeUp(c.unicode());
@@ -105,8 +306,8 @@ Result typeWithLayer(platform::InputLayer &layer, QLineEdit &field, const QStrin
     });
 }
 
-Result typeWithXdotool(QLineEdit &field, const QString &text, bool zeroDelay) {
-    return measure(field, text, [&] {
+Result typeWithXdotool(Target &target, const QString &text, bool zeroDelay) {
+    return measure(target, text, [&] {
         QStringList args{QStringLiteral("type")};
         if (zeroDelay)
             args << QStringLiteral("--delay") << QStringLiteral("0");
@@ -164,17 +365,43 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "no input layer: %s\n", error.c_str());
         return 1;
     }
-    const bool haveXdotool = !QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty();
+    auto have = [](const char *tool) {
+        return !QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty();
+    };
+    const bool haveXdotool = have("xdotool");
 
-    QLineEdit field;
-    field.setGeometry(50, 50, 900, 40);
-    field.show();
-    field.activateWindow();
-    for (int i = 0; i < 200 && !field.isActiveWindow(); ++i)
-        spin(10);
-    if (!field.isActiveWindow()) {
-        std::fprintf(stderr, "the text field did not get the focus\n");
-        return 1;
+    // Arguments: a case name prefix, then target names (qt, tk, gtk).
+    const QString only = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    QStringList wanted;
+    for (int i = 2; i < argc; ++i)
+        wanted << QString::fromLocal8Bit(argv[i]);
+    if (wanted.isEmpty())
+        wanted = {QStringLiteral("qt"), QStringLiteral("tk"), QStringLiteral("gtk")};
+
+    struct Named {
+        QString name;
+        std::unique_ptr<Target> target;
+    };
+    std::vector<Named> targets;
+    GtkTarget *gtkTarget = nullptr; // calibrated when its turn comes, after the others
+    if (wanted.contains(QLatin1String("qt")))
+        targets.push_back({QStringLiteral("Qt QLineEdit"), std::make_unique<QtTarget>()});
+    if (wanted.contains(QLatin1String("tk"))) {
+        auto tk = std::make_unique<TkTarget>();
+        if (have("wish") && tk->start())
+            targets.push_back({QStringLiteral("Tk text (wish)"), std::move(tk)});
+        else
+            std::printf("(wish not found: no Tk window; apt-get install tk)\n");
+    }
+    if (wanted.contains(QLatin1String("gtk"))) {
+        if (have("zenity") && haveXdotool) {
+            auto gtk = std::make_unique<GtkTarget>(*layer);
+            gtkTarget = gtk.get();
+            targets.push_back({QStringLiteral("GTK 3 text view (zenity)"), std::move(gtk)});
+        } else {
+            std::printf("(zenity or xdotool not found: no GTK window; apt-get install zenity "
+                        "xdotool)\n");
+        }
     }
 
     struct Case {
@@ -184,9 +411,9 @@ int main(int argc, char **argv) {
     const Case cases[] = {{"ASCII", asciiText()},
                           {"Japanese (prose)", japaneseProse()},
                           {"Japanese (all different)", japaneseDistinct()}};
-    // The machine's load moves single runs a lot: each typist runs three
+    // The machine's load moves single runs a lot: each typist runs five
     // times; the median speed and the worst correctness are shown.
-    constexpr int kRepeats = 3;
+    constexpr int kRepeats = 5;
     auto summary = [](std::vector<Result> runs) {
         std::sort(runs.begin(), runs.end(),
                   [](const Result &a, const Result &b) { return a.perSecond() < b.perSecond(); });
@@ -206,33 +433,41 @@ int main(int argc, char **argv) {
         std::printf("\n");
     };
     int failures = 0;
-    const QString only = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    for (const Case &c : cases) {
-        if (!only.isEmpty() && !QString::fromLatin1(c.name).startsWith(only))
-            continue;
-        const int total = static_cast<int>(c.text.size());
-        std::printf("%s: %d characters, %d different\n", c.name, total, distinct(c.text));
-        std::fflush(stdout);
-        std::vector<Result> ours, fast, normal;
-        for (int i = 0; i < kRepeats; ++i) {
-            ours.push_back(typeWithLayer(*layer, field, c.text));
-            // Let our temporary bindings go back (half a second after the
-            // last use) before another typist.
-            spin(800);
-            if (haveXdotool) {
-                fast.push_back(typeWithXdotool(field, c.text, true));
-                normal.push_back(typeWithXdotool(field, c.text, false));
+    for (Named &t : targets) {
+        std::printf("== into %s\n", qPrintable(t.name));
+        if (t.target.get() == gtkTarget) {
+            gtkTarget->calibrate();
+            std::printf("(closing an empty zenity dialog takes %.1f ms, taken off)\n",
+                        static_cast<double>(gtkTarget->closeCost()) / 1e6);
+        }
+        for (const Case &c : cases) {
+            if (!only.isEmpty() && !QString::fromLatin1(c.name).startsWith(only))
+                continue;
+            const int total = static_cast<int>(c.text.size());
+            std::printf("%s: %d characters, %d different\n", c.name, total, distinct(c.text));
+            std::fflush(stdout);
+            std::vector<Result> ours, fast, normal;
+            for (int i = 0; i < kRepeats; ++i) {
+                ours.push_back(typeWithLayer(*layer, *t.target, c.text));
+                // Let our temporary bindings go back (half a second after
+                // the last use) before another typist.
+                spin(800);
+                if (haveXdotool) {
+                    fast.push_back(typeWithXdotool(*t.target, c.text, true));
+                    normal.push_back(typeWithXdotool(*t.target, c.text, false));
+                }
             }
+            const Result mine = summary(ours);
+            line("tarnwick layer", mine, total, nullptr);
+            if (haveXdotool) {
+                line("xdotool --delay 0", summary(fast), total, &mine);
+                line("xdotool (default delay)", summary(normal), total, &mine);
+            } else {
+                std::printf("  (xdotool not found: no comparison)\n");
+            }
+            std::fflush(stdout);
+            failures += !mine.exact;
         }
-        const Result mine = summary(ours);
-        line("tarnwick layer", mine, total, nullptr);
-        if (haveXdotool) {
-            line("xdotool --delay 0", summary(fast), total, &mine);
-            line("xdotool (default delay)", summary(normal), total, &mine);
-        } else {
-            std::printf("  (xdotool not found: no comparison)\n");
-        }
-        failures += !mine.exact;
     }
     layer->releaseAll();
     return failures ? 2 : 0;

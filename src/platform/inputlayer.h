@@ -4,6 +4,7 @@
 // Plain C++17 only: no Qt types here, so the Win32 sources compile without Qt
 // and tests can swap in a recording implementation.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -56,6 +57,13 @@ public:
     // One UTF-16 code unit; a surrogate pair arrives as two downs/ups.
     virtual void unicodeDown(char16_t unit) = 0;
     virtual void unicodeUp(char16_t unit) = 0;
+    // The text this thread is about to type through unicodeDown/Up, so that a
+    // layer which must prepare characters can prepare many at once. A hint
+    // only: typing something else is still right.
+    virtual void textAhead(const char16_t *units, std::size_t count) {
+        (void)units;
+        (void)count;
+    }
     // At the current pointer position.
     virtual void mouseDown(MouseButton button) = 0;
     virtual void mouseUp(MouseButton button) = 0;

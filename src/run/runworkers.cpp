@@ -199,6 +199,8 @@ void Run::typeText(const QString &text, double duration) {
         return;
     const int n = text.size();
     const double interval = duration / n;
+    platform::input().textAhead(reinterpret_cast<const char16_t *>(text.utf16()),
+                                static_cast<std::size_t>(n));
     const auto t0 = timedwait::Clock::now();
     for (int i = 0; i < n; ++i) {
         if (stopping())

@@ -70,9 +70,15 @@ protected:
 
 // Types a string as the run does, one code unit down and up at a time from a
 // worker thread, while this (GUI) thread goes on taking the events.
-void typeFromThread(platform::InputLayer &layer, const QString &text) {
+// `announced`, if not null, is told to the layer as the text ahead first.
+void typeFromThread(platform::InputLayer &layer, const QString &text,
+                    const QString *announced = nullptr) {
     std::atomic<bool> done{false};
-    std::thread worker([&layer, &done, text] {
+    const QString ahead = announced ? *announced : QString();
+    std::thread worker([&layer, &done, text, ahead] {
+        if (!ahead.isEmpty())
+            layer.textAhead(reinterpret_cast<const char16_t *>(ahead.utf16()),
+                            static_cast<std::size_t>(ahead.size()));
         for (QChar c : text) {
             layer.unicodeDown(c.unicode());
             layer.unicodeUp(c.unicode());
@@ -117,6 +123,8 @@ private slots:
     void mixedText();
     void japaneseText();
     void textReachesABusyClient();
+    void announcedText_data();
+    void announcedText();
     void surrogatePairFromTwoThreads();
     void textWithCapsLockOn();
     void concurrentCallers();
@@ -305,6 +313,45 @@ void X11SynthesisTest::japaneseText() {
     typeFromThread(*layer_, text);
     QTRY_COMPARE_WITH_TIMEOUT(edit.toPlainText().size(), text.size(), 20000);
     QCOMPARE(edit.toPlainText(), text);
+}
+
+void X11SynthesisTest::announcedText_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("announced");
+    QString kanji;
+    for (int i = 0; i < 600; ++i)
+        kanji += QChar(0x4E00 + i * 17);
+    QTest::newRow("600 different kanji, many blocks") << kanji << kanji;
+    // Letters of both cases the map lacks go one at a time between blocks,
+    // and must come out in the right case whatever the blocks bound.
+    QString mixed;
+    for (int i = 0; i < 120; ++i)
+        mixed += QString(QChar(0x4E00 + i * 5)) + (i % 2 ? QChar(0xE9) : QChar(0xC9)) +
+                 QChar(0x3041 + i % 80) + QChar('a' + i % 26);
+    QTest::newRow("kanji among cased letters") << mixed << mixed;
+    // Typing that leaves the announced text must still type what it is told.
+    QTest::newRow("typed text differs from the announcement")
+        << kanji.mid(300, 100) + kanji.left(50) << kanji.left(200);
+    QString pairs;
+    for (int i = 0; i < 100; ++i)
+        pairs += QString::fromUcs4(std::u32string(1, U'\U00020000' + char32_t(i * 3)).c_str()) +
+                 QChar(0x4E00 + i) + QStringLiteral("\r\n");
+    QString expected = pairs;
+    expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QTest::newRow("surrogate pairs and CR LF") << pairs << pairs;
+}
+
+void X11SynthesisTest::announcedText() {
+    QFETCH(QString, text);
+    QFETCH(QString, announced);
+    QPlainTextEdit edit;
+    edit.setGeometry(450, 100, 500, 300);
+    QVERIFY(activate(edit));
+    typeFromThread(*layer_, text, &announced);
+    QString expected = text;
+    expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(edit.toPlainText().size(), expected.size(), 20000);
+    QCOMPARE(edit.toPlainText(), expected);
 }
 
 void X11SynthesisTest::textReachesABusyClient() {

@@ -268,9 +268,14 @@ void X11Input::noteMapNotifyLocked(unsigned changed, int firstKey, int keys) {
     // another client changing the map (xmodmap, a layout).
     if ((changed & XkbKeySymsMask) && !ownChanges_.empty() &&
         ownChanges_.front().first == firstKey && ownChanges_.front().second == keys) {
+        ownEcho_ = ownChanges_.front();
         ownChanges_.pop_front();
         return;
     }
+    // An XKB map request of ours may come back twice (the master keyboard
+    // and the one it was copied to); the echo is over once we synced.
+    if ((changed & XkbKeySymsMask) && ownEcho_ == std::make_pair(firstKey, keys))
+        return;
     mapStale_ = true;
     ownChanges_.clear(); // no telling any more which are ours
 }

@@ -53,6 +53,7 @@ public:
     void keyUp(int vk) override;
     void unicodeDown(char16_t unit) override;
     void unicodeUp(char16_t unit) override;
+    void textAhead(const char16_t *units, std::size_t count) override;
     void mouseDown(MouseButton button) override;
     void mouseUp(MouseButton button) override;
     Point cursorPos() override;
@@ -146,6 +147,13 @@ private:
     // binding is not yet safe to replace. Returns the slot, or -1 when there
     // are no spare keycodes.
     int bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysym, bool unshiftedOnly);
+    // Binds `keysym` and the characters that follow it in the text ahead,
+    // all missing from the map and without case, to every spare keycode that
+    // is free, in one map change. -2 when there is no text ahead to use.
+    int bindBlockLocked(std::unique_lock<std::mutex> &lock, unsigned long keysym);
+    // Writes the rows of `keycodes` (sorted) in one request over the range
+    // they span, the keys between them as the server has them.
+    bool writeRowsLocked(const std::vector<int> &keycodes);
     int slotWithKeysymLocked(unsigned long keysym, bool unshiftedOnly,
                              bool includeRetired = false) const;
     // Takes the spare keycodes of a freshly read map: keycodes with nothing
@@ -209,6 +217,7 @@ private:
     unsigned lockedMods_ = 0;
     std::vector<int> spare_;                     // keycodes with nothing bound but ours, sorted
     std::deque<std::pair<int, int>> ownChanges_; // our map changes not yet notified
+    std::pair<int, int> ownEcho_{-1, -1};        // a block change of ours until synced
     std::atomic<bool> hotKeysStale_{false};
     std::map<int, int> pressedKeys_;  // keycode -> downs not yet released
     std::map<int, int> keyDownAt_;    // vk -> the keycode its last keyDown pressed

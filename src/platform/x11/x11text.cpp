@@ -25,6 +25,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
+#include <string>
 
 namespace platform::x11 {
 namespace {
@@ -40,6 +42,13 @@ constexpr std::chrono::microseconds kBindGap{2500};
 // last character was a carriage return (so CR LF makes one line break).
 thread_local char16_t pendingHigh = 0;
 thread_local bool afterCarriageReturn = false;
+// The code points this thread said it is about to type (as pressCodePoint
+// will see them) and how far typing has got through them.
+thread_local std::u32string aheadText;
+thread_local size_t aheadPos = 0;
+
+// How far ahead a block looks for characters to bind.
+constexpr size_t kAheadScan = 4096;
 
 bool isHighSurrogate(char16_t u) {
     return u >= 0xD800 && u <= 0xDBFF;
@@ -87,6 +96,31 @@ bool ownWindowOnGuiThread(unsigned long window) {
 
 } // namespace
 
+void X11Input::textAhead(const char16_t *units, std::size_t count) {
+    aheadText.clear();
+    aheadPos = 0;
+    char32_t high = 0;
+    bool afterCr = false;
+    for (size_t i = 0; i < count; ++i) {
+        const char16_t u = units[i];
+        if (isHighSurrogate(u)) {
+            high = u;
+            continue;
+        }
+        char32_t cp = u;
+        if (isLowSurrogate(u)) {
+            if (!high)
+                continue;
+            cp = 0x10000 + ((high - 0xD800) << 10) + (u - 0xDC00);
+        }
+        high = 0;
+        const bool skip = cp == U'\n' && afterCr;
+        afterCr = cp == U'\r';
+        if (!skip)
+            aheadText.push_back(cp);
+    }
+}
+
 void X11Input::unicodeDown(char16_t unit) {
     char32_t cp = unit;
     if (isHighSurrogate(unit)) {
@@ -133,6 +167,13 @@ void X11Input::unicodeUp(char16_t unit) {
 }
 
 void X11Input::pressCodePoint(char32_t cp) {
+    // Typing follows the text announced, or the announcement no longer holds.
+    if (aheadPos < aheadText.size() && aheadText[aheadPos] == cp) {
+        ++aheadPos;
+    } else if (!aheadText.empty()) {
+        aheadText.clear();
+        aheadPos = 0;
+    }
     const unsigned long keysym = keysymForCodePoint(cp);
     if (!keysym)
         return;
@@ -144,7 +185,9 @@ void X11Input::pressCodePoint(char32_t cp) {
     KeyStroke stroke;
     int slotIndex = -1;
     if (!map.strokeFor(keysym, lockedMods_, stroke)) {
-        slotIndex = bindLocked(lock, keysym, false);
+        slotIndex = bindBlockLocked(lock, keysym);
+        if (slotIndex == -2)
+            slotIndex = bindLocked(lock, keysym, false);
         if (slotIndex < 0)
             return;
         const Slot &slot = slots_[static_cast<size_t>(slotIndex)];
@@ -273,6 +316,13 @@ int X11Input::bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysy
                 candidate = static_cast<int>(k);
         }
         Clock::time_point ready = lastBind_ + kBindGap;
+        const bool anyLeft = std::any_of(slots_.begin(), slots_.end(), [&](const Slot &slot) {
+            return !slot.retired && !slots_[static_cast<size_t>(slot.partner)].retired;
+        });
+        if (!anyLeft) { // other clients took every spare keycode: waiting would never end
+            qCWarning(lcX11Input) << "No spare keycode left to bind keysym" << Qt::hex << keysym;
+            return -1;
+        }
         if (candidate < 0) { // every slot is held down right now
             ready = std::max(ready, now + std::chrono::milliseconds(1));
         } else {
@@ -313,6 +363,156 @@ int X11Input::bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysy
             partner.lastUse = slot.lastUse;
         return result;
     }
+}
+
+int X11Input::bindBlockLocked(std::unique_lock<std::mutex> &lock, unsigned long keysym) {
+    if (aheadPos == 0 || aheadText.empty() || slots_.empty())
+        return -2;
+    KeySym lower = 0, upper = 0;
+    XConvertCase(keysym, &lower, &upper);
+    if (lower != upper)
+        return -2; // a letter's two cases share a keycode: one at a time
+    for (;;) {
+        if (stopping_)
+            return -1;
+        const int bound = slotWithKeysymLocked(keysym, false);
+        if (bound >= 0)
+            return bound;
+        const KeyMap &map = keyMapLocked();
+        // Keycodes whose two levels are both ours and neither is held.
+        auto freeSlot = [&](const Slot &slot) {
+            const Slot &partner = slots_[static_cast<size_t>(slot.partner)];
+            return !slot.retired && !partner.retired && !slot.held && !partner.held &&
+                   !slot.forKey && !partner.forKey;
+        };
+        size_t freeSlots = 0;
+        for (const Slot &slot : slots_)
+            freeSlots += freeSlot(slot) ? 1 : 0;
+        if (freeSlots == 0)
+            return -2;
+        // The characters ahead, this one first, that need a binding, each
+        // once; those already bound stay where they are.
+        std::vector<unsigned long> wanted{keysym};
+        std::set<unsigned long> keep;
+        const size_t end = std::min(aheadText.size(), aheadPos + kAheadScan);
+        for (size_t i = aheadPos; i < end && wanted.size() + keep.size() < freeSlots; ++i) {
+            const unsigned long next = keysymForCodePoint(aheadText[i]);
+            if (!next || keep.count(next) ||
+                std::find(wanted.begin(), wanted.end(), next) != wanted.end())
+                continue;
+            KeyStroke stroke;
+            if (map.strokeFor(next, lockedMods_, stroke))
+                continue;
+            XConvertCase(next, &lower, &upper);
+            if (lower != upper)
+                continue;
+            if (slotWithKeysymLocked(next, false) >= 0)
+                keep.insert(next);
+            else
+                wanted.push_back(next);
+        }
+        std::vector<int> targets;
+        for (size_t k = 0; k < slots_.size(); ++k)
+            if (freeSlot(slots_[k]) && !keep.count(slots_[k].keysym))
+                targets.push_back(static_cast<int>(k));
+        if (targets.empty())
+            return -2;
+        std::sort(targets.begin(), targets.end(), [this](int a, int b) {
+            const Slot &x = slots_[static_cast<size_t>(a)];
+            const Slot &y = slots_[static_cast<size_t>(b)];
+            return x.keycode != y.keycode ? x.keycode < y.keycode : x.level < y.level;
+        });
+        targets.resize(std::min(targets.size(), wanted.size()));
+        // Every key sent through these slots must have been read with its
+        // binding before any of them changes.
+        Clock::time_point latest{};
+        for (int t : targets) {
+            const Slot &slot = slots_[static_cast<size_t>(t)];
+            if (slot.keysym)
+                latest = std::max(latest, slot.lastUse);
+            const Slot &partner = slots_[static_cast<size_t>(slot.partner)];
+            if (partner.paired)
+                latest = std::max(latest, partner.lastUse);
+        }
+        Clock::time_point ready = lastBind_ + kBindGap;
+        if (latest != Clock::time_point{}) {
+            pingFocusedClientLocked(latest);
+            ready = std::max(ready, safeFromLocked(latest));
+        }
+        const Clock::time_point now = Clock::now();
+        if (now < ready) {
+            bindWait_.wait_until(lock, std::min(ready, now + std::chrono::milliseconds(1)));
+            pumpLocked();
+            continue;
+        }
+        std::vector<int> keycodes;
+        for (size_t i = 0; i < targets.size(); ++i) {
+            Slot &slot = slots_[static_cast<size_t>(targets[i])];
+            Slot &partner = slots_[static_cast<size_t>(slot.partner)];
+            if (slot.paired || partner.paired) {
+                // A letter's two cases go as a whole.
+                slot.paired = partner.paired = false;
+                partner.keysym = 0;
+            }
+            slot.keysym = wanted[i];
+            if (keycodes.empty() || keycodes.back() != slot.keycode)
+                keycodes.push_back(slot.keycode);
+        }
+        if (!writeRowsLocked(keycodes))
+            for (int keycode : keycodes)
+                writeRowLocked(keycode);
+        XSync(display_, False);
+        pumpLocked();
+        ownEcho_ = {-1, -1};
+        lastBind_ = Clock::now();
+        for (int t : targets)
+            slots_[static_cast<size_t>(t)].lastUse = lastBind_;
+        return targets.front();
+    }
+}
+
+bool X11Input::writeRowsLocked(const std::vector<int> &keycodes) {
+    if (keycodes.empty())
+        return true;
+    const int first = keycodes.front();
+    const int count = keycodes.back() - first + 1;
+    // The keys between ours are written back as the server has them; no
+    // other client may change them in between.
+    XGrabServer(display_);
+    XkbDescPtr xkb = XkbGetMap(display_, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+    bool ok = xkb && xkb->map && xkb->map->num_types > XkbTwoLevelIndex;
+    for (size_t i = 0; ok && i < keycodes.size(); ++i) {
+        const int keycode = keycodes[i];
+        KeySym row[2];
+        rowLocked(keycode, row);
+        if (row[0] == NoSymbol)
+            continue;
+        KeySym *syms = XkbResizeKeySyms(xkb, keycode, 2);
+        if (!syms) {
+            ok = false;
+            break;
+        }
+        XkbSymMapRec &entry = xkb->map->key_sym_map[keycode];
+        entry.kt_index[0] = XkbTwoLevelIndex;
+        entry.group_info = static_cast<unsigned char>(XkbSetGroupInfo(1, XkbWrapIntoRange, 0));
+        entry.width = 2;
+        syms[0] = row[0];
+        syms[1] = row[1];
+    }
+    if (ok) {
+        XkbMapChangesRec changes;
+        std::memset(&changes, 0, sizeof changes);
+        changes.changed = XkbKeySymsMask;
+        changes.first_key_sym = static_cast<KeyCode>(first);
+        changes.num_key_syms = static_cast<unsigned char>(count);
+        ok = XkbChangeMap(display_, xkb, &changes);
+        if (ok)
+            noteOwnChangeLocked(first, count);
+    }
+    XUngrabServer(display_);
+    if (xkb)
+        XkbFreeKeyboard(xkb, 0, True);
+    return ok;
 }
 
 void X11Input::restoreBindingsLocked(std::unique_lock<std::mutex> &lock, bool waitForSafety) {
