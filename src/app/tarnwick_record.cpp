@@ -11,7 +11,7 @@ void tarnwick::recordActions() {
     if (keyCaptureRunning() || recording)
         return;
     if (!RecordingSession::canBeEnded(stopCommand)) {
-        QMessageBox::warning(this, uitexts::recordRefusedTitle.in(is_japanese),
+        QMessageBox::warning(this, uitexts::cannotRecordTitle.in(is_japanese),
                              uitexts::recordRefusedText.in(is_japanese));
         return;
     }
@@ -20,7 +20,7 @@ void tarnwick::recordActions() {
     if (!recording->start(error)) {
         delete recording;
         recording = nullptr;
-        QMessageBox::warning(this, uitexts::recordFailedTitle.in(is_japanese), error);
+        QMessageBox::warning(this, uitexts::cannotRecordTitle.in(is_japanese), error);
         return;
     }
     connect(recording, &RecordingSession::finished, this, &tarnwick::finishRecording);

@@ -281,12 +281,12 @@ inline constexpr UiText tipRecordAction{
     u"page. Recording starts after the start delay and ends with the stop command (Ctrl + Alt + "
     u"S by default) or a click on the tray icon."};
 inline constexpr UiText recordingTrayTip{u"記録中", u"Recording"};
-inline constexpr UiText recordRefusedTitle{u"記録できません", u"Cannot record"};
+// The title of both the refusal and a recorder that could not start.
+inline constexpr UiText cannotRecordTitle{u"記録できません", u"Cannot record"};
 inline constexpr UiText recordRefusedText{
     u"停止コマンドが設定されておらず、タスクトレイもないため、記録を終了する方法がありません。"
     u"実行の設定で停止コマンドを設定してください。",
     u"No stop command is set and there is no system tray, so a recording could not be ended. "
     u"Set a stop command in the run settings first."};
-inline constexpr UiText recordFailedTitle{u"記録できません", u"Cannot record"};
 
 } // namespace uitexts
