@@ -14,13 +14,7 @@
 #include <atomic>
 #include <csignal>
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/leanwindows.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "support/leanwindows.h"
+#include "platform/win32/leanwindows.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <memory>
 #include <string>
 
-#include "support/leanwindows.h"
+#include "platform/win32/leanwindows.h"
 
 namespace {
 

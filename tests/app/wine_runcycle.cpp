@@ -23,7 +23,7 @@
 #include <memory>
 #include <string>
 
-#include "support/leanwindows.h"
+#include "platform/win32/leanwindows.h"
 
 using testsupport::TargetMessage;
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "support/leanwindows.h"
+#include "platform/win32/leanwindows.h"
 
 using testsupport::TargetMessage;
 

@@ -22,7 +22,7 @@
 #include <memory>
 #include <vector>
 
-#include "support/leanwindows.h"
+#include "platform/win32/leanwindows.h"
 
 namespace {
 

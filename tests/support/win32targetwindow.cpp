@@ -2,7 +2,7 @@
 
 #if defined(_WIN32)
 
-#include "support/leanwindows.h"
+#include "platform/win32/leanwindows.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -2,13 +2,7 @@
 
 #include "win32input.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/leanwindows.h"
 
 #include <cstring>
 #include <mutex>

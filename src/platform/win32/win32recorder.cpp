@@ -4,13 +4,7 @@
 
 #include "platform/inputlayer.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/leanwindows.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -1,7 +1,6 @@
 #pragma once
 
-// <windows.h> for the Windows-only tests, without min/max macros and the
-// rarely used parts.
+// <windows.h> without the min/max macros and the rarely used parts.
 
 #if defined(_WIN32)
 #ifndef WIN32_LEAN_AND_MEAN
