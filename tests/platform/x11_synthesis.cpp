@@ -211,6 +211,12 @@ void X11SynthesisTest::namedKeys() {
 }
 
 void X11SynthesisTest::heldKeyDoesNotRepeat() {
+    // The core keyboard repeats keys too, with the controls it copied from
+    // the device whose events it last took; `xset r on` (or another XTest
+    // client before us) leaves it on while the XTEST device is what types.
+    testsupport::XServer server;
+    QVERIFY(server.ok());
+    server.setKeyboardsRepeat(true);
     // Well past the server's repeat delay (660 ms by default).
     layer_->keyDown('B');
     QTest::qWait(1200);
@@ -528,7 +534,7 @@ void X11SynthesisTest::secondInstanceRestoresTheUsersRepeat() {
     testsupport::XServer server;
     QVERIFY(server.ok());
     for (bool users : {true, false}) {
-        server.setXtestRepeats(users);
+        server.setKeyboardsRepeat(users);
         std::string error;
         std::unique_ptr<platform::InputLayer> second = platform::createSystemInput(error);
         QVERIFY2(second, error.c_str());
@@ -548,7 +554,7 @@ void X11SynthesisTest::secondInstanceRestoresTheUsersRepeat() {
         second.reset();
         QCOMPARE(server.xtestRepeats(), users);
     }
-    server.setXtestRepeats(true);
+    server.setKeyboardsRepeat(true);
 }
 
 void X11SynthesisTest::releaseAllLetsGo() {

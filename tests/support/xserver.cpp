@@ -107,15 +107,10 @@ void XServer::resetState(bool numLock) {
     setNumLock(numLock);
 }
 
-void XServer::setXtestRepeats(bool on) {
-    int count = 0;
-    XIDeviceInfo *devices = XIQueryDevice(display_, XIAllDevices, &count);
-    for (int i = 0; i < count; ++i)
-        if (devices[i].use == XISlaveKeyboard &&
-            std::strcmp(devices[i].name, "Virtual core XTEST keyboard") == 0)
-            XkbChangeEnabledControls(display_, static_cast<unsigned>(devices[i].deviceid),
-                                     XkbRepeatKeysMask, on ? XkbRepeatKeysMask : 0);
-    XIFreeDeviceInfo(devices);
+void XServer::setKeyboardsRepeat(bool on) {
+    XKeyboardControl control;
+    control.auto_repeat_mode = on ? AutoRepeatModeOn : AutoRepeatModeOff;
+    XChangeKeyboardControl(display_, KBAutoRepeatMode, &control);
     XSync(display_, False);
 }
 

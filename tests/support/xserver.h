@@ -35,7 +35,7 @@ public:
     void resetState(bool numLock); // group 1, no lock but Num Lock as asked
     // RepeatKeys of the XTEST keyboard device.
     bool xtestRepeats();
-    void setXtestRepeats(bool on); // as the user would set it
+    void setKeyboardsRepeat(bool on); // as `xset r` sets it: every keyboard
     // Kills the connections of process `pid` that own no window (an input
     // layer's), or those that do (the GUI's). Returns how many.
     int killClientsOf(long pid, bool withWindows);

@@ -24,11 +24,6 @@ namespace {
 
 int xkbEventBase = -1;
 
-// Where the user's autorepeat setting of the XTEST keyboard is kept while
-// some instance has turned it off, so that a second instance restores the
-// user's setting rather than the first instance's.
-constexpr const char *kRepeatProperty = "_TARNWICK_XTEST_REPEAT";
-
 // The core keyboard's device id (XKB names it XkbUseCoreKbd in requests, but
 // its events carry the real id).
 int masterKeyboardId(Display *display) {
@@ -104,7 +99,6 @@ bool X11Input::open(std::string &error) {
     netWmPing_ = XInternAtom(display_, "_NET_WM_PING", False);
     XSelectInput(display_, root_, StructureNotifyMask | SubstructureNotifyMask);
     adoptSpareKeycodesLocked(keyMap_);
-    repeatAtom_ = XInternAtom(display_, kRepeatProperty, False);
     XFlush(display_);
     if (QCoreApplication::instance()) {
         guiContext_ = std::make_unique<QObject>();
@@ -163,9 +157,14 @@ X11Input::~X11Input() {
 }
 
 // Our own XTest keys must not autorepeat (injected keys never do on
-// Windows). XTest events come from their own slave device, so turning off
-// RepeatKeys on that device alone leaves the user's keyboards as they are;
-// and it is off only while we hold a key, so a crash cannot leave it off.
+// Windows), and only while we hold a key, so a crash cannot leave it off.
+// The server repeats a key through the device it came from and through the
+// core keyboard, which copies the controls of a device only when events
+// start coming from another one: after another XTest client's keys it may
+// still repeat though the XTEST device does not. So the core keyboard goes
+// off too; that reaches every keyboard, and the user's own are set back as
+// they were. Their setting (what `xset r` chose) is also what the XTEST
+// device goes back to, whatever another instance left on it.
 bool X11Input::findXtestKeyboardLocked() {
     if (xtestKeyboard_ != -1)
         return xtestKeyboard_ >= 0;
@@ -188,48 +187,77 @@ bool X11Input::findXtestKeyboardLocked() {
     return xtestKeyboard_ >= 0;
 }
 
-void X11Input::setXtestAutoRepeatLocked(bool on) {
-    const auto device = static_cast<unsigned>(xtestKeyboard_);
-    if (!on) {
-        // Another instance that turned it off left the user's setting here.
-        Atom type = None;
-        int format = 0;
-        unsigned long items = 0, after = 0;
-        unsigned char *data = nullptr;
-        const bool kept = XGetWindowProperty(display_, root_, repeatAtom_, 0, 1, False, XA_CARDINAL,
-                                             &type, &format, &items, &after, &data) == Success &&
-                          type == XA_CARDINAL && format == 32 && items == 1;
-        if (kept) {
-            xtestRepeatWasOn_ = *reinterpret_cast<long *>(data) != 0;
-        } else {
-            XkbDescPtr desc = XkbGetMap(display_, 0, device);
-            if (desc && XkbGetControls(display_, XkbControlsEnabledMask, desc) == Success &&
-                desc->ctrls)
-                xtestRepeatWasOn_ = (desc->ctrls->enabled_ctrls & XkbRepeatKeysMask) != 0;
-            if (desc)
-                XkbFreeKeyboard(desc, 0, True);
-            long value = xtestRepeatWasOn_ ? 1 : 0;
-            XChangeProperty(display_, root_, repeatAtom_, XA_CARDINAL, 32, PropModeReplace,
-                            reinterpret_cast<unsigned char *>(&value), 1);
-        }
-        if (data)
-            XFree(data);
-        XkbChangeEnabledControls(display_, device, XkbRepeatKeysMask, 0);
-    } else {
-        if (xtestRepeatWasOn_)
-            XkbChangeEnabledControls(display_, device, XkbRepeatKeysMask, XkbRepeatKeysMask);
-        XDeleteProperty(display_, root_, repeatAtom_);
+void X11Input::readUsersRepeatLocked() {
+    usersKeyboards_.clear();
+    int count = 0;
+    XIDeviceInfo *devices = XIQueryDevice(display_, XIAllDevices, &count);
+    int master = -1;
+    for (int i = 0; i < count; ++i)
+        if (devices[i].deviceid == xtestKeyboard_)
+            master = devices[i].attachment;
+    for (int i = 0; i < count; ++i) {
+        const XIDeviceInfo &d = devices[i];
+        if (d.use != XISlaveKeyboard || d.deviceid == xtestKeyboard_ || d.attachment != master)
+            continue;
+        XkbDescPtr desc = XkbGetMap(display_, 0, static_cast<unsigned>(d.deviceid));
+        if (desc && XkbGetControls(display_, XkbControlsEnabledMask, desc) == Success &&
+            desc->ctrls)
+            usersKeyboards_.emplace_back(d.deviceid,
+                                         (desc->ctrls->enabled_ctrls & XkbRepeatKeysMask) != 0);
+        if (desc)
+            XkbFreeKeyboard(desc, 0, True);
     }
-    xtestRepeatOff_ = !on;
+    XIFreeDeviceInfo(devices);
 }
 
-void X11Input::updateAutoRepeatLocked() {
+bool X11Input::usersRepeatLocked() const {
+    if (usersKeyboards_.empty())
+        return true; // the server's default
+    return std::any_of(usersKeyboards_.begin(), usersKeyboards_.end(),
+                       [](const std::pair<int, bool> &k) { return k.second; });
+}
+
+void X11Input::writeRepeatLocked(Display *display, bool ours) const {
+    // Every keyboard, the core one among them, takes what ours should do; then
+    // the user's own go back to their setting.
+    const bool value = ours && usersRepeatLocked();
+    XkbChangeEnabledControls(display, XkbUseCoreKbd, XkbRepeatKeysMask,
+                             value ? XkbRepeatKeysMask : 0);
+    for (const auto &keyboard : usersKeyboards_)
+        if (keyboard.second != value)
+            XkbChangeEnabledControls(display, static_cast<unsigned>(keyboard.first),
+                                     XkbRepeatKeysMask, keyboard.second ? XkbRepeatKeysMask : 0);
+}
+
+void X11Input::updateAutoRepeatLocked(bool soon) {
     if (!usableLocked())
         return;
     const bool holding = !pressedKeys_.empty() || !heldChars_.empty();
-    if (holding == xtestRepeatOff_ || !findXtestKeyboardLocked())
+    if (holding && !xtestRepeatOff_) {
+        repeatOffBeforePressLocked();
+    } else if (!holding && xtestRepeatOff_) {
+        if (soon) {
+            // Typed text: once the typing pauses, not between characters.
+            repeatRestoreDue_ = Clock::now() + kRepeatRestoreDelay;
+            wake_.notify_all();
+            return;
+        }
+        writeRepeatLocked(display_, true);
+        xtestRepeatOff_ = false;
+        repeatRestoreDue_ = {};
+    }
+}
+
+void X11Input::repeatOffBeforePressLocked() {
+    if (!usableLocked() || !findXtestKeyboardLocked())
         return;
-    setXtestAutoRepeatLocked(!holding);
+    repeatRestoreDue_ = {};
+    if (!xtestRepeatOff_)
+        readUsersRepeatLocked();
+    // Written for every press: another instance that stopped holding may
+    // have turned it back on.
+    writeRepeatLocked(display_, false);
+    xtestRepeatOff_ = true;
 }
 
 void X11Input::pumpLocked() {
@@ -375,7 +403,7 @@ void X11Input::keyDown(int vk) {
         keyDownAt_[vk] = keycode;
     }
     ++pressedKeys_[keycode];
-    updateAutoRepeatLocked();
+    repeatOffBeforePressLocked();
     fakeKeyLocked(keycode, true);
     XFlush(display_);
 }

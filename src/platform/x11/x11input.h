@@ -81,6 +81,7 @@ public:
     static constexpr std::chrono::milliseconds kReuseAge{150};
     static constexpr std::chrono::milliseconds kPongTimeout{2000};
     static constexpr std::chrono::milliseconds kIdleRestore{500};
+    static constexpr std::chrono::milliseconds kRepeatRestoreDelay{100};
 
     // lastError() codes of our own; X protocol error codes (BadAccess = 10
     // for a hot key another client holds) are passed on as they are.
@@ -102,9 +103,12 @@ private:
     void fakeKeyLocked(int keycode, bool down);
     unsigned lockedModsLocked();
     // Autorepeat of the XTEST keyboard is off exactly while we hold a key.
-    void updateAutoRepeatLocked();
+    void updateAutoRepeatLocked(bool soon = false);
+    void repeatOffBeforePressLocked();
     bool findXtestKeyboardLocked();
-    void setXtestAutoRepeatLocked(bool on);
+    void readUsersRepeatLocked();
+    bool usersRepeatLocked() const;
+    void writeRepeatLocked(_XDisplay *display, bool ours) const;
     // False once the server dropped our connection: nothing more is sent on it.
     bool usableLocked() const { return display_ && !lost_.load(); }
 
@@ -223,10 +227,11 @@ private:
     std::map<int, int> keyDownAt_;    // vk -> the keycode its last keyDown pressed
     std::map<int, int> pressedSlots_; // slot -> downs through keyDown not yet released
     std::set<int> pressedButtons_;
-    int xtestKeyboard_ = -1; // -1: not looked up yet, -2: none
-    bool xtestRepeatWasOn_ = false;
+    int xtestKeyboard_ = -1;      // -1: not looked up yet, -2: none
     bool xtestRepeatOff_ = false; // we turned it off and owe the restore
-    unsigned long repeatAtom_ = 0;
+    // The user's keyboards (not the XTEST one) and their RepeatKeys.
+    std::vector<std::pair<int, bool>> usersKeyboards_;
+    Clock::time_point repeatRestoreDue_{}; // none while nothing is due
     std::atomic<bool> lost_{false};
     std::atomic<bool> hookLost_{false};
     std::atomic<bool> lossHandled_{false};

@@ -180,13 +180,8 @@ void X11Input::releaseThroughFreshConnectionLocked() {
     }
     if (xtestRepeatOff_) {
         int opcode = 0, event = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
-        if (XkbQueryExtension(fresh, &opcode, &event, &error, &major, &minor)) {
-            if (xtestRepeatWasOn_)
-                XkbChangeEnabledControls(fresh, static_cast<unsigned>(xtestKeyboard_),
-                                         XkbRepeatKeysMask, XkbRepeatKeysMask);
-            XDeleteProperty(fresh, DefaultRootWindow(fresh),
-                            XInternAtom(fresh, "_TARNWICK_XTEST_REPEAT", False));
-        }
+        if (XkbQueryExtension(fresh, &opcode, &event, &error, &major, &minor))
+            writeRepeatLocked(fresh, true);
         xtestRepeatOff_ = false;
     }
     XSync(fresh, False);

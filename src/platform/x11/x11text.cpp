@@ -162,7 +162,7 @@ void X11Input::unicodeUp(char16_t unit) {
         slot.lastUse = lastTextUse_ = Clock::now();
     }
     heldChars_.erase(it);
-    updateAutoRepeatLocked();
+    updateAutoRepeatLocked(true);
     XFlush(display_);
 }
 
@@ -202,6 +202,7 @@ void X11Input::pressCodePoint(char32_t cp) {
     const KeyMap &current = keyMapLocked();
     const int shift = (stroke.mods & ShiftMask) ? current.shiftKeycode() : 0;
     const int level3 = (stroke.mods & current.level3Mask()) ? current.level3Keycode() : 0;
+    repeatOffBeforePressLocked();
     if (shift)
         fakeKeyLocked(shift, true);
     if (level3)
@@ -213,7 +214,6 @@ void X11Input::pressCodePoint(char32_t cp) {
     if (shift)
         fakeKeyLocked(shift, false);
     heldChars_.push_back({std::this_thread::get_id(), cp, stroke.keycode, slotIndex});
-    updateAutoRepeatLocked();
     if (slotIndex >= 0) {
         Slot &slot = slots_[static_cast<size_t>(slotIndex)];
         ++slot.held;
@@ -673,6 +673,14 @@ void X11Input::restorerLoop() {
         pumpLocked(); // answers to pings and root window notices pile up otherwise
         if (mapStale_)
             keyMapLocked(); // a layout switch while nothing types: the hot key follows
+        if (repeatRestoreDue_ != Clock::time_point{}) {
+            if (Clock::now() < repeatRestoreDue_) {
+                wake_.wait_until(lock, repeatRestoreDue_);
+                continue;
+            }
+            repeatRestoreDue_ = {};
+            updateAutoRepeatLocked();
+        }
         const bool anyFreeBound = std::any_of(slots_.begin(), slots_.end(), [](const Slot &s) {
             return s.keysym != 0 && s.held == 0;
         });
