@@ -248,14 +248,14 @@ void X11Input::updateAutoRepeatLocked(bool soon) {
     }
 }
 
-void X11Input::repeatOffBeforePressLocked() {
+void X11Input::repeatOffBeforePressLocked(bool again) {
     if (!usableLocked() || !findXtestKeyboardLocked())
         return;
     repeatRestoreDue_ = {};
+    if (xtestRepeatOff_ && !again)
+        return;
     if (!xtestRepeatOff_)
         readUsersRepeatLocked();
-    // Written for every press: another instance that stopped holding may
-    // have turned it back on.
     writeRepeatLocked(display_, false);
     xtestRepeatOff_ = true;
 }
@@ -403,7 +403,9 @@ void X11Input::keyDown(int vk) {
         keyDownAt_[vk] = keycode;
     }
     ++pressedKeys_[keycode];
-    repeatOffBeforePressLocked();
+    // Again for every key: another instance that stopped holding may have
+    // turned it back on. Typed characters are let go at once and skip that.
+    repeatOffBeforePressLocked(true);
     fakeKeyLocked(keycode, true);
     XFlush(display_);
 }

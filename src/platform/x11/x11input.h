@@ -104,7 +104,7 @@ private:
     unsigned lockedModsLocked();
     // Autorepeat of the XTEST keyboard is off exactly while we hold a key.
     void updateAutoRepeatLocked(bool soon = false);
-    void repeatOffBeforePressLocked();
+    void repeatOffBeforePressLocked(bool again = false);
     bool findXtestKeyboardLocked();
     void readUsersRepeatLocked();
     bool usersRepeatLocked() const;
