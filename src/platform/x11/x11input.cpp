@@ -230,22 +230,18 @@ void X11Input::writeRepeatLocked(Display *display, bool ours) const {
 }
 
 void X11Input::updateAutoRepeatLocked(bool soon) {
-    if (!usableLocked())
-        return;
     const bool holding = !pressedKeys_.empty() || !heldChars_.empty();
-    if (holding && !xtestRepeatOff_) {
-        repeatOffBeforePressLocked();
-    } else if (!holding && xtestRepeatOff_) {
-        if (soon) {
-            // Typed text: once the typing pauses, not between characters.
-            repeatRestoreDue_ = Clock::now() + kRepeatRestoreDelay;
-            wake_.notify_all();
-            return;
-        }
-        writeRepeatLocked(display_, true);
-        xtestRepeatOff_ = false;
-        repeatRestoreDue_ = {};
+    if (!usableLocked() || holding || !xtestRepeatOff_)
+        return;
+    if (soon) {
+        // Typed text: once the typing pauses, not between characters.
+        repeatRestoreDue_ = Clock::now() + kRepeatRestoreDelay;
+        wake_.notify_all();
+        return;
     }
+    writeRepeatLocked(display_, true);
+    xtestRepeatOff_ = false;
+    repeatRestoreDue_ = {};
 }
 
 void X11Input::repeatOffBeforePressLocked(bool again) {

@@ -102,7 +102,9 @@ private:
     void noteMapNotifyLocked(unsigned changed, int firstKey, int keys);
     void fakeKeyLocked(int keycode, bool down);
     unsigned lockedModsLocked();
-    // Autorepeat of the XTEST keyboard is off exactly while we hold a key.
+    // Autorepeat of our keys is off while we hold one: turned off before
+    // each press, back to the user's setting once nothing is held (`soon`:
+    // after a short pause, for typed characters).
     void updateAutoRepeatLocked(bool soon = false);
     void repeatOffBeforePressLocked(bool again = false);
     bool findXtestKeyboardLocked();
