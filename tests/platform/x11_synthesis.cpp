@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QMap>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -89,10 +88,6 @@ void typeFromThread(platform::InputLayer &layer, const QString &text,
         QTest::qWait(5);
     worker.join();
 }
-
-// Whether each slave keyboard of the server has RepeatKeys on (defined at the
-// end of the file, away from Qt: the Xlib headers' macros clash with it).
-QMap<QString, bool> keyboardsRepeat();
 
 bool activate(QWidget &w) {
     w.show();
@@ -223,16 +218,17 @@ void X11SynthesisTest::heldKeyDoesNotRepeat() {
     QVERIFY(layer_->isDown('B'));
     // Only the XTest device stopped repeating, and only while a key is held;
     // the user's keyboards repeat as they did.
-    QMap<QString, bool> repeat = keyboardsRepeat();
-    QVERIFY(!repeat.isEmpty());
-    for (auto it = repeat.begin(); it != repeat.end(); ++it)
-        QVERIFY2(it.value() == !it.key().contains(QStringLiteral("XTEST")), qPrintable(it.key()));
+    std::map<std::string, bool> repeat = server.keyboardsRepeat();
+    QVERIFY(!repeat.empty());
+    for (const auto &keyboard : repeat)
+        QVERIFY2(keyboard.second == (keyboard.first.find("XTEST") == std::string::npos),
+                 keyboard.first.c_str());
     layer_->keyUp('B');
     QTRY_COMPARE(recorder_->releases(Qt::Key_B), 1);
     QCOMPARE(recorder_->presses(Qt::Key_B), 1);
-    repeat = keyboardsRepeat();
-    for (auto it = repeat.begin(); it != repeat.end(); ++it)
-        QVERIFY2(it.value(), qPrintable(it.key()));
+    repeat = server.keyboardsRepeat();
+    for (const auto &keyboard : repeat)
+        QVERIFY2(keyboard.second, keyboard.first.c_str());
 }
 
 void X11SynthesisTest::isDownFollowsKeys_data() {
@@ -575,31 +571,3 @@ void X11SynthesisTest::releaseAllLetsGo() {
 
 QTEST_MAIN(X11SynthesisTest)
 #include "x11_synthesis.moc"
-
-#include <X11/XKBlib.h>
-#include <X11/Xlib.h>
-#include <X11/extensions/XInput2.h>
-
-namespace {
-QMap<QString, bool> keyboardsRepeat() {
-    QMap<QString, bool> out;
-    Display *display = XOpenDisplay(nullptr);
-    if (!display)
-        return out;
-    int count = 0;
-    XIDeviceInfo *devices = XIQueryDevice(display, XIAllDevices, &count);
-    for (int i = 0; i < count; ++i) {
-        if (devices[i].use != XISlaveKeyboard)
-            continue;
-        XkbDescPtr desc = XkbGetMap(display, 0, static_cast<unsigned>(devices[i].deviceid));
-        if (desc && XkbGetControls(display, XkbControlsEnabledMask, desc) == Success)
-            out.insert(QString::fromUtf8(devices[i].name),
-                       (desc->ctrls->enabled_ctrls & XkbRepeatKeysMask) != 0);
-        if (desc)
-            XkbFreeKeyboard(desc, 0, True);
-    }
-    XIFreeDeviceInfo(devices);
-    XCloseDisplay(display);
-    return out;
-}
-} // namespace

@@ -114,22 +114,27 @@ void XServer::setKeyboardsRepeat(bool on) {
     XSync(display_, False);
 }
 
-bool XServer::xtestRepeats() {
+std::map<std::string, bool> XServer::keyboardsRepeat() {
+    std::map<std::string, bool> out;
     int count = 0;
-    bool on = false;
     XIDeviceInfo *devices = XIQueryDevice(display_, XIAllDevices, &count);
     for (int i = 0; i < count; ++i) {
-        if (devices[i].use != XISlaveKeyboard ||
-            std::strcmp(devices[i].name, "Virtual core XTEST keyboard") != 0)
+        if (devices[i].use != XISlaveKeyboard)
             continue;
         XkbDescPtr desc = XkbGetMap(display_, 0, static_cast<unsigned>(devices[i].deviceid));
         if (desc && XkbGetControls(display_, XkbControlsEnabledMask, desc) == Success)
-            on = (desc->ctrls->enabled_ctrls & XkbRepeatKeysMask) != 0;
+            out[devices[i].name] = (desc->ctrls->enabled_ctrls & XkbRepeatKeysMask) != 0;
         if (desc)
             XkbFreeKeyboard(desc, 0, True);
     }
     XIFreeDeviceInfo(devices);
-    return on;
+    return out;
+}
+
+bool XServer::xtestRepeats() {
+    const std::map<std::string, bool> all = keyboardsRepeat();
+    const auto xtest = all.find("Virtual core XTEST keyboard");
+    return xtest != all.end() && xtest->second;
 }
 
 int XServer::killClientsOf(long pid, bool withWindows) {

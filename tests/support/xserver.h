@@ -4,6 +4,7 @@
 // would (XTest from another client) and to read what the server holds, away
 // from the input layer under test. Qt-free: the Xlib headers stay in the .cpp.
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,8 @@ public:
     int keycodeFor(const char *keysymName, const char *placeName = nullptr);
     void setNumLock(bool on);
     void resetState(bool numLock); // group 1, no lock but Num Lock as asked
-    // RepeatKeys of the XTEST keyboard device.
+    // RepeatKeys of every slave keyboard by name, and of the XTEST one.
+    std::map<std::string, bool> keyboardsRepeat();
     bool xtestRepeats();
     void setKeyboardsRepeat(bool on); // as `xset r` sets it: every keyboard
     // Kills the connections of process `pid` that own no window (an input
