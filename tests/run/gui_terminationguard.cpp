@@ -3,9 +3,12 @@
 // thread has ended.
 
 #include "run/run.h"
+#include "run/runstart.h"
 #include "run/terminationguard.h"
+#include "support/holdingrun.h"
 #include "support/recordinginput.h"
 
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
@@ -22,20 +25,9 @@ private slots:
         testsupport::RecordingInput rec;
         installTerminationGuard();
 
-        // Wired as the main window wires a run.
+        // Started as the main window starts a run.
         QWidget window;
-        auto *thread = new QThread(&window);
-        auto *run = new Run;
-        run->setParameters(0, 1, QStringLiteral("なし"),
-                           {{"キー", "70,2", "30"}, {"クリック", "左", "30"}},
-                           {{"即時"}, {"時間", "30"}}, QStringLiteral("p"));
-        run->moveToThread(thread);
-        connect(thread, &QThread::started, run, &Run::start);
-        connect(run, &Run::finished, thread, &QThread::quit);
-        connect(run, &Run::finished, run, &QObject::deleteLater);
-        // The quit can end the loop before that deleteLater arrives.
-        connect(thread, &QThread::finished, run, &QObject::deleteLater);
-        thread->start();
+        const QPointer<QThread> thread = startRunThread(testsupport::newHoldingRun(30), &window);
 
         // Raised once the run holds its key and its button.
         QTimer poll;
@@ -59,7 +51,8 @@ private slots:
         QVERIFY(!timedOut);
         QVERIFY(terminationRequested());
         QVERIFY(took < std::chrono::seconds(5));
-        QVERIFY(thread->isFinished()); // safe to destroy with its window
+        // Safe to destroy with its window (it deletes itself once finished).
+        QVERIFY(!thread || thread->isFinished());
         QCOMPARE(liveRunCount(), 0);
         const std::vector<std::string> texts = rec.eventTexts();
         for (const char *expected : {"keyUp 70", "keyUp 17", "mouseUp 0"})

@@ -4,12 +4,14 @@
 // the system itself (GetAsyncKeyState) whether anything is still down.
 
 #include "platform/win32/win32input.h"
-#include "run/run.h"
+#include "run/runstart.h"
 #include "run/terminationguard.h"
+#include "support/holdingrun.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -60,15 +62,10 @@ int childMain(int argc, char **argv) {
     // The button goes down over the child's own window.
     SetCursorPos(200, 200);
 
-    auto *thread = new QThread(&window);
-    auto *run = new Run;
-    run->setParameters(0, 1, QStringLiteral("なし"),
-                       {{"キー", "70,2", "30"}, {"クリック", "左", "30"}},
-                       {{"即時"}, {"時間", "30"}}, QStringLiteral("p"));
-    run->moveToThread(thread);
-    QObject::connect(thread, &QThread::started, run, &Run::start);
-    QObject::connect(run, &Run::finished, thread, &QThread::quit);
-    QObject::connect(run, &Run::finished, run, &QObject::deleteLater);
+    // Started as the main window starts a run; the thread deletes itself
+    // once finished.
+    QPointer<QThread> thread;
+    bool started = false;
 
     QTimer poll;
     bool held = false;
@@ -76,12 +73,13 @@ int childMain(int argc, char **argv) {
         // Wine drops injected keys (from the key state too) while no window
         // has the focus: the run starts once the child's has it.
         const HWND own = reinterpret_cast<HWND>(window.winId());
-        if (!thread->isRunning() && !thread->isFinished()) {
+        if (!started) {
             if (GetForegroundWindow() != own) {
                 SetForegroundWindow(own);
                 return;
             }
-            thread->start();
+            thread = startRunThread(testsupport::newHoldingRun(30), &window);
+            started = true;
         }
         if (!held) {
             writeFile(dir + QStringLiteral("/state"), QByteArray::number(down(kVkF)) +
@@ -111,7 +109,7 @@ int childMain(int argc, char **argv) {
     // Asked before the layer goes: its destructor would release again and
     // hide a guard that did not.
     QByteArray state = "exit " + QByteArray::number(rc) + "\nthreadFinished " +
-                       QByteArray::number(thread->isFinished()) + "\n";
+                       QByteArray::number(started && (!thread || thread->isFinished())) + "\n";
     for (int vk : kHeldKeys)
         state += "down " + QByteArray::number(vk) + " " + QByteArray::number(down(vk)) + "\n";
     writeFile(dir + QStringLiteral("/after"), state);

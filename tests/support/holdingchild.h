@@ -7,12 +7,12 @@
 // executable again with kHoldingChildArg and return holdingChildMain() from
 // its main.
 
-#include "run/run.h"
+#include "run/runstart.h"
 #include "run/terminationguard.h"
+#include "support/holdingrun.h"
 #include "support/systeminput.h"
 
 #include <QApplication>
-#include <QThread>
 #include <QTimer>
 #include <QWidget>
 
@@ -37,18 +37,7 @@ inline int holdingChildMain(int argc, char **argv) {
         QWidget window; // a window of the GUI's connection, for xkill
         window.setGeometry(50, 50, 200, 100);
         window.show();
-        auto *thread = new QThread(&window);
-        auto *run = new Run;
-        run->setParameters(0, 1, QStringLiteral("なし"),
-                           {{"キー", "70,2", "60"}, {"クリック", "左", "60"}},
-                           {{"即時"}, {"時間", "60"}}, QStringLiteral("p"));
-        run->moveToThread(thread);
-        QObject::connect(thread, &QThread::started, run, &Run::start);
-        QObject::connect(run, &Run::finished, thread, &QThread::quit);
-        QObject::connect(run, &Run::finished, run, &QObject::deleteLater);
-        // The quit can end the loop before that deleteLater arrives.
-        QObject::connect(thread, &QThread::finished, run, &QObject::deleteLater);
-        thread->start();
+        startRunThread(newHoldingRun(60), &window);
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
             if (platform::input().isDown(0x11) && platform::input().isDown(platform::kVkLButton)) {
