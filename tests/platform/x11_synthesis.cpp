@@ -118,6 +118,7 @@ private slots:
     void mixedText();
     void japaneseText();
     void textReachesABusyClient();
+    void bindingsOutliveAnotherClientsMapChange();
     void announcedText_data();
     void announcedText();
     void surrogatePairFromTwoThreads();
@@ -379,6 +380,45 @@ void X11SynthesisTest::textReachesABusyClient() {
         QTest::qWait(40);
         QThread::msleep(600);
     }
+    while (!done)
+        QTest::qWait(5);
+    worker.join();
+    QTRY_COMPARE_WITH_TIMEOUT(edit.toPlainText().size(), text.size(), 20000);
+    QCOMPARE(edit.toPlainText(), text);
+}
+
+void X11SynthesisTest::bindingsOutliveAnotherClientsMapChange() {
+    QPlainTextEdit edit;
+    edit.setGeometry(450, 100, 500, 300);
+    QVERIFY(activate(edit));
+    testsupport::XServer other;
+    QVERIFY(other.ok());
+    const int f12 = other.keycodeFor("F12");
+    QVERIFY(f12 > 0);
+    // 30 kanji, then the same backwards: the first block binds them all, on
+    // both levels of the spare keycodes, and the rest only reuses them.
+    // Another client changes the map in between, while the window has read
+    // none of it: our layer reads the map again and must still know every
+    // binding it made, or it would bind them again in another order before
+    // the window read the keys sent through them.
+    QString text;
+    for (int i = 0; i < 30; ++i)
+        text += QChar(0x4E00 + i * 7);
+    for (int i = 29; i >= 0; --i)
+        text += QChar(0x4E00 + i * 7);
+    std::atomic<bool> done{false};
+    std::thread worker([this, &done, &other, f12, text] {
+        layer_->textAhead(reinterpret_cast<const char16_t *>(text.utf16()),
+                          static_cast<std::size_t>(text.size()));
+        for (int i = 0; i < text.size(); ++i) {
+            if (i == 30)
+                other.rewriteKeyRow(f12);
+            layer_->unicodeDown(text[i].unicode());
+            layer_->unicodeUp(text[i].unicode());
+        }
+        done = true;
+    });
+    QThread::msleep(800);
     while (!done)
         QTest::qWait(5);
     worker.join();

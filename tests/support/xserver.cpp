@@ -167,6 +167,16 @@ int XServer::killClientsOf(long pid, bool withWindows) {
     return killed;
 }
 
+void XServer::rewriteKeyRow(int keycode) {
+    int perKeycode = 0;
+    KeySym *row = XGetKeyboardMapping(display_, static_cast<KeyCode>(keycode), 1, &perKeycode);
+    if (!row)
+        return;
+    XChangeKeyboardMapping(display_, keycode, perKeycode, row, 1);
+    XFree(row);
+    XSync(display_, False);
+}
+
 void XServer::sync() {
     XSync(display_, False);
 }

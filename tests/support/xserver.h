@@ -32,6 +32,9 @@ public:
     // The keycode carrying `keysymName` in any group and level, else the key
     // named `placeName` (an XKB key name: AC02 is where S is on a US board).
     int keycodeFor(const char *keysymName, const char *placeName = nullptr);
+    // Writes a key's row back as it is: another client changing the map,
+    // as xmodmap would, without changing what the key types.
+    void rewriteKeyRow(int keycode);
     void setNumLock(bool on);
     void resetState(bool numLock); // group 1, no lock but Num Lock as asked
     // RepeatKeys of every slave keyboard by name, and of the XTEST one.

@@ -321,11 +321,15 @@ const KeyMap &X11Input::keyMapLocked() {
 
 void X11Input::adoptSpareKeycodesLocked(const KeyMap &fresh) {
     const std::vector<int> &free = fresh.spareKeycodes();
-    std::set<int> spare(free.begin(), free.end());
+    const std::set<int> emptyNow(free.begin(), free.end());
+    // Grows by the keycodes that still carry our bindings; the test below
+    // must not see those, or a keycode's second slot would count as empty
+    // and forget a binding a client may still be reading.
+    std::set<int> spare = emptyNow;
     std::set<int> withSlots;
     for (Slot &slot : slots_) {
         withSlots.insert(slot.keycode);
-        if (spare.count(slot.keycode)) {
+        if (emptyNow.count(slot.keycode)) {
             // Nothing there now: ours to bind again; a binding it had is gone.
             slot.retired = false;
             if (!slot.held) {
