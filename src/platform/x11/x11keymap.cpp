@@ -79,7 +79,6 @@ bool KeyMap::load(Display *display) {
         altMask_ = modifierOf(XK_Meta_L);
     superMask_ = modifierOf(XK_Super_L);
     numLockMask_ = modifierOf(XK_Num_Lock);
-    shiftKeycode_ = keycodeFor(XK_Shift_L);
     level3Keycode_ = level3Mask_ ? keycodeFor(XK_ISO_Level3_Shift) : 0;
     return true;
 }

@@ -60,7 +60,6 @@ public:
     unsigned altMask() const { return altMask_; }
     unsigned superMask() const { return superMask_; }
     unsigned numLockMask() const { return numLockMask_; }
-    int shiftKeycode() const { return shiftKeycode_; }
     int level3Keycode() const { return level3Keycode_; }
     int minKeycode() const { return minKeycode_; }
     int maxKeycode() const { return maxKeycode_; }
@@ -103,7 +102,6 @@ private:
     unsigned altMask_ = 0;
     unsigned superMask_ = 0;
     unsigned numLockMask_ = 0;
-    int shiftKeycode_ = 0;
     int level3Keycode_ = 0;
 };
 
