@@ -340,12 +340,15 @@ void X11Input::adoptSpareKeycodesLocked(const KeyMap &fresh) {
         }
         if (slot.retired)
             continue;
-        KeySym row[2];
+        KeySym row[4];
         rowLocked(slot.keycode, row);
-        const unsigned long level0 = fresh.keysymAt(slot.keycode, 0);
-        const unsigned long level1 = fresh.keysymAt(slot.keycode, 1);
-        const bool stillOurs = row[0] != NoSymbol && level0 == row[0] &&
-                               (level1 == row[1] || (level1 == NoSymbol && row[1] == row[0]));
+        // A core request may have stored a row of two equal keysyms as one.
+        bool stillOurs = row[0] != NoSymbol;
+        for (int level = 0; level < 4; ++level) {
+            const unsigned long now = fresh.keysymAt(slot.keycode, level);
+            stillOurs = stillOurs &&
+                        (now == row[level] || (level == 1 && now == NoSymbol && row[1] == row[0]));
+        }
         if (stillOurs) {
             spare.insert(slot.keycode);
         } else {
@@ -357,15 +360,15 @@ void X11Input::adoptSpareKeycodesLocked(const KeyMap &fresh) {
             }
         }
     }
-    // Keycodes that became free: two slots each, unshifted and shifted.
+    // Keycodes that became free: a slot for each of the four levels.
     for (int keycode : spare)
         if (!withSlots.count(keycode)) {
             const int first = static_cast<int>(slots_.size());
-            for (int level = 0; level < 2; ++level) {
+            for (int level = 0; level < 4; ++level) {
                 Slot slot;
                 slot.keycode = keycode;
                 slot.level = level;
-                slot.partner = level == 0 ? first + 1 : first;
+                slot.partner = first + (level ^ 1);
                 slots_.push_back(slot);
             }
         }

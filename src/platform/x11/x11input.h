@@ -129,15 +129,16 @@ private:
     void releaseThroughFreshConnectionLocked();
 
     // --- text and keys missing from the map (x11text.cpp) ---
-    // A place to bind a keysym for a moment: a spare keycode, unshifted
-    // (level 0) or with Shift (level 1).
+    // A place to bind a keysym for a moment: a spare keycode at one of its
+    // levels: unshifted (0), with Shift (1), and where the map has a level-3
+    // shift, with it (2) and with both (3).
     struct Slot {
         int keycode = 0;
         int level = 0;
         unsigned long keysym = 0; // 0: nothing bound
         Clock::time_point lastUse{};
         int held = 0;
-        int partner = -1;     // the other level of the same keycode
+        int partner = -1;     // the level Shift pairs with on the same keycode (0-1, 2-3)
         bool paired = false;  // the keycode holds a letter's two cases
         bool forKey = false;  // bound for a key held through keyDown, not for text
         bool retired = false; // another client bound the keycode: never touched again
@@ -166,8 +167,13 @@ private:
     // on them, and those still carrying our bindings. Keycodes another client
     // bound are dropped and never written again.
     void adoptSpareKeycodesLocked(const KeyMap &fresh);
-    // The two keysyms our bindings put on a spare keycode.
-    void rowLocked(int keycode, unsigned long row[2]) const;
+    // The keysyms our bindings put on a spare keycode's four levels; true
+    // if the upper two are used (the key then takes the four-level type).
+    bool rowLocked(int keycode, unsigned long row[4]) const;
+    // Every level of the keycode is ours and none is held.
+    bool keycodeFreeLocked(int keycode) const;
+    // Levels 2 and 3 can be typed on the current map.
+    bool fourLevelsLocked() const { return keyMap_.fourLevelType() >= 0; }
     // The hot keys are grabbed by keycode: after a map change, again.
     void regrabHotKeysLater();
     void regrabHotKeys();

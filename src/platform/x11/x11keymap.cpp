@@ -29,6 +29,7 @@ bool KeyMap::load(Display *display) {
         const XkbKeyTypeRec &src = xkb->map->types[t];
         Type type;
         type.mask = src.mods.mask;
+        type.levels = src.num_levels;
         for (int e = 0; e < src.map_count; ++e)
             if (src.map[e].active)
                 type.entries.push_back({src.map[e].mods.mask, src.map[e].level});
@@ -80,6 +81,19 @@ bool KeyMap::load(Display *display) {
     superMask_ = modifierOf(XK_Super_L);
     numLockMask_ = modifierOf(XK_Num_Lock);
     level3Keycode_ = level3Mask_ ? keycodeFor(XK_ISO_Level3_Shift) : 0;
+    for (size_t t = 0; t < types_.size() && level3Mask_ && fourLevelType_ < 0; ++t) {
+        const Type &type = types_[t];
+        auto levelOf = [&type](unsigned mods) {
+            for (const TypeEntry &e : type.entries)
+                if (e.mods == mods)
+                    return e.level;
+            return mods ? -1 : 0;
+        };
+        if (type.levels == 4 && type.mask == (ShiftMask | level3Mask_) && levelOf(0) == 0 &&
+            levelOf(ShiftMask) == 1 && levelOf(level3Mask_) == 2 &&
+            levelOf(ShiftMask | level3Mask_) == 3)
+            fourLevelType_ = static_cast<int>(t);
+    }
     return true;
 }
 

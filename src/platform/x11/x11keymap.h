@@ -61,6 +61,9 @@ public:
     unsigned superMask() const { return superMask_; }
     unsigned numLockMask() const { return numLockMask_; }
     int level3Keycode() const { return level3Keycode_; }
+    // The index of a key type whose four levels are chosen by Shift and the
+    // level-3 shift alone (XKB's FOUR_LEVEL); -1 if the map has none.
+    int fourLevelType() const { return fourLevelType_; }
     int minKeycode() const { return minKeycode_; }
     int maxKeycode() const { return maxKeycode_; }
 
@@ -71,6 +74,7 @@ private:
     };
     struct Type {
         unsigned mask = 0;
+        int levels = 1;
         std::vector<TypeEntry> entries;
     };
     struct Key {
@@ -103,6 +107,7 @@ private:
     unsigned superMask_ = 0;
     unsigned numLockMask_ = 0;
     int level3Keycode_ = 0;
+    int fourLevelType_ = -1;
 };
 
 } // namespace platform::x11

@@ -166,7 +166,10 @@ void X11Input::releaseThroughFreshConnectionLocked() {
             int perCode = 0;
             KeySym *now =
                 XGetKeyboardMapping(fresh, static_cast<KeyCode>(slot.keycode), 1, &perCode);
-            const bool ours = now && perCode > slot.level && now[slot.level] == slot.keysym;
+            // Core columns: group 1's first two levels, group 2's, then
+            // group 1's level-3 pair.
+            const int column = slot.level < 2 ? slot.level : slot.level + 2;
+            const bool ours = now && perCode > column && now[column] == slot.keysym;
             if (now)
                 XFree(now);
             if (ours) {

@@ -196,8 +196,10 @@ void X11Input::pressCodePoint(char32_t cp) {
         // into account: otherwise clients would turn the letter upper case
         // while Caps Lock is on.
         const bool lockOn = (lockedMods_ & LockMask) != 0;
-        const bool upperLevel = slot.level == 1;
+        const bool upperLevel = slot.level % 2 == 1;
         stroke.mods = (slot.paired ? upperLevel != lockOn : upperLevel) ? ShiftMask : 0;
+        if (slot.level >= 2)
+            stroke.mods |= keyMapLocked().level3Mask();
     }
     // The character is made on the press, so the modifiers it needs are
     // latched rather than held: the server applies them to the next key
@@ -227,23 +229,44 @@ int X11Input::slotWithKeysymLocked(unsigned long keysym, bool unshiftedOnly,
     return -1;
 }
 
-void X11Input::rowLocked(int keycode, unsigned long row[2]) const {
-    // Both levels always carry a keysym (the other one where a level is
-    // free), so the server gives the key a two-level type, never one that
-    // Caps Lock would turn.
-    row[0] = row[1] = NoSymbol;
+bool X11Input::rowLocked(int keycode, unsigned long row[4]) const {
+    // Both levels of a pair always carry a keysym (the other one where a
+    // level is free), so the server gives the key a type of our choosing,
+    // never one that Caps Lock would turn.
+    row[0] = row[1] = row[2] = row[3] = NoSymbol;
     for (const Slot &slot : slots_)
         if (slot.keycode == keycode && !slot.retired)
             row[slot.level] = slot.keysym;
-    if (!row[0])
-        row[0] = row[1];
-    if (!row[1])
-        row[1] = row[0];
+    for (int pair = 0; pair < 4; pair += 2) {
+        if (!row[pair])
+            row[pair] = row[pair + 1];
+        if (!row[pair + 1])
+            row[pair + 1] = row[pair];
+    }
+    // The level-3 pair alone goes on the lower levels of a two-level key,
+    // where the level-3 shift changes nothing.
+    if (!row[0]) {
+        row[0] = row[2];
+        row[1] = row[3];
+    }
+    const bool four = row[2] != NoSymbol && (row[2] != row[0] || row[3] != row[1]);
+    if (!four)
+        row[2] = row[3] = NoSymbol;
+    return four;
+}
+
+bool X11Input::keycodeFreeLocked(int keycode) const {
+    for (const Slot &slot : slots_)
+        if (slot.keycode == keycode && (slot.retired || slot.held || slot.forKey))
+            return false;
+    return true;
 }
 
 void X11Input::writeRowLocked(int keycode) {
-    KeySym row[2];
-    rowLocked(keycode, row);
+    KeySym row[4];
+    // Four levels need the four-level type, which only an XKB request sets.
+    if (rowLocked(keycode, row) && writeRowsLocked({keycode}))
+        return;
     XChangeKeyboardMapping(display_, keycode, 2, row, 1);
     noteOwnChangeLocked(keycode, 1);
 }
@@ -271,34 +294,52 @@ int X11Input::bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysy
             return bound;
         const Clock::time_point now = Clock::now();
         // A slot is taken with its partner when either holds a case pair
-        // (the pair goes as a whole) or when a case pair is to be bound.
+        // (the pair goes as a whole) or when a case pair is to be bound. A
+        // case pair takes the whole keycode: its key type minds Caps Lock,
+        // which the upper levels must not.
         auto takesPartner = [&](const Slot &slot) { return cased || slot.paired; };
+        auto takenAlong = [&](const Slot &slot) {
+            std::vector<const Slot *> out;
+            if (takesPartner(slot))
+                out.push_back(&slots_[static_cast<size_t>(slot.partner)]);
+            if (cased) {
+                const Slot *base = &slot - slot.level;
+                out.push_back(base + 2);
+                out.push_back(base + 3);
+            }
+            return out;
+        };
         auto usable = [&](const Slot &slot) {
             if (slot.retired || slots_[static_cast<size_t>(slot.partner)].retired)
                 return false;
             if (slot.held || (unshiftedOnly && slot.level != 0) || (cased && slot.level != 0))
                 return false;
-            return !takesPartner(slot) || !slots_[static_cast<size_t>(slot.partner)].held;
+            if (slot.level >= 2 && (!fourLevelsLocked() || (&slot - slot.level)->paired))
+                return false;
+            for (const Slot *other : takenAlong(slot))
+                if (other->held || other->retired)
+                    return false;
+            return true;
         };
-        // The last key sent through the slot (and the partner it takes
-        // along) while they had a binding.
+        // The last key sent through the slot (and those it takes along)
+        // while they had a binding.
         auto lastUse = [&](const Slot &slot) {
             Clock::time_point t{};
             if (slot.keysym)
                 t = slot.lastUse;
-            const Slot &partner = slots_[static_cast<size_t>(slot.partner)];
-            if (takesPartner(slot) && partner.keysym)
-                t = std::max(t, partner.lastUse);
+            for (const Slot *other : takenAlong(slot))
+                if (other->keysym)
+                    t = std::max(t, other->lastUse);
             return t;
         };
-        // When the slot (and the partner it takes along) may be rebound.
+        // When the slot (and those it takes along) may be rebound.
         auto readyAt = [&](const Slot &slot) {
             Clock::time_point t{};
             if (slot.keysym)
                 t = safeFromLocked(slot.lastUse);
-            const Slot &partner = slots_[static_cast<size_t>(slot.partner)];
-            if (takesPartner(slot) && partner.keysym)
-                t = std::max(t, safeFromLocked(partner.lastUse));
+            for (const Slot *other : takenAlong(slot))
+                if (other->keysym)
+                    t = std::max(t, safeFromLocked(other->lastUse));
             return t;
         };
         int candidate = -1;
@@ -338,6 +379,8 @@ int X11Input::bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysy
             partner.keysym = upper;
             slot.paired = partner.paired = true;
             result = keysym == upper ? slot.partner : candidate;
+            for (Slot *upperLevel = &slot + 2; upperLevel <= &slot + 3; ++upperLevel)
+                upperLevel->keysym = 0;
         } else {
             if (slot.paired) {
                 partner.keysym = 0;
@@ -374,11 +417,11 @@ int X11Input::bindBlockLocked(std::unique_lock<std::mutex> &lock, unsigned long 
         if (bound >= 0)
             return bound;
         const KeyMap &map = keyMapLocked();
-        // Keycodes whose two levels are both ours and neither is held.
+        // Keycodes whose levels are all ours and none is held; the upper two
+        // only where the map has a level-3 shift.
         auto freeSlot = [&](const Slot &slot) {
-            const Slot &partner = slots_[static_cast<size_t>(slot.partner)];
-            return !slot.retired && !partner.retired && !slot.held && !partner.held &&
-                   !slot.forKey && !partner.forKey;
+            const bool upperOk = fourLevelsLocked() && !(&slot - slot.level)->paired;
+            return (slot.level < 2 || upperOk) && keycodeFreeLocked(slot.keycode);
         };
         size_t freeSlots = 0;
         for (const Slot &slot : slots_)
@@ -475,24 +518,30 @@ bool X11Input::writeRowsLocked(const std::vector<int> &keycodes) {
     // other client may change them in between.
     XGrabServer(display_);
     XkbDescPtr xkb = XkbGetMap(display_, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
-    bool ok = xkb && xkb->map && xkb->map->num_types > XkbTwoLevelIndex;
+    const int fourLevel = keyMap_.fourLevelType();
+    bool ok = xkb && xkb->map && xkb->map->num_types > std::max(XkbTwoLevelIndex, fourLevel);
     for (size_t i = 0; ok && i < keycodes.size(); ++i) {
         const int keycode = keycodes[i];
-        KeySym row[2];
-        rowLocked(keycode, row);
+        KeySym row[4];
+        const bool four = rowLocked(keycode, row);
         if (row[0] == NoSymbol)
             continue;
-        KeySym *syms = XkbResizeKeySyms(xkb, keycode, 2);
+        if (four && fourLevel < 0) {
+            ok = false; // the map lost its four-level type: no such row can be written
+            break;
+        }
+        const int width = four ? 4 : 2;
+        KeySym *syms = XkbResizeKeySyms(xkb, keycode, width);
         if (!syms) {
             ok = false;
             break;
         }
         XkbSymMapRec &entry = xkb->map->key_sym_map[keycode];
-        entry.kt_index[0] = XkbTwoLevelIndex;
+        entry.kt_index[0] = static_cast<unsigned char>(four ? fourLevel : XkbTwoLevelIndex);
         entry.group_info = static_cast<unsigned char>(XkbSetGroupInfo(1, XkbWrapIntoRange, 0));
-        entry.width = 2;
-        syms[0] = row[0];
-        syms[1] = row[1];
+        entry.width = static_cast<unsigned char>(width);
+        for (int level = 0; level < width; ++level)
+            syms[level] = row[level];
     }
     if (ok) {
         XkbMapChangesRec changes;
