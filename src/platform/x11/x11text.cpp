@@ -203,8 +203,8 @@ void X11Input::pressCodePoint(char32_t cp) {
     }
     // The character is made on the press, so the modifiers it needs are
     // latched rather than held: the server applies them to the next key
-    // press only. A window then has no Shift or level-3 key events to handle
-    // for it (a GTK window types Japanese a tenth to a quarter faster).
+    // press only, and the window has no Shift or level-3 key events to
+    // handle for the character.
     const unsigned latch = stroke.mods & (ShiftMask | keyMapLocked().level3Mask());
     repeatOffBeforePressLocked();
     if (latch)
