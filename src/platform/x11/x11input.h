@@ -172,6 +172,8 @@ private:
     bool rowLocked(int keycode, unsigned long row[4]) const;
     // Every level of the keycode is ours and none is held.
     bool keycodeFreeLocked(int keycode) const;
+    // A keycode's four slots lie together in slots_, level 0 first.
+    static const Slot &levelZeroOf(const Slot &slot) { return *(&slot - slot.level); }
     // Levels 2 and 3 can be typed on the current map.
     bool fourLevelsLocked() const { return keyMap_.fourLevelType() >= 0; }
     // The hot keys are grabbed by keycode: after a map change, again.

@@ -303,7 +303,7 @@ int X11Input::bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysy
             if (takesPartner(slot))
                 out.push_back(&slots_[static_cast<size_t>(slot.partner)]);
             if (cased) {
-                const Slot *base = &slot - slot.level;
+                const Slot *base = &levelZeroOf(slot);
                 out.push_back(base + 2);
                 out.push_back(base + 3);
             }
@@ -314,7 +314,7 @@ int X11Input::bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysy
                 return false;
             if (slot.held || (unshiftedOnly && slot.level != 0) || (cased && slot.level != 0))
                 return false;
-            if (slot.level >= 2 && (!fourLevelsLocked() || (&slot - slot.level)->paired))
+            if (slot.level >= 2 && (!fourLevelsLocked() || levelZeroOf(slot).paired))
                 return false;
             for (const Slot *other : takenAlong(slot))
                 if (other->held || other->retired)
@@ -420,7 +420,7 @@ int X11Input::bindBlockLocked(std::unique_lock<std::mutex> &lock, unsigned long 
         // Keycodes whose levels are all ours and none is held; the upper two
         // only where the map has a level-3 shift.
         auto freeSlot = [&](const Slot &slot) {
-            const bool upperOk = fourLevelsLocked() && !(&slot - slot.level)->paired;
+            const bool upperOk = fourLevelsLocked() && !levelZeroOf(slot).paired;
             return (slot.level < 2 || upperOk) && keycodeFreeLocked(slot.keycode);
         };
         size_t freeSlots = 0;
