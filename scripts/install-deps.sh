@@ -19,6 +19,8 @@ packages=(
   # --- end of the package test's packages ---
   # X11 tests: layouts and foreign map changes, the server's clients
   x11-xkb-utils x11-xserver-utils libxres-dev
+  # a Tk client, which answers no ping, for the typing tests and bench
+  tk
   # libFuzzer targets (./test.sh -L fuzz)
   clang libclang-rt-14-dev
 )

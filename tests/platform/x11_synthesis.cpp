@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QThread>
 #include <QWidget>
@@ -120,6 +121,7 @@ private slots:
     void japaneseText();
     void textReachesABusyClient();
     void bindingsOutliveAnotherClientsMapChange();
+    void textReachesAStalledTkWindow();
     void announcedText_data();
     void announcedText();
     void surrogatePairFromTwoThreads();
@@ -442,6 +444,52 @@ void X11SynthesisTest::bindingsOutliveAnotherClientsMapChange() {
     worker.join();
     QTRY_COMPARE_WITH_TIMEOUT(edit.toPlainText().size(), text.size(), 20000);
     QCOMPARE(edit.toPlainText(), text);
+}
+
+void X11SynthesisTest::textReachesAStalledTkWindow() {
+    const QString wish = QStandardPaths::findExecutable(QStringLiteral("wish"));
+    if (wish.isEmpty())
+        QSKIP("wish (Tk) is not installed");
+    // Tk answers no ping. Its text widget stalls once, after 100
+    // characters, for far longer than the pause a client that cannot be
+    // asked is given; the keys after it must still be read with their own
+    // bindings.
+    QTemporaryFile script;
+    QVERIFY(script.open());
+    script.write("fconfigure stdout -encoding utf-8\n"
+                 "text .t; pack .t; focus -force .t; update\n"
+                 "set stalled 0\n"
+                 "bind .t <KeyPress> {if {!$stalled && [.t count -chars 1.0 end] > 100} {\n"
+                 "  set stalled 1; after 700}}\n"
+                 "fileevent stdin readable {if {[gets stdin line] < 0} exit\n"
+                 "  puts [.t get 1.0 end-1c]; flush stdout}\n"
+                 "puts ready; flush stdout\n");
+    script.close();
+    QProcess tk;
+    tk.start(wish, {script.fileName()});
+    QVERIFY(tk.waitForReadyRead(10000));
+    QCOMPARE(tk.readLine().trimmed(), QByteArray("ready"));
+    QString text;
+    for (int i = 0; i < 400; ++i)
+        text += QChar(0x4E00 + i * 13);
+    typeFromThread(*layer_, text, &text);
+    QString got;
+    for (int tries = 0; tries < 100 && got.size() < text.size(); ++tries) {
+        tk.write("dump\n");
+        QVERIFY(tk.waitForReadyRead(5000));
+        while (!tk.canReadLine())
+            QVERIFY(tk.waitForReadyRead(5000));
+        got = QString::fromUtf8(tk.readLine()).trimmed();
+        if (got.size() < text.size())
+            QThread::msleep(100);
+    }
+    tk.closeWriteChannel();
+    if (!tk.waitForFinished(3000))
+        tk.kill();
+    // Tk took the focus at the server's time, which Qt's own request for it
+    // would lose against.
+    testsupport::XServer().focus(recorder_->winId());
+    QCOMPARE(got, text);
 }
 
 void X11SynthesisTest::surrogatePairFromTwoThreads() {

@@ -177,6 +177,11 @@ void XServer::rewriteKeyRow(int keycode) {
     XSync(display_, False);
 }
 
+void XServer::focus(unsigned long window) {
+    XSetInputFocus(display_, window, RevertToParent, CurrentTime);
+    XSync(display_, False);
+}
+
 void XServer::sync() {
     XSync(display_, False);
 }

@@ -36,6 +36,8 @@ public:
     // as xmodmap would, without changing what the key types.
     void rewriteKeyRow(int keycode);
     void setNumLock(bool on);
+    // Gives a window the focus at once, whatever time its owner last saw.
+    void focus(unsigned long window);
     void resetState(bool numLock); // group 1, no lock but Num Lock as asked
     // RepeatKeys of every slave keyboard by name, and of the XTEST one.
     std::map<std::string, bool> keyboardsRepeat();

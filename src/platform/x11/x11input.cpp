@@ -97,6 +97,7 @@ bool X11Input::open(std::string &error) {
     // those that listen for substructure changes there.
     wmProtocols_ = XInternAtom(display_, "WM_PROTOCOLS", False);
     netWmPing_ = XInternAtom(display_, "_NET_WM_PING", False);
+    commAtom_ = XInternAtom(display_, "Comm", False);
     XSelectInput(display_, root_, StructureNotifyMask | SubstructureNotifyMask);
     adoptSpareKeycodesLocked(keyMap_);
     XFlush(display_);
@@ -270,6 +271,14 @@ void X11Input::pumpLocked() {
             if (c.window == root_ && c.message_type == wmProtocols_ && c.format == 32 &&
                 static_cast<unsigned long>(c.data.l[0]) == netWmPing_)
                 onPongLocked(c.data.l[1]);
+        } else if (ev.type == PropertyNotify) {
+            // A Tk client took our message off its comm window.
+            const XPropertyEvent &p = ev.xproperty;
+            if (pingByComm_ && p.window == pingTarget_ && p.atom == commAtom_ &&
+                p.state == PropertyDelete && !pings_.empty()) {
+                commAnswered_ = true;
+                onPongLocked(pings_.front().serial);
+            }
         } else if (ev.type == xkbEventBase) {
             const XkbEvent &xkb = reinterpret_cast<const XkbEvent &>(ev);
             if (xkb.any.xkb_type == XkbStateNotify) {

@@ -74,9 +74,9 @@ public:
     void releaseAll() override;
 
     // Pacing of temporary bindings (see x11text.cpp): a keycode is rebound
-    // once the focused client has confirmed that it read every key sent
+    // once the focused client has confirmed that it handled every key sent
     // before (it answered a ping sent after them); a client that cannot be
-    // pinged is given kReuseAge, one that does not answer kPongTimeout.
+    // asked is given kReuseAge, one that does not answer kPongTimeout.
     // Bindings are all undone after kIdleRestore without typing.
     static constexpr std::chrono::milliseconds kReuseAge{150};
     static constexpr std::chrono::milliseconds kPongTimeout{2000};
@@ -184,7 +184,14 @@ private:
     // Asks the focused client to answer once it has read everything sent so
     // far, unless a question sent at or after `lastUse` is still open.
     void pingFocusedClientLocked(Clock::time_point lastUse);
+    // The window that takes the question for the focused client, 0: none;
+    // sets pingByComm_.
     unsigned long pingTargetLocked();
+    // A Tk application's comm window, when `window` belongs to one.
+    unsigned long tkCommWindowLocked(unsigned long window);
+    // Asks a Tk client that has not answered yet, so that its first answer
+    // comes before a rebinding has to rely on it.
+    void probeTkClientLocked();
     void onPongLocked(long serial);
     void writeRowLocked(int keycode);
     void noteOwnChangeLocked(int first, int count);
@@ -248,7 +255,9 @@ private:
     std::vector<HeldChar> heldChars_;
     std::vector<Slot> slots_;
     Clock::time_point lastBind_{};
-    // The focused client's confirmations (_NET_WM_PING on its top-level).
+    // The focused client's confirmations: _NET_WM_PING on its top-level or,
+    // for Tk, which has no ping, an empty message on its `send` channel
+    // (Tk reads and deletes it in turn with its other events).
     struct Ping {
         long serial;
         Clock::time_point sentAt;
@@ -258,6 +267,9 @@ private:
     unsigned long pingFocus_ = 0;  // the focus window the target was found for
     unsigned long pingTarget_ = 0; // its top-level that answers pings, 0: none
     bool pingCapable_ = false;
+    bool pingByComm_ = false;   // pingTarget_ is a Tk comm window
+    bool commAnswered_ = false; // and it has answered once: its silence means busy
+    unsigned long commAtom_ = 0;
     Clock::time_point lastPingAttempt_{};
     long nextPingSerial_ = 1;
     std::vector<Ping> pings_;        // sent and not answered, oldest first

@@ -8,8 +8,9 @@
 // rebound (or undone) only once the focused client has answered a ping sent
 // after the keycode's last key: clients answer in the order of their events,
 // so it has then read that key with its binding. However late a busy client
-// reads, nothing is lost that way. A client that cannot be pinged is given
-// kReuseAge.
+// reads, nothing is lost that way. Tk answers no ping but reads a message
+// on its `send` channel in turn with its key events; it is asked that way.
+// A client that cannot be asked is given kReuseAge.
 
 #include "x11input.h"
 
@@ -17,6 +18,7 @@
 #include <QThread>
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -24,6 +26,7 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -399,6 +402,7 @@ int X11Input::bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysy
         slot.lastUse = lastBind_ = Clock::now();
         if (cased)
             partner.lastUse = slot.lastUse;
+        probeTkClientLocked();
         return result;
     }
 }
@@ -505,6 +509,7 @@ int X11Input::bindBlockLocked(std::unique_lock<std::mutex> &lock, unsigned long 
         lastBind_ = Clock::now();
         for (int t : targets)
             slots_[static_cast<size_t>(t)].lastUse = lastBind_;
+        probeTkClientLocked();
         return targets.front();
     }
 }
@@ -621,7 +626,10 @@ void X11Input::restoreBindingsLocked(std::unique_lock<std::mutex> &lock, bool wa
 X11Input::Clock::time_point X11Input::safeFromLocked(Clock::time_point lastUse) const {
     if (lastUse <= caughtUpTo_)
         return lastUse;
-    return lastUse + (pingCapable_ ? kPongTimeout : kReuseAge);
+    // A Tk client is trusted to answer once it has: an application that
+    // died may have left its comm window's name to a newcomer's window.
+    const bool answers = pingCapable_ && (!pingByComm_ || commAnswered_);
+    return lastUse + (answers ? kPongTimeout : kReuseAge);
 }
 
 void X11Input::pingFocusedClientLocked(Clock::time_point lastUse) {
@@ -639,6 +647,17 @@ void X11Input::pingFocusedClientLocked(Clock::time_point lastUse) {
     pingCapable_ = target != 0 && !ownWindowOnGuiThread(target);
     if (!pingCapable_)
         return;
+    if (pingByComm_) {
+        // Tk reads the property once for all the notices it has queued: one
+        // message at a time, or an answer could be taken for a later one.
+        if (!pings_.empty() && now < pings_.front().sentAt + kPongTimeout)
+            return;
+        pings_.clear();
+        pings_.push_back({nextPingSerial_++, now});
+        XChangeProperty(display_, target, commAtom_, XA_STRING, 8, PropModeAppend, nullptr, 0);
+        XFlush(display_);
+        return;
+    }
     XEvent ev;
     std::memset(&ev, 0, sizeof ev);
     ev.xclient.type = ClientMessage;
@@ -674,6 +693,8 @@ unsigned long X11Input::pingTargetLocked() {
         return pingTarget_;
     pingFocus_ = focus;
     pingTarget_ = 0;
+    pingByComm_ = commAnswered_ = false;
+    pings_.clear(); // answers to the last target say nothing about this one
     // The top-level above the focus that takes part in _NET_WM_PING.
     for (Window w = focus; w != None && w != root_;) {
         Atom *protocols = nullptr;
@@ -695,7 +716,53 @@ unsigned long X11Input::pingTargetLocked() {
             XFree(children);
         w = parent;
     }
+    if (!pingTarget_) {
+        pingTarget_ = tkCommWindowLocked(focus);
+        pingByComm_ = pingTarget_ != 0;
+        if (pingByComm_)
+            XSelectInput(display_, pingTarget_, PropertyChangeMask);
+    }
     return pingTarget_;
+}
+
+unsigned long X11Input::tkCommWindowLocked(unsigned long window) {
+    // Every Tk application lists its comm window on the root, as "<hex id>
+    // <name>" entries ending in NUL; the one whose ids share the window's
+    // client part is its own.
+    const Atom registry = XInternAtom(display_, "InterpRegistry", True);
+    if (registry == None)
+        return 0;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char *data = nullptr;
+    if (XGetWindowProperty(display_, root_, registry, 0, 1 << 16, False, XA_STRING, &type, &format,
+                           &count, &after, &data) != Success ||
+        !data)
+        return 0;
+    const std::string entries(reinterpret_cast<const char *>(data), count);
+    XFree(data);
+    // The server's resource id mask, the same for every client (Xlib keeps
+    // it as resource_mask, which its public header calls private4).
+    const XID clientBits = ~reinterpret_cast<_XPrivDisplay>(display_)->private4;
+    for (size_t at = 0; at < entries.size();) {
+        size_t end = entries.find('\0', at);
+        if (end == std::string::npos)
+            end = entries.size();
+        const std::string entry = entries.substr(at, end - at);
+        at = end + 1;
+        char *rest = nullptr;
+        const unsigned long comm = std::strtoul(entry.c_str(), &rest, 16);
+        if (comm != 0 && rest != entry.c_str() && *rest == ' ' &&
+            (comm & clientBits) == (window & clientBits))
+            return comm;
+    }
+    return 0;
+}
+
+void X11Input::probeTkClientLocked() {
+    if (pingTargetLocked() && pingByComm_ && !commAnswered_ && pings_.empty())
+        pingFocusedClientLocked(Clock::now());
 }
 
 void X11Input::onPongLocked(long serial) {
