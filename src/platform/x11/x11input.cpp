@@ -274,11 +274,8 @@ void X11Input::pumpLocked() {
         } else if (ev.type == PropertyNotify) {
             // A Tk client took our message off its comm window.
             const XPropertyEvent &p = ev.xproperty;
-            if (pingByComm_ && p.window == pingTarget_ && p.atom == commAtom_ &&
-                p.state == PropertyDelete && !pings_.empty()) {
-                commAnswered_ = true;
-                onPongLocked(pings_.front().serial);
-            }
+            if (p.atom == commAtom_ && p.state == PropertyDelete)
+                onCommTakenLocked(p.window);
         } else if (ev.type == xkbEventBase) {
             const XkbEvent &xkb = reinterpret_cast<const XkbEvent &>(ev);
             if (xkb.any.xkb_type == XkbStateNotify) {

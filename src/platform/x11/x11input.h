@@ -192,7 +192,10 @@ private:
     // Asks a Tk client that has not answered yet, so that its first answer
     // comes before a rebinding has to rely on it.
     void probeTkClientLocked();
+    // The index in pings_ of the open message on a comm window, -1: none.
+    int openMessageLocked(unsigned long commWindow) const;
     void onPongLocked(long serial);
+    void onCommTakenLocked(unsigned long commWindow);
     void writeRowLocked(int keycode);
     void noteOwnChangeLocked(int first, int count);
     void restoreBindingsLocked(std::unique_lock<std::mutex> &lock, bool waitForSafety);
@@ -261,6 +264,7 @@ private:
     struct Ping {
         long serial;
         Clock::time_point sentAt;
+        unsigned long commWindow = 0; // where a message to Tk went
     };
     unsigned long wmProtocols_ = 0;
     unsigned long netWmPing_ = 0;

@@ -650,10 +650,13 @@ void X11Input::pingFocusedClientLocked(Clock::time_point lastUse) {
     if (pingByComm_) {
         // Tk reads the property once for all the notices it has queued: one
         // message at a time, or an answer could be taken for a later one.
-        if (!pings_.empty() && now < pings_.front().sentAt + kPongTimeout)
-            return;
-        pings_.clear();
-        pings_.push_back({nextPingSerial_++, now});
+        const int open = openMessageLocked(target);
+        if (open >= 0) {
+            if (now < pings_[static_cast<size_t>(open)].sentAt + kPongTimeout)
+                return;
+            pings_.erase(pings_.begin() + open);
+        }
+        pings_.push_back({nextPingSerial_++, now, target});
         XChangeProperty(display_, target, commAtom_, XA_STRING, 8, PropModeAppend, nullptr, 0);
         XFlush(display_);
         return;
@@ -694,7 +697,6 @@ unsigned long X11Input::pingTargetLocked() {
     pingFocus_ = focus;
     pingTarget_ = 0;
     pingByComm_ = commAnswered_ = false;
-    pings_.clear(); // answers to the last target say nothing about this one
     // The top-level above the focus that takes part in _NET_WM_PING.
     for (Window w = focus; w != None && w != root_;) {
         Atom *protocols = nullptr;
@@ -761,8 +763,25 @@ unsigned long X11Input::tkCommWindowLocked(unsigned long window) {
 }
 
 void X11Input::probeTkClientLocked() {
-    if (pingTargetLocked() && pingByComm_ && !commAnswered_ && pings_.empty())
+    const Window target = pingTargetLocked();
+    if (target && pingByComm_ && !commAnswered_ && openMessageLocked(target) < 0)
         pingFocusedClientLocked(Clock::now());
+}
+
+int X11Input::openMessageLocked(unsigned long commWindow) const {
+    for (size_t i = 0; i < pings_.size(); ++i)
+        if (pings_[i].commWindow == commWindow)
+            return static_cast<int>(i);
+    return -1;
+}
+
+void X11Input::onCommTakenLocked(unsigned long commWindow) {
+    const int open = openMessageLocked(commWindow);
+    if (open < 0)
+        return; // Tk's own traffic, or a message we gave up on
+    if (pingByComm_ && commWindow == pingTarget_)
+        commAnswered_ = true;
+    onPongLocked(pings_[static_cast<size_t>(open)].serial);
 }
 
 void X11Input::onPongLocked(long serial) {
