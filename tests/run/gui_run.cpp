@@ -2,6 +2,7 @@
 // sends, the conditions, repetition, stopping, the end sequence and threads.
 
 #include "run/runharness.h"
+#include "run/runstart.h"
 
 #include <QApplication>
 #include <QSystemTrayIcon>
@@ -457,23 +458,18 @@ private slots:
     }
 
     void runsOnItsOwnThreadAndDeletesItself() {
-        // Wired the way the main window runs it.
+        // Started the way the main window starts it.
         testsupport::RecordingInput rec;
         QWidget window;
-        auto *thread = new QThread(&window);
         auto *run = new Run;
         QPointer<Run> alive(run);
         bool done = false;
         run->setParameters(0, 2, QStringLiteral("83,3"), {kMarker}, {kNow}, QStringLiteral("p"));
         QPointer<QSystemTrayIcon> tray = run->trayIcon;
-        run->moveToThread(thread);
-        connect(thread, &QThread::started, run, &Run::start);
-        connect(run, &Run::finished, thread, &QThread::quit);
-        connect(run, &Run::finished, run, &QObject::deleteLater);
         connect(run, &Run::finished, &window, [&done] { done = true; });
-        thread->start();
+        QPointer<QThread> thread = startRunThread(run, &window);
         QTRY_VERIFY_WITH_TIMEOUT(done, 5000);
-        QVERIFY(thread->wait(3000));
+        QTRY_VERIFY_WITH_TIMEOUT(thread.isNull(), 3000);
         QVERIFY(alive.isNull());
         QTRY_VERIFY_WITH_TIMEOUT(tray.isNull(), 1000);
         QCOMPARE(countOf(rec.eventTexts(), kMarkerText), 2);
