@@ -80,7 +80,6 @@ bool KeyMap::load(Display *display) {
         altMask_ = modifierOf(XK_Meta_L);
     superMask_ = modifierOf(XK_Super_L);
     numLockMask_ = modifierOf(XK_Num_Lock);
-    level3Keycode_ = level3Mask_ ? keycodeFor(XK_ISO_Level3_Shift) : 0;
     for (size_t t = 0; t < types_.size() && level3Mask_ && fourLevelType_ < 0; ++t) {
         const Type &type = types_[t];
         auto levelOf = [&type](unsigned mods) {
@@ -263,9 +262,9 @@ bool KeyMap::strokeFor(unsigned long keysym, unsigned lockedMods, KeyStroke &out
     auto it = places_.find(keysym);
     if (it == places_.end())
         return false;
-    // Fewest extra modifier keys first; the level-3 shift only where the map has one.
+    // Fewest extra modifiers first; the level-3 shift only where the map has one.
     unsigned choices[4] = {0, ShiftMask, level3Mask_, ShiftMask | level3Mask_};
-    const int count = level3Mask_ && level3Keycode_ ? 4 : 2;
+    const int count = level3Mask_ ? 4 : 2;
     for (int c = 0; c < count; ++c) {
         for (const Place &p : it->second) {
             const Key &key = keys_[static_cast<size_t>(p.keycode - minKeycode_)];

@@ -54,13 +54,12 @@ public:
     void setSpare(const std::vector<int> &keycodes);
     bool isSpare(int keycode) const;
 
-    // Modifier bits and keys. 0 where the map has no such key.
+    // Modifier bits. 0 where the map has no such key.
     unsigned shiftMask() const { return 1u; }
     unsigned level3Mask() const { return level3Mask_; }
     unsigned altMask() const { return altMask_; }
     unsigned superMask() const { return superMask_; }
     unsigned numLockMask() const { return numLockMask_; }
-    int level3Keycode() const { return level3Keycode_; }
     // The index of a key type whose four levels are chosen by Shift and the
     // level-3 shift alone (XKB's FOUR_LEVEL); -1 if the map has none.
     int fourLevelType() const { return fourLevelType_; }
@@ -106,7 +105,6 @@ private:
     unsigned altMask_ = 0;
     unsigned superMask_ = 0;
     unsigned numLockMask_ = 0;
-    int level3Keycode_ = 0;
     int fourLevelType_ = -1;
 };
 
