@@ -1,0 +1,46 @@
+#pragma once
+
+// Every kind of command and condition a page can hold, one row each: the
+// stored name (Japanese whatever the interface language), the names the menus
+// and labels show, how many elements a record of the kind needs and the
+// record "追加" puts on a page. Whatever lists, reads, shows or runs kinds
+// walks these tables, so a new kind is one new row here (plus its editor pane
+// and its run step, which look their kind up by stored name).
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTime>
+
+namespace pagekinds {
+
+enum class Side { Command, Condition };
+
+struct Kind {
+    Side side = Side::Command;
+    QString stored;        // element 0 of a record, e.g. "クリック"
+    QString japanese;      // menu and label text in Japanese
+    QString english;       // menu and label text in English
+    QString englishInList; // the page list's English label (commands only)
+    int elements = 1;      // a record needs at least this many, the kind included
+    // The record "追加" puts on the page; a clock-based kind starts at `now`.
+    QStringList (*fresh)(const QTime &now) = nullptr;
+};
+
+// In menu order.
+const QList<Kind> &commands();
+const QList<Kind> &conditions();
+const QList<Kind> &all(Side side);
+
+// The row of a stored kind name, null when this version does not know it.
+const Kind *find(Side side, const QString &stored);
+
+// The menu text of a row in one language.
+QString menuText(const Kind &kind, bool japanese);
+
+// Why a record cannot be shown or run; None when it has a kind this version
+// knows and all the elements that kind needs.
+enum class RecordProblem { None, Empty, UnknownKind, TooShort };
+RecordProblem check(Side side, const QStringList &record);
+
+} // namespace pagekinds
