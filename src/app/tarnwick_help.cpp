@@ -27,12 +27,12 @@ const char *const termDocuments[] = {
 } // namespace
 
 void tarnwick::reportBug() {
-    ReportDialog dialog(this);
+    ReportDialog dialog(this, is_japanese);
     dialog.exec();
 }
 
 void tarnwick::reportImprovementSuggestion() {
-    ReportDialog2 dialog(this);
+    ReportDialog2 dialog(this, is_japanese);
     dialog.exec();
 }
 

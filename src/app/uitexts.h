@@ -1,17 +1,9 @@
 #pragma once
 
-// Every text of the main window in both interface languages. There is no
-// translation catalogue: each point of use picks one column by is_japanese.
+// Every text of the main window in both interface languages; each point of
+// use picks one column by is_japanese.
 
-#include <QString>
-
-struct UiText {
-    const char16_t *ja;
-    const char16_t *en;
-
-    QString in(bool japanese) const { return QString::fromUtf16(japanese ? ja : en); }
-    QString japanese() const { return QString::fromUtf16(ja); }
-};
+#include "core/uitext.h"
 
 namespace uitexts {
 

@@ -1,5 +1,6 @@
 #include "reportdialog.h"
 
+#include "feedbacktexts.h"
 #include "reportsubmission.h"
 
 #include <QPushButton>
@@ -9,9 +10,9 @@ namespace {
 const QString reportKind = QStringLiteral("ソフトからのバグ報告");
 } // namespace
 
-ReportDialog::ReportDialog(QWidget *parent) : QDialog(parent) {
-    const feedback::ReportWidgets w =
-        feedback::buildReportDialog(this, QStringLiteral("バグ報告"), QStringLiteral("バグ:"));
+ReportDialog::ReportDialog(QWidget *parent, bool japanese) : QDialog(parent), japanese_(japanese) {
+    const feedback::ReportWidgets w = feedback::buildReportDialog(
+        this, feedbacktexts::bugTitle, feedbacktexts::bugCaption, japanese_);
     captionLabel = w.caption;
     textEdit = w.text;
     sendButton = w.send;
@@ -24,5 +25,5 @@ void ReportDialog::changeSentence() {
 }
 
 void ReportDialog::send() {
-    feedback::sendReport(this, textEdit, sendButton, reportKind);
+    feedback::sendReport(this, textEdit, sendButton, reportKind, japanese_);
 }

@@ -7,12 +7,12 @@ class QPushButton;
 class QTextEdit;
 
 // Lets the user write a bug report and send it to the feedback form.
-// Its texts are Japanese whatever the main window's language.
 class ReportDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit ReportDialog(QWidget *parent = nullptr);
+    // In the interface language; Japanese unless told otherwise.
+    explicit ReportDialog(QWidget *parent = nullptr, bool japanese = true);
 
 private slots:
     void send();
@@ -22,4 +22,5 @@ private:
     QLabel *captionLabel = nullptr;
     QTextEdit *textEdit = nullptr;
     QPushButton *sendButton = nullptr;
+    bool japanese_ = true;
 };

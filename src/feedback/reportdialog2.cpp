@@ -1,5 +1,6 @@
 #include "reportdialog2.h"
 
+#include "feedbacktexts.h"
 #include "reportsubmission.h"
 
 #include <QPushButton>
@@ -9,9 +10,10 @@ namespace {
 const QString reportKind = QStringLiteral("ソフトからの改善案報告");
 } // namespace
 
-ReportDialog2::ReportDialog2(QWidget *parent) : QDialog(parent) {
-    const feedback::ReportWidgets w =
-        feedback::buildReportDialog(this, QStringLiteral("改善案報告"), QStringLiteral("改善案:"));
+ReportDialog2::ReportDialog2(QWidget *parent, bool japanese)
+    : QDialog(parent), japanese_(japanese) {
+    const feedback::ReportWidgets w = feedback::buildReportDialog(
+        this, feedbacktexts::suggestionTitle, feedbacktexts::suggestionCaption, japanese_);
     captionLabel = w.caption;
     textEdit = w.text;
     sendButton = w.send;
@@ -24,5 +26,5 @@ void ReportDialog2::changeSentence() {
 }
 
 void ReportDialog2::send() {
-    feedback::sendReport(this, textEdit, sendButton, reportKind);
+    feedback::sendReport(this, textEdit, sendButton, reportKind, japanese_);
 }

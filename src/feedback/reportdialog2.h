@@ -7,12 +7,12 @@ class QPushButton;
 class QTextEdit;
 
 // Lets the user write an improvement suggestion and send it to the feedback form.
-// Its texts are Japanese whatever the main window's language.
 class ReportDialog2 : public QDialog {
     Q_OBJECT
 
 public:
-    explicit ReportDialog2(QWidget *parent = nullptr);
+    // In the interface language; Japanese unless told otherwise.
+    explicit ReportDialog2(QWidget *parent = nullptr, bool japanese = true);
 
 private slots:
     void send();
@@ -22,4 +22,5 @@ private:
     QLabel *captionLabel = nullptr;
     QTextEdit *textEdit = nullptr;
     QPushButton *sendButton = nullptr;
+    bool japanese_ = true;
 };

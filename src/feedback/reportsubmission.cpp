@@ -1,6 +1,7 @@
 #include "reportsubmission.h"
 
 #include "core/reportform.h"
+#include "feedbacktexts.h"
 #include "formurls.h"
 
 #include <QDebug>
@@ -28,10 +29,10 @@ QUrl &currentSubmissionUrl() {
 // At most this much of a reply body goes into the log.
 constexpr int LoggedBodyBytes = 500;
 
-QPointer<QMessageBox> showWaitBox(QDialog *dialog) {
+QPointer<QMessageBox> showWaitBox(QDialog *dialog, bool japanese) {
     auto *box = new QMessageBox(dialog);
-    box->setWindowTitle(QStringLiteral("送信中..."));
-    box->setText(QStringLiteral("しばらくお待ちください..."));
+    box->setWindowTitle(feedbacktexts::waitTitle.in(japanese));
+    box->setText(feedbacktexts::waitText.in(japanese));
     box->setStandardButtons(QMessageBox::NoButton);
     box->setIcon(QMessageBox::Information);
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -60,12 +61,13 @@ void setSubmissionUrl(const QUrl &url) {
     currentSubmissionUrl() = url;
 }
 
-ReportWidgets buildReportDialog(QDialog *dialog, const QString &title, const QString &caption) {
-    dialog->setWindowTitle(title);
+ReportWidgets buildReportDialog(QDialog *dialog, const UiText &title, const UiText &caption,
+                                bool japanese) {
+    dialog->setWindowTitle(title.in(japanese));
     dialog->resize(300, 320);
 
     ReportWidgets w;
-    w.caption = new QLabel(caption, dialog);
+    w.caption = new QLabel(caption.in(japanese), dialog);
     w.caption->setFixedSize(280, 24);
     w.caption->setStyleSheet(QStringLiteral("font-size: 24px;"));
     w.caption->move(10, 0);
@@ -75,7 +77,7 @@ ReportWidgets buildReportDialog(QDialog *dialog, const QString &title, const QSt
     w.text->setStyleSheet(QStringLiteral("font-size: 24px;"));
     w.text->move(10, 40);
 
-    w.send = new QPushButton(QStringLiteral("送信"), dialog);
+    w.send = new QPushButton(feedbacktexts::sendButton.in(japanese), dialog);
     w.send->setFixedSize(280, 60);
     w.send->setStyleSheet(QStringLiteral("font-size:30px;"));
     w.send->move(10, 250);
@@ -87,16 +89,17 @@ void updateSendButton(const QTextEdit *text, QPushButton *send) {
     send->setVisible(!reportform::reportText(text->toPlainText()).isEmpty());
 }
 
-void sendReport(QDialog *dialog, QTextEdit *text, QPushButton *send, const QString &kind) {
+void sendReport(QDialog *dialog, QTextEdit *text, QPushButton *send, const QString &kind,
+                bool japanese) {
     const QString plainText = text->toPlainText();
     if (reportform::reportText(plainText).isEmpty()) {
-        QMessageBox::warning(dialog, QStringLiteral("確認"),
-                             QStringLiteral("内容を入力してください。"));
+        QMessageBox::warning(dialog, feedbacktexts::emptyTitle.in(japanese),
+                             feedbacktexts::emptyText.in(japanese));
         return;
     }
 
     setEditable(text, send, false);
-    const QPointer<QMessageBox> waitBox = showWaitBox(dialog);
+    const QPointer<QMessageBox> waitBox = showWaitBox(dialog, japanese);
 
     const QUrl url = submissionUrl();
     const QByteArray body = reportform::reportBody(plainText, kind);
@@ -135,14 +138,12 @@ void sendReport(QDialog *dialog, QTextEdit *text, QPushButton *send, const QStri
         }
 
         if (succeeded(error, status)) {
-            QMessageBox::information(
-                dialog, QStringLiteral("送信完了"),
-                QStringLiteral("レポートを送信しました。\nありがとうございました。"));
+            QMessageBox::information(dialog, feedbacktexts::sentTitle.in(japanese),
+                                     feedbacktexts::sentText.in(japanese));
             dialog->accept();
         } else {
-            QMessageBox::critical(
-                dialog, QStringLiteral("送信エラー"),
-                QStringLiteral("フォームの送信に失敗しました:\n%1").arg(errorString));
+            QMessageBox::critical(dialog, feedbacktexts::failedTitle.in(japanese),
+                                  feedbacktexts::failedText.in(japanese).arg(errorString));
         }
     });
 }

@@ -4,6 +4,8 @@
 // the submission of a report to the web form with its wait box and its
 // success or failure message. The dialogs differ only in their texts.
 
+#include "core/uitext.h"
+
 #include <QLoggingCategory>
 #include <QString>
 #include <QUrl>
@@ -28,14 +30,18 @@ struct ReportWidgets {
     QPushButton *send = nullptr;
 };
 
-// Titles the dialog and creates its caption, text box and (hidden) send button.
-ReportWidgets buildReportDialog(QDialog *dialog, const QString &title, const QString &caption);
+// Titles the dialog and creates its caption, text box and (hidden) send button,
+// in the interface language.
+ReportWidgets buildReportDialog(QDialog *dialog, const UiText &title, const UiText &caption,
+                                bool japanese);
 
 // The send button is there only while the text holds something visible.
 void updateSendButton(const QTextEdit *text, QPushButton *send);
 
 // Posts the text with the report kind; the answer arrives later, through the
-// dialog's event loop. The dialog is accepted after a successful send.
-void sendReport(QDialog *dialog, QTextEdit *text, QPushButton *send, const QString &kind);
+// dialog's event loop. The dialog is accepted after a successful send. The
+// boxes on the way speak the interface language.
+void sendReport(QDialog *dialog, QTextEdit *text, QPushButton *send, const QString &kind,
+                bool japanese);
 
 } // namespace feedback

@@ -227,12 +227,12 @@ private slots:
                 suggestionTitle = w->windowTitle();
             w->close();
         });
-        window->is_japanese = false; // the report dialogs stay Japanese
+        window->is_japanese = false; // the report dialogs follow the interface language
         window->reportBug();
         window->reportImprovementSuggestion();
-        QCOMPARE(bugTitle, QStringLiteral("バグ報告"));
+        QCOMPARE(bugTitle, QStringLiteral("Bug Report"));
         QCOMPARE(bugParent, static_cast<QWidget *>(window.get()));
-        QCOMPARE(suggestionTitle, QStringLiteral("改善案報告"));
+        QCOMPARE(suggestionTitle, QStringLiteral("Improvement Suggestion"));
         QVERIFY(window->findChildren<QDialog *>().isEmpty()); // destroyed after use
     }
 };

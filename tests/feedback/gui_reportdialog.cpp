@@ -111,10 +111,10 @@ private:
     QList<QPointer<QTcpSocket>> held;
 };
 
-std::unique_ptr<QDialog> makeDialog(int which) {
+std::unique_ptr<QDialog> makeDialog(int which, bool japanese = true) {
     if (which == 0)
-        return std::make_unique<ReportDialog>();
-    return std::make_unique<ReportDialog2>();
+        return std::make_unique<ReportDialog>(nullptr, japanese);
+    return std::make_unique<ReportDialog2>(nullptr, japanese);
 }
 
 QTextEdit *textOf(QDialog *d) {
@@ -184,24 +184,73 @@ private slots:
         QVERIFY(url.path().endsWith(QStringLiteral("/formResponse")));
     }
 
-    void textsAreJapaneseAndFixed_data() {
+    void textsFollowTheLanguage_data() {
         QTest::addColumn<int>("which");
+        QTest::addColumn<bool>("japanese");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("bug") << 0 << "バグ報告"
-                             << "バグ:";
-        QTest::newRow("suggestion") << 1 << "改善案報告"
-                                    << "改善案:";
+        QTest::addColumn<QString>("send");
+        QTest::newRow("bug") << 0 << true << "バグ報告"
+                             << "バグ:"
+                             << "送信";
+        QTest::newRow("suggestion") << 1 << true << "改善案報告"
+                                    << "改善案:"
+                                    << "送信";
+        QTest::newRow("bug, English") << 0 << false << "Bug Report"
+                                      << "Bug:"
+                                      << "Send";
+        QTest::newRow("suggestion, English") << 1 << false << "Improvement Suggestion"
+                                             << "Suggestion:"
+                                             << "Send";
     }
 
-    void textsAreJapaneseAndFixed() {
+    void textsFollowTheLanguage() {
         QFETCH(int, which);
+        QFETCH(bool, japanese);
         QFETCH(QString, title);
         QFETCH(QString, caption);
-        auto dialog = makeDialog(which);
+        QFETCH(QString, send);
+        auto dialog = makeDialog(which, japanese);
         QCOMPARE(dialog->windowTitle(), title);
         QCOMPARE(dialog->findChild<QLabel *>()->text(), caption);
-        QCOMPARE(sendOf(dialog.get())->text(), QStringLiteral("送信"));
+        QCOMPARE(sendOf(dialog.get())->text(), send);
+    }
+
+    // In English every box on the way speaks English, while the report kind
+    // the form receives stays the form's Japanese value.
+    void englishBoxesAndJapaneseKind() {
+        testsupport::ModalAnswerer answerer;
+        auto dialog = makeDialog(0, false);
+        dialog->show();
+        textOf(dialog.get())->setPlainText(QStringLiteral(" "));
+        QMetaObject::invokeMethod(dialog.get(), "send");
+        QCOMPARE(answerer.count(), 1);
+        QCOMPARE(answerer.last().title, QStringLiteral("Confirm"));
+        QCOMPARE(answerer.last().text, QStringLiteral("Please write something first."));
+
+        server->status = 500;
+        server->reason = "Internal Server Error";
+        answerer.clear();
+        answerer.act([](QWidget *) {});
+        answerer.answer(QMessageBox::Ok);
+        typeAndSend(dialog.get(), QStringLiteral("broken"));
+        QTRY_COMPARE(answerer.count(), 2);
+        QCOMPARE(answerer.boxes()[0].title, QStringLiteral("Sending..."));
+        QCOMPARE(answerer.boxes()[0].text, QStringLiteral("Please wait..."));
+        QCOMPARE(answerer.last().title, QStringLiteral("Send Error"));
+        QVERIFY2(answerer.last().text.startsWith(QStringLiteral("The form could not be sent:\n")),
+                 qPrintable(answerer.last().text));
+
+        server->status = 200;
+        server->reason = "OK";
+        answerer.clear();
+        answerer.act([](QWidget *) {});
+        answerer.answer(QMessageBox::Ok);
+        QTest::mouseClick(sendOf(dialog.get()), Qt::LeftButton);
+        QTRY_VERIFY(!dialog->isVisible());
+        QCOMPARE(answerer.last().title, QStringLiteral("Sent"));
+        QCOMPARE(answerer.last().text, QStringLiteral("Your report has been sent.\nThank you."));
+        QVERIFY(server->requests.last().body.endsWith("entry.1326656262=" + bugKind));
     }
 
     void sendButtonOnlyForVisibleText() {
