@@ -16,6 +16,7 @@
 //   tarnwick_help.cpp     report dialogs, web forms, version, licences
 
 #include "core/keycombination.h"
+#include "textbindings.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -285,6 +286,8 @@ private:
     // Asks before launching the browser, then opens `address` in it.
     void openWebForm(const QString &address);
     // [ui helpers]
+    // Every widget's text in both languages, registered where it is made.
+    TextBindings textBindings;
     void buildUi();
     void buildMenus(); // the six menus and their 19 actions, menu bar hidden
     // [record helpers] (tarnwick_record.cpp)

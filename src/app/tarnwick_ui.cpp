@@ -19,6 +19,8 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include <iterator>
+
 namespace {
 
 // Every widget sits at a fixed place with a fixed size and its own sheet.
@@ -63,45 +65,46 @@ void tarnwick::buildUi() {
     };
 
     // ---- frames, start page, editor controls (created in stacking order) ----
-    operationGroup =
-        placeGroup(new QGroupBox(uitexts::operationGroup.japanese(), this), 10, 30, 400, 240);
+    operationGroup = placeGroup(textBindings.title(new QGroupBox(this), uitexts::operationGroup),
+                                10, 30, 400, 240);
     operationGroup->setStyleSheet(QString::fromUtf16(styles::groupBox));
-    conditionGroup =
-        placeGroup(new QGroupBox(uitexts::conditionGroup.japanese(), this), 10, 280, 400, 240);
+    conditionGroup = placeGroup(textBindings.title(new QGroupBox(this), uitexts::conditionGroup),
+                                10, 280, 400, 240);
     conditionGroup->setStyleSheet(operationGroup->styleSheet());
-    pageGroup = placeGroup(new QGroupBox(uitexts::pageGroup.japanese(), this), 430, 30, 190, 545);
+    pageGroup =
+        placeGroup(textBindings.title(new QGroupBox(this), uitexts::pageGroup), 430, 30, 190, 545);
     pageGroup->setStyleSheet(operationGroup->styleSheet());
 
-    newProjectButton = place(new QPushButton(uitexts::newProjectButton.japanese(), this), 10, 10,
-                             610, 60, styles::button, true);
+    newProjectButton = place(textBindings.text(new QPushButton(this), uitexts::newProjectButton),
+                             10, 10, 610, 60, styles::button, true);
     connect(newProjectButton, &QPushButton::clicked, this, &tarnwick::addNewCommand);
-    loadProjectButton = place(new QPushButton(uitexts::loadProjectButton.japanese(), this), 10, 80,
-                              610, 60, styles::button, true);
+    loadProjectButton = place(textBindings.text(new QPushButton(this), uitexts::loadProjectButton),
+                              10, 80, 610, 60, styles::button, true);
     connect(loadProjectButton, &QPushButton::clicked, this, &tarnwick::importedCommand);
-    languageButton = place(new QPushButton(uitexts::languageButton.japanese(), this), 10, 150, 610,
-                           60, styles::button, true);
+    languageButton = place(textBindings.text(new QPushButton(this), uitexts::languageButton), 10,
+                           150, 610, 60, styles::button, true);
     connect(languageButton, &QPushButton::clicked, this, &tarnwick::toggleLanguage);
 
     commandCombo = place(new QComboBox(this), 20, 60, 200, 40, styles::combo, false);
     commandCombo->addItems(japaneseItems(commandKinds, 6));
     connect(commandCombo, &QComboBox::currentIndexChanged, this, &tarnwick::changeMenuAddCommand);
-    addCommandButton =
-        place(new QPushButton(addButton.japanese(), this), 240, 60, 60, 38, styles::button, false);
+    addCommandButton = place(textBindings.text(new QPushButton(this), uitexts::addButton), 240, 60,
+                             60, 38, styles::button, false);
     connect(addCommandButton, &QPushButton::clicked, this, &tarnwick::addCommand);
-    testButton = place(new QPushButton(uitexts::testButton.japanese(), this), 310, 220, 90, 38,
-                       styles::button, false);
+    testButton = place(textBindings.text(new QPushButton(this), uitexts::testButton), 310, 220, 90,
+                       38, styles::button, false);
     connect(testButton, &QPushButton::clicked, this, &tarnwick::moveMousePointer);
-    commandLabel = place(new QLabel(uitexts::commandLabel.japanese(), this), 20, 110, 300, 30,
-                         styles::label, false);
+    commandLabel = place(textBindings.text(new QLabel(this), uitexts::commandLabel), 20, 110, 300,
+                         30, styles::label, false);
     commandLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     inputTextEdit = place(new QTextEdit(this), 20, 142, 380, 73, styles::textEdit, false);
     connect(inputTextEdit, &QTextEdit::textChanged, this, &tarnwick::changeSomeThing);
     commandClickCombo = place(new QComboBox(this), 20, 150, 90, 40, styles::combo, false);
-    commandClickCombo->addItems(japaneseItems(clickSides, 2));
+    textBindings.items(commandClickCombo, clickSides, int(std::size(clickSides)));
     commandClickCombo->setCurrentIndex(0);
     connect(commandClickCombo, &QComboBox::currentIndexChanged, this, &tarnwick::changeSomeThing);
-    commandSecLabel =
-        place(new QLabel(secLabel.japanese(), this), 140, 210, 60, 60, styles::bigLabel, false);
+    commandSecLabel = place(textBindings.text(new QLabel(this), uitexts::secLabel), 140, 210, 60,
+                            60, styles::bigLabel, false);
     commandTimeSpin = place(new QDoubleSpinBox(this), 20, 220, 110, 40, styles::doubleSpin, false);
     commandTimeSpin->setRange(0.01, 1000);
     commandTimeSpin->setSingleStep(0.01);
@@ -111,16 +114,16 @@ void tarnwick::buildUi() {
     conditionCombo->addItems(japaneseItems(conditionKinds, 6));
     connect(conditionCombo, &QComboBox::currentIndexChanged, this,
             &tarnwick::changeMenuAddCondition);
-    addConditionButton =
-        place(new QPushButton(addButton.japanese(), this), 240, 310, 60, 38, styles::button, false);
+    addConditionButton = place(textBindings.text(new QPushButton(this), uitexts::addButton), 240,
+                               310, 60, 38, styles::button, false);
     connect(addConditionButton, &QPushButton::clicked, this, &tarnwick::addCondition);
-    conditionLabel = place(new QLabel(uitexts::conditionLabel.japanese(), this), 20, 360, 400, 60,
-                           styles::label, false);
+    conditionLabel = place(textBindings.text(new QLabel(this), uitexts::conditionLabel), 20, 360,
+                           400, 60, styles::label, false);
     conditionLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    conditionSecLabel =
-        place(new QLabel(secLabel.japanese(), this), 140, 380, 400, 60, styles::bigLabel, false);
+    conditionSecLabel = place(textBindings.text(new QLabel(this), uitexts::secLabel), 140, 380, 400,
+                              60, styles::bigLabel, false);
     conditionClickCombo = place(new QComboBox(this), 20, 390, 90, 40, styles::combo, false);
-    conditionClickCombo->addItems(japaneseItems(clickSides, 2));
+    textBindings.items(conditionClickCombo, clickSides, int(std::size(clickSides)));
     conditionClickCombo->setCurrentIndex(0);
     connect(conditionClickCombo, &QComboBox::currentIndexChanged, this, &tarnwick::changeSomeThing);
     conditionTimeSpin =
@@ -129,40 +132,40 @@ void tarnwick::buildUi() {
     conditionTimeSpin->setSingleStep(0.1);
     connect(conditionTimeSpin, &QDoubleSpinBox::valueChanged, this, &tarnwick::changeSomeThing);
 
-    prevPageButton = place(new QPushButton(uitexts::prevPageButton.japanese(), this), 450, 365, 62,
-                           30, styles::bigButton, false);
+    prevPageButton = place(textBindings.text(new QPushButton(this), uitexts::prevPageButton), 450,
+                           365, 62, 30, styles::bigButton, false);
     connect(prevPageButton, &QPushButton::clicked, this, &tarnwick::returnPage);
     addShortcut(QKeySequence(Qt::Key_Left), &tarnwick::returnPage);
-    runButton = place(new QPushButton(uitexts::runButton.japanese(), this), 10, 525, 400, 53,
-                      styles::bigButton, false);
+    runButton = place(textBindings.text(new QPushButton(this), uitexts::runButton), 10, 525, 400,
+                      53, styles::bigButton, false);
     connect(runButton, &QPushButton::clicked, this, &tarnwick::stertRun);
-    nextPageButton = place(new QPushButton(uitexts::nextPageButton.japanese(), this), 537, 365, 62,
-                           30, styles::bigButton, false);
+    nextPageButton = place(textBindings.text(new QPushButton(this), uitexts::nextPageButton), 537,
+                           365, 62, 30, styles::bigButton, false);
     connect(nextPageButton, &QPushButton::clicked, this, &tarnwick::nextPage);
     addShortcut(QKeySequence(Qt::Key_Right), &tarnwick::nextPage);
-    deleteButton = place(new QPushButton(uitexts::deleteButton.japanese(), this), 453, 446, 145, 38,
-                         styles::deleteButton, false);
+    deleteButton = place(textBindings.text(new QPushButton(this), uitexts::deleteButton), 453, 446,
+                         145, 38, styles::deleteButton, false);
     connect(deleteButton, &QPushButton::clicked, this, &tarnwick::deletePage);
     addShortcut(sequenceFromText("Ctrl + D"), &tarnwick::deletePage);
-    pageCountLabel = place(new QLabel(uitexts::pageCountLabel.japanese(), this), 450, 535, 143, 24,
-                           styles::label, false);
+    pageCountLabel = place(textBindings.text(new QLabel(this), uitexts::pageCountLabel), 450, 535,
+                           143, 24, styles::label, false);
     pageList = place(new QListWidget(this), 450, 60, 150, 295, styles::tooltipOnly, false);
     pageList->addItem(QStringLiteral("1.なし"));
     connect(pageList, &QListWidget::itemSelectionChanged, this, &tarnwick::changeWidgetPage);
-    copyButton = place(new QPushButton(uitexts::copyButton.japanese(), this), 450, 400, 62, 41,
-                       styles::button, false);
+    copyButton = place(textBindings.text(new QPushButton(this), uitexts::copyButton), 450, 400, 62,
+                       41, styles::button, false);
     connect(copyButton, &QPushButton::clicked, this, &tarnwick::copy);
     addShortcut(sequenceFromText("Ctrl + C"), &tarnwick::copy);
-    pasteButton = place(new QPushButton(uitexts::pasteButton.japanese(), this), 538, 400, 62, 41,
-                        styles::smallButton, false);
+    pasteButton = place(textBindings.text(new QPushButton(this), uitexts::pasteButton), 538, 400,
+                        62, 41, styles::smallButton, false);
     connect(pasteButton, &QPushButton::clicked, this, &tarnwick::paste);
     addShortcut(sequenceFromText("Ctrl + V"), &tarnwick::paste);
-    undoButton = place(new QPushButton(uitexts::undoButton.japanese(), this), 450, 490, 62, 41,
-                       styles::tinyButton, false);
+    undoButton = place(textBindings.text(new QPushButton(this), uitexts::undoButton), 450, 490, 62,
+                       41, styles::tinyButton, false);
     connect(undoButton, &QPushButton::clicked, this, &tarnwick::pageBack);
     addShortcut(sequenceFromText("Ctrl + Z"), &tarnwick::pageBack);
-    redoButton = place(new QPushButton(uitexts::redoButton.japanese(), this), 538, 490, 62, 41,
-                       styles::tinyButton, false);
+    redoButton = place(textBindings.text(new QPushButton(this), uitexts::redoButton), 538, 490, 62,
+                       41, styles::tinyButton, false);
     connect(redoButton, &QPushButton::clicked, this, &tarnwick::pageForward);
     addShortcut(sequenceFromText("Ctrl + Y"), &tarnwick::pageForward);
     addShortcut(sequenceFromText("Ctrl + Shift + Z"), &tarnwick::pageForward);
@@ -185,17 +188,17 @@ void tarnwick::buildUi() {
     };
     auto coordinateSet = [&](QLabel *&xLabel, QSpinBox *&xSpin, QLabel *&yLabel, QSpinBox *&ySpin,
                              QPushButton *&getButton) {
-        xLabel = place(new QLabel(uitexts::coordXLabel.japanese(), this), 20, 133, 24, 60,
+        xLabel = place(textBindings.text(new QLabel(this), uitexts::coordXLabel), 20, 133, 24, 60,
                        styles::promptLabel, false);
         xSpin = coordinateSpin(9999999);
         xSpin->move(40, 145);
-        yLabel = place(new QLabel(uitexts::coordYLabel.japanese(), this), 170, 133, 24, 60,
+        yLabel = place(textBindings.text(new QLabel(this), uitexts::coordYLabel), 170, 133, 24, 60,
                        styles::promptLabel, false);
         // The Y box reaches one digit further than the X box.
         ySpin = coordinateSpin(99999999);
         ySpin->move(190, 145);
-        getButton = place(new QPushButton(uitexts::coordGetButton.japanese(), this), 320, 144, 80,
-                          43, styles::button, false);
+        getButton = place(textBindings.text(new QPushButton(this), uitexts::coordGetButton), 320,
+                          144, 80, 43, styles::button, false);
         connect(getButton, &QPushButton::clicked, this, &tarnwick::getCoordinate);
     };
     coordinateSet(coordXLabel, coordXSpin, coordYLabel, coordYSpin, coordGetButton);
@@ -211,6 +214,27 @@ void tarnwick::buildUi() {
     clockMinuteSpin->setRange(0, 59);
     clockMinuteSpin->setSingleStep(1);
     connect(clockMinuteSpin, &QSpinBox::valueChanged, this, &tarnwick::changeSomeThing);
+
+    // Help Mode: an empty tooltip shows nothing, so clearing is setting "".
+    const std::pair<QWidget *, const UiText *> tips[] = {
+        {commandCombo, &tipCommandCombo},      {addCommandButton, &tipAddCommandButton},
+        {testButton, &tipTestButton},          {commandLabel, &tipCommandLabel},
+        {inputTextEdit, &tipInputTextEdit},    {commandClickCombo, &tipClickCombo},
+        {conditionClickCombo, &tipClickCombo}, {commandTimeSpin, &tipCommandTimeSpin},
+        {conditionCombo, &tipConditionCombo},  {addConditionButton, &tipAddConditionButton},
+        {conditionLabel, &tipConditionLabel},  {conditionTimeSpin, &tipConditionTimeSpin},
+        {prevPageButton, &tipPrevPageButton},  {runButton, &tipRunButton},
+        {nextPageButton, &tipNextPageButton},  {deleteButton, &tipDeleteButton},
+        {pageCountLabel, &tipPageCountLabel},  {pageList, &tipPageList},
+        {copyButton, &tipCopyButton},          {pasteButton, &tipPasteButton},
+        {coordXSpin, &tipCoordXSpin},          {coordYSpin, &tipCoordYSpin},
+        {coordGetButton, &tipCoordGetButton},  {coordXSpin2, &tipCoordXSpin},
+        {coordYSpin2, &tipCoordYSpin},         {coordGetButton2, &tipCoordGetButton},
+        {clockHourSpin, &tipClockHourSpin},    {clockMinuteSpin, &tipClockMinuteSpin},
+        {undoButton, &tipUndoButton},          {redoButton, &tipRedoButton},
+    };
+    for (const auto &[widget, text] : tips)
+        textBindings.tip(widget, *text);
 
     // ---- first start: greet, and explain through Help Mode ----
     if (!is_used_this) {
@@ -230,15 +254,15 @@ void tarnwick::buildUi() {
 
 void tarnwick::buildMenus() {
     QMenuBar *bar = menuBar();
-    fileMenu = bar->addMenu(uitexts::fileMenu.japanese());
-    reportMenu = bar->addMenu(uitexts::reportMenu.japanese());
-    settingsMenu = bar->addMenu(uitexts::settingsMenu.japanese());
-    versionMenu = bar->addMenu(uitexts::versionMenu.japanese());
-    helpMenu = bar->addMenu(uitexts::helpMenu.japanese());
-    otherMenu = bar->addMenu(uitexts::otherMenu.japanese());
+    fileMenu = textBindings.title(bar->addMenu(QString()), uitexts::fileMenu);
+    reportMenu = textBindings.title(bar->addMenu(QString()), uitexts::reportMenu);
+    settingsMenu = textBindings.title(bar->addMenu(QString()), uitexts::settingsMenu);
+    versionMenu = textBindings.title(bar->addMenu(QString()), uitexts::versionMenu);
+    helpMenu = textBindings.title(bar->addMenu(QString()), uitexts::helpMenu);
+    otherMenu = textBindings.title(bar->addMenu(QString()), uitexts::otherMenu);
 
     auto action = [this](const UiText &text, QMenu *menu, bool checkable = false) {
-        auto *a = new QAction(text.japanese(), this);
+        auto *a = textBindings.text(new QAction(this), text);
         a->setCheckable(checkable);
         menu->addAction(a);
         return a;
@@ -251,7 +275,7 @@ void tarnwick::buildMenus() {
     openAction->setShortcut(QKeySequence::Open);
     connect(openAction, &QAction::triggered, this, &tarnwick::loadFile1);
     // Save As is created before Save but listed after it in the menu.
-    saveAsAction = new QAction(uitexts::saveAsAction.japanese(), this);
+    saveAsAction = textBindings.text(new QAction(this), uitexts::saveAsAction);
     saveAsAction->setShortcut(QKeySequence::SaveAs);
     connect(saveAsAction, &QAction::triggered, this, &tarnwick::saveFile1);
     saveAction = action(uitexts::saveAction, fileMenu);
@@ -288,6 +312,7 @@ void tarnwick::buildMenus() {
     connect(askHowToUseAction, &QAction::triggered, this, &tarnwick::openBrowserFormB);
 
     recordAction = action(uitexts::recordAction, otherMenu);
+    textBindings.tip(recordAction, uitexts::tipRecordAction);
     connect(recordAction, &QAction::triggered, this, &tarnwick::recordActions);
     otherMenu->setToolTipsVisible(true); // the Help Mode tip of recordAction
     languageAction = action(uitexts::languageAction, otherMenu);

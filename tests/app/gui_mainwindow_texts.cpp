@@ -5,6 +5,7 @@
 #include "support/modalhelper.h"
 #include "support/testconfig.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -337,6 +338,54 @@ private slots:
         QVERIFY(!window.commandCombo->isVisible());
         QVERIFY(!window.operationGroup->isVisible());
         QCOMPARE(window.windowTitle(), QStringLiteral("Tarnwick Free"));
+    }
+
+    // Whatever widget, menu or action the window gains, its text follows the
+    // language: in English with Help Mode on, nothing the user can see is
+    // Japanese but the button that names the other language and the licence
+    // documents' own (Japanese) names after "View".
+    void noJapaneseLeftInEnglish() {
+        testsupport::writeTestConfig({{"is_used_this", true}, {"is_help", true}});
+        tarnwick window;
+        window.languageButton->click();
+        window.newProjectButton->click();
+        QVERIFY(window.editorOpen && !window.is_japanese);
+        auto japanese = [](const QString &text) {
+            for (const QChar c : text) {
+                const char16_t u = c.unicode();
+                if ((u >= 0x3000 && u <= 0x9FFF) || (u >= 0xFF00 && u <= 0xFFEF))
+                    return true;
+            }
+            return false;
+        };
+        QStringList left;
+        auto check = [&](const QObject *owner, const QString &text) {
+            if (japanese(text) && text != QStringLiteral("日本語") &&
+                !text.startsWith(QStringLiteral("View ")))
+                left << owner->metaObject()->className() + QStringLiteral(": ") + text;
+        };
+        for (QWidget *w : window.findChildren<QWidget *>()) {
+            check(w, w->toolTip());
+            if (auto *b = qobject_cast<QAbstractButton *>(w))
+                check(b, b->text());
+            if (auto *l = qobject_cast<QLabel *>(w))
+                check(l, l->text());
+            if (auto *g = qobject_cast<QGroupBox *>(w))
+                check(g, g->title());
+            if (auto *m = qobject_cast<QMenu *>(w))
+                check(m, m->title());
+            if (auto *c = qobject_cast<QComboBox *>(w))
+                for (int i = 0; i < c->count(); ++i)
+                    check(c, c->itemText(i));
+            if (auto *list = qobject_cast<QListWidget *>(w))
+                for (int i = 0; i < list->count(); ++i)
+                    check(list, list->item(i)->text());
+        }
+        for (QAction *a : window.findChildren<QAction *>()) {
+            check(a, a->text());
+            check(a, a->toolTip());
+        }
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char('\n'))));
     }
 
     // Items are renamed in place: selections stay and no change is signalled.
