@@ -16,6 +16,7 @@
 //   tarnwick_help.cpp     report dialogs, web forms, version, licences
 
 #include "core/keycombination.h"
+#include "core/pagekinds.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -138,8 +139,8 @@ public:
     bool is_message_paste = false;
     bool is_message_delete = true;
     bool is_japanese = true;
-    QString selectedCommandKind = QStringLiteral("なし");
-    QString selectedConditionKind = QStringLiteral("終わるまで待つ");
+    QString selectedCommandKind = pagekinds::name::none;
+    QString selectedConditionKind = pagekinds::name::waitUntilOver;
     PageList listCommand;
     PageList listCondition;
     PageList savedListCommand;
@@ -249,6 +250,8 @@ private:
     void applyNavigationRules(); // "←", "削除", "ペースト" hidden when they cannot act
     void showCommandArea();
     void showConditionArea();
+    // The kind label and the kind's pane (core/pagekinds, editorpanes.h).
+    void showPane(pagekinds::Side side, const QStringList &record);
     void rebuildPageList();
     // While a key capture waits, the captured key goes to the page shown, so
     // nothing may change which page that is or what it holds.

@@ -2,6 +2,8 @@
 
 #include "uitexts.h"
 
+#include "core/pagekinds.h"
+
 #include <QAction>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -25,6 +27,15 @@ void renameItems(QComboBox *combo, const UiText *items, int count, bool japanese
     const QSignalBlocker blocker(combo);
     for (int i = 0; i < count && i < combo->count(); ++i)
         combo->setItemText(i, items[i].in(japanese));
+}
+
+// The kind menus by the registry rows their items carry.
+void renameKindItems(QComboBox *combo, pagekinds::Side side, bool japanese) {
+    const QSignalBlocker blocker(combo);
+    for (int i = 0; i < combo->count(); ++i) {
+        if (const pagekinds::Kind *kind = pagekinds::find(side, combo->itemData(i).toString()))
+            combo->setItemText(i, pagekinds::menuText(*kind, japanese));
+    }
 }
 
 } // namespace
@@ -63,10 +74,10 @@ void tarnwick::changeLanguage() {
     coordGetButton->setText(uitexts::coordGetButton.in(ja));
     coordGetButton2->setText(uitexts::coordGetButton.in(ja));
 
-    renameItems(commandCombo, commandKinds, 6, ja);
+    renameKindItems(commandCombo, pagekinds::Side::Command, ja);
     renameItems(commandClickCombo, clickSides, 2, ja);
     renameItems(conditionClickCombo, clickSides, 2, ja);
-    renameItems(conditionCombo, conditionKinds, 6, ja);
+    renameKindItems(conditionCombo, pagekinds::Side::Condition, ja);
 
     const std::pair<QMenu *, const UiText *> menus[] = {
         {fileMenu, &uitexts::fileMenu},         {reportMenu, &uitexts::reportMenu},

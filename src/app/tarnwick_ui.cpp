@@ -3,6 +3,9 @@
 #include "styles.h"
 #include "uitexts.h"
 
+#include "core/pagekinds.h"
+#include "core/pagerecords.h"
+
 #include <QAction>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -44,6 +47,13 @@ QStringList japaneseItems(const UiText *items, int count) {
     return list;
 }
 
+// The kind menus list the registry's rows in their order, each item with
+// its stored kind as data; changeLanguage renames them.
+void addKindItems(QComboBox *combo, pagekinds::Side side) {
+    for (const pagekinds::Kind &kind : pagekinds::all(side))
+        combo->addItem(pagekinds::menuText(kind, true), kind.stored);
+}
+
 // The key texts are written with blanks around the plus signs, as the
 // tooltips show them; the parser wants them without.
 QKeySequence sequenceFromText(const char *text) {
@@ -83,7 +93,7 @@ void tarnwick::buildUi() {
     connect(languageButton, &QPushButton::clicked, this, &tarnwick::toggleLanguage);
 
     commandCombo = place(new QComboBox(this), 20, 60, 200, 40, styles::combo, false);
-    commandCombo->addItems(japaneseItems(commandKinds, 6));
+    addKindItems(commandCombo, pagekinds::Side::Command);
     connect(commandCombo, &QComboBox::currentIndexChanged, this, &tarnwick::changeMenuAddCommand);
     addCommandButton =
         place(new QPushButton(addButton.japanese(), this), 240, 60, 60, 38, styles::button, false);
@@ -108,7 +118,7 @@ void tarnwick::buildUi() {
     connect(commandTimeSpin, &QDoubleSpinBox::valueChanged, this, &tarnwick::changeSomeThing);
 
     conditionCombo = place(new QComboBox(this), 20, 310, 200, 40, styles::combo, false);
-    conditionCombo->addItems(japaneseItems(conditionKinds, 6));
+    addKindItems(conditionCombo, pagekinds::Side::Condition);
     connect(conditionCombo, &QComboBox::currentIndexChanged, this,
             &tarnwick::changeMenuAddCondition);
     addConditionButton =
@@ -147,7 +157,7 @@ void tarnwick::buildUi() {
     pageCountLabel = place(new QLabel(uitexts::pageCountLabel.japanese(), this), 450, 535, 143, 24,
                            styles::label, false);
     pageList = place(new QListWidget(this), 450, 60, 150, 295, styles::tooltipOnly, false);
-    pageList->addItem(QStringLiteral("1.なし"));
+    pageList->addItem(pagerecords::pageListText(listCommand, 1, true));
     connect(pageList, &QListWidget::itemSelectionChanged, this, &tarnwick::changeWidgetPage);
     copyButton = place(new QPushButton(uitexts::copyButton.japanese(), this), 450, 400, 62, 41,
                        styles::button, false);

@@ -281,49 +281,6 @@ private slots:
         QCOMPARE(kinds(), QStringList{"A"});
         QCOMPARE(conditions.size(), 1);
     }
-
-    void editorValues_data() {
-        QTest::addColumn<bool>("japanese");
-        QTest::addColumn<QStringList>("command");
-        QTest::addColumn<QStringList>("condition");
-        QTest::addColumn<QStringList>("commandAfter");
-        QTest::addColumn<QStringList>("conditionAfter");
-        // Widget values used by every row (see editorValues()); the other
-        // kinds are checked through their widgets in the GUI test.
-        QTest::newRow("text") << true << QStringList{"入力", "", "3"}
-                              << QStringList{"終わるまで待つ", "0.1"}
-                              << QStringList{"入力", "abc\ndef", "0.25"}
-                              << QStringList{"終わるまで待つ", "2.5"};
-        QTest::newRow("none untouched") << true << QStringList{"なし"} << QStringList{"キー", ""}
-                                        << QStringList{"なし"} << QStringList{"キー", ""};
-        // Short records from a file are padded instead of written past their end.
-        QTest::newRow("short records")
-            << true << QStringList{"スムーズムーブ"} << QStringList{"時刻"}
-            << QStringList{"スムーズムーブ", "30", "-40", "0.25"}
-            << QStringList{"時刻", "24", "59"};
-    }
-    void editorValues() {
-        QFETCH(bool, japanese);
-        QFETCH(QStringList, command);
-        QFETCH(QStringList, condition);
-        QFETCH(QStringList, commandAfter);
-        QFETCH(QStringList, conditionAfter);
-        EditorValues v;
-        v.inputText = "abc\ndef";
-        v.commandSeconds = 0.25;
-        v.commandClickText = japanese ? "右" : "Right";
-        v.coordX = -9999999;
-        v.coordY = 99999999;
-        v.coordX2 = 30;
-        v.coordY2 = -40;
-        v.conditionSeconds = 2.5;
-        v.conditionClickText = japanese ? "左" : "Left";
-        v.hour = 24;
-        v.minute = 59;
-        applyEditorValues(command, condition, v, japanese);
-        QCOMPARE(command, commandAfter);
-        QCOMPARE(condition, conditionAfter);
-    }
 };
 
 QTEST_GUILESS_MAIN(PageRecordsTest)
