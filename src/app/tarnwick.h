@@ -38,6 +38,9 @@ class QTextEdit;
 class QTimer;
 class HoverHideWindow;
 class RecordingSession;
+namespace projectfile {
+enum class LoadStatus;
+}
 struct UiText;
 
 using PageList = QList<QStringList>;
@@ -260,7 +263,12 @@ private:
     void loadConfig();
     void saveConfig();
     void writeProjectFile();
-    void readProjectFile();
+    // Reads the project at filePath; on failure says why and changes nothing.
+    projectfile::LoadStatus readProjectFile();
+    // readProjectFile for a newly chosen path, which becomes the project's
+    // path even when reading fails (so Save writes there), except for a
+    // project of a newer version: Save must not overwrite that one.
+    void readChosenProjectFile(const QString &path);
     QString configFilePath() const;
     void migrateConfig() const;
     // Asks before an unsaved project is replaced; true when the caller may go on.
