@@ -1,9 +1,13 @@
 // The kind registry row by row: what "追加" puts on a page, the names the
-// menus and labels give it and the minimum length a record needs.
+// menus and labels give it, the reader's minimum lengths, and its row in the
+// file format document that people generating projects go by.
 
 #include "core/pagekinds.h"
 #include "core/pagerecords.h"
+#include "core/projectfile.h"
 
+#include <QFile>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTest>
 
@@ -18,6 +22,32 @@ namespace {
 
 QString sideName(Side side) {
     return side == Side::Command ? QStringLiteral("command") : QStringLiteral("condition");
+}
+
+// The stored name and element count of every row of a side's kind table in
+// docs/file-format.md: the table under the heading "## <title>", rows
+// "| `stored` | count | ...".
+QHash<QString, int> documentedKinds(const QString &document, const QString &title) {
+    QHash<QString, int> rows;
+    const int start = document.indexOf(QStringLiteral("\n## ") + title + QLatin1Char('\n'));
+    if (start < 0)
+        return rows;
+    const int end = document.indexOf(QStringLiteral("\n## "), start + 1);
+    const QString section = document.mid(start, end < 0 ? -1 : end - start);
+    static const QRegularExpression row(QStringLiteral("^\\| `([^`]*)` \\| (\\d+) \\|"),
+                                        QRegularExpression::MultilineOption);
+    for (auto it = row.globalMatch(section); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        rows.insert(m.captured(1), m.captured(2).toInt());
+    }
+    return rows;
+}
+
+QString fileFormatDocument() {
+    QFile file(QStringLiteral(TARNWICK_TEST_DATA "/../../docs/file-format.md"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
 }
 
 } // namespace
@@ -128,6 +158,45 @@ private slots:
                                        : pagerecords::freshConditionRecord(name, QTime(9, 0)))
                     .isEmpty());
         QCOMPARE(pagekinds::check(side, {}), RecordProblem::Empty);
+    }
+
+    // docs/file-format.md has a row for every kind with the element count the
+    // reader wants, and no row for a kind this version does not have.
+    void documentedInFileFormat_data() {
+        QTest::addColumn<Side>("side");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("commands") << Side::Command << "Command kinds";
+        QTest::newRow("conditions") << Side::Condition << "Condition kinds";
+    }
+
+    void documentedInFileFormat() {
+        QFETCH(Side, side);
+        QFETCH(QString, title);
+        const QString document = fileFormatDocument();
+        QVERIFY2(!document.isEmpty(), "docs/file-format.md is missing");
+        const QHash<QString, int> documented = documentedKinds(document, title);
+        for (const Kind &row : pagekinds::all(side)) {
+            QVERIFY2(
+                documented.contains(row.stored),
+                qPrintable(QStringLiteral("no row for %1 under \"## %2\"").arg(row.stored, title)));
+            QCOMPARE(documented.value(row.stored), row.elements);
+        }
+        QCOMPARE(documented.size(), pagekinds::all(side).size());
+    }
+
+    // The document's example is a project the reader takes as it stands.
+    void fileFormatExampleReads() {
+        const QString document = fileFormatDocument();
+        const int start = document.indexOf(QStringLiteral("```json\n"));
+        QVERIFY(start >= 0);
+        const int end = document.indexOf(QStringLiteral("```"), start + 8);
+        QVERIFY(end > start);
+        const QByteArray json = document.mid(start + 8, end - start - 8).toUtf8();
+        const projectfile::LoadResult r = projectfile::parse(json);
+        QCOMPARE(r.status, projectfile::LoadStatus::Ok);
+        QVERIFY(r.commands.size() > 1);
+        // Written as the editor writes it, byte for byte.
+        QCOMPARE(projectfile::serialize(r.commands, r.conditions), json);
     }
 };
 
