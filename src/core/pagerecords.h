@@ -21,8 +21,10 @@ namespace pagerecords {
 // registry in core/pagekinds holds them with their rows.
 namespace kind = pagekinds::name;
 
+// Click sides as records store them.
 using pagekinds::leftSide;
 using pagekinds::rightSide;
+
 inline const QString plusEntry = QStringLiteral("+");
 
 // Seconds as every record writes them: at most six significant digits.
