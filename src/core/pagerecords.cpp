@@ -1,5 +1,7 @@
 #include "pagerecords.h"
 
+#include "keycombination.h"
+
 namespace pagerecords {
 
 namespace {
@@ -84,7 +86,8 @@ bool isBlankPage(const QStringList &command, const QStringList &condition) {
 }
 
 bool isMissingKey(const QString &keyText) {
-    return keyText.isEmpty() || keyText == kind::none;
+    // "なし" here is the key text for no key, not the command kind.
+    return keyText.isEmpty() || keyText == QStringView(kNoKeyCombination);
 }
 
 QString element(const QStringList &record, int index) {

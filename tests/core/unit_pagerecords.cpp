@@ -178,6 +178,20 @@ private slots:
         QCOMPARE(isBlankPage(command, condition), blank);
     }
 
+    void missingKey_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("missing");
+        QTest::newRow("empty") << "" << true;
+        QTest::newRow("none") << "なし" << true;
+        QTest::newRow("key") << "65,0" << false;
+        QTest::newRow("unreadable") << "x" << false;
+    }
+    void missingKey() {
+        QFETCH(QString, text);
+        QFETCH(bool, missing);
+        QCOMPARE(isMissingKey(text), missing);
+    }
+
     void pageListTexts_data() {
         QTest::addColumn<int>("current");
         QTest::addColumn<bool>("japanese");
