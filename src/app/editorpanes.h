@@ -44,7 +44,8 @@ struct Pane {
     // When set: the page hides its navigation while this is true, since the
     // page cannot run yet (a key not captured, a text not typed).
     bool (*incomplete)(const QStringList &record) = nullptr;
-    // Each edit decides the navigation again (typing brings it back at once).
+    // Each edit decides the navigation again by `incomplete` (typing brings
+    // it back at once).
     bool editsDecideNavigation = false;
     // "追加" starts a key capture for the page.
     bool capturesKeyOnAdd = false;

@@ -267,7 +267,7 @@ void tarnwick::changeSomeThing() {
         listCondition[i] = condition;
 
     const editorpanes::Pane *pane = editorpanes::find(Side::Command, element(command, 0));
-    if (pane && pane->editsDecideNavigation) {
+    if (pane && pane->editsDecideNavigation && pane->incomplete) {
         // The first typed character brings the navigation back at once.
         setNavigationHidden(pane->incomplete(command));
         applyNavigationRules();

@@ -779,10 +779,17 @@ private slots:
         QComboBox *combo = condition ? w->conditionCombo : w->commandCombo;
         QCOMPARE(combo->count(), rows.size());
         for (int i = 0; i < rows.size(); ++i) {
-            QVERIFY2(editorpanes::find(side, rows.at(i).stored), qPrintable(rows.at(i).stored));
+            const editorpanes::Pane *pane = editorpanes::find(side, rows.at(i).stored);
+            QVERIFY2(pane, qPrintable(rows.at(i).stored));
+            QVERIFY(!pane->widgets(*w).contains(nullptr));
             QCOMPARE(combo->itemData(i).toString(), rows.at(i).stored);
         }
         QVERIFY(!editorpanes::find(side, "謎"));
+        // No pane for a kind the registry does not have.
+        int panes = 0;
+        for (const editorpanes::Pane &pane : editorpanes::panes())
+            panes += pane.side == side ? 1 : 0;
+        QCOMPARE(panes, rows.size());
     }
 
     // "追加" goes by the item's kind, whatever the item says: after a language
