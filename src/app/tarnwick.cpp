@@ -1,6 +1,7 @@
 #include "tarnwick.h"
 
 #include "capture/keycapture.h"
+#include "core/pagerecords.h"
 #include "uitexts.h"
 
 #include <QCloseEvent>
@@ -17,10 +18,10 @@
 namespace {
 
 PageList initialCommands() {
-    return {QStringList{QStringLiteral("なし")}};
+    return {pagerecords::newPageCommand()};
 }
 PageList initialConditions() {
-    return {QStringList{QStringLiteral("終わるまで待つ"), QStringLiteral("0.1")}};
+    return {pagerecords::newPageCondition()};
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 //   tarnwick_help.cpp     report dialogs, web forms, version, licences
 
 #include "core/keycombination.h"
+#include "core/pagekinds.h"
 #include "textbindings.h"
 
 #include <QList>
@@ -38,6 +39,9 @@ class QTextEdit;
 class QTimer;
 class HoverHideWindow;
 class RecordingSession;
+namespace projectfile {
+enum class LoadStatus;
+}
 struct UiText;
 
 using PageList = QList<QStringList>;
@@ -139,8 +143,8 @@ public:
     bool is_message_paste = false;
     bool is_message_delete = true;
     bool is_japanese = true;
-    QString selectedCommandKind = QStringLiteral("なし");
-    QString selectedConditionKind = QStringLiteral("終わるまで待つ");
+    QString selectedCommandKind = pagekinds::name::none;
+    QString selectedConditionKind = pagekinds::name::waitUntilOver;
     PageList listCommand;
     PageList listCondition;
     PageList savedListCommand;
@@ -250,6 +254,8 @@ private:
     void applyNavigationRules(); // "←", "削除", "ペースト" hidden when they cannot act
     void showCommandArea();
     void showConditionArea();
+    // The kind label and the kind's pane (core/pagekinds, editorpanes.h).
+    void showPane(pagekinds::Side side, const QStringList &record);
     void rebuildPageList();
     // While a key capture waits, the captured key goes to the page shown, so
     // nothing may change which page that is or what it holds.
@@ -258,7 +264,12 @@ private:
     void loadConfig();
     void saveConfig();
     void writeProjectFile();
-    void readProjectFile();
+    // Reads the project at filePath; on failure says why and changes nothing.
+    projectfile::LoadStatus readProjectFile();
+    // readProjectFile for a newly chosen path, which becomes the project's
+    // path even when reading fails (so Save writes there), except for a
+    // project of a newer version: Save must not overwrite that one.
+    void readChosenProjectFile(const QString &path);
     QString configFilePath() const;
     void migrateConfig() const;
     // Asks before an unsaved project is replaced; true when the caller may go on.

@@ -2,6 +2,7 @@
 
 #include "capture/capturelog.h"
 #include "capture/hoverhidewindow.h"
+#include "editorpanes.h"
 #include "globalhotkeyfilter.h"
 #include "platform/inputlayer.h"
 #include "uitexts.h"
@@ -16,8 +17,6 @@ namespace {
 
 constexpr unsigned kVkG = 0x47;
 constexpr int kPointerTestDelayMs = 1000;
-
-const QString kMousePointerKind = QStringLiteral("マウスポインター");
 
 constexpr UiText hotkeyFailedTitle{u"エラー", u"Error"};
 constexpr UiText hotkeyFailedText{u"Ctrl+Alt+G を登録できませんでした。\n"
@@ -62,17 +61,10 @@ void tarnwick::getCoordinate2() {
     const int index = currentPage - 1;
     if (index >= 0 && index < listCommand.size()) {
         QStringList &command = listCommand[index];
-        const QString x = QString::number(p.x);
-        const QString y = QString::number(p.y);
-        if (command.value(0) == kMousePointerKind) {
-            command = QStringList{kMousePointerKind, x, y};
-        } else {
-            // Smooth Move: only the position changes, the duration stays.
-            while (command.size() < 3)
-                command.append(QString());
-            command[1] = x;
-            command[2] = y;
-        }
+        const editorpanes::Pane *pane =
+            editorpanes::find(pagekinds::Side::Command, command.value(0));
+        if (pane && pane->takePosition)
+            pane->takePosition(command, p.x, p.y);
     }
     unregisterGlobalHotkey();
     coordinateCaptureArmed = false;

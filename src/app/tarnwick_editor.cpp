@@ -2,6 +2,7 @@
 // editor. The decisions live in core/pagerecords and core/history; the slots
 // here read the widgets, keep the members up to date and redraw.
 
+#include "editorpanes.h"
 #include "tarnwick.h"
 #include "uitexts.h"
 
@@ -32,6 +33,7 @@
 Q_LOGGING_CATEGORY(lcEditorDump, "tarnwick.editor.dump", QtWarningMsg)
 
 namespace kind = pagerecords::kind;
+using pagekinds::Side;
 using pagerecords::element;
 
 namespace {
@@ -49,10 +51,6 @@ history::History historyOf(tarnwick &w) {
 bool askYesNo(QWidget *parent, const QString &title, const QString &text) {
     return QMessageBox::warning(parent, title, text, QMessageBox::Yes | QMessageBox::No,
                                 QMessageBox::No) == QMessageBox::Yes;
-}
-
-void setSeconds(QDoubleSpinBox *spin, const QString &text) {
-    spin->setValue(text.toFloat());
 }
 
 void setAllVisible(std::initializer_list<QWidget *> widgets, bool visible) {
@@ -100,25 +98,27 @@ void tarnwick::addNewCommand() {
 
 // ---- kind menus and "追加" ----
 
+// The combo items carry the stored kind as their data: the item texts are
+// only what the current language calls it.
 void tarnwick::changeMenuAddCommand() {
-    selectedCommandKind =
-        pagerecords::commandKindFromMenuText(commandCombo->currentText(), is_japanese);
+    selectedCommandKind = commandCombo->currentData().toString();
 }
 
 void tarnwick::changeMenuAddCondition() {
-    selectedConditionKind =
-        pagerecords::conditionKindFromMenuText(conditionCombo->currentText(), is_japanese);
+    selectedConditionKind = conditionCombo->currentData().toString();
 }
 
 void tarnwick::addCommand() {
     if (keyPollTimer->isActive())
         return;
-    const QStringList fresh = pagerecords::freshCommandRecord(selectedCommandKind);
+    const QString kindString = commandCombo->currentData().toString();
+    const QStringList fresh = pagerecords::freshCommandRecord(kindString);
     if (fresh.isEmpty())
         return;
     projectOf(*this).clampCurrentPage();
     listCommand[currentPage - 1] = fresh;
-    if (selectedCommandKind == kind::key)
+    const editorpanes::Pane *pane = editorpanes::find(Side::Command, kindString);
+    if (pane && pane->capturesKeyOnAdd)
         startKeyCapture(false);
     else
         refreshPage();
@@ -127,13 +127,14 @@ void tarnwick::addCommand() {
 void tarnwick::addCondition() {
     if (keyPollTimer->isActive())
         return;
-    const QStringList fresh =
-        pagerecords::freshConditionRecord(selectedConditionKind, QTime::currentTime());
+    const QString kindString = conditionCombo->currentData().toString();
+    const QStringList fresh = pagerecords::freshConditionRecord(kindString, QTime::currentTime());
     if (fresh.isEmpty())
         return;
     projectOf(*this).clampCurrentPage();
     listCondition[currentPage - 1] = fresh;
-    if (selectedConditionKind == kind::key)
+    const editorpanes::Pane *pane = editorpanes::find(Side::Condition, kindString);
+    if (pane && pane->capturesKeyOnAdd)
         startKeyCapture(true);
     else
         refreshPage();
@@ -243,7 +244,7 @@ void tarnwick::changeSomeThing() {
         return;
     const int i = currentPage - 1;
 
-    pagerecords::EditorValues values;
+    editorpanes::Values values;
     values.inputText = editedInputText(element(listCommand.at(i), 1));
     values.commandSeconds = commandTimeSpin->value();
     values.commandClickText = commandClickCombo->currentText();
@@ -258,16 +259,17 @@ void tarnwick::changeSomeThing() {
 
     QStringList command = listCommand.at(i);
     QStringList condition = listCondition.at(i);
-    pagerecords::applyEditorValues(command, condition, values, is_japanese);
+    editorpanes::applyValues(command, condition, values, is_japanese);
     // Writing only real changes keeps the lists shared with the history.
     if (command != listCommand.at(i))
         listCommand[i] = command;
     if (condition != listCondition.at(i))
         listCondition[i] = condition;
 
-    if (element(command, 0) == kind::enterText) {
+    const editorpanes::Pane *pane = editorpanes::find(Side::Command, element(command, 0));
+    if (pane && pane->editsDecideNavigation && pane->incomplete) {
         // The first typed character brings the navigation back at once.
-        setNavigationHidden(values.inputText.isEmpty());
+        setNavigationHidden(pane->incomplete(command));
         applyNavigationRules();
     }
 }
@@ -386,32 +388,11 @@ void tarnwick::pageForward() {
 void tarnwick::refreshPage() {
     refreshing = true;
 
-    setAllVisible({commandSecLabel,
-                   conditionSecLabel,
-                   commandClickCombo,
-                   conditionClickCombo,
-                   inputTextEdit,
-                   commandTimeSpin,
-                   conditionTimeSpin,
-                   commandKeyPromptLabel,
-                   conditionKeyPromptLabel,
-                   coordXLabel,
-                   coordXSpin,
-                   coordYLabel,
-                   coordYSpin,
-                   coordGetButton,
-                   coordXLabel2,
-                   coordXSpin2,
-                   coordYLabel2,
-                   coordYSpin2,
-                   coordGetButton2,
-                   testButton,
-                   clockHourSpin,
-                   clockMinuteSpin,
-                   clockColonLabel,
-                   undoButton,
-                   redoButton},
-                  false);
+    // The page's panes show their own widgets again below. The seconds label
+    // of the condition frame is shown by no pane.
+    for (QWidget *widget : editorpanes::valueWidgets(*this))
+        widget->hide();
+    setAllVisible({conditionSecLabel, undoButton, redoButton}, false);
 
     projectOf(*this).clampCurrentPage();
     // Everything of the navigation is shown here and hidden again below by the
@@ -442,76 +423,30 @@ void tarnwick::refreshPage() {
     refreshing = false;
 }
 
-void tarnwick::showCommandArea() {
-    const QStringList &command = listCommand.at(currentPage - 1);
-    const QString commandKind = element(command, 0);
-    const QString label = pagerecords::commandKindLabel(commandKind, is_japanese);
+void tarnwick::showPane(Side side, const QStringList &record) {
+    const QString kindString = element(record, 0);
+    const QString label = side == Side::Command
+                              ? pagerecords::commandKindLabel(kindString, is_japanese)
+                              : pagerecords::conditionKindLabel(kindString, is_japanese);
     if (!label.isNull())
-        commandLabel->setText(label);
+        (side == Side::Command ? commandLabel : conditionLabel)->setText(label);
 
-    if (commandKind == kind::click) {
-        commandClickCombo->setCurrentText(
-            pagerecords::clickSideMenuText(element(command, 1), is_japanese));
-        setSeconds(commandTimeSpin, element(command, 2));
-        commandTimeSpin->show();
-        commandSecLabel->show();
-        commandClickCombo->show();
-    } else if (commandKind == kind::mousePointer) {
-        setAllVisible(
-            {coordXLabel, coordXSpin, coordYLabel, coordYSpin, testButton, coordGetButton}, true);
-        coordXSpin->setValue(element(command, 1).toInt());
-        coordYSpin->setValue(element(command, 2).toInt());
-    } else if (commandKind == kind::smoothMove) {
-        setAllVisible({coordXLabel2, coordXSpin2, coordYLabel2, coordYSpin2, commandTimeSpin,
-                       commandSecLabel, testButton, coordGetButton2},
-                      true);
-        coordXSpin2->setValue(element(command, 1).toInt());
-        coordYSpin2->setValue(element(command, 2).toInt());
-        setSeconds(commandTimeSpin, element(command, 3));
-    } else if (commandKind == kind::key) {
-        commandKeyPromptLabel->show();
-        commandTimeSpin->show();
-        commandSecLabel->show();
-        commandKeyPromptLabel->setText(keyCombinationDisplayText(element(command, 1)));
-        setSeconds(commandTimeSpin, element(command, 2));
-        setNavigationHidden(pagerecords::isMissingKey(element(command, 1)));
-    } else if (commandKind == kind::enterText) {
-        inputTextEdit->show();
-        commandTimeSpin->show();
-        commandSecLabel->show();
-        // Plain text both ways: a text that looks like markup must be typed
-        // as it was entered, not lose its tags on the next edit.
-        inputTextEdit->setPlainText(element(command, 1));
-        setSeconds(commandTimeSpin, element(command, 2));
-        setNavigationHidden(element(command, 1).isEmpty());
-    }
+    const editorpanes::Pane *pane = editorpanes::find(side, kindString);
+    if (!pane)
+        return;
+    pane->show(*this, record);
+    for (QWidget *widget : pane->widgets(*this))
+        widget->show();
+    if (pane->incomplete)
+        setNavigationHidden(pane->incomplete(record));
+}
+
+void tarnwick::showCommandArea() {
+    showPane(Side::Command, listCommand.at(currentPage - 1));
 }
 
 void tarnwick::showConditionArea() {
-    const QStringList &condition = listCondition.at(currentPage - 1);
-    const QString conditionKind = element(condition, 0);
-    const QString label = pagerecords::conditionKindLabel(conditionKind, is_japanese);
-    if (!label.isNull())
-        conditionLabel->setText(label);
-
-    if (conditionKind == kind::waitUntilOver || conditionKind == kind::time) {
-        conditionTimeSpin->show();
-        setSeconds(conditionTimeSpin, element(condition, 1));
-    } else if (conditionKind == kind::click) {
-        conditionClickCombo->show();
-        conditionClickCombo->setCurrentText(
-            pagerecords::clickSideMenuText(element(condition, 1), is_japanese));
-    } else if (conditionKind == kind::key) {
-        conditionKeyPromptLabel->show();
-        conditionKeyPromptLabel->setText(keyCombinationDisplayText(element(condition, 1)));
-        setNavigationHidden(pagerecords::isMissingKey(element(condition, 1)));
-    } else if (conditionKind == kind::clockTime) {
-        clockHourSpin->show();
-        clockColonLabel->show();
-        clockMinuteSpin->show();
-        clockHourSpin->setValue(element(condition, 1).toInt());
-        clockMinuteSpin->setValue(element(condition, 2).toInt());
-    }
+    showPane(Side::Condition, listCondition.at(currentPage - 1));
 }
 
 // Cleared and refilled in effect, but the items are reused and only texts

@@ -66,17 +66,18 @@ void tarnwick::loadFile1() {
         this, QString::fromUtf16(uitexts::openCaption), startFolder, kFileFilter);
     if (chosen.isEmpty())
         return;
-    // The chosen path stays even when reading fails, so Save writes there.
-    filePath = chosen;
-    readProjectFile();
+    readChosenProjectFile(chosen);
 }
 
 void tarnwick::openProjectFile(const QString &path) {
     // As Open with this file chosen in the dialog.
     if (!confirmLoadOverUnsaved())
         return;
-    filePath = QFileInfo(path).absoluteFilePath();
-    readProjectFile();
+    // Before the editor opens, the window's project is a new one: it has
+    // no file, whatever path the start page remembers.
+    if (!editorOpen)
+        filePath = noProjectFilePath();
+    readChosenProjectFile(QFileInfo(path).absoluteFilePath());
     enterEditor();
 }
 
@@ -117,12 +118,19 @@ void tarnwick::writeProjectFile() {
     refreshPage();
 }
 
-void tarnwick::readProjectFile() {
+void tarnwick::readChosenProjectFile(const QString &path) {
+    const QString previous = filePath;
+    filePath = path;
+    if (readProjectFile() == projectfile::LoadStatus::UnknownKind)
+        filePath = previous;
+}
+
+projectfile::LoadStatus tarnwick::readProjectFile() {
     projectfile::LoadResult result = projectfile::load(filePath);
     if (result.status != projectfile::LoadStatus::Ok) {
         QMessageBox::warning(this, projectfile::loadErrorTitle(),
                              projectfile::loadErrorText(result, filePath), QMessageBox::Ok);
-        return;
+        return result.status;
     }
     listCommand = std::move(result.commands);
     listCondition = std::move(result.conditions);
@@ -131,6 +139,7 @@ void tarnwick::readProjectFile() {
     currentPage = 1;
     refreshPage();
     QApplication::beep();
+    return projectfile::LoadStatus::Ok;
 }
 
 // ---- settings file ----

@@ -2,6 +2,8 @@
 
 #include "uitexts.h"
 
+#include "core/pagekinds.h"
+
 #include <QAction>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -19,24 +21,25 @@ Q_LOGGING_CATEGORY(lcTexts, "tarnwick.texts")
 
 namespace {
 
-// Item texts change in place, by index: the count, the current index and the
-// page data stay, and nobody hears a change.
-void renameItems(QComboBox *combo, const UiText *items, int count, bool japanese) {
+// The kind menus by the registry rows their items carry; texts change in
+// place, so the current index and the page data stay and nobody hears a change.
+void renameKindItems(QComboBox *combo, pagekinds::Side side, bool japanese) {
     const QSignalBlocker blocker(combo);
-    for (int i = 0; i < count && i < combo->count(); ++i)
-        combo->setItemText(i, items[i].in(japanese));
+    for (int i = 0; i < combo->count(); ++i) {
+        if (const pagekinds::Kind *kind = pagekinds::find(side, combo->itemData(i).toString()))
+            combo->setItemText(i, pagekinds::menuText(*kind, japanese));
+    }
 }
 
 } // namespace
 
 void tarnwick::changeLanguage() {
-    using namespace uitexts;
     qCDebug(lcTexts) << "言語変更";
     const bool ja = is_japanese;
 
     textBindings.apply(ja, is_help);
-    renameItems(commandCombo, commandKinds, 6, ja);
-    renameItems(conditionCombo, conditionKinds, 6, ja);
+    renameKindItems(commandCombo, pagekinds::Side::Command, ja);
+    renameKindItems(conditionCombo, pagekinds::Side::Condition, ja);
 
     // The page list, the counter and the two labels are the editor's to write.
     if (editorOpen)

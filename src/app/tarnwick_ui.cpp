@@ -3,6 +3,9 @@
 #include "styles.h"
 #include "uitexts.h"
 
+#include "core/pagekinds.h"
+#include "core/pagerecords.h"
+
 #include <QAction>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -39,11 +42,11 @@ QGroupBox *placeGroup(QGroupBox *group, int x, int y, int width, int height) {
     return group;
 }
 
-QStringList japaneseItems(const UiText *items, int count) {
-    QStringList list;
-    for (int i = 0; i < count; ++i)
-        list << items[i].japanese();
-    return list;
+// The kind menus list the registry's rows in their order, each item with
+// its stored kind as data; changeLanguage renames them.
+void addKindItems(QComboBox *combo, pagekinds::Side side) {
+    for (const pagekinds::Kind &kind : pagekinds::all(side))
+        combo->addItem(pagekinds::menuText(kind, true), kind.stored);
 }
 
 // The key texts are written with blanks around the plus signs, as the
@@ -86,7 +89,7 @@ void tarnwick::buildUi() {
     connect(languageButton, &QPushButton::clicked, this, &tarnwick::toggleLanguage);
 
     commandCombo = place(new QComboBox(this), 20, 60, 200, 40, styles::combo, false);
-    commandCombo->addItems(japaneseItems(commandKinds, 6));
+    addKindItems(commandCombo, pagekinds::Side::Command);
     connect(commandCombo, &QComboBox::currentIndexChanged, this, &tarnwick::changeMenuAddCommand);
     addCommandButton = place(textBindings.text(new QPushButton(this), uitexts::addButton), 240, 60,
                              60, 38, styles::button, false);
@@ -111,7 +114,7 @@ void tarnwick::buildUi() {
     connect(commandTimeSpin, &QDoubleSpinBox::valueChanged, this, &tarnwick::changeSomeThing);
 
     conditionCombo = place(new QComboBox(this), 20, 310, 200, 40, styles::combo, false);
-    conditionCombo->addItems(japaneseItems(conditionKinds, 6));
+    addKindItems(conditionCombo, pagekinds::Side::Condition);
     connect(conditionCombo, &QComboBox::currentIndexChanged, this,
             &tarnwick::changeMenuAddCondition);
     addConditionButton = place(textBindings.text(new QPushButton(this), uitexts::addButton), 240,
@@ -150,7 +153,7 @@ void tarnwick::buildUi() {
     pageCountLabel = place(textBindings.text(new QLabel(this), uitexts::pageCountLabel), 450, 535,
                            143, 24, styles::label, false);
     pageList = place(new QListWidget(this), 450, 60, 150, 295, styles::tooltipOnly, false);
-    pageList->addItem(QStringLiteral("1.なし"));
+    pageList->addItem(pagerecords::pageListText(listCommand, 1, true));
     connect(pageList, &QListWidget::itemSelectionChanged, this, &tarnwick::changeWidgetPage);
     copyButton = place(textBindings.text(new QPushButton(this), uitexts::copyButton), 450, 400, 62,
                        41, styles::button, false);

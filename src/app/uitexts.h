@@ -33,24 +33,8 @@ inline constexpr UiText coordXLabel{u"X:", u"X:"};
 inline constexpr UiText coordYLabel{u"Y:", u"Y:"};
 inline constexpr UiText coordGetButton{u"取得", u"Get"};
 
-// ---- combo box items, by index ----
-inline constexpr UiText commandKinds[] = {
-    {u"なし", u"None"},
-    {u"クリック", u"Click"},
-    {u"マウスポインター", u"Mouse Pointer"},
-    {u"スムーズムーブ", u"Smooth Move"},
-    {u"キー", u"Key"},
-    {u"入力", u"Enter Text"},
-};
+// ---- combo box items, by index (the kind menus come from core/pagekinds) ----
 inline constexpr UiText clickSides[] = {{u"左", u"Left"}, {u"右", u"Right"}};
-inline constexpr UiText conditionKinds[] = {
-    {u"終わるまで待つ", u"Wait until over"},
-    {u"時間", u"Time"},
-    {u"即時", u"Immediately"},
-    {u"クリック", u"Click"},
-    {u"キー", u"Key"},
-    {u"時刻", u"Clock Time"},
-};
 
 // ---- menus and actions ----
 inline constexpr UiText fileMenu{u"ファイル", u"File"};

@@ -7,11 +7,11 @@ QStringList fixed(std::initializer_list<QString> values) {
     return QStringList(values);
 }
 
-Kind command(const char16_t *stored, const char *english, const char *inList, int elements,
+Kind command(const QString &stored, const char *english, const char *inList, int elements,
              QStringList (*fresh)(const QTime &)) {
     Kind k;
     k.side = Side::Command;
-    k.stored = QString::fromUtf16(stored);
+    k.stored = stored;
     k.japanese = k.stored;
     k.english = QString::fromLatin1(english);
     k.englishInList = QString::fromLatin1(inList);
@@ -20,7 +20,7 @@ Kind command(const char16_t *stored, const char *english, const char *inList, in
     return k;
 }
 
-Kind condition(const char16_t *stored, const char *english, int elements,
+Kind condition(const QString &stored, const char *english, int elements,
                QStringList (*fresh)(const QTime &)) {
     Kind k = command(stored, english, english, elements, fresh);
     k.side = Side::Condition;
@@ -31,30 +31,27 @@ Kind condition(const char16_t *stored, const char *english, int elements,
 
 const QList<Kind> &commands() {
     static const QList<Kind> rows{
-        command(u"なし", "None", "None", 1,
-                [](const QTime &) { return fixed({QStringLiteral("なし")}); }),
-        command(u"クリック", "Click", "Click", 3,
+        command(name::none, "None", "None", 1, [](const QTime &) { return fixed({name::none}); }),
+        command(name::click, "Click", "Click", 3,
                 [](const QTime &) {
-                    return fixed(
-                        {QStringLiteral("クリック"), QStringLiteral("左"), QStringLiteral("0.01")});
+                    return fixed({name::click, leftSide, QStringLiteral("0.01")});
                 }),
-        command(u"マウスポインター", "Mouse Pointer", "Mouse Pointer", 3,
+        command(name::mousePointer, "Mouse Pointer", "Mouse Pointer", 3,
                 [](const QTime &) {
-                    return fixed({QStringLiteral("マウスポインター"), QStringLiteral("0"),
-                                  QStringLiteral("0")});
+                    return fixed({name::mousePointer, QStringLiteral("0"), QStringLiteral("0")});
                 }),
-        command(u"スムーズムーブ", "Smooth Move", "Smooth Move", 4,
+        command(name::smoothMove, "Smooth Move", "Smooth Move", 4,
                 [](const QTime &) {
-                    return fixed({QStringLiteral("スムーズムーブ"), QStringLiteral("0"),
-                                  QStringLiteral("0"), QStringLiteral("1")});
+                    return fixed({name::smoothMove, QStringLiteral("0"), QStringLiteral("0"),
+                                  QStringLiteral("1")});
                 }),
-        command(u"キー", "Key", "key", 3,
+        command(name::key, "Key", "key", 3,
                 [](const QTime &) {
-                    return fixed({QStringLiteral("キー"), QString(), QStringLiteral("0.01")});
+                    return fixed({name::key, QString(), QStringLiteral("0.01")});
                 }),
-        command(u"入力", "Enter Text", "Enter Text", 3,
+        command(name::enterText, "Enter Text", "Enter Text", 3,
                 [](const QTime &) {
-                    return fixed({QStringLiteral("入力"), QString(), QStringLiteral("3")});
+                    return fixed({name::enterText, QString(), QStringLiteral("3")});
                 }),
     };
     return rows;
@@ -62,27 +59,27 @@ const QList<Kind> &commands() {
 
 const QList<Kind> &conditions() {
     static const QList<Kind> rows{
-        condition(u"終わるまで待つ", "Wait until over", 2,
+        condition(name::waitUntilOver, "Wait until over", 2,
                   [](const QTime &) {
-                      return fixed({QStringLiteral("終わるまで待つ"), QStringLiteral("0.1")});
+                      return fixed({name::waitUntilOver, QStringLiteral("0.1")});
                   }),
-        condition(u"時間", "Time", 2,
+        condition(name::time, "Time", 2,
                   [](const QTime &) {
-                      return fixed({QStringLiteral("時間"), QStringLiteral("0.1")});
+                      return fixed({name::time, QStringLiteral("0.1")});
                   }),
-        condition(u"即時", "Immediately", 1,
-                  [](const QTime &) { return fixed({QStringLiteral("即時")}); }),
-        condition(u"クリック", "Click", 2,
+        condition(name::immediately, "Immediately", 1,
+                  [](const QTime &) { return fixed({name::immediately}); }),
+        condition(name::click, "Click", 2,
                   [](const QTime &) {
-                      return fixed({QStringLiteral("クリック"), QStringLiteral("左")});
+                      return fixed({name::click, leftSide});
                   }),
-        condition(u"キー", "Key", 2,
+        condition(name::key, "Key", 2,
                   [](const QTime &) {
-                      return fixed({QStringLiteral("キー"), QString()});
+                      return fixed({name::key, QString()});
                   }),
-        condition(u"時刻", "Clock Time", 3,
+        condition(name::clockTime, "Clock Time", 3,
                   [](const QTime &now) {
-                      return fixed({QStringLiteral("時刻"), QString::number(now.hour()),
+                      return fixed({name::clockTime, QString::number(now.hour()),
                                     QString::number(now.minute())});
                   }),
     };
@@ -103,6 +100,14 @@ const Kind *find(Side side, const QString &stored) {
 
 QString menuText(const Kind &kind, bool japanese) {
     return japanese ? kind.japanese : kind.english;
+}
+
+const Kind *findByMenuText(Side side, const QString &text, bool japanese) {
+    for (const Kind &k : all(side)) {
+        if (menuText(k, japanese) == text)
+            return &k;
+    }
+    return nullptr;
 }
 
 RecordProblem check(Side side, const QStringList &record) {

@@ -4,8 +4,9 @@
 // stored name (Japanese whatever the interface language), the names the menus
 // and labels show, how many elements a record of the kind needs and the
 // record "追加" puts on a page. Whatever lists, reads, shows or runs kinds
-// walks these tables, so a new kind is one new row here (plus its editor pane
-// and its run step, which look their kind up by stored name).
+// walks these tables, so a new kind is one new row here (plus its editor pane,
+// its run step and its row in docs/file-format.md, which look their kind up by
+// stored name).
 
 #include <QList>
 #include <QString>
@@ -13,6 +14,25 @@
 #include <QTime>
 
 namespace pagekinds {
+
+// Stored names, for the code that has to name one kind (a new page, the key
+// capture, a recording). The rows below take their stored names from here.
+namespace name {
+inline const QString none = QStringLiteral("なし");
+inline const QString click = QStringLiteral("クリック");
+inline const QString mousePointer = QStringLiteral("マウスポインター");
+inline const QString smoothMove = QStringLiteral("スムーズムーブ");
+inline const QString key = QStringLiteral("キー");
+inline const QString enterText = QStringLiteral("入力");
+inline const QString waitUntilOver = QStringLiteral("終わるまで待つ");
+inline const QString time = QStringLiteral("時間");
+inline const QString immediately = QStringLiteral("即時");
+inline const QString clockTime = QStringLiteral("時刻");
+} // namespace name
+
+// Click sides as records store them.
+inline const QString leftSide = QStringLiteral("左");
+inline const QString rightSide = QStringLiteral("右");
 
 enum class Side { Command, Condition };
 
@@ -37,6 +57,9 @@ const Kind *find(Side side, const QString &stored);
 
 // The menu text of a row in one language.
 QString menuText(const Kind &kind, bool japanese);
+
+// The row whose menu text in that language is `text`; null when none is.
+const Kind *findByMenuText(Side side, const QString &text, bool japanese);
 
 // Why a record cannot be shown or run; None when it has a kind this version
 // knows and all the elements that kind needs.

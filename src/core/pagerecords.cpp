@@ -1,48 +1,26 @@
 #include "pagerecords.h"
 
+#include "keycombination.h"
+
 namespace pagerecords {
 
 namespace {
 
-struct KindText {
-    const QString &kindString;
-    const char *english;
-};
+using pagekinds::Side;
 
-// Command kinds in menu order, with their English menu and label texts.
-const KindText kCommandKinds[] = {
-    {kind::none, "None"},
-    {kind::click, "Click"},
-    {kind::mousePointer, "Mouse Pointer"},
-    {kind::smoothMove, "Smooth Move"},
-    {kind::key, "Key"},
-    {kind::enterText, "Enter Text"},
-};
-
-const KindText kConditionKinds[] = {
-    {kind::waitUntilOver, "Wait until over"},
-    {kind::time, "Time"},
-    {kind::immediately, "Immediately"},
-    {kind::click, "Click"},
-    {kind::key, "Key"},
-    {kind::clockTime, "Clock Time"},
-};
-
-template <size_t N> QString kindFromEnglish(const KindText (&table)[N], const QString &text) {
-    for (const KindText &k : table) {
-        if (text == QLatin1String(k.english))
-            return k.kindString;
-    }
-    return text;
+QStringList freshRecord(Side side, const QString &kindString, const QTime &now) {
+    const pagekinds::Kind *row = pagekinds::find(side, kindString);
+    return row ? row->fresh(now) : QStringList{};
 }
 
-template <size_t N>
-QString labelOf(const KindText (&table)[N], const QString &kindString, bool japanese) {
-    for (const KindText &k : table) {
-        if (kindString == k.kindString)
-            return japanese ? k.kindString : QString::fromLatin1(k.english);
-    }
-    return QString();
+QString kindFromMenuText(Side side, const QString &text, bool japanese) {
+    const pagekinds::Kind *row = pagekinds::findByMenuText(side, text, japanese);
+    return row ? row->stored : text;
+}
+
+QString labelOf(Side side, const QString &kindString, bool japanese) {
+    const pagekinds::Kind *row = pagekinds::find(side, kindString);
+    return row ? pagekinds::menuText(*row, japanese) : QString();
 }
 
 } // namespace
@@ -52,68 +30,42 @@ QString secondsText(double seconds) {
 }
 
 QStringList newPageCommand() {
-    return {kind::none};
+    return freshCommandRecord(kind::none);
 }
 
 QStringList newPageCondition() {
-    return {kind::waitUntilOver, QStringLiteral("0.1")};
+    return freshConditionRecord(kind::waitUntilOver, QTime());
 }
 
 QStringList freshCommandRecord(const QString &kindString) {
-    if (kindString == kind::none)
-        return {kind::none};
-    if (kindString == kind::click)
-        return {kind::click, leftSide, QStringLiteral("0.01")};
-    if (kindString == kind::mousePointer)
-        return {kind::mousePointer, QStringLiteral("0"), QStringLiteral("0")};
-    if (kindString == kind::smoothMove)
-        return {kind::smoothMove, QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("1")};
-    if (kindString == kind::key)
-        return {kind::key, QString(), QStringLiteral("0.01")};
-    if (kindString == kind::enterText)
-        return {kind::enterText, QString(), QStringLiteral("3")};
-    return {};
+    return freshRecord(Side::Command, kindString, QTime());
 }
 
 QStringList freshConditionRecord(const QString &kindString, const QTime &now) {
-    if (kindString == kind::waitUntilOver)
-        return {kind::waitUntilOver, QStringLiteral("0.1")};
-    if (kindString == kind::time)
-        return {kind::time, QStringLiteral("0.1")};
-    if (kindString == kind::immediately)
-        return {kind::immediately};
-    if (kindString == kind::click)
-        return {kind::click, leftSide};
-    if (kindString == kind::key)
-        return {kind::key, QString()};
-    if (kindString == kind::clockTime)
-        return {kind::clockTime, QString::number(now.hour()), QString::number(now.minute())};
-    return {};
+    return freshRecord(Side::Condition, kindString, now);
 }
 
 QString commandKindFromMenuText(const QString &text, bool japanese) {
-    return japanese ? text : kindFromEnglish(kCommandKinds, text);
+    return kindFromMenuText(Side::Command, text, japanese);
 }
 
 QString conditionKindFromMenuText(const QString &text, bool japanese) {
-    return japanese ? text : kindFromEnglish(kConditionKinds, text);
+    return kindFromMenuText(Side::Condition, text, japanese);
 }
 
 QString commandKindLabel(const QString &kindString, bool japanese) {
-    return labelOf(kCommandKinds, kindString, japanese);
+    return labelOf(Side::Command, kindString, japanese);
 }
 
 QString conditionKindLabel(const QString &kindString, bool japanese) {
-    return labelOf(kConditionKinds, kindString, japanese);
+    return labelOf(Side::Condition, kindString, japanese);
 }
 
 QString pageListLabel(const QString &kindString, bool japanese) {
     if (japanese)
         return kindString;
-    if (kindString == kind::key)
-        return QStringLiteral("key");
-    const QString label = commandKindLabel(kindString, false);
-    return label.isNull() ? kindString : label;
+    const pagekinds::Kind *row = pagekinds::find(Side::Command, kindString);
+    return row ? row->englishInList : kindString;
 }
 
 QString clickSideFromMenuText(const QString &text, bool japanese) {
@@ -134,7 +86,8 @@ bool isBlankPage(const QStringList &command, const QStringList &condition) {
 }
 
 bool isMissingKey(const QString &keyText) {
-    return keyText.isEmpty() || keyText == kind::none;
+    // "なし" here is the key text for no key, not the command kind.
+    return keyText.isEmpty() || keyText == QStringView(kNoKeyCombination);
 }
 
 QString element(const QStringList &record, int index) {
@@ -214,41 +167,6 @@ bool Project::deleteCurrent() {
     if (currentPage != 1)
         currentPage -= 1;
     return true;
-}
-
-void applyEditorValues(QStringList &command, QStringList &condition, const EditorValues &values,
-                       bool japanese) {
-    const QString commandKind = element(command, 0);
-    const QString conditionKind = element(condition, 0);
-    const QString commandSeconds = secondsText(values.commandSeconds);
-
-    if (commandKind == kind::enterText) {
-        setElement(command, 1, values.inputText);
-        setElement(command, 2, commandSeconds);
-    }
-    if (commandKind == kind::click) {
-        setElement(command, 2, commandSeconds);
-        setElement(command, 1, clickSideFromMenuText(values.commandClickText, japanese));
-    }
-    if (commandKind == kind::smoothMove) {
-        setElement(command, 1, QString::number(values.coordX2));
-        setElement(command, 2, QString::number(values.coordY2));
-        setElement(command, 3, commandSeconds);
-    }
-    if (commandKind == kind::key)
-        setElement(command, 2, commandSeconds); // the key changes only by capture
-    if (conditionKind == kind::time || conditionKind == kind::waitUntilOver)
-        setElement(condition, 1, secondsText(values.conditionSeconds));
-    if (conditionKind == kind::click)
-        setElement(condition, 1, clickSideFromMenuText(values.conditionClickText, japanese));
-    if (conditionKind == kind::clockTime) {
-        setElement(condition, 1, QString::number(values.hour));
-        setElement(condition, 2, QString::number(values.minute));
-    }
-    if (commandKind == kind::mousePointer) {
-        setElement(command, 1, QString::number(values.coordX));
-        setElement(command, 2, QString::number(values.coordY));
-    }
 }
 
 } // namespace pagerecords

@@ -6,6 +6,8 @@
 // (navigation, "+" insertion, deletion). A project is two parallel lists of
 // string lists; element 0 of each record is the Japanese kind string.
 
+#include "pagekinds.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -15,22 +17,14 @@ using PageList = QList<QStringList>;
 
 namespace pagerecords {
 
-// Kind strings, stored in Japanese whatever the interface language.
-namespace kind {
-inline const QString none = QStringLiteral("なし");
-inline const QString click = QStringLiteral("クリック");
-inline const QString mousePointer = QStringLiteral("マウスポインター");
-inline const QString smoothMove = QStringLiteral("スムーズムーブ");
-inline const QString key = QStringLiteral("キー");
-inline const QString enterText = QStringLiteral("入力");
-inline const QString waitUntilOver = QStringLiteral("終わるまで待つ");
-inline const QString time = QStringLiteral("時間");
-inline const QString immediately = QStringLiteral("即時");
-inline const QString clockTime = QStringLiteral("時刻");
-} // namespace kind
+// Kind strings, stored in Japanese whatever the interface language; the
+// registry in core/pagekinds holds them with their rows.
+namespace kind = pagekinds::name;
 
-inline const QString leftSide = QStringLiteral("左");
-inline const QString rightSide = QStringLiteral("右");
+// Click sides as records store them.
+using pagekinds::leftSide;
+using pagekinds::rightSide;
+
 inline const QString plusEntry = QStringLiteral("+");
 
 // Seconds as every record writes them: at most six significant digits.
@@ -40,13 +34,15 @@ QString secondsText(double seconds);
 QStringList newPageCommand();
 QStringList newPageCondition();
 
-// The record "追加" puts on the page for a kind string; empty for a kind the
-// editor does not offer. A Clock Time condition starts at `now`.
+// The record "追加" puts on the page for a kind string (the registry row's
+// fresh record); empty for a kind this version does not know. A Clock Time
+// condition starts at `now`.
 QStringList freshCommandRecord(const QString &kindString);
 QStringList freshConditionRecord(const QString &kindString, const QTime &now);
 
 // The kind string for the text of a kind menu item; English items are
-// translated, Japanese items are the kind strings themselves.
+// translated, Japanese items are the kind strings themselves. A text no row
+// has comes back as it is.
 QString commandKindFromMenuText(const QString &text, bool japanese);
 QString conditionKindFromMenuText(const QString &text, bool japanese);
 
@@ -112,25 +108,5 @@ struct Project {
     QStringList &command() { return commands[currentPage - 1]; }
     QStringList &condition() { return conditions[currentPage - 1]; }
 };
-
-// The values of the editor's value widgets, as the widgets give them.
-struct EditorValues {
-    QString inputText;
-    double commandSeconds = 0;
-    QString commandClickText;
-    int coordX = 0;
-    int coordY = 0;
-    int coordX2 = 0;
-    int coordY2 = 0;
-    double conditionSeconds = 0;
-    QString conditionClickText;
-    int hour = 0;
-    int minute = 0;
-};
-
-// Writes the widget values into the page's records by the page's kinds (the
-// edit rules of the value widgets, in their order).
-void applyEditorValues(QStringList &command, QStringList &condition, const EditorValues &values,
-                       bool japanese);
 
 } // namespace pagerecords

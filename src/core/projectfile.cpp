@@ -1,7 +1,6 @@
 #include "projectfile.h"
 
 #include <QFile>
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -21,40 +20,6 @@ QJsonArray toJsonArray(const Pages &pages) {
     for (const QStringList &record : pages)
         outer.append(QJsonArray::fromStringList(record));
     return outer;
-}
-
-// Elements each known kind needs, the kind itself included: the editor shows
-// and the run reads exactly these positions.
-const QHash<QString, int> &commandLengths() {
-    static const QHash<QString, int> lengths{
-        {QStringLiteral("なし"), 1},
-        {QStringLiteral("クリック"), 3},
-        {QStringLiteral("マウスポインター"), 3},
-        {QStringLiteral("スムーズムーブ"), 4},
-        {QStringLiteral("キー"), 3},
-        {QStringLiteral("入力"), 3},
-    };
-    return lengths;
-}
-
-const QHash<QString, int> &conditionLengths() {
-    static const QHash<QString, int> lengths{
-        {QStringLiteral("終わるまで待つ"), 2}, {QStringLiteral("時間"), 2},
-        {QStringLiteral("即時"), 1},           {QStringLiteral("クリック"), 2},
-        {QStringLiteral("キー"), 2},           {QStringLiteral("時刻"), 3},
-    };
-    return lengths;
-}
-
-bool recordsUsable(const Pages &pages, const QHash<QString, int> &lengths) {
-    for (const QStringList &record : pages) {
-        if (record.isEmpty())
-            return false;
-        const auto it = lengths.constFind(record.first());
-        if (it != lengths.constEnd() && record.size() < it.value())
-            return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -121,11 +86,31 @@ Pages readPageList(const QJsonValue &value) {
     return pages;
 }
 
-bool isShowable(const Pages &commands, const Pages &conditions) {
+LoadStatus checkPages(const Pages &commands, const Pages &conditions, UnknownKind *unknown) {
     if (commands.isEmpty() || commands.size() != conditions.size())
-        return false;
-    return recordsUsable(commands, commandLengths()) &&
-           recordsUsable(conditions, conditionLengths());
+        return LoadStatus::BadShape;
+    for (int i = 0; i < commands.size(); ++i) {
+        for (const pagekinds::Side side : {pagekinds::Side::Command, pagekinds::Side::Condition}) {
+            const QStringList &record =
+                side == pagekinds::Side::Command ? commands.at(i) : conditions.at(i);
+            switch (pagekinds::check(side, record)) {
+            case pagekinds::RecordProblem::None:
+                break;
+            case pagekinds::RecordProblem::UnknownKind:
+                if (unknown)
+                    *unknown = UnknownKind{i + 1, side, record.first()};
+                return LoadStatus::UnknownKind;
+            case pagekinds::RecordProblem::Empty:
+            case pagekinds::RecordProblem::TooShort:
+                return LoadStatus::BadShape;
+            }
+        }
+    }
+    return LoadStatus::Ok;
+}
+
+bool isShowable(const Pages &commands, const Pages &conditions) {
+    return checkPages(commands, conditions) == LoadStatus::Ok;
 }
 
 LoadResult parse(const QByteArray &data) {
@@ -144,10 +129,9 @@ LoadResult parse(const QByteArray &data) {
     const QJsonObject root = doc.object();
     Pages commands = readPageList(root.value(kCommandKey));
     Pages conditions = readPageList(root.value(kConditionKey));
-    if (!isShowable(commands, conditions)) {
-        result.status = LoadStatus::BadShape;
+    result.status = checkPages(commands, conditions, &result.unknown);
+    if (result.status != LoadStatus::Ok)
         return result;
-    }
     result.commands = std::move(commands);
     result.conditions = std::move(conditions);
     return result;
@@ -155,10 +139,10 @@ LoadResult parse(const QByteArray &data) {
 
 LoadResult load(const QString &path) {
     if (path.isEmpty())
-        return LoadResult{LoadStatus::NoPath, {}, {}, {}};
+        return LoadResult{LoadStatus::NoPath, {}, {}, {}, {}};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return LoadResult{LoadStatus::OpenFailed, {}, {}, {}};
+        return LoadResult{LoadStatus::OpenFailed, {}, {}, {}, {}};
     const QByteArray data = file.readAll();
     file.close();
     return parse(data);
@@ -181,6 +165,12 @@ QString loadErrorText(const LoadResult &result, const QString &path) {
     case LoadStatus::NotObject:
     case LoadStatus::BadShape:
         return QStringLiteral("ファイルの形式が正しくありません。");
+    case LoadStatus::UnknownKind:
+        return (result.unknown.side == pagekinds::Side::Command
+                    ? QStringLiteral("ページ %1 のコマンド「%2」はこのバージョンでは使えません。")
+                    : QStringLiteral("ページ %1 の条件「%2」はこのバージョンでは使えません。"))
+            .arg(result.unknown.page)
+            .arg(result.unknown.kind);
     }
     return {};
 }

@@ -5,6 +5,8 @@
 // produces exactly what QJsonDocument::Indented gives; the reader is lenient
 // about the JSON but refuses a project the editor could not show.
 
+#include "pagekinds.h"
+
 #include <QByteArray>
 #include <QJsonValue>
 #include <QList>
@@ -42,6 +44,16 @@ enum class LoadStatus {
     ParseError, // "JSON 解析エラー: <parser message>"
     NotObject,  // top level is not an object
     BadShape,   // parses, but the editor could not show it
+    // A page holds a kind this version does not know: refused rather than
+    // skipped, since running the project without it would do something else.
+    UnknownKind, // "ページ <n> のコマンド「<kind>」はこのバージョンでは使えません。"
+};
+
+// Where a project first holds a kind this version does not know.
+struct UnknownKind {
+    int page = 0; // 1-based; 0 when every kind is known
+    pagekinds::Side side = pagekinds::Side::Command;
+    QString kind;
 };
 
 struct LoadResult {
@@ -49,6 +61,7 @@ struct LoadResult {
     QString parseError; // QJsonParseError::errorString() for ParseError
     Pages commands;
     Pages conditions;
+    UnknownKind unknown; // for UnknownKind
 };
 
 // Parses file content: JSON, the top-level object, the tolerant list reading
@@ -60,9 +73,14 @@ LoadResult load(const QString &path);
 // shape check: non-array entries skipped, non-string values as text.
 Pages readPageList(const QJsonValue &value);
 
-// True when the editor and the run can use the pages: at least one page, both
-// lists of one length, every record with a kind and a known kind with all the
-// elements it needs. Unknown kind strings pass.
+// What the reader makes of the pages: Ok when the editor and the run can use
+// them (at least one page, both lists of one length, every record of a kind
+// the registry knows with all the elements that kind needs), UnknownKind with
+// `unknown` filled for the first page (command before condition) whose kind
+// this version does not know, BadShape otherwise. Problems are taken in page
+// order, so an earlier short record wins over a later unknown kind.
+LoadStatus checkPages(const Pages &commands, const Pages &conditions,
+                      UnknownKind *unknown = nullptr);
 bool isShowable(const Pages &commands, const Pages &conditions);
 
 QString loadErrorTitle(); // "読み込みエラー"

@@ -3,8 +3,10 @@
 // the page, the navigation and its shortcuts, the page list, the clipboard
 // and undo/redo.
 
+#include "app/editorpanes.h"
 #include "app/tarnwick.h"
 #include "capture/keycapture.h"
+#include "core/pagekinds.h"
 #include "support/modalhelper.h"
 #include "support/recordinginput.h"
 #include "support/testconfig.h"
@@ -759,6 +761,131 @@ private slots:
         QCOMPARE(w->selectedCommandKind, "キー");
         w->conditionCombo->setCurrentIndex(5);
         QCOMPARE(w->selectedConditionKind, "時刻");
+    }
+
+    // Every kind of the registry has its pane, and the kind menus list the
+    // registry's rows in order with the stored kind as item data.
+    void everyKindHasItsPane_data() {
+        QTest::addColumn<bool>("condition");
+        QTest::newRow("commands") << false;
+        QTest::newRow("conditions") << true;
+    }
+    void everyKindHasItsPane() {
+        QFETCH(bool, condition);
+        openEditor();
+        const pagekinds::Side side =
+            condition ? pagekinds::Side::Condition : pagekinds::Side::Command;
+        const QList<pagekinds::Kind> &rows = pagekinds::all(side);
+        QComboBox *combo = condition ? w->conditionCombo : w->commandCombo;
+        QCOMPARE(combo->count(), rows.size());
+        for (int i = 0; i < rows.size(); ++i) {
+            const editorpanes::Pane *pane = editorpanes::find(side, rows.at(i).stored);
+            QVERIFY2(pane, qPrintable(rows.at(i).stored));
+            QVERIFY(!pane->widgets(*w).contains(nullptr));
+            QCOMPARE(combo->itemData(i).toString(), rows.at(i).stored);
+        }
+        QVERIFY(!editorpanes::find(side, "謎"));
+        // No pane for a kind the registry does not have.
+        int panes = 0;
+        for (const editorpanes::Pane &pane : editorpanes::panes())
+            panes += pane.side == side ? 1 : 0;
+        QCOMPARE(panes, rows.size());
+    }
+
+    // "追加" goes by the item's kind, whatever the item says: after a language
+    // switch, and even with an item text no table knows.
+    void addTakesTheItemsKind_data() {
+        QTest::addColumn<bool>("condition");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QStringList>("record");
+        QTest::newRow("command Smooth Move")
+            << false << 3 << QStringList{"スムーズムーブ", "0", "0", "1"};
+        QTest::newRow("command Enter Text") << false << 5 << QStringList{"入力", "", "3"};
+        QTest::newRow("condition Time") << true << 1 << QStringList{"時間", "0.1"};
+        QTest::newRow("condition Click") << true << 3 << QStringList{"クリック", "左"};
+    }
+    void addTakesTheItemsKind() {
+        QFETCH(bool, condition);
+        QFETCH(int, index);
+        QFETCH(QStringList, record);
+        openEditor();
+        w->toggleLanguage(); // Japanese to English while the editor is open
+        QComboBox *combo = condition ? w->conditionCombo : w->commandCombo;
+        QPushButton *add = condition ? w->addConditionButton : w->addCommandButton;
+        combo->setCurrentIndex(index);
+        combo->setItemText(index, "?");
+        add->click();
+        QCOMPARE(condition ? this->condition() : command(), record);
+        // Back in Japanese the item is named by its kind again.
+        w->toggleLanguage();
+        QCOMPARE(combo->itemText(index), record.first());
+        combo->setCurrentIndex(0);
+        add->click();
+        QCOMPARE((condition ? this->condition() : command()).first(),
+                 condition ? "終わるまで待つ" : "なし");
+    }
+
+    // A position taken with Ctrl+Alt+G goes into the kinds that have one
+    // (gui_coordinates checks the ordinary records).
+    void positionGoesToItsKind_data() {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<QStringList>("after");
+        QTest::newRow("short smooth move padded")
+            << QStringList{"スムーズムーブ"} << QStringList{"スムーズムーブ", "31", "-7"};
+        QTest::newRow("click has no position")
+            << QStringList{"クリック", "左", "1"} << QStringList{"クリック", "左", "1"};
+    }
+    void positionGoesToItsKind() {
+        QFETCH(QStringList, command);
+        QFETCH(QStringList, after);
+        openEditor();
+        setPage(command, {"即時"});
+        input->setCursorPos(31, -7);
+        w->getCoordinate2();
+        QCOMPARE(this->command(), after);
+    }
+
+    void editorValues_data() {
+        QTest::addColumn<bool>("japanese");
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<QStringList>("condition");
+        QTest::addColumn<QStringList>("commandAfter");
+        QTest::addColumn<QStringList>("conditionAfter");
+        // Widget values used by every row (see editorValues()); the other
+        // kinds are checked through their widgets above.
+        QTest::newRow("text") << true << QStringList{"入力", "", "3"}
+                              << QStringList{"終わるまで待つ", "0.1"}
+                              << QStringList{"入力", "abc\ndef", "0.25"}
+                              << QStringList{"終わるまで待つ", "2.5"};
+        QTest::newRow("none untouched") << true << QStringList{"なし"} << QStringList{"キー", ""}
+                                        << QStringList{"なし"} << QStringList{"キー", ""};
+        // Short records from a file are padded instead of written past their end.
+        QTest::newRow("short records")
+            << true << QStringList{"スムーズムーブ"} << QStringList{"時刻"}
+            << QStringList{"スムーズムーブ", "30", "-40", "0.25"}
+            << QStringList{"時刻", "24", "59"};
+    }
+    void editorValues() {
+        QFETCH(bool, japanese);
+        QFETCH(QStringList, command);
+        QFETCH(QStringList, condition);
+        QFETCH(QStringList, commandAfter);
+        QFETCH(QStringList, conditionAfter);
+        editorpanes::Values v;
+        v.inputText = "abc\ndef";
+        v.commandSeconds = 0.25;
+        v.commandClickText = japanese ? "右" : "Right";
+        v.coordX = -9999999;
+        v.coordY = 99999999;
+        v.coordX2 = 30;
+        v.coordY2 = -40;
+        v.conditionSeconds = 2.5;
+        v.conditionClickText = japanese ? "左" : "Left";
+        v.hour = 24;
+        v.minute = 59;
+        editorpanes::applyValues(command, condition, v, japanese);
+        QCOMPARE(command, commandAfter);
+        QCOMPARE(condition, conditionAfter);
     }
 };
 

@@ -420,6 +420,75 @@ private slots:
         QCOMPARE(readAll(path), projectfile::serialize(threeCommands(), threeConditions()));
     }
 
+    // A project holding a kind this version does not know is refused as a
+    // whole: the open project, its path and its undo steps stay, so Save
+    // cannot overwrite the newer project with this one.
+    void unknownKindOpen_data() {
+        QTest::addColumn<bool>("fromCommandLine");
+        QTest::newRow("Open") << false;
+        QTest::newRow("command line") << true;
+    }
+    void unknownKindOpen() {
+        QFETCH(bool, fromCommandLine);
+        QTemporaryDir dir;
+        const QString future = dir.filePath(QStringLiteral("future.cmdat"));
+        const QByteArray futureContent = projectfile::serialize(
+            {{"なし"}, {"なし"}, {"ウィンドウ", "メモ帳", "1"}}, {{"即時"}, {"即時"}, {"即時"}});
+        QVERIFY(writeAll(future, futureContent));
+        const QString own = dir.filePath(QStringLiteral("own.cmdat"));
+
+        tarnwick window;
+        testsupport::ModalAnswerer answerer;
+        window.is_message_file = false;
+        PageList commands{{"なし"}};
+        PageList conditions{{"終わるまで待つ", "0.1"}};
+        QString pathBefore = window.filePath;
+        if (fromCommandLine) {
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            window.openProjectFile(future);
+            QVERIFY(window.editorOpen);
+            // A new project, without a file, as the start page's New gives.
+            QVERIFY(window.hasNoProjectFile());
+            QCOMPARE(window.windowTitle(), QStringLiteral("新規プロジェクト"));
+        } else {
+            editorWith(window);
+            QVERIFY(writeAll(own, projectfile::serialize(threeCommands(), threeConditions())));
+            window.filePath = own;
+            window.readProjectFile();
+            window.currentPage = 3;
+            window.listCommand[2][1] = QStringLiteral("unsaved");
+            window.refreshPage();
+            commands = window.listCommand;
+            conditions = window.listCondition;
+            pathBefore = own;
+            answerFileDialog(answerer, future);
+            window.loadFile1();
+        }
+        const QList<PageList> history = window.listCommandHistory;
+        const int historyIndex = window.historyIndex;
+
+        QCOMPARE(answerer.count(), 1);
+        QCOMPARE(answerer.last().title, QStringLiteral("読み込みエラー"));
+        QCOMPARE(
+            answerer.last().text,
+            QStringLiteral("ページ 3 のコマンド「ウィンドウ」はこのバージョンでは使えません。"));
+        QCOMPARE(window.listCommand, commands);
+        QCOMPARE(window.listCondition, conditions);
+        QCOMPARE(window.currentPage, fromCommandLine ? 1 : 3);
+        if (!fromCommandLine)
+            QCOMPARE(window.filePath, pathBefore);
+        window.refreshPage();
+        QCOMPARE(window.listCommandHistory, history);
+        QCOMPARE(window.historyIndex, historyIndex);
+        if (!fromCommandLine) {
+            QCOMPARE(window.windowTitle(), QStringLiteral("own"));
+            window.saveFile3();
+            QCOMPARE(readAll(own), projectfile::serialize(commands, conditions));
+        }
+        QCOMPARE(readAll(future), futureContent);
+    }
+
     // The start page's Open: the dialog starts at the remembered path, and the
     // editor opens whatever the outcome.
     void startPageOpen_data() {

@@ -178,6 +178,20 @@ private slots:
         QCOMPARE(isBlankPage(command, condition), blank);
     }
 
+    void missingKey_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("missing");
+        QTest::newRow("empty") << "" << true;
+        QTest::newRow("none") << "なし" << true;
+        QTest::newRow("key") << "65,0" << false;
+        QTest::newRow("unreadable") << "x" << false;
+    }
+    void missingKey() {
+        QFETCH(QString, text);
+        QFETCH(bool, missing);
+        QCOMPARE(isMissingKey(text), missing);
+    }
+
     void pageListTexts_data() {
         QTest::addColumn<int>("current");
         QTest::addColumn<bool>("japanese");
@@ -280,49 +294,6 @@ private slots:
         QVERIFY(!project().deleteCurrent());
         QCOMPARE(kinds(), QStringList{"A"});
         QCOMPARE(conditions.size(), 1);
-    }
-
-    void editorValues_data() {
-        QTest::addColumn<bool>("japanese");
-        QTest::addColumn<QStringList>("command");
-        QTest::addColumn<QStringList>("condition");
-        QTest::addColumn<QStringList>("commandAfter");
-        QTest::addColumn<QStringList>("conditionAfter");
-        // Widget values used by every row (see editorValues()); the other
-        // kinds are checked through their widgets in the GUI test.
-        QTest::newRow("text") << true << QStringList{"入力", "", "3"}
-                              << QStringList{"終わるまで待つ", "0.1"}
-                              << QStringList{"入力", "abc\ndef", "0.25"}
-                              << QStringList{"終わるまで待つ", "2.5"};
-        QTest::newRow("none untouched") << true << QStringList{"なし"} << QStringList{"キー", ""}
-                                        << QStringList{"なし"} << QStringList{"キー", ""};
-        // Short records from a file are padded instead of written past their end.
-        QTest::newRow("short records")
-            << true << QStringList{"スムーズムーブ"} << QStringList{"時刻"}
-            << QStringList{"スムーズムーブ", "30", "-40", "0.25"}
-            << QStringList{"時刻", "24", "59"};
-    }
-    void editorValues() {
-        QFETCH(bool, japanese);
-        QFETCH(QStringList, command);
-        QFETCH(QStringList, condition);
-        QFETCH(QStringList, commandAfter);
-        QFETCH(QStringList, conditionAfter);
-        EditorValues v;
-        v.inputText = "abc\ndef";
-        v.commandSeconds = 0.25;
-        v.commandClickText = japanese ? "右" : "Right";
-        v.coordX = -9999999;
-        v.coordY = 99999999;
-        v.coordX2 = 30;
-        v.coordY2 = -40;
-        v.conditionSeconds = 2.5;
-        v.conditionClickText = japanese ? "左" : "Left";
-        v.hour = 24;
-        v.minute = 59;
-        applyEditorValues(command, condition, v, japanese);
-        QCOMPARE(command, commandAfter);
-        QCOMPARE(condition, conditionAfter);
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QJsonParseError>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -57,6 +58,7 @@ Pages everyKindConditions() {
 } // namespace
 
 Q_DECLARE_METATYPE(LoadStatus)
+Q_DECLARE_METATYPE(pagekinds::Side)
 
 class ProjectFileTest : public QObject {
     Q_OBJECT
@@ -111,8 +113,8 @@ private slots:
             << Pages{{"クリック", "左", "5"}, {"スムーズムーブ", "-250", "1000", "0.5"}}
             << Pages{{"時間", "2.5"}, {"時刻", "9", "0"}};
         QTest::newRow("booleans, null, arrays, objects")
-            << withLists(j("[['謎', true, false, null, [1], {'a': 1}]]"), j("[['即時']]"))
-            << Pages{{"謎", "true", "false", "", "", ""}} << Pages{{"即時"}};
+            << withLists(j("[['なし', true, false, null, [1], {'a': 1}]]"), j("[['即時']]"))
+            << Pages{{"なし", "true", "false", "", "", ""}} << Pages{{"即時"}};
         QTest::newRow("further members ignored")
             << j("{'version': 3, 'list_condition': [['即時']], "
                  "'list_command': [['なし']], 'extra': {'x': [1]}}")
@@ -120,8 +122,6 @@ private slots:
         QTest::newRow("non-array entries skipped in each list")
             << withLists(j("[['なし'], 'x', 7, ['なし']]"), j("[null, ['即時'], ['即時']]"))
             << Pages{{"なし"}, {"なし"}} << Pages{{"即時"}, {"即時"}};
-        QTest::newRow("unknown kinds pass") << withLists(j("[['未来の種類']]"), j("[['']]"))
-                                            << Pages{{"未来の種類"}} << Pages{{""}};
         QTest::newRow("known kinds may carry more elements")
             << withLists(j("[['なし', 'x']]"), j("[['即時', 'y', 'z']]")) << Pages{{"なし", "x"}}
             << Pages{{"即時", "y", "z"}};
@@ -161,6 +161,10 @@ private slots:
             << withLists(j("[['なし']]"), j("[['時刻', '9']]")) << shape;
         QTest::newRow("key condition too short")
             << withLists(j("[['なし']]"), j("[['キー']]")) << shape;
+        QTest::newRow("unknown command kind")
+            << withLists(j("[['未来の種類']]"), j("[['即時']]")) << LoadStatus::UnknownKind;
+        QTest::newRow("empty condition kind")
+            << withLists(j("[['なし']]"), j("[['']]")) << LoadStatus::UnknownKind;
         QTest::newRow("top-level array") << j("[['なし']]") << LoadStatus::NotObject;
         QTest::newRow("not JSON") << QByteArray("list_command = 1") << LoadStatus::ParseError;
         QTest::newRow("truncated") << j("{'list_command': [['な") << LoadStatus::ParseError;
@@ -179,9 +183,77 @@ private slots:
             QJsonDocument::fromJson(json, &error);
             QVERIFY(!error.errorString().isEmpty());
             QCOMPARE(text, QStringLiteral("JSON 解析エラー: ") + error.errorString());
+        } else if (status == LoadStatus::UnknownKind) {
+            QVERIFY(text.endsWith(QStringLiteral("はこのバージョンでは使えません。")));
         } else {
             QCOMPARE(text, QStringLiteral("ファイルの形式が正しくありません。"));
         }
+    }
+
+    // A kind this version does not know refuses the whole project, naming
+    // the first page (command before condition) that holds one.
+    void unknownKind_data() {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<bool>("command");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("command on page 3")
+            << withLists(j("[['なし'], ['キー', '13,0', '1'], ['ウィンドウ', 'x'], ['なし']]"),
+                         j("[['即時'], ['即時'], ['即時'], ['謎']]"))
+            << 3 << true << "ウィンドウ"
+            << "ページ 3 のコマンド「ウィンドウ」はこのバージョンでは使えません。";
+        QTest::newRow("condition on page 1")
+            << withLists(j("[['なし']]"), j("[['画像', 'a.png']]")) << 1 << false << "画像"
+            << "ページ 1 の条件「画像」はこのバージョンでは使えません。";
+        // A condition name is no command kind, and the other way round.
+        QTest::newRow("condition kind as command")
+            << withLists(j("[['なし'], ['時刻', '9', '0']]"), j("[['即時'], ['即時']]")) << 2
+            << true << "時刻"
+            << "ページ 2 のコマンド「時刻」はこのバージョンでは使えません。";
+        QTest::newRow("command kind as condition")
+            << withLists(j("[['なし']]"), j("[['入力', 'a', '3']]")) << 1 << false << "入力"
+            << "ページ 1 の条件「入力」はこのバージョンでは使えません。";
+        QTest::newRow("English name")
+            << withLists(j("[['Click', 'left', '1']]"), j("[['即時']]")) << 1 << true << "Click"
+            << "ページ 1 のコマンド「Click」はこのバージョンでは使えません。";
+        QTest::newRow("placeholder-like kind")
+            << withLists(j("[['%1%2']]"), j("[['即時']]")) << 1 << true << "%1%2"
+            << "ページ 1 のコマンド「%1%2」はこのバージョンでは使えません。";
+    }
+
+    void unknownKind() {
+        QFETCH(QByteArray, json);
+        QFETCH(int, page);
+        QFETCH(bool, command);
+        QFETCH(QString, kind);
+        QFETCH(QString, text);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("future.cmdat"));
+        QVERIFY(writeAll(path, json));
+        const projectfile::LoadResult r = projectfile::load(path);
+        QCOMPARE(r.status, LoadStatus::UnknownKind);
+        QVERIFY(r.commands.isEmpty() && r.conditions.isEmpty());
+        QCOMPARE(r.unknown.page, page);
+        QCOMPARE(r.unknown.side, command ? pagekinds::Side::Command : pagekinds::Side::Condition);
+        QCOMPARE(r.unknown.kind, kind);
+        QCOMPARE(projectfile::loadErrorText(r, path), text);
+    }
+
+    // Problems are reported in page order: a short record before an unknown
+    // kind makes the file badly shaped, an unknown kind first names it.
+    void firstProblemWins() {
+        const Pages shortFirst{{"クリック", "左"}, {"謎"}};
+        const Pages unknown{{"謎"}, {"クリック", "左"}};
+        const Pages conditions{{"即時"}, {"即時"}};
+        projectfile::UnknownKind where;
+        QCOMPARE(projectfile::checkPages(shortFirst, conditions, &where), LoadStatus::BadShape);
+        QCOMPARE(where.page, 0);
+        QCOMPARE(projectfile::checkPages(unknown, conditions, &where), LoadStatus::UnknownKind);
+        QCOMPARE(where.page, 1);
+        QVERIFY(!projectfile::isShowable(unknown, conditions));
+        QCOMPARE(projectfile::checkPages(everyKindCommands(), everyKindConditions()),
+                 LoadStatus::Ok);
     }
 
     // The shipped sample projects open, and are exactly what the writer makes.

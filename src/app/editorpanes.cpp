@@ -1,0 +1,246 @@
+#include "editorpanes.h"
+
+#include "tarnwick.h"
+
+#include "core/keycombination.h"
+#include "core/pagerecords.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTextEdit>
+
+namespace editorpanes {
+
+namespace {
+
+namespace kind = pagekinds::name;
+using pagekinds::Side;
+using pagerecords::element;
+using pagerecords::secondsText;
+using pagerecords::setElement;
+
+void setSeconds(QDoubleSpinBox *spin, const QString &text) {
+    spin->setValue(text.toFloat());
+}
+
+Pane pane(Side side, const QString &stored) {
+    Pane p;
+    p.side = side;
+    p.stored = stored;
+    p.widgets = [](const tarnwick &) { return QList<QWidget *>{}; };
+    p.show = [](tarnwick &, const QStringList &) {};
+    p.apply = [](QStringList &, const Values &, bool) {};
+    return p;
+}
+
+bool keyMissing(const QStringList &record) {
+    return pagerecords::isMissingKey(element(record, 1));
+}
+
+// ---- commands ----
+
+Pane clickCommand() {
+    Pane p = pane(Side::Command, kind::click);
+    p.widgets = [](const tarnwick &w) {
+        return QList<QWidget *>{w.commandClickCombo, w.commandTimeSpin, w.commandSecLabel};
+    };
+    p.show = [](tarnwick &w, const QStringList &r) {
+        w.commandClickCombo->setCurrentText(
+            pagerecords::clickSideMenuText(element(r, 1), w.is_japanese));
+        setSeconds(w.commandTimeSpin, element(r, 2));
+    };
+    p.apply = [](QStringList &r, const Values &v, bool japanese) {
+        setElement(r, 2, secondsText(v.commandSeconds));
+        setElement(r, 1, pagerecords::clickSideFromMenuText(v.commandClickText, japanese));
+    };
+    return p;
+}
+
+Pane mousePointer() {
+    Pane p = pane(Side::Command, kind::mousePointer);
+    p.widgets = [](const tarnwick &w) {
+        return QList<QWidget *>{w.coordXLabel, w.coordXSpin, w.coordYLabel,
+                                w.coordYSpin,  w.testButton, w.coordGetButton};
+    };
+    p.show = [](tarnwick &w, const QStringList &r) {
+        w.coordXSpin->setValue(element(r, 1).toInt());
+        w.coordYSpin->setValue(element(r, 2).toInt());
+    };
+    p.apply = [](QStringList &r, const Values &v, bool) {
+        setElement(r, 1, QString::number(v.coordX));
+        setElement(r, 2, QString::number(v.coordY));
+    };
+    p.takePosition = [](QStringList &r, int x, int y) {
+        r = QStringList{kind::mousePointer, QString::number(x), QString::number(y)};
+    };
+    return p;
+}
+
+Pane smoothMove() {
+    Pane p = pane(Side::Command, kind::smoothMove);
+    p.widgets = [](const tarnwick &w) {
+        return QList<QWidget *>{w.coordXLabel2, w.coordXSpin2,     w.coordYLabel2,
+                                w.coordYSpin2,  w.commandTimeSpin, w.commandSecLabel,
+                                w.testButton,   w.coordGetButton2};
+    };
+    p.show = [](tarnwick &w, const QStringList &r) {
+        w.coordXSpin2->setValue(element(r, 1).toInt());
+        w.coordYSpin2->setValue(element(r, 2).toInt());
+        setSeconds(w.commandTimeSpin, element(r, 3));
+    };
+    p.apply = [](QStringList &r, const Values &v, bool) {
+        setElement(r, 1, QString::number(v.coordX2));
+        setElement(r, 2, QString::number(v.coordY2));
+        setElement(r, 3, secondsText(v.commandSeconds));
+    };
+    // Only the position changes; the duration stays.
+    p.takePosition = [](QStringList &r, int x, int y) {
+        setElement(r, 1, QString::number(x));
+        setElement(r, 2, QString::number(y));
+    };
+    return p;
+}
+
+Pane keyCommand() {
+    Pane p = pane(Side::Command, kind::key);
+    p.widgets = [](const tarnwick &w) {
+        return QList<QWidget *>{w.commandKeyPromptLabel, w.commandTimeSpin, w.commandSecLabel};
+    };
+    p.show = [](tarnwick &w, const QStringList &r) {
+        w.commandKeyPromptLabel->setText(keyCombinationDisplayText(element(r, 1)));
+        setSeconds(w.commandTimeSpin, element(r, 2));
+    };
+    // The key changes only by capture.
+    p.apply = [](QStringList &r, const Values &v, bool) {
+        setElement(r, 2, secondsText(v.commandSeconds));
+    };
+    p.incomplete = keyMissing;
+    p.capturesKeyOnAdd = true;
+    return p;
+}
+
+Pane enterText() {
+    Pane p = pane(Side::Command, kind::enterText);
+    p.widgets = [](const tarnwick &w) {
+        return QList<QWidget *>{w.inputTextEdit, w.commandTimeSpin, w.commandSecLabel};
+    };
+    p.show = [](tarnwick &w, const QStringList &r) {
+        // Plain text both ways: a text that looks like markup must be typed
+        // as it was entered, not lose its tags on the next edit.
+        w.inputTextEdit->setPlainText(element(r, 1));
+        setSeconds(w.commandTimeSpin, element(r, 2));
+    };
+    p.apply = [](QStringList &r, const Values &v, bool) {
+        setElement(r, 1, v.inputText);
+        setElement(r, 2, secondsText(v.commandSeconds));
+    };
+    p.incomplete = [](const QStringList &r) { return element(r, 1).isEmpty(); };
+    p.editsDecideNavigation = true;
+    return p;
+}
+
+// ---- conditions ----
+
+Pane seconds(const QString &stored) {
+    Pane p = pane(Side::Condition, stored);
+    p.widgets = [](const tarnwick &w) { return QList<QWidget *>{w.conditionTimeSpin}; };
+    p.show = [](tarnwick &w, const QStringList &r) {
+        setSeconds(w.conditionTimeSpin, element(r, 1));
+    };
+    p.apply = [](QStringList &r, const Values &v, bool) {
+        setElement(r, 1, secondsText(v.conditionSeconds));
+    };
+    return p;
+}
+
+Pane clickCondition() {
+    Pane p = pane(Side::Condition, kind::click);
+    p.widgets = [](const tarnwick &w) { return QList<QWidget *>{w.conditionClickCombo}; };
+    p.show = [](tarnwick &w, const QStringList &r) {
+        w.conditionClickCombo->setCurrentText(
+            pagerecords::clickSideMenuText(element(r, 1), w.is_japanese));
+    };
+    p.apply = [](QStringList &r, const Values &v, bool japanese) {
+        setElement(r, 1, pagerecords::clickSideFromMenuText(v.conditionClickText, japanese));
+    };
+    return p;
+}
+
+Pane keyCondition() {
+    Pane p = pane(Side::Condition, kind::key);
+    p.widgets = [](const tarnwick &w) { return QList<QWidget *>{w.conditionKeyPromptLabel}; };
+    p.show = [](tarnwick &w, const QStringList &r) {
+        w.conditionKeyPromptLabel->setText(keyCombinationDisplayText(element(r, 1)));
+    };
+    p.incomplete = keyMissing;
+    p.capturesKeyOnAdd = true;
+    return p;
+}
+
+Pane clockTime() {
+    Pane p = pane(Side::Condition, kind::clockTime);
+    p.widgets = [](const tarnwick &w) {
+        return QList<QWidget *>{w.clockHourSpin, w.clockColonLabel, w.clockMinuteSpin};
+    };
+    p.show = [](tarnwick &w, const QStringList &r) {
+        w.clockHourSpin->setValue(element(r, 1).toInt());
+        w.clockMinuteSpin->setValue(element(r, 2).toInt());
+    };
+    p.apply = [](QStringList &r, const Values &v, bool) {
+        setElement(r, 1, QString::number(v.hour));
+        setElement(r, 2, QString::number(v.minute));
+    };
+    return p;
+}
+
+} // namespace
+
+const QList<Pane> &panes() {
+    static const QList<Pane> all{
+        pane(Side::Command, kind::none),
+        clickCommand(),
+        mousePointer(),
+        smoothMove(),
+        keyCommand(),
+        enterText(),
+        seconds(kind::waitUntilOver),
+        seconds(kind::time),
+        pane(Side::Condition, kind::immediately),
+        clickCondition(),
+        keyCondition(),
+        clockTime(),
+    };
+    return all;
+}
+
+const Pane *find(Side side, const QString &stored) {
+    for (const Pane &p : panes()) {
+        if (p.side == side && p.stored == stored)
+            return &p;
+    }
+    return nullptr;
+}
+
+QList<QWidget *> valueWidgets(const tarnwick &w) {
+    QList<QWidget *> out;
+    for (const Pane &p : panes()) {
+        for (QWidget *widget : p.widgets(w)) {
+            if (!out.contains(widget))
+                out.append(widget);
+        }
+    }
+    return out;
+}
+
+void applyValues(QStringList &command, QStringList &condition, const Values &values,
+                 bool japanese) {
+    if (const Pane *p = editorpanes::find(Side::Command, element(command, 0)))
+        p->apply(command, values, japanese);
+    if (const Pane *p = editorpanes::find(Side::Condition, element(condition, 0)))
+        p->apply(condition, values, japanese);
+}
+
+} // namespace editorpanes

@@ -1,0 +1,67 @@
+#pragma once
+
+// The editor's part of each kind: which value widgets a page of the kind
+// shows, how its record goes into them and how they are written back. One
+// pane per row of core/pagekinds, found by stored name; the main window's
+// refresh, edit and capture slots only walk these, so a new kind is one new
+// pane here.
+
+#include "core/pagekinds.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+class tarnwick;
+
+namespace editorpanes {
+
+// The values of the editor's value widgets, as the widgets give them.
+struct Values {
+    QString inputText;
+    double commandSeconds = 0;
+    QString commandClickText;
+    int coordX = 0;
+    int coordY = 0;
+    int coordX2 = 0;
+    int coordY2 = 0;
+    double conditionSeconds = 0;
+    QString conditionClickText;
+    int hour = 0;
+    int minute = 0;
+};
+
+struct Pane {
+    pagekinds::Side side = pagekinds::Side::Command;
+    QString stored;
+    // The value widgets a page of this kind shows; the others stay hidden.
+    QList<QWidget *> (*widgets)(const tarnwick &w) = nullptr;
+    // Puts the record's values into the widgets (signals are ignored then).
+    void (*show)(tarnwick &w, const QStringList &record) = nullptr;
+    // Writes the widget values into the record; short records are padded.
+    void (*apply)(QStringList &record, const Values &values, bool japanese) = nullptr;
+    // When set: the page hides its navigation while this is true, since the
+    // page cannot run yet (a key not captured, a text not typed).
+    bool (*incomplete)(const QStringList &record) = nullptr;
+    // Each edit decides the navigation again by `incomplete` (typing brings
+    // it back at once).
+    bool editsDecideNavigation = false;
+    // "追加" starts a key capture for the page.
+    bool capturesKeyOnAdd = false;
+    // Writes a position taken with Ctrl+Alt+G; null for a kind without one.
+    void (*takePosition)(QStringList &record, int x, int y) = nullptr;
+};
+
+const QList<Pane> &panes();
+
+// The pane of a stored kind name; null for a kind this version does not know.
+const Pane *find(pagekinds::Side side, const QString &stored);
+
+// Every value widget some pane shows, each once.
+QList<QWidget *> valueWidgets(const tarnwick &w);
+
+// Writes the widget values into the page's records by the page's kinds.
+void applyValues(QStringList &command, QStringList &condition, const Values &values, bool japanese);
+
+} // namespace editorpanes
