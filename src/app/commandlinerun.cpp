@@ -4,7 +4,9 @@
 #include "core/projectfile.h"
 #include "run/run.h"
 #include "run/runstart.h"
+#include "run/runsteps.h"
 #include "run/terminationguard.h"
+#include "runtrayicon.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -33,23 +35,29 @@ void printError(const QString &text) {
 
 // The run settings the dialog would start with: read the way the main
 // window reads them, never written here.
-commandline::SavedRunSettings savedRunSettings() {
+RunSettings savedRunSettings() {
     const QString appDir = QCoreApplication::applicationDirPath();
     const QString configDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     configstore::migrate(appDir, configDir);
     configstore::Settings settings;
     configstore::load(configstore::configFilePath(configDir, appDir), settings);
-    commandline::SavedRunSettings saved;
-    saved.stertTime = settings.stertTime;
-    saved.stopCommand = settings.stopCommand;
-    return saved;
+    return runSettingsOf(settings);
 }
 
-// Reads the project; a failure is reported on stderr with Open's message.
+// Reads the project; a failure is reported on stderr with Open's message,
+// and a page this version cannot play as one line naming it.
 projectfile::LoadResult loadProject(const QString &file) {
     projectfile::LoadResult project = projectfile::load(file);
-    if (project.status != projectfile::LoadStatus::Ok)
+    if (project.status != projectfile::LoadStatus::Ok) {
         printError(projectfile::loadErrorText(project, file));
+        return project;
+    }
+    const runsteps::Refusal refusal =
+        runsteps::compile(project.commands, project.conditions).refusal;
+    if (refusal.refused()) {
+        printError(runsteps::refusalText(refusal, false));
+        project.status = projectfile::LoadStatus::BadShape;
+    }
     return project;
 }
 
@@ -64,21 +72,28 @@ int runFromCommandLine(const commandline::Request &request) {
     if (project.status != projectfile::LoadStatus::Ok)
         return commandline::kExitUsage;
 
-    commandline::RunPlan plan;
-    QString refusal;
+    RunSettings plan;
+    QString error;
     if (!commandline::planRun(request, savedRunSettings(), QSystemTrayIcon::isSystemTrayAvailable(),
-                              plan, refusal)) {
-        printError(refusal);
+                              plan, error)) {
+        printError(error);
         return commandline::kExitUsage;
     }
 
     const projectfile::Pages commands = project.commands;
+    const QString projectName = QFileInfo(request.file).baseName();
     auto *run = new Run();
-    run->setParameters(plan.stertTime, plan.runNumber, plan.stopCommand, project.commands,
-                       project.conditions, QFileInfo(request.file).baseName());
+    runsteps::Refusal refusal;
+    if (!run->prepare(plan, project.commands, project.conditions, projectName, &refusal)) {
+        delete run;
+        printError(runsteps::refusalText(refusal, false));
+        return commandline::kExitUsage;
+    }
+    // Owned by the application object until the run has finished.
+    new RunTrayIcon(run, projectName, qApp);
 
     if (TW_ISATTY(2)) {
-        const int passes = plan.runNumber;
+        const int passes = plan.runCount;
         QObject::connect(run, &Run::pageStarted, qApp, [commands, passes](int pass, int page) {
             const QString kind = commands.value(page - 1).value(0);
             const QString line =

@@ -15,7 +15,7 @@
 //   tarnwick_run.cpp      run settings dialog, starting and ending a run
 //   tarnwick_help.cpp     report dialogs, web forms, version, licences
 
-#include "core/keycombination.h"
+#include "core/runsettings.h" // also the key combination texts
 
 #include <QList>
 #include <QMainWindow>
@@ -126,8 +126,8 @@ public:
     HoverHideWindow *hoverWindow = nullptr;
     // The eleven settings, named as the rows of TARNWICK_SETTINGS in
     // core/configstore.h, which read, write and copy them.
-    int stertTime = 5;
-    int runNumber = 1;
+    int stertTime = kDefaultStartDelay;
+    int runNumber = kDefaultRunCount;
     QString stopCommand = QString::fromUtf16(kDefaultStopCommand);
     QString filePath;
     QString lastFilePath;
