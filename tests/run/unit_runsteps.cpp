@@ -75,6 +75,20 @@ private slots:
         QTest::newRow("short smooth move")
             << Pages{{"スムーズムーブ", "1", "2"}} << Pages{kNow} << 1 << Side::Command
             << "スムーズムーブ" << RecordProblem::TooShort;
+        // Each once played with its missing values read as 0 or empty text.
+        QTest::newRow("short key") << Pages{{"キー"}} << Pages{kNow} << 1 << Side::Command << "キー"
+                                   << RecordProblem::TooShort;
+        QTest::newRow("short pointer")
+            << Pages{{"マウスポインター"}} << Pages{kNow} << 1 << Side::Command
+            << "マウスポインター" << RecordProblem::TooShort;
+        QTest::newRow("short text") << Pages{{"入力"}} << Pages{kNow} << 1 << Side::Command
+                                    << "入力" << RecordProblem::TooShort;
+        QTest::newRow("short key condition")
+            << Pages{click} << Pages{{"キー"}} << 1 << Side::Condition << "キー"
+            << RecordProblem::TooShort;
+        QTest::newRow("short wait until over")
+            << Pages{click} << Pages{{"終わるまで待つ"}} << 1 << Side::Condition << "終わるまで待つ"
+            << RecordProblem::TooShort;
         QTest::newRow("short clock time") << Pages{click} << Pages{{"時刻", "12"}} << 1
                                           << Side::Condition << "時刻" << RecordProblem::TooShort;
         QTest::newRow("empty command")
