@@ -44,32 +44,34 @@ RunSettings savedRunSettings() {
     return runSettingsOf(settings);
 }
 
-// Reads the project; a failure is reported on stderr with Open's message,
-// and a page this version cannot play as one line naming it.
-projectfile::LoadResult loadProject(const QString &file) {
-    projectfile::LoadResult project = projectfile::load(file);
+// Reads the project and checks that this version can play every page. A
+// failure is reported on stderr, with Open's message or one line naming the
+// page, and gives false.
+bool loadPlayable(const QString &file, projectfile::LoadResult &project) {
+    project = projectfile::load(file);
     if (project.status != projectfile::LoadStatus::Ok) {
         printError(projectfile::loadErrorText(project, file));
-        return project;
+        return false;
     }
     const runsteps::Refusal refusal =
         runsteps::compile(project.commands, project.conditions).refusal;
     if (refusal.refused()) {
         printError(runsteps::refusalText(refusal, false));
-        project.status = projectfile::LoadStatus::BadShape;
+        return false;
     }
-    return project;
+    return true;
 }
 
 } // namespace
 
 bool checkRunProject(const commandline::Request &request) {
-    return loadProject(request.file).status == projectfile::LoadStatus::Ok;
+    projectfile::LoadResult project;
+    return loadPlayable(request.file, project);
 }
 
 int runFromCommandLine(const commandline::Request &request) {
-    projectfile::LoadResult project = loadProject(request.file);
-    if (project.status != projectfile::LoadStatus::Ok)
+    projectfile::LoadResult project;
+    if (!loadPlayable(request.file, project))
         return commandline::kExitUsage;
 
     RunSettings plan;

@@ -197,7 +197,8 @@ QString helpText() {
         "\n"
         "A run also stops when its tray icon is clicked.\n"
         "Exit status: 0 every pass ran; 1 stopped by the stop keys or the tray icon;\n"
-        "2 bad arguments or a project that cannot be read; 128 + N after signal N.\n");
+        "2 bad arguments or a project that cannot be read or played;\n"
+        "128 + N after signal N.\n");
 }
 
 } // namespace commandline
