@@ -2,6 +2,7 @@
 // recording input layer: what the dialog hands back, what the run receives,
 // the window hidden during the run, and nothing left over afterwards.
 
+#include "app/runtrayicon.h"
 #include "app/tarnwick.h"
 #include "run/run.h"
 #include "run/rundialog.h"
@@ -213,12 +214,15 @@ void RunCycleTest::runHidesAndComesBack() {
         QCOMPARE(threads.size(), 1);
         QPointer<QThread> thread = threads.first();
         QVERIFY(thread->isRunning());
+        // The run's tray icon belongs to the window, on the GUI thread.
+        QCOMPARE(window.findChildren<RunTrayIcon *>().size(), 1);
 
         QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 20000);
         QTRY_VERIFY(window.isActiveWindow());
         QTRY_VERIFY(thread.isNull());
         QTRY_VERIFY(catcher.destroyed.load());
         QVERIFY(window.findChildren<QThread *>().isEmpty());
+        QTRY_VERIFY(window.findChildren<RunTrayIcon *>().isEmpty());
 
         // Two passes of the one key page, pressed and released each time.
         const std::vector<std::string> texts = rec.eventTexts();
@@ -258,6 +262,7 @@ void RunCycleTest::runDeletedWhenItsThreadEndsFirst() {
     QTRY_VERIFY(window.isVisible());
     QTRY_VERIFY(window.findChildren<QThread *>().isEmpty());
     QTRY_VERIFY2(catcher.destroyed.load(), "the run outlived its thread");
+    QTRY_VERIFY(window.findChildren<RunTrayIcon *>().isEmpty());
 }
 
 void RunCycleTest::unplayablePageIsRefused_data() {
