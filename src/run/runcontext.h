@@ -3,8 +3,9 @@
 // What the steps of a run use of it: the input layer, with note of what is
 // held down; the stop flag; the clocks; and the threads of timed actions.
 // One per Run. The run thread, the action workers and the stop watcher share
-// it; they share only atomics, there are no locks. The workers are started
-// and joined by the run thread only.
+// it; they share only atomics, there are no locks. Workers are started and
+// joined by one thread at a time: the run thread while it runs, else the
+// run's owner.
 
 #include <QTime>
 
