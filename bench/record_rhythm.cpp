@@ -94,8 +94,8 @@ int main(int argc, char *argv[]) {
     std::atomic<bool> done{false};
     Clock::time_point finishedAt;
     watchFinished(run, done, finishedAt);
-    run.setParameters(0, 1, QStringLiteral("なし"), pages.commands, pages.conditions,
-                      QStringLiteral("bench"));
+    run.prepare(RunSettings{0, 1, QStringLiteral("なし")}, pages.commands, pages.conditions,
+                QStringLiteral("bench"));
     run.start();
     if (!waitFor([&done] { return done.load(); }, actions * 1000 + 10000))
         return 1;

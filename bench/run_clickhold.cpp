@@ -23,8 +23,8 @@ int main(int argc, char *argv[]) {
     std::atomic<bool> done{false};
     Clock::time_point finishedAt;
     watchFinished(run, done, finishedAt);
-    run.setParameters(0, holds, QStringLiteral("なし"), {{"クリック", "左", "0.1"}},
-                      {{"終わるまで待つ", "0.02"}}, QStringLiteral("bench"));
+    run.prepare(RunSettings{0, holds, QStringLiteral("なし")}, {{"クリック", "左", "0.1"}},
+                {{"終わるまで待つ", "0.02"}}, QStringLiteral("bench"));
     run.start();
     if (!waitFor([&done] { return done.load(); }, holds * 1000 + 5000))
         return 1;

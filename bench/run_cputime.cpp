@@ -30,8 +30,8 @@ int main(int argc, char *argv[]) {
         std::atomic<bool> done{false};
         Clock::time_point finishedAt;
         watchFinished(run, done, finishedAt);
-        run.setParameters(0, 1, QStringLiteral("83,3"), {{"なし"}}, {{"時間", "10"}},
-                          QStringLiteral("bench"));
+        run.prepare(RunSettings{0, 1, QStringLiteral("83,3")}, {{"なし"}}, {{"時間", "10"}},
+                    QStringLiteral("bench"));
         run.start();
         // Measure the 10 s window inside the condition; this thread sleeps.
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -41,7 +41,7 @@ int main(int argc, char *argv[]) {
         const double cpu = processCpuSeconds() - cpu0;
         const double wall = ms(Clock::now() - wall0) / 1000.0;
         percents.push_back(100.0 * cpu / wall);
-        run.stopRequested = true;
+        run.requestStop();
         waitFor([&done] { return done.load(); }, 3000);
     }
     printStats("CPU during a Time condition (% of one core)", percents, "%");

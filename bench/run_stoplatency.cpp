@@ -31,8 +31,8 @@ int main(int argc, char *argv[]) {
         Clock::time_point finishedAt;
         watchFinished(run, done, finishedAt);
         // An endless project of a timed action and a Time condition.
-        run.setParameters(0, kRepeatUntilStopped, QStringLiteral("83,3"), {{"キー", key, "0.02"}},
-                          {{"時間", "0.05"}}, QStringLiteral("bench"));
+        run.prepare(RunSettings{0, kRepeatUntilStopped, QStringLiteral("83,3")},
+                    {{"キー", key, "0.02"}}, {{"時間", "0.05"}}, QStringLiteral("bench"));
         run.start();
         waitFor([] { return false; }, delay(random));
         const Clock::time_point pressedAt = Clock::now();
@@ -42,7 +42,7 @@ int main(int argc, char *argv[]) {
         Clock::time_point seenAt;
         const bool ended = waitFor(
             [&] {
-                if (seenAt == Clock::time_point() && run.stopRequested.load())
+                if (seenAt == Clock::time_point() && run.stopping())
                     seenAt = Clock::now();
                 return done.load();
             },

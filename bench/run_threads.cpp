@@ -37,10 +37,9 @@ int main(int argc, char *argv[]) {
     Clock::time_point finishedAt;
     watchFinished(run, done, finishedAt);
     // Shift alone types nothing; the clicks land on the bare screen.
-    run.setParameters(
-        0, kRepeatUntilStopped, QStringLiteral("なし"),
-        {{"クリック", "左", "0"}, {"キー", "16,0", "0"}, {"スムーズムーブ", "1", "1", "0"}},
-        {{"即時"}, {"即時"}, {"即時"}}, QStringLiteral("bench"));
+    run.prepare(RunSettings{0, kRepeatUntilStopped, QStringLiteral("なし")},
+                {{"クリック", "左", "0"}, {"キー", "16,0", "0"}, {"スムーズムーブ", "1", "1", "0"}},
+                {{"即時"}, {"即時"}, {"即時"}}, QStringLiteral("bench"));
     const Clock::time_point begun = Clock::now();
     run.start();
     std::vector<double> samples;
@@ -51,7 +50,7 @@ int main(int argc, char *argv[]) {
     const int threadsAtEnd = liveThreads() - threadsBefore;
     const long long growthMb = (virtualMemoryKb() - memoryBefore) / 1024;
     const double seconds = ms(Clock::now() - begun) / 1000.0;
-    run.stopRequested = true;
+    run.requestStop();
     waitFor([&done] { return done.load(); }, 5000);
 
     std::printf("%lld passes in %.2f s (%.0f passes/s, 3 workers each)\n", passes, seconds,

@@ -49,8 +49,8 @@ int main(int argc, char *argv[]) {
             std::atomic<bool> done{false};
             Clock::time_point finishedAt;
             watchFinished(run, done, finishedAt);
-            run.setParameters(
-                0, 1, QStringLiteral("なし"),
+            run.prepare(
+                RunSettings{0, 1, QStringLiteral("なし")},
                 {{"マウスポインター", QString::number(centre.x()), QString::number(centre.y())},
                  {"クリック", "左", "0.02"},
                  {"入力", text, "1"}},

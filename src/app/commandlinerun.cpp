@@ -4,7 +4,9 @@
 #include "core/projectfile.h"
 #include "run/run.h"
 #include "run/runstart.h"
+#include "run/runsteps.h"
 #include "run/terminationguard.h"
+#include "runtrayicon.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -33,52 +35,67 @@ void printError(const QString &text) {
 
 // The run settings the dialog would start with: read the way the main
 // window reads them, never written here.
-commandline::SavedRunSettings savedRunSettings() {
+RunSettings savedRunSettings() {
     const QString appDir = QCoreApplication::applicationDirPath();
     const QString configDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     configstore::migrate(appDir, configDir);
     configstore::Settings settings;
     configstore::load(configstore::configFilePath(configDir, appDir), settings);
-    commandline::SavedRunSettings saved;
-    saved.stertTime = settings.stertTime;
-    saved.stopCommand = settings.stopCommand;
-    return saved;
+    return runSettingsOf(settings);
 }
 
-// Reads the project; a failure is reported on stderr with Open's message.
-projectfile::LoadResult loadProject(const QString &file) {
-    projectfile::LoadResult project = projectfile::load(file);
-    if (project.status != projectfile::LoadStatus::Ok)
+// Reads the project and checks that this version can play every page. A
+// failure is reported on stderr, with Open's message or one line naming the
+// page, and gives false.
+bool loadPlayable(const QString &file, projectfile::LoadResult &project) {
+    project = projectfile::load(file);
+    if (project.status != projectfile::LoadStatus::Ok) {
         printError(projectfile::loadErrorText(project, file));
-    return project;
+        return false;
+    }
+    const runsteps::Refusal refusal =
+        runsteps::compile(project.commands, project.conditions).refusal;
+    if (refusal.refused()) {
+        printError(runsteps::refusalText(refusal, false));
+        return false;
+    }
+    return true;
 }
 
 } // namespace
 
 bool checkRunProject(const commandline::Request &request) {
-    return loadProject(request.file).status == projectfile::LoadStatus::Ok;
+    projectfile::LoadResult project;
+    return loadPlayable(request.file, project);
 }
 
 int runFromCommandLine(const commandline::Request &request) {
-    projectfile::LoadResult project = loadProject(request.file);
-    if (project.status != projectfile::LoadStatus::Ok)
+    projectfile::LoadResult project;
+    if (!loadPlayable(request.file, project))
         return commandline::kExitUsage;
 
-    commandline::RunPlan plan;
-    QString refusal;
+    RunSettings plan;
+    QString error;
     if (!commandline::planRun(request, savedRunSettings(), QSystemTrayIcon::isSystemTrayAvailable(),
-                              plan, refusal)) {
-        printError(refusal);
+                              plan, error)) {
+        printError(error);
         return commandline::kExitUsage;
     }
 
     const projectfile::Pages commands = project.commands;
+    const QString projectName = QFileInfo(request.file).baseName();
     auto *run = new Run();
-    run->setParameters(plan.stertTime, plan.runNumber, plan.stopCommand, project.commands,
-                       project.conditions, QFileInfo(request.file).baseName());
+    runsteps::Refusal refusal;
+    if (!run->prepare(plan, project.commands, project.conditions, projectName, &refusal)) {
+        delete run;
+        printError(runsteps::refusalText(refusal, false));
+        return commandline::kExitUsage;
+    }
+    // Owned by the application object until the run has finished.
+    new RunTrayIcon(run, projectName, qApp);
 
     if (TW_ISATTY(2)) {
-        const int passes = plan.runNumber;
+        const int passes = plan.runCount;
         QObject::connect(run, &Run::pageStarted, qApp, [commands, passes](int pass, int page) {
             const QString kind = commands.value(page - 1).value(0);
             const QString line =

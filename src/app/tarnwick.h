@@ -17,6 +17,7 @@
 
 #include "core/keycombination.h"
 #include "core/pagekinds.h"
+#include "core/runsettings.h"
 #include "textbindings.h"
 
 #include <QList>
@@ -131,8 +132,8 @@ public:
     HoverHideWindow *hoverWindow = nullptr;
     // The eleven settings, named as the rows of TARNWICK_SETTINGS in
     // core/configstore.h, which read, write and copy them.
-    int stertTime = 5;
-    int runNumber = 1;
+    int stertTime = kDefaultStartDelay;
+    int runNumber = kDefaultRunCount;
     QString stopCommand = QString::fromUtf16(kDefaultStopCommand);
     QString filePath;
     QString lastFilePath;

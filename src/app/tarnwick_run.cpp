@@ -1,26 +1,46 @@
+#include "core/runsettings.h"
 #include "run/run.h"
 #include "run/rundialog.h"
 #include "run/runstart.h"
+#include "run/runsteps.h"
+#include "runtrayicon.h"
 #include "tarnwick.h"
 #include "uitexts.h"
 
 #include <QMessageBox>
 #include <QSystemTrayIcon>
 
+namespace {
+
+// Nothing starts for a project with a page this version cannot play.
+bool refuse(tarnwick &window, const runsteps::Refusal &refusal, bool japanese, QString &title,
+            QString &text) {
+    if (!refusal.refused())
+        return false;
+    title = uitexts::noTrayTitle.in(japanese); // "実行できません"
+    text = runsteps::refusalText(refusal, japanese);
+    QMessageBox::warning(&window, title, text);
+    return true;
+}
+
+} // namespace
+
 void tarnwick::stertRun() {
     // A run cannot start while the editor still waits for a key.
     if (keyCaptureRunning())
         return;
+    // Asked before the settings, which would be asked for in vain.
+    if (refuse(*this, runsteps::compile(listCommand, listCondition).refusal, is_japanese,
+               messageTitle, messageText))
+        return;
     // Destroyed when this slot returns, after the run has started; that also
     // removes the dialog's keyboard hook.
-    RunDialog dialog(stertTime, runNumber, stopCommand, is_used_stert, is_japanese, this);
+    RunDialog dialog(runSettingsOf(*this), is_used_stert, is_japanese, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
 
     // Kept in memory; the configuration file gets them when the window closes.
-    stertTime = dialog.getSeconds();
-    runNumber = dialog.getRunCount();
-    stopCommand = dialog.getStopCommand();
+    storeRunSettings(dialog.settings(), *this);
     is_used_stert = dialog.getNoticeShown();
     startRun();
 }
@@ -30,8 +50,9 @@ QString tarnwick::runProjectName() const {
 }
 
 void tarnwick::startRun() {
+    const RunSettings settings = runSettingsOf(*this);
     // The tray icon is then the only way to end the run, and the window hides.
-    if (!QSystemTrayIcon::isSystemTrayAvailable() && Run::onlyTrayStops(runNumber, stopCommand)) {
+    if (!QSystemTrayIcon::isSystemTrayAvailable() && settings.onlyTrayStops()) {
         messageTitle = uitexts::noTrayTitle.in(is_japanese);
         messageText = uitexts::noTrayText.in(is_japanese);
         QMessageBox::warning(this, messageTitle, messageText);
@@ -40,8 +61,13 @@ void tarnwick::startRun() {
     // Both delete themselves after the run; the window keeps no pointer.
     auto *run = new Run();
     // Still on the GUI thread: the run copies the settings and pages here.
-    run->setParameters(stertTime, runNumber, stopCommand, listCommand, listCondition,
-                       runProjectName());
+    runsteps::Refusal refusal;
+    if (!run->prepare(settings, listCommand, listCondition, runProjectName(), &refusal)) {
+        delete run;
+        refuse(*this, refusal, is_japanese, messageTitle, messageText);
+        return;
+    }
+    new RunTrayIcon(run, runProjectName(), this);
     connect(run, &Run::finished, this, &tarnwick::onRunFinished);
     startRunThread(run, this);
     // Not minimised: during the run the tray icon is the only thing shown.

@@ -148,15 +148,15 @@ Request parse(const QStringList &arguments) {
     return request;
 }
 
-bool planRun(const Request &request, const SavedRunSettings &saved, bool trayAvailable,
-             RunPlan &plan, QString &error) {
-    plan.stertTime = request.startDelay.value_or(qBound(0, saved.stertTime, kMaxStartDelay));
-    plan.runNumber = request.endless ? kRepeatUntilStopped : request.repeat.value_or(1);
+bool planRun(const Request &request, const RunSettings &saved, bool trayAvailable,
+             RunSettings &plan, QString &error) {
+    plan.startDelay = request.startDelay.value_or(qBound(0, saved.startDelay, kMaxStartDelay));
+    plan.runCount =
+        request.endless ? kRepeatUntilStopped : request.repeat.value_or(kDefaultRunCount);
     plan.stopCommand = request.stopCommand.value_or(saved.stopCommand);
     if (plan.stopCommand.isEmpty())
         plan.stopCommand = kNone;
-    const bool noStopChord = plan.stopCommand == kNone;
-    if (request.endless && noStopChord && !trayAvailable) {
+    if (request.endless && !plan.hasStopCommand() && !trayAvailable) {
         error = QStringLiteral("an endless run without a stop key needs a system tray to stop it, "
                                "and there is none; give --stop KEYS or --repeat N");
         return false;
@@ -197,7 +197,8 @@ QString helpText() {
         "\n"
         "A run also stops when its tray icon is clicked.\n"
         "Exit status: 0 every pass ran; 1 stopped by the stop keys or the tray icon;\n"
-        "2 bad arguments or a project that cannot be read; 128 + N after signal N.\n");
+        "2 bad arguments or a project that cannot be read or played;\n"
+        "128 + N after signal N.\n");
 }
 
 } // namespace commandline

@@ -9,6 +9,7 @@
 //   tarnwick --help | --version
 
 #include "keycombination.h"
+#include "runsettings.h"
 
 #include <QString>
 #include <QStringList>
@@ -53,23 +54,13 @@ QString helpText();
 // exactly one key that is not a modifier, plus any of Ctrl, Alt, Shift, Win.
 QString stopCommandFromKeys(const QString &keys);
 
-// What a command-line run plays with, after the saved run settings filled in
-// what the command line left open.
-struct RunPlan {
-    int stertTime = 0;
-    int runNumber = 1;
-    QString stopCommand;
-};
-
-struct SavedRunSettings {
-    int stertTime = 5;
-    QString stopCommand = QString::fromUtf16(kDefaultStopCommand);
-};
-
-// False with `error` set when the run must not start: an endless run that
-// nothing could stop (no stop chord and no tray icon to click).
-bool planRun(const Request &request, const SavedRunSettings &saved, bool trayAvailable,
-             RunPlan &plan, QString &error);
+// What a command-line run plays with: the command line's options, with the
+// saved run settings (`saved`) for the start delay and the stop command it
+// leaves open; the run count is 1 unless given. False with `error` set when
+// the run must not start: an endless run that nothing could stop (no stop
+// chord and no tray icon to click).
+bool planRun(const Request &request, const RunSettings &saved, bool trayAvailable,
+             RunSettings &plan, QString &error);
 
 // One progress line: "pass 2 of 5, page 3 of 4: 入力" ("pass 2" when endless).
 QString progressLine(int pass, int passes, int page, int pages, const QString &kind);

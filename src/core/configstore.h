@@ -5,6 +5,7 @@
 // to the "tarnwick.config" category; nothing is shown to the user.
 
 #include "keycombination.h"
+#include "runsettings.h"
 
 #include <QJsonValue>
 #include <QLoggingCategory>
@@ -44,8 +45,8 @@ struct Path {
 // Settings and in the main window), its JSON key and its default. Reading,
 // writing and copying are all driven from these rows.
 #define TARNWICK_SETTINGS(X)                                                                       \
-    X(Number, stertTime, "stert_time", 5)                                                          \
-    X(Number, runNumber, "run_number", 1)                                                          \
+    X(Number, stertTime, "stert_time", kDefaultStartDelay)                                         \
+    X(Number, runNumber, "run_number", kDefaultRunCount)                                           \
     X(Text, stopCommand, "stop_command", QString::fromUtf16(kDefaultStopCommand))                  \
     X(Path, filePath, "file_path", QString()) /* empty when the file holds none */                 \
     X(Flag, is_used_stert, "is_used_stert", false)                                                 \

@@ -42,11 +42,11 @@ QString displayText(const QString &stopCommand) {
 
 } // namespace
 
-RunDialog::RunDialog(int stertTime, int runNumber, const QString &stopCommand_, bool noticeShown_,
-                     bool japanese_, QWidget *parent)
-    : QDialog(parent), seconds(qBound(1, stertTime, kMaxStartDelay)),
-      runCount(qBound(1, runNumber, kRepeatUntilStopped)), stopCommand(stopCommand_),
-      noticeShown(noticeShown_), japanese(japanese_) {
+RunDialog::RunDialog(const RunSettings &settings, bool noticeShown_, bool japanese_,
+                     QWidget *parent)
+    : QDialog(parent), seconds(qBound(1, settings.startDelay, kMaxStartDelay)),
+      runCount(qBound(1, settings.runCount, kRepeatUntilStopped)),
+      stopCommand(settings.stopCommand), noticeShown(noticeShown_), japanese(japanese_) {
     buildWidgets();
     applyTexts();
 
@@ -73,6 +73,14 @@ RunDialog::RunDialog(int stertTime, int runNumber, const QString &stopCommand_, 
     validateStopCommand();
     stopCommandLabel->setText(displayText(stopCommand));
     updateStartButtonState();
+}
+
+RunSettings RunDialog::settings() const {
+    RunSettings settings;
+    settings.startDelay = seconds;
+    settings.runCount = runCount;
+    settings.stopCommand = stopCommand;
+    return settings;
 }
 
 RunDialog::~RunDialog() {

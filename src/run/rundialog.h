@@ -2,8 +2,10 @@
 
 // The run settings dialog: seconds until start, number of runs (or repeat
 // until the exit command) and the exit command, captured with the dialog's
-// own keyboard hook. Built for one modal exec; the caller reads the values
-// back through the accessors after it was accepted.
+// own keyboard hook. Built for one modal exec; the caller reads the settings
+// back with settings() after it was accepted.
+
+#include "core/runsettings.h"
 
 #include <QDialog>
 #include <QString>
@@ -18,10 +20,12 @@ class RunDialog : public QDialog {
     Q_OBJECT
 
 public:
-    RunDialog(int stertTime, int runNumber, const QString &stopCommand, bool noticeShown,
-              bool japanese, QWidget *parent = nullptr);
+    RunDialog(const RunSettings &settings, bool noticeShown, bool japanese,
+              QWidget *parent = nullptr);
     ~RunDialog() override;
 
+    // What was accepted, as one value.
+    RunSettings settings() const;
     int getSeconds() const { return seconds; }
     int getRunCount() const { return runCount; }
     QString getStopCommand() const { return stopCommand; }

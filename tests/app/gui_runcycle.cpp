@@ -2,6 +2,7 @@
 // recording input layer: what the dialog hands back, what the run receives,
 // the window hidden during the run, and nothing left over afterwards.
 
+#include "app/runtrayicon.h"
 #include "app/tarnwick.h"
 #include "run/run.h"
 #include "run/rundialog.h"
@@ -23,6 +24,28 @@
 #include <functional>
 #include <thread>
 
+class RunCycleTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { testsupport::writeTestConfig(); }
+
+    void closedDialogChangesNothing();
+    void projectName_data();
+    void projectName();
+    void runHidesAndComesBack();
+    void runDeletedWhenItsThreadEndsFirst();
+    void unplayablePageIsRefused_data();
+    void unplayablePageIsRefused();
+
+public:
+    // The pages a run was given, kept private by the run.
+    static PageList listCommandOf(const Run &run) { return run.listCommand_; }
+
+private:
+    testsupport::RecordingInput rec;
+};
+
 namespace {
 
 // Catches the run while the window moves it to its thread (the only moment
@@ -37,11 +60,11 @@ public:
         if (event->type() == QEvent::ThreadChange) {
             if (Run *run = qobject_cast<Run *>(watched)) {
                 ++runs;
-                projectName = run->projectName;
-                stertTime = run->stertTime;
-                runNumber = run->runNumber;
-                stopCommand = run->stopCommand;
-                listCommand = run->listCommand;
+                projectName = run->projectName();
+                stertTime = run->settings().startDelay;
+                runNumber = run->settings().runCount;
+                stopCommand = run->settings().stopCommand;
+                listCommand = RunCycleTest::listCommandOf(*run);
                 runHasParent = run->parent() != nullptr;
                 destroyed.store(false);
                 // Direct: the run is deleted on its own thread.
@@ -82,22 +105,6 @@ void clickLater(QPushButton *button) {
 }
 
 } // namespace
-
-class RunCycleTest : public QObject {
-    Q_OBJECT
-
-private slots:
-    void initTestCase() { testsupport::writeTestConfig(); }
-
-    void closedDialogChangesNothing();
-    void projectName_data();
-    void projectName();
-    void runHidesAndComesBack();
-    void runDeletedWhenItsThreadEndsFirst();
-
-private:
-    testsupport::RecordingInput rec;
-};
 
 void RunCycleTest::closedDialogChangesNothing() {
     tarnwick window;
@@ -207,12 +214,15 @@ void RunCycleTest::runHidesAndComesBack() {
         QCOMPARE(threads.size(), 1);
         QPointer<QThread> thread = threads.first();
         QVERIFY(thread->isRunning());
+        // The run's tray icon belongs to the window, on the GUI thread.
+        QCOMPARE(window.findChildren<RunTrayIcon *>().size(), 1);
 
         QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 20000);
         QTRY_VERIFY(window.isActiveWindow());
         QTRY_VERIFY(thread.isNull());
         QTRY_VERIFY(catcher.destroyed.load());
         QVERIFY(window.findChildren<QThread *>().isEmpty());
+        QTRY_VERIFY(window.findChildren<RunTrayIcon *>().isEmpty());
 
         // Two passes of the one key page, pressed and released each time.
         const std::vector<std::string> texts = rec.eventTexts();
@@ -252,6 +262,68 @@ void RunCycleTest::runDeletedWhenItsThreadEndsFirst() {
     QTRY_VERIFY(window.isVisible());
     QTRY_VERIFY(window.findChildren<QThread *>().isEmpty());
     QTRY_VERIFY2(catcher.destroyed.load(), "the run outlived its thread");
+    QTRY_VERIFY(window.findChildren<RunTrayIcon *>().isEmpty());
+}
+
+void RunCycleTest::unplayablePageIsRefused_data() {
+    QTest::addColumn<PageList>("commands");
+    QTest::addColumn<PageList>("conditions");
+    QTest::addColumn<bool>("japanese");
+    QTest::addColumn<QStringList>("named"); // what the warning must say
+    const QStringList key{QStringLiteral("キー"), QStringLiteral("65,0"), QStringLiteral("0.01")};
+    const QStringList now{QStringLiteral("即時")};
+    // A project of a newer version, as the file reader would hand it over.
+    QTest::newRow("unknown command")
+        << PageList{key, {QStringLiteral("ジャンプ"), QStringLiteral("1")}} << PageList{now, now}
+        << true << QStringList{QStringLiteral("2ページ目"), QStringLiteral("「ジャンプ」")};
+    QTest::newRow("unknown condition, English")
+        << PageList{key} << PageList{{QStringLiteral("いつか")}} << false
+        << QStringList{QStringLiteral("page 1"), QStringLiteral("condition \"いつか\"")};
+    QTest::newRow("short record") << PageList{{QStringLiteral("クリック")}} << PageList{now} << true
+                                  << QStringList{QStringLiteral("1ページ目"),
+                                                 QStringLiteral("「クリック」")};
+}
+
+void RunCycleTest::unplayablePageIsRefused() {
+    QFETCH(PageList, commands);
+    QFETCH(PageList, conditions);
+    QFETCH(bool, japanese);
+    QFETCH(QStringList, named);
+    tarnwick window;
+    window.show();
+    window.is_japanese = japanese;
+    window.listCommand = commands;
+    window.listCondition = conditions;
+    window.stertTime = 1;
+    window.runNumber = 1;
+    window.stopCommand = QStringLiteral("83,3");
+
+    for (bool throughDialog : {true, false}) {
+        RunCatcher catcher;
+        testsupport::ModalAnswerer answerer;
+        bool sawDialog = false;
+        answerer.act([&sawDialog](QWidget *w) {
+            if (asRunDialog(w))
+                sawDialog = true;
+            w->close();
+        });
+        rec.clearEvents();
+        if (throughDialog)
+            window.runButton->click(); // "実行"
+        else
+            window.startRun();
+
+        QCOMPARE(answerer.count(), 1);
+        QCOMPARE(answerer.last().icon, QMessageBox::Warning);
+        QVERIFY(!sawDialog); // refused before the settings are asked for
+        for (const QString &part : named)
+            QVERIFY2(answerer.last().text.contains(part), qPrintable(answerer.last().text));
+        QCOMPARE(window.messageText, answerer.last().text);
+        QCOMPARE(catcher.runs, 0);
+        QVERIFY(window.isVisible());
+        QVERIFY(window.findChildren<QThread *>().isEmpty());
+        QVERIFY(rec.eventTexts().empty());
+    }
 }
 
 QTEST_MAIN(RunCycleTest)

@@ -109,9 +109,9 @@ void WineCoordinatesDpi150Test::capturedPositionAndJumpMeetOnOnePixel() {
     target.clear();
     QThread thread;
     auto *run = new Run;
-    run->setParameters(0, 1, QStringLiteral("なし"),
-                       {window.listCommand.at(0), {"クリック", "左", "0.05"}},
-                       {{"時間", "0.1"}, {"終わるまで待つ", "0"}}, QStringLiteral("p"));
+    run->prepare(RunSettings{0, 1, QStringLiteral("なし")},
+                 {window.listCommand.at(0), {"クリック", "左", "0.05"}},
+                 {{"時間", "0.1"}, {"終わるまで待つ", "0"}}, QStringLiteral("p"));
     run->moveToThread(&thread);
     connect(&thread, &QThread::started, run, &Run::start);
     connect(run, &Run::finished, &thread, &QThread::quit);

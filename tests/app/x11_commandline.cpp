@@ -1,6 +1,6 @@
 // The installed program's command line on a real X server: `tarnwick --run`
-// types into a window of this test and exits 0; a project it cannot read
-// exits 2 with the reason and types nothing; the stop keys end an endless run
+// types into a window of this test and exits 0; a project it cannot read or
+// play exits 2 with the reason and types nothing; the stop keys end an endless run
 // with 1 and a termination signal with 128 + the signal, nothing left down.
 
 #include "platform/inputlayer.h"
@@ -33,7 +33,7 @@ QString projectClickingAndTyping(const QWidget *target, const QString &text) {
 
 } // namespace
 
-class TestX11CommandLine : public QObject {
+class X11CommandLineTest : public QObject {
     Q_OBJECT
 
     testsupport::SystemInput layer;
@@ -113,6 +113,13 @@ private slots:
             << QByteArray(
                    R"({"list_command": [["入力", "x", "0"]], "list_condition": [["即時"], ["即時"]]})")
             << "ファイルの形式が正しくありません";
+        // Once played with no action; typing would follow on page 1 and 3.
+        QTest::newRow("kind of a newer version")
+            << "newer.cmdat"
+            << QByteArray(R"({"list_command": [["入力", "x", "0.1"], ["ジャンプ", "1"],
+                                                ["入力", "y", "0.1"]],
+                               "list_condition": [["即時"], ["即時"], ["即時"]]})")
+            << "ページ 2 のコマンド「ジャンプ」はこのバージョンでは使えません。";
     }
     void unreadableProjectExitsTwoAndTypesNothing() {
         QFETCH(QString, name);
@@ -211,5 +218,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestX11CommandLine)
+QTEST_MAIN(X11CommandLineTest)
 #include "x11_commandline.moc"

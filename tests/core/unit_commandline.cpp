@@ -2,6 +2,7 @@
 // how a command-line run fills in what the command line leaves open.
 
 #include "core/commandline.h"
+#include "core/configstore.h"
 
 #include <QtTest>
 
@@ -169,18 +170,39 @@ private slots:
         const commandline::Request request =
             commandline::parse(QStringList{"tarnwick", "--run", "p.cmdat"} + args);
         QCOMPARE(request.action, Action::Run);
-        commandline::SavedRunSettings saved;
-        saved.stertTime = 7;
+        RunSettings saved;
+        saved.startDelay = 7;
+        saved.runCount = 5; // never used: the command line plays once unless told
         saved.stopCommand = savedStop;
-        commandline::RunPlan plan;
+        RunSettings plan;
         QString error;
         QCOMPARE(commandline::planRun(request, saved, tray, plan, error), accepted);
         QCOMPARE(error.isEmpty(), accepted);
         if (!accepted)
             return;
-        QCOMPARE(plan.stertTime, stertTime);
-        QCOMPARE(plan.runNumber, runNumber);
+        QCOMPARE(plan.startDelay, stertTime);
+        QCOMPARE(plan.runCount, runNumber);
         QCOMPARE(plan.stopCommand, stop);
+    }
+
+    void defaultsAreShared() {
+        // A settings file without the run keys, and no run options: the run
+        // settings are the one set of defaults.
+        configstore::Settings settings;
+        QCOMPARE(configstore::parse("{}", settings), configstore::LoadStatus::Loaded);
+        QCOMPARE(runSettingsOf(settings), RunSettings{});
+        RunSettings plan;
+        plan.runCount = 0;
+        QString error;
+        QVERIFY(commandline::planRun(commandline::parse({"tarnwick", "--run", "p.cmdat"}),
+                                     runSettingsOf(settings), false, plan, error));
+        QCOMPARE(plan, RunSettings{});
+        // And they go back under the names the settings table gives them.
+        configstore::Settings stored;
+        storeRunSettings(RunSettings{9, kRepeatUntilStopped, QStringLiteral("なし")}, stored);
+        QCOMPARE(stored.stertTime, 9);
+        QCOMPARE(stored.runNumber, kRepeatUntilStopped);
+        QCOMPARE(stored.stopCommand, QStringLiteral("なし"));
     }
 
     void progress_data() {

@@ -5,7 +5,6 @@
 #include "run/runstart.h"
 
 #include <QApplication>
-#include <QSystemTrayIcon>
 #include <QThread>
 #include <QTime>
 #include <QtTest>
@@ -75,17 +74,6 @@ private slots:
         QTest::newRow("input duration 0") << QStringList{"入力", "abc", "0"} << none;
         QTest::newRow("input empty text") << QStringList{"入力", "", "1"} << none;
         QTest::newRow("none") << QStringList{"なし"} << none;
-        QTest::newRow("unknown keyword") << QStringList{"ジャンプ", "1", "2"} << none;
-        // Hand-edited entries with missing elements: they read as empty text.
-        QTest::newRow("malformed empty entry") << QStringList{} << none;
-        QTest::newRow("malformed click")
-            << QStringList{"クリック"} << Texts{"mouseDown 1", "mouseUp 1"};
-        QTest::newRow("malformed key") << QStringList{"キー"} << none;
-        QTest::newRow("malformed pointer")
-            << QStringList{"マウスポインター"} << Texts{"setCursorPos 0 0"};
-        QTest::newRow("malformed smooth move")
-            << QStringList{"スムーズムーブ", "5"} << Texts{"setCursorPos 5 0"};
-        QTest::newRow("malformed input") << QStringList{"入力"} << none;
     }
     void actionEvents() {
         QFETCH(QStringList, command);
@@ -95,7 +83,7 @@ private slots:
         // parks on a clock time that never comes and is stopped (no pause).
         h.begin({command, kMarker}, {kWaitOver, {"時刻", "24", "0"}});
         QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), kMarkerText), 1, 5000);
-        h.clickTray();
+        h.requestStop();
         QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
         Texts withMarker = expected;
         withMarker.push_back(kMarkerText);
@@ -109,7 +97,7 @@ private slots:
         h.begin({{"キー", "65,4", "30"}}, {kWaitOver});
         QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), "keyDown 65"), 1, 3000);
         const Clock::time_point stopAt = Clock::now();
-        h.clickTray();
+        h.requestStop();
         QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
         QCOMPARE(h.sent(), (Texts{"keyDown 16", "keyDown 65", "keyUp 65", "keyUp 16"}));
         QVERIFY(msBetween(stopAt, h.sentEvents("keyUp").front().time) < 500);
@@ -121,7 +109,7 @@ private slots:
         h.begin({{"クリック", "左", "30"}}, {kWaitOver});
         QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), "mouseDown 0"), 1, 3000);
         const Clock::time_point stopAt = Clock::now();
-        h.clickTray();
+        h.requestStop();
         QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
         QCOMPARE(h.sent(), (Texts{"mouseDown 0", "mouseUp 0"}));
         QVERIFY(msBetween(stopAt, h.sentEvents("mouseUp").front().time) < 500);
@@ -171,7 +159,7 @@ private slots:
         h.rec.clearEvents();
         h.begin({{"スムーズムーブ", "1000", "0", "5"}}, {kWaitOver});
         QTRY_VERIFY_WITH_TIMEOUT(h.sentEvents("setCursorPos").size() >= 3, 3000);
-        h.clickTray();
+        h.requestStop();
         const Clock::time_point stopAt = Clock::now();
         QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
         const auto moves = h.sentEvents("setCursorPos");
@@ -261,13 +249,9 @@ private slots:
         QTest::addColumn<QStringList>("condition");
         QTest::newRow("none") << QStringList{"キー", "なし"};
         QTest::newRow("empty") << QStringList{"キー", ""};
-        QTest::newRow("missing") << QStringList{"キー"};
         QTest::newRow("unreadable") << QStringList{"キー", "x,2"};
         QTest::newRow("time 0") << QStringList{"時間", "0"};
-        QTest::newRow("time missing") << QStringList{"時間"};
         QTest::newRow("immediately") << QStringList{"即時"};
-        QTest::newRow("unknown") << QStringList{"いつか", "5"};
-        QTest::newRow("empty entry") << QStringList{};
     }
     void conditionsThatGoOnAtOnce() {
         QFETCH(QStringList, condition);
@@ -310,7 +294,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), kMarkerText), 1, 1000);
         QTest::qWait(200);
         QCOMPARE(countOf(h.sent(), kMarkerText), 1);
-        h.clickTray();
+        h.requestStop();
         QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 1000);
         QCOMPARE(countOf(h.sent(), kMarkerText), 1);
     }
@@ -325,6 +309,50 @@ private slots:
         QVERIFY2(waited >= 249 && waited < 700, qPrintable(QString::number(waited)));
     }
 
+    // ---- pages this version cannot play ---------------------------------------------------
+
+    void refusedProjectNeverRuns_data() {
+        QTest::addColumn<Pages>("commands");
+        QTest::addColumn<Pages>("conditions");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("kind");
+        // Each was once played: an unknown kind as no action or no wait, a
+        // short record with its missing values as 0.
+        QTest::newRow("unknown command")
+            << Pages{kMarker, {"ジャンプ", "1", "2"}} << Pages{kNow, kNow} << 2 << "ジャンプ";
+        QTest::newRow("unknown condition")
+            << Pages{kMarker, kMarker} << Pages{kNow, {"いつか", "5"}} << 2 << "いつか";
+        QTest::newRow("short click") << Pages{{"クリック"}} << Pages{kNow} << 1 << "クリック";
+        QTest::newRow("short smooth move")
+            << Pages{{"スムーズムーブ", "5"}} << Pages{kNow} << 1 << "スムーズムーブ";
+        QTest::newRow("short time") << Pages{kMarker} << Pages{{"時間"}} << 1 << "時間";
+        QTest::newRow("empty command") << Pages{kMarker, {}} << Pages{kNow, kNow} << 2 << "";
+    }
+    void refusedProjectNeverRuns() {
+        QFETCH(Pages, commands);
+        QFETCH(Pages, conditions);
+        QFETCH(int, page);
+        QFETCH(QString, kind);
+        testsupport::RecordingInput rec;
+        Run run;
+        bool finished = false;
+        connect(
+            &run, &Run::finished, &run, [&finished] { finished = true; }, Qt::DirectConnection);
+        runsteps::Refusal refusal;
+        // With a stop command, whose watcher must not start either.
+        QVERIFY(!run.prepare(RunSettings{0, 1, QStringLiteral("83,3")}, commands, conditions,
+                             QStringLiteral("p"), &refusal));
+        QCOMPARE(refusal.page, page);
+        QCOMPARE(refusal.kind, kind);
+        QVERIFY(!run.checkerThread_);
+        QVERIFY(run.steps_.empty());
+        // Started all the same, it ends at once and plays nothing.
+        run.start();
+        QVERIFY(finished);
+        QVERIFY(!run.runThread_);
+        QCOMPARE(rec.eventTexts(), Texts{});
+    }
+
     // ---- the run as a whole ---------------------------------------------------------------
 
     void zeroPassesStillBeepPauseAndFinish() {
@@ -337,10 +365,8 @@ private slots:
         QVERIFY(msBetween(h.startedAt, log[0].time) >= 999); // the start delay
         QVERIFY(msBetween(log[0].time, log[1].time) >= 995); // the one-second pause
         QCOMPARE(h.sent(), Texts{});
-        QVERIFY(!h.run->running.load());
-        // The tray icon is removed from its own thread; then no thread of the
-        // run is left once it is destroyed.
-        QTRY_VERIFY_WITH_TIMEOUT(h.tray.isNull(), 1000);
+        QVERIFY(!h.run->running_.load());
+        // No thread of the run is left once it is destroyed.
         h.run.reset();
         QTRY_COMPARE_WITH_TIMEOUT(liveThreadCount(), threadsBefore, 2000);
     }
@@ -348,7 +374,7 @@ private slots:
     void stopDuringStartDelay() {
         Harness h;
         h.begin({{"クリック", "左", "0"}}, {kNow}, 1, /*stertTime*/ 5, QStringLiteral("83,3"));
-        QVERIFY(h.run->checkerThread);
+        QVERIFY(h.run->checkerThread_);
         QTest::qWait(100);
         h.rec.setDown(0xA2, true);
         h.rec.setDown(0xA4, true);
@@ -358,7 +384,7 @@ private slots:
         QCOMPARE(h.signalNames(), (Texts{"beep", "finished"}));      // no first beep
         QVERIFY(msBetween(stopAt, h.signalLog().back().time) < 500); // no pause
         QCOMPARE(h.sent(), Texts{});
-        QVERIFY(!h.run->checkerRunning.load());
+        QVERIFY(!h.run->checkerRunning_.load());
     }
 
     void stopBeforeTheRunThreadStarts_data() {
@@ -375,12 +401,12 @@ private slots:
             h.rec.setDown(0xA4, true);
             h.rec.setDown(83, true);
             // The watcher ends once it has seen the command.
-            QTRY_VERIFY_WITH_TIMEOUT(!h.run->checkerRunning.load(), 2000);
+            QTRY_VERIFY_WITH_TIMEOUT(!h.run->checkerRunning_.load(), 2000);
             h.rec.setDown(83, false);
             h.rec.setDown(0xA4, false);
             h.rec.setDown(0xA2, false);
         } else {
-            h.clickTray();
+            h.requestStop();
         }
         h.startedAt = Clock::now();
         h.run->start();
@@ -415,18 +441,15 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 1000);
     }
 
-    void trayClickStopsARunWithoutStopCommand() {
+    void stopRequestEndsARunWithoutStopCommand() {
+        // What the tray icon's click does (tests/app/gui_runtrayicon.cpp).
         Harness h;
         h.begin({kMarker}, {{"時間", "0.01"}}, 114514);
-        QVERIFY(!h.run->checkerThread); // "なし": no watcher
-        QCOMPARE(h.tray->toolTip(), QStringLiteral("「test」を終了"));
+        QVERIFY(!h.run->checkerThread_); // "なし": no watcher
         QTRY_VERIFY_WITH_TIMEOUT(countOf(h.sent(), kMarkerText) >= 2, 3000);
-        h.clickTray(QSystemTrayIcon::Context);
-        h.clickTray(QSystemTrayIcon::DoubleClick);
-        h.clickTray(QSystemTrayIcon::MiddleClick);
         QTest::qWait(100);
         QVERIFY(!h.finished());
-        h.clickTray();
+        h.requestStop();
         QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 1000);
         QCOMPARE(h.signalNames(), (Texts{"beep", "beep", "finished"}));
     }
@@ -440,7 +463,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(countOf(h.sent(), "mouseUp 0") >= 500, 10000);
         const int threadsDuring = liveThreadCount() - threadsBefore;
         const long long growthMb = (virtualMemoryKb() - memoryBefore) / 1024;
-        h.clickTray();
+        h.requestStop();
         QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
         // 1,500 workers left unjoined would keep gigabytes of stacks mapped.
         QVERIFY2(growthMb < 1024, qPrintable(QString::number(growthMb)));
@@ -464,14 +487,15 @@ private slots:
         auto *run = new Run;
         QPointer<Run> alive(run);
         bool done = false;
-        run->setParameters(0, 2, QStringLiteral("83,3"), {kMarker}, {kNow}, QStringLiteral("p"));
-        QPointer<QSystemTrayIcon> tray = run->trayIcon;
+        RunSettings settings;
+        settings.startDelay = 0;
+        settings.runCount = 2;
+        QVERIFY(run->prepare(settings, {kMarker}, {kNow}, QStringLiteral("p")));
         connect(run, &Run::finished, &window, [&done] { done = true; });
         QPointer<QThread> thread = startRunThread(run, &window);
         QTRY_VERIFY_WITH_TIMEOUT(done, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(thread.isNull(), 3000);
         QVERIFY(alive.isNull());
-        QTRY_VERIFY_WITH_TIMEOUT(tray.isNull(), 1000);
         QCOMPARE(countOf(rec.eventTexts(), kMarkerText), 2);
     }
 };

@@ -118,7 +118,7 @@ void RunDialogTest::opening() {
     QFETCH(QString, label);
     QFETCH(bool, startShown);
 
-    RunDialog dialog(stertTime, runNumber, stopCommand, false, true, nullptr);
+    RunDialog dialog(RunSettings{stertTime, runNumber, stopCommand}, false, true, nullptr);
     QCOMPARE(dialog.secondsSpin->value(), secondsShown);
     QCOMPARE(dialog.getSeconds(), secondsShown);
     QCOMPARE(dialog.runCountSpin->value(), countShown);
@@ -137,7 +137,7 @@ void RunDialogTest::opening() {
 }
 
 void RunDialogTest::uncheckingRepeatShowsTheCountBox() {
-    RunDialog dialog(5, 114514, QStringLiteral("83,3"), true, false, nullptr);
+    RunDialog dialog(RunSettings{5, 114514, QStringLiteral("83,3")}, true, false, nullptr);
     dialog.repeatCheck->setChecked(false);
     QVERIFY(shown(dialog.runCountSpin));
     QVERIFY(shown(dialog.runCountUnitLabel));
@@ -145,7 +145,7 @@ void RunDialogTest::uncheckingRepeatShowsTheCountBox() {
 }
 
 void RunDialogTest::uncheckingNoneOffersCtrlAltS() {
-    RunDialog dialog(5, 1, QStringLiteral("なし"), true, false, nullptr);
+    RunDialog dialog(RunSettings{5, 1, QStringLiteral("なし")}, true, false, nullptr);
     dialog.show();
     dialog.noStopCommandCheck->setChecked(false);
     QVERIFY(dialog.stopCommandLabel->isVisible());
@@ -162,7 +162,7 @@ void RunDialogTest::uncheckingNoneOffersCtrlAltS() {
 
 void RunDialogTest::dangerIconFoundBesideTheExecutable() {
     // CTest runs the test in the build folder; the picture lives in bin/image.
-    RunDialog dialog(5, 1, QStringLiteral("83,3"), true, true, nullptr);
+    RunDialog dialog(RunSettings{5, 1, QStringLiteral("83,3")}, true, true, nullptr);
     QVERIFY(!dialog.noStopCommandCheck->icon().isNull());
     QCOMPARE(dialog.noStopCommandCheck->iconSize(), QSize(14, 14));
 }
@@ -189,7 +189,7 @@ void RunDialogTest::capture() {
     QFETCH(QString, stopCommand);
     QFETCH(QString, label);
 
-    RunDialog dialog(5, 1, initial, true, true, nullptr);
+    RunDialog dialog(RunSettings{5, 1, initial}, true, true, nullptr);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     dialog.changeButton->click();
@@ -226,7 +226,8 @@ void RunDialogTest::capture() {
 }
 
 void RunDialogTest::captureKeepsHookUntilDestroyed() {
-    auto dialog = std::make_unique<RunDialog>(5, 1, QStringLiteral("83,3"), true, true, nullptr);
+    auto dialog =
+        std::make_unique<RunDialog>(RunSettings{5, 1, QStringLiteral("83,3")}, true, true, nullptr);
     dialog->show();
     dialog->changeButton->click();
     QVERIFY(rec.sendHookEvent(kA, true));
@@ -251,7 +252,7 @@ void RunDialogTest::captureKeepsHookUntilDestroyed() {
 }
 
 void RunDialogTest::hookFailureKeepsEverything() {
-    RunDialog dialog(5, 1, QStringLiteral("83,3"), false, false, nullptr);
+    RunDialog dialog(RunSettings{5, 1, QStringLiteral("83,3")}, false, false, nullptr);
     dialog.show();
     rec.failNextHookInstall(5);
     dialog.changeButton->click();
@@ -277,7 +278,7 @@ void RunDialogTest::hookFailureKeepsEverything() {
     QCOMPARE(dialog.getStopCommand(), QStringLiteral("83,3"));
 
     // A later capture succeeds and replaces the text.
-    RunDialog again(5, 1, QStringLiteral("83,3"), true, false, nullptr);
+    RunDialog again(RunSettings{5, 1, QStringLiteral("83,3")}, true, false, nullptr);
     again.show();
     again.changeButton->click();
     QVERIFY(rec.sendHookEvent(kA, true));
@@ -285,7 +286,8 @@ void RunDialogTest::hookFailureKeepsEverything() {
 }
 
 void RunDialogTest::destroyedWhileCapturing() {
-    auto dialog = std::make_unique<RunDialog>(5, 1, QStringLiteral("83,3"), true, true, nullptr);
+    auto dialog =
+        std::make_unique<RunDialog>(RunSettings{5, 1, QStringLiteral("83,3")}, true, true, nullptr);
     dialog->show();
     dialog->changeButton->click();
     QVERIFY(rec.captureGrabActive());
@@ -319,7 +321,7 @@ void RunDialogTest::startWithoutExitCommandAsksEveryTime() {
     QFETCH(QString, text);
 
     // The notice has not been shown yet, but the warning replaces it.
-    RunDialog dialog(5, 114514, QStringLiteral("なし"), false, japanese, nullptr);
+    RunDialog dialog(RunSettings{5, 114514, QStringLiteral("なし")}, false, japanese, nullptr);
     dialog.show();
     testsupport::ModalAnswerer answerer;
     answerer.answer(QMessageBox::No);
@@ -375,7 +377,7 @@ void RunDialogTest::noticeOnlyUntilShown() {
     QFETCH(QString, title);
     QFETCH(QString, text);
 
-    RunDialog dialog(5, 1, QStringLiteral("115,1"), noticeShown, japanese, nullptr);
+    RunDialog dialog(RunSettings{5, 1, QStringLiteral("115,1")}, noticeShown, japanese, nullptr);
     dialog.show();
     testsupport::ModalAnswerer answerer;
     dialog.startButton->click();
@@ -394,7 +396,7 @@ void RunDialogTest::noticeOnlyUntilShown() {
 }
 
 void RunDialogTest::startHandsBackTheBoxes() {
-    RunDialog dialog(5, 10000, QStringLiteral("83,3"), true, true, nullptr);
+    RunDialog dialog(RunSettings{5, 10000, QStringLiteral("83,3")}, true, true, nullptr);
     dialog.show();
     dialog.secondsSpin->setValue(12);
     dialog.startButton->click();
@@ -402,12 +404,21 @@ void RunDialogTest::startHandsBackTheBoxes() {
     QCOMPARE(dialog.getSeconds(), 12);
     QCOMPARE(dialog.getRunCount(), 9999); // read from the box, which stops at 9999
     QCOMPARE(dialog.getStopCommand(), QStringLiteral("83,3"));
+    QCOMPARE(dialog.settings(), (RunSettings{12, 9999, QStringLiteral("83,3")}));
 
-    RunDialog repeat(5, 3, QStringLiteral("83,3"), true, true, nullptr);
+    // The defaults are those the settings file and the command line start from.
+    RunDialog untouched(RunSettings{}, true, true, nullptr);
+    untouched.show();
+    QCOMPARE(untouched.secondsSpin->value(), kDefaultStartDelay);
+    untouched.startButton->click();
+    QCOMPARE(untouched.settings(), RunSettings{});
+
+    RunDialog repeat(RunSettings{5, 3, QStringLiteral("83,3")}, true, true, nullptr);
     repeat.show();
     repeat.repeatCheck->setChecked(true);
     repeat.startButton->click();
     QCOMPARE(repeat.getRunCount(), 114514);
+    QVERIFY(repeat.settings().repeatsUntilStopped());
 }
 
 QTEST_MAIN(RunDialogTest)

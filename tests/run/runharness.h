@@ -12,7 +12,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <QSystemTrayIcon>
+#include <QTest>
 
 #include <chrono>
 #include <memory>
@@ -35,7 +35,6 @@ public:
     testsupport::RecordingInput rec; // outlives the run
     std::unique_ptr<Run> run;
     Clock::time_point startedAt;
-    QPointer<QSystemTrayIcon> tray; // taken before the run thread may clear the member
 
     // The run goes first: a run still going (a failed check) notes its last
     // signals while being joined, and needs the log for that.
@@ -58,9 +57,14 @@ public:
         QObject::connect(
             run.get(), &Run::finished, run.get(), [this] { note("finished"); },
             Qt::DirectConnection);
-        run->setParameters(stertTime, runNumber, stopCommand, commands, conditions,
-                           QStringLiteral("test"));
-        tray = run->trayIcon;
+        RunSettings settings;
+        settings.startDelay = stertTime;
+        settings.runCount = runNumber;
+        settings.stopCommand = stopCommand;
+        runsteps::Refusal refusal;
+        const bool prepared =
+            run->prepare(settings, commands, conditions, QStringLiteral("test"), &refusal);
+        QVERIFY2(prepared, qPrintable(runsteps::refusalText(refusal, false)));
     }
 
     std::vector<Signal> signalLog() const {
@@ -92,10 +96,8 @@ public:
                 out.push_back(e);
         return out;
     }
-    void clickTray(QSystemTrayIcon::ActivationReason reason = QSystemTrayIcon::Trigger) {
-        if (tray)
-            emit tray->activated(reason);
-    }
+    // What a click on the run's tray icon does.
+    void requestStop() { run->requestStop(); }
 
 private:
     void note(const char *name) {

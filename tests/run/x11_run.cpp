@@ -21,9 +21,17 @@ QStringList pointerTo(const QWidget *widget) {
     return {"マウスポインター", QString::number(p.x()), QString::number(p.y())};
 }
 
+RunSettings settings(int runCount, const QString &stopCommand) {
+    RunSettings s;
+    s.startDelay = 0;
+    s.runCount = runCount;
+    s.stopCommand = stopCommand;
+    return s;
+}
+
 } // namespace
 
-class TestX11Run : public QObject {
+class X11RunTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<platform::InputLayer> layer;
@@ -72,14 +80,14 @@ private slots:
 
         const QStringList waitOver{"終わるまで待つ", "0.1"};
         Run run;
-        run.setParameters(0, 1, QStringLiteral("なし"),
-                          {pointerTo(&button),
-                           {"クリック", "左", "0.05"},
-                           pointerTo(&edit),
-                           {"クリック", "左", "0.05"},
-                           {"入力", "こんにちは, world\n", "0.5"}},
-                          {{"時間", "0.1"}, waitOver, {"時間", "0.1"}, waitOver, waitOver},
-                          QStringLiteral("x11"));
+        QVERIFY(run.prepare(settings(1, QStringLiteral("なし")),
+                            {pointerTo(&button),
+                             {"クリック", "左", "0.05"},
+                             pointerTo(&edit),
+                             {"クリック", "左", "0.05"},
+                             {"入力", "こんにちは, world\n", "0.5"}},
+                            {{"時間", "0.1"}, waitOver, {"時間", "0.1"}, waitOver, waitOver},
+                            QStringLiteral("x11")));
         QVERIFY(runToEnd(run, 10000));
         QTRY_COMPARE_WITH_TIMEOUT(edit.toPlainText(), QStringLiteral("こんにちは, world\n"), 3000);
         QCOMPARE(clicks, 1);
@@ -88,9 +96,9 @@ private slots:
 
     void stopCombinationEndsAnEndlessRun() {
         Run run;
-        run.setParameters(0, 114514, QStringLiteral("83,3"),
-                          {{"キー", "70,0", "0.02"}, {"クリック", "左", "0.02"}},
-                          {{"時間", "0.01"}, {"時間", "0.01"}}, QStringLiteral("x11"));
+        QVERIFY(run.prepare(settings(114514, QStringLiteral("83,3")),
+                            {{"キー", "70,0", "0.02"}, {"クリック", "左", "0.02"}},
+                            {{"時間", "0.01"}, {"時間", "0.01"}}, QStringLiteral("x11")));
         std::atomic<bool> done{false};
         connect(
             &run, &Run::finished, &run, [&done] { done = true; }, Qt::DirectConnection);
@@ -110,5 +118,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestX11Run)
+QTEST_MAIN(X11RunTest)
 #include "x11_run.moc"

@@ -13,9 +13,11 @@ namespace testsupport {
 inline Run *newHoldingRun(int seconds) {
     const QString hold = QString::number(seconds);
     auto *run = new Run;
-    run->setParameters(0, 1, QStringLiteral("なし"),
-                       {{"キー", "70,2", hold}, {"クリック", "左", hold}},
-                       {{"即時"}, {"時間", hold}}, QStringLiteral("p"));
+    RunSettings settings;
+    settings.startDelay = 0;
+    settings.stopCommand = QStringLiteral("なし");
+    run->prepare(settings, {{"キー", "70,2", hold}, {"クリック", "左", hold}},
+                 {{"即時"}, {"時間", hold}}, QStringLiteral("p"));
     return run;
 }
 

@@ -1,0 +1,85 @@
+#pragma once
+
+// What the steps of a run use of it: the input layer, with note of what is
+// held down; the stop flag; the clocks; and the threads of timed actions.
+// One per Run. The run thread, the action workers and the stop watcher share
+// it; they share only atomics, there are no locks. Workers are started and
+// joined by one thread at a time: the run thread while it runs, else the
+// run's owner.
+
+#include <QTime>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace platform {
+class InputLayer;
+}
+
+class RunContext {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    RunContext();
+    // Joins the workers and releases what they still hold.
+    ~RunContext();
+    RunContext(const RunContext &) = delete;
+    RunContext &operator=(const RunContext &) = delete;
+
+    // ---- stop ----
+    // From any thread.
+    void requestStop() { stopRequested_.store(true); }
+    // True once a stop was requested (or the process is being terminated).
+    bool stopping() const;
+
+    // ---- clocks ----
+    Clock::time_point now() const { return Clock::now(); }
+    // The wall clock the clock-time condition reads.
+    QTime timeOfDay() const;
+
+    // ---- waits, all ended early by a stop ----
+    // Asks `met` every `interval` until it holds (true) or a stop (false).
+    // Every polling wait of a run goes through here.
+    bool waitUntil(const std::function<bool()> &met, std::chrono::milliseconds interval);
+    // Waits `seconds` against the steady clock (nothing when not above 0).
+    void waitSeconds(double seconds);
+    // Sleeps until `deadline` in steps of at most `step`; false when stopped.
+    bool sleepUntil(Clock::time_point deadline, std::chrono::nanoseconds step);
+
+    // ---- input ----
+    platform::InputLayer &input() const;
+    bool isDown(int vk) const;
+    // Held modifiers as a stored mask (Alt 1, Ctrl 2, Shift 4, Win 8).
+    int heldModifiers() const;
+    // Presses and releases that are noted, so whatever ends the run can
+    // release what is still down.
+    void keyDown(int vk);
+    void keyUp(int vk);
+    void buttonDown(bool left);
+    void buttonUp(bool left);
+    void releaseHeld();
+
+    // ---- action workers ----
+    // Runs `body` on a thread of its own. Beyond a cap of live workers it
+    // waits for one to end (returning true without starting `body` when a
+    // stop comes first). False when no thread could be started.
+    bool startWorker(std::function<void()> body);
+    void joinFinishedWorkers();
+    void joinAllWorkers();
+    std::size_t liveWorkers() const { return workers_.size(); }
+
+private:
+    std::atomic<bool> stopRequested_{false};
+    std::vector<std::thread> workers_;
+    // One "done" flag per worker (same order), set as its last step, so
+    // finished workers can be joined at once.
+    std::vector<std::unique_ptr<std::atomic<bool>>> workerDone_;
+    // Keys (by virtual-key code) and mouse buttons (left, right) the workers
+    // hold down now.
+    std::atomic<int> heldKeys_[256];
+    std::atomic<int> heldButtons_[2];
+};

@@ -1,0 +1,413 @@
+#include "runsteps.h"
+
+#include "core/keycombination.h"
+#include "core/runkeys.h"
+#include "core/timedwait.h"
+#include "platform/inputlayer.h"
+#include "platform/virtualkeys.h"
+#include "runcontext.h"
+
+#include <chrono>
+#include <thread>
+
+namespace runsteps {
+namespace {
+
+using std::chrono::milliseconds;
+
+// ---- actions ------------------------------------------------------------------
+
+class NoAction : public Action {
+public:
+    bool start(RunContext &) const override { return true; }
+};
+
+class ClickAction : public Action {
+public:
+    explicit ClickAction(const QStringList &record)
+        : left_(record.at(1) == QStringLiteral("左")), hold_(record.at(2).toDouble()) {}
+
+    bool start(RunContext &run) const override {
+        const bool left = left_;
+        const double hold = hold_;
+        return run.startWorker([&run, left, hold] {
+            run.buttonDown(left);
+            run.waitSeconds(hold);
+            run.buttonUp(left); // also after a stop
+        });
+    }
+
+private:
+    bool left_;
+    double hold_;
+};
+
+class PointerAction : public Action {
+public:
+    explicit PointerAction(const QStringList &record)
+        : x_(record.at(1).toInt()), y_(record.at(2).toInt()) {}
+
+    bool start(RunContext &run) const override {
+        run.input().setCursorPos(x_, y_);
+        return true;
+    }
+
+private:
+    int x_;
+    int y_;
+};
+
+class SmoothMoveAction : public Action {
+public:
+    explicit SmoothMoveAction(const QStringList &record)
+        : x_(record.at(1).toInt()), y_(record.at(2).toInt()), duration_(record.at(3).toDouble()) {}
+
+    bool start(RunContext &run) const override {
+        const int x = x_;
+        const int y = y_;
+        const double duration = duration_;
+        return run.startWorker([&run, x, y, duration] { move(run, x, y, duration); });
+    }
+
+private:
+    static void move(RunContext &run, int x, int y, double duration) {
+        const platform::Point from = run.input().cursorPos();
+        if (!(duration > 0.0)) { // not above 0, or NaN
+            run.input().setCursorPos(x, y);
+            return;
+        }
+        const auto t0 = run.now();
+        for (;;) {
+            if (run.stopping())
+                return; // the pointer stays where it is
+            const double elapsed = std::chrono::duration<double>(run.now() - t0).count();
+            const double fraction = elapsed / duration;
+            if (fraction >= 1.0) {
+                if (!run.stopping())
+                    run.input().setCursorPos(x, y);
+                return;
+            }
+            // Each step goes where the elapsed time puts it, so a slow step
+            // never delays the end.
+            const MovePoint at = interpolateMove(from.x, from.y, x, y, fraction);
+            run.input().setCursorPos(at.x, at.y);
+            std::this_thread::sleep_for(milliseconds(5));
+        }
+    }
+
+    int x_;
+    int y_;
+    double duration_;
+};
+
+class KeyAction : public Action {
+public:
+    explicit KeyAction(const QStringList &record)
+        : keys_(parseRunKeys(keyActionSpec(record.at(1), record.at(2)))) {}
+
+    bool start(RunContext &run) const override {
+        if (keys_.vk == 0)
+            return true;
+        const RunKeys keys = keys_;
+        return run.startWorker([&run, keys] { press(run, keys); });
+    }
+
+private:
+    static void press(RunContext &run, const RunKeys &keys) {
+        if (run.stopping())
+            return;
+        const int mask = keys.mask;
+        if (mask & storedmask::Ctrl)
+            run.keyDown(vk::Control);
+        if (mask & storedmask::Alt)
+            run.keyDown(vk::Menu);
+        if (mask & storedmask::Shift)
+            run.keyDown(vk::Shift);
+        if (mask & storedmask::Win)
+            run.keyDown(vk::LWin);
+        run.keyDown(keys.vk);
+
+        // Held against a deadline in chunks of at most 10 ms; a stop ends the
+        // hold early but never skips the releases.
+        run.sleepUntil(run.now() + milliseconds(keys.holdMs), milliseconds(10));
+
+        run.keyUp(keys.vk);
+        if (mask & storedmask::Win)
+            run.keyUp(vk::LWin);
+        if (mask & storedmask::Shift)
+            run.keyUp(vk::Shift);
+        if (mask & storedmask::Alt)
+            run.keyUp(vk::Menu);
+        if (mask & storedmask::Ctrl)
+            run.keyUp(vk::Control);
+    }
+
+    RunKeys keys_;
+};
+
+class TextAction : public Action {
+public:
+    explicit TextAction(const QStringList &record)
+        : text_(record.at(1)), duration_(record.at(2).toDouble()) {}
+
+    bool start(RunContext &run) const override {
+        if (text_.isEmpty() || !(duration_ > 0.0))
+            return true;
+        const QString text = text_;
+        const double duration = duration_;
+        return run.startWorker([&run, text, duration] { type(run, text, duration); });
+    }
+
+private:
+    static void type(RunContext &run, const QString &text, double duration) {
+        const int n = text.size();
+        const double interval = duration / n;
+        run.input().textAhead(reinterpret_cast<const char16_t *>(text.utf16()),
+                              static_cast<std::size_t>(n));
+        const auto t0 = run.now();
+        for (int i = 0; i < n; ++i) {
+            if (run.stopping())
+                return;
+            const char16_t unit = text.at(i).unicode();
+            run.input().unicodeDown(unit);
+            run.input().unicodeUp(unit);
+            // Counted from t0, so no drift builds up over a long text.
+            if (!run.sleepUntil(timedwait::deadlineAfter(t0, (i + 1) * interval), milliseconds(1)))
+                return;
+        }
+    }
+
+    QString text_;
+    double duration_;
+};
+
+// ---- conditions ---------------------------------------------------------------------
+
+class ImmediateCondition : public Condition {
+public:
+    void wait(RunContext &) const override {}
+};
+
+class TimeCondition : public Condition {
+public:
+    explicit TimeCondition(const QStringList &record) : seconds_(record.at(1).toDouble()) {}
+    void wait(RunContext &run) const override { run.waitSeconds(seconds_); }
+
+private:
+    double seconds_;
+};
+
+// Every action started before it has ended, then the time.
+class UntilOverCondition : public Condition {
+public:
+    explicit UntilOverCondition(const QStringList &record) : seconds_(record.at(1).toDouble()) {}
+    void wait(RunContext &run) const override {
+        run.joinAllWorkers();
+        run.waitSeconds(seconds_);
+    }
+
+private:
+    double seconds_;
+};
+
+class ClickCondition : public Condition {
+public:
+    explicit ClickCondition(const QStringList &record)
+        : vk_(record.at(1) == QStringLiteral("右") ? platform::kVkRButton : platform::kVkLButton) {}
+    void wait(RunContext &run) const override {
+        const int vk = vk_;
+        run.waitUntil([&run, vk] { return run.isDown(vk); }, milliseconds(50));
+    }
+
+private:
+    int vk_;
+};
+
+class KeyCondition : public Condition {
+public:
+    explicit KeyCondition(const QStringList &record) : keys_(parseRunKeys(record.at(1))) {}
+
+    void wait(RunContext &run) const override {
+        const int vk = keys_.vk;
+        if (vk == 0)
+            return;
+        const int wanted = wantedModifiers(vk, keys_.mask);
+        const auto up = [&run, vk] { return !run.isDown(vk); };
+
+        // A key already held must be released and pressed again.
+        if (run.isDown(vk)) {
+            if (!run.waitUntil(up, milliseconds(20)))
+                return;
+            std::this_thread::sleep_for(milliseconds(20));
+        }
+        const auto pressed = [&run, vk, wanted] {
+            return run.heldModifiers() == wanted && run.isDown(vk);
+        };
+        if (!run.waitUntil(pressed, milliseconds(30)))
+            return;
+        // Met when the key comes up after the matching press.
+        run.waitUntil(up, milliseconds(10));
+    }
+
+private:
+    RunKeys keys_;
+};
+
+class ClockTimeCondition : public Condition {
+public:
+    explicit ClockTimeCondition(const QStringList &record)
+        : hour_(record.at(1).toInt()), minute_(record.at(2).toInt()) {}
+
+    void wait(RunContext &run) const override {
+        const int hour = hour_;
+        const int minute = minute_;
+        run.waitUntil(
+            [&run, hour, minute] {
+                const QTime now = run.timeOfDay();
+                return now.hour() == hour && now.minute() == minute;
+            },
+            milliseconds(50));
+    }
+
+private:
+    int hour_;
+    int minute_;
+};
+
+// ---- the tables, by stored kind ------------------------------------------------------
+
+template <class T, class Base> std::unique_ptr<Base> make(const QStringList &record) {
+    return std::make_unique<T>(record);
+}
+template <class T, class Base> std::unique_ptr<Base> makePlain(const QStringList &) {
+    return std::make_unique<T>();
+}
+
+struct ActionRow {
+    const char16_t *stored;
+    ActionFactory make;
+};
+struct ConditionRow {
+    const char16_t *stored;
+    ConditionFactory make;
+};
+
+const ActionRow kActions[] = {
+    {u"なし", makePlain<NoAction, Action>},
+    {u"クリック", make<ClickAction, Action>},
+    {u"マウスポインター", make<PointerAction, Action>},
+    {u"スムーズムーブ", make<SmoothMoveAction, Action>},
+    {u"キー", make<KeyAction, Action>},
+    {u"入力", make<TextAction, Action>},
+};
+
+const ConditionRow kConditions[] = {
+    {u"終わるまで待つ", make<UntilOverCondition, Condition>},
+    {u"時間", make<TimeCondition, Condition>},
+    {u"即時", makePlain<ImmediateCondition, Condition>},
+    {u"クリック", make<ClickCondition, Condition>},
+    {u"キー", make<KeyCondition, Condition>},
+    {u"時刻", make<ClockTimeCondition, Condition>},
+};
+
+// The problem of a record, with the step table as the last word: a kind the
+// registry lists but no step plays is as unknown as one it does not list.
+pagekinds::RecordProblem problemOf(pagekinds::Side side, const QStringList &record, bool hasStep) {
+    const pagekinds::RecordProblem problem = pagekinds::check(side, record);
+    if (problem == pagekinds::RecordProblem::None && !hasStep)
+        return pagekinds::RecordProblem::UnknownKind;
+    return problem;
+}
+
+} // namespace
+
+ActionFactory actionFor(const QString &stored) {
+    for (const ActionRow &row : kActions) {
+        if (stored == QStringView(row.stored))
+            return row.make;
+    }
+    return nullptr;
+}
+
+ConditionFactory conditionFor(const QString &stored) {
+    for (const ConditionRow &row : kConditions) {
+        if (stored == QStringView(row.stored))
+            return row.make;
+    }
+    return nullptr;
+}
+
+Compiled compile(const QList<QStringList> &commands, const QList<QStringList> &conditions) {
+    using pagekinds::RecordProblem;
+    using pagekinds::Side;
+    static const QStringList kNoCondition{QStringLiteral("即時")};
+    Compiled compiled;
+    for (int p = 0; p < commands.size(); ++p) {
+        const QStringList &command = commands.at(p);
+        const QStringList &condition = p < conditions.size() ? conditions.at(p) : kNoCondition;
+        const ActionFactory makeAction = actionFor(command.value(0));
+        const ConditionFactory makeCondition = conditionFor(condition.value(0));
+
+        Refusal refusal;
+        refusal.page = p + 1;
+        refusal.problem = problemOf(Side::Command, command, makeAction != nullptr);
+        refusal.kind = command.value(0);
+        if (refusal.problem == RecordProblem::None) {
+            refusal.side = Side::Condition;
+            refusal.problem = problemOf(Side::Condition, condition, makeCondition != nullptr);
+            refusal.kind = condition.value(0);
+        }
+        if (refusal.problem != RecordProblem::None) {
+            compiled.steps.clear();
+            compiled.refusal = refusal;
+            return compiled;
+        }
+        compiled.steps.push_back({makeAction(command), makeCondition(condition)});
+    }
+    return compiled;
+}
+
+QString refusalText(const Refusal &refusal, bool japanese) {
+    using pagekinds::RecordProblem;
+    const bool command = refusal.side == pagekinds::Side::Command;
+    if (japanese) {
+        const QString list = command ? QStringLiteral("操作") : QStringLiteral("条件");
+        QString why;
+        switch (refusal.problem) {
+        case RecordProblem::Empty:
+            why = QStringLiteral("%1ページ目の%2が空です。").arg(refusal.page).arg(list);
+            break;
+        case RecordProblem::TooShort:
+            why = QStringLiteral("%1ページ目の%2「%3」は値が足りません。")
+                      .arg(refusal.page)
+                      .arg(list, refusal.kind);
+            break;
+        default:
+            why = QStringLiteral("%1ページ目の%2「%3」はこのバージョンでは実行できません。")
+                      .arg(refusal.page)
+                      .arg(list, refusal.kind);
+            break;
+        }
+        return why + QStringLiteral("\n実行は開始されませんでした。");
+    }
+    const QString list = command ? QStringLiteral("command") : QStringLiteral("condition");
+    QString why;
+    switch (refusal.problem) {
+    case RecordProblem::Empty:
+        why = QStringLiteral("page %1: the %2 is empty").arg(refusal.page).arg(list);
+        break;
+    case RecordProblem::TooShort:
+        why = QStringLiteral("page %1: the %2 \"%3\" has too few values")
+                  .arg(refusal.page)
+                  .arg(list, refusal.kind);
+        break;
+    default:
+        why = QStringLiteral("page %1: the %2 \"%3\" is not known to this version")
+                  .arg(refusal.page)
+                  .arg(list, refusal.kind);
+        break;
+    }
+    return why + QStringLiteral("; the run was not started");
+}
+
+} // namespace runsteps

@@ -1,0 +1,72 @@
+#pragma once
+
+// The steps a run plays: one Action and one Condition per page, made from
+// the page's records before the run starts. Each stored kind has one step
+// class, found through a table keyed by the kind's stored name in
+// core/pagekinds.h; a kind this version does not know, or a record too short
+// for its kind, is refused there, so the run never starts on it.
+
+#include "core/pagekinds.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+class RunContext;
+
+namespace runsteps {
+
+class Action {
+public:
+    virtual ~Action() = default;
+    // Starts the action: at once, or on a worker of the run for a timed one.
+    // False when no worker could be started.
+    virtual bool start(RunContext &run) const = 0;
+};
+
+class Condition {
+public:
+    virtual ~Condition() = default;
+    // Returns when the condition is met or the run is stopped.
+    virtual void wait(RunContext &run) const = 0;
+};
+
+// A record known to be long enough for its kind (checked by compile()).
+using ActionFactory = std::unique_ptr<Action> (*)(const QStringList &record);
+using ConditionFactory = std::unique_ptr<Condition> (*)(const QStringList &record);
+
+// The step of a stored kind; null when this version cannot run it.
+ActionFactory actionFor(const QString &stored);
+ConditionFactory conditionFor(const QString &stored);
+
+struct Step {
+    std::unique_ptr<Action> action;
+    std::unique_ptr<Condition> condition;
+};
+
+// Why a project cannot be played: the first page that cannot.
+struct Refusal {
+    int page = 0; // counted from 1; 0 when nothing is refused
+    pagekinds::Side side = pagekinds::Side::Command;
+    QString kind; // element 0 of the record, as stored
+    pagekinds::RecordProblem problem = pagekinds::RecordProblem::None;
+
+    bool refused() const { return page > 0; }
+};
+
+struct Compiled {
+    std::vector<Step> steps; // empty when refused
+    Refusal refusal;
+};
+
+// One step per command. A page past the end of the condition list goes on
+// at once, as it always has.
+Compiled compile(const QList<QStringList> &commands, const QList<QStringList> &conditions);
+
+// The refusal as the user reads it: the page, the list and the kind.
+QString refusalText(const Refusal &refusal, bool japanese);
+
+} // namespace runsteps
