@@ -220,6 +220,8 @@ private slots:
     void restoreWritesBackTheOriginalRows();
     void foreignKeycodeIsNeverWrittenAgain_data();
     void foreignKeycodeIsNeverWrittenAgain();
+    void heldKeyOnAForeignKeycode_data();
+    void heldKeyOnAForeignKeycode();
 };
 
 void X11KeyBinderTest::noRebindBeforeTheClientRead_data() {
@@ -408,6 +410,36 @@ void X11KeyBinderTest::foreignKeycodeIsNeverWrittenAgain() {
     QVERIFY(!touched);
     QCOMPARE(map.rows[foreign], (Row{kF20, kF21, 0, 0}));
     QCOMPARE(typist.binder().slotWithKeysym(kF20, false), -1);
+}
+
+void X11KeyBinderTest::heldKeyOnAForeignKeycode_data() {
+    QTest::addColumn<bool>("releaseAll");
+    QTest::newRow("its key comes up") << false;
+    QTest::newRow("everything is let go") << true;
+}
+
+void X11KeyBinderTest::heldKeyOnAForeignKeycode() {
+    QFETCH(bool, releaseAll);
+    // Another client binds the keycode of a character we hold. Once it comes
+    // up nothing of ours is left there to undo: the restorer, which runs
+    // while anything is, would otherwise go round for ever.
+    FakeMap map({10});
+    map.four = false;
+    FakeClient client;
+    Typist typist(map, client);
+    const int slot = typist.type(kanji(0), nullptr, 0, false);
+    QVERIFY(slot >= 0);
+    map.rows[10] = Row{kF20, kF21, 0, 0};
+    typist.binder().adoptSpareKeycodes();
+    QVERIFY(!typist.binder().anyRestorable()); // held
+    if (releaseAll)
+        typist.binder().releaseAll();
+    else
+        typist.binder().release(slot);
+    QVERIFY(!typist.binder().anyRestorable());
+    typist.restore();
+    QCOMPARE(map.clears.size(), size_t(0));
+    QCOMPARE(map.rows[10], (Row{kF20, kF21, 0, 0}));
 }
 
 QTEST_GUILESS_MAIN(X11KeyBinderTest)

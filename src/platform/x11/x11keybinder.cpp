@@ -69,6 +69,8 @@ void KeyBinder::releaseAll() {
         if (slot.held) {
             slot.held = 0;
             slot.lastUse = Clock::now(); // its release is on its way to the clients
+            if (slot.retired)
+                slot.keysym = 0; // the keycode is another client's now
         }
 }
 
