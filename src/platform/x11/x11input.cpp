@@ -6,20 +6,15 @@
 #include <QLoggingCategory>
 #include <QSocketNotifier>
 
-#include <X11/XKBlib.h>
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cstdlib>
-#include <cstring>
 
 Q_LOGGING_CATEGORY(lcX11Input, "tarnwick.platform")
 
 namespace platform::x11 {
+
 std::unique_ptr<X11Input> X11Input::create(std::string &error) {
     std::unique_ptr<X11Input> layer(new X11Input());
     if (!layer->open(error))

@@ -15,7 +15,6 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 
-#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
