@@ -66,27 +66,30 @@ bool XkbMap::open(X11Connection &connection) {
     return true;
 }
 
-void XkbMap::noteMapNotify(unsigned changed, int firstKey, int keys) {
-    // Our own bindings come back in the order we made them; anything else is
-    // another client changing the map (xmodmap, a layout).
-    if ((changed & XkbKeySymsMask) && !ownChanges_.empty() &&
-        ownChanges_.front().first == firstKey && ownChanges_.front().second == keys) {
-        ownEcho_ = ownChanges_.front();
-        ownChanges_.pop_front();
-        return;
-    }
-    // An XKB map request of ours may come back twice (the master keyboard
-    // and the one it was copied to); the echo is over once we synced.
-    if ((changed & XkbKeySymsMask) && ownEcho_ == std::make_pair(firstKey, keys))
-        return;
-    stale_ = true;
-    ownChanges_.clear(); // no telling any more which are ours
+void OwnChanges::noteWritten(int first, int count) {
+    pending_.emplace_back(first, count);
+    if (pending_.size() > 256) // notices we never got: stop trusting the list
+        pending_.clear();
 }
 
-void XkbMap::noteOwnChange(int first, int count) {
-    ownChanges_.emplace_back(first, count);
-    if (ownChanges_.size() > 256) // notices we never got: stop trusting the list
-        ownChanges_.clear();
+bool OwnChanges::claim(int first, int count) {
+    const std::pair<int, int> change(first, count);
+    if (!pending_.empty() && pending_.front() == change) {
+        echo_ = change;
+        pending_.pop_front();
+        return true;
+    }
+    // The second notice of one XKB request; the echo is over once we synced.
+    return echo_ == change;
+}
+
+void XkbMap::noteMapNotify(unsigned changed, int firstKey, int keys) {
+    // Anything but our own change is another client changing the map
+    // (xmodmap, a layout).
+    if ((changed & XkbKeySymsMask) && own_.claim(firstKey, keys))
+        return;
+    stale_ = true;
+    own_.forget();
 }
 
 const KeyMap &XkbMap::current() {
@@ -149,7 +152,7 @@ bool XkbMap::writeRows(const std::vector<KeyRow> &rows) {
         changes.num_key_syms = static_cast<unsigned char>(count);
         ok = XkbChangeMap(display, xkb, &changes);
         if (ok)
-            noteOwnChange(first, count);
+            own_.noteWritten(first, count);
     }
     XUngrabServer(display);
     if (xkb)
@@ -160,18 +163,18 @@ bool XkbMap::writeRows(const std::vector<KeyRow> &rows) {
 void XkbMap::writeTwoLevels(const KeyRow &row) {
     KeySym syms[2] = {row.syms[0], row.syms[1]};
     XChangeKeyboardMapping(connection_->display(), row.keycode, 2, syms, 1);
-    noteOwnChange(row.keycode, 1);
+    own_.noteWritten(row.keycode, 1);
 }
 
 void XkbMap::clearRows(int first, int count) {
     std::vector<KeySym> none(2 * static_cast<size_t>(count), NoSymbol);
     XChangeKeyboardMapping(connection_->display(), first, 2, none.data(), count);
-    noteOwnChange(first, count);
+    own_.noteWritten(first, count);
 }
 
 void XkbMap::sync() {
     connection_->sync();
-    ownEcho_ = {-1, -1};
+    own_.synced();
 }
 
 } // namespace platform::x11

@@ -16,6 +16,26 @@ namespace platform::x11 {
 
 class X11Connection;
 
+// Tells our own map changes from other clients' when their notices come
+// back: ours come back in the order we made them, an XKB request of ours
+// possibly twice (the master keyboard and the one it was copied to).
+class OwnChanges {
+public:
+    // We changed the keysyms of `count` keycodes from `first`.
+    void noteWritten(int first, int count);
+    // A notice that the keysyms of `count` keycodes from `first` changed:
+    // true if it is one of ours. Any other notice makes the list useless.
+    bool claim(int first, int count);
+    // After a round trip: every notice of what we wrote has come.
+    void synced() { echo_ = {-1, -1}; }
+    // No telling any more which notices are ours.
+    void forget() { pending_.clear(); }
+
+private:
+    std::deque<std::pair<int, int>> pending_; // written, not notified yet
+    std::pair<int, int> echo_{-1, -1};        // the last one notified, until synced
+};
+
 class XkbMap final : public MapWriter {
 public:
     // Selects the XKB notices it needs on `connection` and reads the map.
@@ -48,15 +68,13 @@ public:
 
 private:
     void noteMapNotify(unsigned changed, int firstKey, int keys);
-    void noteOwnChange(int first, int count);
 
     X11Connection *connection_ = nullptr;
     KeyMap keyMap_;
     bool stale_ = false;
     int coreKeyboard_ = -1; // XKB's device id of the core keyboard
     unsigned lockedMods_ = 0;
-    std::deque<std::pair<int, int>> ownChanges_; // our map changes not yet notified
-    std::pair<int, int> ownEcho_{-1, -1};        // a change of ours until synced
+    OwnChanges own_;
     std::function<void()> onReload_;
 };
 
