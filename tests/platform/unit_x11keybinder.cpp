@@ -186,6 +186,15 @@ public:
         std::unique_lock<std::mutex> lock(mutex_);
         binder_.restore(lock, true);
     }
+    // Holds a key the map lacks, as keyDown does: unshifted, for as long as
+    // it is held.
+    int holdKey(unsigned long keysym) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        const int slot = binder_.bind(lock, keysym, true);
+        if (slot >= 0)
+            binder_.press(slot, true);
+        return slot;
+    }
 
     QList<int> early;     // keycodes changed before their keys were read
     QList<int> wrongKeys; // keys sent while their keycode had another binding
@@ -222,6 +231,8 @@ private slots:
     void foreignKeycodeIsNeverWrittenAgain();
     void heldKeyOnAForeignKeycode_data();
     void heldKeyOnAForeignKeycode();
+    void heldKeyKeepsItsBinding_data();
+    void heldKeyKeepsItsBinding();
 };
 
 void X11KeyBinderTest::noRebindBeforeTheClientRead_data() {
@@ -440,6 +451,42 @@ void X11KeyBinderTest::heldKeyOnAForeignKeycode() {
     typist.restore();
     QCOMPARE(map.clears.size(), size_t(0));
     QCOMPARE(map.rows[10], (Row{kF20, kF21, 0, 0}));
+}
+
+void X11KeyBinderTest::heldKeyKeepsItsBinding_data() {
+    QTest::addColumn<bool>("forKey");
+    QTest::addColumn<bool>("announced");
+    QTest::newRow("a key held through keyDown, blocks") << true << true;
+    QTest::newRow("a key held through keyDown, one at a time") << true << false;
+    QTest::newRow("a character held, blocks") << false << true;
+    QTest::newRow("a character held, one at a time") << false << false;
+}
+
+void X11KeyBinderTest::heldKeyKeepsItsBinding() {
+    QFETCH(bool, forKey);
+    QFETCH(bool, announced);
+    // Its release must reach the client as the key it pressed, however
+    // much is typed meanwhile.
+    FakeMap map({10, 11, 13});
+    FakeClient client;
+    Typist typist(map, client);
+    const int held = forKey ? typist.holdKey(kF20) : typist.type(kanji(99), nullptr, 0, false);
+    QVERIFY(held >= 0);
+    const KeyBinder::Slot heldSlot = typist.binder().slot(held);
+    const unsigned long heldSym = forKey ? kF20 : kanji(99);
+    QCOMPARE(heldSlot.level, 0);
+    QList<int> changed;
+    map.beforeChange = [&](int keycode, const Row &next) {
+        if (keycode == heldSlot.keycode && FakeMap::typed(next, 0) != heldSym)
+            changed << keycode;
+    };
+    const std::u32string ahead = text(40);
+    for (size_t i = 0; i < ahead.size(); ++i)
+        QVERIFY(typist.type(0x1000000 | ahead[i], announced ? &ahead : nullptr, i + 1) >= 0);
+    typist.restore();
+    QCOMPARE(changed, QList<int>());
+    QCOMPARE(typist.binder().slot(held).keysym, heldSym);
+    QVERIFY(map.writes.size() > 3);
 }
 
 QTEST_GUILESS_MAIN(X11KeyBinderTest)
