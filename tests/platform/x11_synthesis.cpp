@@ -19,7 +19,9 @@
 #include <QWidget>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -126,6 +128,7 @@ private slots:
     void announcedText_data();
     void announcedText();
     void surrogatePairFromTwoThreads();
+    void lineBreaksFromTwoThreads();
     void textWithCapsLockOn();
     void concurrentCallers();
     void followsLayoutChange();
@@ -523,6 +526,55 @@ void X11SynthesisTest::surrogatePairFromTwoThreads() {
     const QString got = edit.toPlainText();
     QCOMPARE(got.count(QStringLiteral("😀")), 20);
     QCOMPARE(got.count(QChar(u'x')), 20);
+}
+
+void X11SynthesisTest::lineBreaksFromTwoThreads() {
+    QPlainTextEdit edit;
+    edit.setGeometry(450, 100, 500, 300);
+    QVERIFY(activate(edit));
+    // Two threads take turns code unit by code unit, each after announcing
+    // its own text: a pair's halves and a CR LF of one thread must come out
+    // whole whatever the other sends in between (a CR of one must not
+    // swallow the other's LF, a CR of one must not drop the other's pair).
+    const QString texts[2] = {QStringLiteral("😀\r\n").repeated(10),
+                              QStringLiteral("\r\n😁").repeated(10)};
+    std::mutex mutex;
+    std::condition_variable turnChanged;
+    int turn = 0;
+    bool finished[2] = {false, false};
+    auto typist = [&](int me) {
+        const QString &text = texts[me];
+        layer_->textAhead(reinterpret_cast<const char16_t *>(text.utf16()),
+                          static_cast<std::size_t>(text.size()));
+        for (QChar c : text) {
+            std::unique_lock<std::mutex> lock(mutex);
+            turnChanged.wait(lock, [&] { return turn == me || finished[1 - me]; });
+            layer_->unicodeDown(c.unicode());
+            layer_->unicodeUp(c.unicode());
+            turn = 1 - me;
+            turnChanged.notify_all();
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        finished[me] = true;
+        turnChanged.notify_all();
+    };
+    std::thread first(typist, 0);
+    std::thread second(typist, 1);
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (finished[0] && finished[1])
+                break;
+        }
+        QTest::qWait(5);
+    }
+    first.join();
+    second.join();
+    QTRY_COMPARE(edit.toPlainText().size(), 20 * 2 + 20);
+    const QString got = edit.toPlainText();
+    QCOMPARE(got.count(QChar(u'\n')), 20);
+    QCOMPARE(got.count(QStringLiteral("😀")), 10);
+    QCOMPARE(got.count(QStringLiteral("😁")), 10);
 }
 
 void X11SynthesisTest::textWithCapsLockOn() {

@@ -1,24 +1,35 @@
 #pragma once
 
 // The input layer on X11. Synthesis goes through XTest on a private
-// connection guarded by one mutex, so the run's worker threads may call it at
-// once. The keyboard hook and the capture grab use a second connection read
-// on the GUI thread; the hot key is grabbed on Qt's own connection so that
-// its event reaches Qt's native event filters.
+// connection guarded by one mutex, so the run's worker threads may call it
+// at once. X11Input is the facade; behind it, each called with that mutex
+// held: the connection and its event pump (x11connection.h), the keyboard
+// map (x11xkbmap.h), autorepeat (x11autorepeat.h), the key binder for what
+// the map lacks (x11keybinder.h), the focused client's answers
+// (x11clientsync.h) and a typing session per thread (x11typingsession.h).
+// The keyboard hook and the capture grab use a second connection read on the
+// GUI thread; the hot key is grabbed on Qt's own connection so that its
+// event reaches Qt's native event filters.
 
 #include "platform/inputlayer.h"
+#include "x11autorepeat.h"
+#include "x11clientsync.h"
+#include "x11connection.h"
+#include "x11keybinder.h"
 #include "x11keymap.h"
+#include "x11typingsession.h"
+#include "x11xkbmap.h"
 
 #include <QLoggingCategory>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -73,15 +84,15 @@ public:
 
     void releaseAll() override;
 
-    // Pacing of temporary bindings (see x11text.cpp): a keycode is rebound
+    // Pacing of temporary bindings (see x11keybinder.h): a keycode is rebound
     // once the focused client has confirmed that it handled every key sent
     // before (it answered a ping sent after them); a client that cannot be
     // asked is given kReuseAge, one that does not answer kPongTimeout.
     // Bindings are all undone after kIdleRestore without typing.
-    static constexpr std::chrono::milliseconds kReuseAge{150};
-    static constexpr std::chrono::milliseconds kPongTimeout{2000};
+    static constexpr std::chrono::milliseconds kReuseAge = FocusedClientSync::kReuseAge;
+    static constexpr std::chrono::milliseconds kPongTimeout = FocusedClientSync::kPongTimeout;
     static constexpr std::chrono::milliseconds kIdleRestore{500};
-    static constexpr std::chrono::milliseconds kRepeatRestoreDelay{100};
+    static constexpr std::chrono::milliseconds kRepeatRestoreDelay = AutoRepeat::kRestoreDelay;
 
     // lastError() codes of our own; X protocol error codes (BadAccess = 10
     // for a hot key another client holds) are passed on as they are.
@@ -91,28 +102,24 @@ public:
     static constexpr unsigned long kErrorGrabBase = 0x10100; // + the grab status
 
 private:
-    using Clock = std::chrono::steady_clock;
+    using Slot = KeyBinder::Slot;
 
     X11Input() = default;
     bool open(std::string &error);
 
     // --- synthesis connection (all under mutex_) ---
-    void pumpLocked();            // reads pending events, notices foreign map changes
-    const KeyMap &keyMapLocked(); // reloads the map when it went stale
-    void noteMapNotifyLocked(unsigned changed, int firstKey, int keys);
+    void pumpLocked() { connection_.pump(); }
+    const KeyMap &keyMapLocked() { return xkbMap_.current(); } // read again when stale
+    // The map was read again: the binder takes its spare keycodes from it.
+    void mapReloadedLocked();
     void fakeKeyLocked(int keycode, bool down);
-    unsigned lockedModsLocked();
     // Autorepeat of our keys is off while we hold one: turned off before
     // each press, back to the user's setting once nothing is held (`soon`:
     // after a short pause, for typed characters).
     void updateAutoRepeatLocked(bool soon = false);
     void repeatOffBeforePressLocked(bool again = false);
-    bool findXtestKeyboardLocked();
-    void readUsersRepeatLocked();
-    bool usersRepeatLocked() const;
-    void writeRepeatLocked(_XDisplay *display, bool ours) const;
     // False once the server dropped our connection: nothing more is sent on it.
-    bool usableLocked() const { return display_ && !lost_.load(); }
+    bool usableLocked() const { return connection_.usable(); }
 
     // --- lost connections and abnormal exits (x11lifetime.cpp) ---
 public:
@@ -129,76 +136,17 @@ private:
     void releaseThroughFreshConnectionLocked();
 
     // --- text and keys missing from the map (x11text.cpp) ---
-    // A place to bind a keysym for a moment: a spare keycode at one of its
-    // levels: unshifted (0), with Shift (1), and where the map has a level-3
-    // shift, with it (2) and with both (3).
-    struct Slot {
-        int keycode = 0;
-        int level = 0;
-        unsigned long keysym = 0; // 0: nothing bound
-        Clock::time_point lastUse{};
-        int held = 0;
-        int partner = -1;     // the level Shift pairs with on the same keycode (0-1, 2-3)
-        bool paired = false;  // the keycode holds a letter's two cases
-        bool forKey = false;  // bound for a key held through keyDown, not for text
-        bool retired = false; // another client bound the keycode: never touched again
-    };
     struct HeldChar {
         std::thread::id thread;
         char32_t cp;
         int keycode;
         int slot; // -1: a key of the map
     };
-    void pressCodePoint(char32_t cp);
-    // Binds `keysym` to a slot (reusing one that has it), waiting where a
-    // binding is not yet safe to replace. Returns the slot, or -1 when there
-    // are no spare keycodes.
-    int bindLocked(std::unique_lock<std::mutex> &lock, unsigned long keysym, bool unshiftedOnly);
-    // Binds `keysym` and the characters that follow it in the text ahead,
-    // all missing from the map and without case, to every spare keycode that
-    // is free, in one map change. -2 when there is no text ahead to use.
-    int bindBlockLocked(std::unique_lock<std::mutex> &lock, unsigned long keysym);
-    // Writes the rows of `keycodes` (sorted) in one request over the range
-    // they span, the keys between them as the server has them.
-    bool writeRowsLocked(const std::vector<int> &keycodes);
-    int slotWithKeysymLocked(unsigned long keysym, bool unshiftedOnly,
-                             bool includeRetired = false) const;
-    // Takes the spare keycodes of a freshly read map: keycodes with nothing
-    // on them, and those still carrying our bindings. Keycodes another client
-    // bound are dropped and never written again.
-    void adoptSpareKeycodesLocked(const KeyMap &fresh);
-    // The keysyms our bindings put on a spare keycode's four levels; true
-    // if the upper two are used (the key then takes the four-level type).
-    bool rowLocked(int keycode, unsigned long row[4]) const;
-    // Every level of the keycode is ours and none is held.
-    bool keycodeFreeLocked(int keycode) const;
-    // A keycode's four slots lie together in slots_, level 0 first.
-    static const Slot &levelZeroOf(const Slot &slot) { return *(&slot - slot.level); }
-    // Levels 2 and 3 can be typed on the current map.
-    bool fourLevelsLocked() const { return keyMap_.fourLevelType() >= 0; }
+    void pressCodePointLocked(std::unique_lock<std::mutex> &lock, const TypingSession &session,
+                              char32_t cp);
     // The hot keys are grabbed by keycode: after a map change, again.
     void regrabHotKeysLater();
     void regrabHotKeys();
-    // When a binding last used at `lastUse` may be replaced or undone.
-    Clock::time_point safeFromLocked(Clock::time_point lastUse) const;
-    // Asks the focused client to answer once it has read everything sent so
-    // far, unless a question sent at or after `lastUse` is still open.
-    void pingFocusedClientLocked(Clock::time_point lastUse);
-    // The window that takes the question for the focused client, 0: none;
-    // sets pingByComm_.
-    unsigned long pingTargetLocked();
-    // A Tk application's comm window, when `window` belongs to one.
-    unsigned long tkCommWindowLocked(unsigned long window);
-    // Asks a Tk client that has not answered yet, so that its first answer
-    // comes before a rebinding has to rely on it.
-    void probeTkClientLocked();
-    // The index in pings_ of the open message on a comm window, -1: none.
-    int openMessageLocked(unsigned long commWindow) const;
-    void onPongLocked(long serial);
-    void onCommTakenLocked(unsigned long commWindow);
-    void writeRowLocked(int keycode);
-    void noteOwnChangeLocked(int first, int count);
-    void restoreBindingsLocked(std::unique_lock<std::mutex> &lock, bool waitForSafety);
     void restorerLoop();
 
     // --- hook and hot key (x11hook.cpp) ---
@@ -231,57 +179,24 @@ private:
     void closeHookConnection();
 
     std::mutex mutex_;
-    _XDisplay *display_ = nullptr;
+    X11Connection connection_;
+    _XDisplay *display_ = nullptr; // connection_'s
     unsigned long root_ = 0;
-    int rootWidth_ = 0; // the whole virtual desktop
-    int rootHeight_ = 0;
-    KeyMap keyMap_;
-    bool mapStale_ = false;
-    int coreKeyboard_ = -1; // XKB's device id of the core keyboard
-    unsigned lockedMods_ = 0;
-    std::vector<int> spare_;                     // keycodes with nothing bound but ours, sorted
-    std::deque<std::pair<int, int>> ownChanges_; // our map changes not yet notified
-    std::pair<int, int> ownEcho_{-1, -1};        // a block change of ours until synced
+    XkbMap xkbMap_;
+    FocusedClientSync clientSync_;
+    KeyBinder binder_{xkbMap_, clientSync_};
+    AutoRepeat repeat_;
+    TypingSessions typing_;
     std::atomic<bool> hotKeysStale_{false};
     std::map<int, int> pressedKeys_;  // keycode -> downs not yet released
     std::map<int, int> keyDownAt_;    // vk -> the keycode its last keyDown pressed
     std::map<int, int> pressedSlots_; // slot -> downs through keyDown not yet released
     std::set<int> pressedButtons_;
-    int xtestKeyboard_ = -1;      // -1: not looked up yet, -2: none
-    bool xtestRepeatOff_ = false; // we turned it off and owe the restore
-    // The user's keyboards (not the XTEST one) and their RepeatKeys.
-    std::vector<std::pair<int, bool>> usersKeyboards_;
-    Clock::time_point repeatRestoreDue_{}; // none while nothing is due
-    std::atomic<bool> lost_{false};
     std::atomic<bool> hookLost_{false};
     std::atomic<bool> lossHandled_{false};
     std::vector<HeldChar> heldChars_;
-    std::vector<Slot> slots_;
-    Clock::time_point lastBind_{};
-    // The focused client's confirmations: _NET_WM_PING on its top-level or,
-    // for Tk, which has no ping, an empty message on its `send` channel
-    // (Tk reads and deletes it in turn with its other events).
-    struct Ping {
-        long serial;
-        Clock::time_point sentAt;
-        unsigned long commWindow = 0; // where a message to Tk went
-    };
-    unsigned long wmProtocols_ = 0;
-    unsigned long netWmPing_ = 0;
-    unsigned long pingFocus_ = 0;  // the focus window the target was found for
-    unsigned long pingTarget_ = 0; // its top-level that answers pings, 0: none
-    bool pingCapable_ = false;
-    bool pingByComm_ = false;   // pingTarget_ is a Tk comm window
-    bool commAnswered_ = false; // and it has answered once: its silence means busy
-    unsigned long commAtom_ = 0;
-    Clock::time_point lastPingAttempt_{};
-    long nextPingSerial_ = 1;
-    std::vector<Ping> pings_;        // sent and not answered, oldest first
-    Clock::time_point caughtUpTo_{}; // the client has read all we sent before this
-    Clock::time_point lastTextUse_{};
     bool stopping_ = false;
-    std::condition_variable wake_;     // the restorer
-    std::condition_variable bindWait_; // never notified: a timed wait that lets go of mutex_
+    std::condition_variable wake_; // the restorer
     std::thread restorer_;
     std::unique_ptr<QObject> guiContext_; // queued work for the GUI thread dies with us
 

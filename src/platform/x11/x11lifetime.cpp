@@ -15,7 +15,6 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 
-#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
@@ -113,8 +112,8 @@ void noteLayerGone(X11Input *layer) {
 }
 
 void X11Input::noteConnectionLost(Display *display) {
-    if (display == display_)
-        lost_ = true;
+    if (display && display == connection_.display())
+        connection_.noteLost();
     else if (display == hookDisplay_)
         hookLost_ = true;
     else
@@ -161,7 +160,7 @@ void X11Input::releaseThroughFreshConnectionLocked() {
     pressedButtons_.clear();
     pressedSlots_.clear();
     // Our bindings go back to nothing, where they are still ours.
-    for (Slot &slot : slots_) {
+    for (const Slot &slot : binder_.allSlots()) {
         if (slot.keysym) {
             int perCode = 0;
             KeySym *now =
@@ -177,16 +176,9 @@ void X11Input::releaseThroughFreshConnectionLocked() {
                 XChangeKeyboardMapping(fresh, slot.keycode, 2, none, 1);
             }
         }
-        slot.keysym = 0;
-        slot.held = 0;
-        slot.paired = false;
     }
-    if (xtestRepeatOff_) {
-        int opcode = 0, event = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
-        if (XkbQueryExtension(fresh, &opcode, &event, &error, &major, &minor))
-            writeRepeatLocked(fresh, true);
-        xtestRepeatOff_ = false;
-    }
+    binder_.forgetAll();
+    repeat_.restoreThrough(fresh);
     XSync(fresh, False);
     unregisterDisplay(fresh);
     XCloseDisplay(fresh);
