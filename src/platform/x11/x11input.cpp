@@ -134,17 +134,6 @@ X11Input::~X11Input() {
         restorer_.join();
     }
     guiContext_.reset();
-    closeHookConnection();
-    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        std::vector<int> ids;
-        {
-            std::lock_guard<std::mutex> lock(hotKeyMutex_);
-            for (const HotKey &h : hotKeys_)
-                ids.push_back(h.id);
-        }
-        for (int id : ids)
-            unregisterHotKey(id);
-    }
     if (display_) {
         releaseAll();
         unregisterDisplay(display_);
@@ -318,7 +307,6 @@ const KeyMap &X11Input::keyMapLocked() {
             adoptSpareKeycodesLocked(fresh);
             keyMap_ = std::move(fresh);
             keyMap_.setSpare(spare_);
-            hotKeysStale_ = true;
             regrabHotKeysLater();
         }
     }
@@ -601,11 +589,3 @@ void X11Input::releaseAll() {
 }
 
 } // namespace platform::x11
-
-namespace platform {
-
-std::unique_ptr<InputLayer> createSystemInput(std::string &error) {
-    return x11::X11Input::create(error);
-}
-
-} // namespace platform

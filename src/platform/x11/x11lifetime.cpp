@@ -11,6 +11,7 @@
 // the layer's connection before the process goes.
 
 #include "x11input.h"
+#include "x11keyevents.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -115,7 +116,7 @@ void noteLayerGone(X11Input *layer) {
 void X11Input::noteConnectionLost(Display *display) {
     if (display == display_)
         lost_ = true;
-    else if (display == hookDisplay_)
+    else if (X11KeyEvents *events = keyEvents_.load(); events && events->noteLost(display))
         hookLost_ = true;
     else
         return;
@@ -137,8 +138,8 @@ void X11Input::noteConnectionLost(Display *display) {
 
 void X11Input::handleConnectionLost() {
     std::fprintf(stderr, "tarnwick: the X server closed the input connection; ending\n");
-    if (hookLost_)
-        closeHookConnection();
+    if (X11KeyEvents *events = keyEvents_.load(); hookLost_ && events)
+        events->closeConnection();
     releaseAll();
     // The program's own termination path stops every run and quits.
     std::raise(SIGTERM);
