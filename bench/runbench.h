@@ -8,10 +8,10 @@
 #include "run/run.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QThread>
 
 #include <algorithm>
@@ -86,8 +86,7 @@ struct Input {
 
     bool install() {
         std::string error;
-        backend =
-            platform::createBackend(QGuiApplication::platformName().toStdString(), error);
+        backend = platform::createBackend(QGuiApplication::platformName().toStdString(), error);
         real = backend->synthesis();
         if (!real) {
             std::fprintf(stderr, "no input layer: %s (is DISPLAY an X server?)\n", error.c_str());

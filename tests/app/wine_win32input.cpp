@@ -258,8 +258,8 @@ void Win32InputTest::chosenForWindowsWithItsCapabilities() {
 void Win32InputTest::shortcutsAddAndRemove() {
     platform::GlobalShortcuts *shortcuts = backend->shortcuts();
     int g = 0, f7 = 0;
-    QVERIFY(shortcuts->add(0x5A18, {platform::kModControl | platform::kModAlt, 'G'},
-                           [&g] { ++g; }));
+    QVERIFY(
+        shortcuts->add(0x5A18, {platform::kModControl | platform::kModAlt, 'G'}, [&g] { ++g; }));
     QVERIFY(shortcuts->add(0x5A19, {platform::kModShift, VK_F7}, [&f7] { ++f7; }));
     tapChord(*layer, {VK_SHIFT, VK_F7});
     QTRY_COMPARE(f7, 1);

@@ -101,9 +101,8 @@ void BackendTest::failingFactoryFallsBackWithItsMessage() {
         error = "no such device";
         return std::unique_ptr<platform::Backend>();
     });
-    platform::registerBackend("test-silent", [](std::string &) {
-        return std::unique_ptr<platform::Backend>();
-    });
+    platform::registerBackend("test-silent",
+                              [](std::string &) { return std::unique_ptr<platform::Backend>(); });
     std::string error;
     std::unique_ptr<platform::Backend> b = platform::createBackend("test-failing", error);
     QVERIFY(b);
@@ -111,8 +110,7 @@ void BackendTest::failingFactoryFallsBackWithItsMessage() {
     QCOMPARE(QString::fromStdString(error), QStringLiteral("no such device"));
     // A factory that fails without a word still leaves the user a message.
     b = platform::createBackend("test-silent", error);
-    QVERIFY2(QString::fromStdString(error).contains(QStringLiteral("test-silent")),
-             error.c_str());
+    QVERIFY2(QString::fromStdString(error).contains(QStringLiteral("test-silent")), error.c_str());
     platform::registerBackend("test-failing", nullptr);
     platform::registerBackend("test-silent", nullptr);
 }

@@ -114,9 +114,10 @@ bool RecordingInput::addListener(platform::KeyListener *listener) {
 
 void RecordingInput::removeListener(platform::KeyListener *listener) {
     std::lock_guard<std::mutex> lock(mutex_);
-    listeners_.erase(std::remove_if(listeners_.begin(), listeners_.end(),
-                                    [listener](const Listener &l) { return l.listener == listener; }),
-                     listeners_.end());
+    listeners_.erase(
+        std::remove_if(listeners_.begin(), listeners_.end(),
+                       [listener](const Listener &l) { return l.listener == listener; }),
+        listeners_.end());
 }
 
 void RecordingInput::setSwallowing(platform::KeyListener *listener, bool active) {

@@ -73,7 +73,7 @@ public:
     bool sendHookEvent(int vk, bool down, bool sys = false);
     bool hookInstalled() const; // a listener listens
     int hookCount() const;
-    bool captureGrabActive() const; // a listener swallows
+    bool captureGrabActive() const;                // a listener swallows
     void failNextHookInstall(unsigned long error); // next addListener fails
     void setHotKeyAvailable(bool available);       // add's answer
     bool hotKeyRegistered() const;                 // a shortcut is held

@@ -551,10 +551,6 @@ int X11Input::vkForKeycodeLocked(int keycode) {
     return map.vkAt(keycode, numLock);
 }
 
-unsigned long X11Input::lastError() {
-    return lastError_.load();
-}
-
 void X11Input::releaseAll() {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!display_)

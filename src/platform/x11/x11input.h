@@ -79,7 +79,6 @@ public:
     // The objects told of a lost connection and of keyboard map changes;
     // null: none. Set on the GUI thread.
     void setCompanions(X11KeyEvents *keyEvents, X11Shortcuts *shortcuts);
-    unsigned long lastError();
 
     // Pacing of temporary bindings (see x11text.cpp): a keycode is rebound
     // once the focused client has confirmed that it handled every key sent
@@ -91,8 +90,9 @@ public:
     static constexpr std::chrono::milliseconds kIdleRestore{500};
     static constexpr std::chrono::milliseconds kRepeatRestoreDelay{100};
 
-    // lastError() codes of our own; X protocol error codes (BadAccess = 10
-    // for a hot key another client holds) are passed on as they are.
+    // Key events' and shortcuts' lastError() codes of our own; X protocol
+    // error codes (BadAccess = 10 for a shortcut another client holds) are
+    // passed on as they are.
     static constexpr unsigned long kErrorNoConnection = 0x10001;
     static constexpr unsigned long kErrorNoXInput2 = 0x10002;
     static constexpr unsigned long kErrorNoKey = 0x10003;
@@ -225,6 +225,7 @@ private:
     std::vector<int> spare_;                     // keycodes with nothing bound but ours, sorted
     std::deque<std::pair<int, int>> ownChanges_; // our map changes not yet notified
     std::pair<int, int> ownEcho_{-1, -1};        // a block change of ours until synced
+
     std::map<int, int> pressedKeys_;  // keycode -> downs not yet released
     std::map<int, int> keyDownAt_;    // vk -> the keycode its last keyDown pressed
     std::map<int, int> pressedSlots_; // slot -> downs through keyDown not yet released
@@ -269,8 +270,6 @@ private:
 
     std::atomic<X11KeyEvents *> keyEvents_{nullptr};
     X11Shortcuts *shortcuts_ = nullptr; // under mutex_
-
-    std::atomic<unsigned long> lastError_{0};
 };
 
 } // namespace platform::x11

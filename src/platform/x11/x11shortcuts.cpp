@@ -106,10 +106,9 @@ bool X11Shortcuts::grab(Grab &g) {
     }
     std::vector<xcb_void_cookie_t> cookies;
     for (unsigned v : variants)
-        cookies.push_back(xcb_grab_key_checked(connection, 0, g.root,
-                                               static_cast<std::uint16_t>(g.mods | v),
-                                               static_cast<xcb_keycode_t>(g.keycode),
-                                               XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        cookies.push_back(xcb_grab_key_checked(
+            connection, 0, g.root, static_cast<std::uint16_t>(g.mods | v),
+            static_cast<xcb_keycode_t>(g.keycode), XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     unsigned errorCode = 0;
     for (size_t i = 0; i < cookies.size(); ++i) {
         if (xcb_generic_error_t *error = xcb_request_check(connection, cookies[i])) {
