@@ -70,6 +70,7 @@ private slots:
     void keyEventsReportSidesAndTimes();
     void listenersAreAskedNewestFirst();
     void swallowingTakesTheKeyboard();
+    void listenerRemovesItselfWhileCalled();
     void shortcutFiresOnAUsersPress_data();
     void shortcutFiresOnAUsersPress();
     void shortcutFiresOnceAndOnlyOnTheRoot();
@@ -221,6 +222,35 @@ void X11BackendTest::swallowingTakesTheKeyboard() {
     events_->removeListener(&older_);
     tap('Z');
     QTRY_COMPARE(edit_->text(), QStringLiteral("yz"));
+}
+
+void X11BackendTest::listenerRemovesItselfWhileCalled() {
+    // The last listener leaving from inside onKey while it swallows: the
+    // keyboard is given back and the connection closed once the call is over.
+    struct Leaving : platform::KeyListener {
+        platform::KeyEvents *events = nullptr;
+        int calls = 0;
+        bool onKey(const platform::KeyEvent &) override {
+            ++calls;
+            events->setSwallowing(this, false);
+            events->removeListener(this);
+            return true;
+        }
+    } leaving;
+    leaving.events = events_;
+    QVERIFY(events_->addListener(&leaving));
+    events_->setSwallowing(&leaving, true);
+    tap('P');
+    QTRY_COMPARE(leaving.calls, 1);
+    tap('Q');
+    QTRY_COMPARE(edit_->text(), QStringLiteral("q")); // the keyboard is free again
+    QCOMPARE(leaving.calls, 1);
+    // And listening starts over afresh.
+    QVERIFY(events_->addListener(&older_));
+    tap('R');
+    QTRY_COMPARE(countSeen(1, 'R', false), 1);
+    QTRY_COMPARE(edit_->text(), QStringLiteral("qr"));
+    events_->removeListener(&older_);
 }
 
 void X11BackendTest::shortcutFiresOnAUsersPress_data() {
