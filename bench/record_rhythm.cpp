@@ -75,7 +75,7 @@ int main(int argc, char *argv[]) {
         return 1;
     const int actions = argc > 1 ? std::atoi(argv[1]) : 60;
 
-    std::unique_ptr<platform::InputRecorder> recorder = platform::createSystemRecorder();
+    std::unique_ptr<platform::InputRecorder> recorder = platform::createRecorder();
     std::string error;
     Collector original;
     if (!recorder->start(&original, error)) {

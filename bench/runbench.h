@@ -4,13 +4,14 @@
 // wrapped in a proxy that notes the steady-clock time of each call, and
 // medians and percentiles. Run them on an X display (Xvfb: see README.md).
 
-#include "platform/inputlayer.h"
+#include "platform/backend.h"
 #include "run/run.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QThread>
 
 #include <algorithm>
@@ -47,27 +48,6 @@ public:
     platform::Point cursorPos() override { return real_.cursorPos(); }
     void setCursorPos(int x, int y) override { real_.setCursorPos(x, y); }
     bool isDown(int vk) override { return real_.isDown(vk); }
-    platform::HookHandle installKeyboardHook(platform::KeyboardHookProc proc) override {
-        return real_.installKeyboardHook(proc);
-    }
-    std::intptr_t callNextHook(platform::HookHandle hook, int code, std::uintptr_t message,
-                               std::intptr_t event) override {
-        return real_.callNextHook(hook, code, message, event);
-    }
-    void uninstallKeyboardHook(platform::HookHandle hook) override {
-        real_.uninstallKeyboardHook(hook);
-    }
-    void setCaptureGrab(platform::HookHandle hook, bool active) override {
-        real_.setCaptureGrab(hook, active);
-    }
-    unsigned long lastError() override { return real_.lastError(); }
-    bool registerHotKey(int id, unsigned modifiers, unsigned vk) override {
-        return real_.registerHotKey(id, modifiers, vk);
-    }
-    void unregisterHotKey(int id) override { real_.unregisterHotKey(id); }
-    bool isHotKeyEvent(const char *eventType, void *message, int *id) override {
-        return real_.isHotKeyEvent(eventType, message, id);
-    }
     void releaseAll() override { real_.releaseAll(); }
 
     // Only calls are kept while recording; counting always goes on.
@@ -97,18 +77,22 @@ private:
     std::atomic<long long> counts_[128] = {};
 };
 
-// The system's layer behind a timing proxy, installed for the process.
+// The system's backend, its synthesis behind a timing proxy, installed for
+// the process.
 struct Input {
-    std::unique_ptr<platform::InputLayer> real;
+    std::unique_ptr<platform::Backend> backend;
+    platform::InputLayer *real = nullptr;
     std::unique_ptr<TimingProxy> proxy;
 
     bool install() {
         std::string error;
-        real = platform::createSystemInput(error);
+        backend = platform::createBackend(QGuiApplication::platformName().toStdString(), error);
+        real = backend->synthesis();
         if (!real) {
             std::fprintf(stderr, "no input layer: %s (is DISPLAY an X server?)\n", error.c_str());
             return false;
         }
+        platform::setBackend(backend.get());
         proxy = std::make_unique<TimingProxy>(*real);
         platform::setInput(proxy.get());
         return true;
@@ -116,7 +100,7 @@ struct Input {
     ~Input() {
         if (real)
             real->releaseAll();
-        platform::setInput(nullptr);
+        platform::setBackend(nullptr);
     }
 };
 

@@ -7,7 +7,7 @@
 // characters per second (until the last one arrived) and our ratio against
 // xdotool.
 
-#include "platform/inputlayer.h"
+#include "platform/backend.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -392,7 +392,8 @@ int distinct(const QString &text) {
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     std::string error;
-    std::unique_ptr<platform::InputLayer> layer = platform::createSystemInput(error);
+    std::unique_ptr<platform::Backend> backend = platform::createBackend("xcb", error);
+    platform::InputLayer *layer = backend->synthesis();
     if (!layer) {
         std::fprintf(stderr, "no input layer: %s\n", error.c_str());
         return 1;

@@ -1,17 +1,29 @@
 #include "globalhotkeyfilter.h"
 
-#include "platform/inputlayer.h"
+#include "platform/backend.h"
+
+namespace {
+
+constexpr int kVkG = 0x47;
+
+} // namespace
 
 tarnwick::GlobalHotkeyFilter::GlobalHotkeyFilter(int id) : hotkeyId(id) {}
 
-tarnwick::GlobalHotkeyFilter::~GlobalHotkeyFilter() = default;
+tarnwick::GlobalHotkeyFilter::~GlobalHotkeyFilter() {
+    if (!added_)
+        return;
+    if (platform::GlobalShortcuts *shortcuts = platform::backend().shortcuts())
+        shortcuts->remove(hotkeyId);
+}
 
-bool tarnwick::GlobalHotkeyFilter::nativeEventFilter(const QByteArray &eventType, void *message,
-                                                     qintptr *) {
-    int id = 0;
-    if (!platform::input().isHotKeyEvent(eventType.constData(), message, &id) || id != hotkeyId)
+bool tarnwick::GlobalHotkeyFilter::add() {
+    platform::GlobalShortcuts *shortcuts = platform::backend().shortcuts();
+    if (!shortcuts)
         return false;
-    if (callback)
-        callback();
-    return true;
+    added_ = shortcuts->add(hotkeyId, {platform::kModAlt | platform::kModControl, kVkG}, [this] {
+        if (callback)
+            callback();
+    });
+    return added_;
 }

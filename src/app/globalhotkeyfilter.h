@@ -1,22 +1,25 @@
 #pragma once
 
-// Recognises the Ctrl+Alt+G hot key among the native events Qt passes on.
-// The input layer decides what a hot key event looks like on this system.
+// Holds the Ctrl+Alt+G shortcut of the position capture through the
+// backend's global shortcuts, for as long as the holder exists.
 
 #include "tarnwick.h"
 
-#include <QAbstractNativeEventFilter>
-
 #include <functional>
 
-class tarnwick::GlobalHotkeyFilter : public QAbstractNativeEventFilter {
+class tarnwick::GlobalHotkeyFilter {
 public:
     explicit GlobalHotkeyFilter(int id);
-    ~GlobalHotkeyFilter() override;
+    ~GlobalHotkeyFilter(); // gives the shortcut back
 
-    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
+    // Takes Ctrl+Alt+G; false when the backend has no shortcuts or another
+    // program holds the combination.
+    bool add();
 
-    // Runs inside the native event dispatch: it must only queue work.
+    // Runs on the GUI thread from its event loop; it should only queue work.
     std::function<void()> callback;
     int hotkeyId;
+
+private:
+    bool added_ = false;
 };

@@ -1,11 +1,12 @@
 #include "commandlinerun.h"
 #include "core/commandline.h"
 #include "parentconsole.h"
-#include "platform/inputlayer.h"
+#include "platform/backend.h"
 #include "run/terminationguard.h"
 #include "tarnwick.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QTimer>
 #include <QToolTip>
 #include <cstdio>
@@ -80,20 +81,24 @@ int main(int argc, char *argv[]) {
     tipFont.setPixelSize(18);
     QToolTip::setFont(tipFont);
 
-    // The input layer needs the application's display connection, so it is
-    // created after the application object and dropped before it.
+    // The backend needs the application's display connection, so it is
+    // created after the application object and dropped before it. Qt's
+    // platform name tells which system the program runs on.
     std::string error;
-    std::unique_ptr<platform::InputLayer> input = platform::createSystemInput(error);
-    if (input)
-        platform::setInput(input.get());
-    else
+    std::unique_ptr<platform::Backend> backend =
+        platform::createBackend(QGuiApplication::platformName().toStdString(), error);
+    platform::setBackend(backend.get());
+    const bool canPlay = backend->capabilities().synthesis;
+    if (!error.empty())
         std::fprintf(stderr, "tarnwick: input functions are not available: %s\n", error.c_str());
     installTerminationGuard();
 
     int rc = 0;
     if (request.action == commandline::Action::Run) {
-        if (!input)
+        if (!canPlay) {
+            platform::setBackend(nullptr);
             return commandline::kExitUsage; // nothing can be played; the reason is above
+        }
         rc = runFromCommandLine(request);
     } else {
         tarnwick window;
@@ -105,9 +110,8 @@ int main(int argc, char *argv[]) {
         }
         rc = QApplication::exec();
     }
-    if (input) {
+    if (platform::InputLayer *input = backend->synthesis())
         input->releaseAll();
-        platform::setInput(nullptr);
-    }
+    platform::setBackend(nullptr);
     return rc;
 }

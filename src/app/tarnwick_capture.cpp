@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr unsigned kVkG = 0x47;
 constexpr int kPointerTestDelayMs = 1000;
 
 constexpr UiText hotkeyFailedTitle{u"エラー", u"Error"};
@@ -92,14 +91,12 @@ bool tarnwick::registerGlobalHotkey() {
         return true;
     if (!hotkeyFilter) {
         hotkeyFilter = new GlobalHotkeyFilter(hotkeyId);
-        // Never run inside the native event dispatch: queue it.
+        // Never run inside the shortcut's dispatch: queue it.
         hotkeyFilter->callback = [this] {
             QMetaObject::invokeMethod(this, "getCoordinate2", Qt::QueuedConnection);
         };
     }
-    if (platform::input().registerHotKey(hotkeyId, platform::kModAlt | platform::kModControl,
-                                         kVkG)) {
-        QCoreApplication::instance()->installNativeEventFilter(hotkeyFilter);
+    if (hotkeyFilter->add()) {
         hotkeyRegistered = true;
         return true;
     }
@@ -111,14 +108,9 @@ bool tarnwick::registerGlobalHotkey() {
 }
 
 void tarnwick::unregisterGlobalHotkey() {
-    if (hotkeyRegistered) {
-        platform::input().unregisterHotKey(hotkeyId);
-        hotkeyRegistered = false;
-    }
+    hotkeyRegistered = false;
     if (hotkeyFilter) {
-        if (QCoreApplication *app = QCoreApplication::instance())
-            app->removeNativeEventFilter(hotkeyFilter);
-        delete hotkeyFilter;
+        delete hotkeyFilter; // gives the shortcut back
         hotkeyFilter = nullptr;
     }
 }

@@ -2,28 +2,16 @@
 
 #include "capturelog.h"
 #include "core/keycombination.h"
+#include "platform/backend.h"
 #include "platform/virtualkeys.h"
 
 Q_LOGGING_CATEGORY(lcCapture, "tarnwick.capture")
 
 namespace {
 
-// The system calls a hook procedure without a context pointer, so each
-// instance gets its own plain function that reaches it directly.
-std::intptr_t editorHookProc(int code, std::uintptr_t message, std::intptr_t event) {
-    return KeyCaptureState::editor().keyboardHookProc(code, message, event);
-}
-
-std::intptr_t runDialogHookProc(int code, std::uintptr_t message, std::intptr_t event) {
-    return KeyCaptureState::runDialog().keyboardHookProc(code, message, event);
-}
-
-bool isKeyDownMessage(std::uintptr_t message) {
-    return message == platform::kWmKeyDown || message == platform::kWmSysKeyDown;
-}
-
-bool isKeyUpMessage(std::uintptr_t message) {
-    return message == platform::kWmKeyUp || message == platform::kWmSysKeyUp;
+// The process-wide backend's key events, null where it has none.
+platform::KeyEvents *keyEvents() {
+    return platform::backend().keyEvents();
 }
 
 } // namespace
@@ -31,12 +19,12 @@ bool isKeyUpMessage(std::uintptr_t message) {
 bool KeyCaptureState::installKeyboardHook() {
     if (keyboardHook)
         return true;
-    platform::InputLayer &in = platform::input();
-    keyboardHook =
-        in.installKeyboardHook(client_ == Client::Editor ? &editorHookProc : &runDialogHookProc);
+    platform::KeyEvents *events = keyEvents();
+    keyboardHook = events && events->addListener(this);
     if (!keyboardHook) {
         if (client_ == Client::RunDialog)
-            qCWarning(lcCapture) << "Failed to install keyboard hook. Error:" << in.lastError();
+            qCWarning(lcCapture) << "Failed to install keyboard hook. Error:"
+                                 << (events ? events->lastError() : 0UL);
         return false;
     }
     // The editor marks the capture active before it installs the hook.
@@ -50,8 +38,9 @@ void KeyCaptureState::uninstallKeyboardHook() {
         return;
     // Never leave the keyboard taken by a hook that no longer exists.
     setGrab(false);
-    platform::input().uninstallKeyboardHook(keyboardHook);
-    keyboardHook = nullptr;
+    if (platform::KeyEvents *events = keyEvents())
+        events->removeListener(this);
+    keyboardHook = false;
 }
 
 void KeyCaptureState::beginCapture() {
@@ -71,25 +60,18 @@ void KeyCaptureState::endCapture() {
 void KeyCaptureState::setGrab(bool active) {
     if (grabbed_ == active || (active && !keyboardHook))
         return;
-    platform::input().setCaptureGrab(keyboardHook, active);
+    if (platform::KeyEvents *events = keyEvents())
+        events->setSwallowing(this, active);
     grabbed_ = active;
 }
 
 // Runs for every key event of the desktop: atomics only, no allocation, no
 // waiting.
-std::intptr_t KeyCaptureState::keyboardHookProc(int code, std::uintptr_t message,
-                                                std::intptr_t event) {
-    const auto passOn = [&] {
-        return platform::input().callNextHook(keyboardHook, code, message, event);
-    };
-    if (code != platform::kHcAction || event == 0)
-        return passOn();
-    const int vk =
-        static_cast<int>(reinterpret_cast<const platform::KeyboardHookEvent *>(event)->vkCode);
+bool KeyCaptureState::onKey(const platform::KeyEvent &event) {
     if (captureActive.load() != 1)
-        return passOn();
-
-    if (isKeyDownMessage(message)) {
+        return false;
+    const int vk = event.vk;
+    if (event.down) {
         if (isModifierKey(vk)) {
             setHeldModifier(vk);
         } else {
@@ -101,21 +83,18 @@ std::intptr_t KeyCaptureState::keyboardHookProc(int code, std::uintptr_t message
             lastMask.exchange(mask);
             lastKey.exchange(vk);
         }
-        return 1;
+        return true;
     }
-    if (isKeyUpMessage(message)) {
-        if (!isModifierKey(vk))
-            return 1;
-        // A modifier pressed and released on its own is itself the key.
-        // The mask goes first so a poll never sees the key with a stale mask.
-        if (lastKey.load() == 0 && heldModifiers.load() == modifierBit(vk)) {
-            lastMask.exchange(0);
-            lastKey.exchange(vk);
-        }
-        clearHeldModifier(vk);
-        return 1;
+    if (!isModifierKey(vk))
+        return true;
+    // A modifier pressed and released on its own is itself the key.
+    // The mask goes first so a poll never sees the key with a stale mask.
+    if (lastKey.load() == 0 && heldModifiers.load() == modifierBit(vk)) {
+        lastMask.exchange(0);
+        lastKey.exchange(vk);
     }
-    return passOn();
+    clearHeldModifier(vk);
+    return true;
 }
 
 KeyCaptureState &KeyCaptureState::editor() {

@@ -1,16 +1,15 @@
 #pragma once
 
-// Records one key combination through the desktop-wide keyboard hook. Two
-// independent instances exist: the editor's and the run settings dialog's.
-// The hook procedure runs on the GUI thread and shares only the four atomic
-// fields with the client's 50 ms poll.
+// Records one key combination through the desktop's key events (the
+// backend's keyboard hook). Two independent instances exist: the editor's and
+// the run settings dialog's. onKey runs on the GUI thread and shares only the
+// four atomic fields with the client's 50 ms poll.
 
-#include "platform/inputlayer.h"
+#include "platform/keyevents.h"
 
 #include <atomic>
-#include <cstdint>
 
-class KeyCaptureState {
+class KeyCaptureState final : public platform::KeyListener {
 public:
     enum class Client { Editor, RunDialog };
 
@@ -18,9 +17,9 @@ public:
     std::atomic<int> lastMask{0}; // capture mask
     std::atomic<int> heldModifiers{0};
     std::atomic<int> captureActive{0};
-    platform::HookHandle keyboardHook = nullptr;
+    bool keyboardHook = false; // listening to the backend's key events
 
-    // True when a hook is (now) installed. The run dialog's instance logs
+    // True when the instance (now) listens. The run dialog's instance logs
     // "Failed to install keyboard hook. Error:" with the system's code on failure.
     bool installKeyboardHook();
     void uninstallKeyboardHook();
@@ -33,8 +32,9 @@ public:
     // keyboard stays taken where the system needed a grab.
     void endCapture();
 
-    // The hook algorithm on this instance's fields.
-    std::intptr_t keyboardHookProc(int code, std::uintptr_t message, std::intptr_t event);
+    // The hook algorithm on this instance's fields: while a capture is
+    // active every key is taken.
+    bool onKey(const platform::KeyEvent &event) override;
 
     Client client() const { return client_; }
 
@@ -44,6 +44,8 @@ public:
 
 private:
     explicit KeyCaptureState(Client client) : client_(client) {}
+    KeyCaptureState(const KeyCaptureState &) = delete;
+    KeyCaptureState &operator=(const KeyCaptureState &) = delete;
     void setHeldModifier(int vk);
     void clearHeldModifier(int vk);
     // Takes or gives back the keyboard where the system needs it; GUI thread.

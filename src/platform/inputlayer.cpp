@@ -1,5 +1,7 @@
 #include "inputlayer.h"
 
+#include "backend.h"
+
 #include <atomic>
 
 namespace platform {
@@ -16,17 +18,22 @@ public:
     Point cursorPos() override { return {}; }
     void setCursorPos(int, int) override {}
     bool isDown(int) override { return false; }
-    HookHandle installKeyboardHook(KeyboardHookProc) override { return nullptr; }
-    std::intptr_t callNextHook(HookHandle, int, std::uintptr_t, std::intptr_t) override {
-        return 0;
-    }
-    void uninstallKeyboardHook(HookHandle) override {}
-    void setCaptureGrab(HookHandle, bool) override {}
-    unsigned long lastError() override { return 0; }
-    bool registerHotKey(int, unsigned, unsigned) override { return false; }
-    void unregisterHotKey(int) override {}
-    bool isHotKeyEvent(const char *, void *, int *) override { return false; }
     void releaseAll() override {}
+};
+
+// Stands where the backend cannot record, so that the user learns why.
+class UnavailableRecorder final : public InputRecorder {
+public:
+    explicit UnavailableRecorder(std::string backend) : backend_(std::move(backend)) {}
+    bool start(RawInputListener *, std::string &error) override {
+        error = "Recording is not available with the \"" + backend_ +
+                "\" input backend: the program needs an X11 session or Windows.";
+        return false;
+    }
+    void stop() override {}
+
+private:
+    std::string backend_;
 };
 
 NullInput nullInput;
@@ -46,7 +53,13 @@ InputLayer *setInput(InputLayer *layer) {
 
 std::unique_ptr<InputRecorder> createRecorder() {
     const RecorderFactory factory = recorderFactory.load();
-    return factory ? factory() : createSystemRecorder();
+    if (factory)
+        return factory();
+    Backend &b = backend();
+    std::unique_ptr<InputRecorder> recorder = b.createRecorder();
+    if (!recorder)
+        recorder = std::make_unique<UnavailableRecorder>(b.capabilities().name);
+    return recorder;
 }
 
 void setRecorderFactory(RecorderFactory factory) {

@@ -1,6 +1,7 @@
 #pragma once
 
-// The program's one door to the operating system's input functions.
+// Input synthesis: the keys, characters and clicks a run sends, and the
+// state it polls. One of the capabilities of a platform backend (backend.h).
 // Plain C++17 only: no Qt types here, so the Win32 sources compile without Qt
 // and tests can swap in a recording implementation.
 
@@ -16,34 +17,8 @@ struct Point {
     int y = 0;
 };
 
-// Windows values are used on every system: stored projects and settings hold
-// Windows virtual-key codes and must mean the same key everywhere.
-constexpr int kHcAction = 0;
-constexpr std::uintptr_t kWmKeyDown = 0x0100;
-constexpr std::uintptr_t kWmKeyUp = 0x0101;
-constexpr std::uintptr_t kWmSysKeyDown = 0x0104;
-constexpr std::uintptr_t kWmSysKeyUp = 0x0105;
-
 constexpr int kVkLButton = 0x01;
 constexpr int kVkRButton = 0x02;
-
-// Hot key modifier flags (MOD_ALT, MOD_CONTROL, MOD_SHIFT, MOD_WIN).
-constexpr unsigned kModAlt = 1;
-constexpr unsigned kModControl = 2;
-constexpr unsigned kModShift = 4;
-constexpr unsigned kModWin = 8;
-
-// Layout-compatible with the first field of KBDLLHOOKSTRUCT: the hook
-// procedure reads only the key code.
-struct KeyboardHookEvent {
-    std::uint32_t vkCode = 0;
-};
-
-// Same shape as a Windows low-level hook procedure (LRESULT (int, WPARAM,
-// LPARAM)); `event` points to a KeyboardHookEvent. A non-zero result swallows
-// the event.
-using KeyboardHookProc = std::intptr_t (*)(int code, std::uintptr_t message, std::intptr_t event);
-using HookHandle = void *;
 
 enum class MouseButton { Left, Right };
 
@@ -72,38 +47,18 @@ public:
     // True while the key (or mouse button, vk 1 and 2) is down at this moment.
     virtual bool isDown(int vk) = 0;
 
-    // Desktop-wide keyboard hook. The procedure is called on the GUI thread.
-    // Returns null on failure; lastError() then tells why.
-    virtual HookHandle installKeyboardHook(KeyboardHookProc proc) = 0;
-    virtual std::intptr_t callNextHook(HookHandle hook, int code, std::uintptr_t message,
-                                       std::intptr_t event) = 0;
-    virtual void uninstallKeyboardHook(HookHandle hook) = 0;
-    // Where events cannot be swallowed one by one (X11), a capture must take
-    // the keyboard while it is active. A no-op on Windows.
-    virtual void setCaptureGrab(HookHandle hook, bool active) = 0;
-    virtual unsigned long lastError() = 0;
-
-    // One global hot key. Its event reaches Qt's native event filter, where
-    // isHotKeyEvent recognises it (eventType as Qt passes it).
-    virtual bool registerHotKey(int id, unsigned modifiers, unsigned vk) = 0;
-    virtual void unregisterHotKey(int id) = 0;
-    virtual bool isHotKeyEvent(const char *eventType, void *message, int *id) = 0;
-
     // Releases every key and button this layer pressed and did not release,
     // and restores any temporary keyboard bindings. Safe to call repeatedly.
     virtual void releaseAll() = 0;
 };
 
 // The process-wide layer. Never null: until one is installed, a layer that
-// does nothing answers.
+// does nothing answers. Installing a backend (backend.h) installs its
+// synthesis here too.
 InputLayer &input();
 // Installs `layer` (not owned) and returns the previous one; null restores
 // the do-nothing layer.
 InputLayer *setInput(InputLayer *layer);
-
-// The layer of the system the program runs on (Win32 or X11). On failure
-// returns null and puts a message for the user into `error`.
-std::unique_ptr<InputLayer> createSystemInput(std::string &error);
 
 // ---- Recording: listening to what the user does -------------------------------
 
@@ -144,12 +99,12 @@ public:
     virtual void stop() = 0;
 };
 
-// A recorder for the system the program runs on (X11 or Win32), or what a
-// factory installed by a test makes.
+// A recorder of the installed backend (backend.h), or what a factory
+// installed by a test makes. Never null: where the backend cannot record,
+// the recorder's start fails with a message for the user.
 std::unique_ptr<InputRecorder> createRecorder();
-std::unique_ptr<InputRecorder> createSystemRecorder();
 using RecorderFactory = std::unique_ptr<InputRecorder> (*)();
-// Null restores the system's recorder.
+// Null restores the backend's recorder.
 void setRecorderFactory(RecorderFactory factory);
 
 } // namespace platform

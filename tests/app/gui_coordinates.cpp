@@ -4,7 +4,6 @@
 #include "support/recordinginput.h"
 #include "support/testconfig.h"
 
-#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCursor>
 #include <QElapsedTimer>
@@ -19,13 +18,6 @@ namespace {
 
 const QString kMousePointer = QStringLiteral("マウスポインター");
 const QString kSmoothMove = QStringLiteral("スムーズムーブ");
-
-// Fakes the system delivering the hot key with `id` to the application.
-bool fireHotKey(int id) {
-    qintptr result = 0;
-    return QAbstractEventDispatcher::instance()->filterNativeEvent(
-        testsupport::RecordingInput::kHotKeyEventType, &id, &result);
-}
 
 // The two page lists are parallel: every command gets a default condition.
 void setPages(tarnwick &w, const PageList &commands, int current) {
@@ -94,11 +86,14 @@ private slots:
         QVERIFY(!w.isVisible());
         QVERIFY(w.hotkeyRegistered);
         QVERIFY(input->hotKeyRegistered());
+        QCOMPARE(input->hotKeyChord(w.hotkeyId).vk, int('G'));
+        QCOMPARE(input->hotKeyChord(w.hotkeyId).modifiers,
+                 platform::kModControl | platform::kModAlt);
 
         input->setCursorPos(321, 654);
-        QVERIFY(!fireHotKey(w.hotkeyId + 1)); // someone else's hot key
-        QVERIFY(fireHotKey(w.hotkeyId));
-        // Queued: nothing is taken inside the filter.
+        QVERIFY(!input->fireShortcut(w.hotkeyId + 1)); // someone else's hot key
+        QVERIFY(input->fireShortcut(w.hotkeyId));
+        // Queued: nothing is taken inside the shortcut's callback.
         QCOMPARE(w.listCommand.at(0), (QStringList{kMousePointer, "0", "0"}));
         QTRY_COMPARE(w.listCommand.at(0), (QStringList{kMousePointer, "321", "654"}));
         QVERIFY(w.isVisible());
@@ -108,7 +103,7 @@ private slots:
         QTRY_VERIFY(!prompt);
         QCOMPARE(w.hoverWindow, nullptr);
         // Released: the key no longer reaches the window.
-        QVERIFY(!fireHotKey(w.hotkeyId));
+        QVERIFY(!input->fireShortcut(w.hotkeyId));
     }
 
     void hotKeyWhileThePromptStepsAside() {
@@ -123,7 +118,7 @@ private slots:
         QVERIFY(!prompt->isVisible());
 
         input->setCursorPos(11, 22);
-        QVERIFY(fireHotKey(w.hotkeyId));
+        QVERIFY(input->fireShortcut(w.hotkeyId));
         QTRY_COMPARE(w.listCommand.at(0), (QStringList{kMousePointer, "11", "22"}));
         // Gone for good: it must not come back once the pointer moves away.
         QTRY_VERIFY(!prompt);

@@ -1,20 +1,18 @@
-// The Win32 input layer at run time, against a plain Win32 window of the
-// test's own: what arrives there is exactly what the layer sent. Also the
-// keyboard hook behind the key capture and the Ctrl+Alt+G hot key through
-// the program's native event filter (hence this test links the whole app).
+// The Win32 backend at run time, against a plain Win32 window of the test's
+// own: what arrives there is exactly what the layer sent. Also the key events
+// behind the key capture, and the global shortcuts behind Ctrl+Alt+G through
+// the program's holder of it (hence this test links the whole app).
 
 #include "app/globalhotkeyfilter.h"
 #include "capture/keycapture.h"
 #include "core/keycombination.h"
-#include "platform/inputlayer.h"
-#include "platform/win32/win32input.h"
+#include "platform/backend.h"
 #include "support/win32targetwindow.h"
 
 #include <QApplication>
 #include <QtTest>
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -63,19 +61,15 @@ QString expectedTrace(const QList<int> &keys) {
     return trace.join(' ');
 }
 
-// What a raw hook procedure saw.
-std::mutex hookMutex;
-std::vector<std::pair<std::uintptr_t, std::uint32_t>> hookSeen;
-platform::HookHandle rawHook = nullptr;
+// What a plain listener saw: (down, vk).
+std::vector<std::pair<bool, int>> hookSeen;
 
-std::intptr_t rawHookProc(int code, std::uintptr_t message, std::intptr_t event) {
-    if (code == platform::kHcAction && event) {
-        const auto *e = reinterpret_cast<const platform::KeyboardHookEvent *>(event);
-        std::lock_guard<std::mutex> lock(hookMutex);
-        hookSeen.emplace_back(message, e->vkCode);
+struct RawListener : platform::KeyListener {
+    bool onKey(const platform::KeyEvent &event) override {
+        hookSeen.emplace_back(event.down, event.vk);
+        return false;
     }
-    return platform::input().callNextHook(rawHook, code, message, event);
-}
+};
 
 } // namespace
 
@@ -95,7 +89,9 @@ private slots:
     void hookSeesInjectedKeys();
     void captureSwallowsKeys();
     void isDownWhileHeld();
-    void hotKeyThroughTheNativeEventFilter();
+    void chosenForWindowsWithItsCapabilities();
+    void shortcutsAddAndRemove();
+    void hotKeyThroughTheProgramsHolder();
     void cursorGetAndSet_data();
     void cursorGetAndSet();
     void mouseButtons_data();
@@ -105,20 +101,26 @@ private slots:
 private:
     void settle() { QTest::qWait(150); }
 
-    std::unique_ptr<platform::InputLayer> layer;
+    std::unique_ptr<platform::Backend> backend;
+    platform::InputLayer *layer = nullptr;
     testsupport::Win32TargetWindow target;
 };
 
 void Win32InputTest::initTestCase() {
-    layer = platform::createWin32Input();
-    platform::setInput(layer.get());
+    std::string error;
+    backend = platform::createBackend("windows", error);
+    QVERIFY2(error.empty(), error.c_str());
+    layer = backend->synthesis();
+    QVERIFY(layer);
+    platform::setBackend(backend.get());
     QVERIFY(target.open(kTargetX, kTargetY, 500, 300));
 }
 
 void Win32InputTest::cleanupTestCase() {
     target.close();
-    platform::setInput(nullptr);
-    layer.reset();
+    platform::setBackend(nullptr);
+    layer = nullptr;
+    backend.reset();
 }
 
 void Win32InputTest::init() {
@@ -193,32 +195,22 @@ void Win32InputTest::unicodeTextArrivesAsExactCharacters() {
 }
 
 void Win32InputTest::hookSeesInjectedKeys() {
-    {
-        std::lock_guard<std::mutex> lock(hookMutex);
-        hookSeen.clear();
-    }
-    rawHook = layer->installKeyboardHook(&rawHookProc);
-    QVERIFY2(rawHook, qPrintable(QString::number(layer->lastError())));
+    hookSeen.clear();
+    RawListener listener;
+    platform::KeyEvents *events = backend->keyEvents();
+    QVERIFY2(events->addListener(&listener), qPrintable(QString::number(events->lastError())));
     tapChord(*layer, {VK_SHIFT, VK_F7});
     // The hook runs on this (Qt) thread while it waits.
-    const std::vector<std::pair<std::uintptr_t, std::uint32_t>> expected = {
-        {WM_KEYDOWN, VK_LSHIFT}, {WM_KEYDOWN, VK_F7}, {WM_KEYUP, VK_F7}, {WM_KEYUP, VK_LSHIFT}};
-    QTRY_VERIFY([&] {
-        std::lock_guard<std::mutex> lock(hookMutex);
-        return hookSeen.size() >= expected.size();
-    }());
-    layer->uninstallKeyboardHook(rawHook);
-    rawHook = nullptr;
-    std::vector<std::pair<std::uintptr_t, std::uint32_t>> seen;
-    {
-        std::lock_guard<std::mutex> lock(hookMutex);
-        seen = hookSeen;
-    }
+    const std::vector<std::pair<bool, int>> expected = {
+        {true, VK_LSHIFT}, {true, VK_F7}, {false, VK_F7}, {false, VK_LSHIFT}};
+    QTRY_VERIFY(hookSeen.size() >= expected.size());
+    events->removeListener(&listener);
+    const std::vector<std::pair<bool, int>> seen = hookSeen;
     QCOMPARE(seen.size(), expected.size());
     for (size_t i = 0; i < seen.size(); ++i) {
         QCOMPARE(seen[i].first, expected[i].first);
         // A low-level hook reports the side of a modifier.
-        const std::uint32_t vk = seen[i].second == VK_SHIFT ? VK_LSHIFT : seen[i].second;
+        const int vk = seen[i].second == VK_SHIFT ? VK_LSHIFT : seen[i].second;
         QCOMPARE(vk, expected[i].second);
     }
     // Passed on: the window got them too.
@@ -252,22 +244,56 @@ void Win32InputTest::isDownWhileHeld() {
     QTRY_VERIFY(!layer->isDown(VK_F8));
 }
 
-void Win32InputTest::hotKeyThroughTheNativeEventFilter() {
-    constexpr int kId = 0x5A17;
-    tarnwick::GlobalHotkeyFilter filter(kId);
-    int fired = 0;
-    filter.callback = [&fired] { ++fired; };
-    QVERIFY(layer->registerHotKey(kId, platform::kModControl | platform::kModAlt, 'G'));
-    qApp->installNativeEventFilter(&filter);
+void Win32InputTest::chosenForWindowsWithItsCapabilities() {
+    const platform::Capabilities c = backend->capabilities();
+    QCOMPARE(QString::fromStdString(c.name), QStringLiteral("win32"));
+    QVERIFY(c.synthesis && c.keyEvents && c.swallowKeys && c.globalShortcuts && c.recording);
+    QVERIFY(!c.windowAccess && !backend->windowAccess());
+    QVERIFY(!c.screenReading && !backend->screenReader());
+    QVERIFY(backend->keyEvents() && backend->shortcuts() && backend->createRecorder());
+    // Qt's own name for this platform chooses the same backend.
+    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("windows"));
+}
 
-    tapChord(*layer, {VK_CONTROL, VK_MENU, 'H'}); // another chord: nothing
+void Win32InputTest::shortcutsAddAndRemove() {
+    platform::GlobalShortcuts *shortcuts = backend->shortcuts();
+    int g = 0, f7 = 0;
+    QVERIFY(
+        shortcuts->add(0x5A18, {platform::kModControl | platform::kModAlt, 'G'}, [&g] { ++g; }));
+    QVERIFY(shortcuts->add(0x5A19, {platform::kModShift, VK_F7}, [&f7] { ++f7; }));
+    tapChord(*layer, {VK_SHIFT, VK_F7});
+    QTRY_COMPARE(f7, 1);
     tapChord(*layer, {VK_CONTROL, VK_MENU, 'G'});
-    QTRY_COMPARE(fired, 1);
+    QTRY_COMPARE(g, 1);
+    QCOMPARE(f7, 1);
+    // Adding an id again replaces its chord.
+    QVERIFY(shortcuts->add(0x5A19, {platform::kModShift, VK_F8}, [&f7] { ++f7; }));
+    tapChord(*layer, {VK_SHIFT, VK_F7});
+    tapChord(*layer, {VK_SHIFT, VK_F8});
+    QTRY_COMPARE(f7, 2);
+    shortcuts->remove(0x5A18);
+    shortcuts->remove(0x5A19);
+    tapChord(*layer, {VK_CONTROL, VK_MENU, 'G'});
+    tapChord(*layer, {VK_SHIFT, VK_F8});
     settle();
-    QCOMPARE(fired, 1);
+    QCOMPARE(g, 1);
+    QCOMPARE(f7, 2);
+}
 
-    qApp->removeNativeEventFilter(&filter);
-    layer->unregisterHotKey(kId);
+void Win32InputTest::hotKeyThroughTheProgramsHolder() {
+    constexpr int kId = 0x5A17;
+    int fired = 0;
+    {
+        tarnwick::GlobalHotkeyFilter filter(kId);
+        filter.callback = [&fired] { ++fired; };
+        QVERIFY(filter.add());
+
+        tapChord(*layer, {VK_CONTROL, VK_MENU, 'H'}); // another chord: nothing
+        tapChord(*layer, {VK_CONTROL, VK_MENU, 'G'});
+        QTRY_COMPARE(fired, 1);
+        settle();
+        QCOMPARE(fired, 1);
+    } // the holder gives the shortcut back
     tapChord(*layer, {VK_CONTROL, VK_MENU, 'G'});
     settle();
     QCOMPARE(fired, 1);

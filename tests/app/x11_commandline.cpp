@@ -157,6 +157,29 @@ private slots:
         QVERIFY(process.readAllStandardError().contains("tarnwick: "));
     }
 
+    // A display system without an input backend: the run cannot play, and
+    // says which system lacks it rather than failing silently.
+    void displaySystemWithoutBackendIsRefused_data() {
+        QTest::addColumn<QString>("platform");
+        QTest::newRow("offscreen") << "offscreen";
+        QTest::newRow("minimal") << "minimal";
+    }
+    void displaySystemWithoutBackendIsRefused() {
+        QFETCH(QString, platform);
+        QVERIFY(write("typex.cmdat",
+                      R"({"list_command": [["入力", "x", "0"]], "list_condition": [["即時"]]})"));
+        QProcess process;
+        start(process, {"-platform", platform, "--run", scratch.filePath("typex.cmdat"),
+                        "--start-delay", "0"});
+        QVERIFY(finishes(process, 20000));
+        QCOMPARE(process.exitCode(), 2);
+        const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(errors.contains(QStringLiteral("input functions are not available")) &&
+                     errors.contains(QStringLiteral("\"%1\"").arg(platform)),
+                 qPrintable(errors));
+        QVERIFY(!anythingDown());
+    }
+
     // Xvfb has no system tray: nothing could stop the run, so it never starts.
     void endlessRunWithoutStopKeysIsRefused() {
         QVERIFY(write("forever.cmdat", R"({"list_command": [["キー", "70,0", "0.05"]],

@@ -2,26 +2,33 @@
 
 #include <QtTest>
 
-// The recording layer is what every other test trusts; check the parts of it
-// that behave like the real system (hook chaining, generic modifiers).
+// The recording backend is what every other test trusts; check the parts of
+// it that behave like the real system (listeners newest first, generic
+// modifiers, shortcuts).
 class RecordingInputTest : public QObject {
     Q_OBJECT
 
-    static testsupport::RecordingInput *rec;
-    static int calls;
-    static std::intptr_t swallowAll(int code, std::uintptr_t message, std::intptr_t event) {
-        ++calls;
-        return rec->callNextHook(nullptr, code, message, event) + 1;
-    }
+    struct Counting : platform::KeyListener {
+        int calls = 0;
+        bool takes = true;
+        bool onKey(const platform::KeyEvent &) override {
+            ++calls;
+            return takes;
+        }
+    };
 
 private slots:
     void installsItselfAndRestores() {
         {
             testsupport::RecordingInput r;
             QCOMPARE(&platform::input(), static_cast<platform::InputLayer *>(&r));
+            QCOMPARE(&platform::backend(), static_cast<platform::Backend *>(&r));
+            QCOMPARE(QString::fromStdString(platform::backend().capabilities().name),
+                     QStringLiteral("recording"));
         }
         QVERIFY(!platform::input().isDown(65));
-        QCOMPARE(platform::input().installKeyboardHook(&swallowAll), nullptr);
+        QCOMPARE(platform::backend().keyEvents(), nullptr);
+        QCOMPARE(platform::backend().shortcuts(), nullptr);
     }
 
     void genericModifiersFollowEitherSide() {
@@ -36,26 +43,57 @@ private slots:
         QCOMPARE(r.eventTexts(), (std::vector<std::string>{"keyDown 164", "keyUp 164"}));
     }
 
-    void hookSwallowsAndUninstalls() {
+    void listenerSwallowsAndIsRemoved() {
         testsupport::RecordingInput r;
-        rec = &r;
-        calls = 0;
+        Counting older, newer;
         QVERIFY(!r.sendHookEvent(65, true));
-        platform::HookHandle h = r.installKeyboardHook(&swallowAll);
-        QVERIFY(h);
+        QVERIFY(r.addListener(&older));
+        QVERIFY(r.addListener(&newer));
         QVERIFY(r.sendHookEvent(65, true));
-        QCOMPARE(calls, 1);
-        r.uninstallKeyboardHook(h);
+        QCOMPARE(newer.calls, 1);
+        QCOMPARE(older.calls, 0); // the newer one took it
+        newer.takes = false;
+        QVERIFY(r.sendHookEvent(65, false));
+        QCOMPARE(older.calls, 1);
+        r.removeListener(&older);
+        r.removeListener(&newer);
         QVERIFY(!r.sendHookEvent(65, false));
-        QCOMPARE(calls, 1);
+        QCOMPARE(older.calls + newer.calls, 3);
         r.failNextHookInstall(5);
-        QCOMPARE(r.installKeyboardHook(&swallowAll), nullptr);
+        QVERIFY(!r.addListener(&older));
         QCOMPARE(r.lastError(), 5ul);
+        QVERIFY(!r.hookInstalled());
+    }
+
+    void swallowingEndsWithTheListener() {
+        testsupport::RecordingInput r;
+        Counting listener;
+        QVERIFY(r.addListener(&listener));
+        r.setSwallowing(&listener, true);
+        QVERIFY(r.captureGrabActive());
+        r.removeListener(&listener);
+        QVERIFY(!r.captureGrabActive());
+    }
+
+    void shortcutsFireUntilRemoved() {
+        testsupport::RecordingInput r;
+        int fired = 0;
+        const platform::Chord chord{platform::kModControl | platform::kModAlt, 'G'};
+        QVERIFY(!r.fireShortcut(7));
+        QVERIFY(r.add(7, chord, [&fired] { ++fired; }));
+        QVERIFY(r.hotKeyRegistered());
+        QCOMPARE(r.hotKeyChord(7).vk, int('G'));
+        QVERIFY(r.fireShortcut(7));
+        QVERIFY(!r.fireShortcut(8));
+        QCOMPARE(fired, 1);
+        r.remove(7);
+        QVERIFY(!r.fireShortcut(7));
+        QCOMPARE(fired, 1);
+        r.setHotKeyAvailable(false);
+        QVERIFY(!r.add(7, chord, [&fired] { ++fired; }));
+        QVERIFY(!r.hotKeyRegistered());
     }
 };
-
-testsupport::RecordingInput *RecordingInputTest::rec = nullptr;
-int RecordingInputTest::calls = 0;
 
 QTEST_GUILESS_MAIN(RecordingInputTest)
 #include "unit_recordinginput.moc"

@@ -5,7 +5,7 @@
 // stop chord (Ctrl+Alt+S) works there; text is still typed exactly; and the
 // keyboard map is the user's again when the program is gone.
 
-#include "platform/inputlayer.h"
+#include "platform/backend.h"
 #include "support/xserver.h"
 
 #include <QApplication>
@@ -29,12 +29,12 @@ struct Report {
 };
 std::vector<Report> reports;
 
-std::intptr_t recordingHook(int code, std::uintptr_t message, std::intptr_t event) {
-    const auto *e = reinterpret_cast<const platform::KeyboardHookEvent *>(event);
-    reports.push_back(
-        {e->vkCode, message == platform::kWmKeyDown || message == platform::kWmSysKeyDown});
-    return layer->callNextHook(nullptr, code, message, event);
-}
+struct RecordingListener : platform::KeyListener {
+    bool onKey(const platform::KeyEvent &event) override {
+        reports.push_back({static_cast<std::uint32_t>(event.vk), event.down});
+        return false;
+    }
+} recordingHook;
 
 bool setMap(const QStringList &args) {
     const bool ok = QProcess::execute(QStringLiteral("setxkbmap"), args) == 0;
@@ -89,16 +89,16 @@ private slots:
     void keyboardMapStaysTheUsers();
 
 private:
-    std::unique_ptr<platform::InputLayer> owned_;
+    std::unique_ptr<platform::Backend> owned_;
     testsupport::XServer server_;
 };
 
 void X11KeyboardMapTest::initTestCase() {
     QVERIFY(server_.ok());
     std::string error;
-    owned_ = platform::createSystemInput(error);
-    QVERIFY2(owned_, error.c_str());
-    layer = owned_.get();
+    owned_ = platform::createBackend("xcb", error);
+    QVERIFY2(error.empty(), error.c_str());
+    layer = owned_->synthesis();
 }
 
 void X11KeyboardMapTest::cleanupTestCase() {
@@ -125,8 +125,7 @@ void X11KeyboardMapTest::everyKeyIsFoundAgain() {
     UsMapAfterwards restore;
     QVERIFY(setMap(map));
     server_.resetState(numLock);
-    const platform::HookHandle hook = layer->installKeyboardHook(recordingHook);
-    QVERIFY(hook);
+    QVERIFY(owned_->keyEvents()->addListener(&recordingHook));
     // A key after each key under test tells when the hook has seen it.
     const int marker = server_.keycodeFor("F12");
     QVERIFY(marker);
@@ -154,7 +153,7 @@ void X11KeyboardMapTest::everyKeyIsFoundAgain() {
         server_.key(kc, false);
         server_.resetState(numLock);
     }
-    layer->uninstallKeyboardHook(hook);
+    owned_->keyEvents()->removeListener(&recordingHook);
     QVERIFY2(lost.isEmpty(), qPrintable(lost.join(QStringLiteral(", "))));
     QVERIFY(walked > 100); // most keycodes of a map are reported
 }
@@ -259,8 +258,8 @@ void X11KeyboardMapTest::keyboardMapStaysTheUsers() {
     QCOMPARE(withProgram, without);
 
     std::string error;
-    owned_ = platform::createSystemInput(error);
-    layer = owned_.get();
+    owned_ = platform::createBackend("xcb", error);
+    layer = owned_->synthesis();
 }
 
 QTEST_MAIN(X11KeyboardMapTest)

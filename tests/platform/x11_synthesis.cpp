@@ -3,6 +3,7 @@
 // layer; and "is down" follows what the layer holds.
 
 #include "platform/inputlayer.h"
+#include "platform/x11/x11input.h"
 #include "support/xserver.h"
 
 #include <QApplication>
@@ -145,7 +146,7 @@ private:
 
 void X11SynthesisTest::initTestCase() {
     std::string error;
-    layer_ = platform::createSystemInput(error);
+    layer_ = platform::x11::X11Input::create(error);
     QVERIFY2(layer_, error.c_str());
     recorder_ = std::make_unique<Recorder>();
     recorder_->setFocusPolicy(Qt::StrongFocus);
@@ -690,7 +691,7 @@ void X11SynthesisTest::secondInstanceRestoresTheUsersRepeat() {
     for (bool users : {true, false}) {
         server.setKeyboardsRepeat(users);
         std::string error;
-        std::unique_ptr<platform::InputLayer> second = platform::createSystemInput(error);
+        std::unique_ptr<platform::InputLayer> second = platform::x11::X11Input::create(error);
         QVERIFY2(second, error.c_str());
         // isDown's round trip has each layer's requests at the server before we look.
         layer_->keyDown(0x10);

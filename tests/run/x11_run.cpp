@@ -3,6 +3,7 @@
 // combination sent through the X11 layer; nothing stays down afterwards.
 
 #include "platform/inputlayer.h"
+#include "platform/x11/x11input.h"
 #include "run/run.h"
 
 #include <QPlainTextEdit>
@@ -55,7 +56,7 @@ class X11RunTest : public QObject {
 private slots:
     void initTestCase() {
         std::string error;
-        layer = platform::createSystemInput(error);
+        layer = platform::x11::X11Input::create(error);
         QVERIFY2(layer, error.c_str());
         platform::setInput(layer.get());
     }

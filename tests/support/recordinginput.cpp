@@ -1,7 +1,6 @@
 #include "recordinginput.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace testsupport {
 
@@ -13,11 +12,21 @@ std::string InputEvent::text() const {
 }
 
 RecordingInput::RecordingInput() {
-    previous_ = platform::setInput(this);
+    previous_ = platform::setBackend(this);
 }
 
 RecordingInput::~RecordingInput() {
-    platform::setInput(previous_);
+    platform::setBackend(previous_);
+}
+
+platform::Capabilities RecordingInput::capabilities() const {
+    platform::Capabilities c;
+    c.name = "recording";
+    c.synthesis = true;
+    c.keyEvents = true;
+    c.swallowKeys = true;
+    c.globalShortcuts = true;
+    return c;
 }
 
 void RecordingInput::log(const char *kind, int a, int b) {
@@ -89,50 +98,33 @@ bool RecordingInput::isDown(int vk) {
     }
 }
 
-platform::HookHandle RecordingInput::installKeyboardHook(platform::KeyboardHookProc proc) {
+bool RecordingInput::addListener(platform::KeyListener *listener) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (failNextInstall_) {
         failNextInstall_ = false;
         lastError_ = failError_;
-        return nullptr;
+        return false;
     }
-    const int serial = nextSerial_++;
-    hooks_.push_back({proc, serial});
-    return reinterpret_cast<platform::HookHandle>(static_cast<std::intptr_t>(serial));
+    for (const Listener &l : listeners_)
+        if (l.listener == listener)
+            return true;
+    listeners_.push_back({listener, false});
+    return true;
 }
 
-std::intptr_t RecordingInput::callNextHook(platform::HookHandle hook, int code,
-                                           std::uintptr_t message, std::intptr_t event) {
-    // Find the hook after `hook` in the chain (newest first) and call it.
-    platform::KeyboardHookProc next = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        const int serial = static_cast<int>(reinterpret_cast<std::intptr_t>(hook));
-        bool seen = false;
-        for (auto it = hooks_.rbegin(); it != hooks_.rend(); ++it) {
-            if (seen) {
-                next = it->proc;
-                break;
-            }
-            seen = it->serial == serial;
-        }
-    }
-    return next ? next(code, message, event) : 0;
-}
-
-void RecordingInput::uninstallKeyboardHook(platform::HookHandle hook) {
+void RecordingInput::removeListener(platform::KeyListener *listener) {
     std::lock_guard<std::mutex> lock(mutex_);
-    const int serial = static_cast<int>(reinterpret_cast<std::intptr_t>(hook));
-    hooks_.erase(std::remove_if(hooks_.begin(), hooks_.end(),
-                                [serial](const Hook &h) { return h.serial == serial; }),
-                 hooks_.end());
-    if (hooks_.empty())
-        grab_ = false;
+    listeners_.erase(
+        std::remove_if(listeners_.begin(), listeners_.end(),
+                       [listener](const Listener &l) { return l.listener == listener; }),
+        listeners_.end());
 }
 
-void RecordingInput::setCaptureGrab(platform::HookHandle, bool active) {
+void RecordingInput::setSwallowing(platform::KeyListener *listener, bool active) {
     std::lock_guard<std::mutex> lock(mutex_);
-    grab_ = active;
+    for (Listener &l : listeners_)
+        if (l.listener == listener)
+            l.swallow = active;
 }
 
 unsigned long RecordingInput::lastError() {
@@ -140,23 +132,18 @@ unsigned long RecordingInput::lastError() {
     return lastError_;
 }
 
-bool RecordingInput::registerHotKey(int, unsigned, unsigned) {
+bool RecordingInput::add(int id, platform::Chord chord, std::function<void()> callback) {
     std::lock_guard<std::mutex> lock(mutex_);
-    hotKeyRegistered_ = hotKeyAvailable_;
-    return hotKeyAvailable_;
-}
-
-void RecordingInput::unregisterHotKey(int) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    hotKeyRegistered_ = false;
-}
-
-bool RecordingInput::isHotKeyEvent(const char *eventType, void *message, int *id) {
-    if (!eventType || std::strcmp(eventType, kHotKeyEventType) != 0 || !message)
+    shortcuts_.erase(id);
+    if (!hotKeyAvailable_)
         return false;
-    if (id)
-        *id = *static_cast<int *>(message);
+    shortcuts_[id] = {chord, std::move(callback)};
     return true;
+}
+
+void RecordingInput::remove(int id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    shortcuts_.erase(id);
 }
 
 void RecordingInput::releaseAll() {
@@ -172,39 +159,43 @@ void RecordingInput::setDown(int vk, bool down) {
         down_.erase(vk);
 }
 
-bool RecordingInput::sendHookEvent(int vk, bool down, bool sys) {
-    platform::KeyboardHookProc first = nullptr;
+bool RecordingInput::sendHookEvent(int vk, bool down, bool) {
+    std::vector<platform::KeyListener *> listeners;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (down)
             down_.insert(vk);
         else
             down_.erase(vk);
-        if (!hooks_.empty())
-            first = hooks_.back().proc;
+        for (const Listener &l : listeners_)
+            listeners.push_back(l.listener);
     }
-    if (!first)
-        return false;
-    platform::KeyboardHookEvent event;
-    event.vkCode = static_cast<std::uint32_t>(vk);
-    const std::uintptr_t message = down ? (sys ? platform::kWmSysKeyDown : platform::kWmKeyDown)
-                                        : (sys ? platform::kWmSysKeyUp : platform::kWmKeyUp);
-    return first(platform::kHcAction, message, reinterpret_cast<std::intptr_t>(&event)) != 0;
+    platform::KeyEvent event;
+    event.vk = vk;
+    event.down = down;
+    event.timeMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                       std::chrono::steady_clock::now().time_since_epoch())
+                       .count();
+    for (auto it = listeners.rbegin(); it != listeners.rend(); ++it)
+        if ((*it)->onKey(event))
+            return true;
+    return false;
 }
 
 bool RecordingInput::hookInstalled() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return !hooks_.empty();
+    return !listeners_.empty();
 }
 
 int RecordingInput::hookCount() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return static_cast<int>(hooks_.size());
+    return static_cast<int>(listeners_.size());
 }
 
 bool RecordingInput::captureGrabActive() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return grab_;
+    return std::any_of(listeners_.begin(), listeners_.end(),
+                       [](const Listener &l) { return l.swallow; });
 }
 
 void RecordingInput::failNextHookInstall(unsigned long error) {
@@ -220,7 +211,27 @@ void RecordingInput::setHotKeyAvailable(bool available) {
 
 bool RecordingInput::hotKeyRegistered() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return hotKeyRegistered_;
+    return !shortcuts_.empty();
+}
+
+platform::Chord RecordingInput::hotKeyChord(int id) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = shortcuts_.find(id);
+    return it == shortcuts_.end() ? platform::Chord{} : it->second.first;
+}
+
+bool RecordingInput::fireShortcut(int id) {
+    std::function<void()> callback;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = shortcuts_.find(id);
+        if (it == shortcuts_.end())
+            return false;
+        callback = it->second.second;
+    }
+    if (callback)
+        callback();
+    return true;
 }
 
 std::vector<InputEvent> RecordingInput::events() const {

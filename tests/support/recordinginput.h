@@ -1,12 +1,15 @@
 #pragma once
 
-// A stand-in for the system's input layer: it performs nothing, logs every
-// call with a monotonic time stamp, and answers "is down" from a state that
-// the test scripts. Thread-safe, since the run's workers call it at once.
+// A stand-in for the system's backend: it performs nothing, logs every
+// synthesis call with a monotonic time stamp, answers "is down" from a state
+// that the test scripts, and delivers the key events and shortcut presses a
+// test sends. Thread-safe, since the run's workers call it at once.
 
-#include "platform/inputlayer.h"
+#include "platform/backend.h"
 
 #include <chrono>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -25,10 +28,21 @@ struct InputEvent {
     std::string text() const; // "keyDown 17", "setCursorPos 10 20", ...
 };
 
-class RecordingInput final : public platform::InputLayer {
+class RecordingInput final : public platform::Backend,
+                             public platform::InputLayer,
+                             public platform::KeyEvents,
+                             public platform::GlobalShortcuts {
 public:
-    RecordingInput();           // installs itself as the process-wide layer
+    RecordingInput();           // installs itself as the process-wide backend
     ~RecordingInput() override; // and uninstalls itself
+
+    // Backend: everything but recording (ScriptedRecorder stands in for it),
+    // window access and screen reading.
+    platform::Capabilities capabilities() const override;
+    platform::InputLayer *synthesis() override { return this; }
+    platform::KeyEvents *keyEvents() override { return this; }
+    platform::GlobalShortcuts *shortcuts() override { return this; }
+    std::unique_ptr<platform::InputRecorder> createRecorder() override { return nullptr; }
 
     // Synthesis: logged; keys and buttons also change the scripted state.
     void keyDown(int vk) override;
@@ -41,41 +55,41 @@ public:
     void setCursorPos(int x, int y) override;
     bool isDown(int vk) override;
 
-    platform::HookHandle installKeyboardHook(platform::KeyboardHookProc proc) override;
-    std::intptr_t callNextHook(platform::HookHandle hook, int code, std::uintptr_t message,
-                               std::intptr_t event) override;
-    void uninstallKeyboardHook(platform::HookHandle hook) override;
-    void setCaptureGrab(platform::HookHandle hook, bool active) override;
-    unsigned long lastError() override;
+    bool addListener(platform::KeyListener *listener) override;
+    void removeListener(platform::KeyListener *listener) override;
+    void setSwallowing(platform::KeyListener *listener, bool active) override;
+    unsigned long lastError() override; // of the key events and the shortcuts
 
-    bool registerHotKey(int id, unsigned modifiers, unsigned vk) override;
-    void unregisterHotKey(int id) override;
-    bool isHotKeyEvent(const char *eventType, void *message, int *id) override;
+    bool add(int id, platform::Chord chord, std::function<void()> callback) override;
+    void remove(int id) override;
     void releaseAll() override;
 
     // --- test controls ---
     // Scripted "is down" state (does not log).
     void setDown(int vk, bool down);
-    // Delivers a physical key event through the installed hooks, newest
-    // first as Windows chains them. Returns true when a hook swallowed it.
+    // Delivers a physical key event to the listeners, newest first as
+    // Windows chains its hooks. Returns true when a listener took it. `sys`
+    // (Windows' system key messages) makes no difference to a listener.
     bool sendHookEvent(int vk, bool down, bool sys = false);
-    bool hookInstalled() const;
+    bool hookInstalled() const; // a listener listens
     int hookCount() const;
-    bool captureGrabActive() const;
-    void failNextHookInstall(unsigned long error); // next install returns null
-    void setHotKeyAvailable(bool available);       // registerHotKey's answer
-    bool hotKeyRegistered() const;
-    // The native event a test passes to a filter to fake the hot key firing.
-    static constexpr const char *kHotKeyEventType = "recording_hotkey";
+    bool captureGrabActive() const;                // a listener swallows
+    void failNextHookInstall(unsigned long error); // next addListener fails
+    void setHotKeyAvailable(bool available);       // add's answer
+    bool hotKeyRegistered() const;                 // a shortcut is held
+    platform::Chord hotKeyChord(int id) const;     // {0, 0}: none held
+    // The user pressing the shortcut `id`: runs its callback as the backend
+    // would. False when no shortcut `id` is held.
+    bool fireShortcut(int id);
 
     std::vector<InputEvent> events() const;
     std::vector<std::string> eventTexts() const; // without time stamps
     void clearEvents();
 
 private:
-    struct Hook {
-        platform::KeyboardHookProc proc;
-        int serial;
+    struct Listener {
+        platform::KeyListener *listener;
+        bool swallow;
     };
     void log(const char *kind, int a, int b = 0);
 
@@ -83,15 +97,13 @@ private:
     std::vector<InputEvent> events_;
     std::set<int> down_;
     platform::Point cursor_;
-    std::vector<Hook> hooks_;
-    int nextSerial_ = 1;
-    bool grab_ = false;
+    std::vector<Listener> listeners_;
     unsigned long failError_ = 0;
     bool failNextInstall_ = false;
     unsigned long lastError_ = 0;
     bool hotKeyAvailable_ = true;
-    bool hotKeyRegistered_ = false;
-    platform::InputLayer *previous_ = nullptr;
+    std::map<int, std::pair<platform::Chord, std::function<void()>>> shortcuts_;
+    platform::Backend *previous_ = nullptr;
 };
 
 } // namespace testsupport

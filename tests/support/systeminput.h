@@ -1,9 +1,13 @@
 #pragma once
 
-// The real input layer of the system the tests run on (X11 under Xvfb),
-// installed as the process-wide layer for as long as this object holds it.
+// The real backend of the system the tests run on (X11 under Xvfb, Win32
+// under Wine), chosen by the application's platform name as the program
+// chooses it, and installed as the process-wide backend for as long as this
+// object holds it.
 
-#include "platform/inputlayer.h"
+#include "platform/backend.h"
+
+#include <QGuiApplication>
 
 #include <memory>
 #include <string>
@@ -14,26 +18,32 @@ class SystemInput {
 public:
     ~SystemInput() { reset(); }
 
-    // Creates and installs the layer; on failure `error` says why.
+    // Creates and installs the backend; false, with `error` saying why, when
+    // it cannot synthesise input.
     bool install(std::string &error) {
-        layer_ = platform::createSystemInput(error);
-        if (layer_)
-            platform::setInput(layer_.get());
-        return layer_ != nullptr;
+        reset();
+        backend_ = platform::createBackend(QGuiApplication::platformName().toStdString(), error);
+        if (!backend_->synthesis()) {
+            backend_.reset();
+            return false;
+        }
+        platform::setBackend(backend_.get());
+        return true;
     }
-    // Releases whatever the layer still holds and uninstalls it.
+    // Releases whatever the backend still holds and uninstalls it.
     void reset() {
-        if (!layer_)
+        if (!backend_)
             return;
-        layer_->releaseAll();
-        platform::setInput(nullptr);
-        layer_.reset();
+        backend_->synthesis()->releaseAll();
+        platform::setBackend(nullptr);
+        backend_.reset();
     }
-    platform::InputLayer *operator->() const { return layer_.get(); }
-    explicit operator bool() const { return layer_ != nullptr; }
+    platform::InputLayer *operator->() const { return backend_->synthesis(); }
+    explicit operator bool() const { return backend_ != nullptr; }
+    platform::Backend *backend() const { return backend_.get(); }
 
 private:
-    std::unique_ptr<platform::InputLayer> layer_;
+    std::unique_ptr<platform::Backend> backend_;
 };
 
 } // namespace testsupport

@@ -1,4 +1,4 @@
-// The input layer on Windows: the Win32 calls themselves. Compiled without Qt.
+// Input synthesis on Windows: the Win32 calls themselves. Compiled without Qt.
 
 #include "win32input.h"
 
@@ -10,11 +10,6 @@
 
 namespace platform {
 namespace {
-
-static_assert(sizeof(KeyboardHookEvent::vkCode) == sizeof(KBDLLHOOKSTRUCT::vkCode),
-              "the hook event must read like KBDLLHOOKSTRUCT");
-static_assert(sizeof(std::intptr_t) == sizeof(LRESULT) && sizeof(std::uintptr_t) == sizeof(WPARAM),
-              "hook procedures must have the Windows hook shape");
 
 class Win32Input final : public InputLayer {
 public:
@@ -64,51 +59,6 @@ public:
 
     bool isDown(int vk) override { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
 
-    HookHandle installKeyboardHook(KeyboardHookProc proc) override {
-        // The procedure has the hook's own shape, so Windows calls it directly.
-        HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, reinterpret_cast<HOOKPROC>(proc),
-                                       GetModuleHandleW(nullptr), 0);
-        if (!hook)
-            lastError_ = GetLastError();
-        return hook;
-    }
-
-    std::intptr_t callNextHook(HookHandle hook, int code, std::uintptr_t message,
-                               std::intptr_t event) override {
-        return CallNextHookEx(static_cast<HHOOK>(hook), code, static_cast<WPARAM>(message),
-                              static_cast<LPARAM>(event));
-    }
-
-    void uninstallKeyboardHook(HookHandle hook) override {
-        if (hook)
-            UnhookWindowsHookEx(static_cast<HHOOK>(hook));
-    }
-
-    // The hook procedure swallows events itself on Windows.
-    void setCaptureGrab(HookHandle, bool) override {}
-
-    unsigned long lastError() override { return lastError_; }
-
-    bool registerHotKey(int id, unsigned modifiers, unsigned vk) override {
-        return RegisterHotKey(nullptr, id, modifiers, vk) != 0;
-    }
-
-    void unregisterHotKey(int id) override { UnregisterHotKey(nullptr, id); }
-
-    bool isHotKeyEvent(const char *eventType, void *message, int *id) override {
-        if (!eventType || !message)
-            return false;
-        if (std::strcmp(eventType, "windows_generic_MSG") != 0 &&
-            std::strcmp(eventType, "windows_dispatcher_MSG") != 0)
-            return false;
-        const MSG *msg = static_cast<const MSG *>(message);
-        if (msg->message != WM_HOTKEY)
-            return false;
-        if (id)
-            *id = static_cast<int>(msg->wParam);
-        return true;
-    }
-
     void releaseAll() override {
         std::lock_guard<std::mutex> lock(mutex_);
         std::set<int> keys;
@@ -148,7 +98,6 @@ private:
 
     std::mutex mutex_;
     std::set<int> pressed_;
-    unsigned long lastError_ = 0;
 };
 
 } // namespace
@@ -156,11 +105,5 @@ private:
 std::unique_ptr<InputLayer> createWin32Input() {
     return std::make_unique<Win32Input>();
 }
-
-#ifdef _WIN32
-std::unique_ptr<InputLayer> createSystemInput(std::string &) {
-    return createWin32Input();
-}
-#endif
 
 } // namespace platform

@@ -3,6 +3,7 @@
 // would make Windows skip them). They pass every event on unchanged.
 
 #include "platform/inputlayer.h"
+#include "platform/win32/win32backend.h"
 
 #include "platform/win32/leanwindows.h"
 
@@ -217,10 +218,8 @@ private:
 
 } // namespace
 
-#ifdef _WIN32
-std::unique_ptr<InputRecorder> createSystemRecorder() {
+std::unique_ptr<InputRecorder> win32::createRecorder() {
     return std::make_unique<Win32Recorder>();
 }
-#endif
 
 } // namespace platform

@@ -69,17 +69,6 @@ X11Input::~X11Input() {
         restorer_.join();
     }
     guiContext_.reset();
-    closeHookConnection();
-    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        std::vector<int> ids;
-        {
-            std::lock_guard<std::mutex> lock(hotKeyMutex_);
-            for (const HotKey &h : hotKeys_)
-                ids.push_back(h.id);
-        }
-        for (int id : ids)
-            unregisterHotKey(id);
-    }
     if (display_)
         releaseAll();
     // connection_ closes the display as the members go.
@@ -101,7 +90,6 @@ void X11Input::repeatOffBeforePressLocked(bool again) {
 void X11Input::mapReloadedLocked() {
     binder_.adoptSpareKeycodes();
     xkbMap_.setSpare(binder_.spare());
-    hotKeysStale_ = true;
     regrabHotKeysLater();
 }
 
@@ -282,10 +270,6 @@ int X11Input::vkForKeycodeLocked(int keycode) {
     return map.vkAt(keycode, numLock);
 }
 
-unsigned long X11Input::lastError() {
-    return lastError_.load();
-}
-
 void X11Input::releaseAll() {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!display_)
@@ -316,11 +300,3 @@ void X11Input::releaseAll() {
 }
 
 } // namespace platform::x11
-
-namespace platform {
-
-std::unique_ptr<InputLayer> createSystemInput(std::string &error) {
-    return x11::X11Input::create(error);
-}
-
-} // namespace platform

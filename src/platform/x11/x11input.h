@@ -7,9 +7,8 @@
 // map (x11xkbmap.h), autorepeat (x11autorepeat.h), the key binder for what
 // the map lacks (x11keybinder.h), the focused client's answers
 // (x11clientsync.h) and a typing session per thread (x11typingsession.h).
-// The keyboard hook and the capture grab use a second connection read on the
-// GUI thread; the hot key is grabbed on Qt's own connection so that its
-// event reaches Qt's native event filters.
+// The key events (x11keyevents.h) and the shortcuts (x11shortcuts.h) keep
+// their own connections and ask this layer's keyboard map.
 
 #include "platform/inputlayer.h"
 #include "x11autorepeat.h"
@@ -34,7 +33,6 @@
 #include <vector>
 
 struct _XDisplay;
-class QSocketNotifier;
 class QObject;
 
 Q_DECLARE_LOGGING_CATEGORY(lcX11Input)
@@ -50,6 +48,8 @@ void unregisterDisplay(_XDisplay *display);
 void keepLostDisplay(_XDisplay *display);
 
 class X11Input;
+class X11KeyEvents;
+class X11Shortcuts;
 // The layer that an abnormal exit or a lost connection must release.
 void noteLayerAlive(X11Input *layer);
 void noteLayerGone(X11Input *layer);
@@ -71,18 +71,24 @@ public:
     void setCursorPos(int x, int y) override;
     bool isDown(int vk) override;
 
-    HookHandle installKeyboardHook(KeyboardHookProc proc) override;
-    std::intptr_t callNextHook(HookHandle hook, int code, std::uintptr_t message,
-                               std::intptr_t event) override;
-    void uninstallKeyboardHook(HookHandle hook) override;
-    void setCaptureGrab(HookHandle hook, bool active) override;
-    unsigned long lastError() override;
-
-    bool registerHotKey(int id, unsigned modifiers, unsigned vk) override;
-    void unregisterHotKey(int id) override;
-    bool isHotKeyEvent(const char *eventType, void *message, int *id) override;
-
     void releaseAll() override;
+
+    // --- for the key events and shortcuts (x11keyevents.cpp, x11shortcuts.cpp) ---
+    // The Windows code key events report for a keycode, and so the code
+    // under which isDown finds it. 0: none.
+    int vkForKeycode(int keycode);
+    // What a shortcut grabs for a chord on the current keyboard map; keycode
+    // 0 when no key types `vk`.
+    struct ShortcutKey {
+        int keycode = 0;
+        unsigned mods = 0;
+        unsigned ignored = 0; // lock modifiers that do not matter
+        unsigned long root = 0;
+    };
+    ShortcutKey shortcutKey(unsigned modifiers, int vk);
+    // The objects told of a lost connection and of keyboard map changes;
+    // null: none. Set on the GUI thread.
+    void setCompanions(X11KeyEvents *keyEvents, X11Shortcuts *shortcuts);
 
     // Pacing of temporary bindings (see x11keybinder.h): a keycode is rebound
     // once the focused client has confirmed that it handled every key sent
@@ -94,8 +100,9 @@ public:
     static constexpr std::chrono::milliseconds kIdleRestore{500};
     static constexpr std::chrono::milliseconds kRepeatRestoreDelay = AutoRepeat::kRestoreDelay;
 
-    // lastError() codes of our own; X protocol error codes (BadAccess = 10
-    // for a hot key another client holds) are passed on as they are.
+    // Key events' and shortcuts' lastError() codes of our own; X protocol
+    // error codes (BadAccess = 10 for a shortcut another client holds) are
+    // passed on as they are.
     static constexpr unsigned long kErrorNoConnection = 0x10001;
     static constexpr unsigned long kErrorNoXInput2 = 0x10002;
     static constexpr unsigned long kErrorNoKey = 0x10003;
@@ -144,39 +151,14 @@ private:
     };
     void pressCodePointLocked(std::unique_lock<std::mutex> &lock, const TypingSession &session,
                               char32_t cp);
-    // The hot keys are grabbed by keycode: after a map change, again.
+    // Shortcuts are grabbed by keycode: after a map change, again.
     void regrabHotKeysLater();
-    void regrabHotKeys();
     void restorerLoop();
 
-    // --- hook and hot key (x11hook.cpp) ---
-    struct Hook {
-        KeyboardHookProc proc;
-        std::uintptr_t serial;
-        bool grab;
-    };
-    struct HotKey {
-        int id = 0;
-        int keycode = 0;
-        unsigned mods = 0;
-        unsigned ignored = 0; // lock modifiers that do not matter
-        std::uint32_t root = 0;
-        std::vector<unsigned> variants;
-        unsigned askedModifiers = 0; // as registered, to grab again after a map change
-        unsigned askedVk = 0;
-    };
     // What Windows reports for injected characters.
     static constexpr int kVkPacket = 0xE7;
-    // The Windows code the hook reports for a keycode, and so the code under
-    // which isDown finds it.
     int vkForKeycodeLocked(int keycode);
     static bool vkMatches(int asked, int reported);
-    bool openHookConnection();
-    void readHookEvents();
-    void dispatchKey(int keycode, bool down);
-    int vkForKeycode(int keycode);
-    void updateGrab();
-    void closeHookConnection();
 
     std::mutex mutex_;
     X11Connection connection_;
@@ -187,7 +169,6 @@ private:
     KeyBinder binder_{xkbMap_, clientSync_};
     AutoRepeat repeat_;
     TypingSessions typing_;
-    std::atomic<bool> hotKeysStale_{false};
     std::map<int, int> pressedKeys_;  // keycode -> downs not yet released
     std::map<int, int> keyDownAt_;    // vk -> the keycode its last keyDown pressed
     std::map<int, int> pressedSlots_; // slot -> downs through keyDown not yet released
@@ -200,22 +181,8 @@ private:
     std::thread restorer_;
     std::unique_ptr<QObject> guiContext_; // queued work for the GUI thread dies with us
 
-    // GUI thread only.
-    _XDisplay *hookDisplay_ = nullptr;
-    int xiOpcode_ = -1;
-    std::unique_ptr<QSocketNotifier> notifier_;
-    std::vector<Hook> hooks_;
-    std::uintptr_t nextSerial_ = 1;
-    bool grabbed_ = false;
-    bool dispatching_ = false;
-    bool closePending_ = false;
-    bool altDown_ = false;
-    bool ctrlDown_ = false;
-
-    std::mutex hotKeyMutex_;
-    std::vector<HotKey> hotKeys_;
-
-    std::atomic<unsigned long> lastError_{0};
+    std::atomic<X11KeyEvents *> keyEvents_{nullptr};
+    X11Shortcuts *shortcuts_ = nullptr; // under mutex_
 };
 
 } // namespace platform::x11

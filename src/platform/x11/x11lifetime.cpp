@@ -11,6 +11,7 @@
 // the layer's connection before the process goes.
 
 #include "x11input.h"
+#include "x11keyevents.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -114,7 +115,7 @@ void noteLayerGone(X11Input *layer) {
 void X11Input::noteConnectionLost(Display *display) {
     if (display && display == connection_.display())
         connection_.noteLost();
-    else if (display == hookDisplay_)
+    else if (X11KeyEvents *events = keyEvents_.load(); events && events->noteLost(display))
         hookLost_ = true;
     else
         return;
@@ -136,8 +137,8 @@ void X11Input::noteConnectionLost(Display *display) {
 
 void X11Input::handleConnectionLost() {
     std::fprintf(stderr, "tarnwick: the X server closed the input connection; ending\n");
-    if (hookLost_)
-        closeHookConnection();
+    if (X11KeyEvents *events = keyEvents_.load(); hookLost_ && events)
+        events->closeConnection();
     releaseAll();
     // The program's own termination path stops every run and quits.
     std::raise(SIGTERM);

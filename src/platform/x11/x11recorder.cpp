@@ -10,6 +10,7 @@
 // server gave the focused window added when it comes up, from the repeat
 // settings of the device it came from.
 
+#include "x11backend.h"
 #include "x11input.h"
 #include "x11keytable.h"
 
@@ -352,12 +353,8 @@ private:
 
 } // namespace
 
-} // namespace platform::x11
-
-namespace platform {
-
-std::unique_ptr<InputRecorder> createSystemRecorder() {
-    return std::make_unique<x11::X11Recorder>();
+std::unique_ptr<InputRecorder> createRecorder() {
+    return std::make_unique<X11Recorder>();
 }
 
-} // namespace platform
+} // namespace platform::x11

@@ -1,0 +1,104 @@
+#include "backend.h"
+
+#if defined(_WIN32)
+#include "win32/win32backend.h"
+#else
+#include "x11/x11backend.h"
+#endif
+
+#include <atomic>
+#include <map>
+#include <mutex>
+
+namespace platform {
+namespace {
+
+class NullBackend final : public Backend {
+public:
+    Capabilities capabilities() const override {
+        Capabilities c;
+        c.name = "none";
+        return c;
+    }
+    InputLayer *synthesis() override { return nullptr; }
+    KeyEvents *keyEvents() override { return nullptr; }
+    GlobalShortcuts *shortcuts() override { return nullptr; }
+    std::unique_ptr<InputRecorder> createRecorder() override { return nullptr; }
+};
+
+struct Table {
+    std::mutex mutex;
+    std::map<std::string, BackendFactory> factories;
+
+    Table() {
+#if defined(_WIN32)
+        factories["windows"] = [](std::string &error) { return win32::createBackend(error); };
+#else
+        factories["xcb"] = [](std::string &error) { return x11::createBackend(error); };
+#endif
+    }
+};
+
+Table &table() {
+    static Table t;
+    return t;
+}
+
+NullBackend nullBackend;
+std::atomic<Backend *> current{&nullBackend};
+
+} // namespace
+
+BackendFactory registerBackend(const std::string &platformName, BackendFactory factory) {
+    Table &t = table();
+    std::lock_guard<std::mutex> lock(t.mutex);
+    BackendFactory previous;
+    auto it = t.factories.find(platformName);
+    if (it != t.factories.end()) {
+        previous = std::move(it->second);
+        t.factories.erase(it);
+    }
+    if (factory)
+        t.factories[platformName] = std::move(factory);
+    return previous;
+}
+
+std::unique_ptr<Backend> createBackend(const std::string &platformName, std::string &error) {
+    error.clear();
+    BackendFactory factory;
+    {
+        Table &t = table();
+        std::lock_guard<std::mutex> lock(t.mutex);
+        auto it = t.factories.find(platformName);
+        if (it != t.factories.end())
+            factory = it->second;
+    }
+    if (!factory) {
+        error = "the display system \"" + platformName +
+                "\" has no input backend: sending keys and clicks, key capture and the "
+                "Ctrl+Alt+G shortcut need an X11 session or Windows";
+        return createNullBackend();
+    }
+    std::unique_ptr<Backend> made = factory(error);
+    if (made)
+        return made;
+    if (error.empty())
+        error = "the input backend for \"" + platformName + "\" could not be started";
+    return createNullBackend();
+}
+
+std::unique_ptr<Backend> createNullBackend() {
+    return std::make_unique<NullBackend>();
+}
+
+Backend &backend() {
+    return *current.load();
+}
+
+Backend *setBackend(Backend *backend) {
+    Backend *previous = current.exchange(backend ? backend : &nullBackend);
+    setInput(backend ? backend->synthesis() : nullptr);
+    return previous == &nullBackend ? nullptr : previous;
+}
+
+} // namespace platform

@@ -1,0 +1,35 @@
+#pragma once
+
+// What the screen shows. No backend offers it yet; its capability record
+// says so (backend.h). Plain C++17 only.
+
+#include "windowaccess.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace platform {
+
+struct Rgb {
+    std::uint8_t r = 0;
+    std::uint8_t g = 0;
+    std::uint8_t b = 0;
+};
+
+// Rows top to bottom, 4 bytes a pixel (B, G, R, unused), `stride` bytes a row.
+struct ScreenImage {
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
+class ScreenReader {
+public:
+    virtual ~ScreenReader() = default;
+    // Screen coordinates; false outside the screen.
+    virtual bool pixel(int x, int y, Rgb &colour) = 0;
+    virtual bool region(const Rect &rect, ScreenImage &image) = 0;
+};
+
+} // namespace platform

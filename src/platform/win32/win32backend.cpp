@@ -1,0 +1,231 @@
+// The Win32 backend's key events and shortcuts, and the backend itself.
+// Both are called from the GUI thread's message loop (Qt's event dispatcher
+// dispatches every message of the thread): the low-level hook's procedure
+// runs while the thread waits for messages, and WM_HOTKEY reaches our
+// message-only window's procedure.
+
+#include "win32backend.h"
+
+#include "platform/backend.h"
+#include "platform/win32/leanwindows.h"
+#include "win32input.h"
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <vector>
+
+namespace platform::win32 {
+namespace {
+
+class Win32KeyEvents final : public KeyEvents {
+public:
+    ~Win32KeyEvents() override {
+        listeners_.clear();
+        unhook();
+    }
+
+    bool addListener(KeyListener *listener) override {
+        if (!listener)
+            return false;
+        for (const KeyListener *l : listeners_)
+            if (l == listener)
+                return true;
+        if (!hook_) {
+            Win32KeyEvents *expected = nullptr;
+            if (!hooked_.compare_exchange_strong(expected, this)) {
+                lastError_ = ERROR_ALREADY_EXISTS; // another backend listens
+                return false;
+            }
+            hook_ = SetWindowsHookExW(WH_KEYBOARD_LL, &hookProc, GetModuleHandleW(nullptr), 0);
+            if (!hook_) {
+                lastError_ = GetLastError();
+                hooked_ = nullptr;
+                return false;
+            }
+        }
+        listeners_.push_back(listener);
+        return true;
+    }
+
+    void removeListener(KeyListener *listener) override {
+        std::replace(listeners_.begin(), listeners_.end(), listener,
+                     static_cast<KeyListener *>(nullptr));
+        if (!dispatching_)
+            compact();
+        if (std::none_of(listeners_.begin(), listeners_.end(),
+                         [](const KeyListener *l) { return l != nullptr; }))
+            unhook();
+    }
+
+    // The listener keeps each event itself by returning true.
+    void setSwallowing(KeyListener *, bool) override {}
+
+    unsigned long lastError() override { return lastError_; }
+
+private:
+    static LRESULT CALLBACK hookProc(int code, WPARAM message, LPARAM data) {
+        Win32KeyEvents *self = hooked_.load();
+        if (code == HC_ACTION && data && self && self->deliver(message, data))
+            return 1;
+        return CallNextHookEx(nullptr, code, message, data);
+    }
+
+    bool deliver(WPARAM message, LPARAM data) {
+        const auto *hook = reinterpret_cast<const KBDLLHOOKSTRUCT *>(data);
+        KeyEvent event;
+        event.vk = static_cast<int>(hook->vkCode);
+        event.down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
+        if (!event.down && message != WM_KEYUP && message != WM_SYSKEYUP)
+            return false;
+        event.timeMs = static_cast<std::int64_t>(hook->time);
+        bool taken = false;
+        dispatching_ = true;
+        // Newest first; a listener added from inside onKey waits for the next key.
+        for (size_t i = listeners_.size(); i-- > 0 && !taken;)
+            if (KeyListener *listener = listeners_[i])
+                taken = listener->onKey(event);
+        dispatching_ = false;
+        compact();
+        return taken;
+    }
+
+    void compact() {
+        listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), nullptr),
+                         listeners_.end());
+    }
+
+    void unhook() {
+        if (!hook_)
+            return;
+        UnhookWindowsHookEx(hook_);
+        hook_ = nullptr;
+        Win32KeyEvents *expected = this;
+        hooked_.compare_exchange_strong(expected, nullptr);
+    }
+
+    // A hook procedure has no context pointer: the one instance that hooks.
+    static std::atomic<Win32KeyEvents *> hooked_;
+    HHOOK hook_ = nullptr;
+    std::vector<KeyListener *> listeners_; // null: removed while dispatching
+    bool dispatching_ = false;
+    unsigned long lastError_ = 0;
+};
+
+std::atomic<Win32KeyEvents *> Win32KeyEvents::hooked_{nullptr};
+
+class Win32Shortcuts final : public GlobalShortcuts {
+public:
+    ~Win32Shortcuts() override {
+        if (!window_)
+            return;
+        for (const auto &entry : callbacks_)
+            UnregisterHotKey(window_, entry.first);
+        callbacks_.clear();
+        DestroyWindow(window_);
+    }
+
+    bool add(int id, Chord chord, std::function<void()> callback) override {
+        remove(id);
+        if (!window_ && !createWindow())
+            return false;
+        if (!RegisterHotKey(window_, id, chord.modifiers, static_cast<UINT>(chord.vk))) {
+            lastError_ = GetLastError();
+            return false;
+        }
+        callbacks_[id] = std::move(callback);
+        return true;
+    }
+
+    void remove(int id) override {
+        auto it = callbacks_.find(id);
+        if (it == callbacks_.end())
+            return;
+        UnregisterHotKey(window_, id);
+        callbacks_.erase(it);
+    }
+
+    unsigned long lastError() override { return lastError_; }
+
+private:
+    static constexpr const wchar_t *kClassName = L"TarnwickShortcuts";
+
+    bool createWindow() {
+        WNDCLASSEXW wc;
+        ZeroMemory(&wc, sizeof wc);
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = &windowProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = kClassName;
+        // A second backend finds the class there already.
+        if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+            lastError_ = GetLastError();
+            return false;
+        }
+        window_ = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+        if (!window_) {
+            lastError_ = GetLastError();
+            return false;
+        }
+        SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        return true;
+    }
+
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_HOTKEY) {
+            auto *self =
+                reinterpret_cast<Win32Shortcuts *>(GetWindowLongPtrW(window, GWLP_USERDATA));
+            if (self)
+                self->fire(static_cast<int>(wParam));
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    void fire(int id) {
+        auto it = callbacks_.find(id);
+        if (it == callbacks_.end() || !it->second)
+            return;
+        // The callback may remove or replace its own shortcut.
+        const std::function<void()> callback = it->second;
+        callback();
+    }
+
+    HWND window_ = nullptr;
+    std::map<int, std::function<void()>> callbacks_;
+    unsigned long lastError_ = 0;
+};
+
+class Win32Backend final : public Backend {
+public:
+    Win32Backend() : input_(createWin32Input()) {}
+
+    Capabilities capabilities() const override {
+        Capabilities c;
+        c.name = "win32";
+        c.synthesis = true;
+        c.keyEvents = true;
+        c.swallowKeys = true;
+        c.globalShortcuts = true;
+        c.recording = true;
+        return c;
+    }
+    InputLayer *synthesis() override { return input_.get(); }
+    KeyEvents *keyEvents() override { return &keyEvents_; }
+    GlobalShortcuts *shortcuts() override { return &shortcuts_; }
+    std::unique_ptr<InputRecorder> createRecorder() override { return win32::createRecorder(); }
+
+private:
+    std::unique_ptr<InputLayer> input_;
+    Win32KeyEvents keyEvents_;
+    Win32Shortcuts shortcuts_;
+};
+
+} // namespace
+
+std::unique_ptr<Backend> createBackend(std::string &) {
+    return std::make_unique<Win32Backend>();
+}
+
+} // namespace platform::win32

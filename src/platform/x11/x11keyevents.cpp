@@ -1,0 +1,232 @@
+#include "x11keyevents.h"
+
+#include "x11input.h"
+
+#include <QSocketNotifier>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace platform::x11 {
+
+X11KeyEvents::X11KeyEvents(X11Input &input) : input_(input) {}
+
+X11KeyEvents::~X11KeyEvents() {
+    listeners_.clear();
+    dispatching_ = false;
+    closeConnection();
+}
+
+bool X11KeyEvents::openConnection() {
+    display_ = XOpenDisplay(nullptr);
+    if (!display_) {
+        lastError_ = X11Input::kErrorNoConnection;
+        return false;
+    }
+    registerDisplay(display_);
+    int event = 0, errorBase = 0;
+    int major = 2, minor = 2;
+    if (!XQueryExtension(display_, "XInputExtension", &xiOpcode_, &event, &errorBase) ||
+        XIQueryVersion(display_, &major, &minor) != Success || major * 10 + minor < 21) {
+        lastError_ = X11Input::kErrorNoXInput2;
+        closeConnection();
+        return false;
+    }
+    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(bits, XI_RawKeyPress);
+    XISetMask(bits, XI_RawKeyRelease);
+    XIEventMask mask;
+    mask.deviceid = XIAllMasterDevices;
+    mask.mask_len = sizeof bits;
+    mask.mask = bits;
+    XISelectEvents(display_, DefaultRootWindow(display_), &mask, 1);
+    XSync(display_, False);
+    notifier_ =
+        std::make_unique<QSocketNotifier>(ConnectionNumber(display_), QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
+                     [this] { readEvents(); });
+    return true;
+}
+
+void X11KeyEvents::closeConnection() {
+    if (dispatching_) {
+        closePending_ = true; // the notifier is inside its own signal: close afterwards
+        return;
+    }
+    closePending_ = false;
+    notifier_.reset();
+    if (display_) {
+        if (!lost_) {
+            if (grabbed_)
+                XUngrabKeyboard(display_, CurrentTime);
+            XSync(display_, False);
+        }
+        unregisterDisplay(display_);
+        if (lost_)
+            keepLostDisplay(display_);
+        else
+            XCloseDisplay(display_);
+        display_ = nullptr;
+    }
+    grabbed_ = false;
+}
+
+bool X11KeyEvents::noteLost(_XDisplay *display) {
+    if (!display || display != display_)
+        return false;
+    lost_ = true;
+    return true;
+}
+
+void X11KeyEvents::readEvents() {
+    dispatching_ = true;
+    while (display_ && !closePending_ && !lost_ && XPending(display_) > 0) {
+        XEvent ev;
+        XNextEvent(display_, &ev);
+        // Core key events arrive only through our grab.
+        if (ev.type == KeyPress || ev.type == KeyRelease) {
+            if (grabbed_)
+                dispatch(static_cast<int>(ev.xkey.keycode), ev.type == KeyPress, ev.xkey.time);
+            continue;
+        }
+        if (ev.xcookie.type != GenericEvent || ev.xcookie.extension != xiOpcode_ ||
+            !XGetEventData(display_, &ev.xcookie))
+            continue;
+        const int type = ev.xcookie.evtype;
+        int keycode = 0;
+        unsigned long time = 0;
+        if (type == XI_RawKeyPress || type == XI_RawKeyRelease) {
+            const auto *raw = static_cast<const XIRawEvent *>(ev.xcookie.data);
+            keycode = raw->detail;
+            time = raw->time;
+        }
+        XFreeEventData(display_, &ev.xcookie);
+        if (keycode && !grabbed_)
+            dispatch(keycode, type == XI_RawKeyPress, time);
+    }
+    dispatching_ = false;
+    // Listeners taken out from inside onKey.
+    listeners_.erase(std::remove_if(listeners_.begin(), listeners_.end(),
+                                    [](const Entry &e) { return !e.listener; }),
+                     listeners_.end());
+    if (lost_ && notifier_)
+        notifier_->setEnabled(false); // the closed socket would wake us for ever
+    if (closePending_)
+        closeConnection();
+}
+
+void X11KeyEvents::dispatch(int keycode, bool down, unsigned long time) {
+    if (listeners_.empty())
+        return;
+    const int vk = input_.vkForKeycode(keycode);
+    if (!vk)
+        return;
+    KeyEvent event;
+    event.vk = vk;
+    event.down = down;
+    event.timeMs = static_cast<std::int64_t>(time);
+    // Newest first; a listener added from inside onKey waits for the next key.
+    for (size_t i = listeners_.size(); i-- > 0;) {
+        KeyListener *listener = listeners_[i].listener;
+        if (listener && listener->onKey(event))
+            break;
+    }
+}
+
+bool X11KeyEvents::addListener(KeyListener *listener) {
+    if (!listener || lost_)
+        return false;
+    for (const Entry &e : listeners_)
+        if (e.listener == listener)
+            return true;
+    if (!display_ && !openConnection())
+        return false;
+    closePending_ = false;
+    listeners_.push_back({listener, false});
+    return true;
+}
+
+void X11KeyEvents::removeListener(KeyListener *listener) {
+    for (Entry &e : listeners_)
+        if (e.listener == listener) {
+            e.listener = nullptr;
+            e.swallow = false;
+        }
+    if (!dispatching_)
+        listeners_.erase(std::remove_if(listeners_.begin(), listeners_.end(),
+                                        [](const Entry &e) { return !e.listener; }),
+                         listeners_.end());
+    updateGrab();
+    if (std::none_of(listeners_.begin(), listeners_.end(),
+                     [](const Entry &e) { return e.listener != nullptr; }))
+        closeConnection();
+}
+
+void X11KeyEvents::setSwallowing(KeyListener *listener, bool active) {
+    for (Entry &e : listeners_)
+        if (e.listener && e.listener == listener)
+            e.swallow = active;
+    updateGrab();
+}
+
+unsigned long X11KeyEvents::lastError() {
+    return lastError_.load();
+}
+
+bool X11KeyEvents::swallowWanted() const {
+    return std::any_of(listeners_.begin(), listeners_.end(),
+                       [](const Entry &e) { return e.listener && e.swallow; });
+}
+
+void X11KeyEvents::updateGrab() {
+    const bool want = swallowWanted();
+    if (!display_ || lost_ || want == grabbed_)
+        return;
+    if (want) {
+        // Another client's grab (an open menu, a key still held under a
+        // passive grab) usually ends within moments.
+        int status = GrabSuccess;
+        for (int attempt = 0; attempt < 40; ++attempt) {
+            status = XGrabKeyboard(display_, DefaultRootWindow(display_), False, GrabModeAsync,
+                                   GrabModeAsync, CurrentTime);
+            if (status == GrabSuccess)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        grabbed_ = status == GrabSuccess;
+        if (!grabbed_) {
+            lastError_ = X11Input::kErrorGrabBase + static_cast<unsigned long>(status);
+            qCWarning(lcX11Input) << "Could not grab the keyboard for the capture; status"
+                                  << status;
+        }
+    } else {
+        XUngrabKeyboard(display_, CurrentTime);
+        grabbed_ = false;
+    }
+    XFlush(display_);
+    // The grab's reply may have brought events into Xlib's queue, where the
+    // socket notifier cannot see them.
+    QMetaObject::invokeMethod(
+        notifier_.get(), [this] { readEvents(); }, Qt::QueuedConnection);
+}
+
+// The synthesis layer's side: its keyboard map names the keys.
+int X11Input::vkForKeycode(int keycode) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!usableLocked())
+        return 0;
+    pumpLocked();
+    return vkForKeycodeLocked(keycode);
+}
+
+void X11Input::setCompanions(X11KeyEvents *keyEvents, X11Shortcuts *shortcuts) {
+    keyEvents_ = keyEvents;
+    std::lock_guard<std::mutex> lock(mutex_);
+    shortcuts_ = shortcuts;
+}
+
+} // namespace platform::x11
