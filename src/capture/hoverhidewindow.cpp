@@ -1,6 +1,7 @@
 #include "hoverhidewindow.h"
 
 #include "capturelog.h"
+#include "capturetexts.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -10,11 +11,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QString promptFor(bool japanese) {
-    return japanese ? QStringLiteral("マウスポインターの座標を取得中\nCtrl+Alt+Gを押してください。")
-                    : QStringLiteral("Getting mouse pointer coordinates\nPress Ctrl+Alt+G.");
-}
 
 QScreen *screenOr(QScreen *screen) {
     return screen ? screen : QGuiApplication::primaryScreen();
@@ -31,7 +27,7 @@ HoverHideWindow::HoverHideWindow(int nearDistance, int edgeMargin, QWidget *pare
 
     label->setAlignment(Qt::AlignCenter);
     label->setStyleSheet(QStringLiteral("font-size:24px;"));
-    label->setText(promptFor(japanese));
+    label->setText(capturetexts::coordinatePrompt.in(japanese));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(10, 10, 10, 10);
@@ -47,7 +43,7 @@ void HoverHideWindow::setJapanese(bool japanese) {
     if (japanese == this->japanese)
         return;
     this->japanese = japanese;
-    label->setText(promptFor(japanese));
+    label->setText(capturetexts::coordinatePrompt.in(japanese));
 }
 
 QString HoverHideWindow::promptText() const {

@@ -1,5 +1,7 @@
 #include "rundialog.h"
 
+#include "runtexts.h"
+
 #include "capture/keycapture.h"
 #include "core/keycombination.h"
 #include "core/resourcepath.h"
@@ -162,22 +164,19 @@ void RunDialog::buildWidgets() {
 }
 
 void RunDialog::applyTexts() {
+    using namespace runtexts;
     const bool ja = japanese;
-    setWindowTitle(ja ? QStringLiteral("実行設定") : QStringLiteral("Execution Settings"));
-    secondsLabel->setText(ja ? QStringLiteral("開始までの秒数:")
-                             : QStringLiteral("Seconds until start:"));
-    secondsUnitLabel->setText(ja ? QStringLiteral("秒") : QStringLiteral("sec"));
-    runCountLabel->setText(ja ? QStringLiteral("実行回数:") : QStringLiteral("Number of runs:"));
-    runCountUnitLabel->setText(ja ? QStringLiteral("回") : QStringLiteral("times"));
-    startButton->setText(ja ? QStringLiteral("開始") : QStringLiteral("Start"));
-    stopTitleLabel->setText(ja ? QStringLiteral("終了コマンド:") : QStringLiteral("Exit command:"));
-    keyPromptLabel->setText(ja ? QStringLiteral("単一または複数キーを押してください")
-                               : QStringLiteral("Press one or more keys"));
-    changeButton->setText(ja ? QStringLiteral("変更") : QStringLiteral("Change"));
-    noStopCommandCheck->setText(ja ? QStringLiteral("終了コマンドを設定しない")
-                                   : QStringLiteral("Do not set an exit command"));
-    repeatCheck->setText(ja ? QStringLiteral("終了コマンドまで繰り返す")
-                            : QStringLiteral("Repeat until exit command"));
+    setWindowTitle(dialogTitle.in(ja));
+    secondsLabel->setText(runtexts::secondsLabel.in(ja));
+    secondsUnitLabel->setText(secondsUnit.in(ja));
+    runCountLabel->setText(runtexts::runCountLabel.in(ja));
+    runCountUnitLabel->setText(runCountUnit.in(ja));
+    startButton->setText(runtexts::startButton.in(ja));
+    stopTitleLabel->setText(stopTitle.in(ja));
+    keyPromptLabel->setText(keyPrompt.in(ja));
+    changeButton->setText(runtexts::changeButton.in(ja));
+    noStopCommandCheck->setText(noStopCommand.in(ja));
+    repeatCheck->setText(repeatUntilStopped.in(ja));
 }
 
 void RunDialog::validateStopCommand() {
@@ -208,7 +207,7 @@ void RunDialog::onHotKeyButtonPressed() {
     KeyCaptureState &state = captureState();
     if (!state.installKeyboardHook()) {
         // The hook instance has logged why; the previous exit command stays.
-        stopCommandLabel->setText(QStringLiteral("フック失敗"));
+        stopCommandLabel->setText(runtexts::hookFailed.in(japanese));
         return;
     }
     state.beginCapture();
@@ -252,35 +251,14 @@ void RunDialog::onStartClicked() {
     if (noStopCommandCheck->isChecked()) {
         // Asked on every start: without an exit command only the tray icon or
         // the end of the passes stops the run.
-        const QString title = japanese
-                                  ? QStringLiteral("このメッセージを無効化することはできません。")
-                                  : QStringLiteral("This message cannot be disabled.");
-        const QString text =
-            japanese
-                ? QStringLiteral(
-                      "終了コマンドが設定されていません。\nタスクバーの右側にあるシステムト"
-                      "レイもしくは\n指定回数でのみ終了可能です。\n危険ですが実行しますか？")
-                : QStringLiteral(
-                      "No termination command has been set. \nThe application can only be "
-                      "terminated via the system tray on the right side of the taskbar or after a "
-                      "specified number of terminations. \nThis is risky; do you wish to proceed?");
+        const QString title = runtexts::noStopTitle.in(japanese);
+        const QString text = runtexts::noStopText.in(japanese);
         answer = QMessageBox::warning(this, title, text, QMessageBox::Yes | QMessageBox::No,
                                       QMessageBox::No);
     } else {
         if (!noticeShown) {
-            const QString title = japanese
-                                      ? QStringLiteral("次回からは表示されません。")
-                                      : QStringLiteral("This will not be displayed next time.");
-            const QString text =
-                (japanese
-                     ? QStringLiteral("現在の停止コマンドは「%1」です。\nこのコマンドは変更可能で"
-                                      "す。\nこれを入力することでいかなる時でも\n0.2秒以内で実"
-                                      "行中のプロジェクトを停止可能です。\n忘れないで下さい。")
-                     : QStringLiteral("The current stop command is \"%1\".\nThis command can be "
-                                      "changed.\nBy entering this command, you can stop the "
-                                      "running project within 0.2 seconds at any time.\nPlease "
-                                      "do not forget it."))
-                    .arg(stopCommandLabel->text());
+            const QString title = runtexts::noticeTitle.in(japanese);
+            const QString text = runtexts::noticeText.in(japanese).arg(stopCommandLabel->text());
             QMessageBox::information(this, title, text, QMessageBox::Ok, QMessageBox::NoButton);
             noticeShown = true;
         }

@@ -6,6 +6,7 @@
 #include "platform/inputlayer.h"
 #include "platform/virtualkeys.h"
 #include "runcontext.h"
+#include "runtexts.h"
 
 #include <chrono>
 #include <thread>
@@ -369,45 +370,22 @@ Compiled compile(const QList<QStringList> &commands, const QList<QStringList> &c
 
 QString refusalText(const Refusal &refusal, bool japanese) {
     using pagekinds::RecordProblem;
-    const bool command = refusal.side == pagekinds::Side::Command;
-    if (japanese) {
-        const QString list = command ? QStringLiteral("操作") : QStringLiteral("条件");
-        QString why;
-        switch (refusal.problem) {
-        case RecordProblem::Empty:
-            why = QStringLiteral("%1ページ目の%2が空です。").arg(refusal.page).arg(list);
-            break;
-        case RecordProblem::TooShort:
-            why = QStringLiteral("%1ページ目の%2「%3」は値が足りません。")
-                      .arg(refusal.page)
-                      .arg(list, refusal.kind);
-            break;
-        default:
-            why = QStringLiteral("%1ページ目の%2「%3」はこのバージョンでは実行できません。")
-                      .arg(refusal.page)
-                      .arg(list, refusal.kind);
-            break;
-        }
-        return why + QStringLiteral("\n実行は開始されませんでした。");
-    }
-    const QString list = command ? QStringLiteral("command") : QStringLiteral("condition");
+    const QString list =
+        (refusal.side == pagekinds::Side::Command ? runtexts::commandList : runtexts::conditionList)
+            .in(japanese);
     QString why;
     switch (refusal.problem) {
     case RecordProblem::Empty:
-        why = QStringLiteral("page %1: the %2 is empty").arg(refusal.page).arg(list);
+        why = runtexts::refusedEmpty.in(japanese).arg(refusal.page).arg(list);
         break;
     case RecordProblem::TooShort:
-        why = QStringLiteral("page %1: the %2 \"%3\" has too few values")
-                  .arg(refusal.page)
-                  .arg(list, refusal.kind);
+        why = runtexts::refusedTooShort.in(japanese).arg(refusal.page).arg(list, refusal.kind);
         break;
     default:
-        why = QStringLiteral("page %1: the %2 \"%3\" is not known to this version")
-                  .arg(refusal.page)
-                  .arg(list, refusal.kind);
+        why = runtexts::refusedUnknown.in(japanese).arg(refusal.page).arg(list, refusal.kind);
         break;
     }
-    return why + QStringLiteral("; the run was not started");
+    return why + runtexts::notStarted.in(japanese);
 }
 
 } // namespace runsteps

@@ -1,0 +1,56 @@
+#pragma once
+
+// The run's texts in both interface languages: the run settings dialog, its
+// questions, and why a project was refused. The command line prints the
+// English ones.
+
+#include "core/uitext.h"
+
+namespace runtexts {
+
+inline constexpr UiText dialogTitle{u"実行設定", u"Execution Settings"};
+inline constexpr UiText secondsLabel{u"開始までの秒数:", u"Seconds until start:"};
+inline constexpr UiText secondsUnit{u"秒", u"sec"};
+inline constexpr UiText runCountLabel{u"実行回数:", u"Number of runs:"};
+inline constexpr UiText runCountUnit{u"回", u"times"};
+inline constexpr UiText startButton{u"開始", u"Start"};
+inline constexpr UiText stopTitle{u"終了コマンド:", u"Exit command:"};
+inline constexpr UiText keyPrompt{u"単一または複数キーを押してください", u"Press one or more keys"};
+inline constexpr UiText changeButton{u"変更", u"Change"};
+inline constexpr UiText noStopCommand{u"終了コマンドを設定しない", u"Do not set an exit command"};
+inline constexpr UiText repeatUntilStopped{u"終了コマンドまで繰り返す",
+                                           u"Repeat until exit command"};
+// Shown in both languages.
+inline constexpr UiText hookFailed{u"フック失敗", u"フック失敗"};
+
+inline constexpr UiText noStopTitle{u"このメッセージを無効化することはできません。",
+                                    u"This message cannot be disabled."};
+inline constexpr UiText noStopText{
+    u"終了コマンドが設定されていません。\nタスクバーの右側にあるシステムトレイもしくは\n指定回数で"
+    u"のみ"
+    u"終了可能です。\n危険ですが実行しますか？",
+    u"No termination command has been set. \nThe application can only be terminated via the "
+    u"system tray on the right side of the taskbar or after a specified number of "
+    u"terminations. \nThis is risky; do you wish to proceed?"};
+inline constexpr UiText noticeTitle{u"次回からは表示されません。",
+                                    u"This will not be displayed next time."};
+// %1: the stop command as shown.
+inline constexpr UiText noticeText{
+    u"現在の停止コマンドは「%"
+    u"1」です。\nこのコマンドは変更可能です。\nこれを入力することでいかなる時でも"
+    u"\n0.2秒以内で実行中のプロジェクトを停止可能です。\n忘れないで下さい。",
+    u"The current stop command is \"%1\".\nThis command can be changed.\nBy entering this "
+    u"command, you can stop the running project within 0.2 seconds at any time.\nPlease do not "
+    u"forget it."};
+
+// Why a project is refused. %1: the page, %2: the list, %3: the kind.
+inline constexpr UiText commandList{u"操作", u"command"};
+inline constexpr UiText conditionList{u"条件", u"condition"};
+inline constexpr UiText refusedEmpty{u"%1ページ目の%2が空です。", u"page %1: the %2 is empty"};
+inline constexpr UiText refusedTooShort{u"%1ページ目の%2「%3」は値が足りません。",
+                                        u"page %1: the %2 \"%3\" has too few values"};
+inline constexpr UiText refusedUnknown{u"%1ページ目の%2「%3」はこのバージョンでは実行できません。",
+                                       u"page %1: the %2 \"%3\" is not known to this version"};
+inline constexpr UiText notStarted{u"\n実行は開始されませんでした。", u"; the run was not started"};
+
+} // namespace runtexts
