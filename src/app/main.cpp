@@ -66,6 +66,13 @@ int main(int argc, char *argv[]) {
         return commandline::kExitUsage;
 #endif
 
+#if !defined(Q_OS_WIN)
+    // Under a Wayland session Qt would pick its Wayland platform, for which
+    // there is no input backend yet; through XWayland the X11 backend still
+    // reaches X11 programs, as it always has. A platform the user chose wins.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+#endif
     QApplication app(argc, argv);
     // The application's own list is the reliable one (wide characters on
     // Windows, Qt's options removed).
