@@ -49,6 +49,17 @@ std::atomic<Backend *> current{&nullBackend};
 
 } // namespace
 
+Capabilities desktopInputCapabilities(const std::string &name) {
+    Capabilities c;
+    c.name = name;
+    c.synthesis = true;
+    c.keyEvents = true;
+    c.swallowKeys = true;
+    c.globalShortcuts = true;
+    c.recording = true;
+    return c;
+}
+
 BackendFactory registerBackend(const std::string &platformName, BackendFactory factory) {
     Table &t = table();
     std::lock_guard<std::mutex> lock(t.mutex);

@@ -29,6 +29,10 @@ struct Capabilities {
     bool screenReading = false;
 };
 
+// What a backend of a desktop that lets programs synthesise and hear input
+// (X11, Win32) can do: everything but windows and the screen.
+Capabilities desktopInputCapabilities(const std::string &name);
+
 class Backend {
 public:
     virtual ~Backend() = default;

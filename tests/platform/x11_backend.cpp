@@ -3,6 +3,7 @@
 // window on the X display.
 
 #include "platform/backend.h"
+#include "support/useractions.h"
 #include "support/xserver.h"
 
 #include <QApplication>
@@ -46,14 +47,6 @@ int countSeen(int listener, int vk, bool down) {
     for (const Seen &s : seen)
         n += s.listener == listener && s.vk == vk && s.down == down;
     return n;
-}
-
-bool activate(QWidget &w) {
-    w.show();
-    if (!QTest::qWaitForWindowExposed(&w))
-        return false;
-    w.activateWindow(); // no window manager on the test display
-    return QTest::qWaitForWindowActive(&w);
 }
 
 } // namespace
@@ -111,7 +104,7 @@ void X11BackendTest::initTestCase() {
     QVERIFY(input_ && events_ && shortcuts_);
     edit_ = std::make_unique<QLineEdit>();
     edit_->setGeometry(100, 100, 400, 40);
-    QVERIFY(activate(*edit_));
+    QVERIFY(testsupport::activate(*edit_));
 }
 
 void X11BackendTest::cleanupTestCase() {
@@ -121,7 +114,7 @@ void X11BackendTest::cleanupTestCase() {
 
 void X11BackendTest::init() {
     if (!edit_->isActiveWindow())
-        QVERIFY(activate(*edit_));
+        QVERIFY(testsupport::activate(*edit_));
     edit_->clear();
     seen.clear();
     older_.takes = newer_.takes = false;

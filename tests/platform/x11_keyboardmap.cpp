@@ -6,6 +6,7 @@
 // keyboard map is the user's again when the program is gone.
 
 #include "platform/backend.h"
+#include "support/useractions.h"
 #include "support/xserver.h"
 
 #include <QApplication>
@@ -58,14 +59,6 @@ void typeFromThread(const QString &text) {
     while (!done)
         QTest::qWait(5);
     worker.join();
-}
-
-bool activate(QWidget &w) {
-    w.show();
-    if (!QTest::qWaitForWindowExposed(&w))
-        return false;
-    w.activateWindow(); // no window manager on the test display
-    return QTest::qWaitForWindowActive(&w);
 }
 
 QString keymapDump() {
@@ -215,7 +208,7 @@ void X11KeyboardMapTest::letterKeysOnEveryLayout() {
 
     QPlainTextEdit edit;
     edit.setGeometry(100, 100, 500, 200);
-    QVERIFY(activate(edit));
+    QVERIFY(testsupport::activate(edit));
     typeFromThread(text);
     QTRY_COMPARE(edit.toPlainText(), text);
 }
@@ -225,7 +218,7 @@ void X11KeyboardMapTest::keyboardMapStaysTheUsers() {
     QVERIFY(setMap({"-model", "pc105", "-layout", "us"}));
     QPlainTextEdit edit;
     edit.setGeometry(100, 100, 500, 200);
-    QVERIFY(activate(edit));
+    QVERIFY(testsupport::activate(edit));
     typeFromThread(QStringLiteral("日本語を入力"));
     QTRY_COMPARE(edit.toPlainText(), QStringLiteral("日本語を入力"));
     // A new map while our bindings are in place, then another client binds

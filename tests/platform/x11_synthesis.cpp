@@ -4,6 +4,7 @@
 
 #include "platform/inputlayer.h"
 #include "platform/x11/x11input.h"
+#include "support/useractions.h"
 #include "support/xserver.h"
 
 #include <QApplication>
@@ -94,15 +95,6 @@ void typeFromThread(platform::InputLayer &layer, const QString &text,
     worker.join();
 }
 
-bool activate(QWidget &w) {
-    w.show();
-    if (!QTest::qWaitForWindowExposed(&w))
-        return false;
-    // No window manager runs on the test display: ask for the focus ourselves.
-    w.activateWindow();
-    return QTest::qWaitForWindowActive(&w);
-}
-
 } // namespace
 
 class X11SynthesisTest : public QObject {
@@ -151,7 +143,7 @@ void X11SynthesisTest::initTestCase() {
     recorder_ = std::make_unique<Recorder>();
     recorder_->setFocusPolicy(Qt::StrongFocus);
     recorder_->setGeometry(100, 100, 300, 200);
-    QVERIFY(activate(*recorder_));
+    QVERIFY(testsupport::activate(*recorder_));
 }
 
 void X11SynthesisTest::cleanupTestCase() {
@@ -163,7 +155,7 @@ void X11SynthesisTest::cleanupTestCase() {
 
 void X11SynthesisTest::init() {
     if (recorder_ && !recorder_->isActiveWindow())
-        QVERIFY(activate(*recorder_));
+        QVERIFY(testsupport::activate(*recorder_));
     QTest::qWait(20);
     recorder_->keys.clear();
     recorder_->clicks.clear();
@@ -295,7 +287,7 @@ void X11SynthesisTest::unknownCodesAreIgnored() {
 void X11SynthesisTest::mixedText() {
     QPlainTextEdit edit;
     edit.setGeometry(450, 100, 500, 300);
-    QVERIFY(activate(edit));
+    QVERIFY(testsupport::activate(edit));
     // Keys of the map with and without Shift, characters bound for the
     // moment, a surrogate pair, a Latin-1 letter the US map lacks, and CR LF
     // as one line break.
@@ -326,7 +318,7 @@ void X11SynthesisTest::capitalsCarryShiftWithoutItsKey() {
 void X11SynthesisTest::japaneseText() {
     QPlainTextEdit edit;
     edit.setGeometry(450, 100, 500, 300);
-    QVERIFY(activate(edit));
+    QVERIFY(testsupport::activate(edit));
     // 300 characters, most of them different, so that the spare keycodes
     // are all used and rebound while typing runs at full speed.
     QString text;
@@ -374,7 +366,7 @@ void X11SynthesisTest::announcedText() {
     QFETCH(QString, announced);
     QPlainTextEdit edit;
     edit.setGeometry(450, 100, 500, 300);
-    QVERIFY(activate(edit));
+    QVERIFY(testsupport::activate(edit));
     typeFromThread(*layer_, text, &announced);
     QString expected = text;
     expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -385,7 +377,7 @@ void X11SynthesisTest::announcedText() {
 void X11SynthesisTest::textReachesABusyClient() {
     QPlainTextEdit edit;
     edit.setGeometry(450, 100, 500, 300);
-    QVERIFY(activate(edit));
+    QVERIFY(testsupport::activate(edit));
     // Far more different characters than there are spare keycodes, while the
     // window's thread stalls now and then for longer than any fixed pause: a
     // keycode rebound before the window read its key would type the wrong
@@ -415,7 +407,7 @@ void X11SynthesisTest::textReachesABusyClient() {
 void X11SynthesisTest::bindingsOutliveAnotherClientsMapChange() {
     QPlainTextEdit edit;
     edit.setGeometry(450, 100, 500, 300);
-    QVERIFY(activate(edit));
+    QVERIFY(testsupport::activate(edit));
     testsupport::XServer other;
     QVERIFY(other.ok());
     const int f12 = other.keycodeFor("F12");
@@ -499,7 +491,7 @@ void X11SynthesisTest::textReachesAStalledTkWindow() {
 void X11SynthesisTest::surrogatePairFromTwoThreads() {
     QPlainTextEdit edit;
     edit.setGeometry(450, 100, 500, 300);
-    QVERIFY(activate(edit));
+    QVERIFY(testsupport::activate(edit));
     // Each thread's halves belong together, whatever the other thread sends
     // in between.
     const QString a = QString(20, QChar(u'x'));
@@ -532,7 +524,7 @@ void X11SynthesisTest::surrogatePairFromTwoThreads() {
 void X11SynthesisTest::lineBreaksFromTwoThreads() {
     QPlainTextEdit edit;
     edit.setGeometry(450, 100, 500, 300);
-    QVERIFY(activate(edit));
+    QVERIFY(testsupport::activate(edit));
     // Two threads take turns code unit by code unit, each after announcing
     // its own text: a pair's halves and a CR LF of one thread must come out
     // whole whatever the other sends in between (a CR of one must not
@@ -581,7 +573,7 @@ void X11SynthesisTest::lineBreaksFromTwoThreads() {
 void X11SynthesisTest::textWithCapsLockOn() {
     QPlainTextEdit edit;
     edit.setGeometry(450, 100, 500, 300);
-    QVERIFY(activate(edit));
+    QVERIFY(testsupport::activate(edit));
     layer_->keyDown(0x14);
     layer_->keyUp(0x14);
     QTest::qWait(100);
@@ -595,7 +587,7 @@ void X11SynthesisTest::textWithCapsLockOn() {
 void X11SynthesisTest::concurrentCallers() {
     QPlainTextEdit edit;
     edit.setGeometry(450, 100, 500, 300);
-    QVERIFY(activate(edit));
+    QVERIFY(testsupport::activate(edit));
     // The run's workers call the layer at once: typing, moving the pointer
     // and asking for keys must not disturb one another.
     const QString text = QStringLiteral("concurrent テキスト 42");
@@ -626,7 +618,7 @@ void X11SynthesisTest::followsLayoutChange() {
         QSKIP("setxkbmap is not installed");
     QPlainTextEdit edit;
     edit.setGeometry(450, 100, 500, 300);
-    QVERIFY(activate(edit));
+    QVERIFY(testsupport::activate(edit));
     typeFromThread(*layer_, QStringLiteral("é")); // bound for a moment under the US map
     layer_->keyDown('Y');
     // The German map swaps Y and Z. Text and keys must follow the map in

@@ -3,6 +3,7 @@
 #include "platform/inputlayer.h"
 
 #include <QTest>
+#include <QWidget>
 
 #include <iterator>
 
@@ -53,6 +54,14 @@ void chord(std::initializer_list<int> keys) {
     for (auto it = std::rbegin(keys); it != std::rend(keys); ++it)
         platform::input().keyUp(*it);
     pause();
+}
+
+bool activate(QWidget &window) {
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return false;
+    window.activateWindow();
+    return QTest::qWaitForWindowActive(&window);
 }
 
 } // namespace testsupport

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+class QWidget;
+
 #include <initializer_list>
 
 namespace testsupport {
@@ -19,5 +21,8 @@ void typeAscii(const QString &text);
 void clickAtScreen(int x, int y, bool left);
 // Keys down in order, up in reverse, as a user presses a chord.
 void chord(std::initializer_list<int> keys);
+// Shows a window and gives it the focus: no window manager runs on the test
+// display to do that. False when it never became active.
+bool activate(QWidget &window);
 
 } // namespace testsupport

@@ -201,16 +201,7 @@ class Win32Backend final : public Backend {
 public:
     Win32Backend() : input_(createWin32Input()) {}
 
-    Capabilities capabilities() const override {
-        Capabilities c;
-        c.name = "win32";
-        c.synthesis = true;
-        c.keyEvents = true;
-        c.swallowKeys = true;
-        c.globalShortcuts = true;
-        c.recording = true;
-        return c;
-    }
+    Capabilities capabilities() const override { return desktopInputCapabilities("win32"); }
     InputLayer *synthesis() override { return input_.get(); }
     KeyEvents *keyEvents() override { return &keyEvents_; }
     GlobalShortcuts *shortcuts() override { return &shortcuts_; }

@@ -16,16 +16,7 @@ public:
     }
     ~X11Backend() override { input_->setCompanions(nullptr, nullptr); }
 
-    Capabilities capabilities() const override {
-        Capabilities c;
-        c.name = "x11";
-        c.synthesis = true;
-        c.keyEvents = true;
-        c.swallowKeys = true;
-        c.globalShortcuts = true;
-        c.recording = true;
-        return c;
-    }
+    Capabilities capabilities() const override { return desktopInputCapabilities("x11"); }
     InputLayer *synthesis() override { return input_.get(); }
     KeyEvents *keyEvents() override { return &keyEvents_; }
     GlobalShortcuts *shortcuts() override { return &shortcuts_; }

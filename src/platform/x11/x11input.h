@@ -43,6 +43,10 @@ namespace platform::x11 {
 void registerDisplay(_XDisplay *display);
 void unregisterDisplay(_XDisplay *display);
 
+// Asks for the raw key events (and button events) of every master device on
+// the root window, as the key events and the recorder hear them.
+void selectRawInput(_XDisplay *display, bool buttons);
+
 // A connection the server dropped: Xlib may have left it locked, so closing
 // it could hang. It is kept, unused, until the process ends.
 void keepLostDisplay(_XDisplay *display);

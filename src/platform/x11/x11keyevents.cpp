@@ -36,15 +36,7 @@ bool X11KeyEvents::openConnection() {
         closeConnection();
         return false;
     }
-    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
-    XISetMask(bits, XI_RawKeyPress);
-    XISetMask(bits, XI_RawKeyRelease);
-    XIEventMask mask;
-    mask.deviceid = XIAllMasterDevices;
-    mask.mask_len = sizeof bits;
-    mask.mask = bits;
-    XISelectEvents(display_, DefaultRootWindow(display_), &mask, 1);
-    XSync(display_, False);
+    selectRawInput(display_, false);
     notifier_ =
         std::make_unique<QSocketNotifier>(ConnectionNumber(display_), QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
@@ -227,6 +219,22 @@ void X11Input::setCompanions(X11KeyEvents *keyEvents, X11Shortcuts *shortcuts) {
     keyEvents_ = keyEvents;
     std::lock_guard<std::mutex> lock(mutex_);
     shortcuts_ = shortcuts;
+}
+
+void selectRawInput(Display *display, bool buttons) {
+    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(bits, XI_RawKeyPress);
+    XISetMask(bits, XI_RawKeyRelease);
+    if (buttons) {
+        XISetMask(bits, XI_RawButtonPress);
+        XISetMask(bits, XI_RawButtonRelease);
+    }
+    XIEventMask mask;
+    mask.deviceid = XIAllMasterDevices;
+    mask.mask_len = sizeof bits;
+    mask.mask = bits;
+    XISelectEvents(display, DefaultRootWindow(display), &mask, 1);
+    XSync(display, False);
 }
 
 } // namespace platform::x11

@@ -138,17 +138,7 @@ private:
         XkbSelectEvents(display_, XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
                         XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
 
-        unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
-        XISetMask(bits, XI_RawKeyPress);
-        XISetMask(bits, XI_RawKeyRelease);
-        XISetMask(bits, XI_RawButtonPress);
-        XISetMask(bits, XI_RawButtonRelease);
-        XIEventMask mask;
-        mask.deviceid = XIAllMasterDevices;
-        mask.mask_len = sizeof bits;
-        mask.mask = bits;
-        XISelectEvents(display_, DefaultRootWindow(display_), &mask, 1);
-        XSync(display_, False);
+        selectRawInput(display_, true);
         return true;
     }
 
