@@ -69,6 +69,8 @@ std::shared_ptr<KeyWatch> KeyWatch::attach(int stopVk, int stopModifiers,
             if (genericOf(code) != code || code == vk::LWin || code == vk::RWin)
                 watch->down_[code] = input->isDown(code);
         }
+        if (stopVk > 0 && stopVk < 256 && genericOf(stopVk) == stopVk)
+            watch->down_[stopVk] = watch->down_[stopVk] || input->isDown(stopVk);
     }
     if (!events->addListener(watch.get())) {
         qCWarning(lcRun) << "[Run] no key events (error" << events->lastError()
@@ -101,7 +103,6 @@ bool KeyWatch::onKey(const platform::KeyEvent &event) {
     bool stopHeard = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        const bool wasDown = down_[event.vk];
         down_[event.vk] = event.down;
         if (!event.down && storedModifierBit(event.vk) != 0) {
             // A release under the other code (generic or one side) of the
@@ -112,31 +113,31 @@ bool KeyWatch::onKey(const platform::KeyEvent &event) {
                     down_[code] = false;
             }
         }
-        // After the update, so a lone modifier as the stop key counts itself.
+        // Matched on the state after every event, as polling would see it:
+        // the key down with exactly the modifiers, in whichever order they
+        // came (a modifier the run itself holds may come up last). After the
+        // update, so a lone modifier as the key counts itself.
         const int held = heldModifiersLocked();
-        if (event.down && stopVk_ != 0 && !stopHeard_ && sameKey(event.vk, stopVk_) &&
-            held == stopModifiers_) {
+        if (stopVk_ != 0 && !stopHeard_ && heldLocked(stopVk_) && held == stopModifiers_) {
             stopHeard_ = true;
             stopHeard = true;
         }
-        if (armedVk_ != 0 && sameKey(event.vk, armedVk_)) {
-            switch (phase_) {
-            case Phase::Released:
-                if (!event.down)
-                    phase_ = Phase::Up;
-                break;
-            case Phase::Up:
-                // A repeat of a key held with other modifiers is no new press.
-                if (event.down && !wasDown && held == armedWanted_)
-                    phase_ = Phase::Pressed;
-                break;
-            case Phase::Pressed:
-                if (!event.down)
-                    phase_ = Phase::Met;
-                break;
-            default:
-                break;
-            }
+        const bool armedKey = armedVk_ != 0 && sameKey(event.vk, armedVk_);
+        switch (phase_) {
+        case Phase::Released:
+            if (armedKey && !heldLocked(armedVk_))
+                phase_ = Phase::Up;
+            break;
+        case Phase::Up:
+            if (heldLocked(armedVk_) && held == armedWanted_)
+                phase_ = Phase::Pressed;
+            break;
+        case Phase::Pressed:
+            if (armedKey && !heldLocked(armedVk_))
+                phase_ = Phase::Met;
+            break;
+        default:
+            break;
         }
     }
     changed_.notify_all();
@@ -171,11 +172,6 @@ void KeyWatch::wake() {
     // cannot miss the notification.
     { std::lock_guard<std::mutex> lock(mutex_); }
     changed_.notify_all();
-}
-
-int KeyWatch::heldModifiers() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return heldModifiersLocked();
 }
 
 int KeyWatch::heldModifiersLocked() const {

@@ -21,8 +21,9 @@ class KeyWatch final : public platform::KeyListener, public std::enable_shared_f
 public:
     // GUI thread. Listens with the process-wide backend; null where it pushes
     // no key events or refused the listener (the run then polls). `stopVk` 0:
-    // no stop command. `onStop` runs once, on the GUI thread, when the stop
-    // key goes down with exactly `stopModifiers` held (a stored mask).
+    // no stop command. `onStop` runs once, on the GUI thread, on the first
+    // key event after which the stop key and exactly `stopModifiers` (a
+    // stored mask) are held.
     // Modifiers already held now are read from the input layer where there is
     // one.
     static std::shared_ptr<KeyWatch> attach(int stopVk, int stopModifiers,
@@ -38,8 +39,8 @@ public:
 
     bool onKey(const platform::KeyEvent &event) override;
 
-    // Run thread: the Key condition. Waits for `vk` to go down with exactly
-    // `wanted` modifiers held, then to come up; a key held when the wait
+    // Run thread: the Key condition. Waits for `vk` to be held with exactly
+    // `wanted` modifiers, then to come up; a key held when the wait
     // begins (`heldNow`, or seen down) must come up and go down again first.
     // True when met; false as soon as `stopping` holds (asked at least every
     // few milliseconds, and at once after wake()).
@@ -47,9 +48,6 @@ public:
                                 const std::function<bool()> &stopping);
     // Any thread: a waiting Key condition looks at `stopping` again now.
     void wake();
-
-    // Held modifiers as a stored mask, as the events say.
-    int heldModifiers() const;
 
 private:
     enum class Phase { Idle, Released, Up, Pressed, Met };

@@ -66,6 +66,7 @@ public slots:
 private:
     friend class RunTest;      // tests/run/gui_run.cpp
     friend class RunCycleTest; // tests/app/gui_runcycle.cpp
+    friend class X11RunTest;   // tests/run/x11_run.cpp
 
     void runLoop();
     void endRun();
