@@ -1,6 +1,7 @@
 #include "run.h"
 
 #include "core/runkeys.h"
+#include "keywatch.h"
 #include "platform/inputlayer.h"
 #include "runlog.h"
 #include "terminationguard.h"
@@ -8,6 +9,7 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <chrono>
 
 Q_LOGGING_CATEGORY(lcRun, "tarnwick.run")
@@ -17,6 +19,8 @@ Run::Run(QObject *parent) : QObject(parent) {
 }
 
 Run::~Run() {
+    // First: a key event from now on must not reach this run.
+    stopListening();
     stopStopChecker();
     context_.requestStop();
     if (runThread_ && runThread_->joinable())
@@ -48,8 +52,22 @@ bool Run::prepare(const RunSettings &settings, const QList<QStringList> &listCom
         const RunKeys keys = parseRunKeys(settings_.stopCommand);
         stopVk_ = keys.vk;
         stopMask_ = keys.mask;
-        startStopChecker();
     }
+    const bool keyConditions = std::any_of(
+        steps_.begin(), steps_.end(), [](const auto &step) { return step.condition->hearsKeys(); });
+    if (stopVk_ != 0 || keyConditions) {
+        // Called on the GUI thread by the watch, until stopListening().
+        auto onStop = [this] {
+            context_.requestStop();
+            qCDebug(lcRun) << "[Run] stop command detected: vk=" << stopVk_
+                           << " mask=" << stopMask_;
+        };
+        context_.setKeyWatch(
+            KeyWatch::attach(stopVk_, wantedModifiers(stopVk_, stopMask_), std::move(onStop)));
+    }
+    // Without key events the stop command is polled for.
+    if (!context_.keyWatch())
+        startStopChecker();
     connect(
         this, &Run::requestBeep, qApp, [] { QApplication::beep(); }, Qt::QueuedConnection);
     return true;
@@ -125,10 +143,16 @@ void Run::endRun() {
     if (!stopping())
         std::this_thread::sleep_for(std::chrono::seconds(1));
     stopStopChecker();
+    stopListening();
     emit requestBeep();
     running_.store(false);
     emit ended(stopped);
     emit finished();
+}
+
+void Run::stopListening() {
+    if (KeyWatch *watch = context_.keyWatch())
+        watch->detach();
 }
 
 void Run::startStopChecker() {

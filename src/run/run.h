@@ -7,8 +7,11 @@
 // version cannot play is refused by prepare(), and the run never starts.
 //
 // Threads of a run: the owner's QThread (start, stop requests, deletion), the
-// run thread (runLoop), the stop-command watcher and one thread per timed
-// action. They share only atomic flags (see RunContext); there are no locks.
+// run thread (runLoop) and one thread per timed action. They share only
+// atomic flags (see RunContext). The stop command and the Key condition hear
+// keys through a KeyWatch, a key listener called on the GUI thread; where the
+// backend pushes no key events, a watcher thread polls for the stop command
+// instead.
 
 #include "core/runsettings.h"
 #include "runcontext.h"
@@ -31,8 +34,9 @@ public:
     explicit Run(QObject *parent = nullptr);
     ~Run() override;
 
-    // Takes copies of the settings and pages and makes the pages into steps;
-    // the stop-command watcher starts here. False, with `refusal` naming the
+    // GUI thread. Takes copies of the settings and pages and makes the pages
+    // into steps; listening for the stop command (and for Key conditions)
+    // starts here. False, with `refusal` naming the
     // first page that cannot be played, when the project must not run: then
     // nothing was set up, and start() ends the run at once.
     bool prepare(const RunSettings &settings, const QList<QStringList> &listCommand,
@@ -62,9 +66,12 @@ public slots:
 private:
     friend class RunTest;      // tests/run/gui_run.cpp
     friend class RunCycleTest; // tests/app/gui_runcycle.cpp
+    friend class X11RunTest;   // tests/run/x11_run.cpp
 
     void runLoop();
     void endRun();
+    // Any thread: the key watch calls nothing of the run's after it returns.
+    void stopListening();
     void startStopChecker();
     void stopStopChecker();
     void stopCheckerLoop();

@@ -2,6 +2,7 @@
 
 #include "core/keycombination.h"
 #include "core/timedwait.h"
+#include "keywatch.h"
 #include "platform/inputlayer.h"
 #include "platform/virtualkeys.h"
 #include "terminationguard.h"
@@ -35,6 +36,12 @@ RunContext::~RunContext() {
     // Workers release what they press before they end; this covers any path
     // that left something down all the same.
     releaseHeld();
+}
+
+void RunContext::requestStop() {
+    stopRequested_.store(true);
+    if (keyWatch_)
+        keyWatch_->wake();
 }
 
 bool RunContext::stopping() const {

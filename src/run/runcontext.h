@@ -3,7 +3,8 @@
 // What the steps of a run use of it: the input layer, with note of what is
 // held down; the stop flag; the clocks; and the threads of timed actions.
 // One per Run. The run thread, the action workers and the stop watcher share
-// it; they share only atomics, there are no locks. Workers are started and
+// it; they share only atomics (the key watch, where there is one, has a lock
+// of its own). Workers are started and
 // joined by one thread at a time: the run thread while it runs, else the
 // run's owner.
 
@@ -19,6 +20,7 @@
 namespace platform {
 class InputLayer;
 }
+class KeyWatch;
 
 class RunContext {
 public:
@@ -31,8 +33,8 @@ public:
     RunContext &operator=(const RunContext &) = delete;
 
     // ---- stop ----
-    // From any thread.
-    void requestStop() { stopRequested_.store(true); }
+    // From any thread; also wakes a Key condition waiting on the key watch.
+    void requestStop();
     // True once a stop was requested (or the process is being terminated).
     bool stopping() const;
 
@@ -63,6 +65,12 @@ public:
     void buttonUp(bool left);
     void releaseHeld();
 
+    // ---- key events ----
+    // Set by the run before it starts, where the backend pushes key events;
+    // null when the steps must ask the input layer.
+    void setKeyWatch(std::shared_ptr<KeyWatch> watch) { keyWatch_ = std::move(watch); }
+    KeyWatch *keyWatch() const { return keyWatch_.get(); }
+
     // ---- action workers ----
     // Runs `body` on a thread of its own. Beyond a cap of live workers it
     // waits for one to end (returning true without starting `body` when a
@@ -74,6 +82,7 @@ public:
 
 private:
     std::atomic<bool> stopRequested_{false};
+    std::shared_ptr<KeyWatch> keyWatch_;
     std::vector<std::thread> workers_;
     // One "done" flag per worker (same order), set as its last step, so
     // finished workers can be joined at once.

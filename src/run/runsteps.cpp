@@ -3,6 +3,7 @@
 #include "core/keycombination.h"
 #include "core/runkeys.h"
 #include "core/timedwait.h"
+#include "keywatch.h"
 #include "platform/inputlayer.h"
 #include "platform/virtualkeys.h"
 #include "runcontext.h"
@@ -211,6 +212,7 @@ private:
     double seconds_;
 };
 
+// Polls: buttons are not among the backends' pushed key events.
 class ClickCondition : public Condition {
 public:
     explicit ClickCondition(const QStringList &record)
@@ -233,6 +235,12 @@ public:
         if (vk == 0)
             return;
         const int wanted = wantedModifiers(vk, keys_.mask);
+        if (KeyWatch *watch = run.keyWatch()) {
+            watch->waitForPressAndRelease(vk, wanted, run.isDown(vk),
+                                          [&run] { return run.stopping(); });
+            return;
+        }
+        // No key events from this backend: ask for the keys instead.
         const auto up = [&run, vk] { return !run.isDown(vk); };
 
         // A key already held must be released and pressed again.
@@ -249,6 +257,8 @@ public:
         // Met when the key comes up after the matching press.
         run.waitUntil(up, milliseconds(10));
     }
+
+    bool hearsKeys() const override { return keys_.vk != 0; }
 
 private:
     RunKeys keys_;

@@ -32,6 +32,9 @@ public:
     virtual ~Condition() = default;
     // Returns when the condition is met or the run is stopped.
     virtual void wait(RunContext &run) const = 0;
+    // True when the wait listens to the keyboard (the run then listens to
+    // key events where the backend pushes them).
+    virtual bool hearsKeys() const { return false; }
 };
 
 // A record known to be long enough for its kind (checked by compile()).

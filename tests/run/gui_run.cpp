@@ -1,6 +1,7 @@
 // The run engine against the recording input layer: the events each action
 // sends, the conditions, repetition, stopping, the end sequence and threads.
 
+#include "core/runkeys.h"
 #include "run/runharness.h"
 #include "run/runstart.h"
 
@@ -10,7 +11,9 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 
 using namespace runtest;
 using Texts = std::vector<std::string>;
@@ -28,6 +31,14 @@ const std::string kMarkerText = "setCursorPos 7 7";
 
 int countOf(const Texts &texts, const std::string &text) {
     return int(std::count(texts.begin(), texts.end(), text));
+}
+
+// Rows for a test of keys the user presses: heard as pushed key events, or
+// polled from a backend that pushes none.
+void addKeyModes() {
+    QTest::addColumn<bool>("pushed");
+    QTest::newRow("pushed key events") << true;
+    QTest::newRow("polled") << false;
 }
 
 } // namespace
@@ -206,41 +217,47 @@ private slots:
         QCOMPARE(countOf(sent, "keyUp 65"), 1);
     }
 
+    void keyConditionNeedsANewExactPress_data() { addKeyModes(); }
     void keyConditionNeedsANewExactPress() {
+        QFETCH(bool, pushed);
         Harness h;
+        h.pushedKeys = pushed;
         h.rec.setDown(65, true); // already held when the condition begins
         h.begin({{"なし"}, kMarker}, {{"キー", "65,2"}, kNow});
         QTest::qWait(150);
         QCOMPARE(countOf(h.sent(), kMarkerText), 0);
         // Released, then pressed with an extra modifier: no match.
-        h.rec.setDown(65, false);
+        h.key(65, false);
         QTest::qWait(60);
-        h.rec.setDown(0xA0, true);
-        h.rec.setDown(0xA2, true);
-        h.rec.setDown(65, true);
+        h.key(0xA0, true);
+        h.key(0xA2, true);
+        h.key(65, true);
         QTest::qWait(200);
         QCOMPARE(countOf(h.sent(), kMarkerText), 0);
         // Exact combination: met once the key comes up again.
-        h.rec.setDown(65, false);
-        h.rec.setDown(0xA0, false);
+        h.key(65, false);
+        h.key(0xA0, false);
         QTest::qWait(60);
-        h.rec.setDown(65, true);
+        h.key(65, true);
         QTest::qWait(150);
         QCOMPARE(countOf(h.sent(), kMarkerText), 0);
-        h.rec.setDown(65, false);
+        h.key(65, false);
         QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), kMarkerText), 1, 1000);
-        h.rec.setDown(0xA2, false);
+        h.key(0xA2, false);
         QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
     }
 
+    void keyConditionOnALoneModifier_data() { addKeyModes(); }
     void keyConditionOnALoneModifier() {
         // What the capture records for a lone left Ctrl: its own Ctrl counts.
+        QFETCH(bool, pushed);
         Harness h;
+        h.pushedKeys = pushed;
         h.begin({{"なし"}, kMarker}, {{"キー", "162,0"}, kNow});
         QTest::qWait(100);
-        h.rec.setDown(0xA2, true);
+        h.key(0xA2, true);
         QTest::qWait(100);
-        h.rec.setDown(0xA2, false);
+        h.key(0xA2, false);
         QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), kMarkerText), 1, 1000);
         QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
     }
@@ -371,40 +388,51 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(liveThreadCount(), threadsBefore, 2000);
     }
 
+    void stopDuringStartDelay_data() { addKeyModes(); }
     void stopDuringStartDelay() {
+        QFETCH(bool, pushed);
         Harness h;
+        h.pushedKeys = pushed;
         h.begin({{"クリック", "左", "0"}}, {kNow}, 1, /*stertTime*/ 5, QStringLiteral("83,3"));
-        QVERIFY(h.run->checkerThread_);
+        // Listening to key events where there are some, else polling.
+        QCOMPARE(bool(h.run->checkerThread_), !pushed);
+        QCOMPARE(h.rec.hookCount(), pushed ? 1 : 0);
         QTest::qWait(100);
-        h.rec.setDown(0xA2, true);
-        h.rec.setDown(0xA4, true);
-        h.rec.setDown(83, true);
+        h.key(0xA2, true);
+        h.key(0xA4, true);
+        h.key(83, true);
         const Clock::time_point stopAt = Clock::now();
         QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 2000);
         QCOMPARE(h.signalNames(), (Texts{"beep", "finished"}));      // no first beep
         QVERIFY(msBetween(stopAt, h.signalLog().back().time) < 500); // no pause
         QCOMPARE(h.sent(), Texts{});
         QVERIFY(!h.run->checkerRunning_.load());
+        // The listener goes with the end of the run.
+        QTRY_COMPARE_WITH_TIMEOUT(h.rec.hookCount(), 0, 1000);
     }
 
     void stopBeforeTheRunThreadStarts_data() {
         QTest::addColumn<bool>("byCommand");
-        QTest::newRow("tray click") << false;
-        QTest::newRow("stop command, watcher already ended") << true;
+        QTest::addColumn<bool>("pushed");
+        QTest::newRow("tray click") << false << true;
+        QTest::newRow("stop command, watcher already ended") << true << false;
+        QTest::newRow("stop command, pushed key events") << true << true;
     }
     void stopBeforeTheRunThreadStarts() {
         QFETCH(bool, byCommand);
+        QFETCH(bool, pushed);
         Harness h;
+        h.pushedKeys = pushed;
         h.prepare({kMarker}, {{"時間", "0.01"}}, 114514, 0, QStringLiteral("83,3"));
         if (byCommand) {
-            h.rec.setDown(0xA2, true);
-            h.rec.setDown(0xA4, true);
-            h.rec.setDown(83, true);
+            h.key(0xA2, true);
+            h.key(0xA4, true);
+            h.key(83, true);
             // The watcher ends once it has seen the command.
-            QTRY_VERIFY_WITH_TIMEOUT(!h.run->checkerRunning_.load(), 2000);
-            h.rec.setDown(83, false);
-            h.rec.setDown(0xA4, false);
-            h.rec.setDown(0xA2, false);
+            QTRY_VERIFY_WITH_TIMEOUT(!h.run->checkerRunning_.load() && h.run->stopping(), 2000);
+            h.key(83, false);
+            h.key(0xA4, false);
+            h.key(0xA2, false);
         } else {
             h.requestStop();
         }
@@ -415,30 +443,188 @@ private slots:
         QCOMPARE(countOf(h.sent(), kMarkerText), 0);
     }
 
+    void repeatsUntilTheStopCommand_data() { addKeyModes(); }
     void repeatsUntilTheStopCommand() {
+        QFETCH(bool, pushed);
         Harness h;
+        h.pushedKeys = pushed;
         h.begin({kMarker}, {{"時間", "0.01"}}, 114514, 0, QStringLiteral("83,3"));
         QTRY_VERIFY_WITH_TIMEOUT(countOf(h.sent(), kMarkerText) >= 5, 3000);
         // An extra modifier keeps the command from stopping the run.
-        h.rec.setDown(0x11, true);
-        h.rec.setDown(0x12, true);
-        h.rec.setDown(0x10, true);
-        h.rec.setDown(83, true);
+        h.key(0x11, true);
+        h.key(0x12, true);
+        h.key(0x10, true);
+        h.key(83, true);
         QTest::qWait(250);
         QVERIFY(!h.finished());
-        h.rec.setDown(0x10, false);
+        h.key(0x10, false);
         QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 1000);
         const int passes = countOf(h.sent(), kMarkerText);
         QTest::qWait(50);
         QCOMPARE(countOf(h.sent(), kMarkerText), passes); // nothing after the end
     }
 
+    void loneModifierStopCommand_data() { addKeyModes(); }
     void loneModifierStopCommand() {
+        QFETCH(bool, pushed);
         Harness h;
+        h.pushedKeys = pushed;
         h.begin({kMarker}, {{"時間", "0.01"}}, 114514, 0, QStringLiteral("163,0"));
         QTRY_VERIFY_WITH_TIMEOUT(countOf(h.sent(), kMarkerText) >= 2, 3000);
-        h.rec.setDown(0xA3, true);
+        h.key(0xA3, true);
         QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 1000);
+    }
+
+    // ---- keys heard as pushed events, which "is down" never shows ---------------------------
+
+    void stopCommandHeardFromKeyEvents_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<std::vector<int>>("heldBefore"); // "is down" before the run
+        QTest::addColumn<std::vector<int>>("events");     // codes, negative: released
+        QTest::addColumn<bool>("stops");
+        using Codes = std::vector<int>;
+        QTest::newRow("ctrl+alt+s") << "83,3" << Codes{} << Codes{0xA2, 0xA4, 83} << true;
+        QTest::newRow("right-hand modifiers") << "83,3" << Codes{} << Codes{0xA3, 0xA5, 83} << true;
+        QTest::newRow("generic modifier codes")
+            << "83,3" << Codes{} << Codes{0x11, 0x12, 83} << true;
+        QTest::newRow("modifiers held since before the run")
+            << "83,3" << Codes{0xA2, 0xA4} << Codes{83} << true;
+        QTest::newRow("lone right ctrl") << "163,0" << Codes{} << Codes{0xA3} << true;
+        QTest::newRow("shift too") << "83,3" << Codes{} << Codes{0xA2, 0xA4, 0xA0, 83} << false;
+        QTest::newRow("shift held since before the run")
+            << "83,3" << Codes{0xA1} << Codes{0xA2, 0xA4, 83} << false;
+        QTest::newRow("alt missing") << "83,3" << Codes{} << Codes{0xA2, 83} << false;
+        QTest::newRow("alt released first")
+            << "83,3" << Codes{} << Codes{0xA2, 0xA4, -0xA4, 83} << false;
+        QTest::newRow("modifiers after the key")
+            << "83,3" << Codes{} << Codes{83, 0xA2, 0xA4} << true;
+        QTest::newRow("extra modifier released last")
+            << "83,3" << Codes{} << Codes{0xA0, 0xA2, 0xA4, 83, -0xA0} << true;
+        QTest::newRow("key released before the modifiers")
+            << "83,3" << Codes{} << Codes{83, -83, 0xA2, 0xA4} << false;
+        QTest::newRow("lone ctrl, other side") << "163,0" << Codes{} << Codes{0xA2} << false;
+        QTest::newRow("another key") << "83,3" << Codes{} << Codes{0xA2, 0xA4, 84} << false;
+    }
+    void stopCommandHeardFromKeyEvents() {
+        QFETCH(QString, command);
+        QFETCH(std::vector<int>, heldBefore);
+        QFETCH(std::vector<int>, events);
+        QFETCH(bool, stops);
+        Harness h;
+        for (int vk : heldBefore)
+            h.rec.setDown(vk, true);
+        h.begin({kMarker}, {{"時間", "0.01"}}, 114514, 0, command);
+        QTRY_VERIFY_WITH_TIMEOUT(countOf(h.sent(), kMarkerText) >= 2, 3000);
+        for (int vk : heldBefore)
+            h.rec.setDown(vk, false); // from here on "is down" says nothing is held
+        if (stops) {
+            const RunKeys keys = parseRunKeys(command);
+            QTest::ignoreMessage(
+                QtDebugMsg,
+                qPrintable(QStringLiteral("[Run] stop command detected: vk= %1  mask= %2")
+                               .arg(keys.vk)
+                               .arg(keys.mask)));
+        }
+        for (int code : events)
+            h.rec.sendKeyEventOnly(std::abs(code), code > 0);
+        const Clock::time_point pressedAt = Clock::now();
+        if (stops) {
+            QVERIFY(h.run->stopping()); // at once, on the GUI thread
+            QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 1000);
+            QVERIFY(msBetween(pressedAt, h.signalLog().back().time) < 500); // no pause
+        } else {
+            QTest::qWait(200);
+            QVERIFY(!h.finished());
+            h.requestStop();
+            QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 1000);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(h.rec.hookCount(), 0, 1000);
+    }
+
+    void keyConditionHeardFromKeyEvents_data() {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<bool>("heldBefore"); // the key, by "is down", when the wait begins
+        QTest::addColumn<std::vector<int>>("events");
+        QTest::addColumn<bool>("met");
+        using Codes = std::vector<int>;
+        QTest::newRow("ctrl+a") << "65,2" << false << Codes{0xA2, 65, -65} << true;
+        QTest::newRow("ctrl+a, not yet released") << "65,2" << false << Codes{0xA2, 65} << false;
+        QTest::newRow("plain a") << "65" << false << Codes{65, -65} << true;
+        QTest::newRow("a with shift") << "65" << false << Codes{0xA0, 65, -65} << false;
+        QTest::newRow("lone left ctrl") << "162,0" << false << Codes{0xA2, -0xA2} << true;
+        QTest::newRow("held: its release is no press") << "65" << true << Codes{-65} << false;
+        QTest::newRow("held, released, pressed again")
+            << "65" << true << Codes{-65, 65, -65} << true;
+        QTest::newRow("ctrl after the key") << "65,2" << false << Codes{65, 0xA2, -65} << true;
+        QTest::newRow("ctrl released before the key")
+            << "65,2" << false << Codes{0xA0, 0xA2, 65, -0xA0, -0xA2, -65} << true;
+        QTest::newRow("another key") << "65,2" << false << Codes{0xA2, 66, -66} << false;
+    }
+    void keyConditionHeardFromKeyEvents() {
+        QFETCH(QString, keys);
+        QFETCH(bool, heldBefore);
+        QFETCH(std::vector<int>, events);
+        QFETCH(bool, met);
+        Harness h;
+        h.rec.setDown(65, heldBefore);
+        h.begin({{"なし"}, kMarker}, {{"キー", keys}, kNow});
+        QCOMPARE(h.rec.hookCount(), 1); // listening without a stop command
+        QTest::qWait(100);              // the condition is waiting
+        h.rec.setDown(65, false);
+        for (int code : events)
+            h.rec.sendKeyEventOnly(std::abs(code), code > 0);
+        if (met) {
+            QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), kMarkerText), 1, 1000);
+            QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
+        } else {
+            QTest::qWait(200);
+            QCOMPARE(countOf(h.sent(), kMarkerText), 0);
+            // A stop ends the wait at once.
+            const Clock::time_point stopAt = Clock::now();
+            h.requestStop();
+            QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 1000);
+            QVERIFY(msBetween(stopAt, h.signalLog().back().time) < 500);
+            QCOMPARE(countOf(h.sent(), kMarkerText), 0);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(h.rec.hookCount(), 0, 1000);
+    }
+
+    void refusedKeyEventsFallBackToPolling() {
+        Harness h;
+        h.rec.failNextHookInstall(5);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no key events"));
+        h.begin({kMarker}, {{"時間", "0.01"}}, 114514, 0, QStringLiteral("83,3"));
+        QVERIFY(h.run->checkerThread_);
+        QCOMPARE(h.rec.hookCount(), 0);
+        h.rec.setDown(0xA2, true);
+        h.rec.setDown(0xA4, true);
+        h.rec.setDown(83, true);
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 2000);
+    }
+
+    void lateKeyEventAfterTheRunIsGone() {
+        // Deleted on its own thread while the GUI thread is busy: the
+        // listener's removal is still queued when the next keys come.
+        testsupport::RecordingInput rec;
+        QWidget window;
+        auto *run = new Run;
+        std::atomic<bool> destroyed{false};
+        connect(
+            run, &QObject::destroyed, &window, [&destroyed] { destroyed = true; },
+            Qt::DirectConnection);
+        QVERIFY(run->prepare(RunSettings{0, 1, QStringLiteral("83,3")}, {kMarker}, {kNow},
+                             QStringLiteral("p")));
+        QCOMPARE(rec.hookCount(), 1);
+        startRunThread(run, &window);
+        const Clock::time_point t0 = Clock::now();
+        while (!destroyed.load() && msBetween(t0, Clock::now()) < 5000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        QVERIFY(destroyed.load());
+        QCOMPARE(rec.hookCount(), 1);
+        for (int vk : {0xA2, 0xA4, 83})
+            QVERIFY(!rec.sendKeyEventOnly(vk, true)); // reaches nothing of the run
+        QTRY_COMPARE_WITH_TIMEOUT(rec.hookCount(), 0, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.findChildren<QThread *>().isEmpty(), 3000);
     }
 
     void stopRequestEndsARunWithoutStopCommand() {
@@ -446,6 +632,7 @@ private slots:
         Harness h;
         h.begin({kMarker}, {{"時間", "0.01"}}, 114514);
         QVERIFY(!h.run->checkerThread_); // "なし": no watcher
+        QCOMPARE(h.rec.hookCount(), 0);  // and no key listener
         QTRY_VERIFY_WITH_TIMEOUT(countOf(h.sent(), kMarkerText) >= 2, 3000);
         QTest::qWait(100);
         QVERIFY(!h.finished());
@@ -474,6 +661,8 @@ private slots:
         Harness h;
         h.begin({{"キー", "70,2", "30"}, {"クリック", "右", "30"}}, {kNow, kWaitOver});
         QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), "mouseDown 1"), 1, 3000);
+        // The key's worker may start after the click's on a loaded machine.
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), "keyDown 70"), 1, 3000);
         h.run.reset();
         QVERIFY(!h.rec.isDown(70) && !h.rec.isDown(0x11) && !h.rec.isDown(platform::kVkRButton));
         QCOMPARE(countOf(h.sent(), "keyUp 70"), 1);

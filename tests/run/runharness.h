@@ -35,6 +35,9 @@ public:
     testsupport::RecordingInput rec; // outlives the run
     std::unique_ptr<Run> run;
     Clock::time_point startedAt;
+    // The backend pushes key events (as X11 and Win32 do); false: the run
+    // must poll for keys.
+    bool pushedKeys = true;
 
     // The run goes first: a run still going (a failed check) notes its last
     // signals while being joined, and needs the log for that.
@@ -50,6 +53,7 @@ public:
     // Everything up to start(), which the test then calls itself.
     void prepare(const Pages &commands, const Pages &conditions, int runNumber = 1,
                  int stertTime = 0, const QString &stopCommand = QStringLiteral("なし")) {
+        rec.offerKeyEvents(pushedKeys);
         run = std::make_unique<Run>();
         QObject::connect(
             run.get(), &Run::requestBeep, run.get(), [this] { note("beep"); },
@@ -95,6 +99,14 @@ public:
             if (e.kind == kind)
                 out.push_back(e);
         return out;
+    }
+    // The user pressing or releasing a key: pushed to the key listeners, or
+    // only shown by "is down" when the backend pushes no key events.
+    void key(int vk, bool down) {
+        if (pushedKeys)
+            rec.sendHookEvent(vk, down);
+        else
+            rec.setDown(vk, down);
     }
     // What a click on the run's tray icon does.
     void requestStop() { run->requestStop(); }

@@ -2,6 +2,7 @@
 // button, clicks it, types into its text field, and is ended by the stop
 // combination sent through the X11 layer; nothing stays down afterwards.
 
+#include "platform/backend.h"
 #include "platform/inputlayer.h"
 #include "platform/x11/x11input.h"
 #include "run/run.h"
@@ -115,6 +116,57 @@ private slots:
         layer->keyUp(0xA4);
         layer->keyUp(0xA2);
         QVERIFY(stopped);
+        QTRY_VERIFY_WITH_TIMEOUT(!anythingDown(), 1000);
+    }
+
+    void keysHeardThroughTheBackendsKeyEvents() {
+        // The whole backend, as the program installs it: the run listens to
+        // its XInput2 key events instead of polling.
+        std::string error;
+        std::unique_ptr<platform::Backend> backend = platform::createBackend("xcb", error);
+        QVERIFY2(backend->capabilities().keyEvents, error.c_str());
+        struct Installed {
+            platform::Backend *backend;
+            platform::InputLayer *layer;
+            Installed(platform::Backend *b, platform::InputLayer *l) : backend(b), layer(l) {
+                platform::setBackend(backend);
+            }
+            ~Installed() {
+                platform::setBackend(nullptr);
+                platform::setInput(layer);
+            }
+        } installed(backend.get(), layer.get());
+        platform::InputLayer &keys = *backend->synthesis();
+
+        layer->setCursorPos(300, 300);
+        std::atomic<bool> done{false};
+        {
+            Run run;
+            connect(
+                &run, &Run::finished, &run, [&done] { done = true; }, Qt::DirectConnection);
+            QVERIFY(run.prepare(settings(114514, QStringLiteral("83,3")),
+                                {{"なし"}, {"マウスポインター", "33", "44"}},
+                                {{"キー", "65,2"}, {"時間", "0.01"}}, QStringLiteral("x11")));
+            QVERIFY(!run.checkerThread_);
+            run.start();
+            QTest::qWait(300);
+            QCOMPARE(layer->cursorPos().x, 300);
+            // Ctrl+A typed: the Key condition is met when A comes up.
+            keys.keyDown(0xA2);
+            keys.keyDown(65);
+            keys.keyUp(65);
+            keys.keyUp(0xA2);
+            QTRY_COMPARE_WITH_TIMEOUT(layer->cursorPos().x, 33, 3000);
+            QVERIFY(!done.load()); // waiting for Ctrl+A again
+            keys.keyDown(0xA2);
+            keys.keyDown(0xA4);
+            keys.keyDown(83);
+            const bool stopped = QTest::qWaitFor([&done] { return done.load(); }, 2000);
+            keys.keyUp(83);
+            keys.keyUp(0xA4);
+            keys.keyUp(0xA2);
+            QVERIFY(stopped);
+        }
         QTRY_VERIFY_WITH_TIMEOUT(!anythingDown(), 1000);
     }
 };

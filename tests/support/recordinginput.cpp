@@ -23,8 +23,8 @@ platform::Capabilities RecordingInput::capabilities() const {
     platform::Capabilities c;
     c.name = "recording";
     c.synthesis = true;
-    c.keyEvents = true;
-    c.swallowKeys = true;
+    c.keyEvents = keyEventsOffered_;
+    c.swallowKeys = keyEventsOffered_;
     c.globalShortcuts = true;
     return c;
 }
@@ -160,13 +160,24 @@ void RecordingInput::setDown(int vk, bool down) {
 }
 
 bool RecordingInput::sendHookEvent(int vk, bool down, bool) {
-    std::vector<platform::KeyListener *> listeners;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (down)
             down_.insert(vk);
         else
             down_.erase(vk);
+    }
+    return deliver(vk, down);
+}
+
+bool RecordingInput::sendKeyEventOnly(int vk, bool down) {
+    return deliver(vk, down);
+}
+
+bool RecordingInput::deliver(int vk, bool down) {
+    std::vector<platform::KeyListener *> listeners;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
         for (const Listener &l : listeners_)
             listeners.push_back(l.listener);
     }

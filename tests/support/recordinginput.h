@@ -7,6 +7,7 @@
 
 #include "platform/backend.h"
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -40,7 +41,7 @@ public:
     // window access and screen reading.
     platform::Capabilities capabilities() const override;
     platform::InputLayer *synthesis() override { return this; }
-    platform::KeyEvents *keyEvents() override { return this; }
+    platform::KeyEvents *keyEvents() override { return keyEventsOffered_ ? this : nullptr; }
     platform::GlobalShortcuts *shortcuts() override { return this; }
     std::unique_ptr<platform::InputRecorder> createRecorder() override { return nullptr; }
 
@@ -71,6 +72,11 @@ public:
     // Windows chains its hooks. Returns true when a listener took it. `sys`
     // (Windows' system key messages) makes no difference to a listener.
     bool sendHookEvent(int vk, bool down, bool sys = false);
+    // The same event without the scripted state: a key "is down" never sees.
+    bool sendKeyEventOnly(int vk, bool down);
+    // Off: a backend without key events (keyEvents() null), as one that
+    // only synthesises.
+    void offerKeyEvents(bool offered) { keyEventsOffered_ = offered; }
     bool hookInstalled() const; // a listener listens
     int hookCount() const;
     bool captureGrabActive() const;                // a listener swallows
@@ -92,6 +98,7 @@ private:
         bool swallow;
     };
     void log(const char *kind, int a, int b = 0);
+    bool deliver(int vk, bool down);
 
     mutable std::mutex mutex_;
     std::vector<InputEvent> events_;
@@ -104,6 +111,7 @@ private:
     bool hotKeyAvailable_ = true;
     std::map<int, std::pair<platform::Chord, std::function<void()>>> shortcuts_;
     platform::Backend *previous_ = nullptr;
+    std::atomic<bool> keyEventsOffered_{true};
 };
 
 } // namespace testsupport

@@ -1,0 +1,74 @@
+#pragma once
+
+// The run's ears for the keyboard where the backend pushes key events: the
+// stop command and the Key condition hear each key as it goes down or up
+// instead of asking the input layer again and again whether it is down.
+//
+// The watch is a key listener, so it is added, called and removed on the GUI
+// thread; the run thread only waits on it. It lives in a shared_ptr held by
+// the run and, until the GUI thread has removed it, by that removal: a key
+// event that arrives after the run is gone finds the watch alive and calls
+// nothing of the run's (detach() cuts the stop callback first).
+
+#include "platform/keyevents.h"
+
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class KeyWatch final : public platform::KeyListener, public std::enable_shared_from_this<KeyWatch> {
+public:
+    // GUI thread. Listens with the process-wide backend; null where it pushes
+    // no key events or refused the listener (the run then polls). `stopVk` 0:
+    // no stop command. `onStop` runs once, on the GUI thread, on the first
+    // key event after which the stop key and exactly `stopModifiers` (a
+    // stored mask) are held.
+    // Modifiers already held now are read from the input layer where there is
+    // one.
+    static std::shared_ptr<KeyWatch> attach(int stopVk, int stopModifiers,
+                                            std::function<void()> onStop);
+    ~KeyWatch() override;
+    KeyWatch(const KeyWatch &) = delete;
+    KeyWatch &operator=(const KeyWatch &) = delete;
+
+    // Any thread, more than once. When it returns, `onStop` is not running
+    // and never runs again; the listener is taken off the backend on the GUI
+    // thread (at once when called there, else queued).
+    void detach();
+
+    bool onKey(const platform::KeyEvent &event) override;
+
+    // Run thread: the Key condition. Waits for `vk` to be held with exactly
+    // `wanted` modifiers, then to come up; a key held when the wait
+    // begins (`heldNow`, or seen down) must come up and go down again first.
+    // True when met; false as soon as `stopping` holds (asked at least every
+    // few milliseconds, and at once after wake()).
+    bool waitForPressAndRelease(int vk, int wanted, bool heldNow,
+                                const std::function<bool()> &stopping);
+    // Any thread: a waiting Key condition looks at `stopping` again now.
+    void wake();
+
+private:
+    enum class Phase { Idle, Released, Up, Pressed, Met };
+
+    KeyWatch(int stopVk, int stopModifiers, std::function<void()> onStop);
+    int heldModifiersLocked() const;
+    bool heldLocked(int vk) const;
+
+    const int stopVk_;
+    const int stopModifiers_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    bool down_[256] = {};
+    bool stopHeard_ = false;
+    int armedVk_ = 0;
+    int armedWanted_ = 0;
+    Phase phase_ = Phase::Idle;
+
+    // Apart from mutex_, so onStop may wake a waiting condition.
+    std::mutex stopMutex_;
+    std::function<void()> onStop_;
+    bool detached_ = false;
+};
