@@ -15,6 +15,8 @@
 #include <QSystemTrayIcon>
 #include <QThread>
 
+#include <QFile>
+
 #include <cstdio>
 #include <memory>
 
@@ -48,7 +50,15 @@ RunSettings savedRunSettings() {
 // failure is reported on stderr, with Open's message or one line naming the
 // page, and gives false.
 bool loadPlayable(const QString &file, projectfile::LoadResult &project) {
-    project = projectfile::load(file);
+    if (file == QLatin1String("-")) {
+        QFile in;
+        if (in.open(stdin, QIODevice::ReadOnly))
+            project = projectfile::read(in);
+        else
+            project.status = projectfile::LoadStatus::OpenFailed;
+    } else {
+        project = projectfile::load(file);
+    }
     if (project.status != projectfile::LoadStatus::Ok) {
         printError(projectfile::loadErrorText(project, file));
         return false;
@@ -64,16 +74,12 @@ bool loadPlayable(const QString &file, projectfile::LoadResult &project) {
 
 } // namespace
 
-bool checkRunProject(const commandline::Request &request) {
-    projectfile::LoadResult project;
+bool loadRunProject(const commandline::Request &request, projectfile::LoadResult &project) {
     return loadPlayable(request.file, project);
 }
 
-int runFromCommandLine(const commandline::Request &request) {
-    projectfile::LoadResult project;
-    if (!loadPlayable(request.file, project))
-        return commandline::kExitUsage;
-
+int runFromCommandLine(const commandline::Request &request,
+                       const projectfile::LoadResult &project) {
     RunSettings plan;
     QString error;
     if (!commandline::planRun(request, savedRunSettings(), QSystemTrayIcon::isSystemTrayAvailable(),

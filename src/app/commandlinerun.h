@@ -5,13 +5,16 @@
 
 #include "core/commandline.h"
 
-// Reads the project of a --run request and checks that this version can play
-// every page; on failure prints the reason to stderr and returns false.
-// Needs no application object.
-bool checkRunProject(const commandline::Request &request);
+#include "core/projectfile.h"
 
-// Needs the application object and the input layer. Returns the exit status:
-// 0 when every pass ran, 1 when a stop ended the run, 2 when the project
-// cannot be read or played or the run is refused (the reason on stderr, nothing run),
-// 128 + the signal after a termination signal.
-int runFromCommandLine(const commandline::Request &request);
+// Reads the project of a --run request, once: "-" is standard input, and a
+// pipe or /dev/stdin cannot be read a second time. Checks that this version
+// can play every page; on failure prints the reason to stderr and returns
+// false. Needs no application object.
+bool loadRunProject(const commandline::Request &request, projectfile::LoadResult &project);
+
+// Plays `project` as loadRunProject gave it. Needs the application object and
+// the input layer. Returns the exit status: 0 when every pass ran, 1 when a
+// stop ended the run, 2 when the run is refused (the reason on stderr,
+// nothing run), 128 + the signal after a termination signal.
+int runFromCommandLine(const commandline::Request &request, const projectfile::LoadResult &project);

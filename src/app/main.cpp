@@ -7,11 +7,19 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QTimer>
 #include <QToolTip>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
+
+#if !defined(Q_OS_WIN)
+// Last: Xlib's macros (None, Bool, Status) would clash with Qt's headers.
+#include <X11/Xlib.h>
+#endif
 
 namespace {
 
@@ -48,6 +56,77 @@ int answerWithoutDisplay(const commandline::Request &request, const QStringList 
     }
 }
 
+// A run started by cron or a timer is quiet: the program's debug lines would
+// be mailed on every run. Warnings stay; --verbose, the GUI and
+// QT_LOGGING_RULES (which wins over this) keep them all.
+void quietUnlessVerbose(const commandline::Request &request) {
+    if (request.action == commandline::Action::Run && !request.verbose)
+        QLoggingCategory::setFilterRules(QStringLiteral("tarnwick.*.debug=false"));
+}
+
+void printNoDisplay(const QString &reason) {
+    printTo(stderr, QStringLiteral("tarnwick: no display could be opened: %1\n").arg(reason));
+}
+
+// Qt ends the program with abort() (status 134, perhaps a core file) when its
+// platform cannot start. While the application object is being made, that
+// becomes the documented status and one line; everything else goes on to
+// Qt's own handler.
+QtMessageHandler qtHandler = nullptr;
+void platformFailureHandler(QtMsgType type, const QMessageLogContext &context,
+                            const QString &message) {
+    if (type == QtFatalMsg) {
+        printNoDisplay(QStringLiteral("Qt's platform plugin could not start"));
+        std::_Exit(commandline::kExitNoDisplay);
+    }
+    if (qtHandler)
+        qtHandler(type, context, message);
+    else
+        printTo(stderr, qFormatLogMessage(type, context, message) + QLatin1Char('\n'));
+}
+
+#if !defined(Q_OS_WIN)
+// The value of a Qt option given as "-name VALUE" or "--name VALUE", else
+// `fallback`.
+QString toolkitOption(const QStringList &arguments, const QString &name, const QString &fallback) {
+    QString value = fallback;
+    for (int i = 1; i + 1 < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QLatin1Char('-') + name || argument == QLatin1String("--") + name)
+            value = arguments.at(i + 1);
+    }
+    return value;
+}
+
+// When Qt is going to use X11, an X display must open: checked here, since
+// without one Qt aborts. Returns false after saying why.
+bool xDisplayOpens(const QStringList &arguments) {
+    // The first of a "wayland;xcb" list, without its ":options".
+    const QString platformName = toolkitOption(arguments, QStringLiteral("platform"),
+                                               qEnvironmentVariable("QT_QPA_PLATFORM"))
+                                     .section(QLatin1Char(';'), 0, 0)
+                                     .section(QLatin1Char(':'), 0, 0);
+    const bool waylandSession =
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+        qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland");
+    if (platformName != QLatin1String("xcb") && !(platformName.isEmpty() && !waylandSession))
+        return true; // another platform; the handler above covers its failure
+    const QString name =
+        toolkitOption(arguments, QStringLiteral("display"), qEnvironmentVariable("DISPLAY"));
+    if (name.isEmpty()) {
+        printNoDisplay(QStringLiteral("DISPLAY is not set"));
+        return false;
+    }
+    Display *display = XOpenDisplay(name.toLocal8Bit().constData());
+    if (!display) {
+        printNoDisplay(QStringLiteral("cannot connect to \"%1\"").arg(name));
+        return false;
+    }
+    XCloseDisplay(display);
+    return true;
+}
+#endif
+
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -59,11 +138,18 @@ int main(int argc, char *argv[]) {
     const int answered = answerWithoutDisplay(early, rawArguments);
     if (answered >= 0)
         return answered;
+    quietUnlessVerbose(early);
+    // The project is read once, since a pipe or standard input cannot be read
+    // again. Here, so an unreadable project is reported without a display; on
+    // Windows the narrow argv may not spell the name, so it is read below from
+    // the application's own list.
+    std::optional<projectfile::LoadResult> project;
 #if !defined(Q_OS_WIN)
-    // An unreadable project is reported without a display too. (On Windows
-    // the narrow argv may not spell the name; the run checks it again.)
-    if (early.action == commandline::Action::Run && !checkRunProject(early))
-        return commandline::kExitUsage;
+    if (early.action == commandline::Action::Run) {
+        project.emplace();
+        if (!loadRunProject(early, *project))
+            return commandline::kExitUsage;
+    }
 #endif
 
 #if !defined(Q_OS_WIN)
@@ -72,8 +158,12 @@ int main(int argc, char *argv[]) {
     // reaches X11 programs, as it always has. A platform the user chose wins.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
+    if (!xDisplayOpens(rawArguments))
+        return commandline::kExitNoDisplay;
 #endif
+    qtHandler = qInstallMessageHandler(platformFailureHandler);
     QApplication app(argc, argv);
+    qInstallMessageHandler(qtHandler);
     // The application's own list is the reliable one (wide characters on
     // Windows, Qt's options removed).
     const commandline::Request request = commandline::parse(QCoreApplication::arguments());
@@ -83,6 +173,12 @@ int main(int argc, char *argv[]) {
     }
     if (answerWithoutDisplay(request, {}) >= 0)
         return commandline::kExitOk; // help or version after Qt's options
+    quietUnlessVerbose(request);
+    if (request.action == commandline::Action::Run && !project) {
+        project.emplace();
+        if (!loadRunProject(request, *project))
+            return commandline::kExitUsage;
+    }
 
     QFont tipFont = QToolTip::font();
     tipFont.setPixelSize(18);
@@ -104,9 +200,9 @@ int main(int argc, char *argv[]) {
     if (request.action == commandline::Action::Run) {
         if (!canPlay) {
             platform::setBackend(nullptr);
-            return commandline::kExitUsage; // nothing can be played; the reason is above
+            return commandline::kExitNoBackend; // nothing can be played; the reason is above
         }
-        rc = runFromCommandLine(request);
+        rc = runFromCommandLine(request, *project);
     } else {
         tarnwick window;
         window.show();

@@ -269,7 +269,8 @@ private:
     projectfile::LoadStatus readProjectFile();
     // readProjectFile for a newly chosen path, which becomes the project's
     // path even when reading fails (so Save writes there), except for a
-    // project of a newer version: Save must not overwrite that one.
+    // project of a newer version or a file too large to be a project: Save
+    // must not overwrite those.
     void readChosenProjectFile(const QString &path);
     QString configFilePath() const;
     void migrateConfig() const;

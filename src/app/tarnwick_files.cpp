@@ -121,7 +121,9 @@ void tarnwick::writeProjectFile() {
 void tarnwick::readChosenProjectFile(const QString &path) {
     const QString previous = filePath;
     filePath = path;
-    if (readProjectFile() == projectfile::LoadStatus::UnknownKind)
+    const projectfile::LoadStatus status = readProjectFile();
+    if (status == projectfile::LoadStatus::UnknownKind ||
+        status == projectfile::LoadStatus::TooLarge)
         filePath = previous;
 }
 

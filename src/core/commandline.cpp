@@ -71,7 +71,8 @@ QString stopCommandFromKeys(const QString &keys) {
             return QString(); // unknown name, an empty part, or a second key
         vk = code;
     }
-    if (vk == 0)
+    // "vk7" is a name, but of a code no keyboard sends.
+    if (vk == 0 || !isKeyboardKey(vk))
         return QString();
     return keyCombinationText(vk, mask);
 }
@@ -87,7 +88,8 @@ Request parse(const QStringList &arguments) {
     const QCommandLineOption startDelay(QStringLiteral("start-delay"), QString(),
                                         QStringLiteral("S"));
     const QCommandLineOption stop(QStringLiteral("stop"), QString(), QStringLiteral("KEYS"));
-    parser.addOptions({help, version, run, repeat, endless, startDelay, stop});
+    const QCommandLineOption verbose(QStringLiteral("verbose"));
+    parser.addOptions({help, version, run, repeat, endless, startDelay, stop, verbose});
 
     if (!parser.parse(arguments))
         return failure(parser.errorText());
@@ -103,11 +105,12 @@ Request parse(const QStringList &arguments) {
             QStringLiteral("only one project file can be given (got %1)").arg(files.size()));
 
     const bool runOptionGiven = parser.isSet(repeat) || parser.isSet(endless) ||
-                                parser.isSet(startDelay) || parser.isSet(stop);
+                                parser.isSet(startDelay) || parser.isSet(stop) ||
+                                parser.isSet(verbose);
     if (!parser.isSet(run)) {
         if (runOptionGiven)
-            return failure(
-                QStringLiteral("--repeat, --endless, --start-delay and --stop need --run"));
+            return failure(QStringLiteral(
+                "--repeat, --endless, --start-delay, --stop and --verbose need --run"));
         Request request;
         request.action = files.isEmpty() ? Action::StartPage : Action::OpenFile;
         request.file = files.value(0);
@@ -129,6 +132,7 @@ Request parse(const QStringList &arguments) {
                                .arg(parser.value(repeat)));
     }
     request.endless = parser.isSet(endless);
+    request.verbose = parser.isSet(verbose);
     if (parser.isSet(startDelay)) {
         request.startDelay = boundedNumber(parser.value(startDelay), 0, kMaxStartDelay);
         if (!request.startDelay)
@@ -154,11 +158,19 @@ bool planRun(const Request &request, const RunSettings &saved, bool trayAvailabl
     plan.runCount =
         request.endless ? kRepeatUntilStopped : request.repeat.value_or(kDefaultRunCount);
     plan.stopCommand = request.stopCommand.value_or(saved.stopCommand);
-    if (plan.stopCommand.isEmpty())
+    // A saved stop command that names no key (unreadable, or a code no
+    // keyboard sends) could never stop the run: it counts as none.
+    const QString savedUnusable = plan.stopCommand != kNone && !namesKeyboardKey(plan.stopCommand)
+                                      ? plan.stopCommand
+                                      : QString();
+    if (plan.stopCommand.isEmpty() || !namesKeyboardKey(plan.stopCommand))
         plan.stopCommand = kNone;
     if (request.endless && !plan.hasStopCommand() && !trayAvailable) {
         error = QStringLiteral("an endless run without a stop key needs a system tray to stop it, "
                                "and there is none; give --stop KEYS or --repeat N");
+        if (!savedUnusable.isEmpty())
+            error.prepend(
+                QStringLiteral("the saved stop command \"%1\" names no key; ").arg(savedUnusable));
         return false;
     }
     return true;
@@ -182,6 +194,7 @@ QString helpText() {
         "  tarnwick                       open the start page\n"
         "  tarnwick FILE.cmdat            open a project in the editor\n"
         "  tarnwick --run FILE.cmdat [--repeat N | --endless] [--start-delay S] [--stop KEYS]\n"
+        "                [--verbose]\n"
         "                                 play a project without the editor\n"
         "\n"
         "Options:\n"
@@ -194,11 +207,19 @@ QString helpText() {
         "                       default: the run settings' start delay)\n"
         "  --stop KEYS          the stop key combination, for example ctrl+alt+s,\n"
         "                       or none (default: the one saved in the run settings)\n"
+        "  --verbose            also print the program's debug lines on stderr\n"
         "\n"
+        "FILE.cmdat may be - for standard input; a pipe or /dev/stdin works too\n"
+        "(at most 64 MiB).\n"
         "A run also stops when its tray icon is clicked.\n"
-        "Exit status: 0 every pass ran; 1 stopped by the stop keys or the tray icon;\n"
-        "2 bad arguments or a project that cannot be read or played;\n"
-        "128 + N after signal N.\n");
+        "\n"
+        "Exit status:\n"
+        "  0        every pass ran\n"
+        "  1        stopped by the stop keys or the tray icon\n"
+        "  2        bad arguments, or a project that cannot be read or played\n"
+        "  3        no display could be opened (is DISPLAY set?)\n"
+        "  4        no input backend for this display system\n"
+        "  128 + N  ended by signal N\n");
 }
 
 } // namespace commandline

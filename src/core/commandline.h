@@ -6,6 +6,7 @@
 //   tarnwick                      the start page
 //   tarnwick FILE.cmdat           that project in the editor
 //   tarnwick --run FILE.cmdat [--repeat N | --endless] [--start-delay S] [--stop KEYS]
+//                             [--verbose]         FILE "-": standard input
 //   tarnwick --help | --version
 
 #include "keycombination.h"
@@ -22,6 +23,8 @@ namespace commandline {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitStopped = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitNoDisplay = 3; // no display could be opened
+inline constexpr int kExitNoBackend = 4; // no input backend for this display system
 
 enum class Action {
     StartPage,   // no arguments: the editor's start page
@@ -41,6 +44,9 @@ struct Request {
     bool endless = false;
     std::optional<int> startDelay;
     std::optional<QString> stopCommand; // stored form ("83,3") or "なし"
+    // The program's own debug lines (tarnwick.*) on stderr; a run is quiet
+    // without it, so that cron mails only what went wrong.
+    bool verbose = false;
 };
 
 // `arguments` as QCoreApplication::arguments() gives them (the program first).
@@ -51,12 +57,14 @@ QString helpText();
 
 // A stop chord as a person writes it ("ctrl+alt+s", "Shift+F12", "none") in
 // the stored form ("83,3", "なし"). Empty when the text names no usable chord:
-// exactly one key that is not a modifier, plus any of Ctrl, Alt, Shift, Win.
+// exactly one key that is not a modifier, plus any of Ctrl, Alt, Shift, Win;
+// the key one that some keyboard has (isKeyboardKey).
 QString stopCommandFromKeys(const QString &keys);
 
 // What a command-line run plays with: the command line's options, with the
 // saved run settings (`saved`) for the start delay and the stop command it
-// leaves open; the run count is 1 unless given. False with `error` set when
+// leaves open; the run count is 1 unless given. A saved stop command that
+// names no keyboard key becomes "なし". False with `error` set when
 // the run must not start: an endless run that nothing could stop (no stop
 // chord and no tray icon to click).
 bool planRun(const Request &request, const RunSettings &saved, bool trayAvailable,

@@ -159,3 +159,25 @@ int toStoredMask(int captureMask) {
         stored |= storedmask::Win;
     return stored;
 }
+
+bool isKeyboardKey(int vk) {
+    if (vk < 1 || vk > 254)
+        return false;
+    // Mouse buttons, and the codes Windows leaves unassigned or reserved (or
+    // gives to gamepads and the IME's internal use): no key sends them.
+    static constexpr int kNotKeys[][2] = {
+        {0x01, 0x02}, {0x04, 0x07}, {0x0A, 0x0B}, {0x0E, 0x0F}, {0x3A, 0x40},
+        {0x5E, 0x5E}, {0x88, 0x8F}, {0x97, 0x9F}, {0xB8, 0xB9}, {0xC1, 0xDA},
+        {0xE0, 0xE0}, {0xE5, 0xE5}, {0xE7, 0xE8},
+    };
+    for (const auto &range : kNotKeys) {
+        if (vk >= range[0] && vk <= range[1])
+            return false;
+    }
+    return true;
+}
+
+bool namesKeyboardKey(const QString &combination) {
+    const KeyCombination parsed = parseKeyCombination(combination);
+    return parsed.valid && isKeyboardKey(parsed.vk);
+}

@@ -39,6 +39,14 @@ enum class InvalidKeyText {
 QString keyCombinationDisplayText(const QString &text,
                                   InvalidKeyText invalid = InvalidKeyText::Unchanged);
 
+// True for a virtual-key code some keyboard sends: not a mouse button, not a
+// code left unassigned or reserved. A stop command on any other code could
+// never be pressed, so it stops nothing.
+bool isKeyboardKey(int vk);
+// True when a stored combination ("83,3") parses to such a key; false for
+// "なし", the empty text and anything unreadable.
+bool namesKeyboardKey(const QString &combination);
+
 // Capture mask: Ctrl 1, Alt 2, Shift 4, Win 8.
 bool isModifierKey(int vk);
 int modifierBit(int vk);

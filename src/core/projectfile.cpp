@@ -137,15 +137,37 @@ LoadResult parse(const QByteArray &data) {
     return result;
 }
 
+LoadResult read(QIODevice &device, qint64 maxBytes) {
+    // Never readAll: a pipe or a device has no size to trust, so the content
+    // grows a chunk at a time and one byte past the cap refuses it.
+    constexpr qint64 kChunk = 64 * 1024;
+    QByteArray data;
+    for (;;) {
+        const qint64 room = maxBytes + 1 - data.size();
+        if (room <= 0)
+            return LoadResult{LoadStatus::TooLarge, {}, {}, {}, {}};
+        const qint64 want = qMin(kChunk, room);
+        const qsizetype before = data.size();
+        data.resize(before + want);
+        const qint64 got = device.read(data.data() + before, want);
+        if (got < 0)
+            return LoadResult{LoadStatus::OpenFailed, {}, {}, {}, {}};
+        if (got == 0) { // the end
+            data.resize(before);
+            break;
+        }
+        data.resize(before + got);
+    }
+    return parse(data);
+}
+
 LoadResult load(const QString &path) {
     if (path.isEmpty())
         return LoadResult{LoadStatus::NoPath, {}, {}, {}, {}};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return LoadResult{LoadStatus::OpenFailed, {}, {}, {}, {}};
-    const QByteArray data = file.readAll();
-    file.close();
-    return parse(data);
+    return read(file);
 }
 
 QString loadErrorTitle() {
@@ -171,6 +193,10 @@ QString loadErrorText(const LoadResult &result, const QString &path) {
                     : QStringLiteral("ページ %1 の条件「%2」はこのバージョンでは使えません。"))
             .arg(result.unknown.page)
             .arg(result.unknown.kind);
+    case LoadStatus::TooLarge:
+        return QStringLiteral("ファイルが大きすぎます（%1 MiB まで）：%2")
+            .arg(kMaxProjectBytes / (1024 * 1024))
+            .arg(path);
     }
     return {};
 }

@@ -8,6 +8,7 @@
 #include "pagekinds.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QJsonValue>
 #include <QList>
 #include <QString>
@@ -47,7 +48,13 @@ enum class LoadStatus {
     // A page holds a kind this version does not know: refused rather than
     // skipped, since running the project without it would do something else.
     UnknownKind, // "ページ <n> のコマンド「<kind>」はこのバージョンでは使えません。"
+    // More than kMaxProjectBytes: refused before it is parsed, so that an
+    // endless source (/dev/zero, a pipe that never closes) cannot exhaust memory.
+    TooLarge, // "ファイルが大きすぎます（64 MiB まで）：<path>"
 };
+
+// The most a project read accepts; real projects are a few kilobytes.
+inline constexpr qint64 kMaxProjectBytes = qint64(64) * 1024 * 1024;
 
 // Where a project first holds a kind this version does not know.
 struct UnknownKind {
@@ -68,6 +75,9 @@ struct LoadResult {
 // and the shape check.
 LoadResult parse(const QByteArray &data);
 LoadResult load(const QString &path);
+// Reads an open device to its end (a file, a pipe, standard input) in chunks,
+// at most `maxBytes`; more than that gives TooLarge and nothing else is read.
+LoadResult read(QIODevice &device, qint64 maxBytes = kMaxProjectBytes);
 
 // The two lists as the reader's tolerance rules give them, without the
 // shape check: non-array entries skipped, non-string values as text.

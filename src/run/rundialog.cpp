@@ -248,7 +248,9 @@ void RunDialog::pollHotKey() {
 }
 
 void RunDialog::onStartClicked() {
-    if (noStopCommandCheck->isChecked()) {
+    // A stop command on a code no keyboard sends (a saved "7,0") stops
+    // nothing either, so it is asked about as none.
+    if (noStopCommandCheck->isChecked() || !namesKeyboardKey(stopCommand)) {
         // Asked on every start: without an exit command only the tray icon or
         // the end of the passes stops the run.
         const QString title = runtexts::noStopTitle.in(japanese);

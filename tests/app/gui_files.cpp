@@ -420,6 +420,37 @@ private slots:
         QCOMPARE(readAll(path), projectfile::serialize(threeCommands(), threeConditions()));
     }
 
+    // A file beyond the reader's cap is refused without reading it all, and
+    // keeps the project's path: Save must not overwrite the large file.
+    void tooLargeOpen() {
+        QTemporaryDir dir;
+        const QString own = dir.filePath(QStringLiteral("own.cmdat"));
+        QVERIFY(writeAll(own, projectfile::serialize(threeCommands(), threeConditions())));
+        const QString large = dir.filePath(QStringLiteral("large.cmdat"));
+        {
+            QFile file(large);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.resize(projectfile::kMaxProjectBytes + 1)); // sparse: costs no disk
+        }
+
+        tarnwick window;
+        editorWith(window);
+        window.filePath = own;
+        window.readProjectFile();
+        testsupport::ModalAnswerer answerer;
+        window.is_message_file = false;
+        answerFileDialog(answerer, large);
+        window.loadFile1();
+
+        QCOMPARE(answerer.count(), 1);
+        QCOMPARE(answerer.last().title, QStringLiteral("読み込みエラー"));
+        QCOMPARE(answerer.last().text,
+                 QStringLiteral("ファイルが大きすぎます（64 MiB まで）：") + large);
+        QCOMPARE(window.filePath, own);
+        QCOMPARE(window.listCommand, threeCommands());
+        QCOMPARE(QFileInfo(large).size(), projectfile::kMaxProjectBytes + 1);
+    }
+
     // A project holding a kind this version does not know is refused as a
     // whole: the open project, its path and its undo steps stay, so Save
     // cannot overwrite the newer project with this one.

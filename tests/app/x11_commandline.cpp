@@ -1,7 +1,8 @@
 // The installed program's command line on a real X server: `tarnwick --run`
 // types into a window of this test and exits 0; a project it cannot read or
-// play exits 2 with the reason and types nothing; the stop keys end an endless run
-// with 1 and a termination signal with 128 + the signal, nothing left down.
+// play exits 2 with the reason and types nothing; no display exits 3, no input
+// backend 4; the stop keys end an endless run with 1 and a termination signal
+// with 128 + the signal, nothing left down.
 
 #include "platform/inputlayer.h"
 #include "support/systeminput.h"
@@ -45,9 +46,18 @@ class X11CommandLineTest : public QObject {
     }
 
     // Started with a settings folder of its own, so no saved settings apply.
-    void start(QProcess &process, const QStringList &arguments) {
+    // `changes` sets variables ("NAME=value") or removes them ("NAME").
+    void start(QProcess &process, const QStringList &arguments,
+               const QStringList &changes = QStringList()) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), scratch.filePath(QStringLiteral("config")));
+        for (const QString &change : changes) {
+            if (change.contains(QLatin1Char('=')))
+                env.insert(change.section(QLatin1Char('='), 0, 0),
+                           change.section(QLatin1Char('='), 1));
+            else
+                env.remove(change);
+        }
         process.setProcessEnvironment(env);
         process.start(programPath(), arguments);
     }
@@ -101,6 +111,43 @@ private slots:
         QVERIFY(!anythingDown());
     }
 
+    // A project that can be read only once: standard input, /dev/stdin and a
+    // named pipe. The run reads it once and plays it.
+    void projectFromAPipeIsPlayed_data() {
+        QTest::addColumn<QString>("source");
+        QTest::newRow("dash") << "-";
+        QTest::newRow("/dev/stdin") << "/dev/stdin";
+        QTest::newRow("fifo") << "fifo";
+    }
+    void projectFromAPipeIsPlayed() {
+        QFETCH(QString, source);
+        Target target;
+        QVERIFY(QTest::qWaitForWindowExposed(&target.window));
+        const QByteArray project = projectClickingAndTyping(&target.edit, "piped").toUtf8();
+        QString file = source;
+        if (source == QLatin1String("fifo")) {
+            file = scratch.filePath(QStringLiteral("project.fifo"));
+            QFile::remove(file);
+            QCOMPARE(QProcess::execute(QStringLiteral("mkfifo"), {file}), 0);
+        }
+        QProcess process;
+        start(process, {"--run", file, "--start-delay", "0", "--stop", "ctrl+alt+s"});
+        QVERIFY(process.waitForStarted());
+        if (source == QLatin1String("fifo")) {
+            QFile fifo(file); // blocks until the program opens it for reading
+            QVERIFY(fifo.open(QIODevice::WriteOnly));
+            QCOMPARE(fifo.write(project), project.size());
+        } else {
+            QCOMPARE(process.write(project), project.size());
+            process.closeWriteChannel();
+        }
+        QVERIFY(finishes(process, 20000));
+        const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(process.exitCode() == 0, qPrintable(errors));
+        QTRY_COMPARE_WITH_TIMEOUT(target.edit.toPlainText(), QStringLiteral("piped"), 3000);
+        QVERIFY(!anythingDown());
+    }
+
     void unreadableProjectExitsTwoAndTypesNothing_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("content"); // empty: the file does not exist
@@ -141,6 +188,19 @@ private slots:
         QCOMPARE(target.edit.toPlainText(), QString());
     }
 
+    // A source without end is refused at the cap instead of filling memory.
+    void endlessInputIsRefused() {
+        QProcess process;
+        start(process, {"--run", "/dev/zero", "--start-delay", "0"});
+        QVERIFY(finishes(process, 60000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
+        QCOMPARE(process.exitCode(), 2);
+        QVERIFY2(
+            errors.contains(QStringLiteral("ファイルが大きすぎます（64 MiB まで）：/dev/zero")),
+            qPrintable(errors));
+    }
+
     void badArgumentsExitTwo_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("unknown option") << QStringList{"--frobnicate"};
@@ -172,7 +232,7 @@ private slots:
         start(process, {"-platform", platform, "--run", scratch.filePath("typex.cmdat"),
                         "--start-delay", "0"});
         QVERIFY(finishes(process, 20000));
-        QCOMPARE(process.exitCode(), 2);
+        QCOMPARE(process.exitCode(), 4); // its own status, not a bad argument
         const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
         QVERIFY2(errors.contains(QStringLiteral("input functions are not available")) &&
                      errors.contains(QStringLiteral("\"%1\"").arg(platform)),
@@ -180,8 +240,80 @@ private slots:
         QVERIFY(!anythingDown());
     }
 
+    // A cron line that forgets DISPLAY, or names a display that is not
+    // there: one line and status 3, never Qt's abort (134, a core file).
+    void noDisplayExitsThree_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("environment");
+        QTest::addColumn<QString>("reason");
+        const QStringList cron{"DISPLAY", "QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE"};
+        QTest::newRow("no DISPLAY")
+            << QStringList{"--run", "typex.cmdat"} << cron << "DISPLAY is not set";
+        QTest::newRow("empty DISPLAY") << QStringList{"--run", "typex.cmdat"}
+                                       << QStringList{"DISPLAY="} << "DISPLAY is not set";
+        QTest::newRow("display not there")
+            << QStringList{"--run", "typex.cmdat"} << QStringList{"DISPLAY=:4711"}
+            << "cannot connect to \":4711\"";
+        QTest::newRow("editor, display not there")
+            << QStringList{} << QStringList{"DISPLAY=:4711"} << "cannot connect to \":4711\"";
+        QTest::newRow("platform that cannot start")
+            << QStringList{"-platform", "nosuchplatform", "--run", "typex.cmdat"} << QStringList{}
+            << "Qt's platform plugin could not start";
+    }
+    void noDisplayExitsThree() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, environment);
+        QFETCH(QString, reason);
+        QVERIFY(write("typex.cmdat",
+                      R"({"list_command": [["入力", "x", "0"]], "list_condition": [["即時"]]})"));
+        arguments.replaceInStrings(QStringLiteral("typex.cmdat"),
+                                   scratch.filePath(QStringLiteral("typex.cmdat")));
+        QProcess process;
+        start(process, arguments, environment);
+        QVERIFY(finishes(process, 20000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 3);
+        const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(errors.contains(QStringLiteral("tarnwick: no display could be opened: ") + reason),
+                 qPrintable(errors));
+    }
+
+    // A run prints only what went wrong unless asked for more; cron mails
+    // whatever it prints.
+    void runIsQuietUnlessVerbose_data() {
+        QTest::addColumn<bool>("verbose");
+        QTest::newRow("quiet") << false;
+        QTest::newRow("verbose") << true;
+    }
+    void runIsQuietUnlessVerbose() {
+        QFETCH(bool, verbose);
+        QVERIFY(write("nothing.cmdat",
+                      R"({"list_command": [["なし"]], "list_condition": [["即時"]]})"));
+        QStringList arguments{"--run", scratch.filePath("nothing.cmdat"), "--start-delay", "0"};
+        if (verbose)
+            arguments << "--verbose";
+        QProcess process;
+        start(process, arguments, {"QT_LOGGING_RULES"});
+        QVERIFY(finishes(process, 20000));
+        const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(process.exitCode() == 0, qPrintable(errors));
+        QVERIFY2(errors.contains(QStringLiteral("tarnwick.config: ")) == verbose,
+                 qPrintable(errors));
+    }
+
     // Xvfb has no system tray: nothing could stop the run, so it never starts.
+    // Stop keys no keyboard has are refused as well.
+    void endlessRunWithoutStopKeysIsRefused_data() {
+        QTest::addColumn<QString>("stop");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("none") << "none"
+                              << "system tray";
+        QTest::newRow("a code no keyboard sends") << "vk7"
+                                                  << "--stop needs a key";
+    }
     void endlessRunWithoutStopKeysIsRefused() {
+        QFETCH(QString, stop);
+        QFETCH(QString, reason);
         QVERIFY(write("forever.cmdat", R"({"list_command": [["キー", "70,0", "0.05"]],
                                            "list_condition": [["時間", "0.01"]]})"));
         Target target;
@@ -189,11 +321,12 @@ private slots:
         target.window.activateWindow();
         target.edit.setFocus();
         QProcess process;
-        start(process, {"--run", scratch.filePath("forever.cmdat"), "--endless", "--stop", "none",
+        start(process, {"--run", scratch.filePath("forever.cmdat"), "--endless", "--stop", stop,
                         "--start-delay", "0"});
         QVERIFY(finishes(process, 20000));
         QCOMPARE(process.exitCode(), 2);
-        QVERIFY(process.readAllStandardError().contains("system tray"));
+        const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(errors.contains(reason), qPrintable(errors));
         QTest::qWait(300);
         QCOMPARE(target.edit.toPlainText(), QString());
     }

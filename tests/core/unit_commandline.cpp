@@ -41,6 +41,9 @@ private slots:
             << QStringList{"x.cmdat", "--repeat", "2"} << Action::Fail << "";
         QTest::newRow("stop without run")
             << QStringList{"x.cmdat", "--stop", "none"} << Action::Fail << "";
+        QTest::newRow("verbose without run")
+            << QStringList{"x.cmdat", "--verbose"} << Action::Fail << "";
+        QTest::newRow("standard input") << QStringList{"--run", "-"} << Action::Run << "-";
         QTest::newRow("repeat and endless")
             << QStringList{"--run", "x", "--repeat", "2", "--endless"} << Action::Fail << "";
         QTest::newRow("repeat zero")
@@ -82,6 +85,22 @@ private slots:
 
         const commandline::Request bare = commandline::parse({"tarnwick", "--run", "p.cmdat"});
         QVERIFY(!bare.repeat && !bare.startDelay && !bare.stopCommand && !bare.endless);
+        QVERIFY(!bare.verbose);
+        QVERIFY(commandline::parse({"tarnwick", "--run", "p.cmdat", "--verbose"}).verbose);
+    }
+
+    // The help names every exit status the program gives, and standard input.
+    void helpNamesEveryStatus() {
+        const QString help = commandline::helpText();
+        for (const int status :
+             {commandline::kExitOk, commandline::kExitStopped, commandline::kExitUsage,
+              commandline::kExitNoDisplay, commandline::kExitNoBackend}) {
+            const QString line = QStringLiteral("\n  %1 ").arg(status);
+            QVERIFY2(help.contains(line), qPrintable(line));
+        }
+        QVERIFY(help.contains(QStringLiteral("128 + N")));
+        QVERIFY(help.contains(QStringLiteral("- for standard input")));
+        QVERIFY(help.contains(QStringLiteral("--verbose")));
     }
 
     void stopKeys_data() {
@@ -123,6 +142,15 @@ private slots:
                                      << "";
         QTest::newRow("stored form is not a name") << "83,3"
                                                    << "";
+        // Codes that are named but that no keyboard sends stop nothing.
+        QTest::newRow("unassigned code") << "ctrl+vk7"
+                                         << "";
+        QTest::newRow("mouse button") << "vk1"
+                                      << "";
+        QTest::newRow("beyond the keys") << "vk255"
+                                         << "";
+        QTest::newRow("a key without a name") << "vk186"
+                                              << "186,0";
     }
     void stopKeys() {
         QFETCH(QString, keys);
@@ -156,6 +184,16 @@ private slots:
         QTest::newRow("endless, saved none overridden")
             << QStringList{"--endless", "--stop", "ctrl+q"} << "なし" << false << true << 7
             << 114514 << "81,2";
+        QTest::newRow("endless, unreadable saved, no tray")
+            << QStringList{"--endless"} << "abc" << false << false << 0 << 0 << "";
+        QTest::newRow("endless, saved code of no key, no tray")
+            << QStringList{"--endless"} << "7,0" << false << false << 0 << 0 << "";
+        QTest::newRow("endless, saved code 0, no tray")
+            << QStringList{"--endless"} << "0,3" << false << false << 0 << 0 << "";
+        QTest::newRow("endless, saved code of no key, tray")
+            << QStringList{"--endless"} << "7,0" << true << true << 7 << 114514 << "なし";
+        QTest::newRow("saved code of no key, finite")
+            << QStringList{} << "255,2" << false << true << 7 << 1 << "なし";
         QTest::newRow("no keys, finite, no tray")
             << QStringList{"--stop", "none"} << "83,3" << false << true << 7 << 1 << "なし";
     }

@@ -1,5 +1,6 @@
 #include "core/projectfile.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -285,6 +286,50 @@ private slots:
         QCOMPARE(projectfile::loadErrorText(none, QString()),
                  QStringLiteral("読み込むファイルが設定されていません。"));
         QCOMPARE(projectfile::loadErrorTitle(), QStringLiteral("読み込みエラー"));
+    }
+
+    // A read stops one byte past the cap and refuses, whatever the source: a
+    // file padded with trailing blanks, a device without end, an open device.
+    void sizeCap_data() {
+        QTest::addColumn<QString>("source"); // "file" or a device path
+        QTest::addColumn<qint64>("size");    // of the padded file
+        QTest::addColumn<int>("status");
+        const qint64 cap = projectfile::kMaxProjectBytes;
+        QTest::newRow("at the cap") << "file" << cap << int(LoadStatus::Ok);
+        QTest::newRow("one byte over") << "file" << cap + 1 << int(LoadStatus::TooLarge);
+#if defined(Q_OS_UNIX)
+        QTest::newRow("endless device") << "/dev/zero" << qint64(0) << int(LoadStatus::TooLarge);
+#endif
+    }
+    void sizeCap() {
+        QFETCH(QString, source);
+        QFETCH(qint64, size);
+        QFETCH(int, status);
+        QTemporaryDir dir;
+        QString path = source;
+        if (source == QLatin1String("file")) {
+            path = dir.filePath(QStringLiteral("padded.cmdat"));
+            QByteArray data = projectfile::serialize({{"なし"}}, {{"即時"}});
+            data.append(QByteArray(size - data.size(), ' '));
+            QVERIFY(writeAll(path, data));
+        }
+        const projectfile::LoadResult r = projectfile::load(path);
+        QCOMPARE(int(r.status), status);
+        if (r.status == LoadStatus::TooLarge) {
+            QVERIFY(r.commands.isEmpty());
+            QCOMPARE(projectfile::loadErrorText(r, path),
+                     QStringLiteral("ファイルが大きすぎます（64 MiB まで）：") + path);
+        }
+    }
+
+    void readsADeviceToItsEnd() {
+        const QByteArray data = projectfile::serialize({{"なし"}, {"なし"}}, {{"即時"}, {"即時"}});
+        QBuffer buffer;
+        buffer.setData(data);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        QCOMPARE(projectfile::read(buffer).commands.size(), 2);
+        buffer.seek(0);
+        QCOMPARE(projectfile::read(buffer, data.size() - 1).status, LoadStatus::TooLarge);
     }
 
     void saveWithoutPathOrFolder() {

@@ -51,6 +51,8 @@ private slots:
 
     void startWithoutExitCommandAsksEveryTime_data();
     void startWithoutExitCommandAsksEveryTime();
+    void stopCommandOfNoKeyAsksAsNone_data();
+    void stopCommandOfNoKeyAsksAsNone();
     void noticeOnlyUntilShown_data();
     void noticeOnlyUntilShown();
     void startHandsBackTheBoxes();
@@ -350,6 +352,44 @@ void RunDialogTest::startWithoutExitCommandAsksEveryTime() {
     QCOMPARE(dialog.getStopCommand(), QStringLiteral("なし"));
     QCOMPARE(dialog.getRunCount(), 114514);
     QVERIFY(!dialog.getNoticeShown());
+}
+
+void RunDialogTest::stopCommandOfNoKeyAsksAsNone_data() {
+    QTest::addColumn<QString>("stopCommand");
+    QTest::addColumn<int>("boxes"); // the warning, when the command stops nothing
+    QTest::newRow("unassigned code") << "7,0" << 1;
+    QTest::newRow("code 0") << "0,3" << 1;
+    QTest::newRow("mouse button") << "1,0" << 1;
+    QTest::newRow("beyond the codes") << "300,2" << 1;
+    QTest::newRow("a key") << "83,3" << 0;
+    QTest::newRow("a key without a name") << "186,0" << 0;
+}
+
+// A saved stop command that no keyboard can press stops nothing: Start asks
+// as for none, and the command is handed back as it was.
+void RunDialogTest::stopCommandOfNoKeyAsksAsNone() {
+    QFETCH(QString, stopCommand);
+    QFETCH(int, boxes);
+    RunDialog dialog(RunSettings{5, 114514, stopCommand}, true, false, nullptr);
+    dialog.show();
+    QVERIFY(shown(dialog.startButton));
+    testsupport::ModalAnswerer answerer;
+    answerer.answer(QMessageBox::No);
+    dialog.startButton->click();
+    QCOMPARE(answerer.count(), boxes);
+    if (boxes == 0) {
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        return;
+    }
+    QCOMPARE(answerer.last().title, QStringLiteral("This message cannot be disabled."));
+    QCOMPARE(answerer.last().icon, QMessageBox::Warning);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+
+    answerer.answer(QMessageBox::Yes);
+    dialog.startButton->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.getStopCommand(), stopCommand);
 }
 
 void RunDialogTest::noticeOnlyUntilShown_data() {
