@@ -27,7 +27,7 @@ public:
 class ClickAction : public Action {
 public:
     explicit ClickAction(const QStringList &record)
-        : left_(record.at(1) == QStringLiteral("左")), hold_(record.at(2).toDouble()) {}
+        : left_(record.at(1) == pagekinds::leftSide), hold_(record.at(2).toDouble()) {}
 
     bool start(RunContext &run) const override {
         const bool left = left_;
@@ -216,7 +216,7 @@ private:
 class ClickCondition : public Condition {
 public:
     explicit ClickCondition(const QStringList &record)
-        : vk_(record.at(1) == QStringLiteral("右") ? platform::kVkRButton : platform::kVkLButton) {}
+        : vk_(record.at(1) == pagekinds::rightSide ? platform::kVkRButton : platform::kVkLButton) {}
     void wait(RunContext &run) const override {
         const int vk = vk_;
         run.waitUntil([&run, vk] { return run.isDown(vk); }, milliseconds(50));
@@ -294,31 +294,32 @@ template <class T, class Base> std::unique_ptr<Base> makePlain(const QStringList
     return std::make_unique<T>();
 }
 
+// Keyed by the registry's own stored names, so a kind's name is written once.
 struct ActionRow {
-    const char16_t *stored;
+    const QString &stored;
     ActionFactory make;
 };
 struct ConditionRow {
-    const char16_t *stored;
+    const QString &stored;
     ConditionFactory make;
 };
 
 const ActionRow kActions[] = {
-    {u"なし", makePlain<NoAction, Action>},
-    {u"クリック", make<ClickAction, Action>},
-    {u"マウスポインター", make<PointerAction, Action>},
-    {u"スムーズムーブ", make<SmoothMoveAction, Action>},
-    {u"キー", make<KeyAction, Action>},
-    {u"入力", make<TextAction, Action>},
+    {pagekinds::name::none, makePlain<NoAction, Action>},
+    {pagekinds::name::click, make<ClickAction, Action>},
+    {pagekinds::name::mousePointer, make<PointerAction, Action>},
+    {pagekinds::name::smoothMove, make<SmoothMoveAction, Action>},
+    {pagekinds::name::key, make<KeyAction, Action>},
+    {pagekinds::name::enterText, make<TextAction, Action>},
 };
 
 const ConditionRow kConditions[] = {
-    {u"終わるまで待つ", make<UntilOverCondition, Condition>},
-    {u"時間", make<TimeCondition, Condition>},
-    {u"即時", makePlain<ImmediateCondition, Condition>},
-    {u"クリック", make<ClickCondition, Condition>},
-    {u"キー", make<KeyCondition, Condition>},
-    {u"時刻", make<ClockTimeCondition, Condition>},
+    {pagekinds::name::waitUntilOver, make<UntilOverCondition, Condition>},
+    {pagekinds::name::time, make<TimeCondition, Condition>},
+    {pagekinds::name::immediately, makePlain<ImmediateCondition, Condition>},
+    {pagekinds::name::click, make<ClickCondition, Condition>},
+    {pagekinds::name::key, make<KeyCondition, Condition>},
+    {pagekinds::name::clockTime, make<ClockTimeCondition, Condition>},
 };
 
 // The problem of a record, with the step table as the last word: a kind the
@@ -334,7 +335,7 @@ pagekinds::RecordProblem problemOf(pagekinds::Side side, const QStringList &reco
 
 ActionFactory actionFor(const QString &stored) {
     for (const ActionRow &row : kActions) {
-        if (stored == QStringView(row.stored))
+        if (stored == row.stored)
             return row.make;
     }
     return nullptr;
@@ -342,7 +343,7 @@ ActionFactory actionFor(const QString &stored) {
 
 ConditionFactory conditionFor(const QString &stored) {
     for (const ConditionRow &row : kConditions) {
-        if (stored == QStringView(row.stored))
+        if (stored == row.stored)
             return row.make;
     }
     return nullptr;
@@ -351,7 +352,7 @@ ConditionFactory conditionFor(const QString &stored) {
 Compiled compile(const QList<QStringList> &commands, const QList<QStringList> &conditions) {
     using pagekinds::RecordProblem;
     using pagekinds::Side;
-    static const QStringList kNoCondition{QStringLiteral("即時")};
+    static const QStringList kNoCondition{pagekinds::name::immediately};
     Compiled compiled;
     for (int p = 0; p < commands.size(); ++p) {
         const QStringList &command = commands.at(p);
