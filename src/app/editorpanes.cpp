@@ -16,7 +16,6 @@ namespace editorpanes {
 
 namespace {
 
-namespace kind = pagekinds::name;
 using pagekinds::Side;
 using pagerecords::element;
 using pagerecords::secondsText;
@@ -43,7 +42,7 @@ bool keyMissing(const QStringList &record) {
 // ---- commands ----
 
 Pane clickCommand() {
-    Pane p = pane(Side::Command, kind::click);
+    Pane p = pane(Side::Command, pagekinds::name::click);
     p.widgets = [](const tarnwick &w) {
         return QList<QWidget *>{w.commandClickCombo, w.commandTimeSpin, w.commandSecLabel};
     };
@@ -60,7 +59,7 @@ Pane clickCommand() {
 }
 
 Pane mousePointer() {
-    Pane p = pane(Side::Command, kind::mousePointer);
+    Pane p = pane(Side::Command, pagekinds::name::mousePointer);
     p.widgets = [](const tarnwick &w) {
         return QList<QWidget *>{w.coordXLabel, w.coordXSpin, w.coordYLabel,
                                 w.coordYSpin,  w.testButton, w.coordGetButton};
@@ -74,13 +73,13 @@ Pane mousePointer() {
         setElement(r, 2, QString::number(v.coordY));
     };
     p.takePosition = [](QStringList &r, int x, int y) {
-        r = QStringList{kind::mousePointer, QString::number(x), QString::number(y)};
+        r = QStringList{pagekinds::name::mousePointer, QString::number(x), QString::number(y)};
     };
     return p;
 }
 
 Pane smoothMove() {
-    Pane p = pane(Side::Command, kind::smoothMove);
+    Pane p = pane(Side::Command, pagekinds::name::smoothMove);
     p.widgets = [](const tarnwick &w) {
         return QList<QWidget *>{w.coordXLabel2, w.coordXSpin2,     w.coordYLabel2,
                                 w.coordYSpin2,  w.commandTimeSpin, w.commandSecLabel,
@@ -105,7 +104,7 @@ Pane smoothMove() {
 }
 
 Pane keyCommand() {
-    Pane p = pane(Side::Command, kind::key);
+    Pane p = pane(Side::Command, pagekinds::name::key);
     p.widgets = [](const tarnwick &w) {
         return QList<QWidget *>{w.commandKeyPromptLabel, w.commandTimeSpin, w.commandSecLabel};
     };
@@ -123,7 +122,7 @@ Pane keyCommand() {
 }
 
 Pane enterText() {
-    Pane p = pane(Side::Command, kind::enterText);
+    Pane p = pane(Side::Command, pagekinds::name::enterText);
     p.widgets = [](const tarnwick &w) {
         return QList<QWidget *>{w.inputTextEdit, w.commandTimeSpin, w.commandSecLabel};
     };
@@ -157,7 +156,7 @@ Pane seconds(const QString &stored) {
 }
 
 Pane clickCondition() {
-    Pane p = pane(Side::Condition, kind::click);
+    Pane p = pane(Side::Condition, pagekinds::name::click);
     p.widgets = [](const tarnwick &w) { return QList<QWidget *>{w.conditionClickCombo}; };
     p.show = [](tarnwick &w, const QStringList &r) {
         w.conditionClickCombo->setCurrentText(
@@ -170,7 +169,7 @@ Pane clickCondition() {
 }
 
 Pane keyCondition() {
-    Pane p = pane(Side::Condition, kind::key);
+    Pane p = pane(Side::Condition, pagekinds::name::key);
     p.widgets = [](const tarnwick &w) { return QList<QWidget *>{w.conditionKeyPromptLabel}; };
     p.show = [](tarnwick &w, const QStringList &r) {
         w.conditionKeyPromptLabel->setText(keyCombinationDisplayText(element(r, 1)));
@@ -181,7 +180,7 @@ Pane keyCondition() {
 }
 
 Pane clockTime() {
-    Pane p = pane(Side::Condition, kind::clockTime);
+    Pane p = pane(Side::Condition, pagekinds::name::clockTime);
     p.widgets = [](const tarnwick &w) {
         return QList<QWidget *>{w.clockHourSpin, w.clockColonLabel, w.clockMinuteSpin};
     };
@@ -200,15 +199,15 @@ Pane clockTime() {
 
 const QList<Pane> &panes() {
     static const QList<Pane> all{
-        pane(Side::Command, kind::none),
+        pane(Side::Command, pagekinds::name::none),
         clickCommand(),
         mousePointer(),
         smoothMove(),
         keyCommand(),
         enterText(),
-        seconds(kind::waitUntilOver),
-        seconds(kind::time),
-        pane(Side::Condition, kind::immediately),
+        seconds(pagekinds::name::waitUntilOver),
+        seconds(pagekinds::name::time),
+        pane(Side::Condition, pagekinds::name::immediately),
         clickCondition(),
         keyCondition(),
         clockTime(),

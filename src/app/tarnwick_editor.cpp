@@ -32,7 +32,6 @@
 // (QT_LOGGING_RULES="tarnwick.editor.dump.debug=true").
 Q_LOGGING_CATEGORY(lcEditorDump, "tarnwick.editor.dump", QtWarningMsg)
 
-namespace kind = pagerecords::kind;
 using pagekinds::Side;
 using pagerecords::element;
 
@@ -177,9 +176,10 @@ void tarnwick::pollKeystroke() {
 
     projectOf(*this).clampCurrentPage();
     if (captureForCondition)
-        listCondition[currentPage - 1] = QStringList{kind::key, text};
+        listCondition[currentPage - 1] = QStringList{pagekinds::name::key, text};
     else
-        listCommand[currentPage - 1] = QStringList{kind::key, text, QStringLiteral("0.01")};
+        listCommand[currentPage - 1] =
+            QStringList{pagekinds::name::key, text, QStringLiteral("0.01")};
     setKeyCaptureMode(false, false);
     refreshPage();
 }

@@ -214,7 +214,7 @@ QString secondsFromCentiseconds(std::int64_t cs) {
 }
 
 QStringList waitUntilOver(std::int64_t pauseMs) {
-    return {pagerecords::kind::waitUntilOver,
+    return {pagekinds::name::waitUntilOver,
             pagerecords::secondsText(static_cast<double>(pauseMs) / 1000.0)};
 }
 
@@ -247,19 +247,18 @@ RecordedPages toPages(std::vector<Action> actions) {
         const QString length = secondsFromCentiseconds(lengthCs);
         switch (a.kind) {
         case Kind::Click:
-            pages.commands.append({pagerecords::kind::mousePointer, QString::number(a.pos.x),
+            pages.commands.append({pagekinds::name::mousePointer, QString::number(a.pos.x),
                                    QString::number(a.pos.y)});
             pages.conditions.append(waitUntilOver(0));
-            pages.commands.append({pagerecords::kind::click,
+            pages.commands.append({pagekinds::name::click,
                                    a.left ? pagerecords::leftSide : pagerecords::rightSide,
                                    length});
             break;
         case Kind::Key:
-            pages.commands.append(
-                {pagerecords::kind::key, keyCombinationText(a.vk, a.mask), length});
+            pages.commands.append({pagekinds::name::key, keyCombinationText(a.vk, a.mask), length});
             break;
         case Kind::Text:
-            pages.commands.append({pagerecords::kind::enterText, a.text, length});
+            pages.commands.append({pagekinds::name::enterText, a.text, length});
             break;
         }
         pages.conditions.append(waitUntilOver(pauseMs));

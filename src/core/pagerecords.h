@@ -17,10 +17,6 @@ using PageList = QList<QStringList>;
 
 namespace pagerecords {
 
-// Kind strings, stored in Japanese whatever the interface language; the
-// registry in core/pagekinds holds them with their rows.
-namespace kind = pagekinds::name;
-
 // Click sides as records store them.
 using pagekinds::leftSide;
 using pagekinds::rightSide;
