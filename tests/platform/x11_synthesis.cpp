@@ -621,6 +621,9 @@ void X11SynthesisTest::followsLayoutChange() {
     QVERIFY(testsupport::activate(edit));
     typeFromThread(*layer_, QStringLiteral("é")); // bound for a moment under the US map
     layer_->keyDown('Y');
+    // Let the client read both under the US map before it changes; otherwise
+    // the switch can overtake them in the client's own queue.
+    QTRY_COMPARE(edit.toPlainText(), QStringLiteral("éy"));
     // The German map swaps Y and Z. Text and keys must follow the map in
     // force now, not the one the layer read at start, a binding the new map
     // wiped out must be made again, and a key held across the switch must be
