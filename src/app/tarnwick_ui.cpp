@@ -155,8 +155,9 @@ void tarnwick::buildUi() {
     pageList = place(new QListWidget(this), 450, 60, 150, 295, styles::tooltipOnly, false);
     pageList->addItem(pagerecords::pageListText(listCommand, 1, true));
     connect(pageList, &QListWidget::itemSelectionChanged, this, &tarnwick::changeWidgetPage);
+    // The paste button's font size: the larger one cut off "コピー".
     copyButton = place(textBindings.text(new QPushButton(this), uitexts::copyButton), 450, 400, 62,
-                       41, styles::button, false);
+                       41, styles::smallButton, false);
     connect(copyButton, &QPushButton::clicked, this, &tarnwick::copy);
     addShortcut(sequenceFromText("Ctrl + C"), &tarnwick::copy);
     pasteButton = place(textBindings.text(new QPushButton(this), uitexts::pasteButton), 538, 400,

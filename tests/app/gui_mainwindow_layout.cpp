@@ -3,6 +3,7 @@
 // the window-wide shortcuts.
 
 #include "app/tarnwick.h"
+#include "core/pagekinds.h"
 #include "support/testconfig.h"
 
 #include <QAction>
@@ -18,6 +19,7 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QTextEdit>
+#include <QTextLayout>
 #include <QTimer>
 #include <functional>
 
@@ -89,7 +91,7 @@ const QList<Row> &tableRows() {
         {W(deleteButton), {453, 446, 145, 38}, S9, false},
         {W(pageCountLabel), {450, 535, 143, 24}, S4, false},
         {W(pageList), {450, 60, 150, 295}, S10, false},
-        {W(copyButton), {450, 400, 62, 41}, S2, false},
+        {W(copyButton), {450, 400, 62, 41}, S11, false},
         {W(pasteButton), {538, 400, 62, 41}, S11, false},
         {W(undoButton), {450, 490, 62, 41}, S12, false},
         {W(redoButton), {538, 490, 62, 41}, S12, false},
@@ -322,6 +324,61 @@ private slots:
             QCOMPARE(s->key(), expected.at(i));
             QCOMPARE(s->parent(), &window);
             QCOMPARE(s->context(), Qt::WindowShortcut);
+        }
+    }
+    // The layout is fixed, so a text longer than its widget is cut off. Every
+    // kind's pane is shown in both languages and each visible label and
+    // button is measured with the font it is drawn in.
+    void noTextIsClipped() {
+        for (const bool japanese : {true, false}) {
+            tarnwick window;
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            if (window.is_japanese != japanese)
+                window.toggleLanguage();
+            window.newProjectButton->click();
+            QStringList clipped;
+            auto measure = [&](const QString &pane) {
+                for (QWidget *w : window.findChildren<QWidget *>()) {
+                    if (!w->isVisible())
+                        continue;
+                    QString text;
+                    int room = w->width();
+                    if (auto *b = qobject_cast<QPushButton *>(w)) {
+                        text = b->text();
+                        room -= 8; // the frame and its padding
+                    } else if (auto *l = qobject_cast<QLabel *>(w)) {
+                        if (l->wordWrap())
+                            continue;
+                        text = l->text();
+                    }
+                    if (text.isEmpty())
+                        continue;
+                    const QFontMetrics metrics(w->font());
+                    for (const QString &line : text.split(QLatin1Char('\n'))) {
+                        // The ink, not the advance: a colon's trailing space
+                        // may run past the edge unseen.
+                        const int width = metrics.boundingRect(line).width();
+                        if (width > room)
+                            clipped << QStringLiteral("%1: \"%2\" (%3 > %4)")
+                                           .arg(pane, line)
+                                           .arg(width)
+                                           .arg(room);
+                    }
+                }
+            };
+            for (const pagekinds::Kind &kind : pagekinds::commands()) {
+                window.listCommand[window.currentPage - 1] = kind.fresh(QTime(9, 30));
+                window.refreshPage();
+                measure(kind.english);
+            }
+            for (const pagekinds::Kind &kind : pagekinds::conditions()) {
+                window.listCondition[window.currentPage - 1] = kind.fresh(QTime(9, 30));
+                window.refreshPage();
+                measure(kind.english);
+            }
+            clipped.removeDuplicates();
+            QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
         }
     }
 };
