@@ -66,6 +66,8 @@ install(FILES ${compressed_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${linux_dir}/copyright ${compressed_changelog}
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+# The manual in both languages with its pictures; Help → Manual reads it there.
+install(DIRECTORY ${TARNWICK_OUTPUT_DIR}/doc/ DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # --- Debian package: cpack -G DEB ------------------------------------------------
 set(CPACK_GENERATOR DEB)

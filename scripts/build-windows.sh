@@ -115,7 +115,7 @@ stage_package() {
   cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
   cp "$qt/plugins/tls/qschannelbackend.dll" "$stage/tls/"
   copy_imported_dlls "$stage" "$stage/tarnwick.exe" "$stage"/platforms/*.dll "$stage"/styles/*.dll "$stage"/tls/*.dll
-  cp -r "$build/bin/image" "$build/bin/licenses" "$stage/"
+  cp -r "$build/bin/image" "$build/bin/licenses" "$build/bin/doc" "$stage/"
 }
 
 make_zip() {
@@ -171,7 +171,7 @@ make_bin_runnable() {
 packages_current() {
   local zip=$1 setup=$2
   [ -f "$zip" ] && [ -f "$setup" ] && [ ! "$zip" -nt "$setup" ] || return 1
-  [ -z "$(find "$build/bin/tarnwick.exe" "$build/bin/image" "$build/bin/licenses" "$build/qt6-mingw.sha256" \
+  [ -z "$(find "$build/bin/tarnwick.exe" "$build/bin/image" "$build/bin/licenses" "$build/bin/doc" "$build/qt6-mingw.sha256" \
     "$top/packaging/windows" "$top/scripts/build-windows.sh" -newer "$setup" -print -quit)" ]
 }
 

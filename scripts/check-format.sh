@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# check-format.sh [SOURCE_DIR]: fails when a C++ file under src/, tests/ or
+# check-format.sh [SOURCE_DIR]: fails when a C++ file under src/, tests/, tools/ or
 # bench/ differs from what clang-format makes of it with the repository's
 # .clang-format. A missing clang-format is a failure, not a skip.
 set -euo pipefail
@@ -12,7 +12,7 @@ cd "$top"
 files=()
 while IFS= read -r -d '' f; do
   files+=("$f")
-done < <(find src tests bench \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z)
+done < <(find src tests bench tools \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z)
 if [ ${#files[@]} -eq 0 ]; then
   echo "error: no C++ files found under $top" >&2
   exit 1

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# screenshots.sh [PROGRAM]: photographs the start page and the editor, in
-# Japanese and in English, into docs/images/ (start-ja.png, editor-ja.png,
-# start-en.png, editor-en.png).
+# screenshots.sh [PROGRAM [PANES]]: photographs the start page and the editor,
+# in Japanese and in English, into docs/images/ (start-ja.png, editor-ja.png,
+# start-en.png, editor-en.png), and every kind's pane and the run settings for
+# the manual into docs/images/manual/ (<side>-<kind>-<lang>.png).
 #
-# PROGRAM defaults to build/release/bin/tarnwick (./run.sh builds it). The
+# PROGRAM defaults to build/release/bin/tarnwick (./run.sh builds it), PANES to
+# the screenshot_panes tool of the test build (build/asan/bin, ./test.sh). The
 # program runs on a virtual X display of its own with a throw-away HOME and
 # configuration, so the user's settings and desktop are never touched.
 # Needs Xvfb, xdotool and imagemagick (scripts/install-deps.sh brings them,
@@ -11,8 +13,13 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 program=${1:-$top/build/release/bin/tarnwick}
+panes=${2:-$top/build/asan/bin/screenshot_panes}
 out=$top/docs/images
 
+if [ ! -x "$panes" ]; then
+  echo "error: $panes is not an executable; build the tests first (./test.sh) or pass its path" >&2
+  exit 1
+fi
 if [ ! -x "$program" ]; then
   echo "error: $program is not an executable; build it first (./run.sh) or pass its path" >&2
   exit 1
@@ -90,8 +97,13 @@ JSON
   kill "$app_pid" 2>/dev/null || true
   wait "$app_pid" 2>/dev/null || true
   app_pid=
+
+  # The panes, drawn by the same window code in the same configuration.
+  HOME=$home XDG_CONFIG_HOME=$home/.config XDG_RUNTIME_DIR=$home QT_QPA_PLATFORM=xcb \
+    LANG=C.UTF-8 ASAN_OPTIONS=detect_leaks=0 "$panes" "$out/manual" "$lang" >>"$scratch/$lang.log" 2>&1 ||
+    { echo "error: the panes could not be photographed:" >&2; cat "$scratch/$lang.log" >&2; exit 1; }
 }
 
 shoot ja true
 shoot en false
-echo "Saved: $out/start-ja.png $out/editor-ja.png $out/start-en.png $out/editor-en.png"
+echo "Saved: $out/start-ja.png $out/editor-ja.png $out/start-en.png $out/editor-en.png $out/manual/"

@@ -30,6 +30,7 @@ class QCloseEvent;
 class QComboBox;
 class QDoubleSpinBox;
 class QGroupBox;
+class ManualWindow;
 class QLabel;
 class QListWidget;
 class QMenu;
@@ -127,6 +128,12 @@ public:
     void openBrowserFormB(); // the how-to-use form, with the browser question
     void showVersionInfo();
     void showTermDocument(int which);
+    // The manual in the interface language, at the section of the pane the
+    // user is on.
+    void showManual();
+    // The manual's heading number for that pane, -1 for the top.
+    int manualSection() const;
+    ManualWindow *manualWindow = nullptr;
 
     // ---- members, in declaration order ----
     HoverHideWindow *hoverWindow = nullptr;
@@ -217,6 +224,7 @@ public:
     QAction *versionInfoAction = nullptr;
     QAction *helpModeAction = nullptr;
     QAction *askHowToUseAction = nullptr;
+    QAction *manualAction = nullptr;
     QAction *languageAction = nullptr;
     QAction *viewTermsAction = nullptr;
     QAction *viewOssNoticeAction = nullptr;

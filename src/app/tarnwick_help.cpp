@@ -1,14 +1,19 @@
 #include "tarnwick.h"
 
+#include "core/manualtext.h"
+#include "core/pagekinds.h"
 #include "core/resourcepath.h"
 #include "feedback/formurls.h"
 #include "feedback/reportdialog.h"
 #include "feedback/reportdialog2.h"
+#include "manualwindow.h"
 #include "termdialog.h"
 #include "uitexts.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QFile>
+#include <QGroupBox>
 #include <QMessageBox>
 #include <QUrl>
 #include <iterator>
@@ -65,4 +70,43 @@ void tarnwick::showTermDocument(int which) {
                                                    QCoreApplication::applicationDirPath());
     TermDialog dialog(path, this);
     dialog.exec();
+}
+
+int tarnwick::manualSection() const {
+    if (!editorOpen || currentPage < 1 || currentPage > listCommand.size())
+        return -1;
+    // The condition's pane when the focus is in its frame, else the command's.
+    const QWidget *focus = focusWidget();
+    const bool condition = focus && focus->parentWidget() == this &&
+                           conditionGroup->geometry().contains(focus->geometry().center());
+    const auto side = condition ? pagekinds::Side::Condition : pagekinds::Side::Command;
+    const QStringList &record =
+        condition ? listCondition.at(currentPage - 1) : listCommand.at(currentPage - 1);
+    const pagekinds::Kind *kind = pagekinds::find(side, record.value(0));
+    if (!kind)
+        return -1;
+    // Sections are named in English; the other language has them in the same
+    // places.
+    QFile english(resourcepath::shippedDocument(manualtext::fileName(false),
+                                                QCoreApplication::applicationDirPath()));
+    if (!english.open(QIODevice::ReadOnly))
+        return -1;
+    return manualtext::find(
+        manualtext::headings(QString::fromUtf8(english.readAll())),
+        {condition ? manualtext::conditionsHeading : manualtext::commandsHeading, kind->english});
+}
+
+void tarnwick::showManual() {
+    const QString path = resourcepath::shippedDocument(manualtext::fileName(is_japanese),
+                                                       QCoreApplication::applicationDirPath());
+    if (!manualWindow)
+        manualWindow = new ManualWindow(this);
+    if (!manualWindow->open(path, manualSection())) {
+        QMessageBox::warning(this, uitexts::manualAction.in(is_japanese),
+                             uitexts::manualMissingText.in(is_japanese).arg(path));
+        return;
+    }
+    manualWindow->show();
+    manualWindow->raise();
+    manualWindow->activateWindow();
 }

@@ -314,6 +314,8 @@ void tarnwick::buildMenus() {
     askHowToUseAction = action(uitexts::askHowToUseAction, helpMenu);
     askHowToUseAction->setShortcut(QKeySequence::HelpContents);
     connect(askHowToUseAction, &QAction::triggered, this, &tarnwick::openBrowserFormB);
+    manualAction = action(uitexts::manualAction, helpMenu);
+    connect(manualAction, &QAction::triggered, this, &tarnwick::showManual);
 
     recordAction = action(uitexts::recordAction, otherMenu);
     textBindings.tip(recordAction, uitexts::tipRecordAction);

@@ -57,6 +57,10 @@ inline constexpr UiText askDeleteAction{u"ページを削除するか確認す�
 inline constexpr UiText versionInfoAction{u"バージョン情報", u"Version Information"};
 inline constexpr UiText helpModeAction{u"ヘルプモード", u"Help Mode"};
 inline constexpr UiText askHowToUseAction{u"使い方を質問する", u"Ask How to Use"};
+inline constexpr UiText manualAction{u"マニュアル", u"Manual"};
+// %1: where the manual was looked for.
+inline constexpr UiText manualMissingText{u"マニュアルが見つかりません：%1",
+                                          u"The manual was not found: %1"};
 inline constexpr UiText languageAction{u"English", u"日本語"};
 // The documents keep their Japanese names in the English interface.
 inline constexpr UiText viewTermsAction{u"利用規約を見る", u"View 利用規約"};

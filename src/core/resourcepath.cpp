@@ -20,6 +20,18 @@ QString shippedFile(const QString &relative, const QString &appDir) {
     return beside;
 }
 
+QString shippedDocument(const QString &name, const QString &appDir) {
+    const QDir dir(appDir);
+    const QString beside = dir.filePath(QStringLiteral("doc/") + name);
+    if (QFileInfo::exists(beside))
+        return beside;
+    const QString installed = QDir::cleanPath(
+        dir.filePath(QString::fromLatin1(kInstalledDocDir) + QLatin1Char('/') + name));
+    if (QFileInfo::exists(installed))
+        return installed;
+    return beside;
+}
+
 QString runtimeFile(const QString &relative, const QString &appDir) {
     if (QDir::isRelativePath(relative) && QFileInfo::exists(relative))
         return relative;

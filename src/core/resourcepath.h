@@ -12,10 +12,19 @@ namespace resourcepath {
 // The folder of installed files, relative to the executable's folder.
 inline constexpr char kInstalledDataDir[] = "../share/tarnwick";
 
+// The folder of installed documentation (the manual), relative to the
+// executable's folder; a portable copy keeps it in doc/ beside the executable.
+inline constexpr char kInstalledDocDir[] = "../share/doc/tarnwick";
+
 // `relative` ("image/danger.png", "/licenses/x.txt") beside the executable in
 // `appDir`, else in the installed data folder. When neither has it, the path
 // beside the executable, so that a message names the usual place.
 QString shippedFile(const QString &relative, const QString &appDir);
+
+// A document (the manual, "manual.md") in doc/ beside the executable, else in
+// the installed documentation folder; when neither has it, the path beside
+// the executable.
+QString shippedDocument(const QString &name, const QString &appDir);
 
 // As shippedFile, but a relative path that exists from the working directory
 // is taken as it is first.

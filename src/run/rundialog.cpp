@@ -38,6 +38,16 @@ QFont pointFont(int points) {
     return font;
 }
 
+// The dialog's size is fixed: a label whose text is wider than its place in
+// this language is drawn smaller, never cut off.
+void fitText(QLabel *label, int points) {
+    QFont font = pointFont(points);
+    while (font.pointSize() > 8 &&
+           QFontMetrics(font).boundingRect(label->text()).width() > label->width())
+        font.setPointSize(font.pointSize() - 1);
+    label->setFont(font);
+}
+
 QString displayText(const QString &stopCommand) {
     return keyCombinationDisplayText(stopCommand, InvalidKeyText::InvalidKey);
 }
@@ -114,7 +124,7 @@ void RunDialog::buildWidgets() {
     secondsUnitLabel->setFont(big);
 
     runCountLabel = new QLabel(this);
-    runCountLabel->setGeometry(10, 130, 190, 40);
+    runCountLabel->setGeometry(10, 130, 280, 40);
     runCountLabel->setFont(big);
 
     runCountSpin = new QSpinBox(this);
@@ -177,6 +187,8 @@ void RunDialog::applyTexts() {
     changeButton->setText(runtexts::changeButton.in(ja));
     noStopCommandCheck->setText(noStopCommand.in(ja));
     repeatCheck->setText(repeatUntilStopped.in(ja));
+    for (QLabel *label : {secondsLabel, runCountLabel, stopTitleLabel})
+        fitText(label, 24);
 }
 
 void RunDialog::validateStopCommand() {

@@ -1,15 +1,23 @@
+#include "app/manualwindow.h"
 #include "app/tarnwick.h"
 #include "app/termdialog.h"
+#include "core/manualtext.h"
 #include "feedback/formurls.h"
 #include "feedback/reportdialog.h"
 #include "feedback/reportdialog2.h"
 #include "support/modalhelper.h"
 #include "support/testconfig.h"
 
+#include <QComboBox>
 #include <QDesktopServices>
+#include <QDoubleSpinBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextBrowser>
 #include <QtTest>
 #include <memory>
 
@@ -234,6 +242,69 @@ private slots:
         QCOMPARE(bugParent, static_cast<QWidget *>(window.get()));
         QCOMPARE(suggestionTitle, QStringLiteral("Improvement Suggestion"));
         QVERIFY(window->findChildren<QDialog *>().isEmpty()); // destroyed after use
+    }
+    // Help → Manual opens the shipped manual of the interface language at the
+    // section of the pane that has the focus; its contents links work.
+    void manualOpensAtThePaneSection_data() {
+        QTest::addColumn<bool>("japanese");
+        QTest::addColumn<bool>("onCondition");
+        QTest::addColumn<QString>("heading");
+        QTest::newRow("ja, command") << true << false << QStringLiteral("クリック");
+        QTest::newRow("ja, condition") << true << true << QStringLiteral("時刻");
+        QTest::newRow("en, command") << false << false << QStringLiteral("Click");
+        QTest::newRow("en, condition") << false << true << QStringLiteral("Clock Time");
+    }
+    void manualOpensAtThePaneSection() {
+        QFETCH(bool, japanese);
+        QFETCH(bool, onCondition);
+        QFETCH(QString, heading);
+        tarnwick w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        if (w.is_japanese != japanese)
+            w.toggleLanguage();
+        w.newProjectButton->click();
+        w.listCommand[0] = QStringList{"クリック", "左", "0.01"};
+        w.listCondition[0] = QStringList{"時刻", "9", "30"};
+        w.refreshPage();
+        QWidget *focus = onCondition ? static_cast<QWidget *>(w.clockHourSpin) : w.commandCombo;
+        w.activateWindow();
+        focus->setFocus();
+        QTRY_COMPARE(w.focusWidget(), focus);
+
+        w.manualAction->trigger();
+        QVERIFY(w.manualWindow && w.manualWindow->isVisible());
+        QVERIFY(w.manualWindow->windowTitle().contains(japanese ? "マニュアル" : "manual"));
+        QTextBrowser *view = w.manualWindow->browser();
+        QVERIFY(view->source().toLocalFile().endsWith(manualtext::fileName(japanese)));
+        QTRY_VERIFY(w.manualWindow->headingAtTop() >= 0);
+        QList<QTextBlock> headings;
+        for (QTextBlock b = view->document()->begin(); b.isValid(); b = b.next()) {
+            if (b.blockFormat().headingLevel() > 0)
+                headings << b;
+        }
+        const int top = w.manualWindow->headingAtTop();
+        QCOMPARE(headings.at(top).text(), heading);
+        // Under the conditions' section when the condition had the focus.
+        int outer = top;
+        while (outer >= 0 && headings.at(outer).blockFormat().headingLevel() >= 3)
+            --outer;
+        QCOMPARE(headings.at(outer).text() ==
+                     (japanese ? QStringLiteral("条件の種類") : QStringLiteral("Conditions")),
+                 onCondition);
+
+        // A contents link goes to its heading.
+        const QString pages = japanese ? QStringLiteral("ページ") : QStringLiteral("Pages");
+        emit view->anchorClicked(QUrl(QLatin1Char('#') + manualtext::slug(pages)));
+        QCOMPARE(headings.at(w.manualWindow->headingAtTop()).text(), pages);
+        // The link to the other language opens that manual.
+        emit view->anchorClicked(QUrl(manualtext::fileName(!japanese)));
+        QVERIFY(view->source().toLocalFile().endsWith(manualtext::fileName(!japanese)));
+    }
+
+    void manualThatIsMissingIsSaid() {
+        ManualWindow manual;
+        QVERIFY(!manual.open(QStringLiteral("/nonexistent/manual.md"), 0));
     }
 };
 

@@ -265,7 +265,8 @@ private slots:
                      {window.askSaveAction, window.askPasteAction, window.askDeleteAction}));
         QCOMPARE(window.versionMenu->actions(), QList<QAction *>({window.versionInfoAction}));
         QCOMPARE(window.helpMenu->actions(),
-                 QList<QAction *>({window.helpModeAction, window.askHowToUseAction}));
+                 QList<QAction *>(
+                     {window.helpModeAction, window.askHowToUseAction, window.manualAction}));
         QCOMPARE(window.otherMenu->actions(),
                  QList<QAction *>({window.recordAction, window.languageAction,
                                    window.viewTermsAction, window.viewOssNoticeAction,
@@ -278,13 +279,13 @@ private slots:
                 created << a;
         }
         const QList<QAction *> expectedOrder = {
-            window.newAction,         window.openAction,          window.saveAsAction,
-            window.saveAction,        window.reportBugAction,     window.suggestAction,
-            window.needReplyAction,   window.askSaveAction,       window.askPasteAction,
-            window.askDeleteAction,   window.versionInfoAction,   window.helpModeAction,
-            window.askHowToUseAction, window.recordAction,        window.languageAction,
-            window.viewTermsAction,   window.viewOssNoticeAction, window.viewQtInfoAction,
-            window.viewLgplAction};
+            window.newAction,         window.openAction,        window.saveAsAction,
+            window.saveAction,        window.reportBugAction,   window.suggestAction,
+            window.needReplyAction,   window.askSaveAction,     window.askPasteAction,
+            window.askDeleteAction,   window.versionInfoAction, window.helpModeAction,
+            window.askHowToUseAction, window.manualAction,      window.recordAction,
+            window.languageAction,    window.viewTermsAction,   window.viewOssNoticeAction,
+            window.viewQtInfoAction,  window.viewLgplAction};
         QCOMPARE(created, expectedOrder);
 
         const QList<QAction *> checkable = {window.askSaveAction, window.askPasteAction,

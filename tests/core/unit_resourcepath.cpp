@@ -53,6 +53,30 @@ private slots:
                  QDir::cleanPath(prefix.filePath(found)));
     }
 
+    void documents_data() {
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QString>("found");
+        QTest::newRow("portable") << QStringList{"bin/doc/manual.md"} << "bin/doc/manual.md";
+        QTest::newRow("installed")
+            << QStringList{"share/doc/tarnwick/manual.md"} << "share/doc/tarnwick/manual.md";
+        QTest::newRow("beside wins")
+            << QStringList{"bin/doc/manual.md", "share/doc/tarnwick/manual.md"}
+            << "bin/doc/manual.md";
+        QTest::newRow("not the data folder")
+            << QStringList{"share/tarnwick/manual.md"} << "bin/doc/manual.md";
+    }
+    void documents() {
+        QFETCH(QStringList, present);
+        QFETCH(QString, found);
+        QTemporaryDir prefix;
+        QVERIFY(prefix.isValid());
+        QDir().mkpath(prefix.filePath("bin"));
+        for (const QString &file : present)
+            touch(prefix.filePath(file));
+        QCOMPARE(resourcepath::shippedDocument("manual.md", prefix.filePath("bin")),
+                 QDir::cleanPath(prefix.filePath(found)));
+    }
+
     void workingDirectoryFirst() {
         QTemporaryDir prefix;
         QTemporaryDir work;

@@ -56,6 +56,7 @@ private slots:
     void noticeOnlyUntilShown_data();
     void noticeOnlyUntilShown();
     void startHandsBackTheBoxes();
+    void labelsAreWholeInBothLanguages();
 
 private:
     testsupport::RecordingInput rec;
@@ -459,6 +460,22 @@ void RunDialogTest::startHandsBackTheBoxes() {
     repeat.startButton->click();
     QCOMPARE(repeat.getRunCount(), 114514);
     QVERIFY(repeat.settings().repeatsUntilStopped());
+}
+
+// The dialog's size is fixed; a long English label must not be cut off.
+void RunDialogTest::labelsAreWholeInBothLanguages() {
+    for (const bool japanese : {true, false}) {
+        RunSettings settings;
+        RunDialog dialog(settings, true, japanese);
+        for (QLabel *label : {dialog.secondsLabel, dialog.runCountLabel, dialog.stopTitleLabel}) {
+            const int width = QFontMetrics(label->font()).boundingRect(label->text()).width();
+            QVERIFY2(width <= label->width(), qPrintable(QStringLiteral("%1: %2 > %3")
+                                                             .arg(label->text())
+                                                             .arg(width)
+                                                             .arg(label->width())));
+            QVERIFY(label->font().pointSize() >= 12); // still readable
+        }
+    }
 }
 
 QTEST_MAIN(RunDialogTest)

@@ -1,0 +1,103 @@
+#include "manualwindow.h"
+
+#include "core/manualtext.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+// The document's heading blocks in order; Markdown keeps no anchors, so
+// headings are found by their place.
+QList<QTextBlock> headingBlocks(const QTextDocument *document) {
+    QList<QTextBlock> list;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block.blockFormat().headingLevel() > 0)
+            list << block;
+    }
+    return list;
+}
+
+} // namespace
+
+ManualWindow::ManualWindow(QWidget *parent) : QWidget(parent, Qt::Window) {
+    browser_ = new QTextBrowser(this);
+    // Links are followed here: in-page ones by heading, others by kind.
+    browser_->setOpenLinks(false);
+    connect(browser_, &QTextBrowser::anchorClicked, this, &ManualWindow::follow);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(browser_);
+    resize(760, 820);
+}
+
+bool ManualWindow::open(const QString &path, int section) {
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable())
+        return false;
+    browser_->setSource(QUrl::fromLocalFile(info.absoluteFilePath()),
+                        QTextDocument::MarkdownResource);
+    if (browser_->document()->isEmpty())
+        return false;
+    setWindowTitle(browser_->documentTitle().isEmpty()
+                       ? headingBlocks(browser_->document()).value(0).text()
+                       : browser_->documentTitle());
+    pendingSection_ = section;
+    if (isVisible())
+        scrollToHeading(section);
+    return true;
+}
+
+void ManualWindow::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    // After the layout has given the view its width.
+    QTimer::singleShot(0, this, [this] { scrollToHeading(pendingSection_); });
+}
+
+int ManualWindow::headingAtTop() const {
+    const QAbstractTextDocumentLayout *layout = browser_->document()->documentLayout();
+    const int top = browser_->verticalScrollBar()->value();
+    int index = -1;
+    const QList<QTextBlock> blocks = headingBlocks(browser_->document());
+    for (int i = 0; i < blocks.size(); ++i) {
+        if (layout->blockBoundingRect(blocks.at(i)).top() <= top + 1)
+            index = i;
+    }
+    return index;
+}
+
+void ManualWindow::scrollToHeading(int index) {
+    const QList<QTextBlock> blocks = headingBlocks(browser_->document());
+    if (index < 0 || index >= blocks.size()) {
+        browser_->verticalScrollBar()->setValue(0);
+        return;
+    }
+    const QRectF rect = browser_->document()->documentLayout()->blockBoundingRect(blocks.at(index));
+    browser_->verticalScrollBar()->setValue(int(rect.top()));
+}
+
+void ManualWindow::follow(const QUrl &url) {
+    if (url.isRelative() && url.path().isEmpty() && url.hasFragment()) {
+        const QList<QTextBlock> blocks = headingBlocks(browser_->document());
+        for (int i = 0; i < blocks.size(); ++i) {
+            if (manualtext::slug(blocks.at(i).text()) == url.fragment()) {
+                scrollToHeading(i);
+                return;
+            }
+        }
+        return;
+    }
+    const QUrl target = browser_->source().resolved(url);
+    if (target.isLocalFile() && target.path().endsWith(QLatin1String(".md"))) {
+        open(target.toLocalFile(), -1);
+        return;
+    }
+    QDesktopServices::openUrl(target);
+}

@@ -1,0 +1,101 @@
+// Photographs every kind's pane of the editor and the run settings in the
+// interface language the configuration names, for the manual
+// (scripts/screenshots.sh runs it once per language). Pictures are named
+// <side>-<english kind name>-<lang>.png, as the manual links them.
+//
+// Usage: screenshot_panes OUTPUT_DIR ja|en
+
+#include "app/tarnwick.h"
+#include "core/pagekinds.h"
+#include "run/rundialog.h"
+#include "support/recordinginput.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTest>
+#include <cstdio>
+
+namespace {
+
+QString pictureName(const QString &side, const QString &english, const QString &lang) {
+    return QStringLiteral("%1-%2-%3.png")
+        .arg(side, english.toLower().replace(QLatin1Char(' '), QLatin1Char('-')), lang);
+}
+
+// A record that shows the pane filled in, as a user would have it.
+QStringList example(const pagekinds::Kind &kind) {
+    QStringList record = kind.fresh(QTime(9, 30));
+    if (kind.stored == pagekinds::name::key)
+        record[1] =
+            kind.side == pagekinds::Side::Command ? QStringLiteral("67,2") : QStringLiteral("13,0");
+    else if (kind.stored == pagekinds::name::enterText)
+        record[1] = QStringLiteral("こんにちは、Tarnwick!");
+    else if (kind.stored == pagekinds::name::mousePointer ||
+             kind.stored == pagekinds::name::smoothMove) {
+        record[1] = QStringLiteral("640");
+        record[2] = QStringLiteral("360");
+    }
+    return record;
+}
+
+bool save(const QPixmap &picture, const QString &path) {
+    if (!picture.save(path)) {
+        std::fprintf(stderr, "error: could not write %s\n", qPrintable(path));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QApplication app(argc, argv);
+    // The program's own settings (language, no welcome), as the script wrote them.
+    QCoreApplication::setApplicationName(QStringLiteral("tarnwick"));
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: screenshot_panes OUTPUT_DIR ja|en\n");
+        return 2;
+    }
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    const QString lang = QString::fromLatin1(argv[2]);
+    QDir().mkpath(out.path());
+    // Nothing is played: the editor only has to show its panes.
+    testsupport::RecordingInput input;
+
+    tarnwick window;
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 1;
+    if (window.is_japanese != (lang == QLatin1String("ja")))
+        window.toggleLanguage();
+    window.newProjectButton->click();
+
+    bool ok = true;
+    for (const pagekinds::Kind &kind : pagekinds::commands()) {
+        window.listCommand[window.currentPage - 1] = example(kind);
+        window.refreshPage();
+        QTest::qWait(50);
+        ok &= save(window.grab(window.operationGroup->geometry().adjusted(-4, -4, 4, 4)),
+                   out.filePath(pictureName(QStringLiteral("command"), kind.english, lang)));
+    }
+    for (const pagekinds::Kind &kind : pagekinds::conditions()) {
+        window.listCondition[window.currentPage - 1] = example(kind);
+        window.refreshPage();
+        QTest::qWait(50);
+        ok &= save(window.grab(window.conditionGroup->geometry().adjusted(-4, -4, 4, 4)),
+                   out.filePath(pictureName(QStringLiteral("condition"), kind.english, lang)));
+    }
+
+    RunDialog dialog(runSettingsOf(window), true, window.is_japanese, &window);
+    dialog.show();
+    if (QTest::qWaitForWindowExposed(&dialog)) {
+        QTest::qWait(50);
+        ok &= save(dialog.grab(), out.filePath(QStringLiteral("run-settings-%1.png").arg(lang)));
+    } else {
+        ok = false;
+    }
+    return ok ? 0 : 1;
+}
