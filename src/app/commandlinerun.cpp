@@ -51,8 +51,10 @@ RunSettings savedRunSettings() {
 // page, and gives false.
 bool loadPlayable(const QString &file, projectfile::LoadResult &project) {
     if (file == QLatin1String("-")) {
+        // By descriptor: Qt on Windows fails a read of a FILE at its end
+        // (rather than reading nothing), so a pipe or the console never ended.
         QFile in;
-        if (in.open(stdin, QIODevice::ReadOnly))
+        if (in.open(0, QIODevice::ReadOnly))
             project = projectfile::read(in);
         else
             project.status = projectfile::LoadStatus::OpenFailed;

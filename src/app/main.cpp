@@ -29,6 +29,7 @@ void printTo(std::FILE *stream, const QString &text) {
 }
 
 void printUsageError(const QString &error) {
+    attachParentConsole();
     printTo(stderr, QStringLiteral("tarnwick: %1\nTry 'tarnwick --help'.\n").arg(error));
 }
 
@@ -37,9 +38,11 @@ void printUsageError(const QString &error) {
 int answerWithoutDisplay(const commandline::Request &request, const QStringList &arguments) {
     switch (request.action) {
     case commandline::Action::ShowHelp:
+        attachParentConsole();
         printTo(stdout, commandline::helpText());
         return commandline::kExitOk;
     case commandline::Action::ShowVersion:
+        attachParentConsole();
         printTo(stdout, QStringLiteral("tarnwick %1\n").arg(QStringLiteral(TARNWICK_VERSION)));
         return commandline::kExitOk;
     case commandline::Action::Fail:
@@ -130,11 +133,14 @@ bool xDisplayOpens(const QStringList &arguments) {
 } // namespace
 
 int main(int argc, char *argv[]) {
-    attachParentConsole(); // Windows: answers reach the console we were started from
     QStringList rawArguments;
     for (int i = 0; i < argc; ++i)
         rawArguments << QString::fromLocal8Bit(argv[i]);
     const commandline::Request early = commandline::parse(rawArguments);
+    // Windows: the command line's answers reach the console it was started
+    // from; help, version and argument errors attach where they print.
+    if (early.action == commandline::Action::Run)
+        attachParentConsole();
     const int answered = answerWithoutDisplay(early, rawArguments);
     if (answered >= 0)
         return answered;
@@ -174,6 +180,8 @@ int main(int argc, char *argv[]) {
     if (answerWithoutDisplay(request, {}) >= 0)
         return commandline::kExitOk; // help or version after Qt's options
     quietUnlessVerbose(request);
+    if (request.action == commandline::Action::Run)
+        attachParentConsole(); // once only; Qt's options may have hidden --run above
     if (request.action == commandline::Action::Run && !project) {
         project.emplace();
         if (!loadRunProject(request, *project))

@@ -1,9 +1,12 @@
 // tarnwick.exe is a windowed program, which Windows starts from a console
-// without any standard handles: its help, version, error messages and run
-// progress must still reach the console it was started from, with the exit
-// statuses of the command line, and a redirection must still win. The test
-// makes a console of its own, starts the program as Windows would from it,
-// and reads what the console then shows.
+// without any standard handles and without that console: its help, version,
+// error messages and run progress must still reach the console it was
+// started from, with the exit statuses of the command line, a project may be
+// typed there for `--run -`, and a redirection must still win. The editor
+// must stay out of the console, whose Ctrl+C and closing would end it
+// without asking about unsaved work. The test makes a console of its own,
+// starts the program as Windows would from it, and reads what the console
+// then shows and which processes it reaches.
 
 #include "core/projectfile.h"
 
@@ -27,6 +30,10 @@ struct Outcome {
     bool started = false;
     DWORD exitCode = 0;
 };
+
+// Windows gives a windowed program no console; Wine would hand it the
+// test's, so it is started detached, as on Windows, and must attach itself.
+constexpr DWORD kAsWindowsStartsIt = DETACHED_PROCESS;
 
 QString exePath() {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/tarnwick.exe");
@@ -68,29 +75,106 @@ QString consoleText() {
     return rows.join(QLatin1Char('\n'));
 }
 
-// Starts the program as Windows starts a windowed program from a console:
-// it inherits no standard handles. `output`, when given, is what stdout and
-// stderr are redirected to instead.
-Outcome runProgram(const QString &arguments, HANDLE output = nullptr) {
-    std::wstring commandLine =
-        (QLatin1Char('"') + QDir::toNativeSeparators(exePath()) + QStringLiteral("\" ") + arguments)
-            .toStdWString();
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = output;
-    startup.hStdError = output;
-    PROCESS_INFORMATION process = {};
-    Outcome outcome;
-    outcome.started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr,
-                                     output != nullptr, 0, nullptr, nullptr, &startup, &process);
-    if (!outcome.started)
+// Types text into the console's input, as a user at the keyboard would.
+void typeIntoConsole(const QString &text) {
+    HANDLE in = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    std::vector<INPUT_RECORD> records;
+    for (const QChar c : text) {
+        const bool enter = c == QLatin1Char('\n');
+        INPUT_RECORD record = {};
+        record.EventType = KEY_EVENT;
+        record.Event.KeyEvent.wRepeatCount = 1;
+        record.Event.KeyEvent.wVirtualKeyCode = enter ? VK_RETURN : 0;
+        record.Event.KeyEvent.uChar.UnicodeChar = enter ? L'\r' : wchar_t(c.unicode());
+        record.Event.KeyEvent.bKeyDown = TRUE;
+        records.push_back(record);
+        record.Event.KeyEvent.bKeyDown = FALSE;
+        records.push_back(record);
+    }
+    DWORD written = 0;
+    WriteConsoleInputW(in, records.data(), DWORD(records.size()), &written);
+    CloseHandle(in);
+}
+
+std::vector<DWORD> consoleProcesses() {
+    std::vector<DWORD> ids(64);
+    const DWORD count = GetConsoleProcessList(ids.data(), DWORD(ids.size()));
+    ids.resize(count <= ids.size() ? count : 0);
+    return ids;
+}
+
+bool hasVisibleWindow(DWORD processId) {
+    struct Search {
+        DWORD processId;
+        bool found;
+    } search{processId, false};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto *s = reinterpret_cast<Search *>(data);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == s->processId && IsWindowVisible(window))
+                s->found = true;
+            return !s->found;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The program, started as Windows starts a windowed program from a console:
+// it inherits no standard handles. `output` and `input`, when given, are what
+// stdout and stderr, and stdin, are redirected to instead.
+struct Program {
+    PROCESS_INFORMATION info = {};
+    bool started = false;
+
+    explicit Program(const QString &arguments, HANDLE output = nullptr, HANDLE input = nullptr) {
+        std::wstring commandLine = (QLatin1Char('"') + QDir::toNativeSeparators(exePath()) +
+                                    QStringLiteral("\" ") + arguments)
+                                       .toStdWString();
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = output;
+        startup.hStdError = output;
+        startup.hStdInput = input;
+        const bool inherit = output != nullptr || input != nullptr;
+        started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, inherit,
+                                 kAsWindowsStartsIt, nullptr, nullptr, &startup, &info) != 0;
+    }
+    ~Program() {
+        if (!started)
+            return;
+        if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(info.hProcess, 1);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+    Program(const Program &) = delete;
+    Program &operator=(const Program &) = delete;
+
+    bool running() const { return WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
+    bool inConsole() const {
+        for (DWORD id : consoleProcesses()) {
+            if (id == info.dwProcessId)
+                return true;
+        }
+        return false;
+    }
+    Outcome finish() const {
+        Outcome outcome;
+        outcome.started = started;
+        if (started) {
+            WaitForSingleObject(info.hProcess, 120000);
+            GetExitCodeProcess(info.hProcess, &outcome.exitCode);
+        }
         return outcome;
-    WaitForSingleObject(process.hProcess, 120000);
-    GetExitCodeProcess(process.hProcess, &outcome.exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return outcome;
+    }
+};
+
+Outcome runProgram(const QString &arguments, HANDLE output = nullptr) {
+    return Program(arguments, output).finish();
 }
 
 } // namespace
@@ -119,7 +203,10 @@ private slots:
 
     void answersReachTheConsole_data();
     void answersReachTheConsole();
+    void projectTypedAtTheConsole();
+    void projectFromAPipe();
     void redirectionWins();
+    void onlyTheCommandLineJoinsTheConsole();
 
 private:
     QTemporaryDir dir;
@@ -159,6 +246,48 @@ void WineConsoleTest::answersReachTheConsole() {
                  qPrintable(QStringLiteral("no \"%1\" in:\n%2").arg(line, text)));
 }
 
+// `tarnwick --run -` with nothing redirected reads the project typed at the
+// console, up to Ctrl+Z, as a console program would.
+void WineConsoleTest::projectTypedAtTheConsole() {
+    clearConsole();
+    FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE));
+    // The kinds' Japanese names as JSON escapes: console input goes through
+    // a code page.
+    typeIntoConsole(QStringLiteral("{\"list_command\": [[\"\\u306a\\u3057\"]],\n"
+                                   "\"list_condition\": [[\"\\u6642\\u9593\", \"0.1\"]]}\n"
+                                   "\x1a\n"));
+    const Outcome outcome = runProgram(QStringLiteral("--run - --start-delay 0 --stop none"));
+    QVERIFY(outcome.started);
+    const QString text = consoleText();
+    QVERIFY2(text.contains(QLatin1String("pass 1 of 1, page 1 of 1: ")), qPrintable(text));
+    QCOMPARE(int(outcome.exitCode), 0);
+}
+
+// `type project.cmdat | tarnwick --run -`: the whole pipe, up to its end.
+void WineConsoleTest::projectFromAPipe() {
+    clearConsole();
+    QFile file(project);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray content = file.readAll();
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    QVERIFY(CreatePipe(&readEnd, &writeEnd, &inherit, 0));
+    SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, 0);
+    Program run(QStringLiteral("--run - --start-delay 0 --stop none"), nullptr, readEnd);
+    CloseHandle(readEnd);
+    DWORD written = 0;
+    const bool wrote =
+        WriteFile(writeEnd, content.constData(), DWORD(content.size()), &written, nullptr) != 0;
+    CloseHandle(writeEnd);
+    QVERIFY(run.started);
+    QVERIFY(wrote);
+    const Outcome outcome = run.finish();
+    const QString text = consoleText();
+    QVERIFY2(text.contains(QLatin1String("pass 1 of 1, page 1 of 1: ")), qPrintable(text));
+    QCOMPARE(int(outcome.exitCode), 0);
+}
+
 // `tarnwick --version > file` writes to the file, not to the console.
 void WineConsoleTest::redirectionWins() {
     clearConsole();
@@ -175,6 +304,25 @@ void WineConsoleTest::redirectionWins() {
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromLocal8Bit(written.readAll()).trimmed(), kVersionLine);
     QVERIFY(!consoleText().contains(kVersionLine));
+}
+
+// Only processes attached to a console get its Ctrl+C and its closing: the
+// editor must not be among them, a run must.
+void WineConsoleTest::onlyTheCommandLineJoinsTheConsole() {
+    const QString longWait = dir.filePath(QStringLiteral("long.cmdat"));
+    QCOMPARE(projectfile::save(longWait, {{QStringLiteral("なし"), QString()}},
+                               {{QStringLiteral("時間"), QStringLiteral("20")}}),
+             projectfile::SaveStatus::Ok);
+    Program run(QStringLiteral("--run \"%1\" --start-delay 0 --stop none")
+                    .arg(QDir::toNativeSeparators(longWait)));
+    QVERIFY(run.started);
+    QTRY_VERIFY_WITH_TIMEOUT(run.inConsole(), 60000);
+
+    Program editor(QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(project)));
+    QVERIFY(editor.started);
+    QTRY_VERIFY_WITH_TIMEOUT(hasVisibleWindow(editor.info.dwProcessId), 60000);
+    QVERIFY(editor.running());
+    QVERIFY(!editor.inConsole());
 }
 
 QTEST_GUILESS_MAIN(WineConsoleTest)
