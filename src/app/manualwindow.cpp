@@ -31,6 +31,9 @@ ManualWindow::ManualWindow(QWidget *parent) : QWidget(parent, Qt::Window) {
     browser_ = new QTextBrowser(this);
     // Links are followed here: in-page ones by heading, others by kind.
     browser_->setOpenLinks(false);
+    QFont font = browser_->font();
+    font.setPointSizeF(font.pointSizeF() * 1.2);
+    browser_->setFont(font);
     connect(browser_, &QTextBrowser::anchorClicked, this, &ManualWindow::follow);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

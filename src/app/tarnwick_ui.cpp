@@ -183,8 +183,8 @@ void tarnwick::buildUi() {
     keyPollTimer->setInterval(50);
     connect(keyPollTimer, &QTimer::timeout, this, &tarnwick::pollKeystroke);
 
-    auto coordinateSpin = [this](int maximum) {
-        auto *spin = place(new QSpinBox(this), 0, 0, 120, 40, styles::spin, false);
+    auto coordinateSpin = [this](int maximum, int width) {
+        auto *spin = place(new QSpinBox(this), 0, 0, width, 40, styles::spin, false);
         spin->setButtonSymbols(QAbstractSpinBox::NoButtons);
         spin->setRange(-9999999, maximum);
         connect(spin, &QSpinBox::valueChanged, this, &tarnwick::changeSomeThing);
@@ -194,12 +194,13 @@ void tarnwick::buildUi() {
                              QPushButton *&getButton) {
         xLabel = place(textBindings.text(new QLabel(this), uitexts::coordXLabel), 20, 133, 24, 60,
                        styles::promptLabel, false);
-        xSpin = coordinateSpin(9999999);
-        xSpin->move(40, 145);
+        // Clear of the label's colon, which a box at 40 covered.
+        xSpin = coordinateSpin(9999999, 114);
+        xSpin->move(46, 145);
         yLabel = place(textBindings.text(new QLabel(this), uitexts::coordYLabel), 170, 133, 24, 60,
                        styles::promptLabel, false);
         // The Y box reaches one digit further than the X box.
-        ySpin = coordinateSpin(99999999);
+        ySpin = coordinateSpin(99999999, 120);
         ySpin->move(190, 145);
         getButton = place(textBindings.text(new QPushButton(this), uitexts::coordGetButton), 320,
                           144, 80, 43, styles::button, false);

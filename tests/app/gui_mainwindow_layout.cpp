@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTest>
 #include <QTextEdit>
 #include <QTextLayout>
@@ -98,12 +99,12 @@ const QList<Row> &tableRows() {
         {W(commandKeyPromptLabel), {20, 145, 380, 40}, S13, false},
         {W(conditionKeyPromptLabel), {20, 385, 380, 40}, S13, false},
         {W(coordXLabel), {20, 133, 24, 60}, S13, false},
-        {W(coordXSpin), {40, 145, 120, 40}, S14, false},
+        {W(coordXSpin), {46, 145, 114, 40}, S14, false},
         {W(coordYLabel), {170, 133, 24, 60}, S13, false},
         {W(coordYSpin), {190, 145, 120, 40}, S14, false},
         {W(coordGetButton), {320, 144, 80, 43}, S2, false},
         {W(coordXLabel2), {20, 133, 24, 60}, S13, false},
-        {W(coordXSpin2), {40, 145, 120, 40}, S14, false},
+        {W(coordXSpin2), {46, 145, 114, 40}, S14, false},
         {W(coordYLabel2), {170, 133, 24, 60}, S13, false},
         {W(coordYSpin2), {190, 145, 120, 40}, S14, false},
         {W(coordGetButton2), {320, 144, 80, 43}, S2, false},
@@ -365,6 +366,34 @@ private slots:
                                            .arg(pane, line)
                                            .arg(width)
                                            .arg(room);
+                    }
+                }
+                // Nor may a widget above it cover a label's text.
+                const QList<QWidget *> stack =
+                    window.findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+                for (int i = 0; i < stack.size(); ++i) {
+                    auto *l = qobject_cast<QLabel *>(stack.at(i));
+                    if (!l || !l->isVisible() || l->text().isEmpty() || l->wordWrap())
+                        continue;
+                    const QFontMetrics metrics(l->font());
+                    const QStringList lines = l->text().split(QLatin1Char('\n'));
+                    int ink = 0;
+                    for (const QString &line : lines)
+                        ink = std::max(ink, metrics.boundingRect(line).width());
+                    const QRect text = QStyle::alignedRect(
+                        l->layoutDirection(), l->alignment(),
+                        QSize(std::min(ink, l->width()),
+                              std::min(int(metrics.height() * lines.size()), l->height())),
+                        l->geometry());
+                    for (int j = i + 1; j < stack.size(); ++j) {
+                        QWidget *above = stack.at(j);
+                        // Frames and labels draw no background of their own.
+                        if (above->isVisible() && !qobject_cast<QGroupBox *>(above) &&
+                            !qobject_cast<QLabel *>(above) && above->geometry().intersects(text))
+                            clipped
+                                << QStringLiteral("%1: \"%2\" under a %3")
+                                       .arg(pane, l->text(),
+                                            QString::fromLatin1(above->metaObject()->className()));
                     }
                 }
             };
