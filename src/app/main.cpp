@@ -139,6 +139,9 @@ int main(int argc, char *argv[]) {
     if (answered >= 0)
         return answered;
     quietUnlessVerbose(early);
+    // Before the project is opened (a pipe may block that) and before any
+    // thread starts, so every later thread leaves the signals to the guard.
+    prepareTerminationGuard();
     // The project is read once, since a pipe or standard input cannot be read
     // again. Here, so an unreadable project is reported without a display; on
     // Windows the narrow argv may not spell the name, so it is read below from
@@ -199,6 +202,7 @@ int main(int argc, char *argv[]) {
     int rc = 0;
     if (request.action == commandline::Action::Run) {
         if (!canPlay) {
+            endTerminationGuard();
             platform::setBackend(nullptr);
             return commandline::kExitNoBackend; // nothing can be played; the reason is above
         }
@@ -215,6 +219,7 @@ int main(int argc, char *argv[]) {
     }
     if (platform::InputLayer *input = backend->synthesis())
         input->releaseAll();
+    endTerminationGuard(); // after a termination signal, the process ends here by it
     platform::setBackend(nullptr);
     return rc;
 }

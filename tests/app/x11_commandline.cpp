@@ -2,7 +2,7 @@
 // types into a window of this test and exits 0; a project it cannot read or
 // play exits 2 with the reason and types nothing; no display exits 3, no input
 // backend 4; the stop keys end an endless run with 1 and a termination signal
-// with 128 + the signal, nothing left down.
+// by that signal, nothing left down, even while the program is blocked.
 
 #include "platform/inputlayer.h"
 #include "support/systeminput.h"
@@ -333,9 +333,9 @@ private slots:
 
     void endlessRunEnds_data() {
         QTest::addColumn<bool>("bySignal");
-        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("exitCode"); // by a signal: its number
         QTest::newRow("stop keys") << false << 1;
-        QTest::newRow("SIGTERM") << true << 128 + SIGTERM;
+        QTest::newRow("SIGTERM") << true << SIGTERM;
     }
     void endlessRunEnds() {
         QFETCH(bool, bySignal);
@@ -367,10 +367,43 @@ private slots:
             layer->keyUp(0xA2);
         }
         QVERIFY(ended);
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitStatus(), bySignal ? QProcess::CrashExit : QProcess::NormalExit);
         QCOMPARE(process.exitCode(), exitCode);
         QVERIFY(!anythingDown());
         QVERIFY(target.edit.toPlainText().toLower().contains(QLatin1Char('f')));
+    }
+
+    // A pipe nobody writes blocks the open() of the run's project or of the
+    // editor's file; a termination signal still ends the program, by itself.
+    void signalEndsProgramBlockedOnAPipe_data() {
+        QTest::addColumn<bool>("editor");
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("--run, SIGTERM") << false << SIGTERM;
+        QTest::newRow("--run, SIGINT") << false << SIGINT;
+        QTest::newRow("editor, SIGTERM") << true << SIGTERM;
+        QTest::newRow("editor, SIGINT") << true << SIGINT;
+    }
+    void signalEndsProgramBlockedOnAPipe() {
+        QFETCH(bool, editor);
+        QFETCH(int, signalNumber);
+        const QString fifo = scratch.filePath(QStringLiteral("nobody-writes.cmdat"));
+        QFile::remove(fifo);
+        QCOMPARE(QProcess::execute(QStringLiteral("mkfifo"), {fifo}), 0);
+        QProcess process;
+        start(process, editor ? QStringList{fifo} : QStringList{"--run", fifo});
+        QVERIFY(process.waitForStarted());
+        QVERIFY(!finishes(process, 2000)); // blocked in the open()
+        ::kill(static_cast<pid_t>(process.processId()), signalNumber);
+        const bool ended = finishes(process, 20000);
+        if (!ended) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+        QVERIFY(ended);
+        const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(process.exitStatus() == QProcess::CrashExit, qPrintable(errors));
+        QCOMPARE(process.exitCode(), signalNumber);
+        QVERIFY(!anythingDown());
     }
 };
 
