@@ -1,5 +1,6 @@
 #include "commandlinerun.h"
 #include "core/commandline.h"
+#include "core/localfilename.h"
 #include "parentconsole.h"
 #include "platform/backend.h"
 #include "run/terminationguard.h"
@@ -131,9 +132,8 @@ bool xDisplayOpens(const QStringList &arguments) {
 
 int main(int argc, char *argv[]) {
     attachParentConsole(); // Windows: answers reach the console we were started from
-    QStringList rawArguments;
-    for (int i = 0; i < argc; ++i)
-        rawArguments << QString::fromLocal8Bit(argv[i]);
+    // A file name's bytes survive even where they are not text.
+    const QStringList rawArguments = localfilename::arguments(argc, argv);
     const commandline::Request early = commandline::parse(rawArguments);
     const int answered = answerWithoutDisplay(early, rawArguments);
     if (answered >= 0)
@@ -167,9 +167,15 @@ int main(int argc, char *argv[]) {
     qtHandler = qInstallMessageHandler(platformFailureHandler);
     QApplication app(argc, argv);
     qInstallMessageHandler(qtHandler);
-    // The application's own list is the reliable one (wide characters on
-    // Windows, Qt's options removed).
-    const commandline::Request request = commandline::parse(QCoreApplication::arguments());
+    // Qt's options are taken out of argv now. On Windows the application's
+    // own list is the reliable one (wide characters); elsewhere argv, decoded
+    // so that a file name that is not text keeps its bytes.
+#if defined(Q_OS_WIN)
+    const QStringList arguments = QCoreApplication::arguments();
+#else
+    const QStringList arguments = localfilename::arguments(argc, argv);
+#endif
+    const commandline::Request request = commandline::parse(arguments);
     if (request.action == commandline::Action::Fail) {
         printUsageError(request.error);
         return commandline::kExitUsage;

@@ -15,6 +15,8 @@
 #include <QtTest>
 
 #include <csignal>
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -59,7 +61,10 @@ class X11CommandLineTest : public QObject {
                 env.remove(change);
         }
         process.setProcessEnvironment(env);
-        process.start(programPath(), arguments);
+        // Arguments given to the shell run the program through it.
+        process.start(arguments.value(0) == QLatin1String("-c") ? QStringLiteral("/bin/sh")
+                                                                : programPath(),
+                      arguments);
     }
 
     // Waits with the event loop running, so this test's window takes the keys.
@@ -146,6 +151,30 @@ private slots:
         QVERIFY2(process.exitCode() == 0, qPrintable(errors));
         QTRY_COMPARE_WITH_TIMEOUT(target.edit.toPlainText(), QStringLiteral("piped"), 3000);
         QVERIFY(!anythingDown());
+    }
+
+    // A file name that is not UTF-8 (Latin-1 "café"), as a shell passes it.
+    void projectNamedInAnotherEncodingIsPlayed() {
+        Target target;
+        QVERIFY(QTest::qWaitForWindowExposed(&target.window));
+        const QByteArray project = projectClickingAndTyping(&target.edit, "latin").toUtf8();
+        const QByteArray name = QFile::encodeName(scratch.path()) + "/caf\xe9.cmdat";
+        std::FILE *file = std::fopen(name.constData(), "wb");
+        QVERIFY(file);
+        QCOMPARE(std::fwrite(project.constData(), 1, size_t(project.size()), file),
+                 size_t(project.size()));
+        std::fclose(file);
+        QProcess process;
+        process.setWorkingDirectory(scratch.path());
+        start(process, {"-c",
+                        "exec \"$0\" --run \"$(printf 'caf\\351.cmdat')\" --start-delay 0 "
+                        "--stop ctrl+alt+s",
+                        programPath()});
+        QVERIFY(finishes(process, 20000));
+        const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(process.exitCode() == 0, qPrintable(errors));
+        QTRY_COMPARE_WITH_TIMEOUT(target.edit.toPlainText(), QStringLiteral("latin"), 3000);
+        ::unlink(name.constData());
     }
 
     void unreadableProjectExitsTwoAndTypesNothing_data() {
