@@ -222,12 +222,16 @@ void prepareTerminationGuard() {
         sigemptyset(&handledSignals);
         // A closed terminal (SIGHUP) and Ctrl+\ (SIGQUIT) end the program as
         // surely as Ctrl+C: they must not leave keys held either.
+        bool any = false;
         for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
             struct sigaction current = {};
             if (sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler == SIG_IGN)
                 continue;
             sigaddset(&handledSignals, signalNumber);
+            any = true;
         }
+        if (!any)
+            return;
         pthread_sigmask(SIG_BLOCK, &handledSignals, nullptr);
         pthread_atfork(nullptr, nullptr, unblockInChild);
         std::thread(waitForSignals).detach();

@@ -402,6 +402,25 @@ private slots:
         QVERIFY(target.edit.toPlainText().toLower().contains(QLatin1Char('f')));
     }
 
+    // Started under nohup (SIGHUP ignored), a closed terminal does not end
+    // the run; SIGTERM still does.
+    void ignoredSignalStaysIgnored() {
+        QVERIFY(write("nohup.cmdat",
+                      R"({"list_command": [["なし"]], "list_condition": [["時間", "0.05"]]})"));
+        QProcess process;
+        start(process, {"-c", "trap '' HUP; exec \"$0\" \"$@\"", programPath(), "--run",
+                        scratch.filePath("nohup.cmdat"), "--endless", "--start-delay", "0",
+                        "--stop", "ctrl+alt+s"});
+        QVERIFY(process.waitForStarted());
+        QVERIFY(!finishes(process, 1500));
+        ::kill(static_cast<pid_t>(process.processId()), SIGHUP);
+        QVERIFY(!finishes(process, 1500)); // still playing
+        ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+        QVERIFY(finishes(process, 10000));
+        QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(process.exitCode(), SIGTERM);
+    }
+
     // A pipe nobody writes blocks the open() of the run's project or of the
     // editor's file; a termination signal still ends the program, by itself.
     void signalEndsProgramBlockedOnAPipe_data() {
