@@ -123,7 +123,8 @@ int runFromCommandLine(const commandline::Request &request,
         // application object and the input layer go.
         if (thread)
             thread->wait();
-        // After a termination signal the guard ends the loop with 128 + signal.
+        // After a termination signal the guard ends the loop, and main the
+        // process by the signal.
         if (!terminationRequested())
             QCoreApplication::exit(*status);
     });

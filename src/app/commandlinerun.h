@@ -16,5 +16,6 @@ bool loadRunProject(const commandline::Request &request, projectfile::LoadResult
 // Plays `project` as loadRunProject gave it. Needs the application object and
 // the input layer. Returns the exit status: 0 when every pass ran, 1 when a
 // stop ended the run, 2 when the run is refused (the reason on stderr,
-// nothing run), 128 + the signal after a termination signal.
+// nothing run), 128 + the signal after a termination signal (main then ends
+// the process by that signal).
 int runFromCommandLine(const commandline::Request &request, const projectfile::LoadResult &project);

@@ -1,5 +1,6 @@
 #include "commandlinerun.h"
 #include "core/commandline.h"
+#include "core/localfilename.h"
 #include "parentconsole.h"
 #include "platform/backend.h"
 #include "run/terminationguard.h"
@@ -133,9 +134,8 @@ bool xDisplayOpens(const QStringList &arguments) {
 } // namespace
 
 int main(int argc, char *argv[]) {
-    QStringList rawArguments;
-    for (int i = 0; i < argc; ++i)
-        rawArguments << QString::fromLocal8Bit(argv[i]);
+    // A file name's bytes survive even where they are not text.
+    const QStringList rawArguments = localfilename::arguments(argc, argv);
     const commandline::Request early = commandline::parse(rawArguments);
     // Windows: the command line's answers reach the console it was started
     // from; help, version and argument errors attach where they print.
@@ -145,6 +145,9 @@ int main(int argc, char *argv[]) {
     if (answered >= 0)
         return answered;
     quietUnlessVerbose(early);
+    // Before the project is opened (a pipe may block that) and before any
+    // thread starts, so every later thread leaves the signals to the guard.
+    prepareTerminationGuard();
     // The project is read once, since a pipe or standard input cannot be read
     // again. Here, so an unreadable project is reported without a display; on
     // Windows the narrow argv may not spell the name, so it is read below from
@@ -170,9 +173,15 @@ int main(int argc, char *argv[]) {
     qtHandler = qInstallMessageHandler(platformFailureHandler);
     QApplication app(argc, argv);
     qInstallMessageHandler(qtHandler);
-    // The application's own list is the reliable one (wide characters on
-    // Windows, Qt's options removed).
-    const commandline::Request request = commandline::parse(QCoreApplication::arguments());
+    // Qt's options are taken out of argv now. On Windows the application's
+    // own list is the reliable one (wide characters); elsewhere argv, decoded
+    // so that a file name that is not text keeps its bytes.
+#if defined(Q_OS_WIN)
+    const QStringList arguments = QCoreApplication::arguments();
+#else
+    const QStringList arguments = localfilename::arguments(argc, argv);
+#endif
+    const commandline::Request request = commandline::parse(arguments);
     if (request.action == commandline::Action::Fail) {
         printUsageError(request.error);
         return commandline::kExitUsage;
@@ -207,6 +216,7 @@ int main(int argc, char *argv[]) {
     int rc = 0;
     if (request.action == commandline::Action::Run) {
         if (!canPlay) {
+            endTerminationGuard();
             platform::setBackend(nullptr);
             return commandline::kExitNoBackend; // nothing can be played; the reason is above
         }
@@ -223,6 +233,7 @@ int main(int argc, char *argv[]) {
     }
     if (platform::InputLayer *input = backend->synthesis())
         input->releaseAll();
+    endTerminationGuard(); // after a termination signal, the process ends here by it
     platform::setBackend(nullptr);
     return rc;
 }

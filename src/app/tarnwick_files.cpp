@@ -6,6 +6,7 @@
 #include "uitexts.h"
 
 #include "core/configstore.h"
+#include "core/localfilename.h"
 #include "core/pagerecords.h"
 #include "core/projectfile.h"
 
@@ -77,7 +78,7 @@ void tarnwick::openProjectFile(const QString &path) {
     // no file, whatever path the start page remembers.
     if (!editorOpen)
         filePath = noProjectFilePath();
-    readChosenProjectFile(QFileInfo(path).absoluteFilePath());
+    readChosenProjectFile(localfilename::absolute(path));
     enterEditor();
 }
 
@@ -187,5 +188,12 @@ void tarnwick::saveConfig() {
     configstore::copySettings(*this, s);
     // Without a project file, keep the path read at start so it is not lost.
     s.filePath = hasNoProjectFile() ? lastFilePath : filePath;
+    // The settings file is text: a name with bytes that are not text would
+    // come back as another name, and a Save would create that file. Its
+    // folder still serves the file dialogs.
+    if (localfilename::hasRawBytes(s.filePath)) {
+        const QString folder = s.filePath.section(QLatin1Char('/'), 0, -2);
+        s.filePath = localfilename::hasRawBytes(folder) ? QString() : folder;
+    }
     configstore::save(configFilePath(), s);
 }

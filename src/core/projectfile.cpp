@@ -1,5 +1,7 @@
 #include "projectfile.h"
 
+#include "localfilename.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -7,6 +9,15 @@
 #include <QJsonParseError>
 #include <QSaveFile>
 #include <QVariant>
+
+#if defined(Q_OS_UNIX)
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace projectfile {
 
@@ -22,6 +33,47 @@ QJsonArray toJsonArray(const Pages &pages) {
     return outer;
 }
 
+#if defined(Q_OS_UNIX)
+// QSaveFile names its files by text, so a name with bytes that are not text
+// is saved the same way by hand: a new file beside it, synced, renamed over
+// it (through a symbolic link to the file it points at), with the old file's
+// permissions.
+SaveStatus saveUnderBytes(QByteArray target, const QByteArray &data) {
+    char resolved[PATH_MAX];
+    if (::realpath(target.constData(), resolved))
+        target = QByteArray(resolved);
+    int fd = -1;
+    QByteArray temporary;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = target + ".tarnwick-" + QByteArray::number(qint64(::getpid())) + '-' +
+                    QByteArray::number(attempt);
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0)
+        return SaveStatus::OpenFailed;
+    struct stat old = {};
+    if (::stat(target.constData(), &old) == 0)
+        ::fchmod(fd, old.st_mode & 07777);
+    bool written = true;
+    for (qsizetype done = 0; written && done < data.size();) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        written = n > 0;
+        done += written ? n : 0;
+    }
+    written = written && ::fsync(fd) == 0;
+    written = ::close(fd) == 0 && written;
+    if (!written || ::rename(temporary.constData(), target.constData()) != 0) {
+        ::unlink(temporary.constData());
+        return SaveStatus::WriteFailed;
+    }
+    return SaveStatus::Ok;
+}
+#endif
+
 } // namespace
 
 QByteArray serialize(const Pages &commands, const Pages &conditions) {
@@ -34,6 +86,10 @@ QByteArray serialize(const Pages &commands, const Pages &conditions) {
 SaveStatus save(const QString &path, const Pages &commands, const Pages &conditions) {
     if (path.isEmpty())
         return SaveStatus::NoPath;
+#if defined(Q_OS_UNIX)
+    if (localfilename::hasRawBytes(path))
+        return saveUnderBytes(localfilename::encode(path), serialize(commands, conditions));
+#endif
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return SaveStatus::OpenFailed;
@@ -56,9 +112,10 @@ QString saveErrorText(SaveStatus status, const QString &path) {
     case SaveStatus::NoPath:
         return QStringLiteral("保存先が設定されていません。");
     case SaveStatus::OpenFailed:
-        return QStringLiteral("ファイルを開けませんでした:%1").arg(path);
+        return QStringLiteral("ファイルを開けませんでした:%1").arg(localfilename::forDisplay(path));
     case SaveStatus::WriteFailed:
-        return QStringLiteral("ファイルへの書き込みに失敗しました：%1").arg(path);
+        return QStringLiteral("ファイルへの書き込みに失敗しました：%1")
+            .arg(localfilename::forDisplay(path));
     }
     return {};
 }
@@ -164,8 +221,8 @@ LoadResult read(QIODevice &device, qint64 maxBytes) {
 LoadResult load(const QString &path) {
     if (path.isEmpty())
         return LoadResult{LoadStatus::NoPath, {}, {}, {}, {}};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!localfilename::open(file, path, QIODevice::ReadOnly))
         return LoadResult{LoadStatus::OpenFailed, {}, {}, {}, {}};
     return read(file);
 }
@@ -181,7 +238,8 @@ QString loadErrorText(const LoadResult &result, const QString &path) {
     case LoadStatus::NoPath:
         return QStringLiteral("読み込むファイルが設定されていません。");
     case LoadStatus::OpenFailed:
-        return QStringLiteral("ファイルを開けませんでした：%1").arg(path);
+        return QStringLiteral("ファイルを開けませんでした：%1")
+            .arg(localfilename::forDisplay(path));
     case LoadStatus::ParseError:
         return QStringLiteral("JSON 解析エラー: %1").arg(result.parseError);
     case LoadStatus::NotObject:
@@ -196,7 +254,7 @@ QString loadErrorText(const LoadResult &result, const QString &path) {
     case LoadStatus::TooLarge:
         return QStringLiteral("ファイルが大きすぎます（%1 MiB まで）：%2")
             .arg(kMaxProjectBytes / (1024 * 1024))
-            .arg(path);
+            .arg(localfilename::forDisplay(path));
     }
     return {};
 }

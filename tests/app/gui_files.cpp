@@ -2,6 +2,7 @@
 // page's Open) and the settings file as the window reads and writes it.
 
 #include "app/tarnwick.h"
+#include "core/localfilename.h"
 #include "core/projectfile.h"
 #include "support/modalhelper.h"
 #include "support/recordinginput.h"
@@ -17,6 +18,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#if defined(Q_OS_UNIX)
+#include <cstdio>
+#include <dirent.h>
+#endif
 
 namespace {
 
@@ -192,6 +198,55 @@ private slots:
             QCOMPARE(window.listCommand, PageList({{"なし"}}));
         }
     }
+
+#if defined(Q_OS_UNIX)
+    // A file whose name is not UTF-8, named on the command line (relative,
+    // as main passes it): it opens, Save writes it back under the same bytes
+    // and makes no second file, and the settings keep its folder (a text
+    // file could not spell the name).
+    void nameThatIsNotTextOpensAndSavesBack() {
+        QTemporaryDir dir;
+        const QByteArray folder = QFile::encodeName(dir.path());
+        const QByteArray bytes = folder + "/caf\xe9.cmdat";
+        const QByteArray content = projectfile::serialize(threeCommands(), threeConditions());
+        std::FILE *file = std::fopen(bytes.constData(), "wb");
+        QVERIFY(file);
+        QCOMPARE(std::fwrite(content.constData(), 1, size_t(content.size()), file),
+                 size_t(content.size()));
+        std::fclose(file);
+        const QString saved = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+
+        tarnwick window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        testsupport::ModalAnswerer answerer;
+        window.openProjectFile(localfilename::decode("caf\xe9.cmdat"));
+        QVERIFY(QDir::setCurrent(saved));
+        QCOMPARE(answerer.count(), 0);
+        QCOMPARE(window.listCommand, threeCommands());
+        QCOMPARE(localfilename::encode(window.filePath), bytes);
+
+        makeDirty(window);
+        window.saveFile3();
+        QCOMPARE(answerer.count(), 0);
+        QVERIFY(!window.isProjectDirty());
+        QList<QByteArray> entries;
+        if (DIR *listing = ::opendir(folder.constData())) {
+            while (const dirent *entry = ::readdir(listing)) {
+                const QByteArray name(entry->d_name);
+                if (name != "." && name != "..")
+                    entries << name;
+            }
+            ::closedir(listing);
+        }
+        QCOMPARE(entries, QList<QByteArray>{"caf\xe9.cmdat"});
+        QCOMPARE(projectfile::load(window.filePath).commands, window.listCommand);
+
+        QVERIFY(window.close());
+        QCOMPARE(configObject().value("file_path").toString(), dir.path());
+    }
+#endif
 
     // Over an unsaved project it asks first; No keeps the project.
     void openFromCommandLineAsksAboutUnsaved() {

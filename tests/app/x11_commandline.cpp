@@ -2,7 +2,7 @@
 // types into a window of this test and exits 0; a project it cannot read or
 // play exits 2 with the reason and types nothing; no display exits 3, no input
 // backend 4; the stop keys end an endless run with 1 and a termination signal
-// with 128 + the signal, nothing left down.
+// by that signal, nothing left down, even while the program is blocked.
 
 #include "platform/inputlayer.h"
 #include "support/systeminput.h"
@@ -15,6 +15,8 @@
 #include <QtTest>
 
 #include <csignal>
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -59,7 +61,10 @@ class X11CommandLineTest : public QObject {
                 env.remove(change);
         }
         process.setProcessEnvironment(env);
-        process.start(programPath(), arguments);
+        // Arguments given to the shell run the program through it.
+        process.start(arguments.value(0) == QLatin1String("-c") ? QStringLiteral("/bin/sh")
+                                                                : programPath(),
+                      arguments);
     }
 
     // Waits with the event loop running, so this test's window takes the keys.
@@ -146,6 +151,30 @@ private slots:
         QVERIFY2(process.exitCode() == 0, qPrintable(errors));
         QTRY_COMPARE_WITH_TIMEOUT(target.edit.toPlainText(), QStringLiteral("piped"), 3000);
         QVERIFY(!anythingDown());
+    }
+
+    // A file name that is not UTF-8 (Latin-1 "café"), as a shell passes it.
+    void projectNamedInAnotherEncodingIsPlayed() {
+        Target target;
+        QVERIFY(QTest::qWaitForWindowExposed(&target.window));
+        const QByteArray project = projectClickingAndTyping(&target.edit, "latin").toUtf8();
+        const QByteArray name = QFile::encodeName(scratch.path()) + "/caf\xe9.cmdat";
+        std::FILE *file = std::fopen(name.constData(), "wb");
+        QVERIFY(file);
+        QCOMPARE(std::fwrite(project.constData(), 1, size_t(project.size()), file),
+                 size_t(project.size()));
+        std::fclose(file);
+        QProcess process;
+        process.setWorkingDirectory(scratch.path());
+        start(process, {"-c",
+                        "exec \"$0\" --run \"$(printf 'caf\\351.cmdat')\" --start-delay 0 "
+                        "--stop ctrl+alt+s",
+                        programPath()});
+        QVERIFY(finishes(process, 20000));
+        const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(process.exitCode() == 0, qPrintable(errors));
+        QTRY_COMPARE_WITH_TIMEOUT(target.edit.toPlainText(), QStringLiteral("latin"), 3000);
+        ::unlink(name.constData());
     }
 
     void unreadableProjectExitsTwoAndTypesNothing_data() {
@@ -333,9 +362,9 @@ private slots:
 
     void endlessRunEnds_data() {
         QTest::addColumn<bool>("bySignal");
-        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("exitCode"); // by a signal: its number
         QTest::newRow("stop keys") << false << 1;
-        QTest::newRow("SIGTERM") << true << 128 + SIGTERM;
+        QTest::newRow("SIGTERM") << true << SIGTERM;
     }
     void endlessRunEnds() {
         QFETCH(bool, bySignal);
@@ -367,10 +396,62 @@ private slots:
             layer->keyUp(0xA2);
         }
         QVERIFY(ended);
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitStatus(), bySignal ? QProcess::CrashExit : QProcess::NormalExit);
         QCOMPARE(process.exitCode(), exitCode);
         QVERIFY(!anythingDown());
         QVERIFY(target.edit.toPlainText().toLower().contains(QLatin1Char('f')));
+    }
+
+    // Started under nohup (SIGHUP ignored), a closed terminal does not end
+    // the run; SIGTERM still does.
+    void ignoredSignalStaysIgnored() {
+        QVERIFY(write("nohup.cmdat",
+                      R"({"list_command": [["なし"]], "list_condition": [["時間", "0.05"]]})"));
+        QProcess process;
+        start(process, {"-c", "trap '' HUP; exec \"$0\" \"$@\"", programPath(), "--run",
+                        scratch.filePath("nohup.cmdat"), "--endless", "--start-delay", "0",
+                        "--stop", "ctrl+alt+s"});
+        QVERIFY(process.waitForStarted());
+        QVERIFY(!finishes(process, 1500));
+        ::kill(static_cast<pid_t>(process.processId()), SIGHUP);
+        QVERIFY(!finishes(process, 1500)); // still playing
+        ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+        QVERIFY(finishes(process, 10000));
+        QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(process.exitCode(), SIGTERM);
+    }
+
+    // A pipe nobody writes blocks the open() of the run's project or of the
+    // editor's file; a termination signal still ends the program, by itself.
+    void signalEndsProgramBlockedOnAPipe_data() {
+        QTest::addColumn<bool>("editor");
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("--run, SIGTERM") << false << SIGTERM;
+        QTest::newRow("--run, SIGINT") << false << SIGINT;
+        QTest::newRow("editor, SIGTERM") << true << SIGTERM;
+        QTest::newRow("editor, SIGINT") << true << SIGINT;
+    }
+    void signalEndsProgramBlockedOnAPipe() {
+        QFETCH(bool, editor);
+        QFETCH(int, signalNumber);
+        const QString fifo = scratch.filePath(QStringLiteral("nobody-writes.cmdat"));
+        QFile::remove(fifo);
+        QCOMPARE(QProcess::execute(QStringLiteral("mkfifo"), {fifo}), 0);
+        QProcess process;
+        start(process, editor ? QStringList{fifo} : QStringList{"--run", fifo});
+        QVERIFY(process.waitForStarted());
+        QVERIFY(!finishes(process, 2000)); // blocked in the open()
+        ::kill(static_cast<pid_t>(process.processId()), signalNumber);
+        const bool ended = finishes(process, 20000);
+        if (!ended) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+        QVERIFY(ended);
+        const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(process.exitStatus() == QProcess::CrashExit, qPrintable(errors));
+        QCOMPARE(process.exitCode(), signalNumber);
+        QVERIFY(!anythingDown());
     }
 };
 

@@ -1,5 +1,7 @@
 #include "core/projectfile.h"
 
+#include "core/localfilename.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QJsonDocument>
@@ -10,7 +12,10 @@
 
 #if defined(Q_OS_UNIX)
 #include <csignal>
+#include <cstdio>
+#include <dirent.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -382,6 +387,63 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.cmdat"});
 #endif
     }
+
+#if defined(Q_OS_UNIX)
+    // A name that is not UTF-8 (written under a Latin-1 locale): read, and
+    // saved back to the same name, never to a second, differently spelt
+    // file; its permissions stay.
+    void nameThatIsNotText_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("latin-1") << QByteArray("caf\xe9.cmdat");
+        QTest::newRow("latin-1 folder") << QByteArray("d\xe9j\xe0/caf\xe9.cmdat");
+    }
+    void nameThatIsNotText() {
+        QFETCH(QByteArray, name);
+        QTemporaryDir dir;
+        const QByteArray folder = QFile::encodeName(dir.path()) + '/';
+        if (name.contains('/'))
+            QCOMPARE(::mkdir((folder + name.left(name.indexOf('/'))).constData(), 0755), 0);
+        const QByteArray bytes = folder + name;
+        const QByteArray old = projectfile::serialize({{ "なし" }}, {{ "即時" }});
+        std::FILE *file = std::fopen(bytes.constData(), "wb");
+        QVERIFY(file);
+        QCOMPARE(std::fwrite(old.constData(), 1, size_t(old.size()), file), size_t(old.size()));
+        std::fclose(file);
+        QCOMPARE(::chmod(bytes.constData(), 0640), 0);
+
+        const QString path = localfilename::decode(bytes);
+        projectfile::LoadResult r = projectfile::load(path);
+        QCOMPARE(r.status, LoadStatus::Ok);
+        QCOMPARE(r.commands, Pages({{ "なし" }}));
+
+        const Pages commands{{"入力", "x", "0.1"}, { "なし" }};
+        const Pages conditions{{"即時"}, { "即時" }};
+        QCOMPARE(projectfile::save(path, commands, conditions), SaveStatus::Ok);
+        QCOMPARE(projectfile::save(path, commands, conditions), SaveStatus::Ok);
+        r = projectfile::load(path);
+        QCOMPARE(r.status, LoadStatus::Ok);
+        QCOMPARE(r.commands, commands);
+
+        const QByteArray inFolder = bytes.left(bytes.lastIndexOf('/'));
+        QList<QByteArray> entries;
+        if (DIR *listing = ::opendir(inFolder.constData())) {
+            while (const dirent *entry = ::readdir(listing)) {
+                const QByteArray entryName(entry->d_name);
+                if (entryName != "." && entryName != "..")
+                    entries << entryName;
+            }
+            ::closedir(listing);
+        }
+        QCOMPARE(entries, QList<QByteArray>{bytes.mid(bytes.lastIndexOf('/') + 1)});
+        struct stat saved = {};
+        QCOMPARE(::stat(bytes.constData(), &saved), 0);
+        QCOMPARE(int(saved.st_mode & 0777), 0640);
+        // Shown with U+FFFD where a byte is no text.
+        const QString shown = projectfile::loadErrorText(
+            projectfile::LoadResult{LoadStatus::OpenFailed, {}, {}, {}, {}}, path);
+        QVERIFY2(shown.contains(QStringLiteral("caf\uFFFD.cmdat")), qPrintable(shown));
+    }
+#endif
 
     void readOnlyFolderKeepsOldFile() {
         QTemporaryDir dir;

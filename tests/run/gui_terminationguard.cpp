@@ -1,6 +1,6 @@
 // SIGTERM during a run: the run stops, what it holds is released, the input
-// layer releases its own state, and the event loop quits only once the run's
-// thread has ended.
+// layer releases its own state, the event loop quits only once the run's
+// thread has ended, and then the process would end by SIGTERM.
 
 #include "run/run.h"
 #include "run/runstart.h"
@@ -8,21 +8,32 @@
 #include "support/holdingrun.h"
 #include "support/recordinginput.h"
 
+#include <QApplication>
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
 #include <QtTest>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
+#include <unistd.h>
 
-class TestTerminationGuard : public QObject {
+namespace {
+std::atomic<int> endedBy{0};
+void noteEnd(int signalNumber) {
+    endedBy.store(signalNumber);
+}
+} // namespace
+
+class TerminationGuardTest : public QObject {
     Q_OBJECT
 
 private slots:
     void sigtermStopsRunsAndQuits() {
         testsupport::RecordingInput rec;
+        setTerminationEndForTests(&noteEnd);
         installTerminationGuard();
 
         // Started as the main window starts a run.
@@ -34,7 +45,7 @@ private slots:
         connect(&poll, &QTimer::timeout, [&] {
             if (rec.isDown(70) && rec.isDown(platform::kVkLButton)) {
                 poll.stop();
-                std::raise(SIGTERM);
+                ::kill(::getpid(), SIGTERM); // to the process, as kill(1) sends it
             }
         });
         poll.start(10);
@@ -47,6 +58,9 @@ private slots:
         const auto begun = std::chrono::steady_clock::now();
         QCoreApplication::exec();
         const auto took = std::chrono::steady_clock::now() - begun;
+        QCOMPARE(endedBy.load(), 0); // not before main has had its turn
+        endTerminationGuard();
+        QCOMPARE(endedBy.load(), SIGTERM);
 
         QVERIFY(!timedOut);
         QVERIFY(terminationRequested());
@@ -62,5 +76,10 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTerminationGuard)
+int main(int argc, char **argv) {
+    prepareTerminationGuard(); // as main does, before QtTest's threads start
+    QApplication app(argc, argv);
+    TerminationGuardTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "gui_terminationguard.moc"

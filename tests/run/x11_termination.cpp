@@ -1,7 +1,8 @@
 // However the program ends while a run holds Ctrl and the left button, the
 // X server holds nothing afterwards: termination signals (a closed terminal,
-// Ctrl+\, Ctrl+C, kill), the server closing the GUI's connection (xkill), or
-// the server closing the input layer's own connections. The program under
+// Ctrl+\, Ctrl+C, kill; twice; while the GUI thread is blocked), the server
+// closing the GUI's connection (xkill), or the server closing the input
+// layer's own connections. A signal ends the process by that signal. The program under
 // test is this executable started again (support/holdingchild.h).
 
 #include "support/holdingchild.h"
@@ -30,27 +31,39 @@ private slots:
 
 void X11TerminationTest::nothingStaysHeld_data() {
     QTest::addColumn<int>("signalNumber"); // 0: a connection is killed instead
+    QTest::addColumn<int>("signalCount");
+    QTest::addColumn<bool>("blockGui");
     QTest::addColumn<bool>("killGui");
+    QTest::addColumn<int>("endedBy"); // the signal that ended the child, 0: it exited
     QTest::addColumn<int>("exitCode");
-    QTest::newRow("SIGHUP (terminal closed)") << SIGHUP << false << 128 + SIGHUP;
-    QTest::newRow("SIGQUIT") << SIGQUIT << false << 128 + SIGQUIT;
-    QTest::newRow("SIGINT") << SIGINT << false << 128 + SIGINT;
-    QTest::newRow("SIGTERM") << SIGTERM << false << 128 + SIGTERM;
-    QTest::newRow("GUI connection killed (xkill)") << 0 << true << 1;
-    QTest::newRow("input layer's connections killed") << 0 << false << 128 + SIGTERM;
+    QTest::newRow("SIGHUP (terminal closed)") << SIGHUP << 1 << false << false << SIGHUP << 0;
+    QTest::newRow("SIGQUIT") << SIGQUIT << 1 << false << false << SIGQUIT << 0;
+    QTest::newRow("SIGINT") << SIGINT << 1 << false << false << SIGINT << 0;
+    QTest::newRow("SIGTERM") << SIGTERM << 1 << false << false << SIGTERM << 0;
+    // Never status 1, which says the stop keys ended the run.
+    QTest::newRow("two quick SIGINTs") << SIGINT << 2 << false << false << SIGINT << 0;
+    QTest::newRow("SIGTERM, GUI thread blocked") << SIGTERM << 1 << true << false << SIGTERM << 0;
+    QTest::newRow("SIGINT, GUI thread blocked") << SIGINT << 1 << true << false << SIGINT << 0;
+    QTest::newRow("GUI connection killed (xkill)") << 0 << 0 << false << true << 0 << 1;
+    QTest::newRow("input layer's connections killed") << 0 << 0 << false << false << SIGTERM << 0;
 }
 
 void X11TerminationTest::nothingStaysHeld() {
     QFETCH(int, signalNumber);
+    QFETCH(int, signalCount);
+    QFETCH(bool, blockGui);
     QFETCH(bool, killGui);
+    QFETCH(int, endedBy);
     QFETCH(int, exitCode);
     testsupport::XServer server;
     QVERIFY(server.ok());
     const int ctrl = server.keycodeFor("Control_L");
 
     QProcess child;
-    child.start(QCoreApplication::applicationFilePath(),
-                {QString::fromLatin1(testsupport::kHoldingChildArg)});
+    QStringList arguments{QString::fromLatin1(testsupport::kHoldingChildArg)};
+    if (blockGui)
+        arguments << QString::fromLatin1(testsupport::kBlockGuiArg);
+    child.start(QCoreApplication::applicationFilePath(), arguments);
     QVERIFY(child.waitForStarted());
     QByteArray out;
     QTRY_VERIFY_WITH_TIMEOUT((out += child.readAllStandardOutput()).contains("ready") ||
@@ -65,7 +78,11 @@ void X11TerminationTest::nothingStaysHeld() {
 
     QElapsedTimer sinceEnd;
     if (signalNumber) {
-        ::kill(static_cast<pid_t>(child.processId()), signalNumber);
+        for (int i = 0; i < signalCount; ++i) {
+            if (i > 0)
+                QThread::msleep(100); // the second while the first is being handled
+            ::kill(static_cast<pid_t>(child.processId()), signalNumber);
+        }
     } else {
         QVERIFY(server.killClientsOf(static_cast<long>(child.processId()), killGui) > 0);
     }
@@ -77,8 +94,10 @@ void X11TerminationTest::nothingStaysHeld() {
     const QByteArray messages = child.readAllStandardError();
     QVERIFY2(finished, messages.constData());
     QVERIFY2(!held(), "a key or button stayed down");
-    QVERIFY2(child.exitStatus() == QProcess::NormalExit, messages.constData()); // no crash
-    QVERIFY2(child.exitCode() == exitCode, messages.constData());
+    // Ended by the signal itself (for a shell: 128 + the number), or exited.
+    QVERIFY2(child.exitStatus() == (endedBy ? QProcess::CrashExit : QProcess::NormalExit),
+             messages.constData());
+    QVERIFY2(child.exitCode() == (endedBy ? endedBy : exitCode), messages.constData());
     QVERIFY(!messages.contains("AddressSanitizer") && !messages.contains("runtime error"));
     QVERIFY(server.xtestRepeats());
     qInfo("released %lld ms after the end began", static_cast<long long>(releasedAfter));

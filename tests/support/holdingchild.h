@@ -5,7 +5,8 @@
 // window wires it, holding Ctrl (with F) and then the left button for a
 // minute. Prints "ready" once the server shows both held. Start the calling
 // executable again with kHoldingChildArg and return holdingChildMain() from
-// its main.
+// its main; with kBlockGuiArg after it, the GUI thread then blocks for an
+// hour, as in an open() of a pipe nobody writes.
 
 #include "run/runstart.h"
 #include "run/terminationguard.h"
@@ -16,14 +17,20 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <thread>
 
 namespace testsupport {
 
 inline constexpr char kHoldingChildArg[] = "--holding-child";
+inline constexpr char kBlockGuiArg[] = "--block-gui";
 
 inline int holdingChildMain(int argc, char **argv) {
+    prepareTerminationGuard(); // as main does, before any thread starts
+    const bool blockGui = argc > 2 && std::strcmp(argv[2], kBlockGuiArg) == 0;
     QApplication app(argc, argv);
     SystemInput input;
     std::string error;
@@ -44,11 +51,14 @@ inline int holdingChildMain(int argc, char **argv) {
                 poll.stop();
                 std::printf("ready\n");
                 std::fflush(stdout);
+                if (blockGui)
+                    std::this_thread::sleep_for(std::chrono::hours(1));
             }
         });
         poll.start(10);
         rc = QApplication::exec();
     }
+    endTerminationGuard();
     input.reset();
     return rc;
 }

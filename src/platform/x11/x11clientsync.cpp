@@ -35,6 +35,54 @@ bool ownWindowOnGuiThread(unsigned long window) {
            setup->resource_id_base;
 }
 
+// Whether the Tcl list `list` has `name` as an element. Tk writes a comm
+// window's names as a list: a name with spaces in braces, odd characters
+// after a backslash.
+bool tclListContains(const std::string &list, const std::string &name) {
+    auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    size_t at = 0;
+    while (at < list.size()) {
+        while (at < list.size() && space(list[at]))
+            ++at;
+        if (at >= list.size())
+            break;
+        std::string element;
+        if (list[at] == '{') {
+            int depth = 1;
+            size_t end = at + 1;
+            for (; end < list.size(); ++end) {
+                if (list[end] == '\\' && end + 1 < list.size())
+                    ++end;
+                else if (list[end] == '{')
+                    ++depth;
+                else if (list[end] == '}' && --depth == 0)
+                    break;
+            }
+            if (depth != 0)
+                return false; // not a list
+            element = list.substr(at + 1, end - at - 1);
+            at = end + 1;
+        } else {
+            const bool quoted = list[at] == '"';
+            if (quoted)
+                ++at;
+            for (; at < list.size(); ++at) {
+                const char c = list[at];
+                if (quoted ? c == '"' : space(c))
+                    break;
+                if (c == '\\' && at + 1 < list.size())
+                    ++at;
+                element += list[at];
+            }
+            if (quoted)
+                ++at;
+        }
+        if (element == name)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 void FocusedClientSync::open(X11Connection &connection) {
@@ -43,6 +91,7 @@ void FocusedClientSync::open(X11Connection &connection) {
     wmProtocols_ = XInternAtom(display, "WM_PROTOCOLS", False);
     netWmPing_ = XInternAtom(display, "_NET_WM_PING", False);
     commAtom_ = XInternAtom(display, "Comm", False);
+    appNameAtom_ = XInternAtom(display, "TK_APPLICATION", False);
     // The server's resource id mask, the same for every client.
     clientBits_ =
         ~static_cast<unsigned long>(xcb_get_setup(XGetXCBConnection(display))->resource_id_mask);
@@ -56,7 +105,7 @@ void FocusedClientSync::open(X11Connection &connection) {
         // A Tk client took our message off its comm window.
         const XPropertyEvent &p = ev.xproperty;
         if (p.atom == commAtom_ && p.state == PropertyDelete)
-            onCommTaken(p.window);
+            onCommTaken(p.window, p.serial);
     });
 }
 
@@ -98,7 +147,14 @@ void FocusedClientSync::ask(Clock::time_point lastUse) {
                 return;
             pings_.erase(pings_.begin() + open);
         }
-        pings_.push_back({nextSerial_++, now, to});
+        // The application may have ended since the window was found, and its
+        // id gone to another program's window.
+        if (!isTkCommWindow(to)) {
+            target_ = 0;
+            byComm_ = commAnswered_ = capable_ = false;
+            return;
+        }
+        pings_.push_back({nextSerial_++, now, to, NextRequest(display)});
         XChangeProperty(display, to, commAtom_, XA_STRING, 8, PropModeAppend, nullptr, 0);
         XFlush(display);
         return;
@@ -197,11 +253,36 @@ unsigned long FocusedClientSync::tkCommWindow(unsigned long window) {
         at = end + 1;
         char *rest = nullptr;
         const unsigned long comm = std::strtoul(entry.c_str(), &rest, 16);
-        if (comm != 0 && rest != entry.c_str() && *rest == ' ' &&
-            (comm & clientBits_) == (window & clientBits_))
+        if (comm == 0 || rest == entry.c_str() || *rest != ' ' ||
+            (comm & clientBits_) != (window & clientBits_))
+            continue;
+        // Entries outlive applications that died, and anyone can write one.
+        commName_ = std::string(rest + 1);
+        if (isTkCommWindow(comm))
             return comm;
     }
+    commName_.clear();
     return 0;
+}
+
+bool FocusedClientSync::isTkCommWindow(unsigned long commWindow) const {
+    Display *display = connection_->display();
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char *data = nullptr;
+    // A window that is gone answers BadWindow, which our error handler keeps.
+    if (XGetWindowProperty(display, commWindow, appNameAtom_, 0, 1 << 16, False, XA_STRING, &type,
+                           &format, &count, &after, &data) != Success)
+        return false;
+    bool named = false;
+    if (data) {
+        named =
+            type == XA_STRING && format == 8 &&
+            tclListContains(std::string(reinterpret_cast<const char *>(data), count), commName_);
+        XFree(data);
+    }
+    return named;
 }
 
 void FocusedClientSync::probe() {
@@ -217,10 +298,14 @@ int FocusedClientSync::openMessage(unsigned long commWindow) const {
     return -1;
 }
 
-void FocusedClientSync::onCommTaken(unsigned long commWindow) {
+void FocusedClientSync::onCommTaken(unsigned long commWindow, unsigned long eventSerial) {
     const int open = openMessage(commWindow);
     if (open < 0)
         return; // Tk's own traffic, or a message we gave up on
+    // A deletion the server made before it had our message took someone
+    // else's: ours is still unread.
+    if (eventSerial < pings_[static_cast<size_t>(open)].requestSerial)
+        return;
     if (byComm_ && commWindow == target_)
         commAnswered_ = true;
     onPong(pings_[static_cast<size_t>(open)].serial);

@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <unistd.h>
 #include <vector>
 
 namespace platform::x11 {
@@ -140,8 +141,9 @@ void X11Input::handleConnectionLost() {
     if (X11KeyEvents *events = keyEvents_.load(); hookLost_ && events)
         events->closeConnection();
     releaseAll();
-    // The program's own termination path stops every run and quits.
-    std::raise(SIGTERM);
+    // The program's own termination path stops every run and quits. To the
+    // process, not this thread: the signal is taken by a thread of its own.
+    ::kill(::getpid(), SIGTERM);
 }
 
 void X11Input::releaseThroughFreshConnectionLocked() {
