@@ -113,6 +113,7 @@ void X11RecordTest::recordSaveReplay() {
     window->newProjectButton->click();
     window->stertTime = 0;
     window->stopCommand = QStringLiteral("83,3");
+    window->is_message_record = false; // the notice is tested offscreen
     QCOMPARE(window->otherMenu->actions().first(), window->recordAction);
     window->recordAction->trigger();
     QVERIFY(window->recording);
