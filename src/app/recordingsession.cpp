@@ -26,7 +26,7 @@ QString trayIconPath() {
 RecordingSession::RecordingSession(int startDelaySeconds, const QString &stopCommand, bool japanese,
                                    QObject *parent)
     : QObject(parent), startDelaySeconds_(startDelaySeconds), stopCommand_(stopCommand),
-      japanese_(japanese), delayProbe_(stopCommand), recording_(stopCommand) {}
+      japanese_(japanese), recording_(stopCommand) {}
 
 RecordingSession::~RecordingSession() {
     // No listener call may outlive the object it calls.
@@ -71,6 +71,12 @@ bool RecordingSession::start(QString &error) {
 void RecordingSession::arm() {
     if (ended_)
         return;
+    {
+        // By the events' own clock: an event that happened before this moment
+        // but arrives after it is not recorded.
+        std::lock_guard<std::mutex> lock(mutex_);
+        recording_.startAt(recorder_->now());
+    }
     armed_.store(true);
     QApplication::beep();
 }
@@ -79,7 +85,7 @@ void RecordingSession::onRawInput(const platform::RawInputEvent &event) {
     bool stopChord = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        stopChord = armed_.load() ? recording_.add(event) : delayProbe_.add(event);
+        stopChord = recording_.add(event);
     }
     if (stopChord)
         QMetaObject::invokeMethod(this, &RecordingSession::stop, Qt::QueuedConnection);
@@ -98,7 +104,14 @@ void RecordingSession::stop() {
     emit finished();
 }
 
+void RecordingSession::onInputWithheld(std::int64_t timeMs) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    recording_.addWithheld(timeMs);
+}
+
 actionrecording::RecordedPages RecordingSession::pages() const {
+    if (!armed_.load())
+        return {};
     std::lock_guard<std::mutex> lock(mutex_);
     return recording_.pages();
 }

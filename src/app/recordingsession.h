@@ -46,13 +46,15 @@ signals:
 
 private:
     void onRawInput(const platform::RawInputEvent &event) override; // recorder thread
+    void onInputWithheld(std::int64_t timeMs) override;             // recorder thread
     void arm();
 
     const int startDelaySeconds_;
     const QString stopCommand_;
     const bool japanese_;
     mutable std::mutex mutex_;
-    actionrecording::ActionRecording delayProbe_; // sees the stop command during the delay
+    // Sees every event from the start of listening, so that keys held across
+    // the end of the delay count; it records from the end of the delay on.
     actionrecording::ActionRecording recording_;
     std::atomic<bool> armed_{false};
     std::unique_ptr<platform::InputRecorder> recorder_;

@@ -150,6 +150,7 @@ public:
     bool is_message_file = true;
     bool is_message_paste = false;
     bool is_message_delete = true;
+    bool is_message_record = true;
     bool is_japanese = true;
     QString selectedCommandKind = pagekinds::name::none;
     QString selectedConditionKind = pagekinds::name::waitUntilOver;
@@ -315,4 +316,7 @@ private:
     RecordingSession *recording = nullptr; // while a recording lasts
     // Inserts what was recorded after the current page, as one undo step.
     void finishRecording();
+    // The notice that typed text is stored readable; false when the user
+    // backs out.
+    bool confirmRecordingNotice();
 };

@@ -4,7 +4,24 @@
 #include "tarnwick.h"
 #include "uitexts.h"
 
+#include <QCheckBox>
 #include <QMessageBox>
+
+bool tarnwick::confirmRecordingNotice() {
+    if (!is_message_record)
+        return true;
+    QMessageBox box(QMessageBox::Information, uitexts::recordNoticeTitle.in(is_japanese),
+                    uitexts::recordNoticeText.in(is_japanese),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Ok);
+    auto *dontShow = new QCheckBox(uitexts::recordNoticeDontShow.in(is_japanese), &box);
+    box.setCheckBox(dontShow);
+    const bool go = box.exec() == QMessageBox::Ok;
+    // Kept even when the user then backs out: the notice has been read.
+    if (dontShow->isChecked())
+        is_message_record = false;
+    return go;
+}
 
 void tarnwick::recordActions() {
     // The recorded pages go after the page shown, which a key capture holds.
@@ -15,6 +32,8 @@ void tarnwick::recordActions() {
                              uitexts::recordRefusedText.in(is_japanese));
         return;
     }
+    if (!confirmRecordingNotice())
+        return;
     recording = new RecordingSession(stertTime, stopCommand, is_japanese, this);
     QString error;
     if (!recording->start(error)) {
@@ -44,4 +63,7 @@ void tarnwick::finishRecording() {
     refreshPage();
     show();
     activateWindow();
+    if (pages.skippedProtectedInput)
+        QMessageBox::information(this, uitexts::recordNoticeTitle.in(is_japanese),
+                                 uitexts::recordSkippedText.in(is_japanese));
 }

@@ -268,5 +268,21 @@ inline constexpr UiText recordRefusedText{
     u"実行の設定で停止コマンドを設定してください。",
     u"No stop command is set and there is no system tray, so a recording could not be ended. "
     u"Set a stop command in the run settings first."};
+// Shown before a recording starts, until the user asks not to see it again.
+inline constexpr UiText recordNoticeTitle{u"操作の記録", u"Recording actions"};
+inline constexpr UiText recordNoticeText{
+    u"記録中に入力した文字は、プロジェクトにそのまま読める形で保存されます。"
+    u"パスワードなど秘密の文字は、記録中に入力しないでください。"
+    u"パスワード欄への入力は記録しませんが、すべてのパスワード欄を見分けられるわけではありません"
+    u"（ウェブブラウザーのパスワード欄など）。",
+    u"Text you type while recording is stored in the project as it is, readable by anyone who "
+    u"opens the file. Do not type passwords or other secrets while recording. Input into a "
+    u"password field is left out, but not every password field can be recognised (a web "
+    u"browser's, for one)."};
+inline constexpr UiText recordNoticeDontShow{u"今後は表示しない", u"Do not show this again"};
+// After a recording that left input out, without saying what or how much.
+inline constexpr UiText recordSkippedText{
+    u"パスワード欄など、保護された入力への入力は記録しませんでした。",
+    u"Input into a password field or another protected input was not recorded."};
 
 } // namespace uitexts

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <set>
 
 namespace actionrecording {
@@ -54,6 +55,27 @@ public:
             break;
         case Type::ButtonUp:
             buttonUp(e);
+            break;
+        }
+    }
+
+    // An event from before the recording started: only which keys are held.
+    // A modifier held across the start counts for the keys after it but is
+    // not a press of its own.
+    void takeBefore(const RawInputEvent &e) {
+        switch (e.type) {
+        case Type::KeyDown:
+            if (isModifier(e.vk))
+                modifiers_.emplace(e.vk, HeldModifier{e.timeMs, true});
+            else
+                downKeys_.insert(e.vk);
+            break;
+        case Type::KeyUp:
+            modifiers_.erase(e.vk);
+            downKeys_.erase(e.vk);
+            break;
+        case Type::ButtonDown:
+        case Type::ButtonUp:
             break;
         }
     }
@@ -266,16 +288,24 @@ RecordedPages toPages(std::vector<Action> actions) {
     return pages;
 }
 
-RecordedPages convert(const std::vector<RawInputEvent> &events, std::int64_t endTime) {
+RecordedPages convert(const std::vector<RawInputEvent> &events, std::int64_t endTime,
+                      std::int64_t startTime) {
     Converter converter;
-    for (const RawInputEvent &e : events)
-        converter.take(e);
+    for (const RawInputEvent &e : events) {
+        if (e.timeMs < startTime)
+            converter.takeBefore(e);
+        else
+            converter.take(e);
+    }
     return toPages(converter.finish(endTime));
 }
 
+constexpr std::int64_t kNoTime = std::numeric_limits<std::int64_t>::min();
+
 } // namespace
 
-ActionRecording::ActionRecording(const QString &stopCommand) {
+ActionRecording::ActionRecording(const QString &stopCommand)
+    : startTime_(kNoTime), lastTime_(kNoTime), lastWithheld_(kNoTime) {
     const RunKeys keys = parseRunKeys(stopCommand);
     stopVk_ = keys.vk;
     stopMask_ = keys.mask;
@@ -303,18 +333,33 @@ bool ActionRecording::add(const platform::RawInputEvent &event) {
     if (isKey)
         down_[event.vk] = event.type == Type::KeyDown;
     events_.push_back(event);
+    lastTime_ = std::max(lastTime_, event.timeMs);
     return false;
+}
+
+void ActionRecording::addWithheld(std::int64_t timeMs) {
+    if (!stopped_)
+        lastWithheld_ = std::max(lastWithheld_, timeMs);
+}
+
+void ActionRecording::startAt(std::int64_t timeMs) {
+    if (timeMs >= 0)
+        startTime_ = timeMs;
+    else
+        startTime_ = lastTime_ == kNoTime ? kNoTime : lastTime_ + 1;
 }
 
 RecordedPages ActionRecording::pages() const {
     std::int64_t end = stopped_ ? stopTime_ : 0;
     if (!stopped_ && !events_.empty())
         end = events_.back().timeMs;
-    return convert(events_, end);
+    RecordedPages pages = convert(events_, end, startTime_);
+    pages.skippedProtectedInput = lastWithheld_ != kNoTime && lastWithheld_ >= startTime_;
+    return pages;
 }
 
 RecordedPages pagesFor(const std::vector<platform::RawInputEvent> &events) {
-    return convert(events, events.empty() ? 0 : events.back().timeMs);
+    return convert(events, events.empty() ? 0 : events.back().timeMs, kNoTime);
 }
 
 } // namespace actionrecording

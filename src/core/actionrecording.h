@@ -23,6 +23,9 @@ namespace actionrecording {
 struct RecordedPages {
     PageList commands;
     PageList conditions;
+    // Input was kept back from the recording because it went to a protected
+    // input (a password field, a program holding the keyboard).
+    bool skippedProtectedInput = false;
 };
 
 // A button that moves further than this (pixels, either axis) between down
@@ -37,7 +40,13 @@ public:
 
     // Takes the next event. Returns true when it completes the stop chord: the
     // recording ends there, without the chord, and later events are ignored.
+    // Events before the start only say which keys are held.
     bool add(const platform::RawInputEvent &event);
+    // Notes that the recorder kept input back at `timeMs`.
+    void addWithheld(std::int64_t timeMs);
+    // Events that happened before `timeMs` are not recorded; a negative time
+    // starts after the events added so far.
+    void startAt(std::int64_t timeMs);
     bool stopped() const { return stopped_; }
     // The pages for everything added so far.
     RecordedPages pages() const;
@@ -47,6 +56,9 @@ private:
     int stopMask_ = 0;
     bool stopped_ = false;
     std::int64_t stopTime_ = 0;
+    std::int64_t startTime_;
+    std::int64_t lastTime_;
+    std::int64_t lastWithheld_;
     std::vector<platform::RawInputEvent> events_;
     std::map<int, bool> down_; // vk -> held now, for the stop chord
 };

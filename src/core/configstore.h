@@ -1,6 +1,6 @@
 #pragma once
 
-// The settings file tarnwick_free.json: eleven keys in one JSON object, read
+// The settings file tarnwick_free.json: twelve keys in one JSON object, read
 // once at start and written once at a normal close. Every outcome is logged
 // to the "tarnwick.config" category; nothing is shown to the user.
 
@@ -55,6 +55,7 @@ struct Path {
     X(Flag, is_message_file, "is_message_file", true)                                              \
     X(Flag, is_message_paste, "is_message_paste", false)                                           \
     X(Flag, is_message_delete, "is_message_delete", true)                                          \
+    X(Flag, is_message_record, "is_message_record", true) /* the notice before a recording */      \
     X(Flag, is_japanese, "is_japanese", true)
 
 // The stored values.

@@ -85,6 +85,11 @@ public:
     virtual ~RawInputListener() = default;
     // Called on the recorder's own thread, in the order the events happened.
     virtual void onRawInput(const RawInputEvent &event) = 0;
+    // Called, on the same thread and in the same order, where the recorder
+    // kept input back because it went to a protected input: a password field,
+    // or a program holding the keyboard as password prompts and screen
+    // lockers do. Says only when, never what nor how much.
+    virtual void onInputWithheld(std::int64_t timeMs) { (void)timeMs; }
 };
 
 // Listens to the user's keyboard and mouse buttons, desktop-wide, without
@@ -97,6 +102,11 @@ public:
     virtual bool start(RawInputListener *listener, std::string &error) = 0;
     // Returns once the listener will not be called again. Safe to repeat.
     virtual void stop() = 0;
+    // The present moment on the clock of the events' timeMs, so that a caller
+    // can split events by when they happened rather than when they arrived;
+    // -1 where the recorder cannot tell. Callable from any thread while
+    // started.
+    virtual std::int64_t now() const { return -1; }
 };
 
 // A recorder of the installed backend (backend.h), or what a factory

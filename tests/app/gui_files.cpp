@@ -629,12 +629,13 @@ private slots:
         QCOMPARE(window.stopCommand, QStringLiteral("83,3"));
         QCOMPARE(window.filePath, desktop());
         QVERIFY(window.lastFilePath.isEmpty());
-        QVERIFY(window.is_japanese && window.is_message_file && window.is_message_delete);
+        QVERIFY(window.is_japanese && window.is_message_file && window.is_message_delete &&
+                window.is_message_record);
         QVERIFY(!window.is_message_paste && !window.is_used_stert);
         QVERIFY(window.close());
 
         const QJsonObject o = configObject();
-        QCOMPARE(o.size(), 11);
+        QCOMPARE(o.size(), 12);
         QCOMPARE(o.value("is_used_this").toBool(), true);
         QCOMPARE(o.value("is_help").toBool(), true);
         QCOMPARE(o.value("file_path").toString(), QString());

@@ -9,6 +9,7 @@
 #include "support/scriptedrecorder.h"
 #include "support/testconfig.h"
 
+#include <QCheckBox>
 #include <QMenu>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -62,6 +63,11 @@ private slots:
     void recordsAfterTheCurrentPageAsOneUndoStep();
     void startDelayAndStopDuringIt();
     void trayStopKeepsWhatWasRecorded();
+    void noticeBeforeRecording_data();
+    void noticeBeforeRecording();
+    void stopChordHeldFromBeforeTheStart();
+    void withheldInputIsReported_data();
+    void withheldInputIsReported();
 
 private:
     void startRecording();
@@ -76,6 +82,7 @@ void GuiRecordTest::init() {
     window->newProjectButton->click();
     window->stertTime = 0;
     window->stopCommand = QStringLiteral("83,3");
+    window->is_message_record = false; // the notice has its own test
 }
 
 void GuiRecordTest::startRecording() {
@@ -218,6 +225,117 @@ void GuiRecordTest::trayStopKeepsWhatWasRecorded() {
     QCOMPARE(window->listCommand.size(), 2);
     QCOMPARE(window->listCommand.at(1), (QStringList{"キー", "9,0", "0.03"}));
     QVERIFY(!recorder.send(key(Type::KeyDown, 9, 900))); // no longer listening
+}
+
+void GuiRecordTest::noticeBeforeRecording_data() {
+    QTest::addColumn<bool>("japanese");
+    QTest::addColumn<bool>("accept");
+    QTest::addColumn<bool>("dontShow");
+    QTest::newRow("ja, go on") << true << true << false;
+    QTest::newRow("en, go on, not again") << false << true << true;
+    QTest::newRow("ja, back out") << true << false << false;
+    QTest::newRow("en, back out, not again") << false << false << true;
+}
+
+// Told once, plainly, that typed text is stored readable; "do not show
+// again" is remembered in the settings.
+void GuiRecordTest::noticeBeforeRecording() {
+    QFETCH(bool, japanese);
+    QFETCH(bool, accept);
+    QFETCH(bool, dontShow);
+    window->is_japanese = japanese;
+    window->changeLanguage();
+    window->is_message_record = true;
+    const int startsBefore = recorder.starts();
+    QString text, check;
+    testsupport::ModalAnswerer answerer;
+    answerer.act([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box);
+        text = box->text();
+        QVERIFY(box->checkBox());
+        check = box->checkBox()->text();
+        box->checkBox()->setChecked(dontShow);
+        box->button(accept ? QMessageBox::Ok : QMessageBox::Cancel)->click();
+    });
+    window->recordAction->trigger();
+    QVERIFY(text.contains(japanese ? QStringLiteral("そのまま読める形で保存")
+                                   : QStringLiteral("readable by anyone")));
+    QCOMPARE(check, japanese ? QStringLiteral("今後は表示しない")
+                             : QStringLiteral("Do not show this again"));
+    QCOMPARE(window->is_message_record, !dontShow);
+    QCOMPARE(bool(window->recording), accept);
+    QCOMPARE(recorder.starts() - startsBefore, accept ? 1 : 0);
+    if (!accept) {
+        QVERIFY(window->isVisible());
+        return;
+    }
+    window->recording->stop();
+    QVERIFY(window->isVisible());
+    // Asked once per recording until "do not show again" is ticked.
+    if (dontShow) {
+        window->recordAction->trigger();
+        QVERIFY(window->recording);
+        QCOMPARE(recorder.starts() - startsBefore, 2);
+        window->recording->stop();
+    }
+}
+
+// Ctrl and Alt went down during the start delay, S after it: that is the
+// stop command, not an S typed into the recording.
+void GuiRecordTest::stopChordHeldFromBeforeTheStart() {
+    window->stertTime = 1;
+    recorder.setNow(1000); // the moment the delay ends, on the events' clock
+    const PageList before = window->listCommand;
+    window->recordAction->trigger();
+    QVERIFY(window->recording);
+    recorder.send(key(Type::KeyDown, 0xA2, 100));
+    recorder.send(key(Type::KeyDown, 0xA4, 200));
+    // Happened before the start, arrives after it: not recorded.
+    QTRY_VERIFY(window->recording->isRecording());
+    recorder.send(key(Type::KeyDown, 'Q', 900, u"q"));
+    recorder.send(key(Type::KeyUp, 'Q', 950));
+    recorder.send(key(Type::KeyDown, 'S', 1500, u"s"));
+    QTRY_VERIFY(window->isVisible());
+    QVERIFY(!window->recording);
+    QCOMPARE(window->listCommand, before);
+}
+
+void GuiRecordTest::withheldInputIsReported_data() {
+    QTest::addColumn<bool>("japanese");
+    QTest::addColumn<qint64>("withheldAt");
+    QTest::addColumn<QString>("message"); // empty: none shown
+    QTest::newRow("ja") << true << qint64(600)
+                        << "パスワード欄など、保護された入力への入力は記録しませんでした。";
+    QTest::newRow("en") << false << qint64(600)
+                        << "Input into a password field or another protected input was not "
+                           "recorded.";
+    QTest::newRow("before the start") << true << qint64(50) << "";
+}
+
+void GuiRecordTest::withheldInputIsReported() {
+    QFETCH(bool, japanese);
+    QFETCH(qint64, withheldAt);
+    QFETCH(QString, message);
+    window->is_japanese = japanese;
+    window->changeLanguage();
+    recorder.setNow(100);
+    startRecording();
+    recorder.send(key(Type::KeyDown, 9, 500));
+    recorder.send(key(Type::KeyUp, 9, 530));
+    recorder.withhold(withheldAt);
+    testsupport::ModalAnswerer answerer;
+    answerer.answer(QMessageBox::Ok);
+    sendStopChord(recorder, 1000);
+    QTRY_VERIFY(window->isVisible());
+    QCOMPARE(window->listCommand.at(1), (QStringList{"キー", "9,0", "0.03"}));
+    QCOMPARE(window->listCommand.size(), 2);
+    if (message.isEmpty()) {
+        QCOMPARE(answerer.count(), 0);
+        return;
+    }
+    QTRY_COMPARE(answerer.count(), 1);
+    QCOMPARE(answerer.last().text, message);
 }
 
 QTEST_MAIN(GuiRecordTest)

@@ -9,6 +9,7 @@
 #include "app/tarnwick.h"
 #include "core/projectfile.h"
 #include "platform/inputlayer.h"
+#include "support/modalhelper.h"
 #include "support/systeminput.h"
 #include "support/testconfig.h"
 #include "support/useractions.h"
@@ -73,6 +74,43 @@ QString textOf(const Win32TargetWindow &target) {
     return QString::fromStdU16String(target.text());
 }
 
+// A top-level edit control on the test's thread (whose message loop the
+// test's waits run), a password edit if asked.
+class EditWindow {
+public:
+    explicit EditWindow(bool password) {
+        edit_ = CreateWindowExW(
+            0, L"EDIT", L"",
+            WS_OVERLAPPEDWINDOW | WS_VISIBLE | ES_AUTOHSCROLL | (password ? ES_PASSWORD : 0),
+            kTargetX, kTargetY, 300, 80, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    }
+    ~EditWindow() {
+        if (edit_)
+            DestroyWindow(edit_);
+    }
+    bool focus() {
+        if (!edit_)
+            return false;
+        return QTest::qWaitFor(
+            [this] {
+                if (GetForegroundWindow() == edit_ && GetFocus() == edit_)
+                    return true;
+                SetForegroundWindow(edit_);
+                SetFocus(edit_);
+                return false;
+            },
+            10000);
+    }
+    QString text() const {
+        wchar_t buffer[256] = {};
+        GetWindowTextW(edit_, buffer, 256);
+        return QString::fromWCharArray(buffer);
+    }
+
+private:
+    HWND edit_ = nullptr;
+};
+
 } // namespace
 
 class WineRecordTest : public QObject {
@@ -88,6 +126,7 @@ private slots:
 
     void recordSaveReplay();
     void textSentAsUnicodeIsRecordedOnce();
+    void passwordEditIsNotRecorded();
 
 private:
     // A new project, then "操作を記録" with no start delay.
@@ -98,6 +137,7 @@ private:
         window.newProjectButton->click();
         window.stertTime = 0;
         window.stopCommand = kStop;
+        window.is_message_record = false; // the notice is tested offscreen
         QCOMPARE(window.otherMenu->actions().first(), window.recordAction);
         window.recordAction->trigger();
         QVERIFY(window.recording);
@@ -222,6 +262,34 @@ void WineRecordTest::textSentAsUnicodeIsRecordedOnce() {
 
     const QStringList kinds = kindsOf(*window);
     QCOMPARE(kinds, (QStringList{"なし ", QStringLiteral("入力 ") + typed}));
+}
+
+// What is typed into a password edit is not recorded, not even as keys; what
+// is typed into a plain edit afterwards is. The user is told afterwards.
+void WineRecordTest::passwordEditIsNotRecorded() {
+    auto window = std::make_unique<tarnwick>();
+    startRecording(*window);
+    if (QTest::currentTestFailed())
+        return;
+
+    EditWindow prompt(true);
+    QVERIFY(prompt.focus());
+    typeAscii(QStringLiteral("hunter2"));
+    tap(VK_RETURN);
+    QTRY_COMPARE(prompt.text(), QStringLiteral("hunter2")); // it did arrive there
+    EditWindow plain(false);
+    QVERIFY(plain.focus());
+    typeAscii(QStringLiteral("ok"));
+    QTRY_COMPARE(plain.text(), QStringLiteral("ok"));
+    testsupport::ModalAnswerer answerer;
+    answerer.answer(QMessageBox::Ok);
+    chord({VK_LCONTROL, VK_LMENU, 'S'});
+    QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 10000);
+
+    QCOMPARE(kindsOf(*window), (QStringList{"なし ", "入力 ok"}));
+    QTRY_COMPARE(answerer.count(), 1);
+    QCOMPARE(answerer.last().text,
+             QStringLiteral("パスワード欄など、保護された入力への入力は記録しませんでした。"));
 }
 
 QTEST_MAIN(WineRecordTest)

@@ -8,6 +8,7 @@
 #include "app/tarnwick.h"
 #include "core/projectfile.h"
 #include "platform/inputlayer.h"
+#include "support/modalhelper.h"
 #include "support/systeminput.h"
 #include "support/testconfig.h"
 #include "support/useractions.h"
@@ -23,6 +24,8 @@
 
 #include <memory>
 #include <string>
+
+#include <X11/Xlib.h>
 
 using testsupport::chord;
 using testsupport::tap;
@@ -75,6 +78,7 @@ private slots:
     void cleanupTestCase() { layer.reset(); }
 
     void recordSaveReplay();
+    void passwordPromptIsNotRecorded();
 
 private:
     std::unique_ptr<Target> showTarget() {
@@ -113,6 +117,7 @@ void X11RecordTest::recordSaveReplay() {
     window->newProjectButton->click();
     window->stertTime = 0;
     window->stopCommand = QStringLiteral("83,3");
+    window->is_message_record = false; // the notice is tested offscreen
     QCOMPARE(window->otherMenu->actions().first(), window->recordAction);
     window->recordAction->trigger();
     QVERIFY(window->recording);
@@ -178,6 +183,51 @@ void X11RecordTest::recordSaveReplay() {
     QCOMPARE(copy->edit->selectedText(), QStringLiteral("Hello 42"));
     QCOMPARE(copy->clicks, (QStringList{"left 100,150", "right 300,250"}));
     player.reset();
+    layer->releaseAll();
+}
+
+// A password prompt grabs the keyboard while "hunter2" is typed into it: the
+// recording holds only what was typed after it let go, and the user is told
+// that input was left out.
+void X11RecordTest::passwordPromptIsNotRecorded() {
+    auto window = std::make_unique<tarnwick>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->newProjectButton->click();
+    window->stertTime = 0;
+    window->stopCommand = QStringLiteral("83,3");
+    window->is_message_record = false;
+    window->recordAction->trigger();
+    QVERIFY(window->recording);
+    QTRY_VERIFY(window->recording->isRecording());
+    auto target = showTarget();
+    QVERIFY(target);
+
+    Display *prompt = XOpenDisplay(nullptr);
+    QVERIFY(prompt);
+    const Window promptWindow =
+        XCreateSimpleWindow(prompt, DefaultRootWindow(prompt), 10, 10, 200, 50, 0, 0, 0);
+    XMapWindow(prompt, promptWindow);
+    XSync(prompt, False);
+    QCOMPARE(XGrabKeyboard(prompt, promptWindow, False, GrabModeAsync, GrabModeAsync, CurrentTime),
+             GrabSuccess);
+    typeAscii(QStringLiteral("hunter2"));
+    tap(13);
+    XUngrabKeyboard(prompt, CurrentTime);
+    XCloseDisplay(prompt);
+    QCOMPARE(target->edit->text(), QString()); // the prompt had the keys
+
+    typeAscii(QStringLiteral("ok"));
+    QTRY_COMPARE(target->edit->text(), QStringLiteral("ok"));
+    testsupport::ModalAnswerer answerer;
+    answerer.answer(QMessageBox::Ok);
+    chord({kLControl, kLMenu, 'S'});
+    QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 10000);
+    QTRY_COMPARE(answerer.count(), 1);
+    QCOMPARE(answerer.last().text,
+             QStringLiteral("パスワード欄など、保護された入力への入力は記録しませんでした。"));
+    QCOMPARE(window->listCommand.size(), 2);
+    QCOMPARE(window->listCommand.at(1).mid(0, 2), (QStringList{"入力", "ok"}));
     layer->releaseAll();
 }
 

@@ -172,6 +172,72 @@ private slots:
         QCOMPARE(stoppedAt, stopsAt);
         QCOMPARE(recording.stopped(), stopsAt >= 0);
         QCOMPARE(pageTexts(recording.pages()), expected);
+        QVERIFY(!recording.pages().skippedProtectedInput);
+    }
+
+    // The recording starts at a moment on the events' own clock: what
+    // happened before it only says which keys are held then, whenever it
+    // arrives; input kept back counts only after the start.
+    void startBoundary_data() {
+        QTest::addColumn<qint64>("start");   // -1: after the events added before it
+        QTest::addColumn<QString>("before"); // added before startAt
+        QTest::addColumn<QString>("after");  // added after it
+        QTest::addColumn<int>("stopsAt");    // index in `after`, -1: none
+        QTest::addColumn<QList<qint64>>("withheld");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<bool>("skipped");
+
+        QTest::newRow("stop chord with its modifiers down before the start")
+            << qint64(1000) << "100 d162; 200 d164"
+            << "1500 d83:s; 1600 u83" << 0 << QList<qint64>{} << QStringList{} << false;
+        QTest::newRow("events that happened before the start but arrive after it")
+            << qint64(1000) << ""
+            << "900 d65:a; 950 u65; 1200 d66:b; 1250 u66" << -1 << QList<qint64>{}
+            << QStringList{"入力|b|0.05" + wait("0")} << false;
+        QTest::newRow("Ctrl held across the start makes a chord, not a key of its own")
+            << qint64(1000) << "500 d162"
+            << "1200 d67; 1250 u67; 1300 u162" << -1 << QList<qint64>{}
+            << QStringList{"キー|67,2|0.05" + wait("0")} << false;
+        QTest::newRow("a key whose press was before the start")
+            << qint64(1000) << "800 d13"
+            << "1100 u13; 1200 d9; 1250 u9" << -1 << QList<qint64>{}
+            << QStringList{"キー|9,0|0.05" + wait("0")} << false;
+        QTest::newRow("start unknown: after what had arrived")
+            << qint64(-1) << "100 d65:a; 150 u65"
+            << "300 d66:b; 350 u66" << -1 << QList<qint64>{}
+            << QStringList{"入力|b|0.05" + wait("0")} << false;
+        QTest::newRow("input kept back during the delay is not reported")
+            << qint64(1000) << ""
+            << "1200 d9; 1250 u9" << -1 << QList<qint64>{400}
+            << QStringList{"キー|9,0|0.05" + wait("0")} << false;
+        QTest::newRow("input kept back while recording is reported")
+            << qint64(1000) << ""
+            << "1200 d9; 1250 u9" << -1 << QList<qint64>{400, 1300}
+            << QStringList{"キー|9,0|0.05" + wait("0")} << true;
+    }
+    void startBoundary() {
+        QFETCH(qint64, start);
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(int, stopsAt);
+        QFETCH(QList<qint64>, withheld);
+        QFETCH(QStringList, expected);
+        QFETCH(bool, skipped);
+        actionrecording::ActionRecording recording(QStringLiteral("83,3"));
+        for (const RawInputEvent &e : stream(before))
+            QVERIFY(!recording.add(e));
+        recording.startAt(start);
+        int stoppedAt = -1;
+        const std::vector<RawInputEvent> events = stream(after);
+        for (size_t i = 0; i < events.size(); ++i)
+            if (recording.add(events[i]) && stoppedAt < 0)
+                stoppedAt = static_cast<int>(i);
+        for (qint64 t : withheld)
+            recording.addWithheld(t);
+        QCOMPARE(stoppedAt, stopsAt);
+        const actionrecording::RecordedPages pages = recording.pages();
+        QCOMPARE(pageTexts(pages), expected);
+        QCOMPARE(pages.skippedProtectedInput, skipped);
     }
 
     // A replay starts each page when the pages before it have taken their

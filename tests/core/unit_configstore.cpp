@@ -171,9 +171,10 @@ private slots:
                                       " 'file_path': '', 'is_used_stert': false,"
                                       " 'is_used_this': false, 'is_help': false,"
                                       " 'is_message_file': true, 'is_message_paste': false,"
-                                      " 'is_message_delete': true, 'is_japanese': true}"))
+                                      " 'is_message_delete': true, 'is_message_record': true,"
+                                      " 'is_japanese': true}"))
                 .object();
-        QCOMPARE(expected.size(), 11);
+        QCOMPARE(expected.size(), 12);
         QCOMPARE(QJsonDocument::fromJson(configstore::serialize(Settings{})).object(), expected);
     }
 
@@ -241,7 +242,7 @@ private slots:
                                            "D is_japanese = false"}));
 
         const QJsonObject o = QJsonDocument::fromJson(readAll(path)).object();
-        QCOMPARE(o.size(), 11);
+        QCOMPARE(o.size(), 12);
         QCOMPARE(o.value("file_path").toString(), QStringLiteral("D:/proj/a.cmdat"));
         QVERIFY(o.value("stert_time").isDouble());
         QVERIFY(o.value("is_japanese").isBool());

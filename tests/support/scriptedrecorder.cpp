@@ -32,6 +32,11 @@ public:
         listening_ = false;
     }
 
+    std::int64_t now() const override {
+        std::lock_guard<std::mutex> lock(installed->mutex_);
+        return installed->now_;
+    }
+
 private:
     bool listening_ = false;
 };
@@ -54,6 +59,19 @@ bool ScriptedRecorder::send(const platform::RawInputEvent &event) {
         return false;
     listener_->onRawInput(event);
     return true;
+}
+
+bool ScriptedRecorder::withhold(std::int64_t timeMs) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!listener_)
+        return false;
+    listener_->onInputWithheld(timeMs);
+    return true;
+}
+
+void ScriptedRecorder::setNow(std::int64_t timeMs) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    now_ = timeMs;
 }
 
 bool ScriptedRecorder::listening() const {

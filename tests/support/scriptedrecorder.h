@@ -19,6 +19,12 @@ public:
     // Hands `event` to the listener of the recorder that listens now, as the
     // recorder's own thread would. False when none listens.
     bool send(const platform::RawInputEvent &event);
+    // Tells the listener that input was kept back at `timeMs`, as a recorder
+    // does for a password field. False when none listens.
+    bool withhold(std::int64_t timeMs);
+    // What the recorders answer for the present moment on the events' clock
+    // from now on; -1 (the default) for a recorder that cannot tell.
+    void setNow(std::int64_t timeMs);
     bool listening() const;
     int starts() const;
     // The next start fails with this message.
@@ -31,6 +37,7 @@ private:
     mutable std::mutex mutex_;
     platform::RawInputListener *listener_ = nullptr;
     int starts_ = 0;
+    std::int64_t now_ = -1;
     std::string failure_;
 };
 

@@ -1,6 +1,11 @@
 // Recording on Windows: the low-level keyboard and mouse hooks, installed on a
 // thread of their own that runs the message loop they need (a busy GUI thread
 // would make Windows skip them). They pass every event on unchanged.
+//
+// Keys typed while the focused control is a password edit (ES_PASSWORD) are
+// kept back, their releases too: the listener only hears that something was.
+// Password fields drawn by a program itself (web browsers') cannot be told
+// from any other window.
 
 #include "platform/inputlayer.h"
 #include "platform/win32/win32backend.h"
@@ -10,7 +15,9 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
+#include <cwchar>
 #include <mutex>
+#include <set>
 #include <thread>
 
 namespace platform {
@@ -36,6 +43,10 @@ public:
         }
         listener_ = listener;
         startState();
+        startTick_ = GetTickCount();
+        startTick64_ = GetTickCount64();
+        haveTime_ = true;
+        lastTime_ = startTick_;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             ready_ = false;
@@ -62,6 +73,11 @@ public:
         thread_.join();
         Win32Recorder *self = this;
         activeRecorder.compare_exchange_strong(self, nullptr);
+    }
+
+    // Hook times count from the same tick as GetTickCount.
+    std::int64_t now() const override {
+        return std::int64_t(startTick_) + std::int64_t(GetTickCount64() - startTick64_);
     }
 
     static LRESULT CALLBACK keyboardProc(int code, WPARAM message, LPARAM data) {
@@ -116,6 +132,28 @@ private:
             state_[VK_NUMLOCK] = 1;
         haveTime_ = false;
         epoch_ = 0;
+        withheldKeys_.clear();
+    }
+
+    // Whether keys go to a password edit now: the focused control of the
+    // foreground thread, an edit or rich edit with ES_PASSWORD.
+    static bool passwordFocused() {
+        HWND foreground = GetForegroundWindow();
+        if (!foreground)
+            return false;
+        GUITHREADINFO info;
+        std::memset(&info, 0, sizeof info);
+        info.cbSize = sizeof info;
+        if (!GetGUIThreadInfo(GetWindowThreadProcessId(foreground, nullptr), &info) ||
+            !info.hwndFocus)
+            return false;
+        if (!(GetWindowLongW(info.hwndFocus, GWL_STYLE) & ES_PASSWORD))
+            return false;
+        wchar_t name[64] = {};
+        if (!RealGetWindowClassW(info.hwndFocus, name, 64))
+            return false;
+        return _wcsicmp(name, L"Edit") == 0 || _wcsnicmp(name, L"RichEdit", 8) == 0 ||
+               _wcsnicmp(name, L"RICHEDIT", 8) == 0;
     }
 
     bool held(int vk) const { return (state_[vk] & 0x80) != 0; }
@@ -175,10 +213,22 @@ private:
         event.type = down ? RawInputEvent::Type::KeyDown : RawInputEvent::Type::KeyUp;
         event.vk = static_cast<int>(k.vkCode);
         event.timeMs = unwrap(k.time);
-        if (down)
+        // The state still follows a kept-back key, so that later text is right.
+        const bool withheld = down ? passwordFocused() : withheldKeys_.count(event.vk) != 0;
+        if (down && !withheld) {
             event.text = textFor(k);
+            withheldKeys_.erase(event.vk);
+        }
         if (event.vk > 0 && event.vk < 256)
             setHeld(event.vk, down);
+        if (withheld) {
+            if (down)
+                withheldKeys_.insert(event.vk);
+            else
+                withheldKeys_.erase(event.vk);
+            listener_->onInputWithheld(event.timeMs);
+            return;
+        }
         listener_->onRawInput(event);
     }
 
@@ -214,6 +264,9 @@ private:
     bool haveTime_ = false;
     DWORD lastTime_ = 0;
     std::int64_t epoch_ = 0;
+    DWORD startTick_ = 0;
+    ULONGLONG startTick64_ = 0;
+    std::set<int> withheldKeys_; // pressed into a password edit: their releases stay back
 };
 
 } // namespace

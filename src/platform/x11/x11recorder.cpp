@@ -9,21 +9,39 @@
 // Raw events carry no autorepeat: a key held alone gets the repeats the
 // server gave the focused window added when it comes up, from the repeat
 // settings of the device it came from.
+//
+// Raw events also arrive while another client holds the keyboard grab, as
+// password prompts and screen lockers do, and carry no pointer position. So
+// a RECORD context (x11grabtracker.h) follows the grabs and hears the same
+// key and button events as core events, in the server's order, each marked
+// with whether another client held the keyboard and with the root position
+// of the pointer. A raw event waits for its core twin (same kind, button or
+// keycode, and server time): a key pressed during another's grab is kept
+// back, with its release, and the listener only hears that something was;
+// a button takes its twin's position.
 
 #include "x11backend.h"
+#include "x11grabtracker.h"
 #include "x11input.h"
 #include "x11keytable.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
+#include <X11/extensions/record.h>
 #include <X11/keysym.h>
+#include <xcb/xcb.h>
 
 #include <poll.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <deque>
 #include <map>
+#include <set>
 #include <thread>
 
 namespace platform::x11 {
@@ -67,6 +85,39 @@ void appendUtf16(std::u16string &out, char32_t cp) {
     }
 }
 
+std::int64_t steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// A raw event that waits for its core twin from the RECORD stream.
+struct PendingRaw {
+    RawInputEvent out;
+    bool key = true;
+    bool press = true;
+    int detail = 0;
+    int source = 0;
+    std::uint32_t time = 0;
+    bool recorded = true; // false: not a key or button we record
+    std::int64_t arrived = 0;
+};
+
+// Request opcodes the RECORD context asks for (X11/Xproto.h and the XInput
+// protocol headers, which do not mix with Xlib's).
+constexpr unsigned char kDestroyWindow = 4;
+constexpr unsigned char kUnmapWindow = 10;
+constexpr unsigned char kGrabKeyboard = 31;
+constexpr unsigned char kUngrabKeyboard = 32;
+constexpr unsigned short kXiGrabDevice = 13;
+constexpr unsigned short kXiUngrabDevice = 14;
+constexpr unsigned short kXi2GrabDevice = 51;
+constexpr unsigned short kXi2UngrabDevice = 52;
+
+// Longer than any lag between the two connections, short enough that a
+// key whose twin never comes does not hold up the recording for long.
+constexpr std::int64_t kTwinWaitMs = 1000;
+
 class X11Recorder final : public InputRecorder {
 public:
     ~X11Recorder() override { stop(); }
@@ -75,6 +126,10 @@ public:
         stop();
         if (!listener || !open(error))
             return false;
+        if (!openRecord(error)) {
+            close();
+            return false;
+        }
         listener_ = listener;
         if (pipe(wakePipe_) != 0) {
             error = "Cannot start listening to the keyboard and mouse.";
@@ -103,6 +158,8 @@ public:
         close();
         listener_ = nullptr;
     }
+
+    std::int64_t now() const override { return haveOffset_ ? steadyMs() + offset_ : -1; }
 
 private:
     bool open(std::string &error) {
@@ -139,10 +196,120 @@ private:
                         XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
 
         selectRawInput(display_, true);
+        measureServerTime();
         return true;
     }
 
+    // The server's time now, against our steady clock: a property change on
+    // a window of our own reports it.
+    void measureServerTime() {
+        const Window window =
+            XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 1, 1, 0, 0, 0);
+        XSelectInput(display_, window, PropertyChangeMask);
+        const Atom atom = XInternAtom(display_, "_TARNWICK_RECORDER_TIME", False);
+        const std::int64_t before = steadyMs();
+        XChangeProperty(display_, window, atom, XA_STRING, 8, PropModeAppend, nullptr, 0);
+        XEvent ev;
+        XWindowEvent(display_, window, PropertyChangeMask, &ev);
+        const std::int64_t after = steadyMs();
+        XDestroyWindow(display_, window);
+        XFlush(display_);
+        offset_ = unwrap(ev.xproperty.time) - (before + after) / 2;
+        haveOffset_ = true;
+    }
+
+    // The RECORD context on a connection of its own (ctl_, which also makes
+    // the probes), its data on another (data_).
+    bool openRecord(std::string &error) {
+        ctl_ = XOpenDisplay(nullptr);
+        data_ = ctl_ ? XOpenDisplay(nullptr) : nullptr;
+        int major = 1, minor = 13;
+        if (!ctl_ || !data_ || !XRecordQueryVersion(ctl_, &major, &minor)) {
+            error = "The X server lacks the RECORD extension needed to keep what is typed into "
+                    "password prompts out of a recording.";
+            closeRecord();
+            return false;
+        }
+        registerDisplay(ctl_);
+        registerDisplay(data_);
+        const std::uint32_t own = xcb_get_setup(XGetXCBConnection(ctl_))->resource_id_base;
+        tracker_ = std::make_unique<GrabTracker>(own, xiOpcode_,
+                                                 [this](int device) { return isKeyboard(device); });
+
+        XRecordRange *ranges[5] = {};
+        bool allocated = true;
+        for (auto &range : ranges)
+            allocated = (range = XRecordAllocRange()) != nullptr && allocated;
+        if (!allocated) {
+            for (auto *range : ranges)
+                XFree(range);
+            error = "Cannot start listening to the keyboard and mouse.";
+            closeRecord();
+            return false;
+        }
+        ranges[0]->device_events = {KeyPress, ButtonRelease};
+        ranges[0]->core_requests = {kGrabKeyboard, kUngrabKeyboard};
+        ranges[0]->core_replies = {kGrabKeyboard, kGrabKeyboard};
+        ranges[0]->client_died = True;
+        ranges[1]->core_requests = {kDestroyWindow, kDestroyWindow};
+        ranges[2]->core_requests = {kUnmapWindow, kUnmapWindow};
+        const auto xi = static_cast<unsigned char>(xiOpcode_);
+        ranges[3]->ext_requests = {{xi, xi}, {kXiGrabDevice, kXiUngrabDevice}};
+        ranges[3]->ext_replies = {{xi, xi}, {kXiGrabDevice, kXiGrabDevice}};
+        ranges[4]->ext_requests = {{xi, xi}, {kXi2GrabDevice, kXi2UngrabDevice}};
+        ranges[4]->ext_replies = {{xi, xi}, {kXi2GrabDevice, kXi2GrabDevice}};
+        XRecordClientSpec clients = XRecordAllClients;
+        context_ = XRecordCreateContext(ctl_, 0, &clients, 1, ranges, 5);
+        for (auto *range : ranges)
+            XFree(range);
+        XSync(ctl_, False);
+        if (!context_ || !XRecordEnableContextAsync(data_, context_, &X11Recorder::intercepted,
+                                                    reinterpret_cast<XPointer>(this))) {
+            error = "Cannot start listening to the keyboard and mouse.";
+            closeRecord();
+            return false;
+        }
+        // The stream must run before the first probe, which it has to see.
+        const std::int64_t until = steadyMs() + 5000;
+        while (!streaming_ && steadyMs() < until) {
+            XRecordProcessReplies(data_);
+            if (streaming_)
+                break;
+            pollfd fd = {ConnectionNumber(data_), POLLIN, 0};
+            poll(&fd, 1, 100);
+        }
+        if (!streaming_) {
+            error = "Cannot start listening to the keyboard and mouse.";
+            closeRecord();
+            return false;
+        }
+        probeIfAsked();
+        return true;
+    }
+
+    void closeRecord() {
+        if (ctl_ && context_) {
+            XRecordDisableContext(ctl_, context_);
+            XRecordFreeContext(ctl_, context_);
+            XSync(ctl_, False);
+        }
+        context_ = 0;
+        streaming_ = false;
+        for (Display **display : {&data_, &ctl_}) {
+            if (!*display)
+                continue;
+            unregisterDisplay(*display);
+            XCloseDisplay(*display);
+            *display = nullptr;
+        }
+        tracker_.reset();
+        raw_.clear();
+        recorded_.clear();
+        withheldKeys_.clear();
+    }
+
     void close() {
+        closeRecord();
         if (xkb_) {
             XkbFreeKeyboard(xkb_, 0, True);
             xkb_ = nullptr;
@@ -152,6 +319,53 @@ private:
             XCloseDisplay(display_);
             display_ = nullptr;
         }
+        haveOffset_ = false;
+    }
+
+    static void intercepted(XPointer closure, XRecordInterceptData *data) {
+        auto *self = reinterpret_cast<X11Recorder *>(closure);
+        const std::size_t size = std::size_t(data->data_len) * 4;
+        switch (data->category) {
+        case XRecordStartOfData:
+            self->streaming_ = true;
+            break;
+        case XRecordFromClient:
+            self->tracker_->request(data->id_base, data->client_seq, data->data, size,
+                                    data->client_swapped);
+            break;
+        case XRecordFromServer:
+            self->tracker_->fromServer(data->id_base, data->data, size, data->client_swapped);
+            break;
+        case XRecordClientDied:
+            self->tracker_->clientDied(data->id_base);
+            break;
+        default:
+            break;
+        }
+        XRecordFreeData(data);
+    }
+
+    // Grabs and at once ungrabs the keyboard: the answer, in the stream,
+    // says whether someone else holds it.
+    void probeIfAsked() {
+        if (!tracker_ || !tracker_->takeProbeRequest())
+            return;
+        XGrabKeyboard(ctl_, DefaultRootWindow(ctl_), False, GrabModeAsync, GrabModeAsync,
+                      CurrentTime);
+        XUngrabKeyboard(ctl_, CurrentTime);
+        XFlush(ctl_);
+    }
+
+    bool isKeyboard(int device) const {
+        int count = 0;
+        XIDeviceInfo *info = XIQueryDevice(display_, device, &count);
+        if (!info)
+            return true; // gone or unknown: taken for one, to be safe
+        bool keyboard = info->use == XIMasterKeyboard || info->use == XISlaveKeyboard;
+        for (int i = 0; !keyboard && i < info->num_classes; ++i)
+            keyboard = info->classes[i]->type == XIKeyClass && info->use == XIFloatingSlave;
+        XIFreeDeviceInfo(info);
+        return keyboard;
     }
 
     void loadMap() {
@@ -166,14 +380,23 @@ private:
 
     void loop() {
         while (running_) {
-            pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
-            if (XPending(display_) == 0 && poll(fds, 2, 200) <= 0)
-                continue;
+            pollfd fds[3] = {{ConnectionNumber(display_), POLLIN, 0},
+                             {ConnectionNumber(data_), POLLIN, 0},
+                             {wakePipe_[0], POLLIN, 0}};
+            if (XPending(display_) == 0)
+                poll(fds, 3, raw_.empty() ? 200 : 50);
             while (running_ && XPending(display_) > 0) {
                 XEvent ev;
                 XNextEvent(display_, &ev);
                 handle(ev);
             }
+            if (!running_)
+                break;
+            XRecordProcessReplies(data_);
+            for (const RecordedInput &in : tracker_->takeInput())
+                recorded_.push_back(in);
+            probeIfAsked();
+            pair();
         }
     }
 
@@ -193,35 +416,94 @@ private:
             return;
         const int type = ev.xcookie.evtype;
         const auto *raw = static_cast<const XIRawEvent *>(ev.xcookie.data);
-        const int detail = raw->detail;
-        const int source = raw->sourceid;
-        const std::int64_t time = unwrap(raw->time);
+        PendingRaw pending;
+        pending.detail = raw->detail;
+        pending.source = raw->sourceid;
+        pending.time = static_cast<std::uint32_t>(raw->time);
         XFreeEventData(display_, &ev.xcookie);
 
-        RawInputEvent out;
-        out.timeMs = time;
+        RawInputEvent &out = pending.out;
+        out.timeMs = unwrap(pending.time);
         if (type == XI_RawKeyPress || type == XI_RawKeyRelease) {
-            out.type =
-                type == XI_RawKeyPress ? RawInputEvent::Type::KeyDown : RawInputEvent::Type::KeyUp;
-            out.vk = vkFor(detail);
-            if (!out.vk)
-                return;
-            if (type == XI_RawKeyPress) {
-                out.text = textFor(detail);
-                held_[detail] = {out, source, delivered_};
-            } else {
-                sendRepeats(detail, time);
-            }
+            pending.press = type == XI_RawKeyPress;
+            out.type = pending.press ? RawInputEvent::Type::KeyDown : RawInputEvent::Type::KeyUp;
+            out.vk = vkFor(pending.detail);
+            pending.recorded = out.vk != 0;
+            // The text in the keyboard state of this moment, which the
+            // state events that follow will change.
+            if (pending.press && pending.recorded)
+                out.text = textFor(pending.detail);
         } else if (type == XI_RawButtonPress || type == XI_RawButtonRelease) {
+            pending.key = false;
+            pending.press = type == XI_RawButtonPress;
+            out.type =
+                pending.press ? RawInputEvent::Type::ButtonDown : RawInputEvent::Type::ButtonUp;
             // Button 2 and the wheel (4 to 7) are not recorded.
-            if (detail != Button1 && detail != Button3)
-                return;
-            out.type = type == XI_RawButtonPress ? RawInputEvent::Type::ButtonDown
-                                                 : RawInputEvent::Type::ButtonUp;
-            out.button = detail == Button1 ? MouseButton::Left : MouseButton::Right;
-            out.pos = pointer();
+            pending.recorded = pending.detail == Button1 || pending.detail == Button3;
+            out.button = pending.detail == Button1 ? MouseButton::Left : MouseButton::Right;
         } else {
             return;
+        }
+        pending.arrived = steadyMs();
+        raw_.push_back(pending);
+    }
+
+    static bool twins(const PendingRaw &raw, const RecordedInput &in) {
+        // Raw buttons are physical, core ones mapped: buttons pair by kind and time.
+        return raw.key == in.key && raw.press == in.press && raw.time == in.time &&
+               (!raw.key || raw.detail == in.detail);
+    }
+
+    // Pairs raw events with their core twins, in order. A core event with no
+    // raw twin (a server-made repeat) is passed over; a raw event whose twin
+    // does not come is taken as held if the keyboard was held either side.
+    void pair() {
+        while (!raw_.empty() && !recorded_.empty()) {
+            const PendingRaw &raw = raw_.front();
+            const RecordedInput &in = recorded_.front();
+            if (twins(raw, in)) {
+                process(raw, &in);
+                lastHeld_ = in.grabbedByOther;
+                raw_.pop_front();
+                recorded_.pop_front();
+            } else if (static_cast<std::int32_t>(in.time - raw.time) <= 0) {
+                lastHeld_ = in.grabbedByOther;
+                recorded_.pop_front();
+            } else {
+                process(raw, nullptr);
+                raw_.pop_front();
+            }
+        }
+        const std::int64_t now = steadyMs();
+        while (!raw_.empty() && now - raw_.front().arrived > kTwinWaitMs) {
+            process(raw_.front(), nullptr);
+            raw_.pop_front();
+        }
+        while (recorded_.size() > 4096)
+            recorded_.pop_front();
+    }
+
+    void process(const PendingRaw &raw, const RecordedInput *twin) {
+        const bool held = twin ? twin->grabbedByOther : (lastHeld_ || tracker_->held());
+        RawInputEvent out = raw.out;
+        if (raw.key) {
+            if (raw.press && held) {
+                withheldKeys_.insert(raw.detail);
+                listener_->onInputWithheld(out.timeMs);
+                return;
+            }
+            if (!raw.press && withheldKeys_.erase(raw.detail))
+                return;
+            if (!raw.recorded)
+                return;
+            if (raw.press)
+                held_[raw.detail] = {out, raw.source, delivered_};
+            else
+                sendRepeats(raw.detail, out.timeMs);
+        } else {
+            if (!raw.recorded)
+                return;
+            out.pos = twin ? Point{twin->rootX, twin->rootY} : pointer();
         }
         deliver(out);
     }
@@ -318,6 +600,17 @@ private:
     }
 
     Display *display_ = nullptr;
+    Display *ctl_ = nullptr;
+    Display *data_ = nullptr;
+    XRecordContext context_ = 0;
+    bool streaming_ = false;
+    std::unique_ptr<GrabTracker> tracker_;
+    std::deque<PendingRaw> raw_;
+    std::deque<RecordedInput> recorded_;
+    std::set<int> withheldKeys_; // pressed while held: their releases stay back too
+    bool lastHeld_ = true;
+    std::atomic<bool> haveOffset_{false};
+    std::int64_t offset_ = 0; // server time minus steady time
     XkbDescPtr xkb_ = nullptr;
     int xiOpcode_ = -1;
     int xkbEventBase_ = -1;
