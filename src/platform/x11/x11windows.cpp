@@ -121,6 +121,9 @@ std::u16string fromLatin1(const char *s, size_t n) {
 // What one window's facts are asked with; every cookie is answered once.
 struct Pending {
     xcb_window_t window = 0;
+    // The list needs fewer facts than one window's fresh look: it knows the
+    // window is there, and asks WM_NAME only of those without _NET_WM_NAME.
+    bool full = false;
     xcb_get_property_cookie_t netName{}, name{}, wmClass{}, pid{}, type{}, wmState{};
     xcb_get_geometry_cookie_t geometry{};
     xcb_translate_coordinates_cookie_t origin{};
@@ -129,8 +132,17 @@ struct Pending {
 
 class X11Windows final : public WindowAccess {
 public:
-    explicit X11Windows(xcb_connection_t *c) : c_(c) {
-        root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
+    X11Windows(xcb_connection_t *c, int screen) : c_(c) {
+        xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c_));
+        for (int i = 0; i < screen && it.rem > 1; ++i)
+            xcb_screen_next(&it);
+        root_ = it.data->root;
+        const std::string selection = "WM_S" + std::to_string(screen);
+        Reply<xcb_intern_atom_reply_t> wmSelection(xcb_intern_atom_reply(
+            c_,
+            xcb_intern_atom(c_, 0, static_cast<std::uint16_t>(selection.size()), selection.data()),
+            nullptr));
+        wmSelection_ = wmSelection ? wmSelection->atom : xcb_atom_t(XCB_ATOM_NONE);
         xcb_intern_atom_cookie_t cookies[kAtomCount];
         for (int i = 0; i < kAtomCount; ++i)
             cookies[i] = xcb_intern_atom(
@@ -150,7 +162,7 @@ public:
         std::vector<Pending> pending;
         pending.reserve(ids.size());
         for (xcb_window_t id : ids)
-            pending.push_back(ask(id));
+            pending.push_back(ask(id, false));
         for (const Pending &p : pending) {
             WindowInfo info;
             bool present = false;
@@ -158,6 +170,13 @@ public:
             if (collect(p, info, present, desktopPart) && !desktopPart)
                 found.push_back(std::move(info));
         }
+        // Old clients name themselves in WM_NAME only.
+        std::vector<std::pair<size_t, xcb_get_property_cookie_t>> names;
+        for (size_t i = 0; i < found.size(); ++i)
+            if (found[i].title.empty())
+                names.emplace_back(i, askName(static_cast<xcb_window_t>(found[i].id)));
+        for (const auto &n : names)
+            found[n.first].title = nameFrom(property(n.second));
         return found;
     }
 
@@ -168,7 +187,7 @@ public:
         bool desktopPart = false;
         WindowInfo info;
         const auto w = static_cast<xcb_window_t>(id);
-        if (!collect(ask(w), info, present, desktopPart))
+        if (!collect(ask(w, true), info, present, desktopPart))
             return false;
         // A manager lists a new window a moment before it maps it.
         if (!present && !(managed() && listedByManager(w)))
@@ -255,13 +274,14 @@ private:
     }
 
     std::vector<xcb_window_t> windowList(xcb_window_t w, xcb_atom_t name) {
-        std::vector<xcb_window_t> list;
         Reply<xcb_get_property_reply_t> r = property(askProperty(w, name, XCB_ATOM_WINDOW, 65536));
         if (!r || r->format != 32)
-            return list;
-        const int n = xcb_get_property_value_length(r.get()) / 4;
-        const auto *v = static_cast<const xcb_window_t *>(xcb_get_property_value(r.get()));
-        list.assign(v, v + n);
+            return {};
+        const int length = xcb_get_property_value_length(r.get());
+        if (length < 4)
+            return {};
+        std::vector<xcb_window_t> list(static_cast<size_t>(length) / 4);
+        std::memcpy(list.data(), xcb_get_property_value(r.get()), list.size() * 4);
         return list;
     }
 
@@ -278,15 +298,24 @@ private:
     // in mapping order, newest last, which is the best guess without it.
     std::vector<xcb_window_t> clientsTopFirst() {
         if (managed()) {
-            std::vector<xcb_window_t> list = windowList(root_, atoms_[kClientListStacking]);
-            if (list.empty())
-                list = windowList(root_, atoms_[kClientList]);
-            if (!list.empty()) {
-                std::reverse(list.begin(), list.end());
-                return list;
+            for (AtomIndex name : {kClientListStacking, kClientList}) {
+                std::vector<xcb_window_t> list = windowList(root_, atoms_[name]);
+                if (!list.empty()) {
+                    std::reverse(list.begin(), list.end());
+                    return list;
+                }
             }
         }
-        return clientsOf(mappedTopLevels());
+        // Without any manager (none owns the ICCCM selection) no window is
+        // framed: the top-levels are the clients.
+        std::vector<xcb_window_t> tops = mappedTopLevels();
+        return anyManager() ? clientsOf(tops) : tops;
+    }
+
+    bool anyManager() {
+        Reply<xcb_get_selection_owner_reply_t> r(
+            xcb_get_selection_owner_reply(c_, xcb_get_selection_owner(c_, wmSelection_), nullptr));
+        return !r || r->owner != XCB_WINDOW_NONE;
     }
 
     // The root's mapped children that a window manager would manage, top first.
@@ -354,19 +383,39 @@ private:
         return found;
     }
 
-    Pending ask(xcb_window_t w) {
+    xcb_get_property_cookie_t askName(xcb_window_t w) {
+        return askProperty(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 4096);
+    }
+
+    Pending ask(xcb_window_t w, bool full) {
         Pending p;
         p.window = w;
+        p.full = full;
         p.netName = askProperty(w, atoms_[kNetWmName], atoms_[kUtf8String], 4096);
-        p.name = askProperty(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 4096);
         p.wmClass = askProperty(w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 1024);
         p.pid = askProperty(w, atoms_[kNetWmPid], XCB_ATOM_CARDINAL);
         p.type = askProperty(w, atoms_[kWindowType], XCB_ATOM_ATOM, 64);
-        p.wmState = askProperty(w, atoms_[kWmState], atoms_[kWmState]);
         p.geometry = xcb_get_geometry(c_, w);
         p.origin = xcb_translate_coordinates(c_, w, root_, 0, 0);
-        p.attributes = xcb_get_window_attributes(c_, w);
+        if (full) {
+            p.name = askName(w);
+            p.wmState = askProperty(w, atoms_[kWmState], atoms_[kWmState]);
+            p.attributes = xcb_get_window_attributes(c_, w);
+        }
         return p;
+    }
+
+    static std::u16string textOf(const Reply<xcb_get_property_reply_t> &r, bool utf8) {
+        const auto *s = static_cast<const char *>(xcb_get_property_value(r.get()));
+        const auto n = static_cast<size_t>(xcb_get_property_value_length(r.get()));
+        return utf8 ? fromUtf8(s, n) : fromLatin1(s, n);
+    }
+
+    // WM_NAME, for a window without _NET_WM_NAME: UTF8_STRING or Latin-1.
+    std::u16string nameFrom(const Reply<xcb_get_property_reply_t> &name) {
+        if (!name || name->format != 8)
+            return {};
+        return textOf(name, name->type == atoms_[kUtf8String]);
     }
 
     // Takes every reply of `p`; false when the window is gone. `present`:
@@ -374,34 +423,32 @@ private:
     // a panel or the desktop itself, which is no one's target.
     bool collect(const Pending &p, WindowInfo &out, bool &present, bool &desktopPart) {
         Reply<xcb_get_property_reply_t> netName = property(p.netName);
-        Reply<xcb_get_property_reply_t> name = property(p.name);
         Reply<xcb_get_property_reply_t> wmClass = property(p.wmClass);
         Reply<xcb_get_property_reply_t> pid = property(p.pid);
         Reply<xcb_get_property_reply_t> type = property(p.type);
-        Reply<xcb_get_property_reply_t> wmState = property(p.wmState);
         Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c_, p.geometry, nullptr));
         Reply<xcb_translate_coordinates_reply_t> origin(
             xcb_translate_coordinates_reply(c_, p.origin, nullptr));
-        Reply<xcb_get_window_attributes_reply_t> attributes(
-            xcb_get_window_attributes_reply(c_, p.attributes, nullptr));
-        if (!geometry || !origin || !attributes)
+        Reply<xcb_get_property_reply_t> name;
+        Reply<xcb_get_property_reply_t> wmState;
+        Reply<xcb_get_window_attributes_reply_t> attributes;
+        if (p.full) {
+            name = property(p.name);
+            wmState = property(p.wmState);
+            attributes.reset(xcb_get_window_attributes_reply(c_, p.attributes, nullptr));
+        }
+        if (!geometry || !origin || (p.full && !attributes))
             return false;
 
         out.id = p.window;
-        auto text = [](const Reply<xcb_get_property_reply_t> &r) {
-            return std::make_pair(static_cast<const char *>(xcb_get_property_value(r.get())),
-                                  static_cast<size_t>(xcb_get_property_value_length(r.get())));
-        };
-        if (netName && netName->format == 8) {
-            auto [s, n] = text(netName);
-            out.title = fromUtf8(s, n);
-        } else if (name && name->format == 8) {
-            auto [s, n] = text(name);
-            out.title = name->type == atoms_[kUtf8String] ? fromUtf8(s, n) : fromLatin1(s, n);
-        }
+        if (netName && netName->format == 8)
+            out.title = textOf(netName, true);
+        else
+            out.title = nameFrom(name);
         if (wmClass && wmClass->format == 8) {
             // "instance\0class\0"
-            auto [s, n] = text(wmClass);
+            const auto *s = static_cast<const char *>(xcb_get_property_value(wmClass.get()));
+            const auto n = static_cast<size_t>(xcb_get_property_value_length(wmClass.get()));
             const void *nul = std::memchr(s, '\0', n);
             if (nul) {
                 const char *cls = static_cast<const char *>(nul) + 1;
@@ -421,8 +468,8 @@ private:
             wmState && wmState->format == 32 && xcb_get_property_value_length(wmState.get()) >= 4;
         if (hasState)
             std::memcpy(&state, xcb_get_property_value(wmState.get()), 4);
-        present =
-            hasState ? state != kWithdrawnState : attributes->map_state != XCB_MAP_STATE_UNMAPPED;
+        present = hasState ? state != kWithdrawnState
+                           : !p.full || attributes->map_state != XCB_MAP_STATE_UNMAPPED;
         desktopPart = false;
         if (type && type->format == 32) {
             const int n = xcb_get_property_value_length(type.get()) / 4;
@@ -544,20 +591,22 @@ private:
 
     xcb_connection_t *c_;
     xcb_window_t root_ = 0;
+    xcb_atom_t wmSelection_ = XCB_ATOM_NONE; // WM_S<screen>
     xcb_atom_t atoms_[kAtomCount] = {};
 };
 
 } // namespace
 
 std::unique_ptr<WindowAccess> createWindowAccess(std::string &error) {
-    xcb_connection_t *c = xcb_connect(nullptr, nullptr);
+    int screen = 0;
+    xcb_connection_t *c = xcb_connect(nullptr, &screen);
     if (!c || xcb_connection_has_error(c)) {
         if (c)
             xcb_disconnect(c);
         error = "cannot open the X display for window access (is DISPLAY set?)";
         return nullptr;
     }
-    return std::make_unique<X11Windows>(c);
+    return std::make_unique<X11Windows>(c, screen);
 }
 
 } // namespace platform::x11
