@@ -53,6 +53,7 @@ private slots:
     void windowOnTheLeftMonitor();
     void pointerClampsToTheVirtualScreen_data();
     void pointerClampsToTheVirtualScreen();
+    void programDeclaresPerMonitorDpiAwareness();
 
 private:
     testsupport::SystemInput layer;
@@ -161,6 +162,23 @@ void WineCoordinatesTwoMonitorsTest::pointerClampsToTheVirtualScreen() {
     platform::input().setCursorPos(asked.x(), asked.y());
     const platform::Point p = platform::input().cursorPos();
     QCOMPARE(QPoint(p.x, p.y), reached);
+}
+
+// Positions are physical pixels on every monitor only if Windows does not
+// scale them for us: tarnwick.exe says so in its manifest.
+void WineCoordinatesTwoMonitorsTest::programDeclaresPerMonitorDpiAwareness() {
+    const std::wstring path =
+        (QCoreApplication::applicationDirPath() + QStringLiteral("/tarnwick.exe")).toStdWString();
+    HMODULE program = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    QVERIFY2(program, "tarnwick.exe is not beside the test");
+    HRSRC resource = FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    QVERIFY(resource);
+    const auto *data = static_cast<const char *>(LockResource(LoadResource(program, resource)));
+    const QByteArray manifest(data, static_cast<int>(SizeofResource(program, resource)));
+    FreeLibrary(program);
+    QVERIFY(manifest.contains("<dpiAwareness"));
+    QVERIFY(manifest.contains(">PerMonitorV2</dpiAwareness>"));
+    QVERIFY(manifest.contains(">true/pm</dpiAware>"));
 }
 
 QTEST_MAIN(WineCoordinatesTwoMonitorsTest)
