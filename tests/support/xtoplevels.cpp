@@ -7,12 +7,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace testsupport {
 namespace {
@@ -203,9 +201,16 @@ long startOpenbox(std::string &error) {
     char arg0[] = "openbox";
     char arg1[] = "--sm-disable";
     char *argv[] = {arg0, arg1, nullptr};
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "openbox", nullptr, nullptr, argv, environ) != 0) {
-        error = "cannot start openbox (scripts/install-deps.sh installs it)";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Ends with us even if we crash: a window manager left running
+        // would change what every later test on the display sees.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        execvp(arg0, argv);
+        _exit(127);
+    }
+    if (pid < 0) {
+        error = "cannot start openbox";
         return 0;
     }
     XTopLevels probe;
@@ -215,7 +220,9 @@ long startOpenbox(std::string &error) {
     while (std::chrono::steady_clock::now() < deadline) {
         int status = 0;
         if (waitpid(pid, &status, WNOHANG) == pid) {
-            error = "openbox ended at once (another window manager running?)";
+            error = WIFEXITED(status) && WEXITSTATUS(status) == 127
+                        ? "cannot start openbox (scripts/install-deps.sh installs it)"
+                        : "openbox ended at once (another window manager running?)";
             return 0;
         }
         // It names itself early in its start and may drop a window mapped
