@@ -21,6 +21,8 @@ packages=(
   x11-xkb-utils x11-xserver-utils libxres-dev
   # a Tk client, which answers no ping, for the typing tests and bench
   tk
+  # an EWMH window manager for the window access test and bench under one
+  openbox
   # libFuzzer targets (./test.sh -L fuzz)
   clang libclang-rt-14-dev
 )

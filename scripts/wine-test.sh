@@ -4,11 +4,13 @@
 # and passes its exit code on. QTest's results are written to a file and
 # printed afterwards, because console output through Wine can be lost.
 #
-#   wine-test.sh --template DIR [--logpixels DPI] [--no-qtest] EXE [ARGS...]
+#   wine-test.sh --template DIR [--logpixels DPI] [--no-xrandr] [--no-qtest] EXE [ARGS...]
 #
 # --template DIR   where the prepared prefix is kept and reused (made on first
 #                  use: a new prefix takes many seconds; a copy takes one)
 # --logpixels DPI  the display scaling of the fresh prefix (144 = 150 %)
+# --no-xrandr      monitors from Xinerama instead of XRandR (RandR 1.5
+#                  monitors that split one output show there)
 # --no-qtest       EXE is not a QTest executable: no -o argument
 #
 # Fails (never skips) when Wine or EXE is missing.
@@ -16,11 +18,13 @@ set -uo pipefail
 
 template=
 logpixels=
+xrandr=1
 qtest=1
 while [ $# -gt 0 ]; do
   case "$1" in
     --template) template=$2; shift 2 ;;
     --logpixels) logpixels=$2; shift 2 ;;
+    --no-xrandr) xrandr=0; shift ;;
     --no-qtest) qtest=0; shift ;;
     --) shift; break ;;
     -*) echo "wine-test: unknown option $1" >&2; exit 2 ;;
@@ -28,7 +32,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 if [ $# -lt 1 ] || [ -z "$template" ]; then
-  echo "usage: wine-test.sh --template DIR [--logpixels DPI] [--no-qtest] EXE [ARGS...]" >&2
+  echo "usage: wine-test.sh --template DIR [--logpixels DPI] [--no-xrandr] [--no-qtest] EXE [ARGS...]" >&2
   exit 2
 fi
 exe=$1
@@ -123,6 +127,10 @@ cp -al "$template/drive_c/windows/system32" "$template/drive_c/windows/winsxs" \
   "$prefix/drive_c/windows/"
 export WINEPREFIX=$prefix
 
+if [ "$xrandr" = 0 ]; then
+  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v UseXRandR /t REG_SZ /d N /f >/dev/null 2>&1
+  "$wineserver" -w
+fi
 if [ -n "$logpixels" ]; then
   "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$logpixels" /f \
     >/dev/null 2>&1

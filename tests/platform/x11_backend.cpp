@@ -140,9 +140,14 @@ void X11BackendTest::chosenForXcbWithItsCapabilities() {
     QVERIFY(c.swallowKeys);
     QVERIFY(c.globalShortcuts);
     QVERIFY(c.recording);
-    QVERIFY(!c.windowAccess && !backend_->windowAccess());
+    QVERIFY(c.windowAccess && backend_->windowAccess());
     QVERIFY(!c.screenReading && !backend_->screenReader());
     QVERIFY(backend_->createRecorder());
+    // Its window access sees this test's own window.
+    const auto id = static_cast<std::uint64_t>(edit_->window()->winId());
+    platform::WindowInfo info;
+    QVERIFY(backend_->windowAccess()->info(id, info));
+    QCOMPARE(info.id, id);
 }
 
 void X11BackendTest::keyEventsObserveWithoutSwallowing() {

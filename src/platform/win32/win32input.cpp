@@ -4,6 +4,7 @@
 
 #include "platform/win32/leanwindows.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -55,7 +56,19 @@ public:
         return {static_cast<int>(p.x), static_cast<int>(p.y)};
     }
 
-    void setCursorPos(int x, int y) override { SetCursorPos(x, y); }
+    // Clamped to the virtual screen, which starts at negative coordinates
+    // when a monitor is left of or above the primary one.
+    void setCursorPos(int x, int y) override {
+        const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+        const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+        const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+        const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+        if (width > 0 && height > 0) {
+            x = std::clamp(x, left, left + width - 1);
+            y = std::clamp(y, top, top + height - 1);
+        }
+        SetCursorPos(x, y);
+    }
 
     bool isDown(int vk) override { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
 
