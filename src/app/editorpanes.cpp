@@ -416,16 +416,22 @@ QList<QWidget *> valueWidgets(const tarnwick &w) {
     return out;
 }
 
-void showWindowMatches(tarnwick &w) {
+bool showWindowMatches(tarnwick &w) {
     const int i = w.currentPage - 1;
     if (i < 0 || i >= w.listCommand.size() || i >= w.listCondition.size())
-        return;
+        return false;
     const QStringList &command = w.listCommand.at(i);
     const QStringList &condition = w.listCondition.at(i);
-    if (isWindowKind(Side::Command, element(command, 0)))
+    bool shown = false;
+    if (isWindowKind(Side::Command, element(command, 0))) {
         showMatches(w.windowMatchLabel, command, w.is_japanese);
-    if (isWindowKind(Side::Condition, element(condition, 0)))
+        shown = true;
+    }
+    if (isWindowKind(Side::Condition, element(condition, 0))) {
         showMatches(w.conditionWindowMatchLabel, condition, w.is_japanese);
+        shown = true;
+    }
+    return shown;
 }
 
 void applyValues(QStringList &command, QStringList &condition, const Values &values,

@@ -74,8 +74,9 @@ const Pane *find(pagekinds::Side side, const QString &stored);
 QList<QWidget *> valueWidgets(const tarnwick &w);
 
 // The window pages' match counts again, from the windows open now (or that
-// the desktop gives no access to windows).
-void showWindowMatches(tarnwick &w);
+// the desktop gives no access to windows). False when the page shown has no
+// window kind.
+bool showWindowMatches(tarnwick &w);
 
 // Writes the widget values into the page's records by the page's kinds.
 void applyValues(QStringList &command, QStringList &condition, const Values &values, bool japanese);

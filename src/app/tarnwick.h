@@ -252,6 +252,7 @@ public:
     QLineEdit *conditionWindowProgramEdit = nullptr;
     QLabel *conditionWindowMatchLabel = nullptr;
     QComboBox *windowStateCombo = nullptr;
+    QTimer *windowMatchTimer = nullptr; // runs while a window page is shown
     // The eight window-wide shortcuts, in creation order.
     QList<QShortcut *> shortcuts;
 

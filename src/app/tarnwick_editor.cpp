@@ -411,7 +411,10 @@ void tarnwick::refreshPage() {
 
     showCommandArea();
     showConditionArea();
-    editorpanes::showWindowMatches(*this);
+    if (editorpanes::showWindowMatches(*this))
+        windowMatchTimer->start();
+    else
+        windowMatchTimer->stop();
     applyNavigationRules();
 
     rebuildPageList();

@@ -3,6 +3,8 @@
 #include "styles.h"
 #include "uitexts.h"
 
+#include "editorpanes.h"
+
 #include "core/pagekinds.h"
 #include "core/pagerecords.h"
 #include "platform/backend.h"
@@ -11,6 +13,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QKeySequence>
@@ -72,7 +75,11 @@ void fillWindowTitles(QComboBox *combo) {
     const QSignalBlocker blocker(combo);
     combo->clear();
     if (platform::WindowAccess *access = platform::backend().windowAccess()) {
+        const std::int64_t ownPid = QCoreApplication::applicationPid();
         for (const platform::WindowInfo &info : access->windows()) {
+            // Our own windows are hidden while a project runs.
+            if (info.pid == ownPid)
+                continue;
             const QString title = windowlookup::textOf(info.title);
             if (!title.isEmpty() && combo->findText(title, Qt::MatchExactly) < 0)
                 combo->addItem(title);
@@ -86,7 +93,7 @@ void fillWindowTitles(QComboBox *combo) {
 void tarnwick::buildWindowFields() {
     // Placed by the window panes; the sizes stay.
     auto titleCombo = [this] {
-        auto *combo = place(new WindowTitleCombo(this), 20, 190, 200, 30, windowCombo, false);
+        auto *combo = place(new WindowTitleCombo(this), 20, 190, 175, 30, windowCombo, false);
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
         combo->beforePopup = [combo] { fillWindowTitles(combo); };
@@ -94,7 +101,7 @@ void tarnwick::buildWindowFields() {
         return combo;
     };
     auto modeCombo = [this] {
-        auto *combo = place(new QComboBox(this), 225, 190, 80, 30, windowCombo, false);
+        auto *combo = place(new QComboBox(this), 200, 190, 105, 30, windowCombo, false);
         textBindings.items(combo, uitexts::windowModes, int(std::size(uitexts::windowModes)));
         connect(combo, &QComboBox::currentIndexChanged, this, &tarnwick::changeSomeThing);
         return combo;
@@ -138,6 +145,14 @@ void tarnwick::buildWindowFields() {
     };
     for (const auto &[widget, text] : tips)
         textBindings.tip(widget, *text);
+
+    // Windows open and close while a window page is shown: its count follows.
+    windowMatchTimer = new QTimer(this);
+    windowMatchTimer->setInterval(1000);
+    connect(windowMatchTimer, &QTimer::timeout, this, [this] {
+        if (isVisible() && !refreshing)
+            editorpanes::showWindowMatches(*this);
+    });
 }
 
 void tarnwick::buildUi() {

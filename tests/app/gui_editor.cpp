@@ -971,6 +971,13 @@ private slots:
         QCOMPARE(itemTexts(w->windowTitleCombo), QStringList({"メモ帳 - エディター", "端末"}));
         w->windowTitleCombo->hidePopup();
         QCOMPARE(w->windowTitleCombo->currentText(), "メモ帳 - エディター");
+
+        // The count follows the desktop while the page is shown.
+        QCOMPARE(w->windowMatchLabel->text(), "一致: 1");
+        input->closeWindow(2);
+        QTRY_COMPARE_WITH_TIMEOUT(w->windowMatchLabel->text(), QString("一致: 0"), 5000);
+        QCOMPARE(command(),
+                 QStringList({"ウィンドウ切替", "メモ帳 - エディター", "含む", "", "5"}));
     }
 
     void windowFieldsSayWhatIsWrong_data() {
