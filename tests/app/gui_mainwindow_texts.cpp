@@ -13,8 +13,8 @@
 #include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QJsonObject>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
