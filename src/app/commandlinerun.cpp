@@ -113,6 +113,10 @@ int runFromCommandLine(const commandline::Request &request,
         });
     }
 
+    // A page that could not find or bring up its window says so.
+    QObject::connect(run, &Run::pageFailed, qApp, [](const RunFailure &failure) {
+        printError(runsteps::failureText(failure, false));
+    });
     auto status = std::make_shared<int>(commandline::kExitOk);
     QObject::connect(run, &Run::ended, qApp, [status](bool stopped) {
         *status = stopped ? commandline::kExitStopped : commandline::kExitOk;

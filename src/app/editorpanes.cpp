@@ -4,10 +4,15 @@
 
 #include "core/keycombination.h"
 #include "core/pagerecords.h"
+#include "core/windowmatch.h"
+#include "platform/backend.h"
+#include "run/windowlookup.h"
+#include "uitexts.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTextEdit>
@@ -141,6 +146,136 @@ Pane enterText() {
     return p;
 }
 
+// ---- window pages ----
+
+struct WindowFields {
+    QComboBox *title;
+    QComboBox *mode;
+    QLineEdit *program;
+    QLabel *matches;
+
+    QList<QWidget *> widgets() const { return {title, mode, program, matches}; }
+};
+
+WindowFields commandFields(const tarnwick &w) {
+    return {w.windowTitleCombo, w.windowModeCombo, w.windowProgramEdit, w.windowMatchLabel};
+}
+
+WindowFields conditionFields(const tarnwick &w) {
+    return {w.conditionWindowTitleCombo, w.conditionWindowModeCombo, w.conditionWindowProgramEdit,
+            w.conditionWindowMatchLabel};
+}
+
+// The title, mode and program share one row, at the height the pane has free.
+void showWindow(const WindowFields &f, const QStringList &r, int y) {
+    f.title->move(f.title->x(), y);
+    f.mode->move(f.mode->x(), y);
+    f.program->move(f.program->x(), y);
+    const windowmatch::Spec spec = windowmatch::fromRecord(r);
+    f.title->setEditText(spec.title);
+    f.mode->setCurrentIndex(windowmatch::modeIndex(spec.mode));
+    f.program->setText(spec.program);
+}
+
+void applyWindow(QStringList &r, const QString &title, int mode, const QString &program) {
+    windowmatch::Spec spec;
+    spec.title = title;
+    spec.mode = windowmatch::modeAt(mode);
+    spec.program = program;
+    windowmatch::toRecord(r, spec);
+}
+
+void applyCommandWindow(QStringList &r, const Values &v) {
+    applyWindow(r, v.windowTitle, v.windowMode, v.windowProgram);
+}
+
+void showMatches(QLabel *label, const QStringList &record, bool japanese) {
+    const windowmatch::Spec spec = windowmatch::fromRecord(record);
+    platform::WindowAccess *access = platform::backend().windowAccess();
+    if (!access)
+        label->setText(uitexts::noWindowAccess.in(japanese));
+    else if (!windowmatch::Matcher(spec).valid())
+        label->setText(uitexts::windowBadPattern.in(japanese));
+    else
+        label->setText(uitexts::windowMatches.in(japanese).arg(windowlookup::count(*access, spec)));
+}
+
+// The row below the coordinates (and above the seconds).
+constexpr int kWindowRowBelowCoordinates = 188;
+
+void takeWindowPosition(QStringList &r, const QString &title, const QString &program, int x,
+                        int y) {
+    windowmatch::Spec spec;
+    spec.title = title;
+    spec.program = program;
+    windowmatch::toRecord(r, spec);
+    setElement(r, 4, QString::number(x));
+    setElement(r, 5, QString::number(y));
+}
+
+Pane windowCommand() {
+    Pane p = pane(Side::Command, pagekinds::name::window);
+    p.widgets = [](const tarnwick &w) {
+        return commandFields(w).widgets() + QList<QWidget *>{w.commandTimeSpin, w.commandSecLabel};
+    };
+    p.show = [](tarnwick &w, const QStringList &r) {
+        // No coordinates on this page: the fields take their row.
+        showWindow(commandFields(w), r, 150);
+        setSeconds(w.commandTimeSpin, element(r, 4));
+    };
+    p.apply = [](QStringList &r, const Values &v, bool) {
+        applyCommandWindow(r, v);
+        setElement(r, 4, secondsText(v.commandSeconds));
+    };
+    return p;
+}
+
+Pane pointerInWindow() {
+    Pane p = pane(Side::Command, pagekinds::name::pointerInWindow);
+    p.widgets = [](const tarnwick &w) {
+        return QList<QWidget *>{w.coordXLabel, w.coordXSpin, w.coordYLabel,
+                                w.coordYSpin,  w.testButton, w.coordGetButton} +
+               commandFields(w).widgets();
+    };
+    p.show = [](tarnwick &w, const QStringList &r) {
+        w.coordXSpin->setValue(element(r, 4).toInt());
+        w.coordYSpin->setValue(element(r, 5).toInt());
+        showWindow(commandFields(w), r, kWindowRowBelowCoordinates);
+    };
+    p.apply = [](QStringList &r, const Values &v, bool) {
+        applyCommandWindow(r, v);
+        setElement(r, 4, QString::number(v.coordX));
+        setElement(r, 5, QString::number(v.coordY));
+    };
+    p.takeWindowPosition = takeWindowPosition;
+    return p;
+}
+
+Pane smoothMoveInWindow() {
+    Pane p = pane(Side::Command, pagekinds::name::smoothMoveInWindow);
+    p.widgets = [](const tarnwick &w) {
+        return QList<QWidget *>{w.coordXLabel2, w.coordXSpin2,     w.coordYLabel2,
+                                w.coordYSpin2,  w.commandTimeSpin, w.commandSecLabel,
+                                w.testButton,   w.coordGetButton2} +
+               commandFields(w).widgets();
+    };
+    p.show = [](tarnwick &w, const QStringList &r) {
+        w.coordXSpin2->setValue(element(r, 4).toInt());
+        w.coordYSpin2->setValue(element(r, 5).toInt());
+        setSeconds(w.commandTimeSpin, element(r, 6));
+        showWindow(commandFields(w), r, kWindowRowBelowCoordinates);
+    };
+    p.apply = [](QStringList &r, const Values &v, bool) {
+        applyCommandWindow(r, v);
+        setElement(r, 4, QString::number(v.coordX2));
+        setElement(r, 5, QString::number(v.coordY2));
+        setElement(r, 6, secondsText(v.commandSeconds));
+    };
+    // The duration stays.
+    p.takeWindowPosition = takeWindowPosition;
+    return p;
+}
+
 // ---- conditions ----
 
 Pane seconds(const QString &stored) {
@@ -195,6 +330,49 @@ Pane clockTime() {
     return p;
 }
 
+// The stored states in the order of the state menu.
+const QString &windowStateAt(int index) {
+    switch (index) {
+    case 1:
+        return pagekinds::windowExists;
+    case 2:
+        return pagekinds::windowGone;
+    default:
+        return pagekinds::windowActive;
+    }
+}
+
+int windowStateIndex(const QString &stored) {
+    if (stored == pagekinds::windowExists)
+        return 1;
+    if (stored == pagekinds::windowGone)
+        return 2;
+    return 0;
+}
+
+Pane windowCondition() {
+    Pane p = pane(Side::Condition, pagekinds::name::windowState);
+    p.widgets = [](const tarnwick &w) {
+        return conditionFields(w).widgets() + QList<QWidget *>{w.windowStateCombo};
+    };
+    p.show = [](tarnwick &w, const QStringList &r) {
+        showWindow(conditionFields(w), r, 390);
+        w.windowStateCombo->setCurrentIndex(windowStateIndex(element(r, 4)));
+    };
+    p.apply = [](QStringList &r, const Values &v, bool) {
+        applyWindow(r, v.conditionWindowTitle, v.conditionWindowMode, v.conditionWindowProgram);
+        setElement(r, 4, windowStateAt(v.windowState));
+    };
+    return p;
+}
+
+bool isWindowKind(Side side, const QString &stored) {
+    if (side == Side::Condition)
+        return stored == pagekinds::name::windowState;
+    return stored == pagekinds::name::window || stored == pagekinds::name::pointerInWindow ||
+           stored == pagekinds::name::smoothMoveInWindow;
+}
+
 } // namespace
 
 const QList<Pane> &panes() {
@@ -205,12 +383,16 @@ const QList<Pane> &panes() {
         smoothMove(),
         keyCommand(),
         enterText(),
+        windowCommand(),
+        pointerInWindow(),
+        smoothMoveInWindow(),
         seconds(pagekinds::name::waitUntilOver),
         seconds(pagekinds::name::time),
         pane(Side::Condition, pagekinds::name::immediately),
         clickCondition(),
         keyCondition(),
         clockTime(),
+        windowCondition(),
     };
     return all;
 }
@@ -232,6 +414,24 @@ QList<QWidget *> valueWidgets(const tarnwick &w) {
         }
     }
     return out;
+}
+
+bool showWindowMatches(tarnwick &w) {
+    const int i = w.currentPage - 1;
+    if (i < 0 || i >= w.listCommand.size() || i >= w.listCondition.size())
+        return false;
+    const QStringList &command = w.listCommand.at(i);
+    const QStringList &condition = w.listCondition.at(i);
+    bool shown = false;
+    if (isWindowKind(Side::Command, element(command, 0))) {
+        showMatches(w.windowMatchLabel, command, w.is_japanese);
+        shown = true;
+    }
+    if (isWindowKind(Side::Condition, element(condition, 0))) {
+        showMatches(w.conditionWindowMatchLabel, condition, w.is_japanese);
+        shown = true;
+    }
+    return shown;
 }
 
 void applyValues(QStringList &command, QStringList &condition, const Values &values,

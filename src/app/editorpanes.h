@@ -30,6 +30,14 @@ struct Values {
     QString conditionClickText;
     int hour = 0;
     int minute = 0;
+    // The window fields; modes and states by menu position.
+    QString windowTitle;
+    int windowMode = 0;
+    QString windowProgram;
+    QString conditionWindowTitle;
+    int conditionWindowMode = 0;
+    QString conditionWindowProgram;
+    int windowState = 0;
 };
 
 struct Pane {
@@ -51,6 +59,10 @@ struct Pane {
     bool capturesKeyOnAdd = false;
     // Writes a position taken with Ctrl+Alt+G; null for a kind without one.
     void (*takePosition)(QStringList &record, int x, int y) = nullptr;
+    // Set instead for a kind whose position counts from a window's client
+    // area: the window under the pointer, the position within it.
+    void (*takeWindowPosition)(QStringList &record, const QString &title, const QString &program,
+                               int x, int y) = nullptr;
 };
 
 const QList<Pane> &panes();
@@ -60,6 +72,11 @@ const Pane *find(pagekinds::Side side, const QString &stored);
 
 // Every value widget some pane shows, each once.
 QList<QWidget *> valueWidgets(const tarnwick &w);
+
+// The window pages' match counts again, from the windows open now (or that
+// the desktop gives no access to windows). False when the page shown has no
+// window kind.
+bool showWindowMatches(tarnwick &w);
 
 // Writes the widget values into the page's records by the page's kinds.
 void applyValues(QStringList &command, QStringList &condition, const Values &values, bool japanese);

@@ -32,6 +32,7 @@ class QDoubleSpinBox;
 class QGroupBox;
 class ManualWindow;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPushButton;
@@ -170,6 +171,8 @@ public:
     bool editorOpen = false;
     QString messageTitle;
     QString messageText;
+    // Why a page stopped the run now ending; shown when the window is back.
+    QString runStopText;
     GlobalHotkeyFilter *hotkeyFilter = nullptr; // owned
     bool hotkeyRegistered = false;
     int hotkeyId = 1001;
@@ -247,6 +250,18 @@ public:
     QSpinBox *clockHourSpin = nullptr;
     QLabel *clockColonLabel = nullptr;
     QSpinBox *clockMinuteSpin = nullptr;
+    // The window pages' fields (editorpanes.cpp places them): which window,
+    // and how many match now; one set per side, a page may use both.
+    QComboBox *windowTitleCombo = nullptr;
+    QComboBox *windowModeCombo = nullptr;
+    QLineEdit *windowProgramEdit = nullptr;
+    QLabel *windowMatchLabel = nullptr;
+    QComboBox *conditionWindowTitleCombo = nullptr;
+    QComboBox *conditionWindowModeCombo = nullptr;
+    QLineEdit *conditionWindowProgramEdit = nullptr;
+    QLabel *conditionWindowMatchLabel = nullptr;
+    QComboBox *windowStateCombo = nullptr;
+    QTimer *windowMatchTimer = nullptr; // runs while a window page is shown
     // The eight window-wide shortcuts, in creation order.
     QList<QShortcut *> shortcuts;
 
@@ -312,6 +327,7 @@ private:
     TextBindings textBindings;
     void buildUi();
     void buildMenus(); // the six menus and their 19 actions, menu bar hidden
+    void buildWindowFields();
     // [record helpers] (tarnwick_record.cpp)
     RecordingSession *recording = nullptr; // while a recording lasts
     // Inserts what was recorded after the current page, as one undo step.

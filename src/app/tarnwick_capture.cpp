@@ -2,9 +2,13 @@
 
 #include "capture/capturelog.h"
 #include "capture/hoverhidewindow.h"
+#include "core/windowmatch.h"
 #include "editorpanes.h"
 #include "globalhotkeyfilter.h"
+#include "platform/backend.h"
 #include "platform/inputlayer.h"
+#include "run/runtexts.h"
+#include "run/windowlookup.h"
 #include "uitexts.h"
 
 #include <QGuiApplication>
@@ -22,6 +26,27 @@ constexpr UiText hotkeyFailedText{u"Ctrl+Alt+G を登録できませんでした
                                   u"他のプログラムが使用している可能性があります。",
                                   u"Ctrl+Alt+G could not be registered.\n"
                                   u"Another program is probably using it."};
+
+// The window whose frame holds the point; false when none does.
+bool windowUnder(const platform::Point &p, platform::WindowInfo &info) {
+    platform::WindowAccess *access = platform::backend().windowAccess();
+    if (!access)
+        return false;
+    const std::uint64_t id = access->windowAt(p.x, p.y);
+    return id != 0 && access->info(id, info);
+}
+
+// A window page's position in its window: the window as it is now, found
+// as a run would find it.
+bool windowPagePosition(const QStringList &command, int &x, int &y) {
+    platform::WindowAccess *access = platform::backend().windowAccess();
+    platform::WindowInfo info;
+    if (!access || !windowlookup::find(*access, windowmatch::fromRecord(command), info))
+        return false;
+    x = info.client.x + command.value(4).toInt(nullptr, 10);
+    y = info.client.y + command.value(5).toInt(nullptr, 10);
+    return true;
+}
 
 } // namespace
 
@@ -50,6 +75,7 @@ void tarnwick::getCoordinate() {
 
 void tarnwick::getCoordinate2() {
     const platform::Point p = platform::input().cursorPos();
+    bool noWindowAtPointer = false;
     {
         // The page is written below in one go; the boxes only mirror it.
         const QSignalBlocker blockX(coordXSpin);
@@ -64,6 +90,15 @@ void tarnwick::getCoordinate2() {
             editorpanes::find(pagekinds::Side::Command, command.value(0));
         if (pane && pane->takePosition)
             pane->takePosition(command, p.x, p.y);
+        platform::WindowInfo window;
+        if (pane && pane->takeWindowPosition) {
+            if (windowUnder(p, window))
+                pane->takeWindowPosition(command, windowlookup::textOf(window.title),
+                                         windowlookup::textOf(window.program),
+                                         p.x - window.client.x, p.y - window.client.y);
+            else
+                noWindowAtPointer = true;
+        }
     }
     unregisterGlobalHotkey();
     coordinateCaptureArmed = false;
@@ -71,15 +106,30 @@ void tarnwick::getCoordinate2() {
     if (hoverWindow)
         hoverWindow->close();
     refreshPage();
+    if (noWindowAtPointer) {
+        messageTitle = uitexts::noWindowAtPointerTitle.in(is_japanese);
+        messageText = uitexts::noWindowAtPointerText.in(is_japanese);
+        QMessageBox::warning(this, messageTitle, messageText);
+    }
 }
 
 void tarnwick::moveMousePointer() {
-    hide();
     const int index = currentPage - 1;
     const QStringList command =
         index >= 0 && index < listCommand.size() ? listCommand.at(index) : QStringList{};
-    const int x = command.value(1).toInt(nullptr, 10);
-    const int y = command.value(2).toInt(nullptr, 10);
+    int x = command.value(1).toInt(nullptr, 10);
+    int y = command.value(2).toInt(nullptr, 10);
+    const editorpanes::Pane *pane = editorpanes::find(pagekinds::Side::Command, command.value(0));
+    if (pane && pane->takeWindowPosition && !windowPagePosition(command, x, y)) {
+        messageTitle = uitexts::noWindowAtPointerTitle.in(is_japanese);
+        messageText =
+            runtexts::failedNotFound.in(is_japanese)
+                .arg(currentPage)
+                .arg(windowmatch::describe(windowmatch::fromRecord(command), is_japanese));
+        QMessageBox::warning(this, messageTitle, messageText);
+        return;
+    }
+    hide();
     QTimer::singleShot(kPointerTestDelayMs, this, [this, x, y] {
         platform::input().setCursorPos(x, y);
         QTimer::singleShot(kPointerTestDelayMs, this, [this] { show(); });

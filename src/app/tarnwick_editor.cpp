@@ -16,6 +16,7 @@
 #include <QGroupBox>
 #include <QHash>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QLoggingCategory>
 #include <QMenuBar>
@@ -256,6 +257,13 @@ void tarnwick::changeSomeThing() {
     values.conditionClickText = conditionClickCombo->currentText();
     values.hour = clockHourSpin->value();
     values.minute = clockMinuteSpin->value();
+    values.windowTitle = windowTitleCombo->currentText();
+    values.windowMode = windowModeCombo->currentIndex();
+    values.windowProgram = windowProgramEdit->text();
+    values.conditionWindowTitle = conditionWindowTitleCombo->currentText();
+    values.conditionWindowMode = conditionWindowModeCombo->currentIndex();
+    values.conditionWindowProgram = conditionWindowProgramEdit->text();
+    values.windowState = windowStateCombo->currentIndex();
 
     QStringList command = listCommand.at(i);
     QStringList condition = listCondition.at(i);
@@ -265,6 +273,7 @@ void tarnwick::changeSomeThing() {
         listCommand[i] = command;
     if (condition != listCondition.at(i))
         listCondition[i] = condition;
+    editorpanes::showWindowMatches(*this);
 
     const editorpanes::Pane *pane = editorpanes::find(Side::Command, element(command, 0));
     if (pane && pane->editsDecideNavigation && pane->incomplete) {
@@ -402,6 +411,10 @@ void tarnwick::refreshPage() {
 
     showCommandArea();
     showConditionArea();
+    if (editorpanes::showWindowMatches(*this))
+        windowMatchTimer->start();
+    else
+        windowMatchTimer->stop();
     applyNavigationRules();
 
     rebuildPageList();

@@ -3,6 +3,7 @@
 #include "run/rundialog.h"
 #include "run/runstart.h"
 #include "run/runsteps.h"
+#include "run/runtexts.h"
 #include "runtrayicon.h"
 #include "tarnwick.h"
 #include "uitexts.h"
@@ -68,6 +69,11 @@ void tarnwick::startRun() {
         return;
     }
     new RunTrayIcon(run, runProjectName(), this);
+    runStopText.clear();
+    // Told once the window is back, in onRunFinished.
+    connect(run, &Run::pageFailed, this, [this](const RunFailure &failure) {
+        runStopText = runsteps::failureText(failure, is_japanese);
+    });
     connect(run, &Run::finished, this, &tarnwick::onRunFinished);
     startRunThread(run, this);
     // Not minimised: during the run the tray icon is the only thing shown.
@@ -77,4 +83,10 @@ void tarnwick::startRun() {
 void tarnwick::onRunFinished() {
     show();
     activateWindow();
+    if (runStopText.isEmpty())
+        return;
+    messageTitle = runtexts::stoppedTitle.in(is_japanese);
+    messageText = runStopText;
+    runStopText.clear();
+    QMessageBox::warning(this, messageTitle, messageText);
 }

@@ -3,21 +3,29 @@
 #include "styles.h"
 #include "uitexts.h"
 
+#include "editorpanes.h"
+
 #include "core/pagekinds.h"
 #include "core/pagerecords.h"
+#include "platform/backend.h"
+#include "run/windowlookup.h"
+#include "windowtitlecombo.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTextEdit>
 #include <QTimer>
@@ -56,7 +64,96 @@ QKeySequence sequenceFromText(const char *text) {
                         QKeySequence::NativeText);
 }
 
+// The window fields are smaller than the rest: three of them share a row.
+constexpr char16_t windowCombo[] = u"QComboBox{font-size: 16px;} QToolTip { font-size: 14pt; }";
+constexpr char16_t windowEdit[] = u"QLineEdit{font-size: 16px;} QToolTip { font-size: 14pt; }";
+constexpr char16_t windowLabel[] = u"QLabel{font-size: 16px;} QToolTip { font-size: 14pt; }";
+
+// The titles of the windows open now, the typed text kept.
+void fillWindowTitles(QComboBox *combo) {
+    const QString typed = combo->currentText();
+    const QSignalBlocker blocker(combo);
+    combo->clear();
+    if (platform::WindowAccess *access = platform::backend().windowAccess()) {
+        const std::int64_t ownPid = QCoreApplication::applicationPid();
+        for (const platform::WindowInfo &info : access->windows()) {
+            // Our own windows are hidden while a project runs.
+            if (info.pid == ownPid)
+                continue;
+            const QString title = windowlookup::textOf(info.title);
+            if (!title.isEmpty() && combo->findText(title, Qt::MatchExactly) < 0)
+                combo->addItem(title);
+        }
+    }
+    combo->setEditText(typed);
+}
+
 } // namespace
+
+void tarnwick::buildWindowFields() {
+    // Placed by the window panes; the sizes stay.
+    auto titleCombo = [this] {
+        auto *combo = place(new WindowTitleCombo(this), 20, 190, 175, 30, windowCombo, false);
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        combo->beforePopup = [combo] { fillWindowTitles(combo); };
+        connect(combo, &QComboBox::editTextChanged, this, &tarnwick::changeSomeThing);
+        return combo;
+    };
+    auto modeCombo = [this] {
+        auto *combo = place(new QComboBox(this), 200, 190, 105, 30, windowCombo, false);
+        textBindings.items(combo, uitexts::windowModes, int(std::size(uitexts::windowModes)));
+        connect(combo, &QComboBox::currentIndexChanged, this, &tarnwick::changeSomeThing);
+        return combo;
+    };
+    auto programEdit = [this] {
+        auto *edit = place(new QLineEdit(this), 310, 190, 90, 30, windowEdit, false);
+        textBindings.bind(uitexts::windowProgramPlaceholder,
+                          [edit](const QString &s) { edit->setPlaceholderText(s); });
+        connect(edit, &QLineEdit::textChanged, this, &tarnwick::changeSomeThing);
+        return edit;
+    };
+    // Beside the kind label, which the kind names leave room for.
+    auto matchLabel = [this](int y) {
+        auto *label = place(new QLabel(this), 230, y, 170, 26, windowLabel, false);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        return label;
+    };
+    windowTitleCombo = titleCombo();
+    windowModeCombo = modeCombo();
+    windowProgramEdit = programEdit();
+    windowMatchLabel = matchLabel(112);
+    conditionWindowTitleCombo = titleCombo();
+    conditionWindowModeCombo = modeCombo();
+    conditionWindowProgramEdit = programEdit();
+    conditionWindowMatchLabel = matchLabel(362);
+    windowStateCombo = place(new QComboBox(this), 20, 430, 200, 30, windowCombo, false);
+    textBindings.items(windowStateCombo, uitexts::windowStates,
+                       int(std::size(uitexts::windowStates)));
+    connect(windowStateCombo, &QComboBox::currentIndexChanged, this, &tarnwick::changeSomeThing);
+
+    const std::pair<QWidget *, const UiText *> tips[] = {
+        {windowTitleCombo, &uitexts::tipWindowTitle},
+        {windowModeCombo, &uitexts::tipWindowMode},
+        {windowProgramEdit, &uitexts::tipWindowProgram},
+        {windowMatchLabel, &uitexts::tipWindowMatches},
+        {conditionWindowTitleCombo, &uitexts::tipWindowTitle},
+        {conditionWindowModeCombo, &uitexts::tipWindowMode},
+        {conditionWindowProgramEdit, &uitexts::tipWindowProgram},
+        {conditionWindowMatchLabel, &uitexts::tipWindowMatches},
+        {windowStateCombo, &uitexts::tipWindowState},
+    };
+    for (const auto &[widget, text] : tips)
+        textBindings.tip(widget, *text);
+
+    // Windows open and close while a window page is shown: its count follows.
+    windowMatchTimer = new QTimer(this);
+    windowMatchTimer->setInterval(1000);
+    connect(windowMatchTimer, &QTimer::timeout, this, [this] {
+        if (isVisible() && !refreshing)
+            editorpanes::showWindowMatches(*this);
+    });
+}
 
 void tarnwick::buildUi() {
     using namespace uitexts;
@@ -219,6 +316,7 @@ void tarnwick::buildUi() {
     clockMinuteSpin->setRange(0, 59);
     clockMinuteSpin->setSingleStep(1);
     connect(clockMinuteSpin, &QSpinBox::valueChanged, this, &tarnwick::changeSomeThing);
+    buildWindowFields();
 
     // Help Mode: an empty tooltip shows nothing, so clearing is setting "".
     const std::pair<QWidget *, const UiText *> tips[] = {

@@ -35,6 +35,25 @@ inline constexpr UiText coordGetButton{u"取得", u"Get"};
 
 // ---- combo box items, by index (the kind menus come from core/pagekinds) ----
 inline constexpr UiText clickSides[] = {{u"左", u"Left"}, {u"右", u"Right"}};
+// How a window title is compared, in the order of core/windowmatch's modes.
+inline constexpr UiText windowModes[] = {
+    {u"含む", u"contains"}, {u"一致", u"exact"}, {u"正規表現", u"regex"}};
+// What the Window condition waits for, in the order of the stored values.
+inline constexpr UiText windowStates[] = {{u"アクティブになる", u"becomes active"},
+                                          {u"開いている", u"is open"},
+                                          {u"閉じている", u"is closed"}};
+
+// ---- window fields ----
+inline constexpr UiText windowProgramPlaceholder{u"プログラム", u"Program"};
+// %1: how many open windows match the page's window now.
+inline constexpr UiText windowMatches{u"一致: %1", u"Matches: %1"};
+inline constexpr UiText windowBadPattern{u"正規表現が不正", u"Invalid regex"};
+inline constexpr UiText noWindowAccess{u"ウィンドウ取得不可", u"No window access"};
+// Ctrl+Alt+G on a window page with no window under the pointer.
+inline constexpr UiText noWindowAtPointerTitle{u"ウィンドウがありません", u"No window"};
+inline constexpr UiText noWindowAtPointerText{
+    u"マウスポインターの下にウィンドウがありません。\n位置は変更されませんでした。",
+    u"There is no window under the mouse pointer.\nThe position was not changed."};
 
 // ---- menus and actions ----
 inline constexpr UiText fileMenu{u"ファイル", u"File"};
@@ -188,6 +207,45 @@ inline constexpr UiText tipClockMinuteSpin{
     u"操作が次へ進む時刻の設定です。何分かを設定します。",
     u"This sets the time for the command to advance to the next step. You can set the number of "
     u"minutes."};
+inline constexpr UiText tipWindowTitle{
+    u"ウィンドウのタイトルです。開いているウィンドウから選ぶか、タイトルの一部や"
+    u"正規表現を入力します。\n"
+    u"一致するウィンドウが複数あるときは、いちばん手前のものが使われます。\n"
+    u"ウィンドウ切替:そのウィンドウを前面に出し、指定の秒数までアクティブになるのを待ちます。"
+    u"見つからないかアクティブにならなければ、実行を停止します。\n"
+    u"ウィンドウ座標・ウィンドウムーブ:X と Y はウィンドウの左上からの位置です。"
+    u"見つからなければ、実行を停止します。",
+    u"The window's title. Pick one of the open windows, or type part of a title or a "
+    u"regular expression.\n"
+    u"When several windows match, the frontmost one is used.\n"
+    u"Window: brings the window to the front and waits up to the given seconds until it is "
+    u"active. If it is not found or does not become active, the run stops.\n"
+    u"Window Pointer, Window Move: X and Y count from the window's top-left corner. If it is "
+    u"not found, the run stops."};
+inline constexpr UiText tipWindowMode{
+    u"タイトルの比べ方です。\n含む:タイトルにこの文字列が含まれる。\n"
+    u"一致:タイトルがこの文字列と同じ。\n正規表現:タイトルが正規表現に当てはまる。",
+    u"How the title is compared.\ncontains: the title contains this text.\n"
+    u"exact: the title is this text.\nregex: the title matches this regular expression."};
+inline constexpr UiText tipWindowProgram{
+    u"ウィンドウのプログラムです（空欄ならどのプログラムでも）。\n"
+    u"Windows では「notepad.exe」のような実行ファイル名、Linux ではウィンドウのクラス名です。"
+    u"大文字と小文字は区別しません。",
+    u"The window's program (empty: any program).\n"
+    u"On Windows the program's file name such as \"notepad.exe\", on Linux the window's class. "
+    u"Case does not matter."};
+inline constexpr UiText tipWindowMatches{
+    u"今開いているウィンドウのうち、この指定に一致する数です。",
+    u"How many of the windows open now match."};
+inline constexpr UiText tipWindowState{
+    u"ウィンドウがどうなるまで待つかを指定します。\n"
+    u"アクティブになる:一致するウィンドウがアクティブになるまで。\n"
+    u"開いている:一致するウィンドウが開くまで。\n"
+    u"閉じている:一致するウィンドウがすべて閉じるまで。",
+    u"What to wait for.\n"
+    u"becomes active: until a matching window is the active one.\n"
+    u"is open: until a matching window is open.\n"
+    u"is closed: until no matching window is open any more."};
 inline constexpr UiText tipUndoButton{u"1つ前の状態に戻します。(Ctrl + Z)",
                                       u"Revert to the previous state.(Ctrl + Z)"};
 inline constexpr UiText tipRedoButton{

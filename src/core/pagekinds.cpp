@@ -1,5 +1,7 @@
 #include "pagekinds.h"
 
+#include "windowmatch.h"
+
 namespace pagekinds {
 namespace {
 
@@ -53,6 +55,23 @@ const QList<Kind> &commands() {
                 [](const QTime &) {
                     return fixed({name::enterText, QString(), QStringLiteral("3")});
                 }),
+        // The window pages keep the window in elements 1 to 3 (core/windowmatch.h).
+        command(name::window, "Window", "Window", 5,
+                [](const QTime &) {
+                    return fixed({name::window, QString(), windowmatch::containsName, QString(),
+                                  QStringLiteral("5")});
+                }),
+        command(name::pointerInWindow, "Window Pointer", "Window Pointer", 6,
+                [](const QTime &) {
+                    return fixed({name::pointerInWindow, QString(), windowmatch::containsName,
+                                  QString(), QStringLiteral("0"), QStringLiteral("0")});
+                }),
+        command(name::smoothMoveInWindow, "Window Move", "Window Move", 7,
+                [](const QTime &) {
+                    return fixed({name::smoothMoveInWindow, QString(), windowmatch::containsName,
+                                  QString(), QStringLiteral("0"), QStringLiteral("0"),
+                                  QStringLiteral("1")});
+                }),
     };
     return rows;
 }
@@ -81,6 +100,11 @@ const QList<Kind> &conditions() {
                   [](const QTime &now) {
                       return fixed({name::clockTime, QString::number(now.hour()),
                                     QString::number(now.minute())});
+                  }),
+        condition(name::windowState, "Window", 5,
+                  [](const QTime &) {
+                      return fixed({name::windowState, QString(), windowmatch::containsName,
+                                    QString(), windowActive});
                   }),
     };
     return rows;

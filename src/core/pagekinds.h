@@ -24,15 +24,24 @@ inline const QString mousePointer = QStringLiteral("マウスポインター");
 inline const QString smoothMove = QStringLiteral("スムーズムーブ");
 inline const QString key = QStringLiteral("キー");
 inline const QString enterText = QStringLiteral("入力");
+inline const QString window = QStringLiteral("ウィンドウ切替");
+inline const QString pointerInWindow = QStringLiteral("ウィンドウ座標");
+inline const QString smoothMoveInWindow = QStringLiteral("ウィンドウムーブ");
 inline const QString waitUntilOver = QStringLiteral("終わるまで待つ");
 inline const QString time = QStringLiteral("時間");
 inline const QString immediately = QStringLiteral("即時");
 inline const QString clockTime = QStringLiteral("時刻");
+inline const QString windowState = QStringLiteral("ウィンドウ");
 } // namespace name
 
 // Click sides as records store them.
 inline const QString leftSide = QStringLiteral("左");
 inline const QString rightSide = QStringLiteral("右");
+
+// What the Window condition waits for, as records store it, in menu order.
+inline const QString windowActive = QStringLiteral("アクティブ");
+inline const QString windowExists = QStringLiteral("ある");
+inline const QString windowGone = QStringLiteral("ない");
 
 enum class Side { Command, Condition };
 

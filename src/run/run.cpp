@@ -15,6 +15,7 @@
 Q_LOGGING_CATEGORY(lcRun, "tarnwick.run")
 
 Run::Run(QObject *parent) : QObject(parent) {
+    qRegisterMetaType<RunFailure>();
     noteRunCreated();
 }
 
@@ -121,6 +122,7 @@ void Run::runLoop() {
         if (settings_.repeatsUntilStopped())
             --pass; // the count never advances: only a stop ends the passes
         for (std::size_t p = 0; p < steps_.size() && !stopping(); ++p) {
+            context_.setPage(int(p) + 1);
             emit pageStarted(passNumber, int(p) + 1);
             if (!steps_[p].action->start(context_)) {
                 qCWarning(lcRun) << "[Run] no thread for an action; ending the run";
@@ -146,6 +148,11 @@ void Run::endRun() {
     stopListening();
     emit requestBeep();
     running_.store(false);
+    const RunFailure failure = context_.failure();
+    if (failure.failed()) {
+        qCWarning(lcRun).noquote() << "[Run]" << runsteps::failureText(failure, false);
+        emit pageFailed(failure);
+    }
     emit ended(stopped);
     emit finished();
 }

@@ -27,6 +27,8 @@
 #include <thread>
 #include <vector>
 
+Q_DECLARE_METATYPE(RunFailure)
+
 class Run : public QObject {
     Q_OBJECT
 
@@ -56,6 +58,9 @@ signals:
     // Emitted just before finished(): whether a stop (stop command, tray,
     // termination) ended the run rather than the last pass.
     void ended(bool stopped);
+    // Emitted before ended() when a page stopped the run (its window could
+    // not be found or brought up); runsteps::failureText says why.
+    void pageFailed(const RunFailure &failure);
 
 public slots:
     void start();

@@ -3,6 +3,7 @@
 #include "core/keycombination.h"
 #include "core/timedwait.h"
 #include "keywatch.h"
+#include "platform/backend.h"
 #include "platform/inputlayer.h"
 #include "platform/virtualkeys.h"
 #include "terminationguard.h"
@@ -48,6 +49,26 @@ bool RunContext::stopping() const {
     return stopRequested_.load() || terminationRequested();
 }
 
+void RunContext::fail(RunFailure::Reason reason, const windowmatch::Spec &window) {
+    // A run already being stopped was not stopped by this page.
+    if (stopping())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(failureMutex_);
+        if (!failure_.failed()) {
+            failure_.reason = reason;
+            failure_.page = page_.load();
+            failure_.window = window;
+        }
+    }
+    requestStop();
+}
+
+RunFailure RunContext::failure() const {
+    std::lock_guard<std::mutex> lock(failureMutex_);
+    return failure_;
+}
+
 QTime RunContext::timeOfDay() const {
     return QTime::currentTime();
 }
@@ -74,6 +95,10 @@ bool RunContext::sleepUntil(Clock::time_point deadline, std::chrono::nanoseconds
 
 platform::InputLayer &RunContext::input() const {
     return platform::input();
+}
+
+platform::WindowAccess *RunContext::windows() const {
+    return platform::backend().windowAccess();
 }
 
 bool RunContext::isDown(int vk) const {

@@ -8,19 +8,40 @@
 // joined by one thread at a time: the run thread while it runs, else the
 // run's owner.
 
+#include "core/windowmatch.h"
+
 #include <QTime>
 
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
 namespace platform {
 class InputLayer;
-}
+class WindowAccess;
+} // namespace platform
 class KeyWatch;
+
+// Why a page stopped the run: it could not find or bring up its window, and
+// going on would send input to whatever else has the focus.
+struct RunFailure {
+    enum class Reason {
+        None,
+        NoWindowAccess, // the backend cannot list windows
+        BadPattern,     // the regular expression does not compile
+        NotFound,       // no window matches (or it went away)
+        NotActive,      // it did not become active in time
+    };
+    Reason reason = Reason::None;
+    int page = 0; // counted from 1
+    windowmatch::Spec window;
+
+    bool failed() const { return reason != Reason::None; }
+};
 
 class RunContext {
 public:
@@ -38,6 +59,13 @@ public:
     // True once a stop was requested (or the process is being terminated).
     bool stopping() const;
 
+    // Stops the run for a reason the user is told (the first one counts),
+    // naming the page being played.
+    void fail(RunFailure::Reason reason, const windowmatch::Spec &window);
+    RunFailure failure() const;
+    // The page being played, counted from 1; set by the run thread.
+    void setPage(int page) { page_.store(page); }
+
     // ---- clocks ----
     Clock::time_point now() const { return Clock::now(); }
     // The wall clock the clock-time condition reads.
@@ -52,8 +80,10 @@ public:
     // Sleeps until `deadline` in steps of at most `step`; false when stopped.
     bool sleepUntil(Clock::time_point deadline, std::chrono::nanoseconds step);
 
-    // ---- input ----
+    // ---- input and windows ----
     platform::InputLayer &input() const;
+    // Null where the backend cannot see windows.
+    platform::WindowAccess *windows() const;
     bool isDown(int vk) const;
     // Held modifiers as a stored mask (Alt 1, Ctrl 2, Shift 4, Win 8).
     int heldModifiers() const;
@@ -82,6 +112,9 @@ public:
 
 private:
     std::atomic<bool> stopRequested_{false};
+    std::atomic<int> page_{0};
+    mutable std::mutex failureMutex_;
+    RunFailure failure_;
     std::shared_ptr<KeyWatch> keyWatch_;
     std::vector<std::thread> workers_;
     // One "done" flag per worker (same order), set as its last step, so

@@ -8,6 +8,7 @@
 #include "platform/virtualkeys.h"
 #include "runcontext.h"
 #include "runtexts.h"
+#include "windowlookup.h"
 
 #include <chrono>
 #include <thread>
@@ -59,6 +60,32 @@ private:
     int y_;
 };
 
+// From where the pointer is to (x, y) in `duration` seconds.
+void moveSmoothly(RunContext &run, int x, int y, double duration) {
+    const platform::Point from = run.input().cursorPos();
+    if (!(duration > 0.0)) { // not above 0, or NaN
+        run.input().setCursorPos(x, y);
+        return;
+    }
+    const auto t0 = run.now();
+    for (;;) {
+        if (run.stopping())
+            return; // the pointer stays where it is
+        const double elapsed = std::chrono::duration<double>(run.now() - t0).count();
+        const double fraction = elapsed / duration;
+        if (fraction >= 1.0) {
+            if (!run.stopping())
+                run.input().setCursorPos(x, y);
+            return;
+        }
+        // Each step goes where the elapsed time puts it, so a slow step
+        // never delays the end.
+        const MovePoint at = interpolateMove(from.x, from.y, x, y, fraction);
+        run.input().setCursorPos(at.x, at.y);
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+}
+
 class SmoothMoveAction : public Action {
 public:
     explicit SmoothMoveAction(const QStringList &record)
@@ -68,35 +95,112 @@ public:
         const int x = x_;
         const int y = y_;
         const double duration = duration_;
-        return run.startWorker([&run, x, y, duration] { move(run, x, y, duration); });
+        return run.startWorker([&run, x, y, duration] { moveSmoothly(run, x, y, duration); });
     }
 
 private:
-    static void move(RunContext &run, int x, int y, double duration) {
-        const platform::Point from = run.input().cursorPos();
-        if (!(duration > 0.0)) { // not above 0, or NaN
-            run.input().setCursorPos(x, y);
-            return;
-        }
-        const auto t0 = run.now();
-        for (;;) {
-            if (run.stopping())
-                return; // the pointer stays where it is
-            const double elapsed = std::chrono::duration<double>(run.now() - t0).count();
-            const double fraction = elapsed / duration;
-            if (fraction >= 1.0) {
-                if (!run.stopping())
-                    run.input().setCursorPos(x, y);
-                return;
-            }
-            // Each step goes where the elapsed time puts it, so a slow step
-            // never delays the end.
-            const MovePoint at = interpolateMove(from.x, from.y, x, y, fraction);
-            run.input().setCursorPos(at.x, at.y);
-            std::this_thread::sleep_for(milliseconds(5));
-        }
+    int x_;
+    int y_;
+    double duration_;
+};
+
+// ---- windows ---------------------------------------------------------------------
+
+// The page's window as it is now; on failure the run is stopped with the
+// reason and false returned.
+bool findWindow(RunContext &run, const windowmatch::Spec &spec, platform::WindowInfo &out) {
+    platform::WindowAccess *access = run.windows();
+    if (!access) {
+        run.fail(RunFailure::Reason::NoWindowAccess, spec);
+        return false;
+    }
+    if (!windowmatch::Matcher(spec).valid()) {
+        run.fail(RunFailure::Reason::BadPattern, spec);
+        return false;
+    }
+    if (!windowlookup::find(*access, spec, out)) {
+        run.fail(RunFailure::Reason::NotFound, spec);
+        return false;
+    }
+    return true;
+}
+
+// Brings the window up and waits, on the run thread, until it is active:
+// the pages after it must not start while another window has the focus.
+class WindowAction : public Action {
+public:
+    explicit WindowAction(const QStringList &record)
+        : spec_(windowmatch::fromRecord(record)), seconds_(record.at(4).toDouble()) {}
+
+    bool start(RunContext &run) const override {
+        platform::WindowInfo window;
+        if (!findWindow(run, spec_, window))
+            return true;
+        platform::WindowAccess &access = *run.windows();
+        if (access.activeWindow() != window.id)
+            access.activate(window.id);
+        const auto deadline = timedwait::deadlineAfter(run.now(), seconds_ > 0.0 ? seconds_ : 0.0);
+        bool gone = false;
+        const auto active = [&access, &window] { return access.activeWindow() == window.id; };
+        run.waitUntil(
+            [&] {
+                if (active())
+                    return true;
+                platform::WindowInfo now;
+                gone = !access.info(window.id, now);
+                return gone || run.now() >= deadline;
+            },
+            milliseconds(20));
+        if (run.stopping() || active())
+            return true;
+        run.fail(gone ? RunFailure::Reason::NotFound : RunFailure::Reason::NotActive, spec_);
+        return true;
     }
 
+private:
+    windowmatch::Spec spec_;
+    double seconds_;
+};
+
+// X and Y from the top-left of the window's client area, wherever it is now.
+class PointerInWindowAction : public Action {
+public:
+    explicit PointerInWindowAction(const QStringList &record)
+        : spec_(windowmatch::fromRecord(record)), x_(record.at(4).toInt()),
+          y_(record.at(5).toInt()) {}
+
+    bool start(RunContext &run) const override {
+        platform::WindowInfo window;
+        if (findWindow(run, spec_, window))
+            run.input().setCursorPos(window.client.x + x_, window.client.y + y_);
+        return true;
+    }
+
+private:
+    windowmatch::Spec spec_;
+    int x_;
+    int y_;
+};
+
+// The target is fixed when the page starts; the move itself is timed.
+class SmoothMoveInWindowAction : public Action {
+public:
+    explicit SmoothMoveInWindowAction(const QStringList &record)
+        : spec_(windowmatch::fromRecord(record)), x_(record.at(4).toInt()),
+          y_(record.at(5).toInt()), duration_(record.at(6).toDouble()) {}
+
+    bool start(RunContext &run) const override {
+        platform::WindowInfo window;
+        if (!findWindow(run, spec_, window))
+            return true;
+        const int x = window.client.x + x_;
+        const int y = window.client.y + y_;
+        const double duration = duration_;
+        return run.startWorker([&run, x, y, duration] { moveSmoothly(run, x, y, duration); });
+    }
+
+private:
+    windowmatch::Spec spec_;
     int x_;
     int y_;
     double duration_;
@@ -285,6 +389,65 @@ private:
     int minute_;
 };
 
+// Until a matching window is active, is open, or none is open any more.
+class WindowCondition : public Condition {
+public:
+    enum class Wanted { Active, Exists, Gone };
+
+    explicit WindowCondition(const QStringList &record)
+        : spec_(windowmatch::fromRecord(record)), wanted_(wantedOf(record.at(4))) {}
+
+    void wait(RunContext &run) const override {
+        platform::WindowAccess *access = run.windows();
+        if (!access) {
+            run.fail(RunFailure::Reason::NoWindowAccess, spec_);
+            return;
+        }
+        const windowmatch::Matcher matcher(spec_);
+        if (!matcher.valid()) {
+            run.fail(RunFailure::Reason::BadPattern, spec_);
+            return;
+        }
+        const auto anyOpen = [access, &matcher] {
+            for (const platform::WindowInfo &info : access->windows()) {
+                if (matcher.matches(windowlookup::candidateOf(info)))
+                    return true;
+            }
+            return false;
+        };
+        switch (wanted_) {
+        case Wanted::Active:
+            run.waitUntil(
+                [access, &matcher] {
+                    const std::uint64_t id = access->activeWindow();
+                    platform::WindowInfo info;
+                    return id != 0 && access->info(id, info) &&
+                           matcher.matches(windowlookup::candidateOf(info));
+                },
+                milliseconds(50));
+            break;
+        case Wanted::Exists:
+            run.waitUntil(anyOpen, milliseconds(50));
+            break;
+        case Wanted::Gone:
+            run.waitUntil([&anyOpen] { return !anyOpen(); }, milliseconds(50));
+            break;
+        }
+    }
+
+private:
+    static Wanted wantedOf(const QString &stored) {
+        if (stored == pagekinds::windowGone)
+            return Wanted::Gone;
+        if (stored == pagekinds::windowExists)
+            return Wanted::Exists;
+        return Wanted::Active;
+    }
+
+    windowmatch::Spec spec_;
+    Wanted wanted_;
+};
+
 // ---- the tables, by stored kind ------------------------------------------------------
 
 template <class T, class Base> std::unique_ptr<Base> make(const QStringList &record) {
@@ -311,6 +474,9 @@ const ActionRow kActions[] = {
     {pagekinds::name::smoothMove, make<SmoothMoveAction, Action>},
     {pagekinds::name::key, make<KeyAction, Action>},
     {pagekinds::name::enterText, make<TextAction, Action>},
+    {pagekinds::name::window, make<WindowAction, Action>},
+    {pagekinds::name::pointerInWindow, make<PointerInWindowAction, Action>},
+    {pagekinds::name::smoothMoveInWindow, make<SmoothMoveInWindowAction, Action>},
 };
 
 const ConditionRow kConditions[] = {
@@ -320,6 +486,7 @@ const ConditionRow kConditions[] = {
     {pagekinds::name::click, make<ClickCondition, Condition>},
     {pagekinds::name::key, make<KeyCondition, Condition>},
     {pagekinds::name::clockTime, make<ClockTimeCondition, Condition>},
+    {pagekinds::name::windowState, make<WindowCondition, Condition>},
 };
 
 // The problem of a record, with the step table as the last word: a kind the
@@ -397,6 +564,30 @@ QString refusalText(const Refusal &refusal, bool japanese) {
         break;
     }
     return why + runtexts::notStarted.in(japanese);
+}
+
+QString failureText(const RunFailure &failure, bool japanese) {
+    const UiText *why = nullptr;
+    switch (failure.reason) {
+    case RunFailure::Reason::None:
+        return QString();
+    case RunFailure::Reason::NoWindowAccess:
+        why = &runtexts::failedNoWindowAccess;
+        break;
+    case RunFailure::Reason::BadPattern:
+        why = &runtexts::failedBadPattern;
+        break;
+    case RunFailure::Reason::NotFound:
+        why = &runtexts::failedNotFound;
+        break;
+    case RunFailure::Reason::NotActive:
+        why = &runtexts::failedNotActive;
+        break;
+    }
+    QString text = why->in(japanese).arg(failure.page);
+    if (failure.reason != RunFailure::Reason::NoWindowAccess)
+        text = text.arg(windowmatch::describe(failure.window, japanese));
+    return text + runtexts::runStopped.in(japanese);
 }
 
 } // namespace runsteps

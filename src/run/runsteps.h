@@ -7,6 +7,7 @@
 // for its kind, is refused there, so the run never starts on it.
 
 #include "core/pagekinds.h"
+#include "runcontext.h"
 
 #include <QList>
 #include <QString>
@@ -14,8 +15,6 @@
 
 #include <memory>
 #include <vector>
-
-class RunContext;
 
 namespace runsteps {
 
@@ -71,5 +70,8 @@ Compiled compile(const QList<QStringList> &commands, const QList<QStringList> &c
 
 // The refusal as the user reads it: the page, the list and the kind.
 QString refusalText(const Refusal &refusal, bool japanese);
+
+// Why a page stopped the run, as the user reads it: the page and the window.
+QString failureText(const RunFailure &failure, bool japanese);
 
 } // namespace runsteps

@@ -53,4 +53,18 @@ inline constexpr UiText refusedUnknown{u"%1ページ目の%2「%3」はこのバ
                                        u"page %1: the %2 \"%3\" is not known to this version"};
 inline constexpr UiText notStarted{u"\n実行は開始されませんでした。", u"; the run was not started"};
 
+// Why a page stopped the run. %1: the page, %2: the window as the page names it.
+inline constexpr UiText stoppedTitle{u"実行を停止しました", u"Run stopped"};
+inline constexpr UiText failedNoWindowAccess{
+    u"%1ページ目: このデスクトップではウィンドウを扱えません。",
+    u"page %1: this desktop gives no access to its windows"};
+inline constexpr UiText failedBadPattern{u"%1ページ目: ウィンドウ%2の正規表現が正しくありません。",
+                                         u"page %1: the regular expression of the window %2 is "
+                                         u"not valid"};
+inline constexpr UiText failedNotFound{u"%1ページ目: ウィンドウ%2が見つかりません。",
+                                       u"page %1: no window %2 is open"};
+inline constexpr UiText failedNotActive{u"%1ページ目: ウィンドウ%2がアクティブになりません。",
+                                        u"page %1: the window %2 did not become active"};
+inline constexpr UiText runStopped{u"\n実行を停止しました。", u"; the run was stopped"};
+
 } // namespace runtexts

@@ -14,13 +14,16 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QTime>
@@ -32,6 +35,35 @@ namespace {
 constexpr int kVkControl = 17;
 constexpr int kVkShift = 16;
 constexpr int kVkA = 65;
+
+testsupport::FakeWindow fakeWindow(std::uint64_t id, const char16_t *title, const char16_t *program,
+                                   platform::Rect client) {
+    testsupport::FakeWindow w;
+    w.info.id = id;
+    w.info.title = title;
+    w.info.program = program;
+    w.info.client = client;
+    return w;
+}
+
+// Two editors with similar titles, and a terminal.
+std::vector<testsupport::FakeWindow> desktop() {
+    return {fakeWindow(1, u"メモ - エディター", u"gedit", {0, 0, 400, 300}),
+            fakeWindow(2, u"メモ帳 - エディター", u"gedit", {500, 100, 640, 480}),
+            fakeWindow(3, u"端末", u"XTerm", {0, 400, 800, 600})};
+}
+
+QStringList itemTexts(const QComboBox *combo) {
+    QStringList out;
+    for (int i = 0; i < combo->count(); ++i)
+        out << combo->itemText(i);
+    return out;
+}
+
+QByteArray readAll(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 QStringList texts(const QListWidget *list) {
     QStringList out;
@@ -843,6 +875,226 @@ private slots:
         input->setCursorPos(31, -7);
         w->getCoordinate2();
         QCOMPARE(this->command(), after);
+    }
+
+    // ---- window pages ----
+
+    // "追加" puts the kind's record on the page and shows the window fields;
+    // edits go into elements 1 to 3 and the kind's own elements.
+    void windowPanes_data() {
+        QTest::addColumn<bool>("condition");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QStringList>("edited");
+        QTest::newRow("window") << false << 6
+                                << QStringList{"ウィンドウ切替", "^メモ帳", "正規表現", "gedit",
+                                               "2.5"};
+        QTest::newRow("window pointer")
+            << false << 7
+            << QStringList{"ウィンドウ座標", "^メモ帳", "正規表現", "gedit", "-30", "40"};
+        QTest::newRow("window move")
+            << false << 8
+            << QStringList{"ウィンドウムーブ", "^メモ帳", "正規表現", "gedit", "-30", "40", "2.5"};
+        QTest::newRow("window condition")
+            << true << 6 << QStringList{"ウィンドウ", "^メモ帳", "正規表現", "gedit", "ない"};
+    }
+    void windowPanes() {
+        QFETCH(bool, condition);
+        QFETCH(int, index);
+        QFETCH(QStringList, edited);
+        input->setWindows(desktop());
+        openEditor();
+        if (condition)
+            addConditionKind(index);
+        else
+            addCommandKind(index);
+        QCOMPARE(condition ? this->condition() : command(),
+                 pagekinds::all(condition ? pagekinds::Side::Condition : pagekinds::Side::Command)
+                     .at(index)
+                     .fresh(QTime::currentTime()));
+        QComboBox *title = condition ? w->conditionWindowTitleCombo : w->windowTitleCombo;
+        QComboBox *mode = condition ? w->conditionWindowModeCombo : w->windowModeCombo;
+        QLineEdit *program = condition ? w->conditionWindowProgramEdit : w->windowProgramEdit;
+        QLabel *matches = condition ? w->conditionWindowMatchLabel : w->windowMatchLabel;
+        for (QWidget *field : {static_cast<QWidget *>(title), static_cast<QWidget *>(mode),
+                               static_cast<QWidget *>(program), static_cast<QWidget *>(matches)})
+            QVERIFY(field->isVisible());
+        // The empty pattern matches every window.
+        QCOMPARE(matches->text(), "一致: 3");
+        QVERIFY(navigationShown());
+
+        title->setEditText("^メモ帳");
+        QCOMPARE(matches->text(), "一致: 0"); // still "contains"
+        mode->setCurrentIndex(2);
+        QCOMPARE(matches->text(), "一致: 1");
+        program->setText("gedit");
+        if (condition) {
+            w->windowStateCombo->setCurrentIndex(2);
+        } else {
+            w->commandTimeSpin->setValue(2.5);
+            w->coordXSpin->setValue(-30);
+            w->coordYSpin->setValue(40);
+            w->coordXSpin2->setValue(-30);
+            w->coordYSpin2->setValue(40);
+        }
+        QCOMPARE(condition ? this->condition() : command(), edited);
+
+        // Shown again as written, in English too.
+        w->nextPage();
+        w->returnPage();
+        w->toggleLanguage();
+        QCOMPARE(title->currentText(), "^メモ帳");
+        QCOMPARE(mode->currentText(), "regex");
+        QCOMPARE(program->text(), "gedit");
+        QCOMPARE(matches->text(), "Matches: 1");
+        QCOMPARE(condition ? this->condition() : command(), edited);
+    }
+
+    // The title box offers the titles of the windows open when it drops
+    // down; picking one writes it into the page.
+    void titlesOfOpenWindowsOffered() {
+        openEditor();
+        addCommandKind(6);
+        input->setWindows(desktop());
+        w->windowTitleCombo->showPopup();
+        QCOMPARE(itemTexts(w->windowTitleCombo),
+                 QStringList({"メモ - エディター", "メモ帳 - エディター", "端末"}));
+        w->windowTitleCombo->hidePopup();
+        QVERIFY(w->windowTitleCombo->currentText().isEmpty()); // the typed text stays
+        w->windowTitleCombo->setCurrentIndex(1);
+        QCOMPARE(command(),
+                 QStringList({"ウィンドウ切替", "メモ帳 - エディター", "含む", "", "5"}));
+        QCOMPARE(w->windowMatchLabel->text(), "一致: 1");
+
+        // A window closed since: the next drop-down no longer lists it.
+        input->closeWindow(1);
+        w->windowTitleCombo->showPopup();
+        QCOMPARE(itemTexts(w->windowTitleCombo), QStringList({"メモ帳 - エディター", "端末"}));
+        w->windowTitleCombo->hidePopup();
+        QCOMPARE(w->windowTitleCombo->currentText(), "メモ帳 - エディター");
+
+        // The count follows the desktop while the page is shown.
+        QCOMPARE(w->windowMatchLabel->text(), "一致: 1");
+        input->closeWindow(2);
+        QTRY_COMPARE_WITH_TIMEOUT(w->windowMatchLabel->text(), QString("一致: 0"), 5000);
+        QCOMPARE(command(),
+                 QStringList({"ウィンドウ切替", "メモ帳 - エディター", "含む", "", "5"}));
+    }
+
+    void windowFieldsSayWhatIsWrong_data() {
+        QTest::addColumn<bool>("access");
+        QTest::addColumn<QStringList>("record");
+        QTest::addColumn<QString>("ja");
+        QTest::addColumn<QString>("en");
+        QTest::newRow("no window access")
+            << false << QStringList{"ウィンドウ", "a", "含む", "", "ある"} << "ウィンドウ取得不可"
+            << "No window access";
+        QTest::newRow("invalid expression")
+            << true << QStringList{"ウィンドウ", "(", "正規表現", "", "ある"} << "正規表現が不正"
+            << "Invalid regex";
+    }
+    void windowFieldsSayWhatIsWrong() {
+        QFETCH(bool, access);
+        QFETCH(QStringList, record);
+        QFETCH(QString, ja);
+        QFETCH(QString, en);
+        input->offerWindowAccess(access);
+        input->setWindows(desktop());
+        openEditor();
+        setPage({"なし"}, record);
+        QCOMPARE(w->conditionWindowMatchLabel->text(), ja);
+        w->toggleLanguage();
+        QCOMPARE(w->conditionWindowMatchLabel->text(), en);
+        // The page as it was: showing it wrote nothing back.
+        QCOMPARE(condition(), record);
+    }
+
+    // Ctrl+Alt+G on a window page takes the window under the pointer and
+    // the position in its client area.
+    void positionInTheWindowUnderThePointer_data() {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<QStringList>("after");
+        QTest::newRow("window pointer")
+            << QStringList{"ウィンドウ座標", "", "正規表現", "", "0", "0"} << 530 << 140
+            << QStringList{"ウィンドウ座標", "メモ帳 - エディター", "含む", "gedit", "30", "40"};
+        QTest::newRow("window move keeps its duration")
+            << QStringList{"ウィンドウムーブ", "x", "一致", "y", "1", "2", "3"} << 10 << 450
+            << QStringList{"ウィンドウムーブ", "端末", "含む", "XTerm", "10", "50", "3"};
+        QTest::newRow("screen position on a plain pointer page")
+            << QStringList{"マウスポインター", "0", "0"} << 530 << 140
+            << QStringList{"マウスポインター", "530", "140"};
+    }
+    void positionInTheWindowUnderThePointer() {
+        QFETCH(QStringList, command);
+        QFETCH(int, x);
+        QFETCH(int, y);
+        QFETCH(QStringList, after);
+        input->setWindows(desktop());
+        openEditor();
+        setPage(command, {"即時"});
+        input->setCursorPos(x, y);
+        w->getCoordinate2();
+        QCOMPARE(this->command(), after);
+    }
+
+    void noWindowUnderThePointer() {
+        input->setWindows(desktop());
+        openEditor();
+        const QStringList page{"ウィンドウ座標", "メモ", "含む", "", "5", "6"};
+        setPage(page, {"即時"});
+        input->setCursorPos(450, 50); // between the windows
+        testsupport::ModalAnswerer answerer;
+        w->getCoordinate2();
+        QCOMPARE(answerer.count(), 1);
+        QCOMPARE(answerer.last().title, "ウィンドウがありません");
+        QCOMPARE(command(), page);
+    }
+
+    // The Test button goes to the page's position in its window as it is now.
+    void testButtonFindsTheWindow() {
+        input->setWindows(desktop());
+        openEditor();
+        setPage({"ウィンドウ座標", "メモ帳", "含む", "", "5", "6"}, {"即時"});
+        input->clearEvents();
+        w->testButton->click();
+        QTRY_COMPARE_WITH_TIMEOUT(input->eventTexts(),
+                                  std::vector<std::string>{"setCursorPos 505 106"}, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->isVisible(), 5000);
+
+        // Gone: said so, and the pointer stays.
+        setPage({"ウィンドウ座標", "ブラウザー", "含む", "", "5", "6"}, {"即時"});
+        input->clearEvents();
+        testsupport::ModalAnswerer answerer;
+        w->testButton->click();
+        QCOMPARE(answerer.count(), 1);
+        QCOMPARE(answerer.last().text, "1ページ目: ウィンドウ「ブラウザー」が見つかりません。");
+        QVERIFY(w->isVisible());
+        QCOMPARE(input->eventTexts(), std::vector<std::string>{});
+    }
+
+    // Showing every page of a project without window pages, in both
+    // languages, changes nothing: it is saved as it was read.
+    void projectWithoutWindowPagesSavedAsRead() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("every_kind.cmdat");
+        QVERIFY(QFile::copy(QStringLiteral(TARNWICK_TEST_DATA "/every_kind.cmdat"), path));
+        const QByteArray original = readAll(path);
+        input->setWindows(desktop());
+        openEditor({{"is_message_file", false}});
+        w->openProjectFile(path);
+        QCOMPARE(w->filePath, path);
+        // Page by page as the page list would (an empty key hides the arrows).
+        for (int pass = 0; pass < 2; ++pass) {
+            for (int page = 1; page <= w->listCommand.size(); ++page) {
+                w->currentPage = page;
+                w->refreshPage();
+            }
+            w->toggleLanguage();
+        }
+        QVERIFY(QFile::remove(path));
+        w->saveFile3();
+        QCOMPARE(readAll(path), original);
     }
 
     void editorValues_data() {

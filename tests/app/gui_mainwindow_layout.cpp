@@ -193,10 +193,12 @@ private slots:
         };
         // The construction texts are replaced by the texts of the active
         // language; with Japanese active they read the same.
-        QCOMPARE(items(window.commandCombo), QStringList({"なし", "クリック", "マウスポインター",
-                                                          "スムーズムーブ", "キー", "入力"}));
+        QCOMPARE(items(window.commandCombo),
+                 QStringList({"なし", "クリック", "マウスポインター", "スムーズムーブ", "キー",
+                              "入力", "ウィンドウ切替", "ウィンドウ座標", "ウィンドウムーブ"}));
         QCOMPARE(items(window.conditionCombo),
-                 QStringList({"終わるまで待つ", "時間", "即時", "クリック", "キー", "時刻"}));
+                 QStringList(
+                     {"終わるまで待つ", "時間", "即時", "クリック", "キー", "時刻", "ウィンドウ"}));
         QCOMPARE(items(window.commandClickCombo), QStringList({"左", "右"}));
         QCOMPARE(items(window.conditionClickCombo), QStringList({"左", "右"}));
         QCOMPARE(window.commandClickCombo->currentIndex(), 0);

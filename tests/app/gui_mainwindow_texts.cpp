@@ -2,6 +2,7 @@
 // Help Mode's 30 tooltips, and the first-run welcome that turns Help Mode on.
 
 #include "app/tarnwick.h"
+#include "app/uitexts.h"
 #include "support/modalhelper.h"
 #include "support/testconfig.h"
 
@@ -13,6 +14,7 @@
 #include <QGroupBox>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -135,6 +137,9 @@ struct TipRow {
 
 #define TIP(m) #m, [](tarnwick & t) -> QWidget * { return t.m; }
 
+// Both languages of a tip, as the two last members of a row.
+#define TIP_TEXTS(text) (text).in(true), (text).in(false)
+
 const QString coordXJa = QStringLiteral(
     "マウスポインターのX座標です。\n自分で入力するか「取得」ボタンで簡単に取得できます。");
 const QString coordXEn = QStringLiteral(
@@ -245,11 +250,22 @@ const QList<TipRow> &tipRows() {
          "Revert to the previous state.(Ctrl + Z)"},
         {TIP(redoButton), "戻した状態を戻します。(Ctrl + Y)(Ctrl + Shift + Z)",
          "Revert the state to its original condition.(Ctrl + Y)(Ctrl + Shift + Z)"},
+        // The window pages' fields, one set per side.
+        {TIP(windowTitleCombo), TIP_TEXTS(uitexts::tipWindowTitle)},
+        {TIP(windowModeCombo), TIP_TEXTS(uitexts::tipWindowMode)},
+        {TIP(windowProgramEdit), TIP_TEXTS(uitexts::tipWindowProgram)},
+        {TIP(windowMatchLabel), TIP_TEXTS(uitexts::tipWindowMatches)},
+        {TIP(conditionWindowTitleCombo), TIP_TEXTS(uitexts::tipWindowTitle)},
+        {TIP(conditionWindowModeCombo), TIP_TEXTS(uitexts::tipWindowMode)},
+        {TIP(conditionWindowProgramEdit), TIP_TEXTS(uitexts::tipWindowProgram)},
+        {TIP(conditionWindowMatchLabel), TIP_TEXTS(uitexts::tipWindowMatches)},
+        {TIP(windowStateCombo), TIP_TEXTS(uitexts::tipWindowState)},
     };
     return rows;
 }
 
 #undef TIP
+#undef TIP_TEXTS
 
 const QString welcomeText = QStringLiteral(
     "ダウンロードありがとうございます。\n現在はヘルプモードがONになっています。\n"
@@ -442,7 +458,7 @@ private slots:
         QCOMPARE(w->toolTip(), r.ja);
     }
 
-    // Only the 30 widgets of Help Mode ever carry a tooltip, and with Help
+    // Only the widgets of Help Mode ever carry a tooltip, and with Help
     // Mode off none does.
     void noOtherTooltips() {
         testsupport::writeTestConfig({{"is_used_this", true}, {"is_help", true}});

@@ -37,6 +37,8 @@ private slots:
     void runDeletedWhenItsThreadEndsFirst();
     void unplayablePageIsRefused_data();
     void unplayablePageIsRefused();
+    void windowPageStopsTheRunAndSaysSo_data();
+    void windowPageStopsTheRunAndSaysSo();
 
 public:
     // The pages a run was given, kept private by the run.
@@ -325,6 +327,50 @@ void RunCycleTest::unplayablePageIsRefused() {
         QVERIFY(window.findChildren<QThread *>().isEmpty());
         QVERIFY(rec.eventTexts().empty());
     }
+}
+
+void RunCycleTest::windowPageStopsTheRunAndSaysSo_data() {
+    QTest::addColumn<bool>("japanese");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("ja") << true
+                        << QStringLiteral("1ページ目: ウィンドウ「ブラウザー」が見つかりません。\n"
+                                          "実行を停止しました。");
+    QTest::newRow("en") << false
+                        << QStringLiteral(
+                               "page 1: no window \"ブラウザー\" is open; the run was stopped");
+}
+
+// The window comes back and says which page stopped the run and why; the
+// text after the page was never typed.
+void RunCycleTest::windowPageStopsTheRunAndSaysSo() {
+    QFETCH(bool, japanese);
+    QFETCH(QString, text);
+    tarnwick window;
+    window.show();
+    window.is_japanese = japanese;
+    window.listCommand = {{QStringLiteral("ウィンドウ切替"), QStringLiteral("ブラウザー"),
+                           QStringLiteral("含む"), QString(), QStringLiteral("1")},
+                          {QStringLiteral("入力"), QStringLiteral("abc"), QStringLiteral("0.01")}};
+    window.listCondition = {{QStringLiteral("即時")}, {QStringLiteral("即時")}};
+    window.stertTime = 0;
+    window.runNumber = 1;
+    window.stopCommand = QStringLiteral("なし");
+    rec.setWindows({});
+    rec.clearEvents();
+
+    testsupport::ModalAnswerer answerer;
+    window.startRun();
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.count(), 1, 20000);
+    QCOMPARE(answerer.last().icon, QMessageBox::Warning);
+    QCOMPARE(answerer.last().title,
+             japanese ? QStringLiteral("実行を停止しました") : QStringLiteral("Run stopped"));
+    QCOMPARE(answerer.last().text, text);
+    QVERIFY(window.isVisible());
+    for (const std::string &event : rec.eventTexts())
+        QVERIFY2(event.rfind("unicode", 0) != 0, event.c_str());
+    QTRY_VERIFY(window.findChildren<QThread *>().isEmpty());
+    // Told once: the next run's end says nothing of it.
+    QVERIFY(window.runStopText.isEmpty());
 }
 
 QTEST_MAIN(RunCycleTest)

@@ -91,6 +91,18 @@ private slots:
             << RecordProblem::TooShort;
         QTest::newRow("short clock time") << Pages{click} << Pages{{"時刻", "12"}} << 1
                                           << Side::Condition << "時刻" << RecordProblem::TooShort;
+        QTest::newRow("short window")
+            << Pages{{"ウィンドウ切替", "メモ", "含む", ""}} << Pages{kNow} << 1 << Side::Command
+            << "ウィンドウ切替" << RecordProblem::TooShort;
+        QTest::newRow("window pointer without Y")
+            << Pages{{"ウィンドウ座標", "メモ", "含む", "", "5"}} << Pages{kNow} << 1
+            << Side::Command << "ウィンドウ座標" << RecordProblem::TooShort;
+        QTest::newRow("short window condition")
+            << Pages{click} << Pages{{"ウィンドウ", "メモ", "含む", ""}} << 1 << Side::Condition
+            << "ウィンドウ" << RecordProblem::TooShort;
+        QTest::newRow("window condition as command")
+            << Pages{{"ウィンドウ", "メモ", "含む", "", "ある"}} << Pages{kNow} << 1
+            << Side::Command << "ウィンドウ" << RecordProblem::UnknownKind;
         QTest::newRow("empty command")
             << Pages{{}} << Pages{kNow} << 1 << Side::Command << "" << RecordProblem::Empty;
         QTest::newRow("empty condition")

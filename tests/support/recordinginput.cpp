@@ -26,6 +26,7 @@ platform::Capabilities RecordingInput::capabilities() const {
     c.keyEvents = keyEventsOffered_;
     c.swallowKeys = keyEventsOffered_;
     c.globalShortcuts = true;
+    c.windowAccess = windowAccessOffered_;
     return c;
 }
 
@@ -149,6 +150,90 @@ void RecordingInput::remove(int id) {
 void RecordingInput::releaseAll() {
     std::lock_guard<std::mutex> lock(mutex_);
     log("releaseAll", 0);
+}
+
+void RecordingInput::settleActivation() {
+    if (pendingActive_ != 0 && std::chrono::steady_clock::now() >= pendingAt_) {
+        active_ = pendingActive_;
+        pendingActive_ = 0;
+    }
+}
+
+std::vector<platform::WindowInfo> RecordingInput::windows() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<platform::WindowInfo> out;
+    for (const FakeWindow &w : windows_)
+        out.push_back(w.info);
+    return out;
+}
+
+bool RecordingInput::info(std::uint64_t id, platform::WindowInfo &out) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const FakeWindow &w : windows_) {
+        if (w.info.id == id) {
+            out = w.info;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::uint64_t RecordingInput::activeWindow() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    settleActivation();
+    return active_;
+}
+
+std::uint64_t RecordingInput::windowAt(int x, int y) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const FakeWindow &w : windows_) {
+        const platform::Rect &r = w.info.client;
+        if (x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height)
+            return w.info.id;
+    }
+    return 0;
+}
+
+bool RecordingInput::activate(std::uint64_t id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    log("activate", int(id));
+    const auto it = std::find_if(windows_.begin(), windows_.end(),
+                                 [id](const FakeWindow &w) { return w.info.id == id; });
+    if (it == windows_.end())
+        return false;
+    const FakeWindow window = *it;
+    switch (window.activation) {
+    case FakeWindow::Activation::Never:
+        return false;
+    case FakeWindow::Activation::Delayed:
+        pendingActive_ = id;
+        pendingAt_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(window.delayMs);
+        return false;
+    case FakeWindow::Activation::AtOnce:
+        break;
+    }
+    windows_.erase(it);
+    windows_.insert(windows_.begin(), window);
+    active_ = id;
+    return true;
+}
+
+void RecordingInput::setWindows(const std::vector<FakeWindow> &windows, std::uint64_t active) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    windows_ = windows;
+    active_ = active;
+    pendingActive_ = 0;
+}
+
+void RecordingInput::closeWindow(std::uint64_t id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    windows_.erase(std::remove_if(windows_.begin(), windows_.end(),
+                                  [id](const FakeWindow &w) { return w.info.id == id; }),
+                   windows_.end());
+    if (active_ == id)
+        active_ = 0;
+    if (pendingActive_ == id)
+        pendingActive_ = 0;
 }
 
 void RecordingInput::setDown(int vk, bool down) {

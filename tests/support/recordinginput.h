@@ -20,7 +20,7 @@ namespace testsupport {
 
 struct InputEvent {
     // "keyDown", "keyUp", "unicodeDown", "unicodeUp", "mouseDown", "mouseUp",
-    // "setCursorPos", "releaseAll"
+    // "setCursorPos", "releaseAll", "activate" (a: the window id)
     std::string kind;
     int a = 0; // vk, code unit, button (0 left, 1 right) or x
     int b = 0; // y for setCursorPos
@@ -29,21 +29,37 @@ struct InputEvent {
     std::string text() const; // "keyDown 17", "setCursorPos 10 20", ...
 };
 
+// A window of the scripted desktop, and how it answers being activated.
+struct FakeWindow {
+    enum class Activation {
+        AtOnce,  // active when activate() returns
+        Never,   // the system refuses
+        Delayed, // active `delayMs` after activate(), which returns false
+    };
+    platform::WindowInfo info;
+    Activation activation = Activation::AtOnce;
+    int delayMs = 0;
+};
+
 class RecordingInput final : public platform::Backend,
                              public platform::InputLayer,
                              public platform::KeyEvents,
-                             public platform::GlobalShortcuts {
+                             public platform::GlobalShortcuts,
+                             public platform::WindowAccess {
 public:
     RecordingInput();           // installs itself as the process-wide backend
     ~RecordingInput() override; // and uninstalls itself
 
-    // Backend: everything but recording (ScriptedRecorder stands in for it),
-    // window access and screen reading.
+    // Backend: everything but recording (ScriptedRecorder stands in for it)
+    // and screen reading; the windows are the scripted ones below.
     platform::Capabilities capabilities() const override;
     platform::InputLayer *synthesis() override { return this; }
     platform::KeyEvents *keyEvents() override { return keyEventsOffered_ ? this : nullptr; }
     platform::GlobalShortcuts *shortcuts() override { return this; }
     std::unique_ptr<platform::InputRecorder> createRecorder() override { return nullptr; }
+    platform::WindowAccess *windowAccess() override {
+        return windowAccessOffered_ ? this : nullptr;
+    }
 
     // Synthesis: logged; keys and buttons also change the scripted state.
     void keyDown(int vk) override;
@@ -61,6 +77,14 @@ public:
     void setSwallowing(platform::KeyListener *listener, bool active) override;
     unsigned long lastError() override; // of the key events and the shortcuts
 
+    // Window access: the scripted windows, topmost first. Activation is
+    // logged and raises the window to the top.
+    std::vector<platform::WindowInfo> windows() override;
+    bool info(std::uint64_t id, platform::WindowInfo &out) override;
+    std::uint64_t activeWindow() override;
+    std::uint64_t windowAt(int x, int y) override; // by client area
+    bool activate(std::uint64_t id) override;
+
     bool add(int id, platform::Chord chord, std::function<void()> callback) override;
     void remove(int id) override;
     void releaseAll() override;
@@ -77,6 +101,12 @@ public:
     // Off: a backend without key events (keyEvents() null), as one that
     // only synthesises.
     void offerKeyEvents(bool offered) { keyEventsOffered_ = offered; }
+    // Off: a backend that cannot see windows (windowAccess() null).
+    void offerWindowAccess(bool offered) { windowAccessOffered_ = offered; }
+    // The desktop's windows, topmost first, and which one is active (0: none).
+    void setWindows(const std::vector<FakeWindow> &windows, std::uint64_t active = 0);
+    // The window closes (and is no longer active).
+    void closeWindow(std::uint64_t id);
     bool hookInstalled() const; // a listener listens
     int hookCount() const;
     bool captureGrabActive() const;                // a listener swallows
@@ -112,6 +142,13 @@ private:
     std::map<int, std::pair<platform::Chord, std::function<void()>>> shortcuts_;
     platform::Backend *previous_ = nullptr;
     std::atomic<bool> keyEventsOffered_{true};
+    std::atomic<bool> windowAccessOffered_{true};
+    std::vector<FakeWindow> windows_;
+    std::uint64_t active_ = 0;
+    // A delayed activation: the window and when it becomes active.
+    std::uint64_t pendingActive_ = 0;
+    std::chrono::steady_clock::time_point pendingAt_;
+    void settleActivation(); // caller holds the mutex
 };
 
 } // namespace testsupport

@@ -1,0 +1,307 @@
+// The window pages against the recording backend's scripted windows: the
+// right one of two similar windows is brought up, a page whose window is
+// missing stops the run with its message and types nothing, the Window
+// condition's three waits, and positions counted from a window.
+
+#include "run/runharness.h"
+#include "run/runsteps.h"
+
+#include <QStandardPaths>
+#include <QtTest>
+
+#include <algorithm>
+
+using namespace runtest;
+using testsupport::FakeWindow;
+using Texts = std::vector<std::string>;
+using Windows = std::vector<FakeWindow>;
+
+Q_DECLARE_METATYPE(Texts)
+Q_DECLARE_METATYPE(Windows)
+
+namespace {
+
+const QStringList kNow{QStringLiteral("即時")};
+const QStringList kMarker{QStringLiteral("マウスポインター"), QStringLiteral("7"),
+                          QStringLiteral("7")};
+const std::string kMarkerText = "setCursorPos 7 7";
+// Typed after a window page: must never be sent when the page stops the run.
+const QStringList kTyping{QStringLiteral("入力"), QStringLiteral("abc"), QStringLiteral("0.01")};
+
+FakeWindow window(std::uint64_t id, const char16_t *title, const char16_t *program,
+                  platform::Rect client = {0, 0, 400, 300},
+                  FakeWindow::Activation activation = FakeWindow::Activation::AtOnce,
+                  int delayMs = 0) {
+    FakeWindow w;
+    w.info.id = id;
+    w.info.title = title;
+    w.info.program = program;
+    w.info.client = client;
+    w.activation = activation;
+    w.delayMs = delayMs;
+    return w;
+}
+
+// Two editors with similar titles (the wrong one on top) and a terminal
+// that has the focus.
+Windows twoEditors() {
+    return {window(1, u"メモ - エディター", u"gedit", {50, 60, 400, 300}),
+            window(2, u"メモ帳 - エディター", u"gedit", {500, 100, 640, 480}),
+            window(3, u"端末", u"XTerm")};
+}
+
+int countOf(const Texts &texts, const std::string &text) {
+    return int(std::count(texts.begin(), texts.end(), text));
+}
+
+// The run's failure, heard on the run thread.
+struct FailureLog {
+    std::mutex mutex;
+    QList<RunFailure> failures;
+
+    void attach(Run *run) {
+        QObject::connect(
+            run, &Run::pageFailed, run,
+            [this](const RunFailure &f) {
+                std::lock_guard<std::mutex> lock(mutex);
+                failures.append(f);
+            },
+            Qt::DirectConnection);
+    }
+    QList<RunFailure> all() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return failures;
+    }
+};
+
+} // namespace
+
+class WindowStepsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    // Of two similar titles the page's own is activated, then the run goes
+    // on; an activation that takes a while is waited for.
+    void windowCommandBringsUpItsWindow_data() {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<Windows>("windows");
+        QTest::addColumn<int>("activated");
+        QTest::newRow("exact title, the lower of two")
+            << QStringList{"ウィンドウ切替", "メモ帳 - エディター", "一致", "", "2"} << twoEditors()
+            << 2;
+        QTest::newRow("contains, the upper of two")
+            << QStringList{"ウィンドウ切替", "エディター", "含む", "GEDIT", "2"} << twoEditors()
+            << 1;
+        QTest::newRow("expression")
+            << QStringList{"ウィンドウ切替", "^メモ帳", "正規表現", "", "2"} << twoEditors() << 2;
+        Windows slow = twoEditors();
+        slow[1].activation = FakeWindow::Activation::Delayed;
+        slow[1].delayMs = 300;
+        QTest::newRow("active after a while")
+            << QStringList{"ウィンドウ切替", "メモ帳", "含む", "", "5"} << slow << 2;
+    }
+    void windowCommandBringsUpItsWindow() {
+        QFETCH(QStringList, command);
+        QFETCH(Windows, windows);
+        QFETCH(int, activated);
+        Harness h;
+        h.rec.setWindows(windows, 3);
+        FailureLog failures;
+        h.prepare({command, kMarker}, {kNow, kNow});
+        failures.attach(h.run.get());
+        h.run->start();
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 10000);
+        QCOMPARE(h.sent(), (Texts{"activate " + std::to_string(activated), kMarkerText}));
+        QCOMPARE(h.rec.activeWindow(), std::uint64_t(activated));
+        QVERIFY(failures.all().isEmpty());
+    }
+
+    // The run stops at the page, names it and the window, and nothing after
+    // it is typed.
+    void missingWindowStopsTheRun_data() {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<bool>("access");
+        QTest::addColumn<Texts>("sent");
+        QTest::addColumn<QString>("english");
+        QTest::addColumn<QString>("japanese");
+        QTest::newRow("no such window")
+            << QStringList{"ウィンドウ切替", "ブラウザー", "含む", "", "1"} << true << Texts{}
+            << "page 2: no window \"ブラウザー\" is open; the run was stopped"
+            << "2ページ目: ウィンドウ「ブラウザー」が見つかりません。\n実行を停止しました。";
+        QTest::newRow("other program")
+            << QStringList{"ウィンドウ切替", "メモ帳", "含む", "notepad.exe", "1"} << true
+            << Texts{} << "page 2: no window \"メモ帳\" (notepad.exe) is open; the run was stopped"
+            << "2ページ目: ウィンドウ「メモ帳」 "
+               "(notepad.exe)が見つかりません。\n実行を停止しました。";
+        QTest::newRow("refuses to become active")
+            << QStringList{"ウィンドウ切替", "メモ - ", "含む", "", "0.3"} << true
+            << Texts{"activate 1"}
+            << "page 2: the window \"メモ - \" did not become active; the run was stopped"
+            << "2ページ目: ウィンドウ「メモ - 」がアクティブになりません。\n実行を停止しました。";
+        QTest::newRow("expression that does not compile")
+            << QStringList{"ウィンドウ切替", "メモ(", "正規表現", "", "1"} << true << Texts{}
+            << "page 2: the regular expression of the window \"メモ(\" is not valid; the run was "
+               "stopped"
+            << "2ページ目: ウィンドウ「メモ(」の正規表現が正しくありません。\n実行を停止しました。";
+        QTest::newRow("no window access")
+            << QStringList{"ウィンドウ切替", "メモ", "含む", "", "1"} << false << Texts{}
+            << "page 2: this desktop gives no access to its windows; the run was stopped"
+            << "2ページ目: このデスクトップではウィンドウを扱えません。\n実行を停止しました。";
+        QTest::newRow("pointer in a missing window")
+            << QStringList{"ウィンドウ座標", "ブラウザー", "含む", "", "1", "2"} << true << Texts{}
+            << "page 2: no window \"ブラウザー\" is open; the run was stopped"
+            << "2ページ目: ウィンドウ「ブラウザー」が見つかりません。\n実行を停止しました。";
+        QTest::newRow("move in a missing window")
+            << QStringList{"ウィンドウムーブ", "ブラウザー", "一致", "", "1", "2", "0"} << true
+            << Texts{} << "page 2: no window \"ブラウザー\" is open; the run was stopped"
+            << "2ページ目: ウィンドウ「ブラウザー」が見つかりません。\n実行を停止しました。";
+    }
+    void missingWindowStopsTheRun() {
+        QFETCH(QStringList, command);
+        QFETCH(bool, access);
+        QFETCH(Texts, sent);
+        QFETCH(QString, english);
+        QFETCH(QString, japanese);
+        Harness h;
+        Windows windows = twoEditors();
+        windows[0].activation = FakeWindow::Activation::Never;
+        h.rec.setWindows(windows, 3);
+        h.rec.offerWindowAccess(access);
+        FailureLog failures;
+        // Several passes: the stop ends them all.
+        h.prepare({{"なし"}, command, kTyping}, {kNow, kNow, {"終わるまで待つ", "0"}}, 3);
+        failures.attach(h.run.get());
+        bool stopped = false;
+        QObject::connect(
+            h.run.get(), &Run::ended, h.run.get(), [&stopped](bool s) { stopped = s; },
+            Qt::DirectConnection);
+        h.run->start();
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 10000);
+        QCOMPARE(h.sent(), sent);
+        QVERIFY(stopped);
+        const QList<RunFailure> all = failures.all();
+        QCOMPARE(all.size(), 1);
+        QCOMPARE(all.first().page, 2);
+        QCOMPARE(runsteps::failureText(all.first(), false), english);
+        QCOMPARE(runsteps::failureText(all.first(), true), japanese);
+    }
+
+    // A window that goes away while the page waits for it to become active
+    // is missing, not merely slow.
+    void windowClosingWhileActivated() {
+        Harness h;
+        Windows windows = twoEditors();
+        windows[1].activation = FakeWindow::Activation::Never;
+        h.rec.setWindows(windows, 3);
+        FailureLog failures;
+        h.prepare({{"ウィンドウ切替", "メモ帳", "含む", "", "60"}, kTyping}, {kNow, kNow});
+        failures.attach(h.run.get());
+        h.run->start();
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), "activate 2"), 1, 5000);
+        h.rec.closeWindow(2);
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 5000);
+        QCOMPARE(h.sent(), Texts{"activate 2"});
+        QCOMPARE(failures.all().size(), 1);
+        QCOMPARE(failures.all().first().reason, RunFailure::Reason::NotFound);
+    }
+
+    // The condition waits until its window is active, open or gone; what
+    // the desktop does meanwhile ends the wait.
+    void windowCondition_data() {
+        QTest::addColumn<QString>("wanted");
+        QTest::addColumn<Windows>("before");
+        QTest::addColumn<int>("activeBefore");
+        QTest::addColumn<Windows>("after");
+        QTest::addColumn<int>("activeAfter");
+        const Windows editors = twoEditors();
+        const Windows terminalOnly{editors[2]};
+        QTest::newRow("becomes active") << "アクティブ" << editors << 1 << editors << 2;
+        QTest::newRow("opens") << "ある" << terminalOnly << 3 << editors << 3;
+    }
+    void windowCondition() {
+        QFETCH(QString, wanted);
+        QFETCH(Windows, before);
+        QFETCH(int, activeBefore);
+        QFETCH(Windows, after);
+        QFETCH(int, activeAfter);
+        Harness h;
+        h.rec.setWindows(before, std::uint64_t(activeBefore));
+        h.begin({{"なし"}, kMarker}, {{"ウィンドウ", "メモ帳", "含む", "", wanted}, kNow});
+        // Still waiting while nothing changes.
+        QTest::qWait(300);
+        QCOMPARE(countOf(h.sent(), kMarkerText), 0);
+        QVERIFY(!h.finished());
+        h.rec.setWindows(after, std::uint64_t(activeAfter));
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), kMarkerText), 1, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 5000);
+    }
+
+    // The window is closed by the user while the condition waits for it to
+    // go: the wait ends as "gone"; the stop command ends any of the waits.
+    void windowClosingEndsTheGoneWait() {
+        Harness h;
+        h.rec.setWindows(twoEditors(), 2);
+        FailureLog failures;
+        h.prepare({{"なし"}, kMarker}, {{"ウィンドウ", "メモ帳", "含む", "", "ない"}, kNow});
+        failures.attach(h.run.get());
+        h.run->start();
+        QTest::qWait(300);
+        QCOMPARE(countOf(h.sent(), kMarkerText), 0);
+        h.rec.closeWindow(2);
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), kMarkerText), 1, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 5000);
+        QVERIFY(failures.all().isEmpty());
+    }
+
+    void stopEndsTheConditionsWait() {
+        Harness h;
+        h.rec.setWindows(twoEditors(), 3);
+        h.begin({{"なし"}, kMarker}, {{"ウィンドウ", "ブラウザー", "含む", "", "ある"}, kNow});
+        QTest::qWait(200);
+        h.requestStop();
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
+        QCOMPARE(h.sent(), Texts{});
+    }
+
+    // X and Y count from the top-left of the window's client area, wherever
+    // the window is when the page runs.
+    void anchoredPositions_data() {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<Texts>("sent");
+        QTest::newRow("pointer") << QStringList{"ウィンドウ座標", "メモ帳", "含む", "", "10", "-5"}
+                                 << Texts{"setCursorPos 510 95"};
+        QTest::newRow("pointer, the upper of two")
+            << QStringList{"ウィンドウ座標", "エディター", "含む", "", "0", "0"}
+            << Texts{"setCursorPos 50 60"};
+        QTest::newRow("move at once")
+            << QStringList{"ウィンドウムーブ", "メモ帳", "含む", "gedit", "20", "30", "0"}
+            << Texts{"setCursorPos 520 130"};
+    }
+    void anchoredPositions() {
+        QFETCH(QStringList, command);
+        QFETCH(Texts, sent);
+        Harness h;
+        h.rec.setWindows(twoEditors(), 3);
+        h.begin({command}, {{"終わるまで待つ", "0"}});
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 5000);
+        QCOMPARE(h.sent(), sent);
+    }
+
+    // A smooth move goes to the window's point as it was when the page
+    // started, and ends there.
+    void anchoredSmoothMoveEndsOnTarget() {
+        Harness h;
+        h.rec.setWindows(twoEditors(), 3);
+        h.begin({{"ウィンドウムーブ", "メモ帳", "含む", "", "20", "30", "0.2"}},
+                {{"終わるまで待つ", "0"}});
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 5000);
+        const Texts texts = h.sent();
+        QVERIFY(texts.size() >= 2);
+        QCOMPARE(texts.back(), std::string("setCursorPos 520 130"));
+    }
+};
+
+QTEST_MAIN(WindowStepsTest)
+#include "gui_windowsteps.moc"
