@@ -114,12 +114,16 @@ int runFromCommandLine(const commandline::Request &request,
     }
 
     // A page that could not find or bring up its window says so.
-    QObject::connect(run, &Run::pageFailed, qApp, [](const RunFailure &failure) {
+    auto failed = std::make_shared<bool>(false);
+    QObject::connect(run, &Run::pageFailed, qApp, [failed](const RunFailure &failure) {
+        *failed = true;
         printError(runsteps::failureText(failure, false));
     });
     auto status = std::make_shared<int>(commandline::kExitOk);
-    QObject::connect(run, &Run::ended, qApp, [status](bool stopped) {
-        *status = stopped ? commandline::kExitStopped : commandline::kExitOk;
+    QObject::connect(run, &Run::ended, qApp, [status, failed](bool stopped) {
+        *status = *failed   ? commandline::kExitPageFailed
+                  : stopped ? commandline::kExitStopped
+                            : commandline::kExitOk;
     });
     const QPointer<QThread> thread = startRunThread(run, qApp);
     QObject::connect(thread, &QThread::finished, qApp, [status, thread] {

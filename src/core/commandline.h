@@ -25,6 +25,9 @@ inline constexpr int kExitStopped = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitNoDisplay = 3; // no display could be opened
 inline constexpr int kExitNoBackend = 4; // no input backend for this display system
+// A page could not be played (its window was missing or never became
+// active): the run stopped there. Not 1, which says the user stopped it.
+inline constexpr int kExitPageFailed = 5;
 
 enum class Action {
     StartPage,   // no arguments: the editor's start page

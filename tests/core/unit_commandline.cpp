@@ -92,9 +92,9 @@ private slots:
     // The help names every exit status the program gives, and standard input.
     void helpNamesEveryStatus() {
         const QString help = commandline::helpText();
-        for (const int status :
-             {commandline::kExitOk, commandline::kExitStopped, commandline::kExitUsage,
-              commandline::kExitNoDisplay, commandline::kExitNoBackend}) {
+        for (const int status : {commandline::kExitOk, commandline::kExitStopped,
+                                 commandline::kExitUsage, commandline::kExitNoDisplay,
+                                 commandline::kExitNoBackend, commandline::kExitPageFailed}) {
             const QString line = QStringLiteral("\n  %1 ").arg(status);
             QVERIFY2(help.contains(line), qPrintable(line));
         }
