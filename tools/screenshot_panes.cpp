@@ -33,8 +33,11 @@ QStringList example(const pagekinds::Kind &kind) {
             kind.side == pagekinds::Side::Command ? QStringLiteral("67,2") : QStringLiteral("13,0");
     else if (kind.stored == pagekinds::name::enterText)
         record[1] = QStringLiteral("こんにちは、Tarnwick!");
-    else if (kind.stored == pagekinds::name::mousePointer ||
-             kind.stored == pagekinds::name::smoothMove) {
+    else if (kind.stored.startsWith(QStringLiteral("ウィンドウ")) && record.size() > 3) {
+        record[1] = QStringLiteral("Untitled - Notepad");
+        record[3] = QStringLiteral("notepad.exe");
+    } else if (kind.stored == pagekinds::name::mousePointer ||
+               kind.stored == pagekinds::name::smoothMove) {
         record[1] = QStringLiteral("640");
         record[2] = QStringLiteral("360");
     }
