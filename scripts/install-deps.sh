@@ -21,6 +21,10 @@ packages=(
   x11-xkb-utils x11-xserver-utils libxres-dev
   # a Tk client, which answers no ping, for the typing tests and bench
   tk
+  # the Wayland backend, and its tests under a headless sway (label wayland):
+  # the compositor, a terminal, wtype and grim for the benchmark and by hand
+  libwayland-dev libwayland-bin wayland-protocols libxkbcommon-dev libevdev-dev qt6-wayland
+  sway foot wtype grim
   # libFuzzer targets (./test.sh -L fuzz)
   clang libclang-rt-14-dev
 )
