@@ -3,6 +3,8 @@
 #include "platform/backend.h"
 #include "waylandinput.h"
 
+#include <wayland-client.h>
+
 #include <cstdlib>
 
 namespace platform::wayland {
@@ -27,7 +29,31 @@ private:
     std::unique_ptr<WaylandInput> input_;
 };
 
+void onGlobal(void *data, wl_registry *, uint32_t, const char *interface, uint32_t) {
+    static_cast<std::vector<std::string> *>(data)->push_back(interface);
+}
+
+void onGlobalRemove(void *, wl_registry *, uint32_t) {}
+
+const wl_registry_listener kListingListener = {onGlobal, onGlobalRemove};
+
 } // namespace
+
+bool listGlobals(std::vector<std::string> &globals) {
+    globals.clear();
+    const char *name = std::getenv("WAYLAND_DISPLAY");
+    if (!name || !*name)
+        return false;
+    wl_display *display = wl_display_connect(nullptr);
+    if (!display)
+        return false;
+    wl_registry *registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &kListingListener, &globals);
+    const bool answered = wl_display_roundtrip(display) >= 0;
+    wl_registry_destroy(registry);
+    wl_display_disconnect(display);
+    return answered;
+}
 
 std::unique_ptr<Backend> createBackend(std::string &error) {
     // Without a name libwayland would guess "wayland-0".

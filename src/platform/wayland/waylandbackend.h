@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform {
 class Backend;
@@ -18,5 +19,10 @@ namespace platform::wayland {
 // Connects to the compositor of WAYLAND_DISPLAY; on failure returns null and
 // says why in `error`.
 std::unique_ptr<Backend> createBackend(std::string &error);
+
+// The interface names of the globals the compositor of WAYLAND_DISPLAY
+// offers; false when it cannot be reached. Asks once, briefly, on a
+// connection of its own.
+bool listGlobals(std::vector<std::string> &globals);
 
 } // namespace platform::wayland
