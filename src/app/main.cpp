@@ -4,6 +4,7 @@
 #include "parentconsole.h"
 #include "platform/backend.h"
 #include "run/terminationguard.h"
+#include "runstopserver.h"
 #include "tarnwick.h"
 
 #include <QApplication>
@@ -43,6 +44,16 @@ int answerWithoutDisplay(const commandline::Request &request, const QStringList 
     case commandline::Action::ShowVersion:
         printTo(stdout, QStringLiteral("tarnwick %1\n").arg(QStringLiteral(TARNWICK_VERSION)));
         return commandline::kExitOk;
+    case commandline::Action::StopRunning: {
+        int argc = 1;
+        char name[] = "tarnwick";
+        char *argv[] = {name, nullptr};
+        QCoreApplication app(argc, argv); // for the socket; no display needed
+        const int rc = RunStopServer::askRunToStop();
+        if (rc != commandline::kExitOk)
+            printTo(stderr, QStringLiteral("tarnwick: no run of this user is running\n"));
+        return rc;
+    }
     case commandline::Action::Fail:
         // Qt's own options (-platform, -display) are taken out by the
         // application object; judge again once it has done so.

@@ -7,6 +7,7 @@
 //   tarnwick FILE.cmdat           that project in the editor
 //   tarnwick --run FILE.cmdat [--repeat N | --endless] [--start-delay S] [--stop KEYS]
 //                             [--verbose]         FILE "-": standard input
+//   tarnwick --stop               ends the running run of this user
 //   tarnwick --help | --version
 
 #include "keycombination.h"
@@ -25,6 +26,7 @@ inline constexpr int kExitStopped = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitNoDisplay = 3; // no display could be opened
 inline constexpr int kExitNoBackend = 4; // no input backend for this display system
+inline constexpr int kExitNoRun = 5;     // --stop: no run of this user was running
 
 enum class Action {
     StartPage,   // no arguments: the editor's start page
@@ -32,6 +34,7 @@ enum class Action {
     Run,         // play a project without the editor
     ShowHelp,    // print the usage and exit 0
     ShowVersion, // print the version and exit 0
+    StopRunning, // --stop alone: end the running run of this user
     Fail,        // bad arguments: `error` says why, exit kExitUsage
 };
 

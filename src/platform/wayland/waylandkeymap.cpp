@@ -218,6 +218,11 @@ unsigned evdevForVk(int vk) {
     return key ? key->code : 0;
 }
 
+const char *keysymNameForVk(int vk) {
+    const Key *key = keyForVk(vk);
+    return key ? key->base : nullptr;
+}
+
 int evdevsForVk(int vk, unsigned *out, int max) {
     int n = 0;
     auto add = [&](unsigned code) {

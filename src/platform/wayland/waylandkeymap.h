@@ -17,6 +17,11 @@ namespace platform::wayland {
 // keys). 0 for codes our keyboard does not have.
 unsigned evdevForVk(int vk);
 
+// The keysym name of the key `vk` presses, unshifted ("s", "F12",
+// "Return"); null for codes our keyboard does not have. Compositors' key
+// bindings (sway's bindsym) name keys so.
+const char *keysymNameForVk(int vk);
+
 // Every evdev code whose key reads as `vk` when asking whether it is down:
 // a generic modifier stands for both sides. Returns how many it wrote.
 int evdevsForVk(int vk, unsigned *out, int max);
