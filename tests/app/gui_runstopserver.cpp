@@ -38,9 +38,13 @@ class RunStopServerTest : public QObject {
 
 private slots:
     void initTestCase() {
-        // A runtime folder of this test's own: other tests' runs listen in theirs.
+        // A socket name of this test's own, so that other tests' runs (which
+        // listen too) neither take it nor get stopped: the runtime folder
+        // names it on Linux, the user name on Windows.
         QVERIFY(runtime_.isValid());
         qputenv("XDG_RUNTIME_DIR", runtime_.path().toLocal8Bit());
+        qputenv("USERNAME",
+                "runstopservertest-" + QByteArray::number(QCoreApplication::applicationPid()));
     }
 
     void anEndlessRunEndsOnTheCommand() {
