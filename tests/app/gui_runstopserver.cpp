@@ -118,6 +118,9 @@ private slots:
     void swayChords() {
         QFETCH(QString, stored);
         QFETCH(QString, chord);
+#if defined(_WIN32)
+        chord.clear(); // no sway on Windows: never a binding
+#endif
         QCOMPARE(RunStopServer::swayChord(stored), chord);
     }
 
