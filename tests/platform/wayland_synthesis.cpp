@@ -149,6 +149,8 @@ private slots:
     void clicksLandOnExactPositions();
     void smoothMoveArrives();
     void releaseAllLeavesNothingHeld();
+    void screenShowsTheWindow_data();
+    void screenShowsTheWindow();
 
 private:
     bool fillsTile(int originX, int width, int height);
@@ -360,6 +362,43 @@ void WaylandSynthesisTest::releaseAllLeavesNothingHeld() {
     QVERIFY2(target_->waitForLine(QStringLiteral("press %1 0 0071").arg(int(Qt::Key_Q))),
              qPrintable(target_->lines().join(QLatin1Char('\n'))));
     QTRY_COMPARE_WITH_TIMEOUT(stillHeld(target_->lines()), 0, kTimeoutMs);
+}
+
+void WaylandSynthesisTest::screenShowsTheWindow_data() {
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<int>("x"); // in the layout
+    QTest::addColumn<int>("y");
+    QTest::newRow("first output") << "HEADLESS-1" << 500 << 300;
+    QTest::newRow("scale 2") << "HEADLESS-2" << 1024 + 300 << 200;
+}
+
+void WaylandSynthesisTest::screenShowsTheWindow() {
+    QFETCH(QString, output);
+    QFETCH(int, x);
+    QFETCH(int, y);
+    QVERIFY(backend_->capabilities().screenReading);
+    platform::ScreenReader *screen = backend_->screenReader();
+    QVERIFY(screen);
+    const QString select =
+        QStringLiteral("[app_id=\"%1\"]").arg(QLatin1String(testsupport::kWaylandTargetAppId));
+    QVERIFY(swaymsg({select, QStringLiteral("move"), QStringLiteral("container"),
+                     QStringLiteral("to"), QStringLiteral("output"), output}));
+    const int originX = output == QLatin1String("HEADLESS-1") ? 0 : 1024;
+    QVERIFY(fillsTile(originX, output == QLatin1String("HEADLESS-1") ? 1024 : 640,
+                      output == QLatin1String("HEADLESS-1") ? 768 : 480));
+    using W = testsupport::WaylandTargetWindow;
+    platform::Rgb colour;
+    QTRY_VERIFY_WITH_TIMEOUT(screen->pixel(x, y, colour) && colour.r == W::kRed &&
+                                 colour.g == W::kGreen && colour.b == W::kBlue,
+                             kTimeoutMs);
+    platform::ScreenImage image;
+    QVERIFY(screen->region(platform::Rect{x - 5, y - 4, 10, 8}, image));
+    QCOMPARE(image.width, 10);
+    QCOMPARE(image.height, 8);
+    QCOMPARE(image.bytes.size(), std::size_t(10 * 8 * 4));
+    QCOMPARE(int(image.bytes[(7 * 10 + 9) * 4 + 1]), W::kGreen); // the last pixel
+    // Across two outputs there is no one output to copy from.
+    QVERIFY(!screen->region(platform::Rect{1020, 10, 10, 10}, image));
 }
 
 int main(int argc, char **argv) {

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPalette>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
@@ -32,10 +33,18 @@ class WaylandTargetWindow : public QWidget {
 public:
     static constexpr int kInitialWidth = 200;
     static constexpr int kInitialHeight = 150;
+    static constexpr int kRed = 10;
+    static constexpr int kGreen = 200;
+    static constexpr int kBlue = 30;
 
     WaylandTargetWindow() {
         setFocusPolicy(Qt::StrongFocus);
         setMouseTracking(true);
+        // One colour all over, for the screen reader's tests.
+        QPalette p = palette();
+        p.setColor(QPalette::Window, QColor(kRed, kGreen, kBlue));
+        setPalette(p);
+        setAutoFillBackground(true);
         setAttribute(Qt::WA_InputMethodEnabled, false);
     }
 

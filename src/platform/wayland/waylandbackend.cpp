@@ -10,16 +10,39 @@
 namespace platform::wayland {
 namespace {
 
+class WaylandScreen final : public ScreenReader {
+public:
+    explicit WaylandScreen(WaylandInput &input) : input_(input) {}
+    bool pixel(int x, int y, Rgb &colour) override {
+        ScreenImage image;
+        if (!input_.capture(Rect{x, y, 1, 1}, image))
+            return false;
+        colour.b = image.bytes[0];
+        colour.g = image.bytes[1];
+        colour.r = image.bytes[2];
+        return true;
+    }
+    bool region(const Rect &rect, ScreenImage &image) override {
+        return input_.capture(rect, image);
+    }
+
+private:
+    WaylandInput &input_;
+};
+
 class WaylandBackend final : public Backend {
 public:
-    explicit WaylandBackend(std::unique_ptr<WaylandInput> input) : input_(std::move(input)) {}
+    explicit WaylandBackend(std::unique_ptr<WaylandInput> input)
+        : input_(std::move(input)), screen_(*input_), canCapture_(input_->canCapture()) {}
 
     Capabilities capabilities() const override {
         Capabilities c;
         c.name = "wayland";
         c.synthesis = true;
+        c.screenReading = canCapture_;
         return c;
     }
+    ScreenReader *screenReader() override { return canCapture_ ? &screen_ : nullptr; }
     InputLayer *synthesis() override { return input_.get(); }
     KeyEvents *keyEvents() override { return nullptr; }
     GlobalShortcuts *shortcuts() override { return nullptr; }
@@ -27,6 +50,8 @@ public:
 
 private:
     std::unique_ptr<WaylandInput> input_;
+    WaylandScreen screen_;
+    bool canCapture_;
 };
 
 void onGlobal(void *data, wl_registry *, uint32_t, const char *interface, uint32_t) {

@@ -3,6 +3,7 @@
 #include "waylandkeymap.h"
 
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
+#include "wlr-screencopy-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 
@@ -82,6 +83,45 @@ void onLogicalSize(void *data, zxdg_output_v1 *, int32_t width, int32_t height) 
 void onXdgDone(void *, zxdg_output_v1 *) {}
 void onXdgName(void *, zxdg_output_v1 *, const char *) {}
 void onXdgDescription(void *, zxdg_output_v1 *, const char *) {}
+
+// One capture's progress, as the frame's events tell it.
+struct Capture {
+    bool offered = false; // a wl_shm buffer was described
+    std::uint32_t format = 0, width = 0, height = 0, stride = 0;
+    std::uint32_t flags = 0;
+    bool ready = false;
+    bool failed = false;
+};
+
+Capture *capture(void *data) {
+    return static_cast<Capture *>(data);
+}
+
+void onFrameBuffer(void *data, zwlr_screencopy_frame_v1 *, uint32_t format, uint32_t width,
+                   uint32_t height, uint32_t stride) {
+    Capture *c = capture(data);
+    c->offered = true;
+    c->format = format;
+    c->width = width;
+    c->height = height;
+    c->stride = stride;
+}
+void onFrameFlags(void *data, zwlr_screencopy_frame_v1 *, uint32_t flags) {
+    capture(data)->flags = flags;
+}
+void onFrameReady(void *data, zwlr_screencopy_frame_v1 *, uint32_t, uint32_t, uint32_t) {
+    capture(data)->ready = true;
+}
+void onFrameFailed(void *data, zwlr_screencopy_frame_v1 *) {
+    capture(data)->failed = true;
+}
+void onFrameDamage(void *, zwlr_screencopy_frame_v1 *, uint32_t, uint32_t, uint32_t, uint32_t) {}
+void onFrameDmabuf(void *, zwlr_screencopy_frame_v1 *, uint32_t, uint32_t, uint32_t) {}
+void onFrameBufferDone(void *, zwlr_screencopy_frame_v1 *) {}
+
+const zwlr_screencopy_frame_v1_listener kFrameListener = {
+    onFrameBuffer, onFrameFlags,  onFrameReady,     onFrameFailed,
+    onFrameDamage, onFrameDmabuf, onFrameBufferDone};
 
 const zxdg_output_v1_listener kXdgOutputListener = {onLogicalPosition, onLogicalSize, onXdgDone,
                                                     onXdgName, onXdgDescription};
@@ -167,6 +207,11 @@ void WaylandInput::addGlobal(wl_registry *registry, uint32_t name, const char *i
     } else if (std::strcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0) {
         keyboardManager_ = bind<zwp_virtual_keyboard_manager_v1>(
             registry, name, &zwp_virtual_keyboard_manager_v1_interface, version, 1);
+    } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
+        shm_ = bind<wl_shm>(registry, name, &wl_shm_interface, version, 1);
+    } else if (std::strcmp(interface, zwlr_screencopy_manager_v1_interface.name) == 0) {
+        screencopy_ = bind<zwlr_screencopy_manager_v1>(
+            registry, name, &zwlr_screencopy_manager_v1_interface, version, 1);
     } else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0) {
         pointerManager_ = bind<zwlr_virtual_pointer_manager_v1>(
             registry, name, &zwlr_virtual_pointer_manager_v1_interface, version, 1);
@@ -256,6 +301,10 @@ WaylandInput::~WaylandInput() {
     }
     if (xdgOutputManager_)
         zxdg_output_manager_v1_destroy(xdgOutputManager_);
+    if (screencopy_)
+        zwlr_screencopy_manager_v1_destroy(screencopy_);
+    if (shm_)
+        wl_shm_destroy(shm_);
     if (seat_)
         wl_seat_destroy(seat_);
     if (registry_)
@@ -587,6 +636,120 @@ void WaylandInput::releaseAll() {
     }
     if (usable && wl_display_roundtrip(display_) < 0)
         lost_ = true;
+}
+
+bool WaylandInput::canCapture() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return screencopy_ && shm_;
+}
+
+bool WaylandInput::capture(const Rect &rect, ScreenImage &image) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pumpLocked();
+    if (!usableLocked() || !screencopy_ || !shm_ || rect.width <= 0 || rect.height <= 0)
+        return false;
+    // The output that holds the whole rectangle.
+    const Output *on = nullptr;
+    int ox = 0, oy = 0;
+    for (const auto &o : outputs_) {
+        const int x = o->logical ? o->lx : o->x;
+        const int y = o->logical ? o->ly : o->y;
+        const int w = o->logical ? o->lwidth : o->modeWidth / std::max(1, o->scale);
+        const int h = o->logical ? o->lheight : o->modeHeight / std::max(1, o->scale);
+        if (rect.x >= x && rect.y >= y && rect.x + rect.width <= x + w &&
+            rect.y + rect.height <= y + h) {
+            on = o.get();
+            ox = x;
+            oy = y;
+            break;
+        }
+    }
+    if (!on)
+        return false;
+    Capture state;
+    zwlr_screencopy_frame_v1 *frame = zwlr_screencopy_manager_v1_capture_output_region(
+        screencopy_, 0, on->output, rect.x - ox, rect.y - oy, rect.width, rect.height);
+    zwlr_screencopy_frame_v1_add_listener(frame, &kFrameListener, &state);
+    // The buffer's description comes at once; the copy once the output is
+    // drawn next.
+    auto waitFor = [&](const bool &done) {
+        for (int i = 0; i < 50 && !done && !state.failed; ++i) {
+            if (wl_display_roundtrip(display_) < 0)
+                return false;
+            if (!done && !state.failed) {
+                pollfd p{wl_display_get_fd(display_), POLLIN, 0};
+                poll(&p, 1, 20);
+            }
+        }
+        return done && !state.failed;
+    };
+    bool ok = waitFor(state.offered);
+    // XRGB/ARGB are B, G, R, X in memory, as ScreenImage; XBGR/ABGR swap.
+    const bool bgr =
+        state.format == WL_SHM_FORMAT_XRGB8888 || state.format == WL_SHM_FORMAT_ARGB8888;
+    const bool rgb =
+        state.format == WL_SHM_FORMAT_XBGR8888 || state.format == WL_SHM_FORMAT_ABGR8888;
+    ok = ok && (bgr || rgb) && state.width > 0 && state.height > 0 &&
+         state.stride >= state.width * 4;
+    const std::size_t size = static_cast<std::size_t>(state.stride) * state.height;
+    int fd = -1;
+    void *data = MAP_FAILED;
+    wl_shm_pool *pool = nullptr;
+    wl_buffer *buffer = nullptr;
+    if (ok) {
+        fd = memfd_create("tarnwick-screen", MFD_CLOEXEC);
+        ok = fd >= 0 && ftruncate(fd, static_cast<off_t>(size)) == 0;
+    }
+    if (ok) {
+        data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        ok = data != MAP_FAILED;
+    }
+    if (ok) {
+        pool = wl_shm_create_pool(shm_, fd, static_cast<std::int32_t>(size));
+        buffer = wl_shm_pool_create_buffer(pool, 0, static_cast<std::int32_t>(state.width),
+                                           static_cast<std::int32_t>(state.height),
+                                           static_cast<std::int32_t>(state.stride), state.format);
+        zwlr_screencopy_frame_v1_copy(frame, buffer);
+        ok = waitFor(state.ready);
+    }
+    if (ok) {
+        image.width = rect.width;
+        image.height = rect.height;
+        image.stride = rect.width * 4;
+        image.bytes.assign(static_cast<std::size_t>(image.stride) * rect.height, 0);
+        const auto *src = static_cast<const std::uint8_t *>(data);
+        const bool flipped = state.flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT;
+        for (int y = 0; y < rect.height; ++y) {
+            // A scaled output's buffer has more pixels than the rectangle:
+            // each logical pixel takes the sample at its top left.
+            std::uint32_t sy = static_cast<std::uint32_t>(y) * state.height /
+                               static_cast<std::uint32_t>(rect.height);
+            if (flipped)
+                sy = state.height - 1 - sy;
+            for (int x = 0; x < rect.width; ++x) {
+                const std::uint32_t sx = static_cast<std::uint32_t>(x) * state.width /
+                                         static_cast<std::uint32_t>(rect.width);
+                const std::uint8_t *p = src + static_cast<std::size_t>(sy) * state.stride + sx * 4;
+                std::uint8_t *q = image.bytes.data() + static_cast<std::size_t>(y) * image.stride +
+                                  static_cast<std::size_t>(x) * 4;
+                q[0] = rgb ? p[2] : p[0];
+                q[1] = p[1];
+                q[2] = rgb ? p[0] : p[2];
+                q[3] = 0;
+            }
+        }
+    }
+    if (buffer)
+        wl_buffer_destroy(buffer);
+    if (pool)
+        wl_shm_pool_destroy(pool);
+    if (data != MAP_FAILED)
+        munmap(data, size);
+    if (fd >= 0)
+        close(fd);
+    zwlr_screencopy_frame_v1_destroy(frame);
+    flushLocked();
+    return ok;
 }
 
 LayoutBox WaylandInput::layout() {

@@ -20,6 +20,7 @@
 // for our own keys and buttons).
 
 #include "platform/inputlayer.h"
+#include "platform/screenreader.h"
 #include "platform/x11/x11typingsession.h"
 
 #include <cstdint>
@@ -34,6 +35,8 @@ struct wl_display;
 struct wl_registry;
 struct wl_seat;
 struct wl_output;
+struct wl_shm;
+struct zwlr_screencopy_manager_v1;
 struct zxdg_output_manager_v1;
 struct zxdg_output_v1;
 struct zwp_virtual_keyboard_manager_v1;
@@ -75,6 +78,12 @@ public:
 
     // The layout as last heard from the compositor.
     LayoutBox layout();
+
+    // The screen through zwlr_screencopy_manager_v1, where the compositor
+    // offers it: `rect` in layout coordinates, within one output; the image
+    // in the same (logical) pixels, one sample each on a scaled output.
+    bool canCapture();
+    bool capture(const Rect &rect, ScreenImage &image);
     // How many keymaps were uploaded (the first included): for tests and the
     // benchmark.
     std::uint64_t keymapUploads();
@@ -132,6 +141,8 @@ private:
     zwp_virtual_keyboard_v1 *keyboard_ = nullptr;
     zwlr_virtual_pointer_v1 *pointer_ = nullptr;
     std::vector<std::unique_ptr<Output>> outputs_;
+    wl_shm *shm_ = nullptr;
+    zwlr_screencopy_manager_v1 *screencopy_ = nullptr;
 
     xkb_context *xkb_ = nullptr;
     xkb_keymap *keymap_ = nullptr;
