@@ -1,4 +1,6 @@
-// Typing throughput and loss of the X11 input layer against xdotool.
+// Typing throughput and loss of the X11 input layer against xdotool, and
+// (with --wayland, under a wlroots compositor) of the Wayland backend
+// against wtype.
 //
 // Types 1,000 ASCII and 1,000 Japanese characters into a real Qt text field
 // on the current X display (run it on Xvfb, see README.md): with the layer as
@@ -14,6 +16,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QSet>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QThread>
@@ -22,6 +25,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -95,6 +99,111 @@ public:
 
 private:
     QLineEdit field_;
+};
+
+// A Qt QLineEdit on the Wayland compositor, in a child process (this
+// program again, with --wayland-target and Qt's Wayland platform): it
+// reports its length on every change and its text on request, as the Tk
+// target does.
+constexpr char kWaylandTargetArg[] = "--wayland-target";
+
+int waylandTargetMain(int argc, char **argv) {
+    QApplication app(argc, argv);
+    QLineEdit field;
+    field.resize(900, 40);
+    field.show();
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    QObject::connect(&field, &QLineEdit::textChanged, [](const QString &text) {
+        std::printf("n %d\n", static_cast<int>(text.size()));
+    });
+    QSocketNotifier input(0, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char line[64] = {};
+        if (!std::fgets(line, sizeof line, stdin)) {
+            QCoreApplication::quit();
+            return;
+        }
+        if (std::strncmp(line, "clear", 5) == 0) {
+            field.clear();
+            for (int i = 0; i < 500 && !field.hasFocus(); ++i)
+                spin(10);
+            std::printf(field.hasFocus() ? "ready\n" : "unfocused\n");
+        } else if (std::strncmp(line, "dump", 4) == 0) {
+            QString hex;
+            for (QChar c : field.text())
+                hex += QString::number(c.unicode(), 16) + QLatin1Char(' ');
+            std::printf("text %s\n", qPrintable(hex));
+        }
+    });
+    return QApplication::exec();
+}
+
+class WaylandQtTarget : public Target {
+public:
+    bool start() {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        env.insert(QStringLiteral("QT_WAYLAND_DISABLE_WINDOWDECORATION"), QStringLiteral("1"));
+        child_.setProcessEnvironment(env);
+        child_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child_.start(QCoreApplication::applicationFilePath(),
+                     {QString::fromLatin1(kWaylandTargetArg)});
+        return child_.waitForStarted(5000);
+    }
+    bool prepare() override {
+        if (child_.state() != QProcess::Running)
+            return false;
+        child_.write("clear\n");
+        if (!waitFor(QStringLiteral("ready")))
+            return false;
+        spin(200);
+        read();
+        return true;
+    }
+    int length() override {
+        read();
+        return length_;
+    }
+    QString finish(QElapsedTimer &, qint64 &) override {
+        child_.write("dump\n");
+        waitFor(QStringLiteral("text"));
+        return text_;
+    }
+    bool multiline() const override { return false; }
+    ~WaylandQtTarget() override {
+        child_.closeWriteChannel();
+        if (!child_.waitForFinished(2000))
+            child_.kill();
+    }
+
+private:
+    void read() {
+        while (child_.canReadLine()) {
+            const QString line = QString::fromUtf8(child_.readLine()).trimmed();
+            if (line.startsWith(QLatin1String("n "))) {
+                length_ = line.mid(2).toInt();
+            } else if (line.startsWith(QLatin1String("text"))) {
+                text_.clear();
+                for (const QString &hex : line.mid(4).split(' ', Qt::SkipEmptyParts))
+                    text_ += QChar(static_cast<char16_t>(hex.toUInt(nullptr, 16)));
+                seen_ = QStringLiteral("text");
+            } else {
+                seen_ = line;
+            }
+        }
+    }
+    bool waitFor(const QString &what) {
+        seen_.clear();
+        for (int i = 0; i < 1000 && seen_ != what; ++i) {
+            child_.waitForReadyRead(10);
+            read();
+        }
+        return seen_ == what;
+    }
+    QProcess child_;
+    int length_ = 0;
+    QString text_;
+    QString seen_;
 };
 
 // A Tk text widget in `wish`, which reports its length on every change and
@@ -318,6 +427,12 @@ Result typeWithLayer(platform::InputLayer &layer, Target &target, const QString 
     });
 }
 
+Result typeWithWtype(Target &target, const QString &text) {
+    return measure(target, text, [&] {
+        QProcess::execute(QStringLiteral("wtype"), {QStringLiteral("--"), text});
+    });
+}
+
 Result typeWithXdotool(Target &target, const QString &text, bool zeroDelay) {
     return measure(target, text, [&] {
         QStringList args{QStringLiteral("type")};
@@ -389,7 +504,83 @@ int distinct(const QString &text) {
 
 } // namespace
 
+// --wayland: the Wayland backend into a Qt window on the compositor of
+// WAYLAND_DISPLAY, against wtype (the same virtual keyboard protocol).
+int waylandMain(int argc, char **argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen"); // our own window stays off the compositor
+    QApplication app(argc, argv);
+    std::string error;
+    std::unique_ptr<platform::Backend> backend = platform::createBackend("wayland", error);
+    platform::InputLayer *layer = backend->synthesis();
+    if (!layer) {
+        std::fprintf(stderr, "no input layer: %s\n", error.c_str());
+        return 1;
+    }
+    const bool haveWtype = !QStandardPaths::findExecutable(QStringLiteral("wtype")).isEmpty();
+    const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    WaylandQtTarget target;
+    if (!target.start()) {
+        std::fprintf(stderr, "the Wayland window did not start\n");
+        return 1;
+    }
+    struct Case {
+        const char *name;
+        QString text;
+    };
+    const Case cases[] = {{"ASCII", asciiText()},
+                          {"Japanese (prose)", japaneseProse()},
+                          {"Japanese (all different)", japaneseDistinct()}};
+    constexpr int kRepeats = 5;
+    int failures = 0;
+    std::printf("== into a Qt QLineEdit on Wayland\n");
+    for (const Case &c : cases) {
+        if (!only.isEmpty() && !QString::fromLatin1(c.name).startsWith(only))
+            continue;
+        const int total = static_cast<int>(c.text.size());
+        std::printf("%s: %d characters, %d different\n", c.name, total, distinct(c.text));
+        std::fflush(stdout);
+        std::vector<double> ours, theirs;
+        bool oursExact = true, theirsExact = true;
+        int oursWorst = total, theirsWorst = total;
+        for (int i = 0; i < kRepeats; ++i) {
+            const Result r = typeWithLayer(*layer, target, c.text);
+            ours.push_back(r.perSecond());
+            oursExact = oursExact && r.exact;
+            oursWorst = std::min(oursWorst, r.correct);
+            if (haveWtype) {
+                const Result w = typeWithWtype(target, c.text);
+                theirs.push_back(w.perSecond());
+                theirsExact = theirsExact && w.exact;
+                theirsWorst = std::min(theirsWorst, w.correct);
+            }
+        }
+        auto median = [](std::vector<double> v) {
+            std::sort(v.begin(), v.end());
+            return v.empty() ? 0.0 : v[v.size() / 2];
+        };
+        const double mine = median(ours);
+        std::printf("  %-24s %5d/%d correct %-8s %9.1f chars/s\n", "tarnwick layer", oursWorst,
+                    total, oursExact ? "(exact)" : "(LOSSY)", mine);
+        if (haveWtype) {
+            const double wtype = median(theirs);
+            std::printf("  %-24s %5d/%d correct %-8s %9.1f chars/s   ours: x%.2f\n", "wtype",
+                        theirsWorst, total, theirsExact ? "(exact)" : "(LOSSY)", wtype,
+                        wtype > 0 ? mine / wtype : 0.0);
+        } else {
+            std::printf("  (wtype not found: no comparison)\n");
+        }
+        std::fflush(stdout);
+        failures += !oursExact;
+    }
+    layer->releaseAll();
+    return failures ? 2 : 0;
+}
+
 int main(int argc, char **argv) {
+    if (argc > 1 && std::strcmp(argv[1], kWaylandTargetArg) == 0)
+        return waylandTargetMain(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "--wayland") == 0)
+        return waylandMain(argc, argv);
     QApplication app(argc, argv);
     std::string error;
     std::unique_ptr<platform::Backend> backend = platform::createBackend("xcb", error);

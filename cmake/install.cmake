@@ -82,15 +82,19 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TARNWICK_HOMEPAGE_URL}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Loaded at run time, so shlibdeps cannot see them: Qt's X11 platform plugin,
-# and a font that has the Japanese texts.
+# Loaded at run time, so shlibdeps cannot see them: Qt's X11 and Wayland
+# platform plugins, and a font that has the Japanese texts. The Wayland
+# backend's own libraries (libwayland-client0, libxkbcommon0) come from
+# shlibdeps, with their versions; naming them here again would duplicate them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, fonts-ipafont-gothic | fonts-noto-cjk | fonts-vlgothic | fonts-takao-gothic")
+    "qt6-qpa-plugins, qt6-wayland, fonts-ipafont-gothic | fonts-noto-cjk | fonts-vlgothic | fonts-takao-gothic")
 # The first line is the synopsis; CPack indents the rest and turns the empty
 # line into the paragraph mark.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "replay mouse and keyboard input from a project of pages
-Tarnwick replays mouse and keyboard input on an X11 desktop. A project is
+Tarnwick replays mouse and keyboard input on an X11 desktop, on Wayland
+compositors that offer virtual input (sway and the other wlroots
+compositors) and, for X11 programs only, on other Wayland desktops. A project is
 an ordered list of pages, each with one command (a mouse click, a pointer
 jump or smooth move, a key combination, typing a text) and one condition
 to wait for (a time, a mouse button, a key combination, a clock time).

@@ -23,6 +23,10 @@ packages=(
   tk
   # an EWMH window manager for the window access test and bench under one
   openbox
+  # the Wayland backend, and its tests under a headless sway (label wayland):
+  # the compositor, a terminal, wtype and grim for the benchmark and by hand
+  libwayland-dev libwayland-bin wayland-protocols libxkbcommon-dev libevdev-dev qt6-wayland
+  sway foot wtype grim
   # libFuzzer targets (./test.sh -L fuzz)
   clang libclang-rt-14-dev
 )

@@ -1,9 +1,11 @@
 #include "commandlinerun.h"
 #include "core/commandline.h"
 #include "core/localfilename.h"
+#include "displaysessionnotice.h"
 #include "parentconsole.h"
 #include "platform/backend.h"
 #include "run/terminationguard.h"
+#include "runstopserver.h"
 #include "tarnwick.h"
 
 #include <QApplication>
@@ -46,6 +48,16 @@ int answerWithoutDisplay(const commandline::Request &request, const QStringList 
         attachParentConsole();
         printTo(stdout, QStringLiteral("tarnwick %1\n").arg(QStringLiteral(TARNWICK_VERSION)));
         return commandline::kExitOk;
+    case commandline::Action::StopRunning: {
+        int argc = 1;
+        char name[] = "tarnwick";
+        char *argv[] = {name, nullptr};
+        QCoreApplication app(argc, argv); // for the socket; no display needed
+        const int rc = RunStopServer::askRunToStop();
+        if (rc != commandline::kExitOk)
+            printTo(stderr, QStringLiteral("tarnwick: no run of this user is running\n"));
+        return rc;
+    }
     case commandline::Action::Fail:
         // Qt's own options (-platform, -display) are taken out by the
         // application object; judge again once it has done so.
@@ -162,11 +174,10 @@ int main(int argc, char *argv[]) {
 #endif
 
 #if !defined(Q_OS_WIN)
-    // Under a Wayland session Qt would pick its Wayland platform, for which
-    // there is no input backend yet; through XWayland the X11 backend still
-    // reaches X11 programs, as it always has. A platform the user chose wins.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    // Qt's platform follows the session: Wayland where the compositor offers
+    // virtual input (the Wayland backend), else X11, through XWayland under
+    // other Wayland desktops. A platform the user chose wins.
+    const platform::SessionChoice session = applyDisplaySession(rawArguments);
     if (!xDisplayOpens(rawArguments))
         return commandline::kExitNoDisplay;
 #endif
@@ -215,6 +226,11 @@ int main(int argc, char *argv[]) {
 
     int rc = 0;
     if (request.action == commandline::Action::Run) {
+#if !defined(Q_OS_WIN)
+        const QString notice = displaySessionNotice(session, false);
+        if (!notice.isEmpty())
+            printTo(stderr, QStringLiteral("tarnwick: %1\n").arg(notice));
+#endif
         if (!canPlay) {
             endTerminationGuard();
             platform::setBackend(nullptr);
@@ -224,6 +240,10 @@ int main(int argc, char *argv[]) {
     } else {
         tarnwick window;
         window.show();
+#if !defined(Q_OS_WIN)
+        QTimer::singleShot(0, &window,
+                           [&window] { showDisplaySessionNotice(&window, window.is_japanese); });
+#endif
         if (request.action == commandline::Action::OpenFile) {
             // Once the window is up, so its questions and messages have a parent.
             const QString file = request.file;

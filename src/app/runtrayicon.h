@@ -10,6 +10,7 @@
 
 class QSystemTrayIcon;
 class Run;
+class RunStopServer;
 
 class RunTrayIcon : public QObject {
     Q_OBJECT
@@ -32,4 +33,5 @@ private:
     void remove();
 
     QSystemTrayIcon *icon_ = nullptr;
+    RunStopServer *stopServer_ = nullptr; // tarnwick --stop
 };

@@ -343,4 +343,37 @@ inline constexpr UiText recordSkippedText{
     u"パスワード欄など、保護された入力への入力は記録しませんでした。",
     u"Input into a password field or another protected input was not recorded."};
 
+// ---- the display session: a Wayland desktop without virtual input ----
+inline constexpr UiText sessionNoticeTitle{u"Wayland での制限", u"Limits on Wayland"};
+// %1: the desktop ("GNOME", "KDE Plasma", "Wayland").
+inline constexpr UiText sessionX11Only{
+    u"この %1 のセッションは Wayland で動いており、そのコンポジターはプログラムが Wayland "
+    u"のウィンドウへキーやクリックを送ることを許していません。\n\n"
+    u"動くもの: XWayland を通じた X11 のプログラムへのキー、文字、クリック。\n"
+    u"届かないもの: Wayland のウィンドウ（%1 自身のプログラム、GTK 4 や Qt 6 の多くの"
+    u"プログラム、Firefox など）。\n\n"
+    u"すべてのウィンドウを操作するには、X11 のセッション（ログイン画面の「GNOME on Xorg」や"
+    u"「Plasma (X11)」）でログインするか、仮想キーボードと仮想ポインターを提供するコンポジター"
+    u"（sway、Hyprland、river、labwc、Wayfire）を使ってください。",
+    u"This %1 session runs on Wayland, and its compositor does not let programs send keys and "
+    u"clicks to Wayland windows.\n\n"
+    u"What works: keys, text and clicks sent to X11 programs (through XWayland).\n"
+    u"What does not: Wayland windows (%1's own programs, most GTK 4 and Qt 6 programs, "
+    u"Firefox) receive nothing.\n\n"
+    u"To reach every window, log in to an X11 session (\"GNOME on Xorg\" or \"Plasma (X11)\" "
+    u"on the login screen) or use a compositor that offers a virtual keyboard and pointer "
+    u"(sway, Hyprland, river, labwc, Wayfire)."};
+inline constexpr UiText sessionNothing{
+    u"この %1 のセッションは Wayland で動いており、そのコンポジターはプログラムがキーやクリック"
+    u"を送ることを許していません。XWayland もないため、実行しても何も送られません。\n\n"
+    u"X11 のセッションでログインするか、仮想キーボードと仮想ポインターを提供するコンポジター"
+    u"（sway、Hyprland、river、labwc、Wayfire）を使ってください。",
+    u"This %1 session runs on Wayland, and its compositor does not let programs send keys and "
+    u"clicks. There is no XWayland either, so a run sends nothing.\n\n"
+    u"Log in to an X11 session, or use a compositor that offers a virtual keyboard and pointer "
+    u"(sway, Hyprland, river, labwc, Wayfire)."};
+inline constexpr UiText sessionDesktopGnome{u"GNOME", u"GNOME"};
+inline constexpr UiText sessionDesktopKde{u"KDE Plasma", u"KDE Plasma"};
+inline constexpr UiText sessionDesktopOther{u"Wayland", u"Wayland"};
+
 } // namespace uitexts

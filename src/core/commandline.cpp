@@ -91,6 +91,13 @@ Request parse(const QStringList &arguments) {
     const QCommandLineOption verbose(QStringLiteral("verbose"));
     parser.addOptions({help, version, run, repeat, endless, startDelay, stop, verbose});
 
+    // Alone, --stop asks the running run to end (so a compositor's key
+    // binding can run it); with --run it names the run's stop keys.
+    if (arguments.size() == 2 && arguments.at(1) == QLatin1String("--stop")) {
+        Request request;
+        request.action = Action::StopRunning;
+        return request;
+    }
     if (!parser.parse(arguments))
         return failure(parser.errorText());
     if (parser.isSet(help) || parser.isSet(version)) {
@@ -196,6 +203,7 @@ QString helpText() {
         "  tarnwick --run FILE.cmdat [--repeat N | --endless] [--start-delay S] [--stop KEYS]\n"
         "                [--verbose]\n"
         "                                 play a project without the editor\n"
+        "  tarnwick --stop                end the running run of this user\n"
         "\n"
         "Options:\n"
         "  -h, --help           show this help and exit\n"
@@ -211,7 +219,8 @@ QString helpText() {
         "\n"
         "FILE.cmdat may be - for standard input; a pipe or /dev/stdin works too\n"
         "(at most 64 MiB).\n"
-        "A run also stops when its tray icon is clicked.\n"
+        "A run also stops when its tray icon is clicked, and on tarnwick --stop\n"
+        "(which sway runs for the run's stop keys while a run goes).\n"
         "\n"
         "Exit status:\n"
         "  0        every pass ran\n"
@@ -221,6 +230,7 @@ QString helpText() {
         "  4        no input backend for this display system\n"
         "  5        a page could not be played (its window was missing); the run\n"
         "           stopped there\n"
+        "  6        --stop: no run of this user was running\n"
         "  128 + N  killed by signal N, once everything held is released\n");
 }
 

@@ -7,6 +7,7 @@
 //   tarnwick FILE.cmdat           that project in the editor
 //   tarnwick --run FILE.cmdat [--repeat N | --endless] [--start-delay S] [--stop KEYS]
 //                             [--verbose]         FILE "-": standard input
+//   tarnwick --stop               ends the running run of this user
 //   tarnwick --help | --version
 
 #include "keycombination.h"
@@ -28,6 +29,7 @@ inline constexpr int kExitNoBackend = 4; // no input backend for this display sy
 // A page could not be played (its window was missing or never became
 // active): the run stopped there. Not 1, which says the user stopped it.
 inline constexpr int kExitPageFailed = 5;
+inline constexpr int kExitNoRun = 6; // --stop: no run of this user was running
 
 enum class Action {
     StartPage,   // no arguments: the editor's start page
@@ -35,6 +37,7 @@ enum class Action {
     Run,         // play a project without the editor
     ShowHelp,    // print the usage and exit 0
     ShowVersion, // print the version and exit 0
+    StopRunning, // --stop alone: end the running run of this user
     Fail,        // bad arguments: `error` says why, exit kExitUsage
 };
 

@@ -3,6 +3,7 @@
 #if defined(_WIN32)
 #include "win32/win32backend.h"
 #else
+#include "wayland/waylandbackend.h"
 #include "x11/x11backend.h"
 #endif
 
@@ -35,6 +36,15 @@ struct Table {
         factories["windows"] = [](std::string &error) { return win32::createBackend(error); };
 #else
         factories["xcb"] = [](std::string &error) { return x11::createBackend(error); };
+        for (const char *name : {"wayland", "wayland-egl"}) {
+            const std::string platformName = name;
+            factories[platformName] = [platformName](std::string &error) {
+                std::unique_ptr<Backend> made = wayland::createBackend(error);
+                if (!made)
+                    error = "the display system \"" + platformName + "\": " + error;
+                return made;
+            };
+        }
 #endif
     }
 };

@@ -1,7 +1,8 @@
 #pragma once
 
-// What the screen shows. No backend offers it yet; its capability record
-// says so (backend.h). Plain C++17 only.
+// What the screen shows. The Wayland backend offers it where the compositor
+// allows (wlroots' screencopy); the others do not yet, and their capability
+// records say so (backend.h). Plain C++17 only.
 
 #include "windowaccess.h"
 

@@ -6,6 +6,7 @@
 #include "core/keycombination.h"
 #include "core/resourcepath.h"
 #include "core/runcount.h"
+#include "platform/displaysession.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -280,6 +281,15 @@ void RunDialog::onStartClicked() {
     }
     if (answer != QMessageBox::Yes)
         return;
+    // Said at start already; said again, since what the run will reach
+    // depends on it.
+    const platform::SessionReach reach = platform::sessionChoice().reach;
+    if (reach != platform::SessionReach::Everything) {
+        const UiText &text = reach == platform::SessionReach::Nothing ? runtexts::sessionNothing
+                                                                      : runtexts::sessionX11Only;
+        QMessageBox::information(this, runtexts::sessionTitle.in(japanese), text.in(japanese),
+                                 QMessageBox::Ok, QMessageBox::NoButton);
+    }
 
     seconds = secondsSpin->value();
     runCount = repeatCheck->isChecked() ? kRepeatUntilStopped : runCountSpin->value();

@@ -66,5 +66,17 @@ inline constexpr UiText failedNotFound{u"%1ページ目: ウィンドウ%2が見
 inline constexpr UiText failedNotActive{u"%1ページ目: ウィンドウ%2がアクティブになりません。",
                                         u"page %1: the window %2 did not become active"};
 inline constexpr UiText runStopped{u"\n実行を停止しました。", u"; the run was stopped"};
+// Said again before a run on a Wayland desktop without virtual input.
+inline constexpr UiText sessionTitle{u"Wayland での制限", u"Limits on Wayland"};
+inline constexpr UiText sessionX11Only{
+    u"このデスクトップでは、キー、文字、クリックは X11 のプログラム（XWayland）にだけ届き、"
+    u"Wayland のウィンドウには届きません。",
+    u"On this desktop, keys, text and clicks reach X11 programs (through XWayland) only, not "
+    u"Wayland windows."};
+inline constexpr UiText sessionNothing{
+    u"このデスクトップでは、キー、文字、クリックはどのウィンドウにも届きません。"
+    u"X11 のセッションか、仮想キーボードと仮想ポインターを提供するコンポジターが必要です。",
+    u"On this desktop, keys, text and clicks reach no window. An X11 session, or a compositor "
+    u"that offers a virtual keyboard and pointer, is needed."};
 
 } // namespace runtexts

@@ -39,6 +39,10 @@ private slots:
         QTest::newRow("run without file") << QStringList{"--run"} << Action::Fail << "";
         QTest::newRow("repeat without run")
             << QStringList{"x.cmdat", "--repeat", "2"} << Action::Fail << "";
+        QTest::newRow("stop alone ends the running run")
+            << QStringList{"--stop"} << Action::StopRunning << "";
+        QTest::newRow("stop with keys but without run")
+            << QStringList{"--stop", "ctrl+q"} << Action::Fail << "";
         QTest::newRow("stop without run")
             << QStringList{"x.cmdat", "--stop", "none"} << Action::Fail << "";
         QTest::newRow("verbose without run")

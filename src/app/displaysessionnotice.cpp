@@ -1,0 +1,62 @@
+#include "displaysessionnotice.h"
+
+#include "uitexts.h"
+
+#include <QMessageBox>
+#include <QtGlobal>
+
+#if !defined(Q_OS_WIN)
+#include "platform/wayland/waylandbackend.h"
+#endif
+
+namespace {
+
+// The value of "-platform NAME" or "--platform NAME", else QT_QPA_PLATFORM.
+QString qtPlatform(const QStringList &arguments) {
+    QString value = qEnvironmentVariable("QT_QPA_PLATFORM");
+    for (int i = 1; i + 1 < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QLatin1String("-platform") || argument == QLatin1String("--platform"))
+            value = arguments.at(i + 1);
+    }
+    return value;
+}
+
+} // namespace
+
+platform::SessionChoice applyDisplaySession(const QStringList &arguments) {
+    platform::SessionFacts facts;
+    facts.qtPlatform = qtPlatform(arguments).toStdString();
+    facts.waylandDisplay = qEnvironmentVariable("WAYLAND_DISPLAY").toStdString();
+    facts.sessionType = qEnvironmentVariable("XDG_SESSION_TYPE").toStdString();
+    facts.currentDesktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP").toStdString();
+    facts.x11Display = qEnvironmentVariable("DISPLAY").toStdString();
+#if !defined(Q_OS_WIN)
+    if (platform::wantsGlobals(facts))
+        facts.probed = platform::wayland::listGlobals(facts.globals);
+#endif
+    const platform::SessionChoice choice = platform::chooseSession(facts);
+    if (!choice.qtPlatform.empty())
+        qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(choice.qtPlatform));
+    platform::setSessionChoice(choice);
+    return choice;
+}
+
+QString displaySessionNotice(const platform::SessionChoice &choice, bool japanese) {
+    if (choice.reach == platform::SessionReach::Everything)
+        return {};
+    const UiText &desktop =
+        choice.desktop == platform::Desktop::Gnome ? uitexts::sessionDesktopGnome
+        : choice.desktop == platform::Desktop::Kde ? uitexts::sessionDesktopKde
+                                                   : uitexts::sessionDesktopOther;
+    const UiText &text = choice.reach == platform::SessionReach::Nothing ? uitexts::sessionNothing
+                                                                         : uitexts::sessionX11Only;
+    return text.in(japanese).arg(desktop.in(japanese));
+}
+
+void showDisplaySessionNotice(QWidget *parent, bool japanese) {
+    const QString text = displaySessionNotice(platform::sessionChoice(), japanese);
+    if (text.isEmpty())
+        return;
+    QMessageBox::information(parent, uitexts::sessionNoticeTitle.in(japanese), text);
+}

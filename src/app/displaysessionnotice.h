@@ -1,0 +1,24 @@
+#pragma once
+
+// The program's start on Linux: which of Qt's platforms it uses, chosen
+// from the session it finds (platform/displaysession.h), and the notice
+// that tells the user, in their language, when not every window can be
+// reached (a Wayland desktop without virtual input).
+
+#include "platform/displaysession.h"
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+// Gathers the facts (environment, -platform, the compositor's globals),
+// sets QT_QPA_PLATFORM when the choice names a platform and records the
+// choice (platform::setSessionChoice). Before the application object.
+platform::SessionChoice applyDisplaySession(const QStringList &arguments);
+
+// The notice for `choice`; empty when everything can be reached.
+QString displaySessionNotice(const platform::SessionChoice &choice, bool japanese);
+
+// Shows the recorded choice's notice, if any, over `parent`.
+void showDisplaySessionNotice(QWidget *parent, bool japanese);

@@ -1,0 +1,46 @@
+#pragma once
+
+// `tarnwick --stop`: a run listens on a local socket of its user's own while
+// it goes, and the command asks it to stop through that socket, so a key
+// binding of the desktop can end a run where no program may hear the
+// keyboard (Wayland). Under sway the run binds its stop keys to that
+// command itself, through sway's IPC, for the run's length. Owned by the
+// run's tray icon (runtrayicon.h), so every run has one.
+
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+
+class RunStopServer : public QObject {
+    Q_OBJECT
+
+public:
+    // Listens unless another run of this user already does; under sway
+    // (SWAYSOCK set) binds `stopCommand` (stored form, "83,3") to
+    // `tarnwick --stop`.
+    explicit RunStopServer(const QString &stopCommand, QObject *parent = nullptr);
+    // Stops listening and removes the sway binding.
+    ~RunStopServer() override;
+
+    bool listening() const;
+    // The sway key binding in force ("Ctrl+Alt+s"); empty when none.
+    QString swayBinding() const { return swayBinding_; }
+
+    // The socket's name: one per user.
+    static QString socketName();
+    // The sway form of a stored stop command ("83,3" -> "Ctrl+Alt+s");
+    // empty for none or a key sway cannot name.
+    static QString swayChord(const QString &stopCommand);
+
+    // What `tarnwick --stop` does: asks the running run to stop. Needs the
+    // application object. Returns the exit status (kExitOk, kExitNoRun).
+    static int askRunToStop();
+
+signals:
+    void stopRequested();
+
+private:
+    QLocalServer *server_ = nullptr;
+    QString swayBinding_;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+// The Wayland backend, for compositors that offer the virtual keyboard and
+// pointer protocols (sway and the other wlroots compositors): synthesis
+// only (waylandinput.h). Wayland gives no client the keys of other windows,
+// so key events, global shortcuts and recording are absent and say so. No
+// Qt here: the backend keeps a connection of its own to the compositor.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+class Backend;
+} // namespace platform
+
+namespace platform::wayland {
+
+// Connects to the compositor of WAYLAND_DISPLAY; on failure returns null and
+// says why in `error`.
+std::unique_ptr<Backend> createBackend(std::string &error);
+
+// The interface names of the globals the compositor of WAYLAND_DISPLAY
+// offers; false when it cannot be reached. Asks once, briefly, on a
+// connection of its own.
+bool listGlobals(std::vector<std::string> &globals);
+
+} // namespace platform::wayland

@@ -1,0 +1,134 @@
+// tarnwick --stop: a run's stop server (app/runstopserver.h) ends the run
+// when the command asks, through the tray icon's way; the command says
+// when no run is there; the sway form of stop keys.
+
+#include "app/runstopserver.h"
+#include "app/runtrayicon.h"
+#include "core/commandline.h"
+#include "run/run.h"
+#include "run/runstart.h"
+#include "support/recordinginput.h"
+
+#include <QPointer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+namespace {
+
+const QStringList kMarker{QStringLiteral("マウスポインター"), QStringLiteral("7"),
+                          QStringLiteral("7")};
+
+// `tarnwick --stop` as the user runs it; its exit status.
+int runStopCommand() {
+    QProcess p;
+    p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tarnwick"),
+            {QStringLiteral("--stop")});
+    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return p.exitCode();
+}
+
+} // namespace
+
+class RunStopServerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        // A socket name of this test's own, so that other tests' runs (which
+        // listen too) neither take it nor get stopped: the runtime folder
+        // names it on Linux, the user name on Windows.
+        QVERIFY(runtime_.isValid());
+        qputenv("XDG_RUNTIME_DIR", runtime_.path().toLocal8Bit());
+        qputenv("USERNAME",
+                "runstopservertest-" + QByteArray::number(QCoreApplication::applicationPid()));
+    }
+
+    void anEndlessRunEndsOnTheCommand() {
+        testsupport::RecordingInput rec;
+        QWidget window;
+        auto *run = new Run;
+        QVERIFY(run->prepare(RunSettings{0, kRepeatUntilStopped, QStringLiteral("なし")}, {kMarker},
+                             {{QStringLiteral("時間"), QStringLiteral("0.01")}},
+                             QStringLiteral("p")));
+        QPointer<RunTrayIcon> tray = new RunTrayIcon(run, QStringLiteral("p"), &window);
+        bool ended = false;
+        bool stopped = false;
+        connect(run, &Run::ended, &window, [&](bool s) {
+            ended = true;
+            stopped = s;
+        });
+        QPointer<QThread> thread = startRunThread(run, &window);
+        QTRY_VERIFY_WITH_TIMEOUT(rec.eventTexts().size() >= 2, 5000);
+        // The command blocks while the server answers from this event loop.
+        QProcess p;
+        p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tarnwick"),
+                {QStringLiteral("--stop")});
+        QTRY_VERIFY_WITH_TIMEOUT(p.state() == QProcess::NotRunning, 30000);
+        QCOMPARE(p.exitCode(), commandline::kExitOk);
+        QTRY_VERIFY_WITH_TIMEOUT(ended, 5000);
+        QVERIFY(stopped);
+        QTRY_VERIFY_WITH_TIMEOUT(tray.isNull(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(thread.isNull(), 5000);
+        // The run is gone: nothing answers any more.
+        QCOMPARE(runStopCommand(), commandline::kExitNoRun);
+    }
+
+    void withoutARunTheCommandSaysSo() {
+        QCOMPARE(runStopCommand(), commandline::kExitNoRun);
+        QCOMPARE(RunStopServer::askRunToStop(), commandline::kExitNoRun);
+    }
+
+    void theFirstRunKeepsTheName() {
+        RunStopServer first(QStringLiteral("83,3"));
+        QVERIFY(first.listening());
+        RunStopServer second(QStringLiteral("83,3"));
+        QVERIFY(!second.listening());
+        QVERIFY(second.swayBinding().isEmpty()); // not under sway here
+        QSignalSpy firstAsked(&first, &RunStopServer::stopRequested);
+        QProcess p;
+        p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tarnwick"),
+                {QStringLiteral("--stop")});
+        QTRY_COMPARE_WITH_TIMEOUT(firstAsked.size(), 1, 30000);
+        // The answer goes out from this event loop (on Windows, too), so it
+        // keeps running while the command ends.
+        QTRY_VERIFY_WITH_TIMEOUT(p.state() == QProcess::NotRunning, 30000);
+        QCOMPARE(p.exitCode(), commandline::kExitOk);
+    }
+
+    void swayChords_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("chord");
+        QTest::newRow("the default") << "83,3"
+                                     << "Ctrl+Alt+s";
+        QTest::newRow("shift and a function key") << "123,4"
+                                                  << "Shift+F12";
+        QTest::newRow("the windows key") << "13,8"
+                                         << "Mod4+Return";
+        QTest::newRow("every modifier") << "49,15"
+                                        << "Ctrl+Alt+Shift+Mod4+1";
+        QTest::newRow("none") << "なし"
+                              << "";
+        QTest::newRow("a mouse button") << "1,2"
+                                        << "";
+        QTest::newRow("unreadable") << "x"
+                                    << "";
+    }
+    void swayChords() {
+        QFETCH(QString, stored);
+        QFETCH(QString, chord);
+#if defined(_WIN32)
+        chord.clear(); // no sway on Windows: never a binding
+#endif
+        QCOMPARE(RunStopServer::swayChord(stored), chord);
+    }
+
+private:
+    QTemporaryDir runtime_;
+};
+
+QTEST_MAIN(RunStopServerTest)
+#include "gui_runstopserver.moc"

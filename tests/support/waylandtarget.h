@@ -1,0 +1,120 @@
+#pragma once
+
+// A Wayland window of the tests' own, in a child process (the tests' own Qt
+// runs offscreen): the calling executable started again with
+// kWaylandTargetArg under QT_QPA_PLATFORM=wayland. It reports on standard
+// output, a line per event, what the compositor delivered to it:
+//   ready                         once it has the keyboard focus and its tile
+//   press KEY MODS TEXT           a key press (Qt key, modifiers, text as hex UTF-16)
+//   release KEY MODS              a key release (auto-repeat left out)
+//   down BUTTON X Y / up BUTTON X Y   a button, window coordinates
+//   move X Y                      the pointer moved over the window
+// WaylandTarget (in the test) starts it and reads those lines.
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPalette>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QWidget>
+
+#include <cmath>
+#include <cstdio>
+
+namespace testsupport {
+
+inline constexpr char kWaylandTargetArg[] = "--wayland-target";
+// The window's app id, which sway's commands select it by.
+inline constexpr char kWaylandTargetAppId[] = "tarnwick-wayland-target";
+
+class WaylandTargetWindow : public QWidget {
+public:
+    static constexpr int kInitialWidth = 200;
+    static constexpr int kInitialHeight = 150;
+    static constexpr int kRed = 10;
+    static constexpr int kGreen = 200;
+    static constexpr int kBlue = 30;
+
+    WaylandTargetWindow() {
+        setFocusPolicy(Qt::StrongFocus);
+        setMouseTracking(true);
+        // One colour all over, for the screen reader's tests.
+        QPalette p = palette();
+        p.setColor(QPalette::Window, QColor(kRed, kGreen, kBlue));
+        setPalette(p);
+        setAutoFillBackground(true);
+        setAttribute(Qt::WA_InputMethodEnabled, false);
+    }
+
+protected:
+    static void say(const QString &line) {
+        std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), stdout);
+        std::fflush(stdout);
+    }
+    // Ready once it has the focus and sway has given it its tile (it starts
+    // smaller than any tile).
+    void focusInEvent(QFocusEvent *) override { sayIfReady(); }
+    void resizeEvent(QResizeEvent *) override { sayIfReady(); }
+    void sayIfReady() {
+        if (!ready_ && hasFocus() && size() != QSize(kInitialWidth, kInitialHeight)) {
+            ready_ = true;
+            say(QStringLiteral("ready"));
+        }
+    }
+    void keyPressEvent(QKeyEvent *e) override {
+        if (e->isAutoRepeat())
+            return;
+        QString hex;
+        for (QChar c : e->text())
+            hex += QString::number(c.unicode(), 16).rightJustified(4, QLatin1Char('0'));
+        say(QStringLiteral("press %1 %2 %3")
+                .arg(e->key())
+                .arg(int(e->modifiers()))
+                .arg(hex.isEmpty() ? QStringLiteral("-") : hex));
+    }
+    void keyReleaseEvent(QKeyEvent *e) override {
+        if (e->isAutoRepeat())
+            return;
+        say(QStringLiteral("release %1 %2").arg(e->key()).arg(int(e->modifiers())));
+    }
+    void mousePressEvent(QMouseEvent *e) override { button(QStringLiteral("down"), e); }
+    void mouseReleaseEvent(QMouseEvent *e) override { button(QStringLiteral("up"), e); }
+    void mouseMoveEvent(QMouseEvent *e) override {
+        say(QStringLiteral("move %1 %2")
+                .arg(std::lround(e->position().x()))
+                .arg(std::lround(e->position().y())));
+    }
+
+private:
+    void button(const QString &what, QMouseEvent *e) {
+        say(QStringLiteral("%1 %2 %3 %4")
+                .arg(what)
+                .arg(int(e->button()))
+                .arg(std::lround(e->position().x()))
+                .arg(std::lround(e->position().y())));
+    }
+    bool ready_ = false;
+};
+
+inline int waylandTargetMain(int argc, char **argv) {
+    QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kWaylandTargetAppId));
+    WaylandTargetWindow window;
+    window.resize(WaylandTargetWindow::kInitialWidth, WaylandTargetWindow::kInitialHeight);
+    window.show();
+    return QApplication::exec();
+}
+
+// The environment the target runs in: Wayland, no decorations of its own
+// (so its window starts where sway puts the tile).
+inline QProcessEnvironment waylandTargetEnvironment() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+    env.insert(QStringLiteral("QT_WAYLAND_DISABLE_WINDOWDECORATION"), QStringLiteral("1"));
+    env.remove(QStringLiteral("QT_IM_MODULE"));
+    return env;
+}
+
+} // namespace testsupport
