@@ -1,6 +1,7 @@
 #include "recordingsession.h"
 
 #include "core/runkeys.h"
+#include "platform/backend.h"
 #include "uitexts.h"
 
 #include <QApplication>
@@ -81,7 +82,17 @@ void RecordingSession::arm() {
     QApplication::beep();
 }
 
-void RecordingSession::onRawInput(const platform::RawInputEvent &event) {
+void RecordingSession::onRawInput(const platform::RawInputEvent &received) {
+    platform::RawInputEvent event = received;
+    // The window a click goes to, asked at once, while it is still where it
+    // was clicked: the click is recorded relative to it.
+    if (event.type == platform::RawInputEvent::Type::ButtonDown) {
+        if (platform::WindowAccess *windows = platform::backend().windowAccess()) {
+            const std::uint64_t id = windows->windowAt(event.pos.x, event.pos.y);
+            if (id == 0 || !windows->info(id, event.window))
+                event.window = platform::WindowInfo();
+        }
+    }
     bool stopChord = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);

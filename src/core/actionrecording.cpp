@@ -3,6 +3,7 @@
 #include "keycombination.h"
 #include "pagerecords.h"
 #include "runkeys.h"
+#include "windowmatch.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,11 +23,12 @@ struct Action {
     Kind kind = Kind::Key;
     std::int64_t start = 0;
     std::int64_t end = 0;
-    bool left = true;    // click
-    platform::Point pos; // click
-    int vk = 0;          // key
-    int mask = 0;        // key, stored mask
-    QString text;        // typing
+    bool left = true;            // click
+    platform::Point pos;         // click
+    platform::WindowInfo window; // click: the window it went to, id 0 unknown
+    int vk = 0;                  // key
+    int mask = 0;                // key, stored mask
+    QString text;                // typing
 };
 
 bool isModifier(int vk) {
@@ -97,6 +99,7 @@ private:
     struct Press {
         std::int64_t at = 0;
         platform::Point pos;
+        platform::WindowInfo window;
     };
 
     int heldMask() const {
@@ -195,7 +198,8 @@ private:
     void buttonDown(const RawInputEvent &e) {
         useModifiers();
         closeTextRun();
-        presses_[e.button == platform::MouseButton::Left ? 0 : 1] = Press{e.timeMs, e.pos};
+        presses_[e.button == platform::MouseButton::Left ? 0 : 1] =
+            Press{e.timeMs, e.pos, e.window};
     }
 
     void buttonUp(const RawInputEvent &e) {
@@ -214,6 +218,7 @@ private:
         a.end = e.timeMs;
         a.left = side == 0;
         a.pos = press.pos;
+        a.window = press.window;
         push(a);
     }
 
@@ -235,6 +240,9 @@ QString secondsFromCentiseconds(std::int64_t cs) {
     return pagerecords::secondsText(static_cast<double>(cs) / 100.0);
 }
 
+// How long a recorded Window page waits for its window to become active.
+const QString kWindowSeconds = QStringLiteral("5");
+
 QStringList waitUntilOver(std::int64_t pauseMs) {
     return {pagekinds::name::waitUntilOver,
             pagerecords::secondsText(static_cast<double>(pauseMs) / 1000.0)};
@@ -250,7 +258,8 @@ RecordedPages toPages(std::vector<Action> actions) {
     if (actions.empty())
         return pages;
     const std::int64_t origin = actions.front().start;
-    std::int64_t replayAt = 0; // ms after origin at which the replay starts this action
+    std::uint64_t lastWindow = 0; // the window the last click went to
+    std::int64_t replayAt = 0;    // ms after origin at which the replay starts this action
     for (size_t i = 0; i < actions.size(); ++i) {
         const Action &a = actions[i];
         const bool last = i + 1 == actions.size();
@@ -269,8 +278,30 @@ RecordedPages toPages(std::vector<Action> actions) {
         const QString length = secondsFromCentiseconds(lengthCs);
         switch (a.kind) {
         case Kind::Click:
-            pages.commands.append({pagekinds::name::mousePointer, QString::number(a.pos.x),
-                                   QString::number(a.pos.y)});
+            if (a.window.id != 0) {
+                // Found again by its title and program when the page runs, so
+                // a replay clicks the same place in it wherever it is then.
+                const windowmatch::Spec spec{QString::fromStdU16String(a.window.title),
+                                             windowmatch::Mode::Contains,
+                                             QString::fromStdU16String(a.window.program)};
+                if (a.window.id != lastWindow) {
+                    QStringList bringUp{pagekinds::name::window};
+                    windowmatch::toRecord(bringUp, spec);
+                    bringUp << kWindowSeconds;
+                    pages.commands.append(bringUp);
+                    pages.conditions.append(waitUntilOver(0));
+                    lastWindow = a.window.id;
+                }
+                QStringList pointer{pagekinds::name::pointerInWindow};
+                windowmatch::toRecord(pointer, spec);
+                pointer << QString::number(a.pos.x - a.window.client.x)
+                        << QString::number(a.pos.y - a.window.client.y);
+                pages.commands.append(pointer);
+            } else {
+                pages.commands.append({pagekinds::name::mousePointer, QString::number(a.pos.x),
+                                       QString::number(a.pos.y)});
+                lastWindow = 0; // it may have taken the focus from the last window
+            }
             pages.conditions.append(waitUntilOver(0));
             pages.commands.append({pagekinds::name::click,
                                    a.left ? pagerecords::leftSide : pagerecords::rightSide,

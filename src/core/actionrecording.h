@@ -1,11 +1,12 @@
 #pragma once
 
 // Turns a stream of the user's raw input events into pages: a click becomes
-// a Mouse Pointer page and a Click page, characters typed in a row one Enter
-// Text page, any other key or chord a Key page; each page waits until its
-// action is over plus the pause the user made before the next action, so a
-// replay keeps the user's rhythm. Pointer movement, drags and the chord that
-// ends the recording are not recorded.
+// a Mouse Pointer page and a Click page (where the window it went to is
+// known, a Window Pointer page at its place in that window instead, after a
+// Window page that brings the window up when it is not the last click's), characters typed in a row
+// one Enter Text page, any other key or chord a Key page; each page waits until its action is over
+// plus the pause the user made before the next action, so a replay keeps the user's rhythm. Pointer
+// movement, drags and the chord that ends the recording are not recorded.
 
 #include "platform/inputlayer.h"
 

@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "windowaccess.h"
+
 namespace platform {
 
 struct Point {
@@ -75,6 +77,9 @@ struct RawInputEvent {
     std::u16string text;
     MouseButton button = MouseButton::Left;
     Point pos; // buttons: the pointer on the screen
+    // Button downs: the top-level window under the pointer, where the
+    // recording could ask (id 0 where not); filled in by the listener's owner.
+    WindowInfo window;
     // Milliseconds on one monotonic clock of the recorder's (the system's
     // event time where it has one).
     std::int64_t timeMs = 0;

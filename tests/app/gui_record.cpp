@@ -6,6 +6,7 @@
 #include "app/recordingsession.h"
 #include "app/tarnwick.h"
 #include "support/modalhelper.h"
+#include "support/recordinginput.h"
 #include "support/scriptedrecorder.h"
 #include "support/testconfig.h"
 
@@ -68,6 +69,7 @@ private slots:
     void stopChordHeldFromBeforeTheStart();
     void withheldInputIsReported_data();
     void withheldInputIsReported();
+    void clickIsRecordedInItsWindow();
 
 private:
     void startRecording();
@@ -336,6 +338,37 @@ void GuiRecordTest::withheldInputIsReported() {
     }
     QTRY_COMPARE(answerer.count(), 1);
     QCOMPARE(answerer.last().text, message);
+}
+
+// The window a click went to is asked when the click arrives, and the click
+// is recorded in it: brought up first, then the place inside it.
+void GuiRecordTest::clickIsRecordedInItsWindow() {
+    testsupport::RecordingInput desktop;
+    testsupport::FakeWindow editor;
+    editor.info.id = 7;
+    editor.info.title = u"メモ - a.txt";
+    editor.info.program = u"gedit";
+    editor.info.client = {200, 100, 300, 200};
+    desktop.setWindows({editor});
+
+    startRecording();
+    recorder.send(button(Type::ButtonDown, 230, 140, 1000));
+    // The window moves before the click ends: the place was taken at the down.
+    editor.info.client = {600, 500, 300, 200};
+    desktop.setWindows({editor});
+    recorder.send(button(Type::ButtonUp, 230, 140, 1050));
+    recorder.send(button(Type::ButtonDown, 10, 10, 1200)); // on no window
+    recorder.send(button(Type::ButtonUp, 10, 10, 1250));
+    sendStopChord(recorder, 2000);
+    QTRY_VERIFY(window->isVisible());
+
+    const PageList expected = {{"なし"},
+                               {"ウィンドウ切替", "メモ - a.txt", "含む", "gedit", "5"},
+                               {"ウィンドウ座標", "メモ - a.txt", "含む", "gedit", "30", "40"},
+                               {"クリック", "左", "0.05"},
+                               {"マウスポインター", "10", "10"},
+                               {"クリック", "左", "0.05"}};
+    QCOMPARE(window->listCommand, expected);
 }
 
 QTEST_MAIN(GuiRecordTest)

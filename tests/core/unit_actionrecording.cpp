@@ -130,6 +130,42 @@ private slots:
         QCOMPARE(pageTexts(actionrecording::pagesFor(stream(script))), expected);
     }
 
+    // A click the recording knows the window of is placed in that window,
+    // and the window is brought up first whenever the clicks move to another.
+    void clicksInWindows() {
+        platform::WindowInfo editor;
+        editor.id = 11;
+        editor.title = u"メモ - a.txt";
+        editor.program = u"gedit";
+        editor.client = {100, 50, 400, 300};
+        platform::WindowInfo calc;
+        calc.id = 22;
+        calc.title = u"Calc";
+        calc.client = {-300, 200, 200, 200};
+        std::vector<RawInputEvent> events =
+            stream("0 L110,60; 10 l110,60; 100 L130,90; 110 l130,90; 200 R-290,210; "
+                   "210 r-290,210; 300 L5,5; 310 l5,5; 400 L101,51; 410 l101,51");
+        const platform::WindowInfo by[] = {editor, editor, calc, {}, editor};
+        int click = 0;
+        for (RawInputEvent &e : events) {
+            if (e.type == Type::ButtonDown)
+                e.window = by[click++];
+        }
+        const QString click1 = QStringLiteral("クリック|左|0.01") + wait("0.09");
+        QCOMPARE(pageTexts(actionrecording::pagesFor(events)),
+                 QStringList({"ウィンドウ切替|メモ - a.txt|含む|gedit|5" + wait("0"),
+                              "ウィンドウ座標|メモ - a.txt|含む|gedit|10|10" + wait("0"), click1,
+                              "ウィンドウ座標|メモ - a.txt|含む|gedit|30|40" + wait("0"), click1,
+                              "ウィンドウ切替|Calc|含む||5" + wait("0"),
+                              "ウィンドウ座標|Calc|含む||10|10" + wait("0"),
+                              "クリック|右|0.01" + wait("0.09"),
+                              // Nothing known under it: the screen position.
+                              "マウスポインター|5|5" + wait("0"), click1,
+                              "ウィンドウ切替|メモ - a.txt|含む|gedit|5" + wait("0"),
+                              "ウィンドウ座標|メモ - a.txt|含む|gedit|1|1" + wait("0"),
+                              "クリック|左|0.01" + wait("0")}));
+    }
+
     void stopChord_data() {
         QTest::addColumn<QString>("stopCommand");
         QTest::addColumn<QString>("script");
