@@ -1,7 +1,8 @@
 #pragma once
 
-// What the screen shows. No backend offers it yet; its capability record
-// says so (backend.h). Plain C++17 only.
+// What the screen shows, in physical pixels: the X11 backend reads the root
+// window, the Win32 backend the virtual screen (whose origin may be
+// negative). Callable from any thread. Plain C++17 only.
 
 #include "windowaccess.h"
 
@@ -27,7 +28,8 @@ struct ScreenImage {
 class ScreenReader {
 public:
     virtual ~ScreenReader() = default;
-    // Screen coordinates; false outside the screen.
+    // Screen coordinates; false outside the screen. A region must lie
+    // wholly on it (clip it first), and is read in one piece.
     virtual bool pixel(int x, int y, Rgb &colour) = 0;
     virtual bool region(const Rect &rect, ScreenImage &image) = 0;
 };

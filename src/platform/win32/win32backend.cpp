@@ -9,6 +9,7 @@
 #include "platform/backend.h"
 #include "platform/win32/leanwindows.h"
 #include "win32input.h"
+#include "win32screen.h"
 
 #include <algorithm>
 #include <atomic>
@@ -199,16 +200,22 @@ private:
 
 class Win32Backend final : public Backend {
 public:
-    Win32Backend() : input_(createWin32Input()) {}
+    Win32Backend() : input_(createWin32Input()), screen_(createScreenReader()) {}
 
-    Capabilities capabilities() const override { return desktopInputCapabilities("win32"); }
+    Capabilities capabilities() const override {
+        Capabilities c = desktopInputCapabilities("win32");
+        c.screenReading = true;
+        return c;
+    }
     InputLayer *synthesis() override { return input_.get(); }
     KeyEvents *keyEvents() override { return &keyEvents_; }
     GlobalShortcuts *shortcuts() override { return &shortcuts_; }
+    ScreenReader *screenReader() override { return screen_.get(); }
     std::unique_ptr<InputRecorder> createRecorder() override { return win32::createRecorder(); }
 
 private:
     std::unique_ptr<InputLayer> input_;
+    std::unique_ptr<ScreenReader> screen_;
     Win32KeyEvents keyEvents_;
     Win32Shortcuts shortcuts_;
 };
