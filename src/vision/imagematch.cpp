@@ -114,7 +114,16 @@ Place searchCoarseToFine(const cv::Mat &haystack, const cv::Mat &templ, const Co
                cv::INTER_AREA);
     cv::resize(templ, smallTempl, cv::Size(templ.cols / factor, templ.rows / factor), 0, 0,
                cv::INTER_AREA);
-    const cv::Mat coarse = scores(prepared(smallHay), smallTempl, how);
+    // Textures are told apart in grey at a third of the cost; colour decides
+    // among the candidates. A single colour is all colour.
+    cv::Mat coarseHay, coarseTempl = smallTempl;
+    if (how.flat) {
+        coarseHay = prepared(smallHay);
+    } else {
+        cv::cvtColor(smallHay, coarseHay, cv::COLOR_BGRA2GRAY);
+        cv::cvtColor(smallTempl, coarseTempl, cv::COLOR_BGR2GRAY);
+    }
+    const cv::Mat coarse = scores(coarseHay, coarseTempl, how);
     Place best;
     const cv::Rect whole(0, 0, haystack.cols, haystack.rows);
     // The reduced picture may be off by up to a factor's pixels either way.
