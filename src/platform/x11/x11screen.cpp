@@ -5,8 +5,10 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#include <poll.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
+#include <sys/socket.h>
 
 #include <cstring>
 #include <mutex>
@@ -64,6 +66,15 @@ public:
 
     ~X11ScreenReader() override {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (closedByServer()) {
+            // Any request now would run into Xlib's fatal I/O error path.
+            freeShmImageLocked();
+            if (shmSize_)
+                shmdt(shm_.shmaddr);
+            unregisterDisplay(display_);
+            keepLostDisplay(display_);
+            return;
+        }
         dropShmLocked();
         unregisterDisplay(display_);
         XCloseDisplay(display_);
@@ -82,7 +93,7 @@ public:
     bool region(const Rect &rect, ScreenImage &image) override {
         std::lock_guard<std::mutex> lock(mutex_);
         int width = 0, height = 0;
-        if (!rootSizeLocked(width, height))
+        if (closedByServer() || !rootSizeLocked(width, height))
             return false;
         // Asking the server for anything outside the root is an error.
         if (rect.width <= 0 || rect.height <= 0 || rect.x < 0 || rect.y < 0 ||
@@ -111,6 +122,19 @@ public:
     }
 
 private:
+    // The server closed our connection (xkill, a server going away): the
+    // socket reads as ended. Asked without any X request, which Xlib would
+    // answer on a closed connection by ending the process.
+    bool closedByServer() const {
+        pollfd p{XConnectionNumber(display_), POLLIN, 0};
+        if (poll(&p, 1, 0) <= 0)
+            return false;
+        if (p.revents & (POLLHUP | POLLERR | POLLNVAL))
+            return true;
+        char byte = 0;
+        return recv(p.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+    }
+
     // The root's size now: it changes with the screen's resolution.
     bool rootSizeLocked(int &width, int &height) {
         Window root = 0;
