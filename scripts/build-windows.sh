@@ -9,7 +9,8 @@
 #
 # The Qt tarball is QT_MINGW_TARBALL when set, else qt6-mingw-6.4.2.tar.xz in
 # the shared/qt6-mingw/ folder beside this repository (or beside its main
-# checkout, for a git worktree).
+# checkout, for a git worktree); OpenCV's is OPENCV_MINGW_TARBALL, else
+# opencv-mingw-4.6.0.tar.xz in shared/opencv-mingw/ beside Qt's folder.
 set -euo pipefail
 # The licence files have Japanese names: makensis crashes on them and bsdtar
 # cannot mark them UTF-8 unless the locale is UTF-8, whatever the caller's is.
@@ -58,11 +59,48 @@ unpack_qt() {
   rm -f "$build/CMakeCache.txt"
 }
 
+# OpenCV's core and imgproc as static libraries for mingw-w64, beside Qt in
+# ../shared/opencv-mingw/ (or OPENCV_MINGW_TARBALL): linked into the programs,
+# nothing to ship beside them.
+find_opencv_tarball() {
+  if [ -n "${OPENCV_MINGW_TARBALL:-}" ]; then
+    echo "$OPENCV_MINGW_TARBALL"
+    return
+  fi
+  local qt_tarball
+  qt_tarball=$(find_qt_tarball) || return 1
+  local candidate
+  candidate=$(dirname "$(dirname "$qt_tarball")")/opencv-mingw/opencv-mingw-4.6.0.tar.xz
+  if [ ! -f "$candidate" ]; then
+    echo "error: OpenCV for mingw-w64 not found: put opencv-mingw-4.6.0.tar.xz in ../shared/opencv-mingw/ or set OPENCV_MINGW_TARBALL" >&2
+    return 1
+  fi
+  echo "$candidate"
+}
+
+unpack_opencv() {
+  local tarball stamp sum
+  tarball=$(find_opencv_tarball)
+  stamp=$build/opencv-mingw.sha256
+  sum=$(sha256sum "$tarball" | cut -d' ' -f1)
+  if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$sum" ] && [ -d "$build/opencv-mingw" ]; then
+    return
+  fi
+  echo "Unpacking $tarball"
+  rm -rf "$build/opencv-mingw" "$stamp"
+  tar -xJf "$tarball" -C "$build"
+  echo "$sum" >"$stamp"
+}
+opencv_dir=$build/opencv-mingw/lib/cmake/opencv4
+
 # Returns its failure (it runs in an if, where set -e does not act).
 configure_and_build() {
-  if [ ! -f "$build/CMakeCache.txt" ] || [ ! -f "$build/build.ninja" ]; then
+  # A configuration made before OpenCV was needed is configured again.
+  if [ ! -f "$build/CMakeCache.txt" ] || [ ! -f "$build/build.ninja" ] ||
+    ! grep -qxF "OpenCV_DIR:PATH=$opencv_dir" "$build/CMakeCache.txt"; then
     cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNWICK_WERROR=ON \
-      -DCMAKE_TOOLCHAIN_FILE="$build/qt6-mingw/lib/cmake/Qt6/qt.toolchain.cmake" || return 1
+      -DCMAKE_TOOLCHAIN_FILE="$build/qt6-mingw/lib/cmake/Qt6/qt.toolchain.cmake" \
+      -DOpenCV_DIR:PATH="$opencv_dir" || return 1
   fi
   cmake --build "$build" -j "$(nproc)"
 }
@@ -176,6 +214,7 @@ packages_current() {
 }
 
 unpack_qt
+unpack_opencv
 if ! configure_and_build; then
   # Packages of an earlier build must not outlive a failed one (tests would check them).
   rm -f "$build"/tarnwick-*-win64.zip "$build"/tarnwick-*-win64-setup.exe

@@ -11,6 +11,8 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick
   fonts-ipafont-gothic
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 qt6-base-dev-tools xz-utils
+  # image matching: OpenCV natively, and the zlib its static Windows build links
+  libopencv-imgproc-dev libz-mingw-w64-dev
   wine64 nsis libarchive-tools unzip procps
   clang-format
   base-files

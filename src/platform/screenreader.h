@@ -1,8 +1,10 @@
 #pragma once
 
-// What the screen shows. The Wayland backend offers it where the compositor
-// allows (wlroots' screencopy); the others do not yet, and their capability
-// records say so (backend.h). Plain C++17 only.
+// What the screen shows, in physical pixels: the X11 backend reads the root
+// window, the Win32 backend the virtual screen (whose origin may be
+// negative), the Wayland backend an output through wlroots' screencopy where
+// the compositor offers it (in its layout's logical pixels). Callable from
+// any thread. Plain C++17 only.
 
 #include "windowaccess.h"
 
@@ -28,7 +30,8 @@ struct ScreenImage {
 class ScreenReader {
 public:
     virtual ~ScreenReader() = default;
-    // Screen coordinates; false outside the screen.
+    // Screen coordinates; false outside the screen. A region must lie
+    // wholly on it (clip it first), and is read in one piece.
     virtual bool pixel(int x, int y, Rgb &colour) = 0;
     virtual bool region(const Rect &rect, ScreenImage &image) = 0;
 };

@@ -9,6 +9,7 @@
 #include "platform/backend.h"
 #include "platform/win32/leanwindows.h"
 #include "win32input.h"
+#include "win32screen.h"
 #include "win32windows.h"
 
 #include <algorithm>
@@ -200,22 +201,27 @@ private:
 
 class Win32Backend final : public Backend {
 public:
-    Win32Backend() : input_(createWin32Input()), windows_(createWindowAccess()) {}
+    Win32Backend()
+        : input_(createWin32Input()), windows_(createWindowAccess()),
+          screen_(createScreenReader()) {}
 
     Capabilities capabilities() const override {
         Capabilities c = desktopInputCapabilities("win32");
         c.windowAccess = true;
+        c.screenReading = true;
         return c;
     }
     InputLayer *synthesis() override { return input_.get(); }
     KeyEvents *keyEvents() override { return &keyEvents_; }
     GlobalShortcuts *shortcuts() override { return &shortcuts_; }
     WindowAccess *windowAccess() override { return windows_.get(); }
+    ScreenReader *screenReader() override { return screen_.get(); }
     std::unique_ptr<InputRecorder> createRecorder() override { return win32::createRecorder(); }
 
 private:
     std::unique_ptr<InputLayer> input_;
     std::unique_ptr<WindowAccess> windows_;
+    std::unique_ptr<ScreenReader> screen_;
     Win32KeyEvents keyEvents_;
     Win32Shortcuts shortcuts_;
 };

@@ -1,0 +1,120 @@
+#include "win32screen.h"
+
+#include "platform/win32/leanwindows.h"
+
+#include <cstring>
+#include <mutex>
+
+namespace platform::win32 {
+namespace {
+
+class Win32ScreenReader final : public ScreenReader {
+public:
+    ~Win32ScreenReader() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        dropLocked();
+    }
+
+    bool pixel(int x, int y, Rgb &colour) override {
+        ScreenImage image;
+        if (!region(Rect{x, y, 1, 1}, image))
+            return false;
+        colour.b = image.bytes[0];
+        colour.g = image.bytes[1];
+        colour.r = image.bytes[2];
+        return true;
+    }
+
+    bool region(const Rect &rect, ScreenImage &image) override {
+        const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+        const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+        const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+        const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+        using Wide = long long; // the virtual screen's origin may be far below zero
+        if (rect.width <= 0 || rect.height <= 0 || rect.x < left || rect.y < top ||
+            Wide(rect.x) - left > Wide(width) - rect.width ||
+            Wide(rect.y) - top > Wide(height) - rect.height)
+            return false;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!ensureLocked(rect.width, rect.height))
+            return false;
+        HDC screen = GetDC(nullptr);
+        if (!screen)
+            return false;
+        // CAPTUREBLT takes layered (translucent) windows too.
+        const BOOL copied = BitBlt(memory_, 0, 0, rect.width, rect.height, screen, rect.x, rect.y,
+                                   SRCCOPY | CAPTUREBLT);
+        ReleaseDC(nullptr, screen);
+        if (!copied)
+            return false;
+        GdiFlush(); // the DIB's bits are ours only after GDI has finished with them
+        image.width = rect.width;
+        image.height = rect.height;
+        image.stride = rect.width * 4;
+        const size_t row = static_cast<size_t>(image.stride);
+        image.bytes.resize(row * rect.height);
+        for (int y = 0; y < rect.height; ++y)
+            std::memcpy(image.bytes.data() + row * y,
+                        static_cast<const std::uint8_t *>(bits_) + row * y, row);
+        return true;
+    }
+
+private:
+    // A DIB section of exactly the size asked (its rows are the pixels, top
+    // first), kept for the next read of the same size.
+    bool ensureLocked(int width, int height) {
+        if (bitmap_ && width_ == width && height_ == height)
+            return true;
+        dropLocked();
+        BITMAPINFO info;
+        ZeroMemory(&info, sizeof info);
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height; // top-down
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        memory_ = CreateCompatibleDC(nullptr);
+        if (!memory_)
+            return false;
+        bitmap_ = CreateDIBSection(memory_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
+        if (!bitmap_ || !bits_) {
+            dropLocked();
+            return false;
+        }
+        previous_ = SelectObject(memory_, bitmap_);
+        width_ = width;
+        height_ = height;
+        return true;
+    }
+
+    void dropLocked() {
+        if (memory_ && previous_)
+            SelectObject(memory_, previous_);
+        if (bitmap_)
+            DeleteObject(bitmap_);
+        if (memory_)
+            DeleteDC(memory_);
+        memory_ = nullptr;
+        bitmap_ = nullptr;
+        previous_ = nullptr;
+        bits_ = nullptr;
+        width_ = height_ = 0;
+    }
+
+    std::mutex mutex_;
+    HDC memory_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ previous_ = nullptr;
+    void *bits_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+} // namespace
+
+std::unique_ptr<ScreenReader> createScreenReader() {
+    return std::make_unique<Win32ScreenReader>();
+}
+
+} // namespace platform::win32

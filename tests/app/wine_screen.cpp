@@ -1,0 +1,252 @@
+// The Win32 backend's screen reader against a plain Win32 window of the
+// test's own, painted in known colours at a known place: pixels and regions
+// come back exactly (physical pixels, from several threads at once), and
+// nothing outside the virtual screen is read.
+
+#include "platform/backend.h"
+
+#include <QApplication>
+#include <QtTest>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/win32/leanwindows.h"
+
+namespace {
+
+constexpr int kX = 210;
+constexpr int kY = 170;
+constexpr int kWidth = 120;
+constexpr int kHeight = 80;
+
+// Four quarters and one odd pixel, so that an image off by one pixel or
+// with its channels swapped shows.
+platform::Rgb expectedAt(int x, int y) {
+    if (x == 5 && y == 7)
+        return {17, 34, 51};
+    if (x < kWidth / 2)
+        return y < kHeight / 2 ? platform::Rgb{220, 20, 60} : platform::Rgb{30, 60, 200};
+    return y < kHeight / 2 ? platform::Rgb{10, 180, 40} : platform::Rgb{250, 249, 248};
+}
+
+QString colourText(const platform::Rgb &c) {
+    return QStringLiteral("%1,%2,%3").arg(c.r).arg(c.g).arg(c.b);
+}
+
+void fill(HDC dc, int x, int y, int w, int h) {
+    const platform::Rgb c = expectedAt(x, y);
+    HBRUSH brush = CreateSolidBrush(RGB(c.r, c.g, c.b));
+    const RECT r{x, y, x + w, y + h};
+    FillRect(dc, &r, brush);
+    DeleteObject(brush);
+}
+
+LRESULT CALLBACK paintProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(window, &ps);
+        const int w = kWidth / 2, h = kHeight / 2;
+        fill(dc, 0, 0, w, h);
+        fill(dc, 0, h, w, h);
+        fill(dc, w, 0, w, h);
+        fill(dc, w, h, w, h);
+        fill(dc, 5, 7, 1, 1);
+        EndPaint(window, &ps);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A borderless topmost window on a thread of its own with its message loop,
+// as another program's would be.
+class PaintedWindow {
+public:
+    bool open() {
+        std::atomic<int> state{0}; // 1: made, -1: failed
+        thread_ = std::thread([this, &state] {
+            WNDCLASSEXW wc;
+            ZeroMemory(&wc, sizeof wc);
+            wc.cbSize = sizeof wc;
+            wc.lpfnWndProc = &paintProc;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"TarnwickScreenTest";
+            RegisterClassExW(&wc);
+            window_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, wc.lpszClassName, L"",
+                                      WS_POPUP | WS_VISIBLE, kX, kY, kWidth, kHeight, nullptr,
+                                      nullptr, wc.hInstance, nullptr);
+            threadId_ = GetCurrentThreadId();
+            state = window_ ? 1 : -1;
+            if (!window_)
+                return;
+            UpdateWindow(window_);
+            MSG msg;
+            while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+            DestroyWindow(window_);
+        });
+        while (state == 0)
+            std::this_thread::yield();
+        return state == 1;
+    }
+    ~PaintedWindow() {
+        if (thread_.joinable()) {
+            PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+            thread_.join();
+        }
+    }
+
+private:
+    std::thread thread_;
+    HWND window_ = nullptr;
+    DWORD threadId_ = 0;
+};
+
+QString firstDifference(const platform::ScreenImage &image, int fromX, int fromY) {
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            const std::uint8_t *p =
+                image.bytes.data() + static_cast<size_t>(y) * image.stride + x * 4;
+            const QString got = colourText({p[2], p[1], p[0]});
+            const QString want = colourText(expectedAt(fromX + x, fromY + y));
+            if (got != want)
+                return QStringLiteral("at %1,%2: %3 instead of %4")
+                    .arg(fromX + x)
+                    .arg(fromY + y)
+                    .arg(got, want);
+        }
+    return QString();
+}
+
+} // namespace
+
+class Win32ScreenTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void pixelsComeBackExactly_data();
+    void pixelsComeBackExactly();
+    void regionsComeBackExactly_data();
+    void regionsComeBackExactly();
+    void nothingOutsideTheScreen_data();
+    void nothingOutsideTheScreen();
+    void threadsReadAtOnce();
+
+private:
+    std::unique_ptr<platform::Backend> backend_;
+    platform::ScreenReader *reader_ = nullptr;
+    std::unique_ptr<PaintedWindow> window_;
+};
+
+void Win32ScreenTest::initTestCase() {
+    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("windows"));
+    std::string error;
+    backend_ = platform::createBackend("windows", error);
+    QVERIFY2(error.empty(), error.c_str());
+    QVERIFY(backend_->capabilities().screenReading);
+    reader_ = backend_->screenReader();
+    QVERIFY(reader_);
+    window_ = std::make_unique<PaintedWindow>();
+    QVERIFY(window_->open());
+    platform::Rgb c;
+    QTRY_VERIFY(reader_->pixel(kX + 5, kY + 7, c) && colourText(c) == colourText(expectedAt(5, 7)));
+}
+
+void Win32ScreenTest::cleanupTestCase() {
+    window_.reset();
+    backend_.reset();
+}
+
+void Win32ScreenTest::pixelsComeBackExactly_data() {
+    QTest::addColumn<QPoint>("at"); // in the window
+    QTest::newRow("top left corner") << QPoint(0, 0);
+    QTest::newRow("odd pixel") << QPoint(5, 7);
+    QTest::newRow("beside the odd pixel") << QPoint(6, 7);
+    QTest::newRow("top right quarter") << QPoint(kWidth / 2, 0);
+    QTest::newRow("bottom left quarter") << QPoint(0, kHeight / 2);
+    QTest::newRow("bottom right corner") << QPoint(kWidth - 1, kHeight - 1);
+}
+
+void Win32ScreenTest::pixelsComeBackExactly() {
+    QFETCH(QPoint, at);
+    platform::Rgb c;
+    QVERIFY(reader_->pixel(kX + at.x(), kY + at.y(), c));
+    QCOMPARE(colourText(c), colourText(expectedAt(at.x(), at.y())));
+}
+
+void Win32ScreenTest::regionsComeBackExactly_data() {
+    QTest::addColumn<QRect>("rect"); // in the window
+    QTest::newRow("whole window") << QRect(0, 0, kWidth, kHeight);
+    QTest::newRow("one pixel") << QRect(5, 7, 1, 1);
+    QTest::newRow("one row") << QRect(0, 7, kWidth, 1);
+    QTest::newRow("odd size across the middle") << QRect(3, 5, 77, 41);
+    QTest::newRow("whole window again") << QRect(0, 0, kWidth, kHeight);
+}
+
+void Win32ScreenTest::regionsComeBackExactly() {
+    QFETCH(QRect, rect);
+    platform::ScreenImage image;
+    QVERIFY(reader_->region({kX + rect.x(), kY + rect.y(), rect.width(), rect.height()}, image));
+    QCOMPARE(image.width, rect.width());
+    QCOMPARE(image.height, rect.height());
+    QCOMPARE(image.stride, rect.width() * 4);
+    QCOMPARE(image.bytes.size(), size_t(image.stride) * image.height);
+    QCOMPARE(firstDifference(image, rect.x(), rect.y()), QString());
+}
+
+void Win32ScreenTest::nothingOutsideTheScreen_data() {
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int right = left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int bottom = top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    QTest::addColumn<QRect>("rect");
+    QTest::newRow("left of it") << QRect(left - 1, top + 10, 1, 1);
+    QTest::newRow("above it") << QRect(left + 10, top - 1, 1, 1);
+    QTest::newRow("right of it") << QRect(right, top + 10, 1, 1);
+    QTest::newRow("below it") << QRect(left + 10, bottom, 1, 1);
+    QTest::newRow("over the right edge") << QRect(right - 10, top, 11, 10);
+    QTest::newRow("over the bottom edge") << QRect(left, bottom - 5, 10, 6);
+    QTest::newRow("empty") << QRect(left + 10, top + 10, 0, 5);
+}
+
+void Win32ScreenTest::nothingOutsideTheScreen() {
+    QFETCH(QRect, rect);
+    platform::ScreenImage image;
+    QVERIFY(!reader_->region({rect.x(), rect.y(), rect.width(), rect.height()}, image));
+    if (rect.width() == 1 && rect.height() == 1) {
+        platform::Rgb c;
+        QVERIFY(!reader_->pixel(rect.x(), rect.y(), c));
+    }
+    // Far away, where position plus size overflows.
+    QVERIFY(!reader_->region({0x7ffffff0, 0x7ffffff0, 0x7fffffff, 0x7fffffff}, image));
+    platform::Rgb c;
+    QVERIFY(reader_->pixel(kX + 5, kY + 7, c));
+    QCOMPARE(colourText(c), colourText(expectedAt(5, 7)));
+}
+
+void Win32ScreenTest::threadsReadAtOnce() {
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([this, t, &wrong] {
+            for (int i = 0; i < 25; ++i) {
+                platform::ScreenImage image;
+                const int w = 10 + t * 7, h = 5 + t * 3;
+                if (!reader_->region({kX + t, kY + t, w, h}, image) ||
+                    !firstDifference(image, t, t).isEmpty())
+                    ++wrong;
+            }
+        });
+    for (std::thread &t : threads)
+        t.join();
+    QCOMPARE(wrong.load(), 0);
+}
+
+QTEST_MAIN(Win32ScreenTest)
+#include "wine_screen.moc"

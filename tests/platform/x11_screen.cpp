@@ -1,0 +1,236 @@
+// The X11 backend's screen reader against a window of the test's own,
+// painted in known colours at a known place on the X display: single pixels
+// (XGetImage) and regions (shared memory) come back exactly, from several
+// threads at once, and nothing outside the screen is read.
+
+#include "platform/backend.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+#include <QTest>
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kWidth = 120;
+constexpr int kHeight = 80;
+
+// Four quarters and one odd pixel, so that an image off by one pixel or
+// with its channels swapped shows.
+QColor expectedAt(int x, int y) {
+    if (x == 5 && y == 7)
+        return QColor(17, 34, 51);
+    if (x < kWidth / 2)
+        return y < kHeight / 2 ? QColor(220, 20, 60) : QColor(30, 60, 200);
+    return y < kHeight / 2 ? QColor(10, 180, 40) : QColor(250, 249, 248);
+}
+
+class Painted : public QWidget {
+public:
+    Painted() {
+        setWindowFlags(Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setFixedSize(kWidth, kHeight);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override {
+        QPainter p(this);
+        const int w = kWidth / 2, h = kHeight / 2;
+        p.fillRect(0, 0, w, h, expectedAt(0, 0));
+        p.fillRect(0, h, w, h, expectedAt(0, h));
+        p.fillRect(w, 0, w, h, expectedAt(w, 0));
+        p.fillRect(w, h, w, h, expectedAt(w, h));
+        p.fillRect(5, 7, 1, 1, expectedAt(5, 7));
+    }
+};
+
+QString colourText(const platform::Rgb &c) {
+    return QStringLiteral("%1,%2,%3").arg(c.r).arg(c.g).arg(c.b);
+}
+QString colourText(const QColor &c) {
+    return QStringLiteral("%1,%2,%3").arg(c.red()).arg(c.green()).arg(c.blue());
+}
+
+// The first pixel of the image that differs from the window's, or an empty text.
+QString firstDifference(const platform::ScreenImage &image, int fromX, int fromY) {
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            const std::uint8_t *p =
+                image.bytes.data() + static_cast<size_t>(y) * image.stride + x * 4;
+            const platform::Rgb got{p[2], p[1], p[0]};
+            const QColor want = expectedAt(fromX + x, fromY + y);
+            if (colourText(got) != colourText(want))
+                return QStringLiteral("at %1,%2: %3 instead of %4")
+                    .arg(fromX + x)
+                    .arg(fromY + y)
+                    .arg(colourText(got), colourText(want));
+        }
+    return QString();
+}
+
+} // namespace
+
+class X11ScreenTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void pixelsComeBackExactly_data();
+    void pixelsComeBackExactly();
+    void regionsComeBackExactly_data();
+    void regionsComeBackExactly();
+    void largerThenSmallerRegions();
+    void nothingOutsideTheScreen_data();
+    void nothingOutsideTheScreen();
+    void threadsReadAtOnce();
+
+private:
+    std::unique_ptr<platform::Backend> backend_;
+    platform::ScreenReader *reader_ = nullptr;
+    std::unique_ptr<Painted> window_;
+    QPoint origin_;
+};
+
+void X11ScreenTest::initTestCase() {
+    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    std::string error;
+    backend_ = platform::createBackend("xcb", error);
+    QVERIFY2(error.empty(), error.c_str());
+    QVERIFY(backend_->capabilities().screenReading);
+    reader_ = backend_->screenReader();
+    QVERIFY(reader_);
+    window_ = std::make_unique<Painted>();
+    window_->move(210, 170);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    origin_ = window_->mapToGlobal(QPoint(0, 0));
+    QCOMPARE(origin_, QPoint(210, 170));
+    // Painted and flushed to the server: the odd pixel is there.
+    platform::Rgb c;
+    QTRY_VERIFY(reader_->pixel(origin_.x() + 5, origin_.y() + 7, c) &&
+                colourText(c) == colourText(expectedAt(5, 7)));
+}
+
+void X11ScreenTest::cleanupTestCase() {
+    window_.reset();
+    backend_.reset();
+}
+
+void X11ScreenTest::pixelsComeBackExactly_data() {
+    QTest::addColumn<QPoint>("at"); // in the window
+    QTest::newRow("top left corner") << QPoint(0, 0);
+    QTest::newRow("odd pixel") << QPoint(5, 7);
+    QTest::newRow("beside the odd pixel") << QPoint(6, 7);
+    QTest::newRow("top right quarter") << QPoint(kWidth / 2, 0);
+    QTest::newRow("bottom left quarter") << QPoint(0, kHeight / 2);
+    QTest::newRow("bottom right corner") << QPoint(kWidth - 1, kHeight - 1);
+}
+
+void X11ScreenTest::pixelsComeBackExactly() {
+    QFETCH(QPoint, at);
+    platform::Rgb c;
+    QVERIFY(reader_->pixel(origin_.x() + at.x(), origin_.y() + at.y(), c));
+    QCOMPARE(colourText(c), colourText(expectedAt(at.x(), at.y())));
+}
+
+void X11ScreenTest::regionsComeBackExactly_data() {
+    QTest::addColumn<QRect>("rect"); // in the window
+    QTest::newRow("whole window") << QRect(0, 0, kWidth, kHeight);
+    QTest::newRow("one pixel") << QRect(5, 7, 1, 1);
+    QTest::newRow("one row") << QRect(0, 7, kWidth, 1);
+    QTest::newRow("one column") << QRect(5, 0, 1, kHeight);
+    QTest::newRow("odd size across the middle") << QRect(3, 5, 77, 41);
+}
+
+void X11ScreenTest::regionsComeBackExactly() {
+    QFETCH(QRect, rect);
+    platform::ScreenImage image;
+    QVERIFY(reader_->region(
+        {origin_.x() + rect.x(), origin_.y() + rect.y(), rect.width(), rect.height()}, image));
+    QCOMPARE(image.width, rect.width());
+    QCOMPARE(image.height, rect.height());
+    QCOMPARE(image.stride, rect.width() * 4);
+    QCOMPARE(image.bytes.size(), size_t(image.stride) * image.height);
+    QCOMPARE(firstDifference(image, rect.x(), rect.y()), QString());
+}
+
+void X11ScreenTest::largerThenSmallerRegions() {
+    // The whole screen grows the shared segment; the window read after it
+    // must not show any of the larger picture.
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    platform::ScreenImage whole;
+    QVERIFY(reader_->region({0, 0, screen.width(), screen.height()}, whole));
+    QCOMPARE(whole.width, screen.width());
+    QCOMPARE(whole.height, screen.height());
+    const std::uint8_t *odd =
+        whole.bytes.data() + size_t(origin_.y() + 7) * whole.stride + (origin_.x() + 5) * 4;
+    QCOMPARE(colourText(platform::Rgb{odd[2], odd[1], odd[0]}), colourText(expectedAt(5, 7)));
+    platform::ScreenImage part;
+    QVERIFY(reader_->region({origin_.x() + 2, origin_.y() + 2, 20, 10}, part));
+    QCOMPARE(firstDifference(part, 2, 2), QString());
+}
+
+void X11ScreenTest::nothingOutsideTheScreen_data() {
+    const QSize s = QGuiApplication::primaryScreen()->size();
+    QTest::addColumn<QRect>("rect");
+    QTest::newRow("left of it") << QRect(-1, 10, 1, 1);
+    QTest::newRow("above it") << QRect(10, -1, 1, 1);
+    QTest::newRow("right of it") << QRect(s.width(), 10, 1, 1);
+    QTest::newRow("below it") << QRect(10, s.height(), 1, 1);
+    QTest::newRow("over the right edge") << QRect(s.width() - 10, 0, 11, 10);
+    QTest::newRow("over the bottom edge") << QRect(0, s.height() - 5, 10, 6);
+    QTest::newRow("larger than it") << QRect(0, 0, s.width() + 1, s.height());
+    QTest::newRow("empty") << QRect(10, 10, 0, 5);
+    QTest::newRow("negative size") << QRect(10, 10, 5, -5);
+}
+
+void X11ScreenTest::nothingOutsideTheScreen() {
+    QFETCH(QRect, rect);
+    platform::ScreenImage image;
+    QVERIFY(!reader_->region({rect.x(), rect.y(), rect.width(), rect.height()}, image));
+    if (rect.width() == 1 && rect.height() == 1) {
+        platform::Rgb c;
+        QVERIFY(!reader_->pixel(rect.x(), rect.y(), c));
+    }
+    // Far away, where position plus size overflows.
+    QVERIFY(!reader_->region({0x7ffffff0, 0x7ffffff0, 0x7fffffff, 0x7fffffff}, image));
+    // And the reader still works after the refusal.
+    platform::Rgb c;
+    QVERIFY(reader_->pixel(origin_.x() + 5, origin_.y() + 7, c));
+    QCOMPARE(colourText(c), colourText(expectedAt(5, 7)));
+}
+
+void X11ScreenTest::threadsReadAtOnce() {
+    std::atomic<int> wrong{0};
+    const QPoint o = origin_;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([this, t, o, &wrong] {
+            for (int i = 0; i < 50; ++i) {
+                platform::ScreenImage image;
+                // Sizes differ between threads, so the shared image changes hands.
+                const int w = 10 + t * 7, h = 5 + t * 3;
+                if (!reader_->region({o.x() + t, o.y() + t, w, h}, image) ||
+                    !firstDifference(image, t, t).isEmpty())
+                    ++wrong;
+                platform::Rgb c;
+                if (!reader_->pixel(o.x() + 5, o.y() + 7, c) ||
+                    colourText(c) != colourText(expectedAt(5, 7)))
+                    ++wrong;
+            }
+        });
+    for (std::thread &t : threads)
+        t.join();
+    QCOMPARE(wrong.load(), 0);
+}
+
+QTEST_MAIN(X11ScreenTest)
+#include "x11_screen.moc"
