@@ -94,10 +94,11 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "replay mouse and keyboard input from a project of pages
 Tarnwick replays mouse and keyboard input on an X11 desktop, on Wayland
 compositors that offer virtual input (sway and the other wlroots
-compositors) and, for X11 programs only, on other Wayland desktops. A project is
-an ordered list of pages, each with one command (a mouse click, a pointer
-jump or smooth move, a key combination, typing a text) and one condition
-to wait for (a time, a mouse button, a key combination, a clock time).
+compositors) and, for X11 programs only, on other Wayland desktops. A
+project is an ordered list of pages, each with one command (a mouse click,
+a pointer jump or smooth move, a key combination, typing a text, bringing
+a window to the front) and one condition to wait for (a time, a mouse
+button, a key combination, a clock time, a window).
 
 Projects are edited in a Japanese or English window and saved as .cmdat
 files; they can also be played from the command line (tarnwick --run),
