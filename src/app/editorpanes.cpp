@@ -171,18 +171,18 @@ void showWindow(const WindowFields &f, const QStringList &r, int y) {
     f.title->move(f.title->x(), y);
     f.mode->move(f.mode->x(), y);
     f.program->move(f.program->x(), y);
-    const windowmatch::Spec spec = windowmatch::fromRecord(r);
-    f.title->setEditText(spec.title);
-    f.mode->setCurrentIndex(windowmatch::modeIndex(spec.mode));
-    f.program->setText(spec.program);
+    const windowmatch::Choice choice = windowmatch::fromRecord(r);
+    f.title->setEditText(choice.title);
+    f.mode->setCurrentIndex(windowmatch::modeIndex(choice.mode));
+    f.program->setText(choice.program);
 }
 
 void applyWindow(QStringList &r, const QString &title, int mode, const QString &program) {
-    windowmatch::Spec spec;
-    spec.title = title;
-    spec.mode = windowmatch::modeAt(mode);
-    spec.program = program;
-    windowmatch::toRecord(r, spec);
+    windowmatch::Choice choice;
+    choice.title = title;
+    choice.mode = windowmatch::modeAt(mode);
+    choice.program = program;
+    windowmatch::toRecord(r, choice);
 }
 
 void applyCommandWindow(QStringList &r, const Values &v) {
@@ -190,14 +190,15 @@ void applyCommandWindow(QStringList &r, const Values &v) {
 }
 
 void showMatches(QLabel *label, const QStringList &record, bool japanese) {
-    const windowmatch::Spec spec = windowmatch::fromRecord(record);
+    const windowmatch::Choice choice = windowmatch::fromRecord(record);
     platform::WindowAccess *access = platform::backend().windowAccess();
     if (!access)
         label->setText(uitexts::noWindowAccess.in(japanese));
-    else if (!windowmatch::Matcher(spec).valid())
+    else if (!windowmatch::Matcher(choice).valid())
         label->setText(uitexts::windowBadPattern.in(japanese));
     else
-        label->setText(uitexts::windowMatches.in(japanese).arg(windowlookup::count(*access, spec)));
+        label->setText(
+            uitexts::windowMatches.in(japanese).arg(windowlookup::count(*access, choice)));
 }
 
 // The row below the coordinates (and above the seconds).
@@ -205,10 +206,10 @@ constexpr int kWindowRowBelowCoordinates = 188;
 
 void takeWindowPosition(QStringList &r, const QString &title, const QString &program, int x,
                         int y) {
-    windowmatch::Spec spec;
-    spec.title = title;
-    spec.program = program;
-    windowmatch::toRecord(r, spec);
+    windowmatch::Choice choice;
+    choice.title = title;
+    choice.program = program;
+    windowmatch::toRecord(r, choice);
     setElement(r, 4, QString::number(x));
     setElement(r, 5, QString::number(y));
 }

@@ -281,19 +281,19 @@ RecordedPages toPages(std::vector<Action> actions) {
             if (a.window.id != 0) {
                 // Found again by its title and program when the page runs, so
                 // a replay clicks the same place in it wherever it is then.
-                const windowmatch::Spec spec{QString::fromStdU16String(a.window.title),
-                                             windowmatch::Mode::Contains,
-                                             QString::fromStdU16String(a.window.program)};
+                const windowmatch::Choice choice{QString::fromStdU16String(a.window.title),
+                                                 windowmatch::Mode::Contains,
+                                                 QString::fromStdU16String(a.window.program)};
                 if (a.window.id != lastWindow) {
                     QStringList bringUp{pagekinds::name::window};
-                    windowmatch::toRecord(bringUp, spec);
+                    windowmatch::toRecord(bringUp, choice);
                     bringUp << kWindowSeconds;
                     pages.commands.append(bringUp);
                     pages.conditions.append(waitUntilOver(0));
                     lastWindow = a.window.id;
                 }
                 QStringList pointer{pagekinds::name::pointerInWindow};
-                windowmatch::toRecord(pointer, spec);
+                windowmatch::toRecord(pointer, choice);
                 pointer << QString::number(a.pos.x - a.window.client.x)
                         << QString::number(a.pos.y - a.window.client.y);
                 pages.commands.append(pointer);

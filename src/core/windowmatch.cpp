@@ -43,20 +43,20 @@ Mode modeAt(int index) {
     }
 }
 
-Spec fromRecord(const QStringList &record) {
-    Spec spec;
-    spec.title = record.value(1);
-    spec.mode = modeFromStored(record.value(2));
-    spec.program = record.value(3);
-    return spec;
+Choice fromRecord(const QStringList &record) {
+    Choice choice;
+    choice.title = record.value(1);
+    choice.mode = modeFromStored(record.value(2));
+    choice.program = record.value(3);
+    return choice;
 }
 
-void toRecord(QStringList &record, const Spec &spec) {
+void toRecord(QStringList &record, const Choice &choice) {
     while (record.size() < 4)
         record.append(QString());
-    record[1] = spec.title;
-    record[2] = storedMode(spec.mode);
-    record[3] = spec.program;
+    record[1] = choice.title;
+    record[2] = storedMode(choice.mode);
+    record[3] = choice.program;
 }
 
 namespace {
@@ -73,9 +73,9 @@ bool sameProgram(const QString &wanted, const QString &program) {
 
 } // namespace
 
-Matcher::Matcher(const Spec &spec) : spec_(spec) {
-    if (spec_.mode == Mode::RegularExpression) {
-        expression_.setPattern(spec_.title);
+Matcher::Matcher(const Choice &choice) : choice_(choice) {
+    if (choice_.mode == Mode::RegularExpression) {
+        expression_.setPattern(choice_.title);
         valid_ = expression_.isValid();
     }
 }
@@ -83,20 +83,20 @@ Matcher::Matcher(const Spec &spec) : spec_(spec) {
 bool Matcher::matches(const Candidate &window) const {
     if (!valid_)
         return false;
-    if (!spec_.program.isEmpty() && !sameProgram(spec_.program, window.program))
+    if (!choice_.program.isEmpty() && !sameProgram(choice_.program, window.program))
         return false;
-    switch (spec_.mode) {
+    switch (choice_.mode) {
     case Mode::Exact:
-        return window.title == spec_.title;
+        return window.title == choice_.title;
     case Mode::RegularExpression:
         return expression_.match(window.title).hasMatch();
     default:
-        return window.title.contains(spec_.title);
+        return window.title.contains(choice_.title);
     }
 }
 
-int best(const Spec &spec, const QList<Candidate> &windows) {
-    const Matcher matcher(spec);
+int best(const Choice &choice, const QList<Candidate> &windows) {
+    const Matcher matcher(choice);
     for (int i = 0; i < windows.size(); ++i) {
         if (matcher.matches(windows.at(i)))
             return i;
@@ -104,8 +104,8 @@ int best(const Spec &spec, const QList<Candidate> &windows) {
     return -1;
 }
 
-int count(const Spec &spec, const QList<Candidate> &windows) {
-    const Matcher matcher(spec);
+int count(const Choice &choice, const QList<Candidate> &windows) {
+    const Matcher matcher(choice);
     int n = 0;
     for (const Candidate &window : windows) {
         if (matcher.matches(window))
@@ -114,10 +114,11 @@ int count(const Spec &spec, const QList<Candidate> &windows) {
     return n;
 }
 
-QString describe(const Spec &spec, bool japanese) {
-    QString text = (japanese ? QStringLiteral("「%1」") : QStringLiteral("\"%1\"")).arg(spec.title);
-    if (!spec.program.isEmpty())
-        text += QStringLiteral(" (%1)").arg(spec.program);
+QString describe(const Choice &choice, bool japanese) {
+    QString text =
+        (japanese ? QStringLiteral("「%1」") : QStringLiteral("\"%1\"")).arg(choice.title);
+    if (!choice.program.isEmpty())
+        text += QStringLiteral(" (%1)").arg(choice.program);
     return text;
 }
 

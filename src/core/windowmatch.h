@@ -28,16 +28,16 @@ Mode modeFromStored(const QString &stored);
 int modeIndex(Mode mode);
 Mode modeAt(int index);
 
-struct Spec {
+struct Choice {
     QString title; // the pattern
     Mode mode = Mode::Contains;
     QString program; // empty: any program
 };
 
 // Elements 1 to 3 of a window page's record (missing ones read as empty).
-Spec fromRecord(const QStringList &record);
+Choice fromRecord(const QStringList &record);
 // Writes elements 1 to 3, padding a short record.
-void toRecord(QStringList &record, const Spec &spec);
+void toRecord(QStringList &record, const Choice &choice);
 
 // One open window as the platform reported it.
 struct Candidate {
@@ -46,29 +46,29 @@ struct Candidate {
     QString program;
 };
 
-// A spec made ready for many windows (the expression compiled once).
+// A choice made ready for many windows (the expression compiled once).
 class Matcher {
 public:
-    explicit Matcher(const Spec &spec);
+    explicit Matcher(const Choice &choice);
     // False for a regular expression that does not compile: it matches
     // nothing.
     bool valid() const { return valid_; }
     bool matches(const Candidate &window) const;
 
 private:
-    Spec spec_;
+    Choice choice_;
     QRegularExpression expression_;
     bool valid_ = true;
 };
 
 // The matching window highest in the stacking order (`windows` topmost
 // first); -1 when none matches.
-int best(const Spec &spec, const QList<Candidate> &windows);
+int best(const Choice &choice, const QList<Candidate> &windows);
 // How many of `windows` match.
-int count(const Spec &spec, const QList<Candidate> &windows);
+int count(const Choice &choice, const QList<Candidate> &windows);
 
-// The spec as a message names it: the title quoted as the language quotes,
+// The choice as a message names it: the title quoted as the language quotes,
 // then the program in brackets when one is given.
-QString describe(const Spec &spec, bool japanese);
+QString describe(const Choice &choice, bool japanese);
 
 } // namespace windowmatch

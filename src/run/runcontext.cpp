@@ -49,7 +49,7 @@ bool RunContext::stopping() const {
     return stopRequested_.load() || terminationRequested();
 }
 
-void RunContext::fail(RunFailure::Reason reason, const windowmatch::Spec &window) {
+void RunContext::fail(RunFailure::Reason reason, const windowmatch::Choice &window) {
     // A run already being stopped was not stopped by this page.
     if (stopping())
         return;

@@ -38,7 +38,7 @@ struct RunFailure {
     };
     Reason reason = Reason::None;
     int page = 0; // counted from 1
-    windowmatch::Spec window;
+    windowmatch::Choice window;
 
     bool failed() const { return reason != Reason::None; }
 };
@@ -61,7 +61,7 @@ public:
 
     // Stops the run for a reason the user is told (the first one counts),
     // naming the page being played.
-    void fail(RunFailure::Reason reason, const windowmatch::Spec &window);
+    void fail(RunFailure::Reason reason, const windowmatch::Choice &window);
     RunFailure failure() const;
     // The page being played, counted from 1; set by the run thread.
     void setPage(int page) { page_.store(page); }

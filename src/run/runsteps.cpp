@@ -108,18 +108,18 @@ private:
 
 // The page's window as it is now; on failure the run is stopped with the
 // reason and false returned.
-bool findWindow(RunContext &run, const windowmatch::Spec &spec, platform::WindowInfo &out) {
+bool findWindow(RunContext &run, const windowmatch::Choice &choice, platform::WindowInfo &out) {
     platform::WindowAccess *access = run.windows();
     if (!access) {
-        run.fail(RunFailure::Reason::NoWindowAccess, spec);
+        run.fail(RunFailure::Reason::NoWindowAccess, choice);
         return false;
     }
-    if (!windowmatch::Matcher(spec).valid()) {
-        run.fail(RunFailure::Reason::BadPattern, spec);
+    if (!windowmatch::Matcher(choice).valid()) {
+        run.fail(RunFailure::Reason::BadPattern, choice);
         return false;
     }
-    if (!windowlookup::find(*access, spec, out)) {
-        run.fail(RunFailure::Reason::NotFound, spec);
+    if (!windowlookup::find(*access, choice, out)) {
+        run.fail(RunFailure::Reason::NotFound, choice);
         return false;
     }
     return true;
@@ -130,11 +130,11 @@ bool findWindow(RunContext &run, const windowmatch::Spec &spec, platform::Window
 class WindowAction : public Action {
 public:
     explicit WindowAction(const QStringList &record)
-        : spec_(windowmatch::fromRecord(record)), seconds_(record.at(4).toDouble()) {}
+        : choice_(windowmatch::fromRecord(record)), seconds_(record.at(4).toDouble()) {}
 
     bool start(RunContext &run) const override {
         platform::WindowInfo window;
-        if (!findWindow(run, spec_, window))
+        if (!findWindow(run, choice_, window))
             return true;
         platform::WindowAccess &access = *run.windows();
         if (access.activeWindow() != window.id)
@@ -153,12 +153,12 @@ public:
             milliseconds(20));
         if (run.stopping() || active())
             return true;
-        run.fail(gone ? RunFailure::Reason::NotFound : RunFailure::Reason::NotActive, spec_);
+        run.fail(gone ? RunFailure::Reason::NotFound : RunFailure::Reason::NotActive, choice_);
         return true;
     }
 
 private:
-    windowmatch::Spec spec_;
+    windowmatch::Choice choice_;
     double seconds_;
 };
 
@@ -166,18 +166,18 @@ private:
 class PointerInWindowAction : public Action {
 public:
     explicit PointerInWindowAction(const QStringList &record)
-        : spec_(windowmatch::fromRecord(record)), x_(record.at(4).toInt()),
+        : choice_(windowmatch::fromRecord(record)), x_(record.at(4).toInt()),
           y_(record.at(5).toInt()) {}
 
     bool start(RunContext &run) const override {
         platform::WindowInfo window;
-        if (findWindow(run, spec_, window))
+        if (findWindow(run, choice_, window))
             run.input().setCursorPos(window.client.x + x_, window.client.y + y_);
         return true;
     }
 
 private:
-    windowmatch::Spec spec_;
+    windowmatch::Choice choice_;
     int x_;
     int y_;
 };
@@ -186,12 +186,12 @@ private:
 class SmoothMoveInWindowAction : public Action {
 public:
     explicit SmoothMoveInWindowAction(const QStringList &record)
-        : spec_(windowmatch::fromRecord(record)), x_(record.at(4).toInt()),
+        : choice_(windowmatch::fromRecord(record)), x_(record.at(4).toInt()),
           y_(record.at(5).toInt()), duration_(record.at(6).toDouble()) {}
 
     bool start(RunContext &run) const override {
         platform::WindowInfo window;
-        if (!findWindow(run, spec_, window))
+        if (!findWindow(run, choice_, window))
             return true;
         const int x = window.client.x + x_;
         const int y = window.client.y + y_;
@@ -200,7 +200,7 @@ public:
     }
 
 private:
-    windowmatch::Spec spec_;
+    windowmatch::Choice choice_;
     int x_;
     int y_;
     double duration_;
@@ -395,17 +395,17 @@ public:
     enum class Wanted { Active, Exists, Gone };
 
     explicit WindowCondition(const QStringList &record)
-        : spec_(windowmatch::fromRecord(record)), wanted_(wantedOf(record.at(4))) {}
+        : choice_(windowmatch::fromRecord(record)), wanted_(wantedOf(record.at(4))) {}
 
     void wait(RunContext &run) const override {
         platform::WindowAccess *access = run.windows();
         if (!access) {
-            run.fail(RunFailure::Reason::NoWindowAccess, spec_);
+            run.fail(RunFailure::Reason::NoWindowAccess, choice_);
             return;
         }
-        const windowmatch::Matcher matcher(spec_);
+        const windowmatch::Matcher matcher(choice_);
         if (!matcher.valid()) {
-            run.fail(RunFailure::Reason::BadPattern, spec_);
+            run.fail(RunFailure::Reason::BadPattern, choice_);
             return;
         }
         const auto anyOpen = [access, &matcher] {
@@ -444,7 +444,7 @@ private:
         return Wanted::Active;
     }
 
-    windowmatch::Spec spec_;
+    windowmatch::Choice choice_;
     Wanted wanted_;
 };
 

@@ -164,10 +164,10 @@ timespec left(std::chrono::steady_clock::time_point deadline) {
     const auto rest = std::chrono::duration_cast<std::chrono::nanoseconds>(
         deadline - std::chrono::steady_clock::now());
     const long long ns = rest.count() > 0 ? rest.count() : 0;
-    timespec spec{};
-    spec.tv_sec = static_cast<time_t>(ns / 1000000000);
-    spec.tv_nsec = static_cast<long>(ns % 1000000000);
-    return spec;
+    timespec remaining{};
+    remaining.tv_sec = static_cast<time_t>(ns / 1000000000);
+    remaining.tv_nsec = static_cast<long>(ns % 1000000000);
+    return remaining;
 }
 
 void waitForSignals() {

@@ -22,18 +22,18 @@ QList<windowmatch::Candidate> candidates(const std::vector<platform::WindowInfo>
     return out;
 }
 
-bool find(platform::WindowAccess &access, const windowmatch::Spec &spec,
+bool find(platform::WindowAccess &access, const windowmatch::Choice &choice,
           platform::WindowInfo &out) {
     const std::vector<platform::WindowInfo> windows = access.windows();
-    const int index = windowmatch::best(spec, candidates(windows));
+    const int index = windowmatch::best(choice, candidates(windows));
     if (index < 0)
         return false;
     out = windows.at(std::size_t(index));
     return true;
 }
 
-int count(platform::WindowAccess &access, const windowmatch::Spec &spec) {
-    return windowmatch::count(spec, candidates(access.windows()));
+int count(platform::WindowAccess &access, const windowmatch::Choice &choice) {
+    return windowmatch::count(choice, candidates(access.windows()));
 }
 
 } // namespace windowlookup

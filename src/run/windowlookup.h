@@ -19,9 +19,10 @@ QList<windowmatch::Candidate> candidates(const std::vector<platform::WindowInfo>
 
 // The matching window highest in the stacking order; false when none
 // matches (or the expression does not compile).
-bool find(platform::WindowAccess &access, const windowmatch::Spec &spec, platform::WindowInfo &out);
+bool find(platform::WindowAccess &access, const windowmatch::Choice &choice,
+          platform::WindowInfo &out);
 
 // How many windows match now.
-int count(platform::WindowAccess &access, const windowmatch::Spec &spec);
+int count(platform::WindowAccess &access, const windowmatch::Choice &choice);
 
 } // namespace windowlookup

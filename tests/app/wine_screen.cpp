@@ -4,6 +4,7 @@
 // nothing outside the virtual screen is read.
 
 #include "platform/backend.h"
+#include "support/screenpattern.h"
 
 #include <QApplication>
 #include <QtTest>
@@ -20,21 +21,15 @@ namespace {
 
 constexpr int kX = 210;
 constexpr int kY = 170;
-constexpr int kWidth = 120;
-constexpr int kHeight = 80;
+using testsupport::screenpattern::firstDifference;
+using testsupport::screenpattern::kHeight;
+using testsupport::screenpattern::kWidth;
 
-// Four quarters and one odd pixel, so that an image off by one pixel or
-// with its channels swapped shows.
 platform::Rgb expectedAt(int x, int y) {
-    if (x == 5 && y == 7)
-        return {17, 34, 51};
-    if (x < kWidth / 2)
-        return y < kHeight / 2 ? platform::Rgb{220, 20, 60} : platform::Rgb{30, 60, 200};
-    return y < kHeight / 2 ? platform::Rgb{10, 180, 40} : platform::Rgb{250, 249, 248};
+    return testsupport::screenpattern::at(x, y);
 }
-
 QString colourText(const platform::Rgb &c) {
-    return QStringLiteral("%1,%2,%3").arg(c.r).arg(c.g).arg(c.b);
+    return testsupport::screenpattern::text(c);
 }
 
 void fill(HDC dc, int x, int y, int w, int h) {
@@ -107,22 +102,6 @@ private:
     DWORD threadId_ = 0;
 };
 
-QString firstDifference(const platform::ScreenImage &image, int fromX, int fromY) {
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x) {
-            const std::uint8_t *p =
-                image.bytes.data() + static_cast<size_t>(y) * image.stride + x * 4;
-            const QString got = colourText({p[2], p[1], p[0]});
-            const QString want = colourText(expectedAt(fromX + x, fromY + y));
-            if (got != want)
-                return QStringLiteral("at %1,%2: %3 instead of %4")
-                    .arg(fromX + x)
-                    .arg(fromY + y)
-                    .arg(got, want);
-        }
-    return QString();
-}
-
 } // namespace
 
 class Win32ScreenTest : public QObject {
@@ -164,13 +143,7 @@ void Win32ScreenTest::cleanupTestCase() {
 }
 
 void Win32ScreenTest::pixelsComeBackExactly_data() {
-    QTest::addColumn<QPoint>("at"); // in the window
-    QTest::newRow("top left corner") << QPoint(0, 0);
-    QTest::newRow("odd pixel") << QPoint(5, 7);
-    QTest::newRow("beside the odd pixel") << QPoint(6, 7);
-    QTest::newRow("top right quarter") << QPoint(kWidth / 2, 0);
-    QTest::newRow("bottom left quarter") << QPoint(0, kHeight / 2);
-    QTest::newRow("bottom right corner") << QPoint(kWidth - 1, kHeight - 1);
+    testsupport::screenpattern::addPixelRows();
 }
 
 void Win32ScreenTest::pixelsComeBackExactly() {

@@ -1,18 +1,18 @@
 // Which window a window page means: the title compared by its mode, the
 // program without regard to case, the topmost of several, and the three
-// elements of a record the spec is stored in.
+// elements of a record the choice is stored in.
 
 #include "core/windowmatch.h"
 
 #include <QTest>
 
 using windowmatch::Candidate;
+using windowmatch::Choice;
 using windowmatch::Mode;
-using windowmatch::Spec;
 using Windows = QList<Candidate>;
 
 Q_DECLARE_METATYPE(Mode)
-Q_DECLARE_METATYPE(Spec)
+Q_DECLARE_METATYPE(Choice)
 
 namespace {
 
@@ -20,8 +20,8 @@ Candidate window(quint64 id, const char *title, const char *program) {
     return Candidate{id, QString::fromUtf8(title), QString::fromUtf8(program)};
 }
 
-Spec spec(const char *title, Mode mode = Mode::Contains, const char *program = "") {
-    return Spec{QString::fromUtf8(title), mode, QString::fromUtf8(program)};
+Choice choice(const char *title, Mode mode = Mode::Contains, const char *program = "") {
+    return Choice{QString::fromUtf8(title), mode, QString::fromUtf8(program)};
 }
 
 // Topmost first: two editors with similar titles above a terminal.
@@ -41,42 +41,43 @@ private slots:
     void oneWindow_data() {
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("program");
-        QTest::addColumn<Spec>("wanted");
+        QTest::addColumn<Choice>("wanted");
         QTest::addColumn<bool>("matches");
         const QString t = QStringLiteral("無題 - メモ帳");
         const QString p = QStringLiteral("notepad.exe");
-        QTest::newRow("contains") << t << p << spec("メモ帳") << true;
-        QTest::newRow("contains, not there") << t << p << spec("ワード") << false;
-        QTest::newRow("contains is case-sensitive") << "Untitled" << p << spec("untitled") << false;
-        QTest::newRow("empty pattern contains every title") << t << p << spec("") << true;
-        QTest::newRow("exact") << t << p << spec("無題 - メモ帳", Mode::Exact) << true;
-        QTest::newRow("exact, part only") << t << p << spec("メモ帳", Mode::Exact) << false;
-        QTest::newRow("exact, empty pattern") << t << p << spec("", Mode::Exact) << false;
+        QTest::newRow("contains") << t << p << choice("メモ帳") << true;
+        QTest::newRow("contains, not there") << t << p << choice("ワード") << false;
+        QTest::newRow("contains is case-sensitive")
+            << "Untitled" << p << choice("untitled") << false;
+        QTest::newRow("empty pattern contains every title") << t << p << choice("") << true;
+        QTest::newRow("exact") << t << p << choice("無題 - メモ帳", Mode::Exact) << true;
+        QTest::newRow("exact, part only") << t << p << choice("メモ帳", Mode::Exact) << false;
+        QTest::newRow("exact, empty pattern") << t << p << choice("", Mode::Exact) << false;
         QTest::newRow("expression anywhere")
-            << t << p << spec("メ.帳", Mode::RegularExpression) << true;
+            << t << p << choice("メ.帳", Mode::RegularExpression) << true;
         QTest::newRow("expression anchored")
-            << t << p << spec("^メモ帳", Mode::RegularExpression) << false;
+            << t << p << choice("^メモ帳", Mode::RegularExpression) << false;
         QTest::newRow("expression ignoring case")
-            << "Untitled - Notepad" << p << spec("(?i)notepad$", Mode::RegularExpression) << true;
+            << "Untitled - Notepad" << p << choice("(?i)notepad$", Mode::RegularExpression) << true;
         QTest::newRow("expression that does not compile")
-            << "(" << p << spec("(", Mode::RegularExpression) << false;
+            << "(" << p << choice("(", Mode::RegularExpression) << false;
         QTest::newRow("program, other case")
-            << t << p << spec("メモ帳", Mode::Contains, "NotePad.EXE") << true;
+            << t << p << choice("メモ帳", Mode::Contains, "NotePad.EXE") << true;
         QTest::newRow("program without .exe")
-            << t << p << spec("メモ帳", Mode::Contains, "notepad") << true;
+            << t << p << choice("メモ帳", Mode::Contains, "notepad") << true;
         QTest::newRow("program, other program")
-            << t << p << spec("メモ帳", Mode::Contains, "wordpad.exe") << false;
+            << t << p << choice("メモ帳", Mode::Contains, "wordpad.exe") << false;
         QTest::newRow("program is the whole name")
-            << t << p << spec("", Mode::Contains, "note") << false;
+            << t << p << choice("", Mode::Contains, "note") << false;
         QTest::newRow("X11 class") << "xterm"
-                                   << "XTerm" << spec("", Mode::Contains, "xterm") << true;
+                                   << "XTerm" << choice("", Mode::Contains, "xterm") << true;
         QTest::newRow("program given, window has none")
-            << t << "" << spec("メモ帳", Mode::Contains, "notepad") << false;
+            << t << "" << choice("メモ帳", Mode::Contains, "notepad") << false;
     }
     void oneWindow() {
         QFETCH(QString, title);
         QFETCH(QString, program);
-        QFETCH(Spec, wanted);
+        QFETCH(Choice, wanted);
         QFETCH(bool, matches);
         const windowmatch::Matcher matcher(wanted);
         QCOMPARE(matcher.matches(Candidate{1, title, program}), matches);
@@ -85,23 +86,23 @@ private slots:
 
     // The topmost matching window is the one meant.
     void topmostOfSeveral_data() {
-        QTest::addColumn<Spec>("wanted");
+        QTest::addColumn<Choice>("wanted");
         QTest::addColumn<int>("index");
         QTest::addColumn<int>("count");
-        QTest::newRow("both editors, the upper") << spec("エディター") << 0 << 2;
-        QTest::newRow("the lower by its longer title") << spec("メモ帳 - ") << 1 << 1;
+        QTest::newRow("both editors, the upper") << choice("エディター") << 0 << 2;
+        QTest::newRow("the lower by its longer title") << choice("メモ帳 - ") << 1 << 1;
         QTest::newRow("exact tells them apart")
-            << spec("メモ帳 - エディター", Mode::Exact) << 1 << 1;
-        QTest::newRow("by program only") << spec("", Mode::Contains, "xterm") << 2 << 1;
+            << choice("メモ帳 - エディター", Mode::Exact) << 1 << 1;
+        QTest::newRow("by program only") << choice("", Mode::Contains, "xterm") << 2 << 1;
         QTest::newRow("title and program together")
-            << spec("メモ帳", Mode::Contains, "notepad.exe") << 3 << 1;
-        QTest::newRow("every window") << spec("") << 0 << 4;
-        QTest::newRow("none") << spec("ブラウザー") << -1 << 0;
+            << choice("メモ帳", Mode::Contains, "notepad.exe") << 3 << 1;
+        QTest::newRow("every window") << choice("") << 0 << 4;
+        QTest::newRow("none") << choice("ブラウザー") << -1 << 0;
         QTest::newRow("expression over both editors")
-            << spec("^メモ.* - エディター$", Mode::RegularExpression) << 0 << 2;
+            << choice("^メモ.* - エディター$", Mode::RegularExpression) << 0 << 2;
     }
     void topmostOfSeveral() {
-        QFETCH(Spec, wanted);
+        QFETCH(Choice, wanted);
         QFETCH(int, index);
         QFETCH(int, count);
         QCOMPARE(windowmatch::best(wanted, kDesktop), index);
@@ -113,31 +114,31 @@ private slots:
     // elements left as they are.
     void record_data() {
         QTest::addColumn<QStringList>("record");
-        QTest::addColumn<Spec>("read");
+        QTest::addColumn<Choice>("read");
         QTest::addColumn<QStringList>("written");
         QTest::newRow("fresh window page")
-            << QStringList{"ウィンドウ切替", "", "含む", "", "5"} << spec("")
+            << QStringList{"ウィンドウ切替", "", "含む", "", "5"} << choice("")
             << QStringList{"ウィンドウ切替", "メモ", "正規表現", "gedit", "5"};
         QTest::newRow("exact") << QStringList{"ウィンドウ", "a", "一致", "b", "アクティブ"}
-                               << spec("a", Mode::Exact, "b")
+                               << choice("a", Mode::Exact, "b")
                                << QStringList{"ウィンドウ", "メモ", "正規表現", "gedit",
                                               "アクティブ"};
         QTest::newRow("unknown mode reads as contains")
-            << QStringList{"ウィンドウ", "a", "部分", "", "ある"} << spec("a")
+            << QStringList{"ウィンドウ", "a", "部分", "", "ある"} << choice("a")
             << QStringList{"ウィンドウ", "メモ", "正規表現", "gedit", "ある"};
         QTest::newRow("short record padded")
-            << QStringList{"ウィンドウ切替"} << spec("")
+            << QStringList{"ウィンドウ切替"} << choice("")
             << QStringList{"ウィンドウ切替", "メモ", "正規表現", "gedit"};
     }
     void record() {
         QFETCH(QStringList, record);
-        QFETCH(Spec, read);
+        QFETCH(Choice, read);
         QFETCH(QStringList, written);
-        const Spec got = windowmatch::fromRecord(record);
+        const Choice got = windowmatch::fromRecord(record);
         QCOMPARE(got.title, read.title);
         QCOMPARE(got.mode, read.mode);
         QCOMPARE(got.program, read.program);
-        windowmatch::toRecord(record, spec("メモ", Mode::RegularExpression, "gedit"));
+        windowmatch::toRecord(record, choice("メモ", Mode::RegularExpression, "gedit"));
         QCOMPARE(record, written);
     }
 
@@ -160,15 +161,15 @@ private slots:
     }
 
     void describe_data() {
-        QTest::addColumn<Spec>("wanted");
+        QTest::addColumn<Choice>("wanted");
         QTest::addColumn<bool>("japanese");
         QTest::addColumn<QString>("text");
-        QTest::newRow("ja title") << spec("メモ帳") << true << "「メモ帳」";
-        QTest::newRow("en title and program") << spec("Untitled", Mode::Exact, "notepad.exe")
+        QTest::newRow("ja title") << choice("メモ帳") << true << "「メモ帳」";
+        QTest::newRow("en title and program") << choice("Untitled", Mode::Exact, "notepad.exe")
                                               << false << "\"Untitled\" (notepad.exe)";
     }
     void describe() {
-        QFETCH(Spec, wanted);
+        QFETCH(Choice, wanted);
         QFETCH(bool, japanese);
         QFETCH(QString, text);
         QCOMPARE(windowmatch::describe(wanted, japanese), text);

@@ -30,7 +30,7 @@ LRESULT CALLBACK probeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-struct Spec {
+struct Recipe {
     std::wstring title;
     int x = 100;
     int y = 100;
@@ -50,11 +50,11 @@ public:
     Probe &operator=(const Probe &) = delete;
     ~Probe() { close(); }
 
-    bool open(const Spec &spec) {
+    bool open(const Recipe &recipe) {
         std::mutex mutex;
         std::condition_variable ready;
         bool done = false;
-        thread_ = std::thread([&, spec] {
+        thread_ = std::thread([&, recipe] {
             WNDCLASSW wc = {};
             wc.lpfnWndProc = probeProc;
             wc.hInstance = GetModuleHandleW(nullptr);
@@ -62,10 +62,10 @@ public:
             wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
             wc.lpszClassName = kClassName;
             RegisterClassW(&wc);
-            HWND hwnd = CreateWindowExW(spec.exStyle, kClassName, spec.title.c_str(), spec.style,
-                                        spec.x, spec.y, spec.width, spec.height, spec.owner,
-                                        nullptr, wc.hInstance, nullptr);
-            if (hwnd && spec.child) {
+            HWND hwnd = CreateWindowExW(
+                recipe.exStyle, kClassName, recipe.title.c_str(), recipe.style, recipe.x, recipe.y,
+                recipe.width, recipe.height, recipe.owner, nullptr, wc.hInstance, nullptr);
+            if (hwnd && recipe.child) {
                 RECT r;
                 GetClientRect(hwnd, &r);
                 child_ = CreateWindowExW(0, L"BUTTON", L"inside", WS_CHILD | WS_VISIBLE, 0, 0,
@@ -190,17 +190,17 @@ void WindowsAccessTest::listsVisibleTopLevelsOnly() {
     QFETCH(bool, listed);
     Probe owner;
     QVERIFY(owner.open({L"Tarnwick probe - owner"}));
-    Spec spec{L"Tarnwick probe - under test"};
+    Recipe recipe{L"Tarnwick probe - under test"};
     if (kind == 1)
-        spec.style = WS_POPUP | WS_VISIBLE;
+        recipe.style = WS_POPUP | WS_VISIBLE;
     if (kind == 2)
-        spec.exStyle = WS_EX_TOOLWINDOW;
+        recipe.exStyle = WS_EX_TOOLWINDOW;
     if (kind == 3)
-        spec.owner = owner.hwnd();
+        recipe.owner = owner.hwnd();
     if (kind == 4)
-        spec.style = WS_OVERLAPPEDWINDOW;
+        recipe.style = WS_OVERLAPPEDWINDOW;
     Probe probe;
-    QVERIFY(probe.open(spec));
+    QVERIFY(probe.open(recipe));
     const std::vector<platform::WindowInfo> list = access_->windows();
     QVERIFY(indexOf(list, owner.id()) >= 0);
     QCOMPARE(indexOf(list, probe.id()) >= 0, listed);
@@ -248,9 +248,9 @@ void WindowsAccessTest::clientAreaInPhysicalPixels_data() {
 void WindowsAccessTest::clientAreaInPhysicalPixels() {
     QFETCH(QPoint, from);
     QFETCH(QPoint, to);
-    Spec spec{L"Tarnwick probe - mover", from.x(), from.y(), 320, 240, WS_POPUP | WS_VISIBLE};
+    Recipe recipe{L"Tarnwick probe - mover", from.x(), from.y(), 320, 240, WS_POPUP | WS_VISIBLE};
     Probe probe;
-    QVERIFY(probe.open(spec));
+    QVERIFY(probe.open(recipe));
     platform::WindowInfo info;
     QVERIFY(access_->info(probe.id(), info));
     QCOMPARE(info.client.x, from.x());
@@ -316,10 +316,10 @@ void WindowsAccessTest::activationRestoresAMinimisedWindow() {
 }
 
 void WindowsAccessTest::windowAtAPointIsTheTopLevel() {
-    Spec spec{L"Tarnwick probe - with a button", 150, 120, 300, 200, WS_POPUP | WS_VISIBLE};
-    spec.child = true;
+    Recipe recipe{L"Tarnwick probe - with a button", 150, 120, 300, 200, WS_POPUP | WS_VISIBLE};
+    recipe.child = true;
     Probe probe;
-    QVERIFY(probe.open(spec));
+    QVERIFY(probe.open(recipe));
     QVERIFY(probe.child());
     QVERIFY(access_->activate(probe.id()));
     // The button is what lies under the point; its top-level is the answer.

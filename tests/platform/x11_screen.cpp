@@ -4,6 +4,7 @@
 // threads at once, and nothing outside the screen is read.
 
 #include "platform/backend.h"
+#include "support/screenpattern.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -19,17 +20,13 @@
 
 namespace {
 
-constexpr int kWidth = 120;
-constexpr int kHeight = 80;
+using testsupport::screenpattern::firstDifference;
+using testsupport::screenpattern::kHeight;
+using testsupport::screenpattern::kWidth;
 
-// Four quarters and one odd pixel, so that an image off by one pixel or
-// with its channels swapped shows.
 QColor expectedAt(int x, int y) {
-    if (x == 5 && y == 7)
-        return QColor(17, 34, 51);
-    if (x < kWidth / 2)
-        return y < kHeight / 2 ? QColor(220, 20, 60) : QColor(30, 60, 200);
-    return y < kHeight / 2 ? QColor(10, 180, 40) : QColor(250, 249, 248);
+    const platform::Rgb c = testsupport::screenpattern::at(x, y);
+    return QColor(c.r, c.g, c.b);
 }
 
 class Painted : public QWidget {
@@ -53,27 +50,11 @@ protected:
 };
 
 QString colourText(const platform::Rgb &c) {
-    return QStringLiteral("%1,%2,%3").arg(c.r).arg(c.g).arg(c.b);
+    return testsupport::screenpattern::text(c);
 }
 QString colourText(const QColor &c) {
-    return QStringLiteral("%1,%2,%3").arg(c.red()).arg(c.green()).arg(c.blue());
-}
-
-// The first pixel of the image that differs from the window's, or an empty text.
-QString firstDifference(const platform::ScreenImage &image, int fromX, int fromY) {
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x) {
-            const std::uint8_t *p =
-                image.bytes.data() + static_cast<size_t>(y) * image.stride + x * 4;
-            const platform::Rgb got{p[2], p[1], p[0]};
-            const QColor want = expectedAt(fromX + x, fromY + y);
-            if (colourText(got) != colourText(want))
-                return QStringLiteral("at %1,%2: %3 instead of %4")
-                    .arg(fromX + x)
-                    .arg(fromY + y)
-                    .arg(colourText(got), colourText(want));
-        }
-    return QString();
+    return colourText(
+        platform::Rgb{std::uint8_t(c.red()), std::uint8_t(c.green()), std::uint8_t(c.blue())});
 }
 
 } // namespace
@@ -125,13 +106,7 @@ void X11ScreenTest::cleanupTestCase() {
 }
 
 void X11ScreenTest::pixelsComeBackExactly_data() {
-    QTest::addColumn<QPoint>("at"); // in the window
-    QTest::newRow("top left corner") << QPoint(0, 0);
-    QTest::newRow("odd pixel") << QPoint(5, 7);
-    QTest::newRow("beside the odd pixel") << QPoint(6, 7);
-    QTest::newRow("top right quarter") << QPoint(kWidth / 2, 0);
-    QTest::newRow("bottom left quarter") << QPoint(0, kHeight / 2);
-    QTest::newRow("bottom right corner") << QPoint(kWidth - 1, kHeight - 1);
+    testsupport::screenpattern::addPixelRows();
 }
 
 void X11ScreenTest::pixelsComeBackExactly() {
