@@ -72,6 +72,17 @@ const QList<Kind> &commands() {
                                   QString(), QStringLiteral("0"), QStringLiteral("0"),
                                   QStringLiteral("1")});
                 }),
+        // The screen pages keep the window in elements 1 to 3 too, used when
+        // element 4 says the window; the template (PNG in base64) comes last
+        // but for the jump's offset and time, so long text ends the record.
+        command(name::imageJump, "Image Jump", "Image Jump", 15,
+                [](const QTime &) {
+                    return fixed({name::imageJump, QString(), windowmatch::containsName, QString(),
+                                  areaScreen, QStringLiteral("0"), QStringLiteral("0"),
+                                  QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("90"),
+                                  QStringLiteral("1"), QString(), QStringLiteral("0"),
+                                  QStringLiteral("0"), QStringLiteral("5")});
+                }),
     };
     return rows;
 }
@@ -105,6 +116,20 @@ const QList<Kind> &conditions() {
                   [](const QTime &) {
                       return fixed({name::windowState, QString(), windowmatch::containsName,
                                     QString(), windowActive});
+                  }),
+        condition(name::colour, "Colour", 10,
+                  [](const QTime &) {
+                      return fixed({name::colour, QString(), windowmatch::containsName, QString(),
+                                    areaScreen, QStringLiteral("0"), QStringLiteral("0"),
+                                    QStringLiteral("#000000"), QStringLiteral("16"),
+                                    colourBecomes});
+                  }),
+        condition(name::image, "Image", 12,
+                  [](const QTime &) {
+                      return fixed({name::image, QString(), windowmatch::containsName, QString(),
+                                    areaScreen, QStringLiteral("0"), QStringLiteral("0"),
+                                    QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("90"),
+                                    QStringLiteral("1"), QString()});
                   }),
     };
     return rows;

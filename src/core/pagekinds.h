@@ -32,6 +32,9 @@ inline const QString time = QStringLiteral("時間");
 inline const QString immediately = QStringLiteral("即時");
 inline const QString clockTime = QStringLiteral("時刻");
 inline const QString windowState = QStringLiteral("ウィンドウ");
+inline const QString imageJump = QStringLiteral("画像ジャンプ");
+inline const QString colour = QStringLiteral("色");
+inline const QString image = QStringLiteral("画像");
 } // namespace name
 
 // Click sides as records store them.
@@ -42,6 +45,17 @@ inline const QString rightSide = QStringLiteral("右");
 inline const QString windowActive = QStringLiteral("アクティブ");
 inline const QString windowExists = QStringLiteral("ある");
 inline const QString windowGone = QStringLiteral("ない");
+
+// Where the screen pages look (element 4), as records store them: the whole
+// screen, a rectangle of it (Image pages only), or the chosen window's client
+// area, whose positions are then relative to that area.
+inline const QString areaScreen = QStringLiteral("画面");
+inline const QString areaRectangle = QStringLiteral("範囲");
+inline const QString areaWindow = QStringLiteral("ウィンドウ");
+
+// What the Colour condition waits for, as records store it, in menu order.
+inline const QString colourBecomes = QStringLiteral("になる");
+inline const QString colourLeaves = QStringLiteral("でなくなる");
 
 enum class Side { Command, Condition };
 
