@@ -195,9 +195,9 @@ void tarnwick::buildScreenFields() {
     };
     constexpr int kLimit = 9999999;
     auto imageFields = [&](ImageFields &f, int top, bool forCondition) {
-        f.area = combo(uitexts::screenAreas, int(std::size(uitexts::screenAreas)), 20, top, 100);
-        f.thresholdLabel = label(uitexts::thresholdLabel, 126, top, 52);
-        f.threshold = spin(180, top, 76, 1, 100);
+        f.area = combo(uitexts::screenAreas, int(std::size(uitexts::screenAreas)), 20, top, 124);
+        f.thresholdLabel = label(uitexts::thresholdLabel, 150, top, 52);
+        f.threshold = spin(204, top, 60, 1, 100);
         f.threshold->setSuffix(QStringLiteral(" %"));
         const int rect = top + kRow;
         f.xLabel = label(uitexts::coordXLabel, 20, rect, 18);
@@ -235,7 +235,7 @@ void tarnwick::buildScreenFields() {
 
     // The jump's own: how long to look, where to go from the picture found.
     lookSecondsSpin =
-        place(new QDoubleSpinBox(this), 262, kCommandTop, 90, kHeight, screenDoubleSpin, false);
+        place(new QDoubleSpinBox(this), 270, kCommandTop, 82, kHeight, screenDoubleSpin, false);
     lookSecondsSpin->setRange(0, 86400);
     lookSecondsSpin->setSingleStep(0.5);
     connect(lookSecondsSpin, &QDoubleSpinBox::valueChanged, this, &tarnwick::changeSomeThing);
@@ -252,11 +252,11 @@ void tarnwick::buildScreenFields() {
 
     // The Colour condition.
     colourAreaCombo =
-        combo(uitexts::colourAreas, int(std::size(uitexts::colourAreas)), 20, kConditionTop, 100);
-    colourXLabel = label(uitexts::coordXLabel, 126, kConditionTop, 18);
-    colourXSpin = spin(146, kConditionTop, 70, -kLimit, kLimit);
-    colourYLabel = label(uitexts::coordYLabel, 220, kConditionTop, 18);
-    colourYSpin = spin(240, kConditionTop, 70, -kLimit, kLimit);
+        combo(uitexts::colourAreas, int(std::size(uitexts::colourAreas)), 20, kConditionTop, 112);
+    colourXLabel = label(uitexts::coordXLabel, 138, kConditionTop, 18);
+    colourXSpin = spin(158, kConditionTop, 64, -kLimit, kLimit);
+    colourYLabel = label(uitexts::coordYLabel, 226, kConditionTop, 18);
+    colourYSpin = spin(246, kConditionTop, 64, -kLimit, kLimit);
     colourGetButton = place(textBindings.text(new QPushButton(this), uitexts::coordGetButton), 316,
                             kConditionTop, 84, kHeight, windowButton, false);
     connect(colourGetButton, &QPushButton::clicked, this, [this] {
