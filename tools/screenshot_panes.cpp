@@ -6,6 +6,7 @@
 // Usage: screenshot_panes OUTPUT_DIR ja|en
 
 #include "app/tarnwick.h"
+#include "capture/templatecapture.h"
 #include "core/pagekinds.h"
 #include "run/rundialog.h"
 #include "support/recordinginput.h"
@@ -13,6 +14,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QGroupBox>
+#include <QImage>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTest>
@@ -25,9 +28,44 @@ QString pictureName(const QString &side, const QString &english, const QString &
         .arg(side, english.toLower().replace(QLatin1Char(' '), QLatin1Char('-')), lang);
 }
 
+// A small template as a user would take one: an "OK" button.
+QString buttonTemplate() {
+    QImage image(48, 28, QImage::Format_RGB32);
+    image.fill(QColor(240, 240, 240));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(40, 110, 210));
+    painter.setPen(QColor(20, 70, 150));
+    painter.drawRoundedRect(QRectF(2.5, 2.5, 43, 23), 5, 5);
+    painter.setPen(Qt::white);
+    QFont font = painter.font();
+    font.setPixelSize(14);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(image.rect(), Qt::AlignCenter, QStringLiteral("OK"));
+    painter.end();
+    return QString::fromLatin1(templatePng(image).toBase64());
+}
+
 // A record that shows the pane filled in, as a user would have it.
 QStringList example(const pagekinds::Kind &kind) {
     QStringList record = kind.fresh(QTime(9, 30));
+    if (kind.stored == pagekinds::name::imageJump || kind.stored == pagekinds::name::image) {
+        // A rectangle of the screen and the template looked for in it.
+        record[4] = pagekinds::areaRectangle;
+        record[5] = QStringLiteral("0");
+        record[6] = QStringLiteral("0");
+        record[7] = QStringLiteral("1280");
+        record[8] = QStringLiteral("720");
+        record[11] = buttonTemplate();
+        return record;
+    }
+    if (kind.stored == pagekinds::name::colour) {
+        record[5] = QStringLiteral("640");
+        record[6] = QStringLiteral("360");
+        record[7] = QStringLiteral("#3A7BD5");
+        return record;
+    }
     if (kind.stored == pagekinds::name::key)
         record[1] =
             kind.side == pagekinds::Side::Command ? QStringLiteral("67,2") : QStringLiteral("13,0");

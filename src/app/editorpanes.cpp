@@ -4,6 +4,7 @@
 
 #include "core/keycombination.h"
 #include "core/pagerecords.h"
+#include "core/screenpages.h"
 #include "core/windowmatch.h"
 #include "platform/backend.h"
 #include "run/windowlookup.h"
@@ -11,8 +12,10 @@
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTextEdit>
@@ -177,12 +180,16 @@ void showWindow(const WindowFields &f, const QStringList &r, int y) {
     f.program->setText(choice.program);
 }
 
-void applyWindow(QStringList &r, const QString &title, int mode, const QString &program) {
+windowmatch::Choice choiceOf(const QString &title, int mode, const QString &program) {
     windowmatch::Choice choice;
     choice.title = title;
     choice.mode = windowmatch::modeAt(mode);
     choice.program = program;
-    windowmatch::toRecord(r, choice);
+    return choice;
+}
+
+void applyWindow(QStringList &r, const QString &title, int mode, const QString &program) {
+    windowmatch::toRecord(r, choiceOf(title, mode, program));
 }
 
 void applyCommandWindow(QStringList &r, const Values &v) {
@@ -367,11 +374,210 @@ Pane windowCondition() {
     return p;
 }
 
+// ---- screen pages ----
+
+using screenpages::Area;
+
+// The window fields take the second row of the screen panes.
+constexpr int kScreenWindowRowCommand = 172;
+constexpr int kScreenWindowRowCondition = 422;
+
+void showOnly(const QList<QWidget *> &all, const QList<QWidget *> &hidden) {
+    for (QWidget *widget : all)
+        widget->setVisible(!hidden.contains(widget));
+}
+
+QList<QWidget *> rectangleWidgets(const tarnwick::ImageFields &f) {
+    return {f.xLabel, f.x, f.yLabel, f.y, f.widthLabel, f.width, f.heightLabel, f.height};
+}
+
+QList<QWidget *> imageWidgets(const tarnwick::ImageFields &f) {
+    return QList<QWidget *>{f.area, f.thresholdLabel, f.threshold} + rectangleWidgets(f) +
+           QList<QWidget *>{f.fromScreen, f.fromFile, f.size, f.preview};
+}
+
+// The fields of the areas the search does not look at.
+QList<QWidget *> areaUnused(const tarnwick::ImageFields &f, const WindowFields &window, Area area) {
+    QList<QWidget *> out;
+    if (area != Area::Rectangle)
+        out += rectangleWidgets(f);
+    if (area != Area::Window)
+        out += window.widgets();
+    return out;
+}
+
+// The template as large as the preview allows, small ones enlarged by
+// whole steps so their pixels stay sharp.
+void showTemplate(const tarnwick::ImageFields &f, const QByteArray &png, bool japanese) {
+    QImage image;
+    if (png.isEmpty() || !image.loadFromData(png, "PNG")) {
+        f.size->setText(uitexts::noTemplate.in(japanese));
+        f.preview->clear();
+        return;
+    }
+    f.size->setText(uitexts::templateSize.in(japanese).arg(image.width()).arg(image.height()));
+    const QSize room = f.preview->size() - QSize(4, 4);
+    QPixmap picture = QPixmap::fromImage(image);
+    if (picture.width() > room.width() || picture.height() > room.height()) {
+        picture = picture.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    } else {
+        const int factor =
+            std::min(room.width() / picture.width(), room.height() / picture.height());
+        if (factor > 1)
+            picture = picture.scaled(picture.size() * factor, Qt::KeepAspectRatio,
+                                     Qt::FastTransformation);
+    }
+    f.preview->setPixmap(picture);
+}
+
+void showSearch(tarnwick &w, const tarnwick::ImageFields &f, const WindowFields &window,
+                const QStringList &r, const screenpages::ImageSearch &s, int windowRow) {
+    f.area->setCurrentIndex(int(s.area));
+    f.threshold->setValue(qRound(s.thresholdPercent));
+    f.x->setValue(s.x);
+    f.y->setValue(s.y);
+    f.width->setValue(s.width);
+    f.height->setValue(s.height);
+    showTemplate(f, s.png, w.is_japanese);
+    showWindow(window, r, windowRow);
+}
+
+void applySearch(screenpages::ImageSearch &s, const Values::Image &v,
+                 const windowmatch::Choice &window) {
+    s.area = Area(qBound(0, v.area, 2));
+    s.window = window;
+    // A threshold with decimals from a file stays until it is edited.
+    if (v.threshold != qRound(s.thresholdPercent))
+        s.thresholdPercent = v.threshold;
+    s.x = v.x;
+    s.y = v.y;
+    s.width = v.width;
+    s.height = v.height;
+}
+
+Pane imageJump() {
+    Pane p = pane(Side::Command, pagekinds::name::imageJump);
+    p.widgets = [](const tarnwick &w) {
+        return imageWidgets(w.commandImage) + commandFields(w).widgets() +
+               QList<QWidget *>{w.lookSecondsSpin, w.lookSecLabel, w.offsetXLabel, w.offsetXSpin,
+                                w.offsetYLabel,    w.offsetYSpin,  w.jumpNoteLabel};
+    };
+    p.show = [](tarnwick &w, const QStringList &r) {
+        const screenpages::ImageJump jump = screenpages::jumpFromRecord(r);
+        showSearch(w, w.commandImage, commandFields(w), r, jump.search, kScreenWindowRowCommand);
+        w.lookSecondsSpin->setValue(jump.seconds);
+        w.offsetXSpin->setValue(jump.offsetX);
+        w.offsetYSpin->setValue(jump.offsetY);
+    };
+    p.follow = [](tarnwick &w, const QStringList &r) {
+        const screenpages::ImageJump jump = screenpages::jumpFromRecord(r);
+        QList<QWidget *> hidden = areaUnused(w.commandImage, commandFields(w), jump.search.area);
+        // Without a template the jump goes where the last Image condition
+        // found its own: the note says so in the preview's place.
+        if (jump.search.png.isEmpty())
+            hidden += QList<QWidget *>{w.commandImage.size, w.commandImage.preview};
+        else
+            hidden += w.jumpNoteLabel;
+        showOnly(editorpanes::find(Side::Command, pagekinds::name::imageJump)->widgets(w), hidden);
+    };
+    p.apply = [](QStringList &r, const Values &v, bool) {
+        screenpages::ImageJump jump = screenpages::jumpFromRecord(r);
+        applySearch(jump.search, v.commandImage,
+                    choiceOf(v.windowTitle, v.windowMode, v.windowProgram));
+        jump.seconds = v.lookSeconds;
+        jump.offsetX = v.offsetX;
+        jump.offsetY = v.offsetY;
+        screenpages::jumpToRecord(r, jump);
+    };
+    return p;
+}
+
+Pane imageCondition() {
+    Pane p = pane(Side::Condition, pagekinds::name::image);
+    p.widgets = [](const tarnwick &w) {
+        return imageWidgets(w.conditionImage) + conditionFields(w).widgets();
+    };
+    p.show = [](tarnwick &w, const QStringList &r) {
+        showSearch(w, w.conditionImage, conditionFields(w), r, screenpages::imageFromRecord(r),
+                   kScreenWindowRowCondition);
+    };
+    p.follow = [](tarnwick &w, const QStringList &r) {
+        showOnly(
+            editorpanes::find(Side::Condition, pagekinds::name::image)->widgets(w),
+            areaUnused(w.conditionImage, conditionFields(w), screenpages::imageFromRecord(r).area));
+    };
+    p.apply = [](QStringList &r, const Values &v, bool) {
+        screenpages::ImageSearch search = screenpages::imageFromRecord(r);
+        applySearch(
+            search, v.conditionImage,
+            choiceOf(v.conditionWindowTitle, v.conditionWindowMode, v.conditionWindowProgram));
+        screenpages::imageToRecord(r, search);
+    };
+    return p;
+}
+
+Pane colourCondition() {
+    Pane p = pane(Side::Condition, pagekinds::name::colour);
+    p.widgets = [](const tarnwick &w) {
+        return QList<QWidget *>{w.colourAreaCombo, w.colourXLabel,  w.colourXSpin,
+                                w.colourYLabel,    w.colourYSpin,   w.colourGetButton,
+                                w.colourSwatch,    w.colourHexEdit, w.colourStateCombo,
+                                w.toleranceLabel,  w.toleranceSpin} +
+               conditionFields(w).widgets();
+    };
+    p.show = [](tarnwick &w, const QStringList &r) {
+        const screenpages::ColourCondition c = screenpages::colourFromRecord(r);
+        w.colourAreaCombo->setCurrentIndex(c.area == Area::Window ? 1 : 0);
+        w.colourXSpin->setValue(c.x);
+        w.colourYSpin->setValue(c.y);
+        w.colourHexEdit->setText(screenpages::colourText(c.colour));
+        w.colourStateCombo->setCurrentIndex(c.becomes ? 0 : 1);
+        w.toleranceSpin->setValue(c.tolerance);
+        showWindow(conditionFields(w), r, kScreenWindowRowCondition);
+    };
+    p.follow = [](tarnwick &w, const QStringList &r) {
+        const screenpages::ColourCondition c = screenpages::colourFromRecord(r);
+        showOnly(editorpanes::find(Side::Condition, pagekinds::name::colour)->widgets(w),
+                 c.area == Area::Window ? QList<QWidget *>{} : conditionFields(w).widgets());
+        w.colourSwatch->setStyleSheet(
+            QStringLiteral("QLabel{border: 1px solid gray; background-color: %1;} "
+                           "QToolTip { font-size: 14pt; }")
+                .arg(screenpages::colourText(c.colour)));
+    };
+    p.apply = [](QStringList &r, const Values &v, bool) {
+        screenpages::ColourCondition c = screenpages::colourFromRecord(r);
+        c.area = v.colourArea == 1 ? Area::Window : Area::Screen;
+        c.window =
+            choiceOf(v.conditionWindowTitle, v.conditionWindowMode, v.conditionWindowProgram);
+        c.x = v.colourX;
+        c.y = v.colourY;
+        // Half typed: the page keeps its colour until the text is one.
+        screenpages::Colour typed;
+        if (screenpages::parseColour(v.colourHex, typed))
+            c.colour = typed;
+        c.tolerance = v.tolerance;
+        c.becomes = v.colourState == 0;
+        screenpages::colourToRecord(r, c);
+    };
+    return p;
+}
+
 bool isWindowKind(Side side, const QString &stored) {
     if (side == Side::Condition)
         return stored == pagekinds::name::windowState;
     return stored == pagekinds::name::window || stored == pagekinds::name::pointerInWindow ||
            stored == pagekinds::name::smoothMoveInWindow;
+}
+
+// A window page, or a screen page that looks at a window.
+bool looksAtWindow(Side side, const QStringList &record) {
+    const QString &kind = element(record, 0);
+    if (isWindowKind(side, kind))
+        return true;
+    const bool screenKind = side == Side::Condition
+                                ? kind == pagekinds::name::colour || kind == pagekinds::name::image
+                                : kind == pagekinds::name::imageJump;
+    return screenKind && screenpages::areaFromStored(element(record, 4)) == Area::Window;
 }
 
 } // namespace
@@ -387,6 +593,7 @@ const QList<Pane> &panes() {
         windowCommand(),
         pointerInWindow(),
         smoothMoveInWindow(),
+        imageJump(),
         seconds(pagekinds::name::waitUntilOver),
         seconds(pagekinds::name::time),
         pane(Side::Condition, pagekinds::name::immediately),
@@ -394,6 +601,8 @@ const QList<Pane> &panes() {
         keyCondition(),
         clockTime(),
         windowCondition(),
+        colourCondition(),
+        imageCondition(),
     };
     return all;
 }
@@ -417,6 +626,11 @@ QList<QWidget *> valueWidgets(const tarnwick &w) {
     return out;
 }
 
+void follow(tarnwick &w, Side side, const QStringList &record) {
+    if (const Pane *p = editorpanes::find(side, element(record, 0)); p && p->follow)
+        p->follow(w, record);
+}
+
 bool showWindowMatches(tarnwick &w) {
     const int i = w.currentPage - 1;
     if (i < 0 || i >= w.listCommand.size() || i >= w.listCondition.size())
@@ -424,11 +638,11 @@ bool showWindowMatches(tarnwick &w) {
     const QStringList &command = w.listCommand.at(i);
     const QStringList &condition = w.listCondition.at(i);
     bool shown = false;
-    if (isWindowKind(Side::Command, element(command, 0))) {
+    if (looksAtWindow(Side::Command, command)) {
         showMatches(w.windowMatchLabel, command, w.is_japanese);
         shown = true;
     }
-    if (isWindowKind(Side::Condition, element(condition, 0))) {
+    if (looksAtWindow(Side::Condition, condition)) {
         showMatches(w.conditionWindowMatchLabel, condition, w.is_japanese);
         shown = true;
     }

@@ -38,6 +38,26 @@ struct Values {
     int conditionWindowMode = 0;
     QString conditionWindowProgram;
     int windowState = 0;
+    // The screen pages; areas and states by menu position.
+    struct Image {
+        int area = 0;
+        int threshold = 90; // percent
+        int x = 0;
+        int y = 0;
+        int width = 0;
+        int height = 0;
+    };
+    Image commandImage;
+    Image conditionImage;
+    double lookSeconds = 0;
+    int offsetX = 0;
+    int offsetY = 0;
+    int colourArea = 0;
+    int colourX = 0;
+    int colourY = 0;
+    QString colourHex; // "#RRGGBB"; anything else keeps the page's colour
+    int tolerance = 0;
+    int colourState = 0;
 };
 
 struct Pane {
@@ -57,6 +77,10 @@ struct Pane {
     bool editsDecideNavigation = false;
     // "追加" starts a key capture for the page.
     bool capturesKeyOnAdd = false;
+    // When set: after the record is shown and after every edit, shows what
+    // follows from the record beyond the edited widgets (the fields of the
+    // area the page looks at, the colour's swatch).
+    void (*follow)(tarnwick &w, const QStringList &record) = nullptr;
     // Writes a position taken with Ctrl+Alt+G; null for a kind without one.
     void (*takePosition)(QStringList &record, int x, int y) = nullptr;
     // Set instead for a kind whose position counts from a window's client
@@ -77,6 +101,9 @@ QList<QWidget *> valueWidgets(const tarnwick &w);
 // the desktop gives no access to windows). False when the page shown has no
 // window kind.
 bool showWindowMatches(tarnwick &w);
+
+// The `follow` of the record's pane, where it has one.
+void follow(tarnwick &w, pagekinds::Side side, const QStringList &record);
 
 // Writes the widget values into the page's records by the page's kinds.
 void applyValues(QStringList &command, QStringList &condition, const Values &values, bool japanese);

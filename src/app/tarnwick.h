@@ -12,6 +12,7 @@
 //   tarnwick_editor.cpp   pages, navigation, clipboard, undo/redo, editor
 //   tarnwick_files.cpp    project files and the configuration store
 //   tarnwick_capture.cpp  coordinate capture, hot key, pointer test
+//   tarnwick_template.cpp the Image pages' templates: from the screen, from a file
 //   tarnwick_run.cpp      run settings dialog, starting and ending a run
 //   tarnwick_help.cpp     report dialogs, web forms, version, licences
 
@@ -41,6 +42,11 @@ class QSpinBox;
 class QTextEdit;
 class QTimer;
 class HoverHideWindow;
+class TemplateCapture;
+struct FrozenScreen;
+namespace platform {
+struct Point;
+}
 class RecordingSession;
 namespace projectfile {
 enum class LoadStatus;
@@ -53,13 +59,14 @@ class tarnwick : public QMainWindow {
     Q_OBJECT
 
     // Tests and benchmarks that drive a private helper directly.
-    friend class FilesTest;      // tests/app/gui_files.cpp
-    friend class GuiRecordTest;  // tests/app/gui_record.cpp
-    friend class HelpTest;       // tests/app/gui_help.cpp
-    friend class RunCycleTest;   // tests/app/gui_runcycle.cpp
-    friend class X11RecordTest;  // tests/app/x11_record.cpp
-    friend class WineRecordTest; // tests/app/wine_record.cpp
-    friend class FilesBenchmark; // bench/files.cpp
+    friend class FilesTest;        // tests/app/gui_files.cpp
+    friend class GuiRecordTest;    // tests/app/gui_record.cpp
+    friend class HelpTest;         // tests/app/gui_help.cpp
+    friend class RunCycleTest;     // tests/app/gui_runcycle.cpp
+    friend class X11RecordTest;    // tests/app/x11_record.cpp
+    friend class WineRecordTest;   // tests/app/wine_record.cpp
+    friend class FilesBenchmark;   // bench/files.cpp
+    friend class EditorScreenTest; // tests/app/gui_editorscreen.cpp
 
 public:
     class GlobalHotkeyFilter;
@@ -262,6 +269,46 @@ public:
     QLabel *conditionWindowMatchLabel = nullptr;
     QComboBox *windowStateCombo = nullptr;
     QTimer *windowMatchTimer = nullptr; // runs while a window page is shown
+    // The screen pages' fields (editorpanes.cpp shows those the page's area
+    // uses). An Image Jump command and an Image condition may share a page,
+    // so each side has its own set.
+    struct ImageFields {
+        QComboBox *area = nullptr; // screenpages::Area by index
+        QLabel *thresholdLabel = nullptr;
+        QSpinBox *threshold = nullptr; // percent
+        QLabel *xLabel = nullptr;
+        QSpinBox *x = nullptr;
+        QLabel *yLabel = nullptr;
+        QSpinBox *y = nullptr;
+        QLabel *widthLabel = nullptr;
+        QSpinBox *width = nullptr;
+        QLabel *heightLabel = nullptr;
+        QSpinBox *height = nullptr;
+        QPushButton *fromScreen = nullptr;
+        QPushButton *fromFile = nullptr;
+        QLabel *size = nullptr;    // "64 × 64"
+        QLabel *preview = nullptr; // the template, scaled to fit
+    };
+    ImageFields commandImage;
+    ImageFields conditionImage;
+    QLabel *lookSecLabel = nullptr;
+    QDoubleSpinBox *lookSecondsSpin = nullptr;
+    QLabel *offsetXLabel = nullptr;
+    QSpinBox *offsetXSpin = nullptr;
+    QLabel *offsetYLabel = nullptr;
+    QSpinBox *offsetYSpin = nullptr;
+    QLabel *jumpNoteLabel = nullptr;      // an Image Jump without a template
+    QComboBox *colourAreaCombo = nullptr; // screen, window
+    QLabel *colourXLabel = nullptr;
+    QSpinBox *colourXSpin = nullptr;
+    QLabel *colourYLabel = nullptr;
+    QSpinBox *colourYSpin = nullptr;
+    QPushButton *colourGetButton = nullptr;
+    QLabel *colourSwatch = nullptr;
+    QLineEdit *colourHexEdit = nullptr;
+    QComboBox *colourStateCombo = nullptr;
+    QLabel *toleranceLabel = nullptr;
+    QSpinBox *toleranceSpin = nullptr;
     // The eight window-wide shortcuts, in creation order.
     QList<QShortcut *> shortcuts;
 
@@ -308,6 +355,25 @@ private:
     void unregisterGlobalHotkey();
     void onHoverWindowDestroyed();
     void warnHotkeyUnavailable();
+    // The coordinate capture was started by the Colour page's Get button:
+    // Ctrl+Alt+G fills in the condition's position and colour.
+    bool coordinateForColour = false;
+    // Ctrl+Alt+G on a Colour page: the position (in the window under the
+    // pointer when the page looks at a window) and the colour there.
+    void takeColourAtPointer(const platform::Point &p);
+    // [screen page helpers] (tarnwick_template.cpp)
+    // Hides the window, lets it go and freezes the screens for the capture.
+    void captureTemplate(bool forCondition);
+    // The capture over these frozen screens; the template goes to the page
+    // shown now, on the side given, when the user has taken one.
+    void startTemplateCapture(bool forCondition, const QList<FrozenScreen> &screens);
+    // Asks for a PNG file and loads it as the side's template.
+    void chooseTemplateFile(bool forCondition);
+    // False (and said so) when the file is no PNG or too large.
+    bool loadTemplateFile(bool forCondition, const QString &path);
+    // Writes a template into the page's Image or Image Jump record.
+    void setTemplate(bool forCondition, int page, const QByteArray &png, double scale);
+    TemplateCapture *templateCapture = nullptr; // while a capture lasts
     // The prompt is up and no position has been taken yet.
     bool coordinateCaptureArmed = false;
     // Deletes a prompt still open when the main window goes away.
@@ -328,6 +394,7 @@ private:
     void buildUi();
     void buildMenus(); // the six menus and their 19 actions, menu bar hidden
     void buildWindowFields();
+    void buildScreenFields(); // Colour, Image and Image Jump
     // [record helpers] (tarnwick_record.cpp)
     RecordingSession *recording = nullptr; // while a recording lasts
     // Inserts what was recorded after the current page, as one undo step.

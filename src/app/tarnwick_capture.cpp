@@ -2,6 +2,7 @@
 
 #include "capture/capturelog.h"
 #include "capture/hoverhidewindow.h"
+#include "core/screenpages.h"
 #include "core/windowmatch.h"
 #include "editorpanes.h"
 #include "globalhotkeyfilter.h"
@@ -75,6 +76,10 @@ void tarnwick::getCoordinate() {
 
 void tarnwick::getCoordinate2() {
     const platform::Point p = platform::input().cursorPos();
+    if (coordinateForColour) {
+        takeColourAtPointer(p);
+        return;
+    }
     bool noWindowAtPointer = false;
     {
         // The page is written below in one go; the boxes only mirror it.
@@ -109,6 +114,54 @@ void tarnwick::getCoordinate2() {
     if (noWindowAtPointer) {
         messageTitle = uitexts::noWindowAtPointerTitle.in(is_japanese);
         messageText = uitexts::noWindowAtPointerText.in(is_japanese);
+        QMessageBox::warning(this, messageTitle, messageText);
+    }
+}
+
+void tarnwick::takeColourAtPointer(const platform::Point &p) {
+    coordinateForColour = false;
+    unregisterGlobalHotkey();
+    coordinateCaptureArmed = false;
+    const UiText *problemTitle = nullptr;
+    const UiText *problemText = nullptr;
+    const int index = currentPage - 1;
+    if (index >= 0 && index < listCondition.size() &&
+        listCondition.at(index).value(0) == pagekinds::name::colour) {
+        screenpages::ColourCondition colour =
+            screenpages::colourFromRecord(listCondition.at(index));
+        platform::Rgb rgb;
+        platform::ScreenReader *reader = platform::backend().screenReader();
+        platform::WindowInfo window;
+        if (!reader || !reader->pixel(p.x, p.y, rgb)) {
+            problemTitle = &uitexts::screenUnreadableTitle;
+            problemText = &uitexts::screenUnreadableText;
+        } else if (colour.area == screenpages::Area::Window && !windowUnder(p, window)) {
+            problemTitle = &uitexts::noWindowAtPointerTitle;
+            problemText = &uitexts::noWindowAtPointerText;
+        } else {
+            // As the Window Pointer page takes it: the window under the
+            // pointer, the position in its client area.
+            if (colour.area == screenpages::Area::Window) {
+                colour.window = windowmatch::Choice();
+                colour.window.title = windowlookup::textOf(window.title);
+                colour.window.program = windowlookup::textOf(window.program);
+                colour.x = p.x - window.client.x;
+                colour.y = p.y - window.client.y;
+            } else {
+                colour.x = p.x;
+                colour.y = p.y;
+            }
+            colour.colour = {rgb.r, rgb.g, rgb.b};
+            screenpages::colourToRecord(listCondition[index], colour);
+        }
+    }
+    show();
+    if (hoverWindow)
+        hoverWindow->close();
+    refreshPage();
+    if (problemTitle) {
+        messageTitle = problemTitle->in(is_japanese);
+        messageText = problemText->in(is_japanese);
         QMessageBox::warning(this, messageTitle, messageText);
     }
 }
@@ -167,6 +220,7 @@ void tarnwick::unregisterGlobalHotkey() {
 
 void tarnwick::onHoverWindowDestroyed() {
     hoverWindow = nullptr;
+    coordinateForColour = false;
     unregisterGlobalHotkey();
     // Closed before a position was taken: give the user the window back.
     if (coordinateCaptureArmed) {

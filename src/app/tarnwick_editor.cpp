@@ -264,6 +264,27 @@ void tarnwick::changeSomeThing() {
     values.conditionWindowMode = conditionWindowModeCombo->currentIndex();
     values.conditionWindowProgram = conditionWindowProgramEdit->text();
     values.windowState = windowStateCombo->currentIndex();
+    auto imageValues = [](const ImageFields &f) {
+        editorpanes::Values::Image v;
+        v.area = f.area->currentIndex();
+        v.threshold = f.threshold->value();
+        v.x = f.x->value();
+        v.y = f.y->value();
+        v.width = f.width->value();
+        v.height = f.height->value();
+        return v;
+    };
+    values.commandImage = imageValues(commandImage);
+    values.conditionImage = imageValues(conditionImage);
+    values.lookSeconds = lookSecondsSpin->value();
+    values.offsetX = offsetXSpin->value();
+    values.offsetY = offsetYSpin->value();
+    values.colourArea = colourAreaCombo->currentIndex();
+    values.colourX = colourXSpin->value();
+    values.colourY = colourYSpin->value();
+    values.colourHex = colourHexEdit->text();
+    values.tolerance = toleranceSpin->value();
+    values.colourState = colourStateCombo->currentIndex();
 
     QStringList command = listCommand.at(i);
     QStringList condition = listCondition.at(i);
@@ -273,7 +294,13 @@ void tarnwick::changeSomeThing() {
         listCommand[i] = command;
     if (condition != listCondition.at(i))
         listCondition[i] = condition;
-    editorpanes::showWindowMatches(*this);
+    editorpanes::follow(*this, Side::Command, command);
+    editorpanes::follow(*this, Side::Condition, condition);
+    // A screen page turned to a window counts its windows from now on.
+    if (editorpanes::showWindowMatches(*this))
+        windowMatchTimer->start();
+    else
+        windowMatchTimer->stop();
 
     const editorpanes::Pane *pane = editorpanes::find(Side::Command, element(command, 0));
     if (pane && pane->editsDecideNavigation && pane->incomplete) {
@@ -450,6 +477,8 @@ void tarnwick::showPane(Side side, const QStringList &record) {
     pane->show(*this, record);
     for (QWidget *widget : pane->widgets(*this))
         widget->show();
+    if (pane->follow)
+        pane->follow(*this, record);
     if (pane->incomplete)
         setNavigationHidden(pane->incomplete(record));
 }

@@ -68,6 +68,16 @@ QKeySequence sequenceFromText(const char *text) {
 constexpr char16_t windowCombo[] = u"QComboBox{font-size: 16px;} QToolTip { font-size: 14pt; }";
 constexpr char16_t windowEdit[] = u"QLineEdit{font-size: 16px;} QToolTip { font-size: 14pt; }";
 constexpr char16_t windowLabel[] = u"QLabel{font-size: 16px;} QToolTip { font-size: 14pt; }";
+// The screen pages' fields share the window fields' size.
+constexpr char16_t screenSpin[] = u"QSpinBox{font-size: 16px;} QToolTip { font-size: 14pt; }";
+constexpr char16_t screenDoubleSpin[] =
+    u"QDoubleSpinBox{font-size: 16px;} QToolTip { font-size: 14pt; }";
+constexpr char16_t screenButton[] = u"QPushButton{font-size: 14px;} QToolTip { font-size: 14pt; }";
+constexpr char16_t windowButton[] = u"QPushButton{font-size: 16px;} QToolTip { font-size: 14pt; }";
+constexpr char16_t noteLabel[] = u"QLabel{font-size: 13px;} QToolTip { font-size: 14pt; }";
+// The template's preview and the colour swatch: a frame around what they show.
+constexpr char16_t templatePreview[] =
+    u"QLabel{border: 1px solid gray;} QToolTip { font-size: 14pt; }";
 
 // The titles of the windows open now, the typed text kept.
 void fillWindowTitles(QComboBox *combo) {
@@ -153,6 +163,128 @@ void tarnwick::buildWindowFields() {
         if (isVisible() && !refreshing)
             editorpanes::showWindowMatches(*this);
     });
+}
+
+void tarnwick::buildScreenFields() {
+    // Four rows of the frame below the kind label; the window fields take
+    // the second row when the page looks at a window (editorpanes.cpp).
+    constexpr int kRow = 32;
+    constexpr int kHeight = 28;
+    auto label = [this](const UiText &text, int x, int y, int width) {
+        auto *l = place(textBindings.text(new QLabel(this), text), x, y, width, kHeight,
+                        windowLabel, false);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        return l;
+    };
+    auto spin = [this](int x, int y, int width, int low, int high) {
+        auto *s = place(new QSpinBox(this), x, y, width, kHeight, screenSpin, false);
+        s->setButtonSymbols(QAbstractSpinBox::NoButtons);
+        s->setRange(low, high);
+        connect(s, &QSpinBox::valueChanged, this, &tarnwick::changeSomeThing);
+        return s;
+    };
+    auto combo = [this](const UiText *items, int count, int x, int y, int width) {
+        auto *c = place(new QComboBox(this), x, y, width, kHeight, windowCombo, false);
+        textBindings.items(c, items, count);
+        connect(c, &QComboBox::currentIndexChanged, this, &tarnwick::changeSomeThing);
+        return c;
+    };
+    auto button = [this](const UiText &text, int x, int y, int width) {
+        return place(textBindings.text(new QPushButton(this), text), x, y, width, kHeight,
+                     screenButton, false);
+    };
+    constexpr int kLimit = 9999999;
+    auto imageFields = [&](ImageFields &f, int top, bool forCondition) {
+        f.area = combo(uitexts::screenAreas, int(std::size(uitexts::screenAreas)), 20, top, 124);
+        f.thresholdLabel = label(uitexts::thresholdLabel, 150, top, 52);
+        f.threshold = spin(204, top, 60, 1, 100);
+        f.threshold->setSuffix(QStringLiteral(" %"));
+        const int rect = top + kRow;
+        f.xLabel = label(uitexts::coordXLabel, 20, rect, 18);
+        f.x = spin(40, rect, 66, -kLimit, kLimit);
+        f.yLabel = label(uitexts::coordYLabel, 110, rect, 18);
+        f.y = spin(130, rect, 66, -kLimit, kLimit);
+        f.widthLabel = label(uitexts::rectWidthLabel, 200, rect, 26);
+        f.width = spin(228, rect, 66, 0, kLimit);
+        f.heightLabel = label(uitexts::rectHeightLabel, 298, rect, 40);
+        f.height = spin(340, rect, 60, 0, kLimit);
+        const int picture = top + 2 * kRow;
+        f.fromScreen = button(uitexts::templateFromScreenButton, 20, picture, 100);
+        connect(f.fromScreen, &QPushButton::clicked, this,
+                [this, forCondition] { captureTemplate(forCondition); });
+        f.fromFile = button(uitexts::templateFromFileButton, 124, picture, 92);
+        connect(f.fromFile, &QPushButton::clicked, this,
+                [this, forCondition] { chooseTemplateFile(forCondition); });
+        f.size = label(uitexts::noTemplate, 222, picture, 100);
+        f.preview = place(new QLabel(this), 326, picture, 74, 2 * kRow - 4, templatePreview, false);
+        f.preview->setAlignment(Qt::AlignCenter);
+        const std::pair<QWidget *, const UiText *> tips[] = {
+            {f.area, &uitexts::tipScreenArea},
+            {f.threshold, &uitexts::tipThreshold},
+            {f.fromScreen, &uitexts::tipTemplateFromScreen},
+            {f.fromFile, &uitexts::tipTemplateFromFile},
+            {f.preview, &uitexts::tipTemplatePreview},
+        };
+        for (const auto &[widget, text] : tips)
+            textBindings.tip(widget, *text);
+    };
+    constexpr int kCommandTop = 140;
+    constexpr int kConditionTop = 390;
+    imageFields(commandImage, kCommandTop, false);
+    imageFields(conditionImage, kConditionTop, true);
+
+    // The jump's own: how long to look, where to go from the picture found.
+    lookSecondsSpin =
+        place(new QDoubleSpinBox(this), 270, kCommandTop, 82, kHeight, screenDoubleSpin, false);
+    lookSecondsSpin->setRange(0, 86400);
+    lookSecondsSpin->setSingleStep(0.5);
+    connect(lookSecondsSpin, &QDoubleSpinBox::valueChanged, this, &tarnwick::changeSomeThing);
+    lookSecLabel = label(uitexts::secLabel, 356, kCommandTop, 44);
+    const int offsets = kCommandTop + 3 * kRow;
+    offsetXLabel = label(uitexts::offsetXLabel, 20, offsets, 28);
+    offsetXSpin = spin(50, offsets, 64, -kLimit, kLimit);
+    offsetYLabel = label(uitexts::offsetYLabel, 118, offsets, 28);
+    offsetYSpin = spin(148, offsets, 68, -kLimit, kLimit);
+    jumpNoteLabel = place(textBindings.text(new QLabel(this), uitexts::jumpToLastFound), 222,
+                          kCommandTop + 2 * kRow, 178, 2 * kRow - 4, noteLabel, false);
+    jumpNoteLabel->setWordWrap(true);
+    jumpNoteLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    // The Colour condition.
+    colourAreaCombo =
+        combo(uitexts::colourAreas, int(std::size(uitexts::colourAreas)), 20, kConditionTop, 112);
+    colourXLabel = label(uitexts::coordXLabel, 138, kConditionTop, 18);
+    colourXSpin = spin(158, kConditionTop, 64, -kLimit, kLimit);
+    colourYLabel = label(uitexts::coordYLabel, 226, kConditionTop, 18);
+    colourYSpin = spin(246, kConditionTop, 64, -kLimit, kLimit);
+    colourGetButton = place(textBindings.text(new QPushButton(this), uitexts::coordGetButton), 316,
+                            kConditionTop, 84, kHeight, windowButton, false);
+    connect(colourGetButton, &QPushButton::clicked, this, [this] {
+        coordinateForColour = true;
+        getCoordinate();
+        if (!hotkeyRegistered)
+            coordinateForColour = false;
+    });
+    const int colourRow = kConditionTop + 2 * kRow;
+    colourSwatch = place(new QLabel(this), 20, colourRow, kHeight, kHeight, templatePreview, false);
+    colourHexEdit = place(new QLineEdit(this), 52, colourRow, 96, kHeight, windowEdit, false);
+    colourHexEdit->setMaxLength(7);
+    connect(colourHexEdit, &QLineEdit::textChanged, this, &tarnwick::changeSomeThing);
+    colourStateCombo =
+        combo(uitexts::colourStates, int(std::size(uitexts::colourStates)), 154, colourRow, 150);
+    toleranceLabel = label(uitexts::toleranceLabel, 20, colourRow + kRow, 80);
+    toleranceSpin = spin(104, colourRow + kRow, 70, 0, 255);
+    toleranceSpin->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+
+    const std::pair<QWidget *, const UiText *> tips[] = {
+        {lookSecondsSpin, &uitexts::tipLookSeconds},  {offsetXSpin, &uitexts::tipJumpOffset},
+        {offsetYSpin, &uitexts::tipJumpOffset},       {colourAreaCombo, &uitexts::tipScreenArea},
+        {colourXSpin, &uitexts::tipCoordXSpin},       {colourYSpin, &uitexts::tipCoordYSpin},
+        {colourGetButton, &uitexts::tipColourHex},    {colourHexEdit, &uitexts::tipColourHex},
+        {colourStateCombo, &uitexts::tipColourState}, {toleranceSpin, &uitexts::tipTolerance},
+    };
+    for (const auto &[widget, text] : tips)
+        textBindings.tip(widget, *text);
 }
 
 void tarnwick::buildUi() {
@@ -317,6 +449,7 @@ void tarnwick::buildUi() {
     clockMinuteSpin->setSingleStep(1);
     connect(clockMinuteSpin, &QSpinBox::valueChanged, this, &tarnwick::changeSomeThing);
     buildWindowFields();
+    buildScreenFields();
 
     // Help Mode: an empty tooltip shows nothing, so clearing is setting "".
     const std::pair<QWidget *, const UiText *> tips[] = {

@@ -55,6 +55,41 @@ inline constexpr UiText noWindowAtPointerText{
     u"マウスポインターの下にウィンドウがありません。\n位置は変更されませんでした。",
     u"There is no window under the mouse pointer.\nThe position was not changed."};
 
+// ---- screen pages (Colour, Image, Image Jump) ----
+// Where to look, in the order of screenpages::Area; the Colour page offers
+// the screen and the window only.
+inline constexpr UiText screenAreas[] = {
+    {u"画面", u"Screen"}, {u"範囲", u"Rectangle"}, {u"ウィンドウ", u"Window"}};
+inline constexpr UiText colourAreas[] = {{u"画面", u"Screen"}, {u"ウィンドウ", u"Window"}};
+// What the Colour condition waits for, in the order of the stored values.
+inline constexpr UiText colourStates[] = {{u"になる", u"becomes"},
+                                          {u"でなくなる", u"is no longer"}};
+inline constexpr UiText rectWidthLabel{u"幅:", u"W:"};
+inline constexpr UiText rectHeightLabel{u"高さ:", u"H:"};
+inline constexpr UiText toleranceLabel{u"許容差", u"Tolerance"};
+inline constexpr UiText thresholdLabel{u"一致度", u"Match"};
+inline constexpr UiText offsetXLabel{u"+X:", u"+X:"};
+inline constexpr UiText offsetYLabel{u"+Y:", u"+Y:"};
+inline constexpr UiText templateFromScreenButton{u"画面から作成", u"From screen"};
+inline constexpr UiText templateFromFileButton{u"PNGを開く", u"Open PNG"};
+// %1 × %2: the template's width and height in pixels.
+inline constexpr UiText templateSize{u"%1 × %2", u"%1 × %2"};
+inline constexpr UiText noTemplate{u"画像なし", u"No picture"};
+inline constexpr UiText jumpToLastFound{
+    u"画像がなければ、直前の画像条件が見つけた位置へ移動します。",
+    u"Without a picture: moves to where the last Image condition found its picture."};
+inline constexpr UiText templateFileTitle{u"テンプレート画像を開く", u"Open a template picture"};
+inline constexpr UiText templateFileFilter{u"PNG 画像 (*.png)", u"PNG pictures (*.png)"};
+inline constexpr UiText templateUnreadableTitle{u"画像を開けません", u"Cannot open the picture"};
+// %1: the file.
+inline constexpr UiText templateUnreadableText{
+    u"%1 は PNG 画像として読めないか、大きすぎます（%2 ピクセルまで）。",
+    u"%1 cannot be read as a PNG picture, or it is too large (at most %2 pixels a side)."};
+inline constexpr UiText screenUnreadableTitle{u"画面を読み取れません", u"Cannot read the screen"};
+inline constexpr UiText screenUnreadableText{
+    u"このデスクトップでは画面を読み取れません。色と画像は取得できませんでした。",
+    u"The screen cannot be read on this desktop. No colour or picture was taken."};
+
 // ---- menus and actions ----
 inline constexpr UiText fileMenu{u"ファイル", u"File"};
 inline constexpr UiText reportMenu{u"報告", u"Report"};
@@ -246,6 +281,41 @@ inline constexpr UiText tipWindowState{
     u"becomes active: until a matching window is the active one.\n"
     u"is open: until a matching window is open.\n"
     u"is closed: until no matching window is open any more."};
+inline constexpr UiText tipScreenArea{
+    u"どこを見るかです。\n画面:画面全体(色は画面上の位置)。\n範囲:画面のこの四角形の中だけ。\n"
+    u"ウィンドウ:選んだウィンドウのクライアント領域の中だけ。位置はその左上から数えます。",
+    u"Where to look.\nScreen: the whole screen (a colour: its position on the screen).\n"
+    u"Rectangle: only within this rectangle of the screen.\n"
+    u"Window: only within the chosen window's client area; positions count from its top-left "
+    u"corner."};
+inline constexpr UiText tipColourHex{
+    u"待つ色です(#RRGGBB)。取得ボタンで Ctrl+Alt+G を押すと、マウスポインターの下の位置と色が"
+    u"入ります。",
+    u"The colour to wait for (#RRGGBB). With the Get button and Ctrl+Alt+G, the position and "
+    u"the colour under the mouse pointer are filled in."};
+inline constexpr UiText tipTolerance{
+    u"赤・緑・青のそれぞれが、これだけ違っても同じ色とみなします(0〜255)。",
+    u"How far each of red, green and blue may differ and still count as the colour (0-255)."};
+inline constexpr UiText tipColourState{
+    u"になる:その位置がこの色になるまで待ちます。\nでなくなる:この色でなくなるまで待ちます。",
+    u"becomes: waits until the position shows this colour.\n"
+    u"is no longer: waits until it shows another colour."};
+inline constexpr UiText tipThreshold{
+    u"画像がどれだけ似ていれば見つかったとするかです(パーセント)。",
+    u"How similar the picture on the screen must be to count as found (percent)."};
+inline constexpr UiText tipTemplateFromScreen{
+    u"画面を止めて表示します。探す画像をドラッグで囲んでください。Esc で中止します。",
+    u"Freezes the screen; drag around the picture to look for. Esc cancels."};
+inline constexpr UiText tipTemplateFromFile{u"探す画像を PNG ファイルから読み込みます。",
+                                            u"Loads the picture to look for from a PNG file."};
+inline constexpr UiText tipTemplatePreview{u"探す画像とその大きさ(ピクセル)です。",
+                                           u"The picture to look for and its size in pixels."};
+inline constexpr UiText tipJumpOffset{
+    u"見つけた画像の中心から、マウスポインターをこれだけずらして移動します。",
+    u"How far from the centre of the picture found the mouse pointer goes."};
+inline constexpr UiText tipLookSeconds{
+    u"画像を探し続ける秒数です。見つからなければ実行を停止します。",
+    u"How many seconds to keep looking for the picture. If it is not found, the run stops."};
 inline constexpr UiText tipUndoButton{u"1つ前の状態に戻します。(Ctrl + Z)",
                                       u"Revert to the previous state.(Ctrl + Z)"};
 inline constexpr UiText tipRedoButton{

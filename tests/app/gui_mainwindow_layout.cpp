@@ -3,6 +3,7 @@
 // the window-wide shortcuts.
 
 #include "app/tarnwick.h"
+#include "capture/templatecapture.h"
 #include "core/pagekinds.h"
 #include "support/testconfig.h"
 
@@ -193,12 +194,13 @@ private slots:
         };
         // The construction texts are replaced by the texts of the active
         // language; with Japanese active they read the same.
-        QCOMPARE(items(window.commandCombo),
-                 QStringList({"なし", "クリック", "マウスポインター", "スムーズムーブ", "キー",
-                              "入力", "ウィンドウ切替", "ウィンドウ座標", "ウィンドウムーブ"}));
+        QCOMPARE(
+            items(window.commandCombo),
+            QStringList({"なし", "クリック", "マウスポインター", "スムーズムーブ", "キー", "入力",
+                         "ウィンドウ切替", "ウィンドウ座標", "ウィンドウムーブ", "画像ジャンプ"}));
         QCOMPARE(items(window.conditionCombo),
-                 QStringList(
-                     {"終わるまで待つ", "時間", "即時", "クリック", "キー", "時刻", "ウィンドウ"}));
+                 QStringList({"終わるまで待つ", "時間", "即時", "クリック", "キー", "時刻",
+                              "ウィンドウ", "色", "画像"}));
         QCOMPARE(items(window.commandClickCombo), QStringList({"左", "右"}));
         QCOMPARE(items(window.conditionClickCombo), QStringList({"左", "右"}));
         QCOMPARE(window.commandClickCombo->currentIndex(), 0);
@@ -408,6 +410,30 @@ private slots:
                 window.listCondition[window.currentPage - 1] = kind.fresh(QTime(9, 30));
                 window.refreshPage();
                 measure(kind.english);
+            }
+            // The screen pages show other fields by where they look, and
+            // the jump a note where its template would be.
+            const QString png =
+                QString::fromLatin1(templatePng(QImage(64, 48, QImage::Format_RGB32)).toBase64());
+            const QList<std::pair<QString, QStringList>> screenPages = {
+                {pagekinds::name::imageJump, {pagekinds::areaRectangle, png}},
+                {pagekinds::name::imageJump, {pagekinds::areaWindow, png}},
+                {pagekinds::name::image, {pagekinds::areaRectangle, png}},
+                {pagekinds::name::image, {pagekinds::areaWindow, png}},
+                {pagekinds::name::colour, {pagekinds::areaWindow, QString()}},
+            };
+            for (const auto &[stored, variant] : screenPages) {
+                const bool command = stored == pagekinds::name::imageJump;
+                const pagekinds::Kind *kind = pagekinds::find(
+                    command ? pagekinds::Side::Command : pagekinds::Side::Condition, stored);
+                QStringList record = kind->fresh(QTime(9, 30));
+                record[4] = variant.at(0);
+                if (!variant.at(1).isEmpty())
+                    record[11] = variant.at(1);
+                (command ? window.listCommand : window.listCondition)[window.currentPage - 1] =
+                    record;
+                window.refreshPage();
+                measure(kind->english + QLatin1Char(' ') + variant.at(0));
             }
             clipped.removeDuplicates();
             QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));

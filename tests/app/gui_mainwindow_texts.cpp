@@ -260,6 +260,27 @@ const QList<TipRow> &tipRows() {
         {TIP(conditionWindowProgramEdit), TIP_TEXTS(uitexts::tipWindowProgram)},
         {TIP(conditionWindowMatchLabel), TIP_TEXTS(uitexts::tipWindowMatches)},
         {TIP(windowStateCombo), TIP_TEXTS(uitexts::tipWindowState)},
+        // The screen pages' fields.
+        {TIP(commandImage.area), TIP_TEXTS(uitexts::tipScreenArea)},
+        {TIP(commandImage.threshold), TIP_TEXTS(uitexts::tipThreshold)},
+        {TIP(commandImage.fromScreen), TIP_TEXTS(uitexts::tipTemplateFromScreen)},
+        {TIP(commandImage.fromFile), TIP_TEXTS(uitexts::tipTemplateFromFile)},
+        {TIP(commandImage.preview), TIP_TEXTS(uitexts::tipTemplatePreview)},
+        {TIP(conditionImage.area), TIP_TEXTS(uitexts::tipScreenArea)},
+        {TIP(conditionImage.threshold), TIP_TEXTS(uitexts::tipThreshold)},
+        {TIP(conditionImage.fromScreen), TIP_TEXTS(uitexts::tipTemplateFromScreen)},
+        {TIP(conditionImage.fromFile), TIP_TEXTS(uitexts::tipTemplateFromFile)},
+        {TIP(conditionImage.preview), TIP_TEXTS(uitexts::tipTemplatePreview)},
+        {TIP(lookSecondsSpin), TIP_TEXTS(uitexts::tipLookSeconds)},
+        {TIP(offsetXSpin), TIP_TEXTS(uitexts::tipJumpOffset)},
+        {TIP(offsetYSpin), TIP_TEXTS(uitexts::tipJumpOffset)},
+        {TIP(colourAreaCombo), TIP_TEXTS(uitexts::tipScreenArea)},
+        {TIP(colourXSpin), coordXJa, coordXEn},
+        {TIP(colourYSpin), coordYJa, coordYEn},
+        {TIP(colourGetButton), TIP_TEXTS(uitexts::tipColourHex)},
+        {TIP(colourHexEdit), TIP_TEXTS(uitexts::tipColourHex)},
+        {TIP(colourStateCombo), TIP_TEXTS(uitexts::tipColourState)},
+        {TIP(toleranceSpin), TIP_TEXTS(uitexts::tipTolerance)},
     };
     return rows;
 }
