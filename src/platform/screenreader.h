@@ -34,6 +34,16 @@ public:
     // wholly on it (clip it first), and is read in one piece.
     virtual bool pixel(int x, int y, Rgb &colour) = 0;
     virtual bool region(const Rect &rect, ScreenImage &image) = 0;
+    // The part of the screen a region may come from, as it is now; false
+    // when the reader cannot tell.
+    virtual bool bounds(Rect &rect) = 0;
+    // A region known to lie in the client area of `window` (WindowInfo::id).
+    // Where a window draws through the GPU and the screen copy comes back
+    // black, a backend may ask the window itself to draw.
+    virtual bool windowRegion(std::uint64_t window, const Rect &rect, ScreenImage &image) {
+        (void)window;
+        return region(rect, image);
+    }
 };
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "run.h"
 
+#include "capture/displayscale.h"
 #include "core/runkeys.h"
 #include "keywatch.h"
 #include "platform/inputlayer.h"
@@ -48,6 +49,9 @@ bool Run::prepare(const RunSettings &settings, const QList<QStringList> &listCom
     projectName_ = projectName;
     steps_ = std::move(compiled.steps);
     prepared_ = true;
+    // Qt's screens belong to the GUI thread; the Image pages compare their
+    // templates' scale with this one.
+    context_.setDisplayScale(displayScale());
 
     if (settings_.hasStopCommand()) {
         const RunKeys keys = parseRunKeys(settings_.stopCommand);
@@ -121,6 +125,8 @@ void Run::runLoop() {
         ++passNumber;
         if (settings_.repeatsUntilStopped())
             --pass; // the count never advances: only a stop ends the passes
+        // An Image Jump without an image goes where this pass found one.
+        context_.forgetPlace();
         for (std::size_t p = 0; p < steps_.size() && !stopping(); ++p) {
             context_.setPage(int(p) + 1);
             emit pageStarted(passNumber, int(p) + 1);

@@ -101,6 +101,24 @@ platform::WindowAccess *RunContext::windows() const {
     return platform::backend().windowAccess();
 }
 
+platform::ScreenReader *RunContext::screen() const {
+    return platform::backend().screenReader();
+}
+
+void RunContext::rememberPlace(int x, int y) {
+    placeX_ = x;
+    placeY_ = y;
+    placeKnown_ = true;
+}
+
+bool RunContext::rememberedPlace(int &x, int &y) const {
+    if (!placeKnown_)
+        return false;
+    x = placeX_;
+    y = placeY_;
+    return true;
+}
+
 bool RunContext::isDown(int vk) const {
     return platform::input().isDown(vk);
 }

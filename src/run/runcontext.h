@@ -22,12 +22,14 @@
 
 namespace platform {
 class InputLayer;
+class ScreenReader;
 class WindowAccess;
 } // namespace platform
 class KeyWatch;
 
-// Why a page stopped the run: it could not find or bring up its window, and
-// going on would send input to whatever else has the focus.
+// Why a page stopped the run: it could not find or bring up its window, or
+// could not see what it looks for, and going on would send input to whatever
+// else has the focus or to the wrong place.
 struct RunFailure {
     enum class Reason {
         None,
@@ -35,6 +37,9 @@ struct RunFailure {
         BadPattern,     // the regular expression does not compile
         NotFound,       // no window matches (or it went away)
         NotActive,      // it did not become active in time
+        NoScreen,       // the backend cannot read the screen
+        ImageNotFound,  // an Image Jump did not find its image in time
+        NoPlaceFound,   // an Image Jump without an image: nothing found yet this pass
     };
     Reason reason = Reason::None;
     int page = 0; // counted from 1
@@ -84,6 +89,18 @@ public:
     platform::InputLayer &input() const;
     // Null where the backend cannot see windows.
     platform::WindowAccess *windows() const;
+    // Null where the backend cannot read the screen.
+    platform::ScreenReader *screen() const;
+    // The display's scale when the run was prepared (set on the GUI thread
+    // before the run starts, read by the run thread after).
+    void setDisplayScale(double scale) { displayScale_ = scale; }
+    double displayScale() const { return displayScale_; }
+
+    // ---- the place an Image page found, for the pages after it in the pass ----
+    // Run thread only.
+    void rememberPlace(int x, int y);
+    bool rememberedPlace(int &x, int &y) const;
+    void forgetPlace() { placeKnown_ = false; }
     bool isDown(int vk) const;
     // Held modifiers as a stored mask (Alt 1, Ctrl 2, Shift 4, Win 8).
     int heldModifiers() const;
@@ -116,6 +133,10 @@ private:
     mutable std::mutex failureMutex_;
     RunFailure failure_;
     std::shared_ptr<KeyWatch> keyWatch_;
+    double displayScale_ = 1.0;
+    bool placeKnown_ = false;
+    int placeX_ = 0;
+    int placeY_ = 0;
     std::vector<std::thread> workers_;
     // One "done" flag per worker (same order), set as its last step, so
     // finished workers can be joined at once.

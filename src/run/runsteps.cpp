@@ -8,6 +8,7 @@
 #include "platform/virtualkeys.h"
 #include "runcontext.h"
 #include "runtexts.h"
+#include "screensteps.h"
 #include "windowlookup.h"
 
 #include <chrono>
@@ -105,25 +106,6 @@ private:
 };
 
 // ---- windows ---------------------------------------------------------------------
-
-// The page's window as it is now; on failure the run is stopped with the
-// reason and false returned.
-bool findWindow(RunContext &run, const windowmatch::Choice &choice, platform::WindowInfo &out) {
-    platform::WindowAccess *access = run.windows();
-    if (!access) {
-        run.fail(RunFailure::Reason::NoWindowAccess, choice);
-        return false;
-    }
-    if (!windowmatch::Matcher(choice).valid()) {
-        run.fail(RunFailure::Reason::BadPattern, choice);
-        return false;
-    }
-    if (!windowlookup::find(*access, choice, out)) {
-        run.fail(RunFailure::Reason::NotFound, choice);
-        return false;
-    }
-    return true;
-}
 
 // Brings the window up and waits, on the run thread, until it is active:
 // the pages after it must not start while another window has the focus.
@@ -477,6 +459,7 @@ const ActionRow kActions[] = {
     {pagekinds::name::window, make<WindowAction, Action>},
     {pagekinds::name::pointerInWindow, make<PointerInWindowAction, Action>},
     {pagekinds::name::smoothMoveInWindow, make<SmoothMoveInWindowAction, Action>},
+    {pagekinds::name::imageJump, screensteps::imageJump},
 };
 
 const ConditionRow kConditions[] = {
@@ -487,6 +470,8 @@ const ConditionRow kConditions[] = {
     {pagekinds::name::key, make<KeyCondition, Condition>},
     {pagekinds::name::clockTime, make<ClockTimeCondition, Condition>},
     {pagekinds::name::windowState, make<WindowCondition, Condition>},
+    {pagekinds::name::colour, screensteps::colourCondition},
+    {pagekinds::name::image, screensteps::imageCondition},
 };
 
 // The problem of a record, with the step table as the last word: a kind the
@@ -499,6 +484,23 @@ pagekinds::RecordProblem problemOf(pagekinds::Side side, const QStringList &reco
 }
 
 } // namespace
+
+bool findWindow(RunContext &run, const windowmatch::Choice &choice, platform::WindowInfo &out) {
+    platform::WindowAccess *access = run.windows();
+    if (!access) {
+        run.fail(RunFailure::Reason::NoWindowAccess, choice);
+        return false;
+    }
+    if (!windowmatch::Matcher(choice).valid()) {
+        run.fail(RunFailure::Reason::BadPattern, choice);
+        return false;
+    }
+    if (!windowlookup::find(*access, choice, out)) {
+        run.fail(RunFailure::Reason::NotFound, choice);
+        return false;
+    }
+    return true;
+}
 
 ActionFactory actionFor(const QString &stored) {
     for (const ActionRow &row : kActions) {
@@ -536,7 +538,18 @@ Compiled compile(const QList<QStringList> &commands, const QList<QStringList> &c
             refusal.problem = problemOf(Side::Condition, condition, makeCondition != nullptr);
             refusal.kind = condition.value(0);
         }
-        if (refusal.problem != RecordProblem::None) {
+        if (refusal.problem == RecordProblem::None) {
+            // A page that cannot look for its image cannot be played either.
+            refusal.side = Side::Command;
+            refusal.kind = command.value(0);
+            refusal.image = screensteps::imageProblem(Side::Command, command);
+            if (refusal.image == ImageProblem::None) {
+                refusal.side = Side::Condition;
+                refusal.kind = condition.value(0);
+                refusal.image = screensteps::imageProblem(Side::Condition, condition);
+            }
+        }
+        if (refusal.problem != RecordProblem::None || refusal.image != ImageProblem::None) {
             compiled.steps.clear();
             compiled.refusal = refusal;
             return compiled;
@@ -552,6 +565,12 @@ QString refusalText(const Refusal &refusal, bool japanese) {
         (refusal.side == pagekinds::Side::Command ? runtexts::commandList : runtexts::conditionList)
             .in(japanese);
     QString why;
+    if (refusal.image != ImageProblem::None) {
+        const UiText &text = refusal.image == ImageProblem::Missing ? runtexts::refusedNoImage
+                                                                    : runtexts::refusedBadImage;
+        return text.in(japanese).arg(refusal.page).arg(list, refusal.kind) +
+               runtexts::notStarted.in(japanese);
+    }
     switch (refusal.problem) {
     case RecordProblem::Empty:
         why = runtexts::refusedEmpty.in(japanese).arg(refusal.page).arg(list);
@@ -568,11 +587,13 @@ QString refusalText(const Refusal &refusal, bool japanese) {
 
 QString failureText(const RunFailure &failure, bool japanese) {
     const UiText *why = nullptr;
+    bool namesWindow = true; // as %2
     switch (failure.reason) {
     case RunFailure::Reason::None:
         return QString();
     case RunFailure::Reason::NoWindowAccess:
         why = &runtexts::failedNoWindowAccess;
+        namesWindow = false;
         break;
     case RunFailure::Reason::BadPattern:
         why = &runtexts::failedBadPattern;
@@ -583,9 +604,21 @@ QString failureText(const RunFailure &failure, bool japanese) {
     case RunFailure::Reason::NotActive:
         why = &runtexts::failedNotActive;
         break;
+    case RunFailure::Reason::NoScreen:
+        why = &runtexts::failedNoScreen;
+        namesWindow = false;
+        break;
+    case RunFailure::Reason::ImageNotFound:
+        why = &runtexts::failedImageNotFound;
+        namesWindow = false;
+        break;
+    case RunFailure::Reason::NoPlaceFound:
+        why = &runtexts::failedNoPlaceFound;
+        namesWindow = false;
+        break;
     }
     QString text = why->in(japanese).arg(failure.page);
-    if (failure.reason != RunFailure::Reason::NoWindowAccess)
+    if (namesWindow)
         text = text.arg(windowmatch::describe(failure.window, japanese));
     return text + runtexts::runStopped.in(japanese);
 }

@@ -7,6 +7,7 @@
 // for its kind, is refused there, so the run never starts on it.
 
 #include "core/pagekinds.h"
+#include "platform/windowaccess.h"
 #include "runcontext.h"
 
 #include <QList>
@@ -49,12 +50,20 @@ struct Step {
     std::unique_ptr<Condition> condition;
 };
 
+// What is wrong with the template of an Image page whose record is whole.
+enum class ImageProblem {
+    None,
+    Missing,    // an Image condition without a template
+    Unreadable, // the template is not a picture (PNG) that decodes
+};
+
 // Why a project cannot be played: the first page that cannot.
 struct Refusal {
     int page = 0; // counted from 1; 0 when nothing is refused
     pagekinds::Side side = pagekinds::Side::Command;
     QString kind; // element 0 of the record, as stored
     pagekinds::RecordProblem problem = pagekinds::RecordProblem::None;
+    ImageProblem image = ImageProblem::None; // with problem None
 
     bool refused() const { return page > 0; }
 };
@@ -63,6 +72,11 @@ struct Compiled {
     std::vector<Step> steps; // empty when refused
     Refusal refusal;
 };
+
+// The page's window as it is now; on failure the run is stopped with the
+// reason (no window access, a bad expression, no such window) and false
+// returned.
+bool findWindow(RunContext &run, const windowmatch::Choice &choice, platform::WindowInfo &out);
 
 // One step per command. A page past the end of the condition list goes on
 // at once, as it always has.

@@ -51,6 +51,10 @@ inline constexpr UiText refusedTooShort{u"%1ページ目の%2「%3」は値が�
                                         u"page %1: the %2 \"%3\" has too few values"};
 inline constexpr UiText refusedUnknown{u"%1ページ目の%2「%3」はこのバージョンでは実行できません。",
                                        u"page %1: the %2 \"%3\" is not known to this version"};
+inline constexpr UiText refusedNoImage{u"%1ページ目の%2「%3」には探す画像がありません。",
+                                       u"page %1: the %2 \"%3\" has no image to look for"};
+inline constexpr UiText refusedBadImage{u"%1ページ目の%2「%3」の画像を読み込めません。",
+                                        u"page %1: the image of the %2 \"%3\" cannot be read"};
 inline constexpr UiText notStarted{u"\n実行は開始されませんでした。", u"; the run was not started"};
 
 // Why a page stopped the run. %1: the page, %2: the window as the page names it.
@@ -65,6 +69,15 @@ inline constexpr UiText failedNotFound{u"%1ページ目: ウィンドウ%2が見
                                        u"page %1: no window %2 is open"};
 inline constexpr UiText failedNotActive{u"%1ページ目: ウィンドウ%2がアクティブになりません。",
                                         u"page %1: the window %2 did not become active"};
+// The screen pages. %1: the page.
+inline constexpr UiText failedNoScreen{u"%1ページ目: このデスクトップでは画面を読み取れません。",
+                                       u"page %1: this desktop does not let programs read the "
+                                       u"screen"};
+inline constexpr UiText failedImageNotFound{u"%1ページ目: 画像が見つかりません。",
+                                            u"page %1: the image was not found"};
+inline constexpr UiText failedNoPlaceFound{
+    u"%1ページ目: ジャンプ先の画像がまだ見つかっていません。",
+    u"page %1: no image has been found yet in this pass to jump to"};
 inline constexpr UiText runStopped{u"\n実行を停止しました。", u"; the run was stopped"};
 // Said again before a run on a Wayland desktop without virtual input.
 inline constexpr UiText sessionTitle{u"Wayland での制限", u"Limits on Wayland"};

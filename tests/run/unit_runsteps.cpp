@@ -1,9 +1,13 @@
 // Making a project's pages into run steps: every kind the program lists has
-// its step, and a page of a kind this version does not know, or too short
-// for its kind, is refused with the page, the list and the kind named.
+// its step, and a page of a kind this version does not know, too short for
+// its kind, or an Image page without a picture it can look for, is refused
+// with the page, the list and the kind named.
 
 #include "run/runsteps.h"
+#include "run/screensteps.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QtTest>
 
 using pagekinds::RecordProblem;
@@ -12,11 +16,33 @@ using Pages = QList<QStringList>;
 
 Q_DECLARE_METATYPE(pagekinds::Side)
 Q_DECLARE_METATYPE(pagekinds::RecordProblem)
+Q_DECLARE_METATYPE(runsteps::ImageProblem)
 
 namespace {
 
 const QStringList kNone{QStringLiteral("なし")};
 const QStringList kNow{QStringLiteral("即時")};
+
+QString pngBase64() {
+    QImage image(4, 3, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    image.setPixelColor(1, 1, Qt::blue);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return QString::fromLatin1(png.toBase64());
+}
+
+// An Image condition or Image Jump looking at the whole screen for `image`.
+QStringList imagePage(const QString &kind, const QString &image) {
+    QStringList record{kind, "", "含む", "", "画面", "0", "0", "0", "0", "90", "1", image};
+    if (kind == QStringLiteral("画像ジャンプ"))
+        record << "0"
+               << "0"
+               << "5";
+    return record;
+}
 
 } // namespace
 
@@ -31,9 +57,14 @@ private slots:
         for (const pagekinds::Kind &kind : pagekinds::commands())
             QTest::newRow(qPrintable(QStringLiteral("command ") + kind.english))
                 << Side::Command << kind.fresh(now);
-        for (const pagekinds::Kind &kind : pagekinds::conditions())
+        for (const pagekinds::Kind &kind : pagekinds::conditions()) {
+            QStringList record = kind.fresh(now);
+            // A new Image condition has no picture yet; the editor gives it one.
+            if (kind.stored == pagekinds::name::image)
+                record[11] = pngBase64();
             QTest::newRow(qPrintable(QStringLiteral("condition ") + kind.english))
-                << Side::Condition << kind.fresh(now);
+                << Side::Condition << record;
+        }
     }
     void everyKindHasItsStep() {
         QFETCH(Side, side);
@@ -125,6 +156,91 @@ private slots:
         QCOMPARE(compiled.refusal.side, side);
         QCOMPARE(compiled.refusal.kind, kind);
         QCOMPARE(compiled.refusal.problem, problem);
+    }
+
+    // A picture that cannot be looked for refuses the project before the
+    // run; a jump without one goes where the pass found one, and runs.
+    void refusedForItsImage_data() {
+        QTest::addColumn<Pages>("commands");
+        QTest::addColumn<Pages>("conditions");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<Side>("side");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<runsteps::ImageProblem>("problem");
+        QTest::addColumn<QString>("english");
+        using runsteps::ImageProblem;
+        const QString png = pngBase64();
+        const QString notPng = QString::fromLatin1(QByteArray("GIF89a, or so").toBase64());
+        const QStringList click{"クリック", "左", "0.1"};
+        QTest::newRow("image condition without a picture")
+            << Pages{click, click} << Pages{kNow, imagePage("画像", "")} << 2 << Side::Condition
+            << "画像" << ImageProblem::Missing
+            << "page 2: the condition \"画像\" has no image to look for; the run was not started";
+        QTest::newRow("image condition, not a picture")
+            << Pages{click} << Pages{imagePage("画像", notPng)} << 1 << Side::Condition << "画像"
+            << ImageProblem::Unreadable
+            << "page 1: the image of the condition \"画像\" cannot be read; the run was not "
+               "started";
+        QTest::newRow("jump, not a picture")
+            << Pages{imagePage("画像ジャンプ", png), imagePage("画像ジャンプ", notPng)}
+            << Pages{kNow, kNow} << 2 << Side::Command << "画像ジャンプ" << ImageProblem::Unreadable
+            << "page 2: the image of the command \"画像ジャンプ\" cannot be read; the run was "
+               "not started";
+        // The command is looked at before the condition of its page.
+        QTest::newRow("both on one page")
+            << Pages{imagePage("画像ジャンプ", notPng)} << Pages{imagePage("画像", "")} << 1
+            << Side::Command << "画像ジャンプ" << ImageProblem::Unreadable
+            << "page 1: the image of the command \"画像ジャンプ\" cannot be read; the run was "
+               "not started";
+    }
+    void refusedForItsImage() {
+        QFETCH(Pages, commands);
+        QFETCH(Pages, conditions);
+        QFETCH(int, page);
+        QFETCH(Side, side);
+        QFETCH(QString, kind);
+        QFETCH(runsteps::ImageProblem, problem);
+        QFETCH(QString, english);
+        const runsteps::Compiled compiled = runsteps::compile(commands, conditions);
+        QVERIFY(compiled.refusal.refused());
+        QVERIFY(compiled.steps.empty());
+        QCOMPARE(compiled.refusal.page, page);
+        QCOMPARE(compiled.refusal.side, side);
+        QCOMPARE(compiled.refusal.kind, kind);
+        QCOMPARE(compiled.refusal.image, problem);
+        QCOMPARE(runsteps::refusalText(compiled.refusal, false), english);
+        QVERIFY(runsteps::refusalText(compiled.refusal, true).contains(QStringLiteral("ページ目")));
+    }
+
+    void imagePagesThatRun() {
+        const QString png = pngBase64();
+        const runsteps::Compiled compiled =
+            runsteps::compile({imagePage("画像ジャンプ", ""), imagePage("画像ジャンプ", png)},
+                              {imagePage("画像", png), kNow});
+        QVERIFY2(!compiled.refusal.refused(),
+                 qPrintable(runsteps::refusalText(compiled.refusal, false)));
+        QCOMPARE(int(compiled.steps.size()), 2);
+    }
+
+    // A look that takes long is followed by a pause four times as long, so
+    // the waits cost at most a fifth of a core; quick looks still wait 50 ms.
+    void pauseBetweenLooks_data() {
+        QTest::addColumn<int>("lookMs");
+        QTest::addColumn<int>("pauseMs");
+        QTest::newRow("instant") << 0 << 50;
+        QTest::newRow("quick") << 5 << 50;
+        QTest::newRow("at the edge") << 12 << 50;
+        QTest::newRow("slow") << 40 << 160;
+        QTest::newRow("very slow") << 500 << 2000;
+    }
+    void pauseBetweenLooks() {
+        QFETCH(int, lookMs);
+        QFETCH(int, pauseMs);
+        const auto look = std::chrono::milliseconds(lookMs);
+        const auto pause = screensteps::pauseAfter(look);
+        QCOMPARE(std::chrono::duration_cast<std::chrono::milliseconds>(pause).count(),
+                 qint64(pauseMs));
+        QVERIFY(look * 5 <= look + pause);
     }
 
     void missingConditionsGoOnAtOnce() {

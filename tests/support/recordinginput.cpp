@@ -27,7 +27,78 @@ platform::Capabilities RecordingInput::capabilities() const {
     c.swallowKeys = keyEventsOffered_;
     c.globalShortcuts = true;
     c.windowAccess = windowAccessOffered_;
+    c.screenReading = screenOffered_;
     return c;
+}
+
+void ScriptedScreen::show(const QImage &image, std::chrono::milliseconds after) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    scenes_.emplace_back(std::chrono::steady_clock::now() + after,
+                         image.convertToFormat(QImage::Format_RGB32));
+}
+
+int ScriptedScreen::reads() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return reads_;
+}
+
+std::vector<std::uint64_t> ScriptedScreen::windowReads() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return windowReads_;
+}
+
+QImage ScriptedScreen::nowLocked() {
+    const auto now = std::chrono::steady_clock::now();
+    const QImage *latest = nullptr;
+    auto latestAt = std::chrono::steady_clock::time_point::min();
+    for (const auto &scene : scenes_) {
+        if (scene.first <= now && scene.first >= latestAt) {
+            latest = &scene.second;
+            latestAt = scene.first;
+        }
+    }
+    return latest ? *latest : QImage();
+}
+
+bool ScriptedScreen::pixel(int x, int y, platform::Rgb &colour) {
+    platform::ScreenImage image;
+    if (!region({x, y, 1, 1}, image))
+        return false;
+    colour = {image.bytes[2], image.bytes[1], image.bytes[0]};
+    return true;
+}
+
+bool ScriptedScreen::region(const platform::Rect &rect, platform::ScreenImage &image) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++reads_;
+    const QImage screen = nowLocked();
+    if (screen.isNull() || rect.width <= 0 || rect.height <= 0 || rect.x < 0 || rect.y < 0 ||
+        rect.x > screen.width() - rect.width || rect.y > screen.height() - rect.height)
+        return false;
+    image.width = rect.width;
+    image.height = rect.height;
+    image.stride = rect.width * 4;
+    image.bytes.resize(std::size_t(image.stride) * rect.height);
+    for (int y = 0; y < rect.height; ++y)
+        std::copy_n(screen.constScanLine(rect.y + y) + rect.x * 4, image.stride,
+                    image.bytes.data() + std::size_t(image.stride) * y);
+    return true;
+}
+
+bool ScriptedScreen::bounds(platform::Rect &rect) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const QImage screen = nowLocked();
+    rect = {0, 0, screen.width(), screen.height()};
+    return !screen.isNull();
+}
+
+bool ScriptedScreen::windowRegion(std::uint64_t window, const platform::Rect &rect,
+                                  platform::ScreenImage &image) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        windowReads_.push_back(window);
+    }
+    return region(rect, image);
 }
 
 void RecordingInput::log(const char *kind, int a, int b) {

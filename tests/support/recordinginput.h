@@ -7,6 +7,8 @@
 
 #include "platform/backend.h"
 
+#include <QImage>
+
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -41,6 +43,30 @@ struct FakeWindow {
     int delayMs = 0;
 };
 
+// The screen of the scripted desktop: pictures shown from given times on
+// (the latest one due is what a read sees), its origin at (0, 0). Counts
+// its reads, and which window each window-anchored read named.
+class ScriptedScreen final : public platform::ScreenReader {
+public:
+    // `image` is on the screen `after` from now on, until a later one is due.
+    void show(const QImage &image, std::chrono::milliseconds after = std::chrono::milliseconds(0));
+    int reads() const;
+    std::vector<std::uint64_t> windowReads() const;
+
+    bool pixel(int x, int y, platform::Rgb &colour) override;
+    bool region(const platform::Rect &rect, platform::ScreenImage &image) override;
+    bool bounds(platform::Rect &rect) override;
+    bool windowRegion(std::uint64_t window, const platform::Rect &rect,
+                      platform::ScreenImage &image) override;
+
+private:
+    QImage nowLocked(); // caller holds the mutex
+    mutable std::mutex mutex_;
+    std::vector<std::pair<std::chrono::steady_clock::time_point, QImage>> scenes_;
+    int reads_ = 0;
+    std::vector<std::uint64_t> windowReads_;
+};
+
 class RecordingInput final : public platform::Backend,
                              public platform::InputLayer,
                              public platform::KeyEvents,
@@ -50,8 +76,8 @@ public:
     RecordingInput();           // installs itself as the process-wide backend
     ~RecordingInput() override; // and uninstalls itself
 
-    // Backend: everything but recording (ScriptedRecorder stands in for it)
-    // and screen reading; the windows are the scripted ones below.
+    // Backend: everything but recording (ScriptedRecorder stands in for it);
+    // the windows and the screen are the scripted ones below.
     platform::Capabilities capabilities() const override;
     platform::InputLayer *synthesis() override { return this; }
     platform::KeyEvents *keyEvents() override { return keyEventsOffered_ ? this : nullptr; }
@@ -60,6 +86,7 @@ public:
     platform::WindowAccess *windowAccess() override {
         return windowAccessOffered_ ? this : nullptr;
     }
+    platform::ScreenReader *screenReader() override { return screenOffered_ ? &screen_ : nullptr; }
 
     // Synthesis: logged; keys and buttons also change the scripted state.
     void keyDown(int vk) override;
@@ -103,6 +130,9 @@ public:
     void offerKeyEvents(bool offered) { keyEventsOffered_ = offered; }
     // Off: a backend that cannot see windows (windowAccess() null).
     void offerWindowAccess(bool offered) { windowAccessOffered_ = offered; }
+    // Off: a backend that cannot read the screen (screenReader() null).
+    void offerScreen(bool offered) { screenOffered_ = offered; }
+    ScriptedScreen &screen() { return screen_; }
     // The desktop's windows, topmost first, and which one is active (0: none).
     void setWindows(const std::vector<FakeWindow> &windows, std::uint64_t active = 0);
     // The window closes (and is no longer active).
@@ -143,6 +173,8 @@ private:
     platform::Backend *previous_ = nullptr;
     std::atomic<bool> keyEventsOffered_{true};
     std::atomic<bool> windowAccessOffered_{true};
+    std::atomic<bool> screenOffered_{true};
+    ScriptedScreen screen_;
     std::vector<FakeWindow> windows_;
     std::uint64_t active_ = 0;
     // A delayed activation: the window and when it becomes active.

@@ -25,6 +25,11 @@ public:
     bool region(const Rect &rect, ScreenImage &image) override {
         return input_.capture(rect, image);
     }
+    bool bounds(Rect &rect) override {
+        const LayoutBox box = input_.layout();
+        rect = Rect{box.x, box.y, box.width, box.height};
+        return box.width > 0 && box.height > 0;
+    }
 
 private:
     WaylandInput &input_;

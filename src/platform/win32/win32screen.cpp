@@ -2,6 +2,7 @@
 
 #include "platform/win32/leanwindows.h"
 
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
@@ -22,6 +23,50 @@ public:
         colour.b = image.bytes[0];
         colour.g = image.bytes[1];
         colour.r = image.bytes[2];
+        return true;
+    }
+
+    bool bounds(Rect &rect) override {
+        rect = Rect{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                    GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+        return rect.width > 0 && rect.height > 0;
+    }
+
+    // Programs that draw through the GPU (browsers, games, some terminals)
+    // come out black in a copy of the screen; such a window is asked to draw
+    // its client area itself, the whole of it at once.
+    bool windowRegion(std::uint64_t window, const Rect &rect, ScreenImage &image) override {
+        if (!region(rect, image))
+            return false;
+        if (!uniformlyBlack(image))
+            return true;
+        HWND hwnd = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(window));
+        RECT client;
+        POINT origin{0, 0};
+        if (!IsWindow(hwnd) || !GetClientRect(hwnd, &client) || !ClientToScreen(hwnd, &origin))
+            return true; // the black copy is all there is
+        const int width = client.right - client.left;
+        const int height = client.bottom - client.top;
+        const int dx = rect.x - origin.x;
+        const int dy = rect.y - origin.y;
+        if (width <= 0 || height <= 0 || dx < 0 || dy < 0 || dx > width - rect.width ||
+            dy > height - rect.height)
+            return true;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!ensureLocked(width, height))
+            return true;
+        // PW_CLIENTONLY | PW_RENDERFULLCONTENT; the latter is missing from
+        // older mingw headers.
+        constexpr UINT kClientFullContent = 0x1 | 0x2;
+        if (!PrintWindow(hwnd, memory_, kClientFullContent))
+            return true;
+        GdiFlush();
+        const size_t row = static_cast<size_t>(width) * 4;
+        const size_t out = static_cast<size_t>(image.stride);
+        for (int y = 0; y < rect.height; ++y)
+            std::memcpy(image.bytes.data() + out * y,
+                        static_cast<const std::uint8_t *>(bits_) + row * (dy + y) + size_t(dx) * 4,
+                        out);
         return true;
     }
 
@@ -60,6 +105,17 @@ public:
     }
 
 private:
+    static bool uniformlyBlack(const ScreenImage &image) {
+        for (int y = 0; y < image.height; ++y) {
+            const std::uint8_t *row = image.bytes.data() + size_t(image.stride) * y;
+            for (int x = 0; x < image.width; ++x) {
+                if (row[4 * x] | row[4 * x + 1] | row[4 * x + 2])
+                    return false;
+            }
+        }
+        return true;
+    }
+
     // A DIB section of exactly the size asked (its rows are the pixels, top
     // first), kept for the next read of the same size.
     bool ensureLocked(int width, int height) {

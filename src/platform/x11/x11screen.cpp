@@ -121,6 +121,15 @@ public:
         return true;
     }
 
+    bool bounds(Rect &rect) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        int width = 0, height = 0;
+        if (closedByServer() || !rootSizeLocked(width, height))
+            return false;
+        rect = Rect{0, 0, width, height};
+        return true;
+    }
+
 private:
     // The server closed our connection (xkill, a server going away): the
     // socket reads as ended. Asked without any X request, which Xlib would

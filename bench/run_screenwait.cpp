@@ -1,0 +1,175 @@
+// CPU time used while a screen condition waits for something that never
+// shows: an Image condition searching the whole screen (a busy picture
+// covering it, so every look is a full capture and match) and a Colour
+// condition on one pixel, in percent of one core over 9 s, with the looks
+// counted. Goal: at most 20 % for the whole screen. Run it on a 1920x1080
+// display (README.md).
+
+#include "runbench.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QPainter>
+#include <QScreen>
+#include <QWidget>
+
+#include <ctime>
+#include <random>
+#include <thread>
+
+using namespace runbench;
+
+namespace {
+
+double processCpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+QImage busy(QSize size) {
+    QImage image(size, QImage::Format_RGB32);
+    QPainter p(&image);
+    QLinearGradient gradient(0, 0, size.width(), size.height());
+    gradient.setColorAt(0, QColor(40, 60, 90));
+    gradient.setColorAt(1, QColor(200, 180, 120));
+    p.fillRect(image.rect(), gradient);
+    std::mt19937 random(5);
+    auto upTo = [&random](int n) { return int(random() % unsigned(n)); };
+    p.setPen(Qt::NoPen);
+    for (int i = 0; i < size.width() * size.height() / 500; ++i) {
+        p.setBrush(QColor(upTo(256), upTo(256), upTo(256)));
+        p.drawRect(upTo(size.width()) - 10, upTo(size.height()) - 10, 6 + upTo(40), 6 + upTo(40));
+    }
+    return image;
+}
+
+class Picture : public QWidget {
+public:
+    explicit Picture(QImage image) : image_(std::move(image)) {
+        setWindowFlags(Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setGeometry(0, 0, image_.width(), image_.height());
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override { QPainter(this).drawImage(0, 0, image_); }
+
+private:
+    QImage image_;
+};
+
+// A 64x64 template that is on no screen: stripes in colours the picture
+// does not use together.
+QString absentTemplate() {
+    QImage image(64, 64, QImage::Format_RGB32);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            image.setPixelColor(x, y, ((x / 4 + y / 8) % 2) ? QColor(255, 0, 255) : Qt::white);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return QString::fromLatin1(png.toBase64());
+}
+
+// Counts the looks: every one reads the screen once.
+class CountingScreen final : public platform::ScreenReader {
+public:
+    explicit CountingScreen(platform::ScreenReader &real) : real_(real) {}
+    bool pixel(int x, int y, platform::Rgb &colour) override {
+        ++looks;
+        return real_.pixel(x, y, colour);
+    }
+    bool region(const platform::Rect &rect, platform::ScreenImage &image) override {
+        ++looks;
+        return real_.region(rect, image);
+    }
+    bool bounds(platform::Rect &rect) override { return real_.bounds(rect); }
+    std::atomic<long long> looks{0};
+
+private:
+    platform::ScreenReader &real_;
+};
+
+// The system's backend with its screen behind the counter.
+class CountingBackend final : public platform::Backend {
+public:
+    CountingBackend(platform::Backend &real, CountingScreen &screen)
+        : real_(real), screen_(screen) {}
+    platform::Capabilities capabilities() const override { return real_.capabilities(); }
+    platform::InputLayer *synthesis() override { return real_.synthesis(); }
+    platform::KeyEvents *keyEvents() override { return real_.keyEvents(); }
+    platform::GlobalShortcuts *shortcuts() override { return real_.shortcuts(); }
+    platform::WindowAccess *windowAccess() override { return real_.windowAccess(); }
+    platform::ScreenReader *screenReader() override { return &screen_; }
+    std::unique_ptr<platform::InputRecorder> createRecorder() override { return nullptr; }
+
+private:
+    platform::Backend &real_;
+    CountingScreen &screen_;
+};
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    Input input;
+    if (!input.install())
+        return 1;
+    platform::ScreenReader *real = input.backend->screenReader();
+    if (!real) {
+        std::fprintf(stderr, "this backend cannot read the screen\n");
+        return 1;
+    }
+    CountingScreen screen(*real);
+    CountingBackend counting(*input.backend, screen);
+    platform::setBackend(&counting);
+    platform::setInput(input.proxy.get());
+
+    const QSize size = QGuiApplication::primaryScreen()->size();
+    Picture picture(busy(size));
+    picture.show();
+    waitFor([] { return false; }, 1000); // mapped and painted
+
+    const int trials = argc > 1 ? std::atoi(argv[1]) : 3;
+    const QStringList image{"画像", "",  "含む", "",   "画面", "0",
+                            "0",    "0", "0",    "90", "1",    absentTemplate()};
+    const QStringList colour{"色", "", "含む", "", "画面", "5", "5", "#FF00FF", "0", "になる"};
+    for (const QStringList &condition : {image, colour}) {
+        std::vector<double> percents;
+        std::vector<double> looksPerSecond;
+        for (int t = 0; t < trials; ++t) {
+            Run run;
+            std::atomic<bool> done{false};
+            Clock::time_point finishedAt;
+            watchFinished(run, done, finishedAt);
+            if (!run.prepare(RunSettings{0, 1, QStringLiteral("83,3")}, {{"なし"}}, {condition},
+                             QStringLiteral("bench")))
+                return 1;
+            run.start();
+            waitFor([] { return false; }, 300);
+            const double cpu0 = processCpuSeconds();
+            const long long looks0 = screen.looks.load();
+            const Clock::time_point wall0 = Clock::now();
+            std::this_thread::sleep_for(std::chrono::seconds(9));
+            const double cpu = processCpuSeconds() - cpu0;
+            const double wall = ms(Clock::now() - wall0) / 1000.0;
+            percents.push_back(100.0 * cpu / wall);
+            looksPerSecond.push_back(double(screen.looks.load() - looks0) / wall);
+            run.requestStop();
+            waitFor([&done] { return done.load(); }, 5000);
+        }
+        const bool whole = condition.first() == image.first();
+        std::printf("%dx%d screen\n", size.width(), size.height());
+        printStats(whole ? "Image condition, whole screen: CPU (% of a core)"
+                         : "Colour condition, one pixel: CPU (% of a core)",
+                   percents, "%");
+        printStats(whole ? "Image condition, whole screen: looks a second"
+                         : "Colour condition, one pixel: looks a second",
+                   looksPerSecond, "/s");
+    }
+    platform::setBackend(input.backend.get());
+    platform::setInput(input.proxy.get());
+    return 0;
+}
