@@ -52,6 +52,8 @@ bool windowPagePosition(const QStringList &command, int &x, int &y) {
 } // namespace
 
 void tarnwick::getCoordinate() {
+    // Where nothing can hear Ctrl+Alt+G or read the pointer (Wayland), the
+    // user clicks the position instead.
     platform::Backend &backend = platform::backend();
     if (!backend.shortcuts() && backend.pointPicker()) {
         pickCoordinate(*backend.pointPicker());

@@ -53,6 +53,7 @@ private slots:
     void clickIsPicked_data();
     void clickIsPicked();
     void onlyTheLeftButtonPicks();
+    void clickWithoutAMove();
     void escapeCancels();
     void cancelEndsThePick();
 
@@ -150,6 +151,18 @@ void WaylandOverlayTest::onlyTheLeftButtonPicks() {
     QVERIFY(pick.ended());
     const auto [outcome, point] = pick.result.get();
     QCOMPARE(describe(outcome, point), describe(platform::PickOutcome::Picked, {1024 + 300, 200}));
+}
+
+void WaylandOverlayTest::clickWithoutAMove() {
+    // The pointer is already where the user wants it when the layer comes up.
+    layer_->setCursorPos(1024 + 20, 30);
+    Pick pick;
+    QVERIFY(startAndWaitShown(pick));
+    layer_->mouseDown(platform::MouseButton::Left);
+    layer_->mouseUp(platform::MouseButton::Left);
+    QVERIFY(pick.ended());
+    const auto [outcome, point] = pick.result.get();
+    QCOMPARE(describe(outcome, point), describe(platform::PickOutcome::Picked, {1024 + 20, 30}));
 }
 
 void WaylandOverlayTest::escapeCancels() {
