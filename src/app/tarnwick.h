@@ -51,6 +51,11 @@ class RecordingSession;
 namespace projectfile {
 enum class LoadStatus;
 }
+namespace platform {
+struct Point;
+class PointPicker;
+enum class PickOutcome;
+} // namespace platform
 struct UiText;
 
 using PageList = QList<QStringList>;
@@ -376,7 +381,15 @@ private:
     TemplateCapture *templateCapture = nullptr; // while a capture lasts
     // The prompt is up and no position has been taken yet.
     bool coordinateCaptureArmed = false;
-    // Deletes a prompt still open when the main window goes away.
+    // Where no shortcut can be heard (Wayland) the user clicks the position
+    // on the backend's point picker instead.
+    void pickCoordinate(platform::PointPicker &picker);
+    void pointPicked(platform::PickOutcome outcome, const platform::Point &p);
+    // Writes `p` into the page and gives the user the window back.
+    void takeCoordinate(const platform::Point &p);
+    bool pickingPoint = false;
+    // Deletes a prompt still open, and ends a pick, when the main window goes
+    // away.
     struct PromptOwner {
         tarnwick *window;
         ~PromptOwner();

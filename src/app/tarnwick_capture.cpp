@@ -8,6 +8,7 @@
 #include "globalhotkeyfilter.h"
 #include "platform/backend.h"
 #include "platform/inputlayer.h"
+#include "platform/pointpicker.h"
 #include "run/runtexts.h"
 #include "run/windowlookup.h"
 #include "uitexts.h"
@@ -52,6 +53,13 @@ bool windowPagePosition(const QStringList &command, int &x, int &y) {
 } // namespace
 
 void tarnwick::getCoordinate() {
+    // Where nothing can hear Ctrl+Alt+G or read the pointer (Wayland), the
+    // user clicks the position instead.
+    platform::Backend &backend = platform::backend();
+    if (!backend.shortcuts() && backend.pointPicker()) {
+        pickCoordinate(*backend.pointPicker());
+        return;
+    }
     // Without the hot key the prompt would wait for a key that never comes
     // while the main window, and with it any unsaved project, stays hidden.
     if (!registerGlobalHotkey()) {
@@ -75,7 +83,40 @@ void tarnwick::getCoordinate() {
 }
 
 void tarnwick::getCoordinate2() {
-    const platform::Point p = platform::input().cursorPos();
+    takeCoordinate(platform::input().cursorPos());
+}
+
+void tarnwick::pickCoordinate(platform::PointPicker &picker) {
+    if (pickingPoint)
+        return;
+    const bool started = picker.start([this](platform::PickOutcome outcome, platform::Point p) {
+        // The picker's thread: the answer is the GUI thread's to handle.
+        QMetaObject::invokeMethod(
+            this, [this, outcome, p] { pointPicked(outcome, p); }, Qt::QueuedConnection);
+    });
+    if (!started)
+        return;
+    pickingPoint = true;
+    // Out of the way of what the user is to click, as for the shortcut.
+    hide();
+}
+
+void tarnwick::pointPicked(platform::PickOutcome outcome, const platform::Point &p) {
+    pickingPoint = false;
+    if (outcome == platform::PickOutcome::Picked) {
+        takeCoordinate(p);
+        return;
+    }
+    show();
+    activateWindow();
+    if (outcome == platform::PickOutcome::Failed) {
+        messageTitle = uitexts::pointPickFailedTitle.in(is_japanese);
+        messageText = uitexts::pointPickFailedText.in(is_japanese);
+        QMessageBox::warning(this, messageTitle, messageText);
+    }
+}
+
+void tarnwick::takeCoordinate(const platform::Point &p) {
     if (coordinateForColour) {
         takeColourAtPointer(p);
         return;
@@ -237,6 +278,12 @@ void tarnwick::warnHotkeyUnavailable() {
 }
 
 tarnwick::PromptOwner::~PromptOwner() {
+    if (window->pickingPoint) {
+        // Its answer, queued to the window, goes with the window.
+        if (platform::PointPicker *picker = platform::backend().pointPicker())
+            picker->cancel();
+        window->pickingPoint = false;
+    }
     if (!window->hoverWindow)
         return;
     // The window is going away: no handler of it may run any more.

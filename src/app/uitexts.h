@@ -54,6 +54,11 @@ inline constexpr UiText noWindowAtPointerTitle{u"ウィンドウがありませ�
 inline constexpr UiText noWindowAtPointerText{
     u"マウスポインターの下にウィンドウがありません。\n位置は変更されませんでした。",
     u"There is no window under the mouse pointer.\nThe position was not changed."};
+// Wayland: the layer a position is clicked on could not be put up.
+inline constexpr UiText pointPickFailedTitle{u"エラー", u"Error"};
+inline constexpr UiText pointPickFailedText{
+    u"位置をクリックするための画面を表示できませんでした。\n位置は変更されませんでした。",
+    u"The layer for clicking a position could not be shown.\nThe position was not changed."};
 
 // ---- screen pages (Colour, Image, Image Jump) ----
 // Where to look, in the order of screenpages::Area; the Colour page offers

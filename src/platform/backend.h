@@ -8,6 +8,7 @@
 
 #include "inputlayer.h"
 #include "keyevents.h"
+#include "pointpicker.h"
 #include "screenreader.h"
 #include "shortcuts.h"
 #include "windowaccess.h"
@@ -27,6 +28,7 @@ struct Capabilities {
     bool recording = false;
     bool windowAccess = false;
     bool screenReading = false;
+    bool pointPicking = false; // the user shows a position by a click (pointPicker)
 };
 
 // What a backend of a desktop that lets programs synthesise and hear input
@@ -43,6 +45,7 @@ public:
     virtual GlobalShortcuts *shortcuts() = 0;
     virtual WindowAccess *windowAccess() { return nullptr; }
     virtual ScreenReader *screenReader() { return nullptr; }
+    virtual PointPicker *pointPicker() { return nullptr; }
     // Null where the backend cannot record.
     virtual std::unique_ptr<InputRecorder> createRecorder() = 0;
 };

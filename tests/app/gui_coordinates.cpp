@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -25,6 +26,57 @@ void setPages(tarnwick &w, const PageList &commands, int current) {
     w.listCondition = PageList(commands.size(), QStringList{"終わるまで待つ", "0.1"});
     w.currentPage = current;
 }
+
+// A desktop like Wayland's: no shortcut can be heard, and the position is
+// clicked on the backend's point picker, whose answer the test gives. The
+// rest is the recording backend's.
+class PickingBackend final : public platform::Backend, public platform::PointPicker {
+public:
+    explicit PickingBackend(testsupport::RecordingInput &input)
+        : input_(input), previous_(platform::setBackend(this)) {}
+    ~PickingBackend() override { platform::setBackend(previous_); }
+
+    platform::Capabilities capabilities() const override {
+        platform::Capabilities c = input_.capabilities();
+        c.globalShortcuts = false;
+        c.pointPicking = true;
+        return c;
+    }
+    platform::InputLayer *synthesis() override { return input_.synthesis(); }
+    platform::KeyEvents *keyEvents() override { return nullptr; }
+    platform::GlobalShortcuts *shortcuts() override { return nullptr; }
+    platform::WindowAccess *windowAccess() override { return input_.windowAccess(); }
+    platform::PointPicker *pointPicker() override { return this; }
+    std::unique_ptr<platform::InputRecorder> createRecorder() override { return nullptr; }
+
+    bool start(Done done) override {
+        if (done_)
+            return false;
+        done_ = std::move(done);
+        ++starts;
+        return true;
+    }
+    void cancel() override {
+        ++cancels;
+        answer(platform::PickOutcome::Cancelled, {});
+    }
+    // The user's click (or Escape), from a thread as the real picker's.
+    void answer(platform::PickOutcome outcome, platform::Point p) {
+        Done done = std::move(done_);
+        done_ = nullptr;
+        if (done)
+            std::thread([&] { done(outcome, p); }).join();
+    }
+    bool picking() const { return bool(done_); }
+
+    int starts = 0;
+    int cancels = 0;
+
+private:
+    testsupport::RecordingInput &input_;
+    platform::Backend *previous_;
+    Done done_;
+};
 
 } // namespace
 
@@ -197,6 +249,71 @@ private slots:
         window.reset();
         QVERIFY(!prompt);
         QVERIFY(!input->hotKeyRegistered());
+    }
+
+    void pickedOnWayland_data() {
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<bool>("japanese");
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<QString>("warning"); // empty: none
+        QTest::newRow("picked") << int(platform::PickOutcome::Picked) << true
+                                << QStringList{kMousePointer, "1125", "57"} << QString();
+        QTest::newRow("escape") << int(platform::PickOutcome::Cancelled) << true
+                                << QStringList{kMousePointer, "7", "8"} << QString();
+        QTest::newRow("failed, japanese")
+            << int(platform::PickOutcome::Failed) << true << QStringList{kMousePointer, "7", "8"}
+            << QStringLiteral("位置をクリックするための画面を表示できませんでした。");
+        QTest::newRow("failed, english")
+            << int(platform::PickOutcome::Failed) << false << QStringList{kMousePointer, "7", "8"}
+            << QStringLiteral("The layer for clicking a position could not be shown.");
+    }
+    void pickedOnWayland() {
+        QFETCH(int, outcome);
+        QFETCH(bool, japanese);
+        QFETCH(QStringList, after);
+        QFETCH(QString, warning);
+        PickingBackend backend(*input);
+        tarnwick &w = *window;
+        w.is_japanese = japanese;
+        setPages(w, {QStringList{kMousePointer, "7", "8"}}, 1);
+        testsupport::ModalAnswerer answerer;
+        answerer.answer(QMessageBox::Ok);
+        w.getCoordinate();
+        // No shortcut, no prompt that asks for one: the picker is up instead.
+        QVERIFY(backend.picking());
+        QCOMPARE(w.hoverWindow, nullptr);
+        QVERIFY(!w.hotkeyRegistered);
+        QVERIFY(!w.isVisible());
+        // Asking again while it is up starts nothing more.
+        w.getCoordinate();
+        QCOMPARE(backend.starts, 1);
+
+        // The pointer is elsewhere: the click's position is what counts.
+        input->setCursorPos(5, 5);
+        backend.answer(platform::PickOutcome(outcome), {1125, 57});
+        QTRY_VERIFY(w.isVisible());
+        QCOMPARE(w.listCommand.at(0), after);
+        QCOMPARE(answerer.count(), warning.isEmpty() ? 0 : 1);
+        if (!warning.isEmpty()) {
+            QCOMPARE(answerer.last().icon, QMessageBox::Warning);
+            QVERIFY2(answerer.last().text.startsWith(warning), qPrintable(answerer.last().text));
+        }
+        // And a capture can start again.
+        w.getCoordinate();
+        QCOMPARE(backend.starts, 2);
+        backend.answer(platform::PickOutcome::Cancelled, {});
+        QTRY_VERIFY(w.isVisible());
+    }
+
+    void windowDestroyedDuringAPick() {
+        PickingBackend backend(*input);
+        window->getCoordinate();
+        QVERIFY(backend.picking());
+        window.reset();
+        QCOMPARE(backend.cancels, 1);
+        QVERIFY(!backend.picking());
+        // The answer queued to the window went with it.
+        QCoreApplication::processEvents();
     }
 
     void pointerTest_data() {

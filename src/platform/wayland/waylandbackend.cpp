@@ -2,6 +2,7 @@
 
 #include "platform/backend.h"
 #include "waylandinput.h"
+#include "waylandoverlay.h"
 
 #include <wayland-client.h>
 
@@ -38,16 +39,19 @@ private:
 class WaylandBackend final : public Backend {
 public:
     explicit WaylandBackend(std::unique_ptr<WaylandInput> input)
-        : input_(std::move(input)), screen_(*input_), canCapture_(input_->canCapture()) {}
+        : input_(std::move(input)), screen_(*input_), canCapture_(input_->canCapture()),
+          overlay_(WaylandOverlay::create()) {}
 
     Capabilities capabilities() const override {
         Capabilities c;
         c.name = "wayland";
         c.synthesis = true;
         c.screenReading = canCapture_;
+        c.pointPicking = overlay_ != nullptr;
         return c;
     }
     ScreenReader *screenReader() override { return canCapture_ ? &screen_ : nullptr; }
+    PointPicker *pointPicker() override { return overlay_.get(); }
     InputLayer *synthesis() override { return input_.get(); }
     KeyEvents *keyEvents() override { return nullptr; }
     GlobalShortcuts *shortcuts() override { return nullptr; }
@@ -57,6 +61,7 @@ private:
     std::unique_ptr<WaylandInput> input_;
     WaylandScreen screen_;
     bool canCapture_;
+    std::unique_ptr<WaylandOverlay> overlay_; // null without a layer shell
 };
 
 void onGlobal(void *data, wl_registry *, uint32_t, const char *interface, uint32_t) {
