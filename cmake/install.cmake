@@ -84,8 +84,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TARNWICK_HOMEPAGE_URL}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so shlibdeps cannot see them: Qt's X11 and Wayland
 # platform plugins, and a font that has the Japanese texts. The Wayland
-# backend's own libraries (libwayland-client0, libxkbcommon0) come from
-# shlibdeps, with their versions; naming them here again would duplicate them.
+# backend's own libraries (libwayland-client0, libxkbcommon0, and libevdev2
+# for the input devices) come from shlibdeps, with their versions; naming
+# them here again would duplicate them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qt6-qpa-plugins, qt6-wayland, fonts-ipafont-gothic | fonts-noto-cjk | fonts-vlgothic | fonts-takao-gothic")
 # The first line is the synopsis; CPack indents the rest and turns the empty

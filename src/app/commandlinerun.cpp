@@ -2,6 +2,7 @@
 
 #include "core/configstore.h"
 #include "core/projectfile.h"
+#include "displaysessionnotice.h"
 #include "run/run.h"
 #include "run/runstart.h"
 #include "run/runsteps.h"
@@ -101,6 +102,10 @@ int runFromCommandLine(const commandline::Request &request,
     }
     // Owned by the application object until the run has finished.
     new RunTrayIcon(run, projectName, qApp);
+    // On Wayland what stops the run depends on the session.
+    const QString stopNotice = waylandStopNotice(plan.stopCommand, false);
+    if (!stopNotice.isEmpty())
+        printError(stopNotice);
 
     if (TW_ISATTY(2)) {
         const int passes = plan.runCount;

@@ -1,5 +1,7 @@
 #include "displaysessionnotice.h"
 
+#include "core/keycombination.h"
+#include "runstopserver.h"
 #include "uitexts.h"
 
 #include <QMessageBox>
@@ -59,4 +61,23 @@ void showDisplaySessionNotice(QWidget *parent, bool japanese) {
     if (text.isEmpty())
         return;
     QMessageBox::information(parent, uitexts::sessionNoticeTitle.in(japanese), text);
+}
+
+QString waylandStopNotice(const platform::Capabilities &capabilities, const QString &stopCommand,
+                          const QString &swayChord, bool japanese) {
+    if (capabilities.name != "wayland" || !namesKeyboardKey(stopCommand))
+        return {};
+    const QString shown = keyCombinationDisplayText(stopCommand);
+    if (capabilities.keyEvents)
+        return uitexts::waylandStopDevices.in(japanese).arg(shown);
+    if (!swayChord.isEmpty())
+        return uitexts::waylandStopSway.in(japanese).arg(shown, swayChord);
+    return uitexts::waylandStopTray.in(japanese).arg(shown);
+}
+
+QString waylandStopNotice(const QString &stopCommand, bool japanese) {
+    // RunStopServer binds the chord under sway (SWAYSOCK) when sway can name it.
+    const QString chord =
+        qEnvironmentVariableIsEmpty("SWAYSOCK") ? QString() : RunStopServer::swayChord(stopCommand);
+    return waylandStopNotice(platform::backend().capabilities(), stopCommand, chord, japanese);
 }

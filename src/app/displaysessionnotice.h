@@ -5,6 +5,7 @@
 // that tells the user, in their language, when not every window can be
 // reached (a Wayland desktop without virtual input).
 
+#include "platform/backend.h"
 #include "platform/displaysession.h"
 
 #include <QString>
@@ -22,3 +23,13 @@ QString displaySessionNotice(const platform::SessionChoice &choice, bool japanes
 
 // Shows the recorded choice's notice, if any, over `parent`.
 void showDisplaySessionNotice(QWidget *parent, bool japanese);
+
+// What stops a run on Wayland, where no program may hear the keyboard
+// through the compositor: the input devices where the backend reads them
+// (`capabilities.keyEvents`), else the sway binding `swayChord` (empty:
+// none), else only the tray icon and `tarnwick --stop`. Empty on other
+// backends and when `stopCommand` names no key.
+QString waylandStopNotice(const platform::Capabilities &capabilities, const QString &stopCommand,
+                          const QString &swayChord, bool japanese);
+// The same for the installed backend and this session (SWAYSOCK).
+QString waylandStopNotice(const QString &stopCommand, bool japanese);

@@ -86,7 +86,7 @@ void RecordingSession::onRawInput(const platform::RawInputEvent &received) {
     platform::RawInputEvent event = received;
     // The window a click goes to, asked at once, while it is still where it
     // was clicked: the click is recorded relative to it.
-    if (event.type == platform::RawInputEvent::Type::ButtonDown) {
+    if (event.type == platform::RawInputEvent::Type::ButtonDown && event.hasPos) {
         if (platform::WindowAccess *windows = platform::backend().windowAccess()) {
             const std::uint64_t id = windows->windowAt(event.pos.x, event.pos.y);
             if (id == 0 || !windows->info(id, event.window))

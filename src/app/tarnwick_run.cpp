@@ -1,4 +1,5 @@
 #include "core/runsettings.h"
+#include "displaysessionnotice.h"
 #include "run/run.h"
 #include "run/rundialog.h"
 #include "run/runstart.h"
@@ -43,6 +44,10 @@ void tarnwick::stertRun() {
     // Kept in memory; the configuration file gets them when the window closes.
     storeRunSettings(dialog.settings(), *this);
     is_used_stert = dialog.getNoticeShown();
+    // On Wayland what stops the run depends on the session: said before it starts.
+    const QString stopNotice = waylandStopNotice(dialog.settings().stopCommand, is_japanese);
+    if (!stopNotice.isEmpty())
+        QMessageBox::information(this, uitexts::waylandStopTitle.in(is_japanese), stopNotice);
     startRun();
 }
 

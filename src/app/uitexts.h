@@ -451,4 +451,31 @@ inline constexpr UiText sessionDesktopGnome{u"GNOME", u"GNOME"};
 inline constexpr UiText sessionDesktopKde{u"KDE Plasma", u"KDE Plasma"};
 inline constexpr UiText sessionDesktopOther{u"Wayland", u"Wayland"};
 
+// ---- what stops a run on Wayland, said as it starts ----
+inline constexpr UiText waylandStopTitle{u"実行の停止", u"Stopping the run"};
+// %1: the stop command as shown.
+inline constexpr UiText waylandStopDevices{
+    u"停止コマンド「%1」は入力デバイス（/dev/input）から読み取ります。"
+    u"どのウィンドウが前面にあっても、押せば実行が止まります。",
+    u"The stop command \"%1\" is read from the input devices (/dev/input): pressing it stops "
+    u"the run whichever window is in front."};
+// %1: the stop command as shown, %2: sway's name for it ("Ctrl+Alt+s").
+inline constexpr UiText waylandStopSway{
+    u"Wayland ではプログラムがキーボードを聞き取れないため、停止コマンド「%1」は実行中だけ "
+    u"sway のキー割り当て（%2）として tarnwick --stop を実行します。"
+    u"タスクトレイのアイコンでも止められます。",
+    u"No program may hear the keyboard on Wayland, so while the run lasts the stop command "
+    u"\"%1\" is a sway key binding (%2) that runs tarnwick --stop. The tray icon stops the run "
+    u"too."};
+// %1: the stop command as shown.
+inline constexpr UiText waylandStopTray{
+    u"Wayland ではプログラムがキーボードを聞き取れないため、停止コマンド「%1」では実行は"
+    u"止まりません。タスクトレイのアイコンか tarnwick --stop（コンポジターのキー割り当てにも"
+    u"できます）で止めてください。グループ input に属していれば、入力デバイスから停止コマンド"
+    u"を読み取れます（ただし、すべてのプログラムへのすべてのキー入力を読めるようになります）。",
+    u"No program may hear the keyboard on Wayland, so the stop command \"%1\" does not stop "
+    u"the run: use the tray icon or tarnwick --stop (which a compositor key binding can run). "
+    u"Membership of group input would let the stop command be read from the input devices "
+    u"(and every keystroke of every program with it)."};
+
 } // namespace uitexts

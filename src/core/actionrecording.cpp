@@ -25,6 +25,7 @@ struct Action {
     std::int64_t end = 0;
     bool left = true;            // click
     platform::Point pos;         // click
+    bool hasPos = true;          // click: pos is where it went
     platform::WindowInfo window; // click: the window it went to, id 0 unknown
     int vk = 0;                  // key
     int mask = 0;                // key, stored mask
@@ -100,6 +101,7 @@ private:
         std::int64_t at = 0;
         platform::Point pos;
         platform::WindowInfo window;
+        bool hasPos = true;
     };
 
     int heldMask() const {
@@ -199,7 +201,7 @@ private:
         useModifiers();
         closeTextRun();
         presses_[e.button == platform::MouseButton::Left ? 0 : 1] =
-            Press{e.timeMs, e.pos, e.window};
+            Press{e.timeMs, e.pos, e.window, e.hasPos};
     }
 
     void buttonUp(const RawInputEvent &e) {
@@ -209,8 +211,9 @@ private:
             return;
         const Press press = it->second;
         presses_.erase(it);
-        if (std::abs(e.pos.x - press.pos.x) > kDragDistance ||
-            std::abs(e.pos.y - press.pos.y) > kDragDistance)
+        if (press.hasPos && e.hasPos &&
+            (std::abs(e.pos.x - press.pos.x) > kDragDistance ||
+             std::abs(e.pos.y - press.pos.y) > kDragDistance))
             return; // a drag
         Action a;
         a.kind = Kind::Click;
@@ -218,6 +221,7 @@ private:
         a.end = e.timeMs;
         a.left = side == 0;
         a.pos = press.pos;
+        a.hasPos = press.hasPos;
         a.window = press.window;
         push(a);
     }
@@ -278,7 +282,12 @@ RecordedPages toPages(std::vector<Action> actions) {
         const QString length = secondsFromCentiseconds(lengthCs);
         switch (a.kind) {
         case Kind::Click:
-            if (a.window.id != 0) {
+            if (!a.hasPos) {
+                // Where the system does not say where a click went, the page
+                // clicks wherever the pointer is when it runs; a place made
+                // up would be a lie.
+                lastWindow = 0;
+            } else if (a.window.id != 0) {
                 // Found again by its title and program when the page runs, so
                 // a replay clicks the same place in it wherever it is then.
                 const windowmatch::Choice choice{QString::fromStdU16String(a.window.title),
@@ -302,7 +311,8 @@ RecordedPages toPages(std::vector<Action> actions) {
                                        QString::number(a.pos.y)});
                 lastWindow = 0; // it may have taken the focus from the last window
             }
-            pages.conditions.append(waitUntilOver(0));
+            if (a.hasPos)
+                pages.conditions.append(waitUntilOver(0));
             pages.commands.append({pagekinds::name::click,
                                    a.left ? pagerecords::leftSide : pagerecords::rightSide,
                                    length});

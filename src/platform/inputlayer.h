@@ -77,6 +77,9 @@ struct RawInputEvent {
     std::u16string text;
     MouseButton button = MouseButton::Left;
     Point pos; // buttons: the pointer on the screen
+    // False where the system does not say where the pointer is (Wayland's
+    // input devices): `pos` means nothing then.
+    bool hasPos = true;
     // Button downs: the top-level window under the pointer, where the
     // recording could ask (id 0 where not); filled in by the listener's owner.
     WindowInfo window;

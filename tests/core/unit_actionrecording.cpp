@@ -14,6 +14,7 @@ namespace {
 // A stream written as "TIME EVENT" items separated by ';':
 //   d65:a  key 65 down typing "a" (no ":" types nothing)   u65  key 65 up
 //   L10,20 left button down at (10, 20)   l10,20 left up   R / r the right button
+//   L? a button where the system does not say where the pointer is
 std::vector<RawInputEvent> stream(const QString &script) {
     std::vector<RawInputEvent> events;
     for (const QString &item : script.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
@@ -37,6 +38,7 @@ std::vector<RawInputEvent> stream(const QString &script) {
                                                        : platform::MouseButton::Right;
             const QStringList xy = rest.split(QLatin1Char(','));
             e.pos = {xy.value(0).toInt(), xy.value(1).toInt()};
+            e.hasPos = rest != QLatin1String("?");
         }
         events.push_back(e);
     }
@@ -122,6 +124,13 @@ private slots:
         QTest::newRow("pauses to the millisecond, lengths to 0.01 s")
             << "0 d13; 34 u13; 347 d9; 360 u9"
             << QStringList{"キー|13,0|0.03" + wait("0.317"), "キー|9,0|0.01" + wait("0")};
+        QTest::newRow("a click with no known place clicks where the pointer is")
+            << "0 L?; 80 l?; 200 R?; 230 r?"
+            << QStringList{"クリック|左|0.08" + wait("0.12"), "クリック|右|0.03" + wait("0")};
+        QTest::newRow("typing around a click with no known place")
+            << "0 d65:a; 30 u65; 100 L?; 150 l?; 300 d66:b; 340 u66"
+            << QStringList{"入力|a|0.03" + wait("0.07"), "クリック|左|0.05" + wait("0.15"),
+                           "入力|b|0.04" + wait("0")};
         QTest::newRow("nothing") << "" << QStringList{};
     }
     void pages() {

@@ -3,6 +3,7 @@
 // it (support/waylandtarget.h), which reports what the compositor delivered.
 
 #include "platform/backend.h"
+#include "platform/wayland/waylandbackend.h"
 #include "platform/wayland/waylandinput.h"
 #include "support/waylandtarget.h"
 
@@ -172,7 +173,8 @@ void WaylandSynthesisTest::initTestCase() {
     QVERIFY(layer_);
     // The two outputs of scripts/sway.sh: 1024x768, and 1280x960 at scale 2
     // (640x480) right of it.
-    const auto box = static_cast<platform::wayland::WaylandInput *>(layer_)->layout();
+    QVERIFY(platform::wayland::waylandInput(*backend_));
+    const auto box = platform::wayland::waylandInput(*backend_)->layout();
     QCOMPARE(box.x, 0);
     QCOMPARE(box.y, 0);
     QCOMPARE(box.width, 1024 + 640);
@@ -262,7 +264,7 @@ void WaylandSynthesisTest::typesEveryCharacterExactly() {
     for (char c = 0x20; c < 0x7F; ++c)
         text += QLatin1Char(c);
     text += QStringLiteral("日本語のテキスト 😀 mixed, again: 一丁七");
-    auto *wl = static_cast<platform::wayland::WaylandInput *>(layer_);
+    auto *wl = platform::wayland::waylandInput(*backend_);
     const std::uint64_t uploadsBefore = wl->keymapUploads();
     type(*layer_, text);
     QTRY_COMPARE_WITH_TIMEOUT(textOfPresses(target_->lines()).size(), text.size(), kTimeoutMs);

@@ -1,8 +1,11 @@
 #include "waylandbackend.h"
 
+#include "evdevinput.h"
 #include "platform/backend.h"
 #include "waylandinput.h"
 #include "waylandoverlay.h"
+
+#include <QLoggingCategory>
 
 #include <wayland-client.h>
 
@@ -10,6 +13,36 @@
 
 namespace platform::wayland {
 namespace {
+
+Q_LOGGING_CATEGORY(lcWaylandBackend, "tarnwick.platform")
+
+std::string &devicesNote() {
+    static std::string note;
+    return note;
+}
+
+// Our own keys and buttons, and the user's as the input devices tell them.
+class HeardInput final : public InputLayer {
+public:
+    HeardInput(WaylandInput &input, EvdevInput &heard) : input_(input), heard_(heard) {}
+    void keyDown(int vk) override { input_.keyDown(vk); }
+    void keyUp(int vk) override { input_.keyUp(vk); }
+    void unicodeDown(char16_t unit) override { input_.unicodeDown(unit); }
+    void unicodeUp(char16_t unit) override { input_.unicodeUp(unit); }
+    void textAhead(const char16_t *units, std::size_t count) override {
+        input_.textAhead(units, count);
+    }
+    void mouseDown(MouseButton button) override { input_.mouseDown(button); }
+    void mouseUp(MouseButton button) override { input_.mouseUp(button); }
+    Point cursorPos() override { return input_.cursorPos(); }
+    void setCursorPos(int x, int y) override { input_.setCursorPos(x, y); }
+    bool isDown(int vk) override { return input_.isDown(vk) || heard_.isDown(vk); }
+    void releaseAll() override { input_.releaseAll(); }
+
+private:
+    WaylandInput &input_;
+    EvdevInput &heard_;
+};
 
 class WaylandScreen final : public ScreenReader {
 public:
@@ -38,27 +71,40 @@ private:
 
 class WaylandBackend final : public Backend {
 public:
-    explicit WaylandBackend(std::unique_ptr<WaylandInput> input)
-        : input_(std::move(input)), screen_(*input_), canCapture_(input_->canCapture()),
-          overlay_(WaylandOverlay::create()) {}
+    // `heard`: the input devices, null where none can be read.
+    WaylandBackend(std::unique_ptr<WaylandInput> input, std::unique_ptr<EvdevInput> heard)
+        : input_(std::move(input)), heard_(std::move(heard)), screen_(*input_),
+          canCapture_(input_->canCapture()), overlay_(WaylandOverlay::create()) {
+        if (heard_)
+            heardInput_ = std::make_unique<HeardInput>(*input_, *heard_);
+    }
 
     Capabilities capabilities() const override {
         Capabilities c;
         c.name = "wayland";
         c.synthesis = true;
         c.screenReading = canCapture_;
+        c.keyEvents = heard_ != nullptr;
+        c.recording = heard_ != nullptr;
         c.pointPicking = overlay_ != nullptr;
         return c;
     }
     ScreenReader *screenReader() override { return canCapture_ ? &screen_ : nullptr; }
     PointPicker *pointPicker() override { return overlay_.get(); }
-    InputLayer *synthesis() override { return input_.get(); }
-    KeyEvents *keyEvents() override { return nullptr; }
+    InputLayer *synthesis() override {
+        return heardInput_ ? static_cast<InputLayer *>(heardInput_.get()) : input_.get();
+    }
+    KeyEvents *keyEvents() override { return heard_ ? &heard_->keyEvents() : nullptr; }
     GlobalShortcuts *shortcuts() override { return nullptr; }
-    std::unique_ptr<InputRecorder> createRecorder() override { return nullptr; }
+    std::unique_ptr<InputRecorder> createRecorder() override {
+        return heard_ ? heard_->createRecorder() : nullptr;
+    }
+    WaylandInput &input() { return *input_; }
 
 private:
     std::unique_ptr<WaylandInput> input_;
+    std::unique_ptr<EvdevInput> heard_; // stopped before the synthesis goes
+    std::unique_ptr<HeardInput> heardInput_;
     WaylandScreen screen_;
     bool canCapture_;
     std::unique_ptr<WaylandOverlay> overlay_; // null without a layer shell
@@ -100,7 +146,29 @@ std::unique_ptr<Backend> createBackend(std::string &error) {
     std::unique_ptr<WaylandInput> input = WaylandInput::create(error);
     if (!input)
         return nullptr;
-    return std::make_unique<WaylandBackend>(std::move(input));
+    std::unique_ptr<EvdevInput> heard;
+    std::string why;
+    if (std::unique_ptr<DeviceSource> devices = openInputDevices(why)) {
+        heard = std::make_unique<EvdevInput>(std::move(devices));
+        devicesNote().clear();
+        qCInfo(lcWaylandBackend) << "The keyboard is heard through the input event devices";
+    } else {
+        devicesNote() = why;
+        qCInfo(lcWaylandBackend).noquote()
+            << "The keyboard cannot be heard:" << QString::fromStdString(why)
+            << "(membership of group input would let the stop keys, the Key and Click "
+               "conditions and recording hear it)";
+    }
+    return std::make_unique<WaylandBackend>(std::move(input), std::move(heard));
+}
+
+WaylandInput *waylandInput(Backend &backend) {
+    auto *wayland = dynamic_cast<WaylandBackend *>(&backend);
+    return wayland ? &wayland->input() : nullptr;
+}
+
+const std::string &inputDevicesNote() {
+    return devicesNote();
 }
 
 } // namespace platform::wayland

@@ -2,9 +2,11 @@
 
 // The Wayland backend, for compositors that offer the virtual keyboard and
 // pointer protocols (sway and the other wlroots compositors): synthesis
-// only (waylandinput.h). Wayland gives no client the keys of other windows,
-// so key events, global shortcuts and recording are absent and say so. No
-// Qt here: the backend keeps a connection of its own to the compositor.
+// (waylandinput.h). Wayland gives no client the keys of other windows, so
+// key events and recording come from the input event devices where the
+// user may read them (group `input`, evdevinput.h), and are absent and say
+// so where not; global shortcuts are absent. No Qt here: the backend keeps
+// a connection of its own to the compositor.
 
 #include <memory>
 #include <string>
@@ -19,6 +21,17 @@ namespace platform::wayland {
 // Connects to the compositor of WAYLAND_DISPLAY; on failure returns null and
 // says why in `error`.
 std::unique_ptr<Backend> createBackend(std::string &error);
+
+class WaylandInput;
+
+// The synthesis of a backend made by createBackend (its layout, its keymap
+// uploads), whether or not the input devices answer its isDown; null for
+// any other backend.
+WaylandInput *waylandInput(Backend &backend);
+
+// Why the last backend made hears no keyboard (no input event device could
+// be read, ...); empty when it hears one or none was made.
+const std::string &inputDevicesNote();
 
 // The interface names of the globals the compositor of WAYLAND_DISPLAY
 // offers; false when it cannot be reached. Asks once, briefly, on a

@@ -223,6 +223,18 @@ const char *keysymNameForVk(int vk) {
     return key ? key->base : nullptr;
 }
 
+int vkForEvdev(unsigned code) {
+    // Not keys of ours: nothing would send these codes.
+    if (code == 0 || code == kClearCode || code == kSelectCode)
+        return 0;
+    if (code == KEY_KPENTER)
+        return 0x0D;
+    for (const Key &k : kKeys)
+        if (k.code == code)
+            return k.vk;
+    return 0;
+}
+
 int evdevsForVk(int vk, unsigned *out, int max) {
     int n = 0;
     auto add = [&](unsigned code) {

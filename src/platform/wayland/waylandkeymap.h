@@ -22,6 +22,12 @@ unsigned evdevForVk(int vk);
 // bindings (sway's bindsym) name keys so.
 const char *keysymNameForVk(int vk);
 
+// The virtual-key code of the key at evdev code `code`, as a Windows hook
+// reports it (left/right-specific modifiers): the reverse of evdevForVk, so
+// a key heard from the input devices is the key we would press for it. The
+// keypad's Enter reads as Return, as on Windows. 0 for other codes.
+int vkForEvdev(unsigned code);
+
 // Every evdev code whose key reads as `vk` when asking whether it is down:
 // a generic modifier stands for both sides. Returns how many it wrote.
 int evdevsForVk(int vk, unsigned *out, int max);
