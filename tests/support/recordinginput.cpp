@@ -27,6 +27,7 @@ platform::Capabilities RecordingInput::capabilities() const {
     c.swallowKeys = keyEventsOffered_;
     c.globalShortcuts = true;
     c.windowAccess = windowAccessOffered_;
+    c.windowGeometry = windowAccessOffered_ && windowGeometryOffered_;
     return c;
 }
 

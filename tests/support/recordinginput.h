@@ -103,6 +103,8 @@ public:
     void offerKeyEvents(bool offered) { keyEventsOffered_ = offered; }
     // Off: a backend that cannot see windows (windowAccess() null).
     void offerWindowAccess(bool offered) { windowAccessOffered_ = offered; }
+    // Off: windows without places, as Wayland's (Capabilities::windowGeometry).
+    void offerWindowGeometry(bool offered) { windowGeometryOffered_ = offered; }
     // The desktop's windows, topmost first, and which one is active (0: none).
     void setWindows(const std::vector<FakeWindow> &windows, std::uint64_t active = 0);
     // The window closes (and is no longer active).
@@ -143,6 +145,7 @@ private:
     platform::Backend *previous_ = nullptr;
     std::atomic<bool> keyEventsOffered_{true};
     std::atomic<bool> windowAccessOffered_{true};
+    std::atomic<bool> windowGeometryOffered_{true};
     std::vector<FakeWindow> windows_;
     std::uint64_t active_ = 0;
     // A delayed activation: the window and when it becomes active.
