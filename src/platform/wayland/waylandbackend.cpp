@@ -2,6 +2,7 @@
 
 #include "platform/backend.h"
 #include "waylandinput.h"
+#include "waylandwindows.h"
 
 #include <wayland-client.h>
 
@@ -32,16 +33,20 @@ private:
 
 class WaylandBackend final : public Backend {
 public:
-    explicit WaylandBackend(std::unique_ptr<WaylandInput> input)
-        : input_(std::move(input)), screen_(*input_), canCapture_(input_->canCapture()) {}
+    WaylandBackend(std::unique_ptr<WaylandInput> input, std::unique_ptr<WaylandWindows> windows)
+        : input_(std::move(input)), windows_(std::move(windows)), screen_(*input_),
+          canCapture_(input_->canCapture()) {}
 
     Capabilities capabilities() const override {
         Capabilities c;
         c.name = "wayland";
         c.synthesis = true;
         c.screenReading = canCapture_;
+        // The toplevels' names and focus, never where they are.
+        c.windowAccess = windows_ != nullptr;
         return c;
     }
+    WindowAccess *windowAccess() override { return windows_.get(); }
     ScreenReader *screenReader() override { return canCapture_ ? &screen_ : nullptr; }
     InputLayer *synthesis() override { return input_.get(); }
     KeyEvents *keyEvents() override { return nullptr; }
@@ -50,6 +55,7 @@ public:
 
 private:
     std::unique_ptr<WaylandInput> input_;
+    std::unique_ptr<WaylandWindows> windows_; // null where foreign toplevels are not offered
     WaylandScreen screen_;
     bool canCapture_;
 };
@@ -90,7 +96,10 @@ std::unique_ptr<Backend> createBackend(std::string &error) {
     std::unique_ptr<WaylandInput> input = WaylandInput::create(error);
     if (!input)
         return nullptr;
-    return std::make_unique<WaylandBackend>(std::move(input));
+    // Optional: without it the backend still types and clicks.
+    std::string windowsError;
+    std::unique_ptr<WaylandWindows> windows = WaylandWindows::create(windowsError);
+    return std::make_unique<WaylandBackend>(std::move(input), std::move(windows));
 }
 
 } // namespace platform::wayland

@@ -2,9 +2,11 @@
 
 // The Wayland backend, for compositors that offer the virtual keyboard and
 // pointer protocols (sway and the other wlroots compositors): synthesis
-// only (waylandinput.h). Wayland gives no client the keys of other windows,
-// so key events, global shortcuts and recording are absent and say so. No
-// Qt here: the backend keeps a connection of its own to the compositor.
+// (waylandinput.h), the screen through screencopy and the windows through
+// foreign toplevels (waylandwindows.h) where the compositor offers them.
+// Wayland gives no client the keys of other windows, so key events, global
+// shortcuts and recording are absent and say so. No Qt here: the backend
+// keeps a connection of its own to the compositor.
 
 #include <memory>
 #include <string>
