@@ -101,6 +101,10 @@ platform::WindowAccess *RunContext::windows() const {
     return platform::backend().windowAccess();
 }
 
+bool RunContext::windowGeometry() const {
+    return platform::backend().capabilities().windowGeometry;
+}
+
 bool RunContext::isDown(int vk) const {
     return platform::input().isDown(vk);
 }

@@ -35,6 +35,7 @@ struct RunFailure {
         BadPattern,     // the regular expression does not compile
         NotFound,       // no window matches (or it went away)
         NotActive,      // it did not become active in time
+        NoGeometry,     // a position in the window, and the backend cannot tell where it is
     };
     Reason reason = Reason::None;
     int page = 0; // counted from 1
@@ -84,6 +85,8 @@ public:
     platform::InputLayer &input() const;
     // Null where the backend cannot see windows.
     platform::WindowAccess *windows() const;
+    // Whether the window access tells where windows are (not on Wayland).
+    bool windowGeometry() const;
     bool isDown(int vk) const;
     // Held modifiers as a stored mask (Alt 1, Ctrl 2, Shift 4, Win 8).
     int heldModifiers() const;

@@ -125,6 +125,16 @@ bool findWindow(RunContext &run, const windowmatch::Choice &choice, platform::Wi
     return true;
 }
 
+// The same for a page whose position counts from the window's client area.
+bool findWindowWithPlace(RunContext &run, const windowmatch::Choice &choice,
+                         platform::WindowInfo &out) {
+    if (run.windows() && !run.windowGeometry()) {
+        run.fail(RunFailure::Reason::NoGeometry, choice);
+        return false;
+    }
+    return findWindow(run, choice, out);
+}
+
 // Brings the window up and waits, on the run thread, until it is active:
 // the pages after it must not start while another window has the focus.
 class WindowAction : public Action {
@@ -171,7 +181,7 @@ public:
 
     bool start(RunContext &run) const override {
         platform::WindowInfo window;
-        if (findWindow(run, choice_, window))
+        if (findWindowWithPlace(run, choice_, window))
             run.input().setCursorPos(window.client.x + x_, window.client.y + y_);
         return true;
     }
@@ -191,7 +201,7 @@ public:
 
     bool start(RunContext &run) const override {
         platform::WindowInfo window;
-        if (!findWindow(run, choice_, window))
+        if (!findWindowWithPlace(run, choice_, window))
             return true;
         const int x = window.client.x + x_;
         const int y = window.client.y + y_;
@@ -583,9 +593,13 @@ QString failureText(const RunFailure &failure, bool japanese) {
     case RunFailure::Reason::NotActive:
         why = &runtexts::failedNotActive;
         break;
+    case RunFailure::Reason::NoGeometry:
+        why = &runtexts::failedNoGeometry;
+        break;
     }
     QString text = why->in(japanese).arg(failure.page);
-    if (failure.reason != RunFailure::Reason::NoWindowAccess)
+    if (failure.reason != RunFailure::Reason::NoWindowAccess &&
+        failure.reason != RunFailure::Reason::NoGeometry)
         text = text.arg(windowmatch::describe(failure.window, japanese));
     return text + runtexts::runStopped.in(japanese);
 }
