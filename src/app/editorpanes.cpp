@@ -199,8 +199,13 @@ void applyCommandWindow(QStringList &r, const Values &v) {
 void showMatches(QLabel *label, const QStringList &record, bool japanese) {
     const windowmatch::Choice choice = windowmatch::fromRecord(record);
     platform::WindowAccess *access = platform::backend().windowAccess();
+    const QString kind = element(record, 0);
     if (!access)
         label->setText(uitexts::noWindowAccess.in(japanese));
+    else if (!platform::backend().capabilities().windowGeometry &&
+             (kind == pagekinds::name::pointerInWindow ||
+              kind == pagekinds::name::smoothMoveInWindow))
+        label->setText(uitexts::noWindowPositions.in(japanese));
     else if (!windowmatch::Matcher(choice).valid())
         label->setText(uitexts::windowBadPattern.in(japanese));
     else

@@ -214,12 +214,18 @@ void tarnwick::moveMousePointer() {
     int x = command.value(1).toInt(nullptr, 10);
     int y = command.value(2).toInt(nullptr, 10);
     const editorpanes::Pane *pane = editorpanes::find(pagekinds::Side::Command, command.value(0));
-    if (pane && pane->takeWindowPosition && !windowPagePosition(command, x, y)) {
+    // A desktop that does not tell where windows are would have the pointer
+    // land as if the window were at the origin.
+    const bool noPlaces =
+        !platform::backend().capabilities().windowGeometry && platform::backend().windowAccess();
+    if (pane && pane->takeWindowPosition && (noPlaces || !windowPagePosition(command, x, y))) {
         messageTitle = uitexts::noWindowAtPointerTitle.in(is_japanese);
         messageText =
-            runtexts::failedNotFound.in(is_japanese)
-                .arg(currentPage)
-                .arg(windowmatch::describe(windowmatch::fromRecord(command), is_japanese));
+            noPlaces
+                ? runtexts::failedNoGeometry.in(is_japanese).arg(currentPage)
+                : runtexts::failedNotFound.in(is_japanese)
+                      .arg(currentPage)
+                      .arg(windowmatch::describe(windowmatch::fromRecord(command), is_japanese));
         QMessageBox::warning(this, messageTitle, messageText);
         return;
     }

@@ -49,6 +49,9 @@ inline constexpr UiText windowProgramPlaceholder{u"プログラム", u"Program"}
 inline constexpr UiText windowMatches{u"一致: %1", u"Matches: %1"};
 inline constexpr UiText windowBadPattern{u"正規表現が不正", u"Invalid regex"};
 inline constexpr UiText noWindowAccess{u"ウィンドウ取得不可", u"No window access"};
+// A position within a window, on a desktop that does not tell where windows
+// are (the match label of the window-anchored pages).
+inline constexpr UiText noWindowPositions{u"ウィンドウ位置不明", u"No window positions"};
 // Ctrl+Alt+G on a window page with no window under the pointer.
 inline constexpr UiText noWindowAtPointerTitle{u"ウィンドウがありません", u"No window"};
 inline constexpr UiText noWindowAtPointerText{

@@ -27,6 +27,10 @@ struct Capabilities {
     bool globalShortcuts = false;
     bool recording = false;
     bool windowAccess = false;
+    // Window access tells where windows are (WindowInfo::client, windowAt),
+    // so positions can count from a window. Wayland's foreign toplevels do
+    // not.
+    bool windowGeometry = false;
     bool screenReading = false;
     bool pointPicking = false; // the user shows a position by a click (pointPicker)
 };

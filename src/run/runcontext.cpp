@@ -119,6 +119,10 @@ bool RunContext::rememberedPlace(int &x, int &y) const {
     return true;
 }
 
+bool RunContext::windowGeometry() const {
+    return platform::backend().capabilities().windowGeometry;
+}
+
 bool RunContext::isDown(int vk) const {
     return platform::input().isDown(vk);
 }

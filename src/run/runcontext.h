@@ -40,6 +40,7 @@ struct RunFailure {
         NoScreen,       // the backend cannot read the screen
         ImageNotFound,  // an Image Jump did not find its image in time
         NoPlaceFound,   // an Image Jump without an image: nothing found yet this pass
+        NoGeometry,     // a position in the window, and the backend cannot tell where it is
     };
     Reason reason = Reason::None;
     int page = 0; // counted from 1
@@ -101,6 +102,9 @@ public:
     void rememberPlace(int x, int y);
     bool rememberedPlace(int &x, int &y) const;
     void forgetPlace() { placeKnown_ = false; }
+
+    // Whether the window access tells where windows are (not on Wayland).
+    bool windowGeometry() const;
     bool isDown(int vk) const;
     // Held modifiers as a stored mask (Alt 1, Ctrl 2, Shift 4, Win 8).
     int heldModifiers() const;

@@ -153,7 +153,7 @@ public:
 
     bool start(RunContext &run) const override {
         platform::WindowInfo window;
-        if (findWindow(run, choice_, window))
+        if (findWindowWithPlace(run, choice_, window))
             run.input().setCursorPos(window.client.x + x_, window.client.y + y_);
         return true;
     }
@@ -173,7 +173,7 @@ public:
 
     bool start(RunContext &run) const override {
         platform::WindowInfo window;
-        if (!findWindow(run, choice_, window))
+        if (!findWindowWithPlace(run, choice_, window))
             return true;
         const int x = window.client.x + x_;
         const int y = window.client.y + y_;
@@ -502,6 +502,15 @@ bool findWindow(RunContext &run, const windowmatch::Choice &choice, platform::Wi
     return true;
 }
 
+bool findWindowWithPlace(RunContext &run, const windowmatch::Choice &choice,
+                         platform::WindowInfo &out) {
+    if (run.windows() && !run.windowGeometry()) {
+        run.fail(RunFailure::Reason::NoGeometry, choice);
+        return false;
+    }
+    return findWindow(run, choice, out);
+}
+
 ActionFactory actionFor(const QString &stored) {
     for (const ActionRow &row : kActions) {
         if (stored == row.stored)
@@ -610,6 +619,10 @@ QString failureText(const RunFailure &failure, bool japanese) {
         break;
     case RunFailure::Reason::ImageNotFound:
         why = &runtexts::failedImageNotFound;
+        namesWindow = false;
+        break;
+    case RunFailure::Reason::NoGeometry:
+        why = &runtexts::failedNoGeometry;
         namesWindow = false;
         break;
     case RunFailure::Reason::NoPlaceFound:

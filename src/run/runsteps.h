@@ -77,6 +77,10 @@ struct Compiled {
 // reason (no window access, a bad expression, no such window) and false
 // returned.
 bool findWindow(RunContext &run, const windowmatch::Choice &choice, platform::WindowInfo &out);
+// The same for a page that needs where the window is (a position in it):
+// stops the run where the window access does not tell.
+bool findWindowWithPlace(RunContext &run, const windowmatch::Choice &choice,
+                         platform::WindowInfo &out);
 
 // One step per command. A page past the end of the condition list goes on
 // at once, as it always has.

@@ -62,6 +62,11 @@ inline constexpr UiText stoppedTitle{u"実行を停止しました", u"Run stopp
 inline constexpr UiText failedNoWindowAccess{
     u"%1ページ目: このデスクトップではウィンドウを扱えません。",
     u"page %1: this desktop gives no access to its windows"};
+inline constexpr UiText failedNoGeometry{
+    u"%1ページ目: "
+    u"このデスクトップはウィンドウの位置を教えないため、ウィンドウからの位置を使えません。",
+    u"page %1: the desktop does not tell where windows are, so a position within a window "
+    u"cannot be used"};
 inline constexpr UiText failedBadPattern{u"%1ページ目: ウィンドウ%2の正規表現が正しくありません。",
                                          u"page %1: the regular expression of the window %2 is "
                                          u"not valid"};

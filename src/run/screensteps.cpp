@@ -88,7 +88,7 @@ bool lookFor(RunContext &run, platform::ScreenReader &screen,
         area = intersected({search.x, search.y, search.width, search.height}, bounds);
     } else if (search.area == Area::Window) {
         platform::WindowInfo info;
-        if (!runsteps::findWindow(run, search.window, info))
+        if (!runsteps::findWindowWithPlace(run, search.window, info))
             return false;
         area = intersected(info.client, bounds);
         window = info.id;
@@ -145,7 +145,7 @@ private:
         if (page_.area != Area::Window)
             return screen.pixel(page_.x, page_.y, seen);
         platform::WindowInfo window;
-        if (!runsteps::findWindow(run, page_.window, window))
+        if (!runsteps::findWindowWithPlace(run, page_.window, window))
             return false;
         const int x = window.client.x + page_.x;
         const int y = window.client.y + page_.y;

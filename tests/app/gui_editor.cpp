@@ -1008,6 +1008,38 @@ private slots:
         QCOMPARE(condition(), record);
     }
 
+    // Where the desktop does not tell where windows are, the pages with a
+    // position in a window say so; the Window page still counts matches.
+    void windowPositionsUnknown_data() {
+        QTest::addColumn<QStringList>("record");
+        QTest::addColumn<QString>("ja");
+        QTest::addColumn<QString>("en");
+        QTest::newRow("window pointer")
+            << QStringList{"ウィンドウ座標", "メモ", "含む", "", "1", "2"} << "ウィンドウ位置不明"
+            << "No window positions";
+        QTest::newRow("window move")
+            << QStringList{"ウィンドウムーブ", "メモ", "含む", "", "1", "2", "0"}
+            << "ウィンドウ位置不明"
+            << "No window positions";
+        QTest::newRow("window") << QStringList{"ウィンドウ切替", "メモ", "含む", "", "1"}
+                                << "一致: 2"
+                                << "Matches: 2";
+    }
+    void windowPositionsUnknown() {
+        QFETCH(QStringList, record);
+        QFETCH(QString, ja);
+        QFETCH(QString, en);
+        input->offerWindowGeometry(false);
+        input->setWindows(desktop());
+        openEditor();
+        setPage(record, {"即時"});
+        QVERIFY(w->windowMatchLabel->isVisible());
+        QCOMPARE(w->windowMatchLabel->text(), ja);
+        w->toggleLanguage();
+        QCOMPARE(w->windowMatchLabel->text(), en);
+        QCOMPARE(command(), record);
+    }
+
     // Ctrl+Alt+G on a window page takes the window under the pointer and
     // the position in its client area.
     void positionInTheWindowUnderThePointer_data() {
@@ -1069,6 +1101,25 @@ private slots:
         w->testButton->click();
         QCOMPARE(answerer.count(), 1);
         QCOMPARE(answerer.last().text, "1ページ目: ウィンドウ「ブラウザー」が見つかりません。");
+        QVERIFY(w->isVisible());
+        QCOMPARE(input->eventTexts(), std::vector<std::string>{});
+    }
+
+    // Where the desktop does not tell where windows are, the Test button
+    // says so instead of moving to the position as if from the origin.
+    void testButtonWithoutWindowPositions() {
+        input->setWindows(desktop());
+        input->offerWindowGeometry(false);
+        openEditor();
+        setPage({"ウィンドウ座標", "メモ帳", "含む", "", "5", "6"}, {"即時"});
+        input->clearEvents();
+        testsupport::ModalAnswerer answerer;
+        w->testButton->click();
+        QCOMPARE(answerer.count(), 1);
+        QCOMPARE(answerer.last().text,
+                 "1ページ目: "
+                 "このデスクトップはウィンドウの位置を教えないため、ウィンドウ"
+                 "からの位置を使えません。");
         QVERIFY(w->isVisible());
         QCOMPARE(input->eventTexts(), std::vector<std::string>{});
     }

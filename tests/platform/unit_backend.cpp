@@ -10,7 +10,7 @@ namespace {
 
 bool nothingAtAll(const platform::Capabilities &c) {
     return !c.synthesis && !c.keyEvents && !c.swallowKeys && !c.globalShortcuts && !c.recording &&
-           !c.windowAccess && !c.screenReading;
+           !c.windowAccess && !c.windowGeometry && !c.screenReading;
 }
 
 } // namespace

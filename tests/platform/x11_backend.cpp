@@ -141,6 +141,7 @@ void X11BackendTest::chosenForXcbWithItsCapabilities() {
     QVERIFY(c.globalShortcuts);
     QVERIFY(c.recording);
     QVERIFY(c.windowAccess && backend_->windowAccess());
+    QVERIFY(c.windowGeometry);
     QVERIFY(c.screenReading && backend_->screenReader());
     QVERIFY(backend_->createRecorder());
     // Its window access sees this test's own window.

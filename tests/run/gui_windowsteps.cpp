@@ -289,6 +289,56 @@ private slots:
         QCOMPARE(h.sent(), sent);
     }
 
+    // Where the desktop does not tell where windows are (Wayland's foreign
+    // toplevels), a position in a window stops the run before the pointer
+    // moves, with its own reason; the pages that only name a window work.
+    void windowPagesWithoutGeometry_data() {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<QStringList>("condition");
+        QTest::addColumn<Texts>("sent");
+        QTest::addColumn<QString>("english");
+        QTest::addColumn<QString>("japanese");
+        const QString english = "page 1: the desktop does not tell where windows are, so a "
+                                "position within a window cannot be used; the run was stopped";
+        const QString japanese = "1ページ目: "
+                                 "このデスクトップはウィンドウの位置を教えないため、ウィンドウから"
+                                 "の位置を使えません。\n実行を停止しました。";
+        QTest::newRow("pointer in a window")
+            << QStringList{"ウィンドウ座標", "メモ帳", "含む", "", "10", "-5"} << kNow << Texts{}
+            << english << japanese;
+        QTest::newRow("move in a window")
+            << QStringList{"ウィンドウムーブ", "メモ帳", "含む", "", "20", "30", "0.2"} << kNow
+            << Texts{} << english << japanese;
+        QTest::newRow("window command")
+            << QStringList{"ウィンドウ切替", "メモ帳", "含む", "", "2"} << kNow
+            << Texts{"activate 2", kMarkerText} << QString() << QString();
+        QTest::newRow("window condition")
+            << QStringList{"なし"} << QStringList{"ウィンドウ", "端末", "含む", "", "アクティブ"}
+            << Texts{kMarkerText} << QString() << QString();
+    }
+    void windowPagesWithoutGeometry() {
+        QFETCH(QStringList, command);
+        QFETCH(QStringList, condition);
+        QFETCH(Texts, sent);
+        QFETCH(QString, english);
+        QFETCH(QString, japanese);
+        Harness h;
+        h.rec.setWindows(twoEditors(), 3);
+        h.rec.offerWindowGeometry(false);
+        FailureLog failures;
+        h.prepare({command, kMarker}, {condition, kNow});
+        failures.attach(h.run.get());
+        h.run->start();
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 10000);
+        QCOMPARE(h.sent(), sent);
+        const QList<RunFailure> all = failures.all();
+        QCOMPARE(all.size(), english.isEmpty() ? 0 : 1);
+        if (!all.isEmpty()) {
+            QCOMPARE(runsteps::failureText(all.first(), false), english);
+            QCOMPARE(runsteps::failureText(all.first(), true), japanese);
+        }
+    }
+
     // A smooth move goes to the window's point as it was when the page
     // started, and ends there.
     void anchoredSmoothMoveEndsOnTarget() {

@@ -28,6 +28,7 @@ platform::Capabilities RecordingInput::capabilities() const {
     c.globalShortcuts = true;
     c.windowAccess = windowAccessOffered_;
     c.screenReading = screenOffered_;
+    c.windowGeometry = windowAccessOffered_ && windowGeometryOffered_;
     return c;
 }
 

@@ -133,6 +133,8 @@ public:
     // Off: a backend that cannot read the screen (screenReader() null).
     void offerScreen(bool offered) { screenOffered_ = offered; }
     ScriptedScreen &screen() { return screen_; }
+    // Off: windows without places, as Wayland's (Capabilities::windowGeometry).
+    void offerWindowGeometry(bool offered) { windowGeometryOffered_ = offered; }
     // The desktop's windows, topmost first, and which one is active (0: none).
     void setWindows(const std::vector<FakeWindow> &windows, std::uint64_t active = 0);
     // The window closes (and is no longer active).
@@ -175,6 +177,7 @@ private:
     std::atomic<bool> windowAccessOffered_{true};
     std::atomic<bool> screenOffered_{true};
     ScriptedScreen screen_;
+    std::atomic<bool> windowGeometryOffered_{true};
     std::vector<FakeWindow> windows_;
     std::uint64_t active_ = 0;
     // A delayed activation: the window and when it becomes active.

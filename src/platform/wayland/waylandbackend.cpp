@@ -4,6 +4,7 @@
 #include "platform/backend.h"
 #include "waylandinput.h"
 #include "waylandoverlay.h"
+#include "waylandwindows.h"
 
 #include <QLoggingCategory>
 
@@ -71,10 +72,12 @@ private:
 
 class WaylandBackend final : public Backend {
 public:
-    // `heard`: the input devices, null where none can be read.
-    WaylandBackend(std::unique_ptr<WaylandInput> input, std::unique_ptr<EvdevInput> heard)
-        : input_(std::move(input)), heard_(std::move(heard)), screen_(*input_),
-          canCapture_(input_->canCapture()), overlay_(WaylandOverlay::create()) {
+    // `heard`: the input devices, null where none can be read; `windows`:
+    // null where foreign toplevels are not offered.
+    WaylandBackend(std::unique_ptr<WaylandInput> input, std::unique_ptr<EvdevInput> heard,
+                   std::unique_ptr<WaylandWindows> windows)
+        : input_(std::move(input)), heard_(std::move(heard)), windows_(std::move(windows)),
+          screen_(*input_), canCapture_(input_->canCapture()), overlay_(WaylandOverlay::create()) {
         if (heard_)
             heardInput_ = std::make_unique<HeardInput>(*input_, *heard_);
     }
@@ -87,8 +90,11 @@ public:
         c.keyEvents = heard_ != nullptr;
         c.recording = heard_ != nullptr;
         c.pointPicking = overlay_ != nullptr;
+        // The toplevels' names and focus, never where they are.
+        c.windowAccess = windows_ != nullptr;
         return c;
     }
+    WindowAccess *windowAccess() override { return windows_.get(); }
     ScreenReader *screenReader() override { return canCapture_ ? &screen_ : nullptr; }
     PointPicker *pointPicker() override { return overlay_.get(); }
     InputLayer *synthesis() override {
@@ -105,6 +111,7 @@ private:
     std::unique_ptr<WaylandInput> input_;
     std::unique_ptr<EvdevInput> heard_; // stopped before the synthesis goes
     std::unique_ptr<HeardInput> heardInput_;
+    std::unique_ptr<WaylandWindows> windows_; // null where foreign toplevels are not offered
     WaylandScreen screen_;
     bool canCapture_;
     std::unique_ptr<WaylandOverlay> overlay_; // null without a layer shell
@@ -159,7 +166,10 @@ std::unique_ptr<Backend> createBackend(std::string &error) {
             << "(membership of group input would let the stop keys, the Key and Click "
                "conditions and recording hear it)";
     }
-    return std::make_unique<WaylandBackend>(std::move(input), std::move(heard));
+    // Optional: without it the backend still types and clicks.
+    std::string windowsError;
+    std::unique_ptr<WaylandWindows> windows = WaylandWindows::create(windowsError);
+    return std::make_unique<WaylandBackend>(std::move(input), std::move(heard), std::move(windows));
 }
 
 WaylandInput *waylandInput(Backend &backend) {

@@ -2,11 +2,13 @@
 
 // The Wayland backend, for compositors that offer the virtual keyboard and
 // pointer protocols (sway and the other wlroots compositors): synthesis
-// (waylandinput.h). Wayland gives no client the keys of other windows, so
-// key events and recording come from the input event devices where the
-// user may read them (group `input`, evdevinput.h), and are absent and say
-// so where not; global shortcuts are absent. No Qt here: the backend keeps
-// a connection of its own to the compositor.
+// (waylandinput.h), the screen through screencopy and the windows through
+// foreign toplevels (waylandwindows.h) where the compositor offers them.
+// Wayland gives no client the keys of other windows, so key events and
+// recording come from the input event devices where the user may read them
+// (group `input`, evdevinput.h), and are absent and say so where not; global
+// shortcuts are absent. No Qt here: the backend keeps a connection of its
+// own to the compositor.
 
 #include <memory>
 #include <string>

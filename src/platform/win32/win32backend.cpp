@@ -208,6 +208,7 @@ public:
     Capabilities capabilities() const override {
         Capabilities c = desktopInputCapabilities("win32");
         c.windowAccess = true;
+        c.windowGeometry = true;
         c.screenReading = true;
         return c;
     }

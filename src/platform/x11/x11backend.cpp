@@ -23,6 +23,7 @@ public:
     Capabilities capabilities() const override {
         Capabilities c = desktopInputCapabilities("x11");
         c.windowAccess = windows_ != nullptr;
+        c.windowGeometry = c.windowAccess;
         c.screenReading = screen_ != nullptr;
         return c;
     }

@@ -1,5 +1,7 @@
 #include "x11windows.h"
 
+#include "platform/utf8text.h"
+
 #include <xcb/xcb.h>
 #include <xcb/xproto.h>
 
@@ -61,54 +63,6 @@ constexpr std::uint32_t kSourcePager = 2;
 constexpr auto kResendInterval = std::chrono::milliseconds(250);
 constexpr auto kPollInterval = std::chrono::milliseconds(1);
 constexpr int kClientSearchDepth = 3;
-
-std::u16string fromUtf8(const char *s, size_t n) {
-    std::u16string out;
-    out.reserve(n);
-    size_t i = 0;
-    while (i < n) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        char32_t cp = 0;
-        size_t len = 1;
-        if (c < 0x80) {
-            cp = c;
-        } else if ((c & 0xE0) == 0xC0) {
-            cp = c & 0x1F;
-            len = 2;
-        } else if ((c & 0xF0) == 0xE0) {
-            cp = c & 0x0F;
-            len = 3;
-        } else if ((c & 0xF8) == 0xF0) {
-            cp = c & 0x07;
-            len = 4;
-        } else {
-            out.push_back(u'\uFFFD');
-            ++i;
-            continue;
-        }
-        bool ok = i + len <= n;
-        for (size_t k = 1; ok && k < len; ++k) {
-            const auto d = static_cast<unsigned char>(s[i + k]);
-            ok = (d & 0xC0) == 0x80;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        static const char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (!ok || cp < kLeast[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out.push_back(u'\uFFFD');
-            ++i;
-            continue;
-        }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-        i += len;
-    }
-    return out;
-}
 
 std::u16string fromLatin1(const char *s, size_t n) {
     std::u16string out;
@@ -408,7 +362,7 @@ private:
     static std::u16string textOf(const Reply<xcb_get_property_reply_t> &r, bool utf8) {
         const auto *s = static_cast<const char *>(xcb_get_property_value(r.get()));
         const auto n = static_cast<size_t>(xcb_get_property_value_length(r.get()));
-        return utf8 ? fromUtf8(s, n) : fromLatin1(s, n);
+        return utf8 ? utf16FromUtf8(s, n) : fromLatin1(s, n);
     }
 
     // WM_NAME, for a window without _NET_WM_NAME: UTF8_STRING or Latin-1.
