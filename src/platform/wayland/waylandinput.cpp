@@ -404,7 +404,7 @@ bool WaylandInput::uploadKeymapLocked(const std::vector<char32_t> &block) {
                                    static_cast<std::uint32_t>(size));
     close(fd);
     block_ = block;
-    block_.resize(blockCodes().size(), 0);
+    block_.resize(blockSize(), 0);
     slotHolds_.resize(block_.size(), 0);
     ++uploads_;
     // A new keymap starts the clients' state afresh: they hear the
@@ -525,7 +525,18 @@ void WaylandInput::pressCodePointLocked(const x11::TypingSession &session, char3
     const auto index = static_cast<std::size_t>(slot);
     ++slotHolds_[index];
     heldChars_.push_back({std::this_thread::get_id(), cp, index});
-    sendKeyLocked(blockCodes()[index], true);
+    const BlockKey key = blockKey(index);
+    selectGroupLocked(key.group);
+    sendKeyLocked(key.code, true);
+}
+
+void WaylandInput::selectGroupLocked(unsigned group) {
+    if (xkb_state_serialize_layout(state_, XKB_STATE_LAYOUT_EFFECTIVE) == group)
+        return;
+    xkb_state_update_mask(state_, xkb_state_serialize_mods(state_, XKB_STATE_MODS_DEPRESSED),
+                          xkb_state_serialize_mods(state_, XKB_STATE_MODS_LATCHED),
+                          xkb_state_serialize_mods(state_, XKB_STATE_MODS_LOCKED), 0, 0, group);
+    sendModifiersLocked(false);
 }
 
 void WaylandInput::unicodeUp(char16_t unit) {
@@ -546,7 +557,7 @@ void WaylandInput::unicodeUp(char16_t unit) {
     const std::size_t slot = it->slot;
     heldChars_.erase(it);
     if (--slotHolds_[slot] == 0 && usableLocked())
-        sendKeyLocked(blockCodes()[slot], false);
+        sendKeyLocked(blockKey(slot).code, false);
 }
 
 void WaylandInput::sendButtonLocked(MouseButton button, bool down) {
@@ -621,7 +632,7 @@ void WaylandInput::releaseAll() {
     const bool usable = usableLocked();
     for (std::size_t slot = 0; slot < slotHolds_.size(); ++slot) {
         if (slotHolds_[slot] > 0 && usable)
-            sendKeyLocked(blockCodes()[slot], false);
+            sendKeyLocked(blockKey(slot).code, false);
         slotHolds_[slot] = 0;
     }
     heldChars_.clear();

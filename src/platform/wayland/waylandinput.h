@@ -128,6 +128,8 @@ private:
     long slotForLocked(char32_t cp, const x11::TypingSession &session);
     bool uploadKeymapLocked(const std::vector<char32_t> &block);
     void pressCodePointLocked(const x11::TypingSession &session, char32_t cp);
+    // Makes the block's keys type their characters of `group`.
+    void selectGroupLocked(unsigned group);
     void sendButtonLocked(MouseButton button, bool down);
 
     std::mutex mutex_;
