@@ -134,6 +134,10 @@ T *bind(wl_registry *registry, uint32_t name, const wl_interface *interface, uin
 
 constexpr std::uint32_t kButtonCodes[] = {BTN_LEFT, BTN_RIGHT};
 
+// A key and its modifiers take at most about 60 bytes of libwayland's 4 KiB
+// buffer, which must not fill between writes.
+constexpr unsigned kKeysPerWrite = 48;
+
 std::uint32_t buttonCode(MouseButton button) {
     return kButtonCodes[button == MouseButton::Left ? 0 : 1];
 }
@@ -324,6 +328,7 @@ bool WaylandInput::usableLocked() {
 }
 
 void WaylandInput::flushLocked() {
+    unflushedKeys_ = 0;
     // The requests wait in a small buffer: a full one that cannot be written
     // would end the connection, so it is written out while the compositor
     // keeps up.
@@ -425,12 +430,25 @@ void WaylandInput::sendModifiersLocked(bool always) {
     zwp_virtual_keyboard_v1_modifiers(keyboard_, mods[0], mods[1], mods[2], mods[3]);
 }
 
-void WaylandInput::sendKeyLocked(unsigned code, bool down) {
+void WaylandInput::sendKeyLocked(unsigned code, bool down, bool more) {
     zwp_virtual_keyboard_v1_key(keyboard_, nowMs(), code,
                                 down ? WL_KEYBOARD_KEY_STATE_PRESSED
                                      : WL_KEYBOARD_KEY_STATE_RELEASED);
     xkb_state_update_key(state_, code + 8, down ? XKB_KEY_DOWN : XKB_KEY_UP);
     sendModifiersLocked(false);
+    // Text typed as fast as it comes goes out in writes of many keys: the
+    // compositor then passes each write on to the client as one message. A
+    // message per key fills the client's socket with small buffers the
+    // kernel counts at far more than their size, and a compositor that
+    // cannot write to a client which fell behind drops it (GTK's clients
+    // were dropped so). A key waits only while the keys before it came
+    // within a millisecond, so slow typing is never held back, nor a key
+    // held longer than typed; the last of the text goes out at once.
+    const auto now = std::chrono::steady_clock::now();
+    const bool burst = more && now - lastKey_ < std::chrono::milliseconds(1);
+    lastKey_ = now;
+    if (burst && ++unflushedKeys_ < kKeysPerWrite)
+        return;
     flushLocked();
 }
 
@@ -524,10 +542,11 @@ void WaylandInput::pressCodePointLocked(const x11::TypingSession &session, char3
         return;
     const auto index = static_cast<std::size_t>(slot);
     ++slotHolds_[index];
-    heldChars_.push_back({std::this_thread::get_id(), cp, index});
+    const bool more = session.typed() < session.ahead().size();
+    heldChars_.push_back({std::this_thread::get_id(), cp, index, more});
     const BlockKey key = blockKey(index);
     selectGroupLocked(key.group);
-    sendKeyLocked(key.code, true);
+    sendKeyLocked(key.code, true, more);
 }
 
 void WaylandInput::selectGroupLocked(unsigned group) {
@@ -555,9 +574,10 @@ void WaylandInput::unicodeUp(char16_t unit) {
     if (it == heldChars_.end())
         return;
     const std::size_t slot = it->slot;
+    const bool more = it->more;
     heldChars_.erase(it);
     if (--slotHolds_[slot] == 0 && usableLocked())
-        sendKeyLocked(blockKey(slot).code, false);
+        sendKeyLocked(blockKey(slot).code, false, more);
 }
 
 void WaylandInput::sendButtonLocked(MouseButton button, bool down) {
@@ -767,6 +787,15 @@ LayoutBox WaylandInput::layout() {
     std::lock_guard<std::mutex> lock(mutex_);
     pumpLocked();
     return layoutOf(outputs_);
+}
+
+bool WaylandInput::sync() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!usableLocked())
+        return false;
+    if (wl_display_roundtrip(display_) < 0)
+        lost_ = true;
+    return !lost_;
 }
 
 std::uint64_t WaylandInput::keymapUploads() {

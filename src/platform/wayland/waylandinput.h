@@ -23,6 +23,7 @@
 #include "platform/screenreader.h"
 #include "platform/x11/x11typingsession.h"
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -87,6 +88,10 @@ public:
     // How many keymaps were uploaded (the first included): for tests and the
     // benchmark.
     std::uint64_t keymapUploads();
+    // Returns once the compositor has handled everything sent so far (it
+    // has then passed the keys on to the focused client); false when the
+    // connection is lost.
+    bool sync();
 
     // Output bookkeeping, public for the protocol listeners only.
     struct Output {
@@ -109,6 +114,7 @@ private:
         std::thread::id thread;
         char32_t cp;
         std::size_t slot;
+        bool more; // more of the announced text follows it
     };
 
     WaylandInput() = default;
@@ -120,8 +126,10 @@ private:
     void pumpLocked();
     void flushLocked();
     std::uint32_t nowMs() const;
-    // Sends the key and, when they changed, the modifiers it makes.
-    void sendKeyLocked(unsigned code, bool down);
+    // Sends the key and, when they changed, the modifiers it makes. With
+    // `more` (announced text follows) the key may wait in the buffer for
+    // those that follow within a moment: see sendKeyLocked.
+    void sendKeyLocked(unsigned code, bool down, bool more = false);
     void sendModifiersLocked(bool always);
     // Makes the keymap hold `cp` (with the text ahead of the session);
     // returns its slot, or -1.
@@ -158,6 +166,8 @@ private:
     x11::TypingSessions typing_;
     Point cursor_;
     std::uint64_t uploads_ = 0;
+    unsigned unflushedKeys_ = 0;
+    std::chrono::steady_clock::time_point lastKey_;
     bool lost_ = false;
 };
 
