@@ -206,6 +206,8 @@ if mode in ("entry", "keys"):
         entry.set_text("")
         kept.clear()
         counted[0] = 0
+        if mode == "keys":
+            say("n 0")
         if mode == "entry":
             entry.grab_focus()
         while not (window.is_active() and (mode == "keys" or entry.has_focus())):
