@@ -53,10 +53,11 @@ public:
         return lines_;
     }
     QString dump() { return lines().join(QLatin1Char('\n')); }
-    template <typename Pred> QString waitFor(Pred pred, int timeoutMs = kTimeoutMs) {
+    // Waits (generously) until a line from `from` on satisfies `pred`.
+    template <typename Pred> QString waitFor(Pred pred, int timeoutMs = kTimeoutMs, int from = 0) {
         QElapsedTimer t;
         t.start();
-        int seen = 0;
+        int seen = from;
         while (t.elapsed() < timeoutMs) {
             const QStringList &all = lines();
             for (; seen < all.size(); ++seen)
@@ -78,9 +79,10 @@ public:
     // The compositor's view, as the window's own wl_keyboard and wl_pointer
     // heard it: "wl held KEYS BUTTONS".
     QString held() {
-        clear();
+        const int from = static_cast<int>(lines().size());
         process_.write("held\n");
-        return waitFor([](const QString &l) { return l.startsWith(QLatin1String("wl held ")); });
+        return waitFor([](const QString &l) { return l.startsWith(QLatin1String("wl held ")); },
+                       kTimeoutMs, from);
     }
 
 private:
@@ -127,6 +129,8 @@ private slots:
     void keyChords_data();
     void keyChords();
     void typesEveryCharacterExactly();
+    void slowTypingArrivesAsTyped_data();
+    void slowTypingArrivesAsTyped();
     void clicksLandOnExactPositions_data();
     void clicksLandOnExactPositions();
     void smoothMoveArrives();
@@ -247,6 +251,38 @@ void WaylandGtkTest::typesEveryCharacterExactly() {
     // Four groups a keymap: 1,000 kanji and the rest need only a few.
     const std::uint64_t uploads = wl->keymapUploads() - uploadsBefore;
     QVERIFY2(uploads >= 1 && uploads <= 6, QByteArray::number(qulonglong(uploads)));
+}
+
+void WaylandGtkTest::slowTypingArrivesAsTyped_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("pauseMs"); // after each character, as a text step's duration makes
+    QTest::newRow("kanji, a pause after each") << QStringLiteral("語本日") << 50;
+    QTest::newRow("ASCII and emoji, a short pause") << QStringLiteral("a😀b") << 2;
+    QTest::newRow("longer than the key repeat delay") << QStringLiteral("xy") << 800;
+}
+
+void WaylandGtkTest::slowTypingArrivesAsTyped() {
+    QFETCH(QString, text);
+    QFETCH(int, pauseMs);
+    // Text announced ahead but typed slowly: each character reaches the
+    // window down and up before the next is typed, never held (which would
+    // also let the window repeat it).
+    layer_->textAhead(reinterpret_cast<const char16_t *>(text.utf16()),
+                      static_cast<std::size_t>(text.size()));
+    QString arrived;
+    for (int i = 0; i < text.size(); ++i) {
+        const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size();
+        const QString ch = text.mid(i, pair ? 2 : 1);
+        for (QChar c : ch)
+            layer_->unicodeDown(c.unicode());
+        for (QChar c : ch)
+            layer_->unicodeUp(c.unicode());
+        i += pair ? 1 : 0;
+        QTest::qWait(pauseMs);
+        QTRY_COMPARE_WITH_TIMEOUT(textOfPresses(target_->lines()), arrived + ch, kTimeoutMs);
+        QCOMPARE(target_->held(), QStringLiteral("wl held 0 0"));
+        arrived += ch;
+    }
 }
 
 void WaylandGtkTest::clicksLandOnExactPositions_data() {

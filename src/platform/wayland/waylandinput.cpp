@@ -329,6 +329,7 @@ bool WaylandInput::usableLocked() {
 
 void WaylandInput::flushLocked() {
     unflushedKeys_ = 0;
+    ++writes_;
     // The requests wait in a small buffer: a full one that cannot be written
     // would end the connection, so it is written out while the compositor
     // keeps up.
@@ -430,26 +431,16 @@ void WaylandInput::sendModifiersLocked(bool always) {
     zwp_virtual_keyboard_v1_modifiers(keyboard_, mods[0], mods[1], mods[2], mods[3]);
 }
 
-void WaylandInput::sendKeyLocked(unsigned code, bool down, bool more) {
+bool WaylandInput::sendKeyLocked(unsigned code, bool down, bool mayWait) {
     zwp_virtual_keyboard_v1_key(keyboard_, nowMs(), code,
                                 down ? WL_KEYBOARD_KEY_STATE_PRESSED
                                      : WL_KEYBOARD_KEY_STATE_RELEASED);
     xkb_state_update_key(state_, code + 8, down ? XKB_KEY_DOWN : XKB_KEY_UP);
     sendModifiersLocked(false);
-    // Text typed as fast as it comes goes out in writes of many keys: the
-    // compositor then passes each write on to the client as one message. A
-    // message per key fills the client's socket with small buffers the
-    // kernel counts at far more than their size, and a compositor that
-    // cannot write to a client which fell behind drops it (GTK's clients
-    // were dropped so). A key waits only while the keys before it came
-    // within a millisecond, so slow typing is never held back, nor a key
-    // held longer than typed; the last of the text goes out at once.
-    const auto now = std::chrono::steady_clock::now();
-    const bool burst = more && now - lastKey_ < std::chrono::milliseconds(1);
-    lastKey_ = now;
-    if (burst && ++unflushedKeys_ < kKeysPerWrite)
-        return;
+    if (mayWait && ++unflushedKeys_ < kKeysPerWrite)
+        return true;
     flushLocked();
+    return false;
 }
 
 void WaylandInput::keyDown(int vk) {
@@ -542,11 +533,22 @@ void WaylandInput::pressCodePointLocked(const x11::TypingSession &session, char3
         return;
     const auto index = static_cast<std::size_t>(slot);
     ++slotHolds_[index];
+    // Text typed as fast as it comes goes out in writes of many keys: the
+    // compositor then passes each write on to the client as one message. A
+    // message per key fills the client's socket with small buffers the
+    // kernel counts at far more than their size, and a compositor that
+    // cannot write to a client which fell behind drops it (GTK's clients
+    // were dropped so). A press waits only when more of the announced text
+    // follows and the character before came up less than a millisecond ago
+    // (slow typing is never held back), and a release only with its press
+    // (no key looks held for longer than it was).
     const bool more = session.typed() < session.ahead().size();
-    heldChars_.push_back({std::this_thread::get_id(), cp, index, more});
+    const bool mayWait =
+        more && std::chrono::steady_clock::now() - lastCharUp_ < std::chrono::milliseconds(1);
     const BlockKey key = blockKey(index);
     selectGroupLocked(key.group);
-    sendKeyLocked(key.code, true, more);
+    const bool waiting = sendKeyLocked(key.code, true, mayWait);
+    heldChars_.push_back({std::this_thread::get_id(), cp, index, waiting, writes_});
 }
 
 void WaylandInput::selectGroupLocked(unsigned group) {
@@ -574,10 +576,11 @@ void WaylandInput::unicodeUp(char16_t unit) {
     if (it == heldChars_.end())
         return;
     const std::size_t slot = it->slot;
-    const bool more = it->more;
+    const bool mayWait = it->waiting && it->write == writes_;
     heldChars_.erase(it);
+    lastCharUp_ = std::chrono::steady_clock::now();
     if (--slotHolds_[slot] == 0 && usableLocked())
-        sendKeyLocked(blockKey(slot).code, false, more);
+        sendKeyLocked(blockKey(slot).code, false, mayWait);
 }
 
 void WaylandInput::sendButtonLocked(MouseButton button, bool down) {

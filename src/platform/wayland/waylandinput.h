@@ -114,7 +114,10 @@ private:
         std::thread::id thread;
         char32_t cp;
         std::size_t slot;
-        bool more; // more of the announced text follows it
+        // The press waits in the buffer since write `write`: the release
+        // may wait with it.
+        bool waiting;
+        std::uint64_t write;
     };
 
     WaylandInput() = default;
@@ -126,10 +129,10 @@ private:
     void pumpLocked();
     void flushLocked();
     std::uint32_t nowMs() const;
-    // Sends the key and, when they changed, the modifiers it makes. With
-    // `more` (announced text follows) the key may wait in the buffer for
-    // those that follow within a moment: see sendKeyLocked.
-    void sendKeyLocked(unsigned code, bool down, bool more = false);
+    // Sends the key and, when they changed, the modifiers it makes; with
+    // `mayWait` it may wait in the buffer for the keys that follow (see
+    // pressCodePointLocked). Returns whether it waits.
+    bool sendKeyLocked(unsigned code, bool down, bool mayWait = false);
     void sendModifiersLocked(bool always);
     // Makes the keymap hold `cp` (with the text ahead of the session);
     // returns its slot, or -1.
@@ -167,7 +170,8 @@ private:
     Point cursor_;
     std::uint64_t uploads_ = 0;
     unsigned unflushedKeys_ = 0;
-    std::chrono::steady_clock::time_point lastKey_;
+    std::uint64_t writes_ = 0;
+    std::chrono::steady_clock::time_point lastCharUp_;
     bool lost_ = false;
 };
 
