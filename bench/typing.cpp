@@ -11,8 +11,16 @@
 
 #include "platform/backend.h"
 
+// The Wayland windows: Linux only, and the GTK one is the tests' own.
+#if !defined(_WIN32) && __has_include("support/waylandgtktarget.h")
+#define BENCH_TYPING_WAYLAND 1
+#include "platform/wayland/waylandinput.h"
+#include "support/waylandgtktarget.h"
+#endif
+
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QProcess>
 #include <QSet>
@@ -26,6 +34,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -36,7 +45,8 @@ namespace {
 struct Result {
     int correct = 0;
     bool exact = false;
-    double seconds = 0; // until the last character arrived
+    double seconds = 0;     // until the last character arrived
+    double sentSeconds = 0; // until the typist was done
     double perSecond() const { return seconds > 0 ? correct / seconds : 0; }
 };
 
@@ -101,17 +111,40 @@ private:
     QLineEdit field_;
 };
 
-// A Qt QLineEdit on the Wayland compositor, in a child process (this
-// program again, with --wayland-target and Qt's Wayland platform): it
-// reports its length on every change and its text on request, as the Tk
-// target does.
+#ifdef BENCH_TYPING_WAYLAND
+// The Wayland windows typed into, each a child process that reports its
+// length on every change ("n N"), "ready" once emptied and focused after
+// "clear", and its text ("text HEX...") after "dump", as the Tk target does.
+// Qt's are this program again (--wayland-target, Qt's Wayland platform),
+// GTK's the test support's python3-gi script. An "entry" is a one-line text
+// field (QLineEdit, GtkEntry), which lays its whole line out again for
+// every character; a "keys" window keeps the text its key presses carry
+// and lays nothing out, so it shows what reaches a client.
 constexpr char kWaylandTargetArg[] = "--wayland-target";
+
+class KeysWindow : public QWidget {
+public:
+    QString text;
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override {
+        if (e->text().isEmpty() || e->text().at(0).unicode() < 0x20)
+            return;
+        text += e->text();
+        std::printf("n %d\n", static_cast<int>(text.size()));
+    }
+};
 
 int waylandTargetMain(int argc, char **argv) {
     QApplication app(argc, argv);
+    const bool keys = argc > 2 && std::strcmp(argv[2], "keys") == 0;
     QLineEdit field;
-    field.resize(900, 40);
-    field.show();
+    KeysWindow window;
+    window.setFocusPolicy(Qt::StrongFocus);
+    window.setAttribute(Qt::WA_InputMethodEnabled, false);
+    QWidget &shown = keys ? static_cast<QWidget &>(window) : field;
+    shown.resize(900, 40);
+    shown.show();
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QObject::connect(&field, &QLineEdit::textChanged, [](const QString &text) {
         std::printf("n %d\n", static_cast<int>(text.size()));
@@ -125,12 +158,15 @@ int waylandTargetMain(int argc, char **argv) {
         }
         if (std::strncmp(line, "clear", 5) == 0) {
             field.clear();
-            for (int i = 0; i < 500 && !field.hasFocus(); ++i)
+            window.text.clear();
+            if (keys)
+                std::printf("n 0\n");
+            for (int i = 0; i < 500 && !shown.hasFocus(); ++i)
                 spin(10);
-            std::printf(field.hasFocus() ? "ready\n" : "unfocused\n");
+            std::printf(shown.hasFocus() ? "ready\n" : "unfocused\n");
         } else if (std::strncmp(line, "dump", 4) == 0) {
             QString hex;
-            for (QChar c : field.text())
+            for (QChar c : keys ? window.text : field.text())
                 hex += QString::number(c.unicode(), 16) + QLatin1Char(' ');
             std::printf("text %s\n", qPrintable(hex));
         }
@@ -138,16 +174,12 @@ int waylandTargetMain(int argc, char **argv) {
     return QApplication::exec();
 }
 
-class WaylandQtTarget : public Target {
+class WaylandChildTarget : public Target {
 public:
-    bool start() {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
-        env.insert(QStringLiteral("QT_WAYLAND_DISABLE_WINDOWDECORATION"), QStringLiteral("1"));
+    bool start(const QString &program, const QStringList &args, const QProcessEnvironment &env) {
         child_.setProcessEnvironment(env);
         child_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child_.start(QCoreApplication::applicationFilePath(),
-                     {QString::fromLatin1(kWaylandTargetArg)});
+        child_.start(program, args);
         return child_.waitForStarted(5000);
     }
     bool prepare() override {
@@ -170,7 +202,7 @@ public:
         return text_;
     }
     bool multiline() const override { return false; }
-    ~WaylandQtTarget() override {
+    ~WaylandChildTarget() override {
         child_.closeWriteChannel();
         if (!child_.waitForFinished(2000))
             child_.kill();
@@ -205,6 +237,8 @@ private:
     QString text_;
     QString seen_;
 };
+
+#endif // BENCH_TYPING_WAYLAND
 
 // A Tk text widget in `wish`, which reports its length on every change and
 // its text as code points on request.
@@ -375,8 +409,10 @@ template <typename Send> Result measure(Target &target, const QString &typed, Se
     std::atomic<bool> sent{false};
     QElapsedTimer clock;
     clock.start();
+    std::atomic<qint64> sentAt{0};
     std::thread sender([&] {
         send();
+        sentAt = clock.nsecsElapsed();
         sent = true;
     });
     qint64 lastChange = 0;
@@ -409,10 +445,17 @@ template <typename Send> Result measure(Target &target, const QString &typed, Se
     }
     r.correct = r.exact ? static_cast<int>(typed.size()) : commonSubsequence(got, text);
     r.seconds = static_cast<double>(lastChange) / 1e9;
+    r.sentSeconds = static_cast<double>(sentAt) / 1e9;
+    if (qEnvironmentVariableIsSet("BENCH_TYPING_SHOW"))
+        std::printf("    sent in %.1f ms, arrived in %.1f ms\n", r.sentSeconds * 1e3,
+                    r.seconds * 1e3);
     return r;
 }
 
-Result typeWithLayer(platform::InputLayer &layer, Target &target, const QString &text) {
+// `done` runs after the last key, on the typing thread (the Wayland layer
+// waits there for the compositor).
+Result typeWithLayer(platform::InputLayer &layer, Target &target, const QString &text,
+                     const std::function<void()> &done = {}) {
     // Without the text announced the layer binds one character at a time,
     // as it did before blocks: BENCH_TYPING_ONE_AT_A_TIME=1 shows that.
     static const bool oneAtATime = qEnvironmentVariableIntValue("BENCH_TYPING_ONE_AT_A_TIME") != 0;
@@ -424,14 +467,18 @@ Result typeWithLayer(platform::InputLayer &layer, Target &target, const QString 
             layer.unicodeDown(c.unicode());
             layer.unicodeUp(c.unicode());
         }
+        if (done)
+            done();
     });
 }
 
+#ifdef BENCH_TYPING_WAYLAND
 Result typeWithWtype(Target &target, const QString &text) {
     return measure(target, text, [&] {
         QProcess::execute(QStringLiteral("wtype"), {QStringLiteral("--"), text});
     });
 }
+#endif
 
 Result typeWithXdotool(Target &target, const QString &text, bool zeroDelay) {
     return measure(target, text, [&] {
@@ -504,25 +551,57 @@ int distinct(const QString &text) {
 
 } // namespace
 
-// --wayland: the Wayland backend into a Qt window on the compositor of
-// WAYLAND_DISPLAY, against wtype (the same virtual keyboard protocol).
+#ifdef BENCH_TYPING_WAYLAND
+// --wayland: the Wayland backend into Qt and GTK windows on the compositor
+// of WAYLAND_DISPLAY, against wtype (the same virtual keyboard protocol).
 int waylandMain(int argc, char **argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen"); // our own window stays off the compositor
     QApplication app(argc, argv);
     std::string error;
     std::unique_ptr<platform::Backend> backend = platform::createBackend("wayland", error);
-    platform::InputLayer *layer = backend->synthesis();
+    platform::InputLayer *layer = backend ? backend->synthesis() : nullptr;
     if (!layer) {
         std::fprintf(stderr, "no input layer: %s\n", error.c_str());
         return 1;
     }
+    auto *wayland = static_cast<platform::wayland::WaylandInput *>(layer);
     const bool haveWtype = !QStandardPaths::findExecutable(QStringLiteral("wtype")).isEmpty();
+    // Arguments: a case name prefix, then windows (qt, qtkeys, gtk, gtkkeys).
     const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
-    WaylandQtTarget target;
-    if (!target.start()) {
-        std::fprintf(stderr, "the Wayland window did not start\n");
-        return 1;
-    }
+    QStringList wanted;
+    for (int i = 3; i < argc; ++i)
+        wanted << QString::fromLocal8Bit(argv[i]);
+    if (wanted.isEmpty())
+        wanted = {QStringLiteral("qt"), QStringLiteral("qtkeys"), QStringLiteral("gtk"),
+                  QStringLiteral("gtkkeys")};
+
+    QProcessEnvironment qtEnv = QProcessEnvironment::systemEnvironment();
+    qtEnv.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+    qtEnv.insert(QStringLiteral("QT_WAYLAND_DISABLE_WINDOWDECORATION"), QStringLiteral("1"));
+    qtEnv.remove(QStringLiteral("QT_IM_MODULE"));
+    const QString self = QCoreApplication::applicationFilePath();
+    const QString python = QString::fromLatin1(testsupport::kWaylandGtkPython);
+    struct Window {
+        const char *key;
+        const char *name;
+        QString program;
+        QStringList args;
+        QProcessEnvironment env;
+    };
+    const Window windows[] = {
+        {"qt", "Qt QLineEdit", self, {QString::fromLatin1(kWaylandTargetArg)}, qtEnv},
+        {"qtkeys",
+         "Qt window keeping its keys' text",
+         self,
+         {QString::fromLatin1(kWaylandTargetArg), QStringLiteral("keys")},
+         qtEnv},
+        {"gtk", "GTK 3 GtkEntry (python3-gi)", python,
+         testsupport::waylandGtkArguments(QStringLiteral("entry")),
+         testsupport::waylandGtkEnvironment()},
+        {"gtkkeys", "GTK 3 window keeping its keys' text", python,
+         testsupport::waylandGtkArguments(QStringLiteral("keys")),
+         testsupport::waylandGtkEnvironment()},
+    };
     struct Case {
         const char *name;
         QString text;
@@ -531,56 +610,79 @@ int waylandMain(int argc, char **argv) {
                           {"Japanese (prose)", japaneseProse()},
                           {"Japanese (all different)", japaneseDistinct()}};
     constexpr int kRepeats = 5;
+    auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0.0 : v[v.size() / 2];
+    };
     int failures = 0;
-    std::printf("== into a Qt QLineEdit on Wayland\n");
-    for (const Case &c : cases) {
-        if (!only.isEmpty() && !QString::fromLatin1(c.name).startsWith(only))
+    for (const Window &w : windows) {
+        if (!wanted.contains(QLatin1String(w.key)))
             continue;
-        const int total = static_cast<int>(c.text.size());
-        std::printf("%s: %d characters, %d different\n", c.name, total, distinct(c.text));
-        std::fflush(stdout);
-        std::vector<double> ours, theirs;
-        bool oursExact = true, theirsExact = true;
-        int oursWorst = total, theirsWorst = total;
-        for (int i = 0; i < kRepeats; ++i) {
-            const Result r = typeWithLayer(*layer, target, c.text);
-            ours.push_back(r.perSecond());
-            oursExact = oursExact && r.exact;
-            oursWorst = std::min(oursWorst, r.correct);
-            if (haveWtype) {
-                const Result w = typeWithWtype(target, c.text);
-                theirs.push_back(w.perSecond());
-                theirsExact = theirsExact && w.exact;
-                theirsWorst = std::min(theirsWorst, w.correct);
+        std::printf("== into a %s on Wayland\n", w.name);
+        WaylandChildTarget target;
+        if (!target.start(w.program, w.args, w.env) || !target.prepare()) {
+            std::printf("  (the window did not start: left out)\n");
+            continue;
+        }
+        for (const Case &c : cases) {
+            if (!only.isEmpty() && !QString::fromLatin1(c.name).startsWith(only))
+                continue;
+            const int total = static_cast<int>(c.text.size());
+            std::printf("%s: %d characters, %d different\n", c.name, total, distinct(c.text));
+            std::fflush(stdout);
+            // Speeds until the last character arrived in the window, and until
+            // the compositor had taken the last key.
+            std::vector<double> ours, theirs, oursTaken, theirsTaken;
+            bool oursExact = true, theirsExact = true;
+            int oursWorst = total, theirsWorst = total;
+            const std::uint64_t uploadsBefore = wayland->keymapUploads();
+            for (int i = 0; i < kRepeats; ++i) {
+                const Result r =
+                    typeWithLayer(*layer, target, c.text, [wayland] { wayland->sync(); });
+                ours.push_back(r.perSecond());
+                oursTaken.push_back(r.sentSeconds > 0 ? total / r.sentSeconds : 0);
+                oursExact = oursExact && r.exact;
+                oursWorst = std::min(oursWorst, r.correct);
+                if (haveWtype) {
+                    const Result t = typeWithWtype(target, c.text);
+                    theirs.push_back(t.perSecond());
+                    theirsTaken.push_back(t.sentSeconds > 0 ? total / t.sentSeconds : 0);
+                    theirsExact = theirsExact && t.exact;
+                    theirsWorst = std::min(theirsWorst, t.correct);
+                }
             }
+            const double mine = median(ours), mineTaken = median(oursTaken);
+            std::printf("  %-16s %5d/%d correct %-8s %9.1f chars/s arrived, %9.1f taken "
+                        "(%.1f keymaps a run)\n",
+                        "tarnwick layer", oursWorst, total, oursExact ? "(exact)" : "(LOSSY)", mine,
+                        mineTaken,
+                        static_cast<double>(wayland->keymapUploads() - uploadsBefore) / kRepeats);
+            if (haveWtype) {
+                const double wt = median(theirs), wtTaken = median(theirsTaken);
+                std::printf("  %-16s %5d/%d correct %-8s %9.1f chars/s arrived, %9.1f taken   "
+                            "ours: x%.2f arrived, x%.2f taken\n",
+                            "wtype", theirsWorst, total, theirsExact ? "(exact)" : "(LOSSY)", wt,
+                            wtTaken, wt > 0 ? mine / wt : 0.0,
+                            wtTaken > 0 ? mineTaken / wtTaken : 0.0);
+            } else {
+                std::printf("  (wtype not found: no comparison)\n");
+            }
+            std::fflush(stdout);
+            failures += !oursExact;
         }
-        auto median = [](std::vector<double> v) {
-            std::sort(v.begin(), v.end());
-            return v.empty() ? 0.0 : v[v.size() / 2];
-        };
-        const double mine = median(ours);
-        std::printf("  %-24s %5d/%d correct %-8s %9.1f chars/s\n", "tarnwick layer", oursWorst,
-                    total, oursExact ? "(exact)" : "(LOSSY)", mine);
-        if (haveWtype) {
-            const double wtype = median(theirs);
-            std::printf("  %-24s %5d/%d correct %-8s %9.1f chars/s   ours: x%.2f\n", "wtype",
-                        theirsWorst, total, theirsExact ? "(exact)" : "(LOSSY)", wtype,
-                        wtype > 0 ? mine / wtype : 0.0);
-        } else {
-            std::printf("  (wtype not found: no comparison)\n");
-        }
-        std::fflush(stdout);
-        failures += !oursExact;
     }
     layer->releaseAll();
     return failures ? 2 : 0;
 }
+#endif // BENCH_TYPING_WAYLAND
 
 int main(int argc, char **argv) {
+#ifdef BENCH_TYPING_WAYLAND
     if (argc > 1 && std::strcmp(argv[1], kWaylandTargetArg) == 0)
         return waylandTargetMain(argc, argv);
     if (argc > 1 && std::strcmp(argv[1], "--wayland") == 0)
         return waylandMain(argc, argv);
+#endif
     QApplication app(argc, argv);
     std::string error;
     std::unique_ptr<platform::Backend> backend = platform::createBackend("xcb", error);

@@ -55,6 +55,8 @@ private slots:
     void everyVirtualKeyIsTheX11Key();
     void blockTypesItsCharacters_data();
     void blockTypesItsCharacters();
+    void groupsTypeTheirCharacters_data();
+    void groupsTypeTheirCharacters();
     void modifiersAndLevels_data();
     void modifiersAndLevels();
     void blockKeepsClearOfTheKeys();
@@ -101,6 +103,42 @@ void WaylandKeymapTest::blockTypesItsCharacters() {
     for (std::size_t i = 0; i < block.size(); ++i)
         got += typed(state.get(), blockCodes()[i]);
     QCOMPARE(got, expected);
+}
+
+void WaylandKeymapTest::groupsTypeTheirCharacters_data() {
+    QTest::addColumn<int>("from"); // the first slot filled
+    QTest::addColumn<int>("count");
+    const int keys = static_cast<int>(blockCodes().size());
+    const int all = static_cast<int>(blockSize());
+    QTest::newRow("the first group") << 0 << keys;
+    QTest::newRow("from the second group into the third") << keys + 5 << keys;
+    QTest::newRow("the last keys of the last group") << all - 7 << 7;
+    QTest::newRow("the whole block") << 0 << all;
+}
+
+void WaylandKeymapTest::groupsTypeTheirCharacters() {
+    QFETCH(int, from);
+    QFETCH(int, count);
+    QCOMPARE(blockSize(), blockCodes().size() * kBlockGroups);
+    std::vector<char32_t> block(blockSize(), 0);
+    for (int i = from; i < from + count; ++i)
+        block[static_cast<std::size_t>(i)] = static_cast<char32_t>(0x4E00 + i);
+    Keymap keymap = compile(keymapText(block));
+    QVERIFY(keymap);
+    State state(xkb_state_new(keymap.get()));
+    std::set<std::pair<unsigned, unsigned>> used;
+    for (int i = from; i < from + count; ++i) {
+        const BlockKey key = blockKey(static_cast<std::size_t>(i));
+        QVERIFY(key.group < kBlockGroups);
+        QVERIFY(used.insert({key.code, key.group}).second); // each slot a key and group of its own
+        // The group comes as the compositor passes it on: a locked layout.
+        xkb_state_update_mask(state.get(), 0, 0, 0, 0, 0, key.group);
+        const char32_t cp = block[static_cast<std::size_t>(i)];
+        QCOMPARE(typed(state.get(), key.code), QString::fromUcs4(&cp, 1));
+        // The virtual keys type the same whatever the group.
+        QCOMPARE(typed(state.get(), evdevForVk('A')), QStringLiteral("a"));
+        QCOMPARE(typed(state.get(), evdevForVk(0xBD)), QStringLiteral("-"));
+    }
 }
 
 void WaylandKeymapTest::modifiersAndLevels_data() {

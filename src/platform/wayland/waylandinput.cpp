@@ -134,6 +134,10 @@ T *bind(wl_registry *registry, uint32_t name, const wl_interface *interface, uin
 
 constexpr std::uint32_t kButtonCodes[] = {BTN_LEFT, BTN_RIGHT};
 
+// A key and its modifiers take at most about 60 bytes of libwayland's 4 KiB
+// buffer, which must not fill between writes.
+constexpr unsigned kKeysPerWrite = 48;
+
 std::uint32_t buttonCode(MouseButton button) {
     return kButtonCodes[button == MouseButton::Left ? 0 : 1];
 }
@@ -324,6 +328,8 @@ bool WaylandInput::usableLocked() {
 }
 
 void WaylandInput::flushLocked() {
+    unflushedKeys_ = 0;
+    ++writes_;
     // The requests wait in a small buffer: a full one that cannot be written
     // would end the connection, so it is written out while the compositor
     // keeps up.
@@ -404,7 +410,7 @@ bool WaylandInput::uploadKeymapLocked(const std::vector<char32_t> &block) {
                                    static_cast<std::uint32_t>(size));
     close(fd);
     block_ = block;
-    block_.resize(blockCodes().size(), 0);
+    block_.resize(blockSize(), 0);
     slotHolds_.resize(block_.size(), 0);
     ++uploads_;
     // A new keymap starts the clients' state afresh: they hear the
@@ -425,13 +431,16 @@ void WaylandInput::sendModifiersLocked(bool always) {
     zwp_virtual_keyboard_v1_modifiers(keyboard_, mods[0], mods[1], mods[2], mods[3]);
 }
 
-void WaylandInput::sendKeyLocked(unsigned code, bool down) {
+bool WaylandInput::sendKeyLocked(unsigned code, bool down, bool mayWait) {
     zwp_virtual_keyboard_v1_key(keyboard_, nowMs(), code,
                                 down ? WL_KEYBOARD_KEY_STATE_PRESSED
                                      : WL_KEYBOARD_KEY_STATE_RELEASED);
     xkb_state_update_key(state_, code + 8, down ? XKB_KEY_DOWN : XKB_KEY_UP);
     sendModifiersLocked(false);
+    if (mayWait && ++unflushedKeys_ < kKeysPerWrite)
+        return true;
     flushLocked();
+    return false;
 }
 
 void WaylandInput::keyDown(int vk) {
@@ -524,8 +533,31 @@ void WaylandInput::pressCodePointLocked(const x11::TypingSession &session, char3
         return;
     const auto index = static_cast<std::size_t>(slot);
     ++slotHolds_[index];
-    heldChars_.push_back({std::this_thread::get_id(), cp, index});
-    sendKeyLocked(blockCodes()[index], true);
+    // Text typed as fast as it comes goes out in writes of many keys: the
+    // compositor then passes each write on to the client as one message. A
+    // message per key fills the client's socket with small buffers the
+    // kernel counts at far more than their size, and a compositor that
+    // cannot write to a client which fell behind drops it (GTK's clients
+    // were dropped so). A press waits only when more of the announced text
+    // follows and the character before came up less than a millisecond ago
+    // (slow typing is never held back), and a release only with its press
+    // (no key looks held for longer than it was).
+    const bool more = session.typed() < session.ahead().size();
+    const bool mayWait =
+        more && std::chrono::steady_clock::now() - lastCharUp_ < std::chrono::milliseconds(1);
+    const BlockKey key = blockKey(index);
+    selectGroupLocked(key.group);
+    const bool waiting = sendKeyLocked(key.code, true, mayWait);
+    heldChars_.push_back({std::this_thread::get_id(), cp, index, waiting, writes_});
+}
+
+void WaylandInput::selectGroupLocked(unsigned group) {
+    if (xkb_state_serialize_layout(state_, XKB_STATE_LAYOUT_EFFECTIVE) == group)
+        return;
+    xkb_state_update_mask(state_, xkb_state_serialize_mods(state_, XKB_STATE_MODS_DEPRESSED),
+                          xkb_state_serialize_mods(state_, XKB_STATE_MODS_LATCHED),
+                          xkb_state_serialize_mods(state_, XKB_STATE_MODS_LOCKED), 0, 0, group);
+    sendModifiersLocked(false);
 }
 
 void WaylandInput::unicodeUp(char16_t unit) {
@@ -544,9 +576,11 @@ void WaylandInput::unicodeUp(char16_t unit) {
     if (it == heldChars_.end())
         return;
     const std::size_t slot = it->slot;
+    const bool mayWait = it->waiting && it->write == writes_;
     heldChars_.erase(it);
+    lastCharUp_ = std::chrono::steady_clock::now();
     if (--slotHolds_[slot] == 0 && usableLocked())
-        sendKeyLocked(blockCodes()[slot], false);
+        sendKeyLocked(blockKey(slot).code, false, mayWait);
 }
 
 void WaylandInput::sendButtonLocked(MouseButton button, bool down) {
@@ -621,7 +655,7 @@ void WaylandInput::releaseAll() {
     const bool usable = usableLocked();
     for (std::size_t slot = 0; slot < slotHolds_.size(); ++slot) {
         if (slotHolds_[slot] > 0 && usable)
-            sendKeyLocked(blockCodes()[slot], false);
+            sendKeyLocked(blockKey(slot).code, false);
         slotHolds_[slot] = 0;
     }
     heldChars_.clear();
@@ -756,6 +790,15 @@ LayoutBox WaylandInput::layout() {
     std::lock_guard<std::mutex> lock(mutex_);
     pumpLocked();
     return layoutOf(outputs_);
+}
+
+bool WaylandInput::sync() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!usableLocked())
+        return false;
+    if (wl_display_roundtrip(display_) < 0)
+        lost_ = true;
+    return !lost_;
 }
 
 std::uint64_t WaylandInput::keymapUploads() {

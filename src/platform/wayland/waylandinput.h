@@ -23,6 +23,7 @@
 #include "platform/screenreader.h"
 #include "platform/x11/x11typingsession.h"
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -87,6 +88,10 @@ public:
     // How many keymaps were uploaded (the first included): for tests and the
     // benchmark.
     std::uint64_t keymapUploads();
+    // Returns once the compositor has handled everything sent so far (it
+    // has then passed the keys on to the focused client); false when the
+    // connection is lost.
+    bool sync();
 
     // Output bookkeeping, public for the protocol listeners only.
     struct Output {
@@ -109,6 +114,10 @@ private:
         std::thread::id thread;
         char32_t cp;
         std::size_t slot;
+        // The press waits in the buffer since write `write`: the release
+        // may wait with it.
+        bool waiting;
+        std::uint64_t write;
     };
 
     WaylandInput() = default;
@@ -120,14 +129,18 @@ private:
     void pumpLocked();
     void flushLocked();
     std::uint32_t nowMs() const;
-    // Sends the key and, when they changed, the modifiers it makes.
-    void sendKeyLocked(unsigned code, bool down);
+    // Sends the key and, when they changed, the modifiers it makes; with
+    // `mayWait` it may wait in the buffer for the keys that follow (see
+    // pressCodePointLocked). Returns whether it waits.
+    bool sendKeyLocked(unsigned code, bool down, bool mayWait = false);
     void sendModifiersLocked(bool always);
     // Makes the keymap hold `cp` (with the text ahead of the session);
     // returns its slot, or -1.
     long slotForLocked(char32_t cp, const x11::TypingSession &session);
     bool uploadKeymapLocked(const std::vector<char32_t> &block);
     void pressCodePointLocked(const x11::TypingSession &session, char32_t cp);
+    // Makes the block's keys type their characters of `group`.
+    void selectGroupLocked(unsigned group);
     void sendButtonLocked(MouseButton button, bool down);
 
     std::mutex mutex_;
@@ -156,6 +169,9 @@ private:
     x11::TypingSessions typing_;
     Point cursor_;
     std::uint64_t uploads_ = 0;
+    unsigned unflushedKeys_ = 0;
+    std::uint64_t writes_ = 0;
+    std::chrono::steady_clock::time_point lastCharUp_;
     bool lost_ = false;
 };
 

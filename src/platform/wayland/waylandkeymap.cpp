@@ -276,6 +276,15 @@ const std::vector<unsigned> &blockCodes() {
     return codes;
 }
 
+BlockKey blockKey(std::size_t slot) {
+    const std::vector<unsigned> &codes = blockCodes();
+    return {codes[slot % codes.size()], static_cast<unsigned>(slot / codes.size())};
+}
+
+std::size_t blockSize() {
+    return blockCodes().size() * kBlockGroups;
+}
+
 std::string keysymNameFor(char32_t cp) {
     switch (cp) {
     case U'\r':
@@ -340,13 +349,33 @@ std::string keymapText(const std::vector<char32_t> &block) {
         }
         out += " ] };\n";
     }
-    for (std::size_t i = 0; i < block.size() && i < codes.size(); ++i) {
-        const std::string name = keysymNameFor(block[i]);
-        if (name.empty())
+    const std::size_t slots = std::min(block.size(), blockSize());
+    for (std::size_t i = 0; i < codes.size() && i < slots; ++i) {
+        // A key's groups are written up to its last character, the others
+        // before it empty: a group a key lacks would fall back to another's
+        // character.
+        std::string names[kBlockGroups];
+        unsigned groups = 0;
+        for (unsigned g = 0; g < kBlockGroups; ++g) {
+            const std::size_t slot = g * codes.size() + i;
+            if (slot < slots)
+                names[g] = keysymNameFor(block[slot]);
+            if (!names[g].empty())
+                groups = g + 1;
+        }
+        if (groups == 0)
             continue;
         out += "key ";
         appendKeyName(out, codes[i]);
-        out += " { [ " + name + " ] };\n";
+        out += " { ";
+        for (unsigned g = 0; g < groups; ++g) {
+            out += g ? ", symbols[Group" : "symbols[Group";
+            out += static_cast<char>('1' + g);
+            out += "] = [ ";
+            out += names[g].empty() ? "NoSymbol" : names[g];
+            out += " ]";
+        }
+        out += " };\n";
     }
     for (const ModifierKey &m : kModifierKeys) {
         const Key *key = nullptr;

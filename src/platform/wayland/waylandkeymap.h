@@ -37,12 +37,30 @@ int evdevsForVk(int vk, unsigned *out, int max);
 // no virtual key uses.
 const std::vector<unsigned> &blockCodes();
 
+// The block's keys carry a character in each of the keymap's groups (xkb's
+// most, 4): one keymap holds four times as many characters, and the group
+// is chosen by the modifiers event, which sets no modifier a client could
+// take for a shortcut. The virtual keys have one group, which every group
+// falls back to, so they type the same whichever is chosen.
+inline constexpr unsigned kBlockGroups = 4;
+
+// Where slot `slot` of the block is: groups are filled one after another,
+// so a short text never leaves the first.
+struct BlockKey {
+    unsigned code;  // evdev
+    unsigned group; // 0 to kBlockGroups - 1
+};
+BlockKey blockKey(std::size_t slot);
+
+// How many characters one keymap holds.
+std::size_t blockSize();
+
 // The keysym name that types `cp` ("U65E5", "Return" for CR and LF, ...);
 // empty for what cannot be typed (surrogates, beyond U+10FFFF, NUL).
 std::string keysymNameFor(char32_t cp);
 
 // The keymap's text (xkb text format v1): the virtual keys, and `block[i]`
-// on blockCodes()[i] (0 or an untypable character: the key types nothing).
+// on blockKey(i) (0 or an untypable character: the key types nothing).
 // Self-contained: no include statements, so compiling it reads no files.
 std::string keymapText(const std::vector<char32_t> &block);
 
