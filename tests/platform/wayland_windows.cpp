@@ -22,76 +22,10 @@
 
 namespace {
 
-constexpr int kTimeoutMs = 30000;
-constexpr char kTitleArg[] = "--title";
+constexpr int kTimeoutMs = testsupport::TitledTarget::kTimeoutMs;
 // One title outside ASCII, which must come through the UTF-8 of the wire.
 const QString kOlder = QStringLiteral("tarnwick older ✓ é");
 const QString kNewer = QStringLiteral("tarnwick newer");
-
-// The target window, which also says "focus in" and "focus out" as the
-// compositor moves the keyboard to it and away.
-class TitledTargetWindow : public testsupport::WaylandTargetWindow {
-protected:
-    void focusInEvent(QFocusEvent *e) override {
-        say(QStringLiteral("focus in"));
-        WaylandTargetWindow::focusInEvent(e);
-    }
-    void focusOutEvent(QFocusEvent *) override { say(QStringLiteral("focus out")); }
-};
-
-int titledTargetMain(int argc, char **argv) {
-    QApplication app(argc, argv);
-    QGuiApplication::setDesktopFileName(QString::fromLatin1(testsupport::kWaylandTargetAppId));
-    TitledTargetWindow window;
-    window.setWindowTitle(QString::fromUtf8(argv[3]));
-    window.resize(TitledTargetWindow::kInitialWidth, TitledTargetWindow::kInitialHeight);
-    window.show();
-    return QApplication::exec();
-}
-
-// One target window as a child process, its report lines as they come.
-class Target {
-public:
-    bool start(const QString &title, QString &error) {
-        process_.setProcessEnvironment(testsupport::waylandTargetEnvironment());
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QCoreApplication::applicationFilePath(),
-                       {QString::fromLatin1(testsupport::kWaylandTargetArg),
-                        QString::fromLatin1(kTitleArg), title});
-        if (!process_.waitForStarted(kTimeoutMs)) {
-            error = process_.errorString();
-            return false;
-        }
-        if (!waitForLine(QStringLiteral("ready"))) {
-            error = QStringLiteral("the window never got the keyboard focus");
-            return false;
-        }
-        return true;
-    }
-    ~Target() { close(); }
-    void close() {
-        process_.kill();
-        process_.waitForFinished(kTimeoutMs);
-    }
-    // Waits (generously) for `line`; the lines up to it are taken away.
-    bool waitForLine(const QString &line) {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < kTimeoutMs) {
-            while (process_.canReadLine()) {
-                if (QString::fromUtf8(process_.readLine()).trimmed() == line)
-                    return true;
-            }
-            if (process_.state() != QProcess::Running)
-                return false;
-            process_.waitForReadyRead(100);
-        }
-        return false;
-    }
-
-private:
-    QProcess process_;
-};
 
 QString textOf(const std::u16string &s) {
     return QString::fromStdU16String(s);
@@ -134,8 +68,8 @@ private slots:
 
 private:
     std::unique_ptr<platform::wayland::WaylandWindows> windows_;
-    Target older_;
-    Target newer_;
+    testsupport::TitledTarget older_;
+    testsupport::TitledTarget newer_;
 };
 
 void WaylandWindowsTest::initTestCase() {
@@ -214,8 +148,8 @@ void WaylandWindowsTest::activationMovesTheKeyboard() {
     for (const QString &title : order) {
         const std::uint64_t id = idOf(*windows_, title);
         QVERIFY(id != 0);
-        Target &gains = title == kOlder ? older_ : newer_;
-        Target &loses = title == kOlder ? newer_ : older_;
+        testsupport::TitledTarget &gains = title == kOlder ? older_ : newer_;
+        testsupport::TitledTarget &loses = title == kOlder ? newer_ : older_;
         QVERIFY(windows_->activate(id));
         QCOMPARE(windows_->activeWindow(), id);
         QVERIFY(loses.waitForLine(QStringLiteral("focus out")));
@@ -236,7 +170,7 @@ void WaylandWindowsTest::closedWindowLeavesTheList() {
     QVERIFY(!windows_->info(newer, info));
     QVERIFY(!windows_->activate(newer));
 
-    Target again;
+    testsupport::TitledTarget again;
     QString why;
     QVERIFY2(again.start(kNewer, why), qPrintable(why));
     QTRY_VERIFY_WITH_TIMEOUT(idOf(*windows_, kNewer) != 0, kTimeoutMs);
@@ -272,8 +206,8 @@ void WaylandWindowsTest::callersOnSeveralThreads() {
 
 int main(int argc, char **argv) {
     if (argc > 3 && std::strcmp(argv[1], testsupport::kWaylandTargetArg) == 0 &&
-        std::strcmp(argv[2], kTitleArg) == 0)
-        return titledTargetMain(argc, argv);
+        std::strcmp(argv[2], testsupport::kWaylandTitleArg) == 0)
+        return testsupport::titledTargetMain(argc, argv);
     QCoreApplication app(argc, argv);
     WaylandWindowsTest test;
     return QTest::qExec(&test, argc, argv);

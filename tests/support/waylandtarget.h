@@ -9,9 +9,13 @@
 //   release KEY MODS              a key release (auto-repeat left out)
 //   down BUTTON X Y / up BUTTON X Y   a button, window coordinates
 //   move X Y                      the pointer moved over the window
-// WaylandTarget (in the test) starts it and reads those lines.
+// WaylandTarget (in the test) starts it and reads those lines. A titled
+// target (titledTargetMain, TitledTarget) also says "focus in" and
+// "focus out", for the window access's tests.
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPalette>
@@ -107,6 +111,31 @@ inline int waylandTargetMain(int argc, char **argv) {
     return QApplication::exec();
 }
 
+// A target with a title of its own (the argument after kWaylandTitleArg),
+// which also says "focus in" and "focus out" as the compositor moves the
+// keyboard to it and away: for the window access's tests.
+inline constexpr char kWaylandTitleArg[] = "--title";
+
+class TitledTargetWindow : public WaylandTargetWindow {
+protected:
+    void focusInEvent(QFocusEvent *e) override {
+        say(QStringLiteral("focus in"));
+        WaylandTargetWindow::focusInEvent(e);
+    }
+    void focusOutEvent(QFocusEvent *) override { say(QStringLiteral("focus out")); }
+};
+
+// argv: the program, kWaylandTargetArg, kWaylandTitleArg, the title.
+inline int titledTargetMain(int argc, char **argv) {
+    QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kWaylandTargetAppId));
+    TitledTargetWindow window;
+    window.setWindowTitle(QString::fromUtf8(argv[3]));
+    window.resize(TitledTargetWindow::kInitialWidth, TitledTargetWindow::kInitialHeight);
+    window.show();
+    return QApplication::exec();
+}
+
 // The environment the target runs in: Wayland, no decorations of its own
 // (so its window starts where sway puts the tile).
 inline QProcessEnvironment waylandTargetEnvironment() {
@@ -116,5 +145,59 @@ inline QProcessEnvironment waylandTargetEnvironment() {
     env.remove(QStringLiteral("QT_IM_MODULE"));
     return env;
 }
+
+// A titled target (titledTargetMain) started from the test's own executable,
+// its report lines as they come.
+class TitledTarget {
+public:
+    static constexpr int kTimeoutMs = 30000;
+
+    bool start(const QString &title, QString &error) {
+        process_.setProcessEnvironment(waylandTargetEnvironment());
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(
+            QCoreApplication::applicationFilePath(),
+            {QString::fromLatin1(kWaylandTargetArg), QString::fromLatin1(kWaylandTitleArg), title});
+        if (!process_.waitForStarted(kTimeoutMs)) {
+            error = process_.errorString();
+            return false;
+        }
+        if (!waitForLine(QStringLiteral("ready"))) {
+            error = QStringLiteral("the window never got the keyboard focus");
+            return false;
+        }
+        return true;
+    }
+    ~TitledTarget() { close(); }
+    void close() {
+        process_.kill();
+        process_.waitForFinished(kTimeoutMs);
+    }
+    // The lines that arrived since the last call (or the last line waited for).
+    QStringList readLines() {
+        QStringList lines;
+        while (process_.canReadLine())
+            lines << QString::fromUtf8(process_.readLine()).trimmed();
+        return lines;
+    }
+    // Waits (generously) for `line`; the lines up to it are taken away.
+    bool waitForLine(const QString &line) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < kTimeoutMs) {
+            while (process_.canReadLine()) {
+                if (QString::fromUtf8(process_.readLine()).trimmed() == line)
+                    return true;
+            }
+            if (process_.state() != QProcess::Running)
+                return false;
+            process_.waitForReadyRead(100);
+        }
+        return false;
+    }
+
+private:
+    QProcess process_;
+};
 
 } // namespace testsupport

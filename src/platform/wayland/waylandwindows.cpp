@@ -27,7 +27,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::uint32_t kManagerVersion = 3;
 // How long a call waits for the compositor to answer a round trip; a
-// compositor that does not answer by then is taken as gone.
+// compositor that is busy for longer is answered for from what it said last.
 constexpr auto kSyncTimeout = std::chrono::seconds(2);
 constexpr int kFlushTimeoutMs = 2000;
 
@@ -71,8 +71,8 @@ struct WaylandWindows::Connection {
     bool open(std::string &error);
     void read();
     bool flushLocked();
-    // Waits until the compositor has handled what was sent before and we
-    // have what it sent back; false when it is gone.
+    // Waits (up to kSyncTimeout) until the compositor has handled what was
+    // sent before and we have what it sent back; false when it is gone.
     bool syncLocked(std::unique_lock<std::mutex> &lock);
     const Toplevel *findLocked(std::uint64_t id) const;
 };
@@ -310,8 +310,7 @@ bool Connection::syncLocked(std::unique_lock<std::mutex> &lock) {
         lost = true;
         return false;
     }
-    if (!changed.wait_for(lock, kSyncTimeout, [&] { return lost || syncsDone >= wanted; }))
-        lost = true;
+    changed.wait_for(lock, kSyncTimeout, [&] { return lost || syncsDone >= wanted; });
     return !lost;
 }
 
