@@ -5,8 +5,9 @@
 //
 // "events" reports, a line per event, what GDK delivered to the window:
 //   ready                          once it has the keyboard focus and its tile
-//   press KEYVAL STATE TEXT        a key press (GDK keyval and modifier state,
-//                                  decimal; text as hex UTF-16, "-" for none)
+//   press KEYVAL STATE TEXT GROUP  a key press (GDK keyval and modifier state,
+//                                  decimal; text as hex UTF-16, "-" for none;
+//                                  the keymap group it was pressed in)
 //   release KEYVAL STATE           a key release
 //   down BUTTON X Y / up BUTTON X Y   a button, window coordinates
 //   move X Y                       the pointer moved over the window
@@ -15,6 +16,7 @@
 //   wl enter KEYS                  keyboard focus came, with KEYS keys the
 //                                  compositor says are down
 //   wl leave                       keyboard focus went
+//   wl modifiers DEP LAT LOCK GROUP   the modifiers and the keymap group
 //   wl motion X Y                  the pointer moved (every motion: GDK
 //                                  passes on one a frame)
 //   wl held KEYS BUTTONS           answer to "held" on standard input: keys and
@@ -120,8 +122,8 @@ def listen_on_seat():
             held_keys.add(key)
         else:
             held_keys.discard(key)
-    def kb_modifiers(d, k, serial, a, b, c, g):
-        pass
+    def kb_modifiers(d, k, serial, depressed, latched, locked, group):
+        say("wl modifiers %d %d %d %d" % (depressed, latched, locked, group))
     def kb_repeat(d, k, rate, delay):
         pass
     keyboard_handlers = [
@@ -222,8 +224,8 @@ else:
     def on_key(widget, event, what):
         if what == "press":
             cp = Gdk.keyval_to_unicode(event.keyval)
-            say("press %d %d %s" % (event.keyval, int(event.state),
-                                    hex16(chr(cp)) if cp else "-"))
+            say("press %d %d %s %d" % (event.keyval, int(event.state),
+                                       hex16(chr(cp)) if cp else "-", event.group))
         else:
             say("release %d %d" % (event.keyval, int(event.state)))
         return True

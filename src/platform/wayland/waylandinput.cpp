@@ -448,8 +448,12 @@ void WaylandInput::keyDown(int vk) {
     const unsigned code = evdevForVk(vk);
     if (!code || !usableLocked())
         return;
-    if (heldKeys_[code]++ == 0)
+    if (heldKeys_[code]++ == 0) {
+        // Shortcuts are pressed in the first group, the keyboard's own
+        // layout: a client that matches them by group sees no other.
+        selectGroupLocked(0);
         sendKeyLocked(code, true);
+    }
 }
 
 void WaylandInput::keyUp(int vk) {
@@ -579,8 +583,14 @@ void WaylandInput::unicodeUp(char16_t unit) {
     const bool mayWait = it->waiting && it->write == writes_;
     heldChars_.erase(it);
     lastCharUp_ = std::chrono::steady_clock::now();
-    if (--slotHolds_[slot] == 0 && usableLocked())
-        sendKeyLocked(blockKey(slot).code, false, mayWait);
+    if (--slotHolds_[slot] > 0 || !usableLocked())
+        return;
+    if (sendKeyLocked(blockKey(slot).code, false, mayWait) || !heldChars_.empty())
+        return;
+    // Typing paused or done: back to the first group, so a window focused
+    // next or a layout indicator sees the keyboard's own layout.
+    selectGroupLocked(0);
+    flushLocked();
 }
 
 void WaylandInput::sendButtonLocked(MouseButton button, bool down) {
