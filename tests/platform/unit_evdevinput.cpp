@@ -302,16 +302,6 @@ private slots:
         reader.input->keyEvents().removeListener(&log);
     }
 
-    void deviceCounts() {
-        Reader reader;
-        QVERIFY(reader.play({keyboard(1), mouse(2), added(3, true, true)}));
-        QCOMPARE(reader.input->keyboards(), 2);
-        QCOMPARE(reader.input->mice(), 2);
-        QVERIFY(reader.play({removed(1, 5), removed(3, 5)}));
-        QCOMPARE(reader.input->keyboards(), 0);
-        QCOMPARE(reader.input->mice(), 1);
-    }
-
     // Newest first; a listener that takes an event keeps it from older
     // ones; one may go while it is called; swallowing takes nothing away.
     void listenerOrder() {

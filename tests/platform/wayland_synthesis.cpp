@@ -171,6 +171,13 @@ void WaylandSynthesisTest::initTestCase() {
     QCOMPARE(QString::fromStdString(backend_->capabilities().name), QStringLiteral("wayland"));
     layer_ = backend_->synthesis();
     QVERIFY(layer_);
+    // The user's keys are heard only through readable input devices; where
+    // there are none (no /dev/input here) the backend says why instead.
+    const platform::Capabilities caps = backend_->capabilities();
+    QCOMPARE(caps.keyEvents, platform::wayland::inputDevicesNote().empty());
+    QCOMPARE(caps.recording, caps.keyEvents);
+    QCOMPARE(backend_->keyEvents() != nullptr, caps.keyEvents);
+    QCOMPARE(backend_->createRecorder() != nullptr, caps.keyEvents);
     // The two outputs of scripts/sway.sh: 1024x768, and 1280x960 at scale 2
     // (640x480) right of it.
     QVERIFY(platform::wayland::waylandInput(*backend_));

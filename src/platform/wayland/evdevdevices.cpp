@@ -67,7 +67,7 @@ public:
         std::sort(names.begin(), names.end());
         int refused = 0;
         for (const std::string &name : names)
-            if (!open(name, pending_) && errno == EACCES)
+            if (!open(name, pending_) && (errno == EACCES || errno == EPERM))
                 ++refused;
         const bool keyboard = std::any_of(devices_.begin(), devices_.end(),
                                           [](const Device &d) { return d.kinds.keyboard; });

@@ -130,18 +130,6 @@ bool EvdevInput::isDown(int vk) const {
     return false;
 }
 
-int EvdevInput::keyboards() const {
-    std::lock_guard<std::mutex> lock(stateMutex_);
-    return static_cast<int>(std::count_if(devices_.begin(), devices_.end(),
-                                          [](const auto &d) { return d.second.keyboard; }));
-}
-
-int EvdevInput::mice() const {
-    std::lock_guard<std::mutex> lock(stateMutex_);
-    return static_cast<int>(std::count_if(devices_.begin(), devices_.end(),
-                                          [](const auto &d) { return d.second.mouse; }));
-}
-
 KeyEvents &EvdevInput::keyEvents() {
     return *listeners_;
 }

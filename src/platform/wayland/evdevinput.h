@@ -43,9 +43,6 @@ public:
     // Any thread: whether a device holds the key (a generic modifier: either
     // side) or, for 1 and 2, the left or right button down.
     bool isDown(int vk) const;
-    // Any thread: the devices read now.
-    int keyboards() const;
-    int mice() const;
 
     KeyEvents &keyEvents();
     std::unique_ptr<InputRecorder> createRecorder();
