@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QGuiApplication>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
@@ -601,6 +602,30 @@ private slots:
         QVERIFY(!w->templateCapture);
         QCOMPARE(condition(), before);
         QVERIFY(!w->isProjectDirty());
+    }
+
+    // The buttons: "From screen" lets the window go before the screen is
+    // frozen; "Open PNG" asks for a file, and a dialog cancelled changes
+    // nothing.
+    void templateButtons() {
+        openEditor();
+        const QStringList before = fresh(kImage);
+        setRecord(before);
+        w->conditionImage.fromScreen->click();
+        QVERIFY(!w->isVisible());
+        QVERIFY(!w->templateCapture); // not before the window is gone
+        QTRY_VERIFY_WITH_TIMEOUT(w->templateCapture, 5000);
+        const QList<FrozenScreenView *> views = w->templateCapture->views();
+        QCOMPARE(views.size(), QGuiApplication::screens().size());
+        QVERIFY(QTest::qWaitForWindowExposed(views.first()));
+        QTest::keyClick(views.first(), Qt::Key_Escape);
+        QVERIFY(w->isVisible());
+        QCOMPARE(condition(), before);
+
+        testsupport::ModalAnswerer answerer;
+        answerer.act([](QWidget *dialog) { dialog->close(); });
+        w->conditionImage.fromFile->click();
+        QCOMPARE(condition(), before);
     }
 
     // A PNG file becomes the template at scale 1 (the file knows no
