@@ -193,7 +193,8 @@ void tarnwick::buildScreenFields() {
         return place(textBindings.text(new QPushButton(this), text), x, y, width, kHeight,
                      screenButton, false);
     };
-    constexpr int kLimit = 9999999;
+    // As far as core/screenpages reads a position back.
+    constexpr int kLimit = 1 << 20;
     auto imageFields = [&](ImageFields &f, int top, bool forCondition) {
         f.area = combo(uitexts::screenAreas, int(std::size(uitexts::screenAreas)), 20, top, 124);
         f.thresholdLabel = label(uitexts::thresholdLabel, 150, top, 52);

@@ -1,7 +1,7 @@
 // Making a template over frozen screens: the rectangle dragged in the
 // screen's logical coordinates becomes the picture's physical pixels, on a
-// screen at 100 % and on scaled ones; Escape and the right button cancel; a
-// click without a drag takes nothing.
+// screen at 100 % and on scaled ones, and a click without a drag takes
+// nothing. (gui_editorscreen drags and cancels through the main window.)
 
 #include "capture/templatecapture.h"
 
@@ -94,81 +94,6 @@ private slots:
         QVERIFY(back.loadFromData(templatePng(source), "PNG"));
         QCOMPARE(difference(back.convertToFormat(QImage::Format_RGB32), source, source.rect()),
                  QString());
-    }
-
-    // Dragging over the view of a second, scaled screen (logically at
-    // 400,0): the template is that screen's pixels and the scale is the
-    // one the capture was started with.
-    void dragTakesTheRectangle_data() {
-        QTest::addColumn<double>("ratio");
-        QTest::addColumn<QPoint>("from");
-        QTest::addColumn<QPoint>("to");
-        QTest::addColumn<QRect>("physical");
-        QTest::newRow("100 %") << 1.0 << QPoint(10, 20) << QPoint(74, 84) << QRect(10, 20, 64, 64);
-        QTest::newRow("150 %") << 1.5 << QPoint(10, 20) << QPoint(50, 60) << QRect(15, 30, 60, 60);
-        QTest::newRow("150 %, up and left")
-            << 1.5 << QPoint(50, 60) << QPoint(10, 20) << QRect(15, 30, 60, 60);
-    }
-    void dragTakesTheRectangle() {
-        QFETCH(double, ratio);
-        QFETCH(QPoint, from);
-        QFETCH(QPoint, to);
-        QFETCH(QRect, physical);
-        const QList<FrozenScreen> screens = {screenAt(QRect(0, 0, 400, 300), 1.0),
-                                             screenAt(QRect(400, 0, 200, 150), ratio)};
-        TemplateCapture capture(true);
-        QSignalSpy taken(&capture, &TemplateCapture::taken);
-        QSignalSpy cancelled(&capture, &TemplateCapture::cancelled);
-        capture.start(screens, 1.25);
-        QCOMPARE(capture.views().size(), 2);
-        QPointer<FrozenScreenView> view = capture.views().at(1);
-        QVERIFY(QTest::qWaitForWindowExposed(view));
-
-        QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, from);
-        QTest::mouseMove(view, to);
-        QCOMPARE(view->selection(), QRect(QPoint(qMin(from.x(), to.x()), qMin(from.y(), to.y())),
-                                          QSize(qAbs(to.x() - from.x()), qAbs(to.y() - from.y()))));
-        QCOMPARE(taken.size(), 0); // not before the release
-        QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, to);
-
-        QCOMPARE(taken.size(), 1);
-        QCOMPARE(cancelled.size(), 0);
-        QImage image;
-        QVERIFY(image.loadFromData(taken.at(0).at(0).toByteArray(), "PNG"));
-        QCOMPARE(taken.at(0).at(1).toSize(), physical.size());
-        QCOMPARE(taken.at(0).at(2).toDouble(), 1.25);
-        QCOMPARE(
-            difference(image.convertToFormat(QImage::Format_RGB32), screens.at(1).image, physical),
-            QString());
-        // Every view goes.
-        QVERIFY(capture.views().isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(view.isNull(), 5000);
-    }
-
-    void cancelling_data() {
-        QTest::addColumn<bool>("escape");
-        QTest::newRow("Escape") << true;
-        QTest::newRow("right button") << false;
-    }
-    void cancelling() {
-        QFETCH(bool, escape);
-        TemplateCapture capture(false);
-        QSignalSpy taken(&capture, &TemplateCapture::taken);
-        QSignalSpy cancelled(&capture, &TemplateCapture::cancelled);
-        capture.start({screenAt(QRect(0, 0, 300, 200), 1.5)}, 1.5);
-        QPointer<FrozenScreenView> view = capture.views().at(0);
-        QVERIFY(QTest::qWaitForWindowExposed(view));
-        // Half a drag, then the user changes their mind.
-        QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
-        QTest::mouseMove(view, QPoint(50, 50));
-        if (escape)
-            QTest::keyClick(view, Qt::Key_Escape);
-        else
-            QTest::mousePress(view, Qt::RightButton, Qt::NoModifier, QPoint(50, 50));
-        QCOMPARE(cancelled.size(), 1);
-        QCOMPARE(taken.size(), 0);
-        QVERIFY(capture.views().isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(view.isNull(), 5000);
     }
 
     // A click without a drag takes nothing; the next drag does.
