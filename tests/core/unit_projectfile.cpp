@@ -210,8 +210,8 @@ private slots:
             << 3 << true << "ウィンドウ"
             << "ページ 3 のコマンド「ウィンドウ」はこのバージョンでは使えません。";
         QTest::newRow("condition on page 1")
-            << withLists(j("[['なし']]"), j("[['画像', 'a.png']]")) << 1 << false << "画像"
-            << "ページ 1 の条件「画像」はこのバージョンでは使えません。";
+            << withLists(j("[['なし']]"), j("[['音声', 'a.wav']]")) << 1 << false << "音声"
+            << "ページ 1 の条件「音声」はこのバージョンでは使えません。";
         // A condition name is no command kind, and the other way round.
         QTest::newRow("condition kind as command")
             << withLists(j("[['なし'], ['時刻', '9', '0']]"), j("[['即時'], ['即時']]")) << 2
