@@ -19,7 +19,7 @@ using screenpages::Area;
 using std::chrono::milliseconds;
 
 constexpr milliseconds kMinimumPause{50};
-constexpr int kPauseFactor = 4;
+constexpr int kPauseFactor = 5;
 // How soon a wait between two looks hears a stop.
 constexpr milliseconds kStopCheck{10};
 

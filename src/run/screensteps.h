@@ -24,7 +24,8 @@ std::unique_ptr<runsteps::Action> imageJump(const QStringList &record);
 runsteps::ImageProblem imageProblem(pagekinds::Side side, const QStringList &record);
 
 // A wait looks at the screen again no sooner than this after its last look
-// ended, so that a look taking `lookTook` costs at most a fifth of one core.
+// ended, so that a look taking `lookTook` costs at most a sixth of one core
+// (a margin under a fifth, should a match spread over threads).
 std::chrono::nanoseconds pauseAfter(std::chrono::nanoseconds lookTook);
 
 } // namespace screensteps
