@@ -228,8 +228,8 @@ QString helpText() {
         "  2        bad arguments, or a project that cannot be read or played\n"
         "  3        no display could be opened (is DISPLAY set?)\n"
         "  4        no input backend for this display system\n"
-        "  5        a page could not be played (its window was missing); the run\n"
-        "           stopped there\n"
+        "  5        a page could not be played (its window or picture was missing); the\n"
+        "           run stopped there\n"
         "  6        --stop: no run of this user was running\n"
         "  128 + N  killed by signal N, once everything held is released\n");
 }
