@@ -406,8 +406,14 @@ void WaylandSynthesisTest::screenShowsTheWindow() {
     QCOMPARE(image.height, 8);
     QCOMPARE(image.bytes.size(), std::size_t(10 * 8 * 4));
     QCOMPARE(int(image.bytes[(7 * 10 + 9) * 4 + 1]), W::kGreen); // the last pixel
-    // Across two outputs there is no one output to copy from.
-    QVERIFY(!screen->region(platform::Rect{1020, 10, 10, 10}, image));
+    // Across two outputs (a search of the whole layout) each shows its own
+    // part: the window on one side of x = 1024, the empty background on the
+    // other.
+    QVERIFY(screen->region(platform::Rect{1020, 10, 10, 10}, image));
+    QCOMPARE(image.width, 10);
+    const int windowLeft = originX == 0 ? 1 : 0;
+    QCOMPARE(int(image.bytes[1]) == W::kGreen, bool(windowLeft));          // x = 1020
+    QCOMPARE(int(image.bytes[9 * 4 + 1]) == W::kGreen, !bool(windowLeft)); // x = 1029
 }
 
 int main(int argc, char **argv) {

@@ -10,7 +10,9 @@
 
 #include <wayland-client.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace platform::wayland {
 namespace {
@@ -58,7 +60,36 @@ public:
         return true;
     }
     bool region(const Rect &rect, ScreenImage &image) override {
-        return input_.capture(rect, image);
+        if (rect.width <= 0 || rect.height <= 0)
+            return false;
+        if (input_.capture(rect, image))
+            return true;
+        // Across outputs (a search of the whole layout): each output's part is
+        // copied on its own into one picture; what no output shows is black.
+        image.width = rect.width;
+        image.height = rect.height;
+        image.stride = rect.width * 4;
+        image.bytes.assign(std::size_t(image.stride) * std::size_t(rect.height), 0);
+        bool any = false;
+        for (const Rect &o : input_.outputBoxes()) {
+            const int x0 = std::max(rect.x, o.x), y0 = std::max(rect.y, o.y);
+            const int x1 = std::min(rect.x + rect.width, o.x + o.width);
+            const int y1 = std::min(rect.y + rect.height, o.y + o.height);
+            if (x0 >= x1 || y0 >= y1)
+                continue;
+            ScreenImage part;
+            if (!input_.capture(Rect{x0, y0, x1 - x0, y1 - y0}, part) || part.width != x1 - x0 ||
+                part.height != y1 - y0)
+                return false;
+            for (int row = 0; row < part.height; ++row)
+                std::memcpy(
+                    &image.bytes[std::size_t(y0 - rect.y + row) * std::size_t(image.stride) +
+                                 std::size_t(x0 - rect.x) * 4],
+                    &part.bytes[std::size_t(row) * std::size_t(part.stride)],
+                    std::size_t(part.width) * 4);
+            any = true;
+        }
+        return any;
     }
     bool bounds(Rect &rect) override {
         const LayoutBox box = input_.layout();

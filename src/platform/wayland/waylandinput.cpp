@@ -687,6 +687,22 @@ bool WaylandInput::canCapture() {
     return screencopy_ && shm_;
 }
 
+Rect WaylandInput::boxOf(const Output &o) {
+    if (o.logical)
+        return Rect{o.lx, o.ly, o.lwidth, o.lheight};
+    const int scale = std::max(1, o.scale);
+    return Rect{o.x, o.y, o.modeWidth / scale, o.modeHeight / scale};
+}
+
+std::vector<Rect> WaylandInput::outputBoxes() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pumpLocked();
+    std::vector<Rect> boxes;
+    for (const auto &o : outputs_)
+        boxes.push_back(boxOf(*o));
+    return boxes;
+}
+
 bool WaylandInput::capture(const Rect &rect, ScreenImage &image) {
     std::lock_guard<std::mutex> lock(mutex_);
     pumpLocked();
@@ -696,15 +712,12 @@ bool WaylandInput::capture(const Rect &rect, ScreenImage &image) {
     const Output *on = nullptr;
     int ox = 0, oy = 0;
     for (const auto &o : outputs_) {
-        const int x = o->logical ? o->lx : o->x;
-        const int y = o->logical ? o->ly : o->y;
-        const int w = o->logical ? o->lwidth : o->modeWidth / std::max(1, o->scale);
-        const int h = o->logical ? o->lheight : o->modeHeight / std::max(1, o->scale);
-        if (rect.x >= x && rect.y >= y && rect.x + rect.width <= x + w &&
-            rect.y + rect.height <= y + h) {
+        const Rect box = boxOf(*o);
+        if (rect.x >= box.x && rect.y >= box.y && rect.x + rect.width <= box.x + box.width &&
+            rect.y + rect.height <= box.y + box.height) {
             on = o.get();
-            ox = x;
-            oy = y;
+            ox = box.x;
+            oy = box.y;
             break;
         }
     }

@@ -85,6 +85,8 @@ public:
     // in the same (logical) pixels, one sample each on a scaled output.
     bool canCapture();
     bool capture(const Rect &rect, ScreenImage &image);
+    // Each output's box in the layout.
+    std::vector<Rect> outputBoxes();
     // How many keymaps were uploaded (the first included): for tests and the
     // benchmark.
     std::uint64_t keymapUploads();
@@ -110,6 +112,7 @@ public:
     void attachXdgOutput(Output &output);
 
 private:
+    static Rect boxOf(const Output &output);
     struct HeldChar {
         std::thread::id thread;
         char32_t cp;
