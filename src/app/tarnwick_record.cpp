@@ -4,15 +4,19 @@
 #include "tarnwick.h"
 #include "uitexts.h"
 
+#include "platform/backend.h"
+
 #include <QCheckBox>
 #include <QMessageBox>
 
 bool tarnwick::confirmRecordingNotice() {
     if (!is_message_record)
         return true;
-    QMessageBox box(QMessageBox::Information, uitexts::recordNoticeTitle.in(is_japanese),
-                    uitexts::recordNoticeText.in(is_japanese),
-                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    const bool hearsAll = platform::backend().capabilities().recordingHearsAll;
+    QMessageBox box(
+        QMessageBox::Information, uitexts::recordNoticeTitle.in(is_japanese),
+        (hearsAll ? uitexts::recordNoticeDevicesText : uitexts::recordNoticeText).in(is_japanese),
+        QMessageBox::Ok | QMessageBox::Cancel, this);
     box.setDefaultButton(QMessageBox::Ok);
     auto *dontShow = new QCheckBox(uitexts::recordNoticeDontShow.in(is_japanese), &box);
     box.setCheckBox(dontShow);

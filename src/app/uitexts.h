@@ -415,6 +415,17 @@ inline constexpr UiText recordNoticeText{
     u"opens the file. Do not type passwords or other secrets while recording. Input into a "
     u"password field is left out, but not every password field can be recognised (a web "
     u"browser's, for one)."};
+// The same where the recording reads the input devices (Wayland), which
+// cannot tell a password field from any other.
+inline constexpr UiText recordNoticeDevicesText{
+    u"記録中に入力した文字は、プロジェクトにそのまま読める形で保存されます。"
+    u"パスワードなど秘密の文字は、記録中に入力しないでください。"
+    u"この環境では入力デバイスから記録するため、パスワード欄への入力も含めて、"
+    u"すべてのキーが記録されます。",
+    u"Text you type while recording is stored in the project as it is, readable by anyone who "
+    u"opens the file. Do not type passwords or other secrets while recording. Here the "
+    u"recording reads the input devices, so every key is recorded, a password field's "
+    u"included."};
 inline constexpr UiText recordNoticeDontShow{u"今後は表示しない", u"Do not show this again"};
 // After a recording that left input out, without saying what or how much.
 inline constexpr UiText recordSkippedText{

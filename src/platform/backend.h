@@ -26,6 +26,9 @@ struct Capabilities {
     bool swallowKeys = false; // key events can be kept from the windows
     bool globalShortcuts = false;
     bool recording = false;
+    // A recording gets every key, a password field's too: it reads the input
+    // devices, which do not say where a key goes.
+    bool recordingHearsAll = false;
     bool windowAccess = false;
     // Window access tells where windows are (WindowInfo::client, windowAt),
     // so positions can count from a window. Wayland's foreign toplevels do

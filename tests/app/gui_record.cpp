@@ -5,6 +5,7 @@
 
 #include "app/recordingsession.h"
 #include "app/tarnwick.h"
+#include "platform/backend.h"
 #include "support/modalhelper.h"
 #include "support/recordinginput.h"
 #include "support/scriptedrecorder.h"
@@ -46,6 +47,36 @@ void sendStopChord(testsupport::ScriptedRecorder &recorder, std::int64_t ms) {
     recorder.send(key(Type::KeyDown, 0xA4, ms + 10));
     recorder.send(key(Type::KeyDown, 'S', ms + 20, u"s"));
 }
+
+// The installed backend as it is, but recording from input devices, as the
+// Wayland backend does; installed only when asked for.
+class HearsAllBackend : public platform::Backend {
+public:
+    explicit HearsAllBackend(bool install) : inner_(platform::backend()), installed_(install) {
+        if (installed_)
+            previous_ = platform::setBackend(this);
+    }
+    ~HearsAllBackend() override {
+        if (installed_)
+            platform::setBackend(previous_);
+    }
+    platform::Capabilities capabilities() const override {
+        platform::Capabilities c = inner_.capabilities();
+        c.recordingHearsAll = true;
+        return c;
+    }
+    platform::InputLayer *synthesis() override { return inner_.synthesis(); }
+    platform::KeyEvents *keyEvents() override { return inner_.keyEvents(); }
+    platform::GlobalShortcuts *shortcuts() override { return inner_.shortcuts(); }
+    std::unique_ptr<platform::InputRecorder> createRecorder() override {
+        return inner_.createRecorder();
+    }
+
+private:
+    platform::Backend &inner_;
+    bool installed_;
+    platform::Backend *previous_ = nullptr;
+};
 
 } // namespace
 
@@ -233,10 +264,13 @@ void GuiRecordTest::noticeBeforeRecording_data() {
     QTest::addColumn<bool>("japanese");
     QTest::addColumn<bool>("accept");
     QTest::addColumn<bool>("dontShow");
-    QTest::newRow("ja, go on") << true << true << false;
-    QTest::newRow("en, go on, not again") << false << true << true;
-    QTest::newRow("ja, back out") << true << false << false;
-    QTest::newRow("en, back out, not again") << false << false << true;
+    QTest::addColumn<bool>("devices"); // the backend records from input devices
+    QTest::newRow("ja, go on") << true << true << false << false;
+    QTest::newRow("en, go on, not again") << false << true << true << false;
+    QTest::newRow("ja, back out") << true << false << false << false;
+    QTest::newRow("en, back out, not again") << false << false << true << false;
+    QTest::newRow("ja, devices") << true << true << false << true;
+    QTest::newRow("en, devices") << false << true << false << true;
 }
 
 // Told once, plainly, that typed text is stored readable; "do not show
@@ -245,6 +279,8 @@ void GuiRecordTest::noticeBeforeRecording() {
     QFETCH(bool, japanese);
     QFETCH(bool, accept);
     QFETCH(bool, dontShow);
+    QFETCH(bool, devices);
+    HearsAllBackend hearsAll(devices);
     window->is_japanese = japanese;
     window->changeLanguage();
     window->is_message_record = true;
@@ -263,6 +299,13 @@ void GuiRecordTest::noticeBeforeRecording() {
     window->recordAction->trigger();
     QVERIFY(text.contains(japanese ? QStringLiteral("そのまま読める形で保存")
                                    : QStringLiteral("readable by anyone")));
+    // Devices cannot tell a password field: the notice must not promise it.
+    QCOMPARE(text.contains(japanese ? QStringLiteral("パスワード欄への入力は記録しません")
+                                    : QStringLiteral("password field is left out")),
+             !devices);
+    QCOMPARE(text.contains(japanese ? QStringLiteral("すべてのキーが記録されます")
+                                    : QStringLiteral("every key is recorded")),
+             devices);
     QCOMPARE(check, japanese ? QStringLiteral("今後は表示しない")
                              : QStringLiteral("Do not show this again"));
     QCOMPARE(window->is_message_record, !dontShow);

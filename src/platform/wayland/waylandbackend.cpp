@@ -120,6 +120,7 @@ public:
         c.screenReading = canCapture_;
         c.keyEvents = heard_ != nullptr;
         c.recording = heard_ != nullptr;
+        c.recordingHearsAll = heard_ != nullptr;
         c.pointPicking = overlay_ != nullptr;
         // The toplevels' names and focus, never where they are.
         c.windowAccess = windows_ != nullptr;
