@@ -85,8 +85,10 @@ int runFromCommandLine(const commandline::Request &request,
                        const projectfile::LoadResult &project) {
     RunSettings plan;
     QString error;
-    if (!commandline::planRun(request, savedRunSettings(), QSystemTrayIcon::isSystemTrayAvailable(),
-                              plan, error)) {
+    const RunSettings saved = savedRunSettings();
+    const bool heard = stopKeysHeard(request.stopCommand.value_or(saved.stopCommand));
+    if (!commandline::planRun(request, saved, QSystemTrayIcon::isSystemTrayAvailable(), plan, error,
+                              heard)) {
         printError(error);
         return commandline::kExitUsage;
     }

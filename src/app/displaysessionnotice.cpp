@@ -75,9 +75,25 @@ QString waylandStopNotice(const platform::Capabilities &capabilities, const QStr
     return uitexts::waylandStopTray.in(japanese).arg(shown);
 }
 
+namespace {
+
+// RunStopServer binds the chord under sway (SWAYSOCK) when sway can name it.
+QString swayChordOf(const QString &stopCommand) {
+    return qEnvironmentVariableIsEmpty("SWAYSOCK") ? QString()
+                                                   : RunStopServer::swayChord(stopCommand);
+}
+
+} // namespace
+
 QString waylandStopNotice(const QString &stopCommand, bool japanese) {
-    // RunStopServer binds the chord under sway (SWAYSOCK) when sway can name it.
-    const QString chord =
-        qEnvironmentVariableIsEmpty("SWAYSOCK") ? QString() : RunStopServer::swayChord(stopCommand);
-    return waylandStopNotice(platform::backend().capabilities(), stopCommand, chord, japanese);
+    return waylandStopNotice(platform::backend().capabilities(), stopCommand,
+                             swayChordOf(stopCommand), japanese);
+}
+
+bool stopKeysHeard(const platform::Capabilities &capabilities, const QString &swayChord) {
+    return capabilities.name != "wayland" || capabilities.keyEvents || !swayChord.isEmpty();
+}
+
+bool stopKeysHeard(const QString &stopCommand) {
+    return stopKeysHeard(platform::backend().capabilities(), swayChordOf(stopCommand));
 }

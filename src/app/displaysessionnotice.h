@@ -33,3 +33,10 @@ QString waylandStopNotice(const platform::Capabilities &capabilities, const QStr
                           const QString &swayChord, bool japanese);
 // The same for the installed backend and this session (SWAYSOCK).
 QString waylandStopNotice(const QString &stopCommand, bool japanese);
+
+// Whether a run's stop keys can be heard at all: on every backend but
+// Wayland's, and there through the input devices or the sway binding
+// `swayChord` (empty: none).
+bool stopKeysHeard(const platform::Capabilities &capabilities, const QString &swayChord);
+// The same for the installed backend, this session and `stopCommand`.
+bool stopKeysHeard(const QString &stopCommand);

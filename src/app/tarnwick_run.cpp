@@ -58,9 +58,12 @@ QString tarnwick::runProjectName() const {
 void tarnwick::startRun() {
     const RunSettings settings = runSettingsOf(*this);
     // The tray icon is then the only way to end the run, and the window hides.
-    if (!QSystemTrayIcon::isSystemTrayAvailable() && settings.onlyTrayStops()) {
+    const bool tray = QSystemTrayIcon::isSystemTrayAvailable();
+    const bool unheard = settings.repeatsUntilStopped() && settings.hasStopCommand() &&
+                         !stopKeysHeard(settings.stopCommand);
+    if (!tray && (settings.onlyTrayStops() || unheard)) {
         messageTitle = uitexts::noTrayTitle.in(is_japanese);
-        messageText = uitexts::noTrayText.in(is_japanese);
+        messageText = (unheard ? uitexts::noTrayUnheardText : uitexts::noTrayText).in(is_japanese);
         QMessageBox::warning(this, messageTitle, messageText);
         return;
     }

@@ -354,6 +354,17 @@ inline constexpr UiText noTrayText{
     u"終了コマンドを設定するか、実行回数を指定してください。",
     u"There is no system tray, so a run that repeats with \"Do not set an exit command\" "
     u"could not be stopped.\nSet an exit command or a number of runs."};
+// The same on Wayland where nothing hears the stop command (no sway binding,
+// no readable input devices).
+inline constexpr UiText noTrayUnheardText{
+    u"Wayland "
+    u"ではプログラムがキーボードを聞き取れず、システムトレイもないため、繰り返し続ける実行は"
+    u"止める方法がありません（tarnwick --stop を除きます）。\n"
+    u"実行回数を指定してください。sway で使うか、グループ input に属していれば、終了コマンドで"
+    u"止められます。",
+    u"No program may hear the keyboard on Wayland and there is no system tray, so a run that "
+    u"repeats until stopped could not be stopped (but by tarnwick --stop).\nSet a number of "
+    u"runs. Under sway, or as a member of group input, the exit command stops a run."};
 
 // ---- questions and messages ----
 // The title of every question that would discard or replace content.

@@ -160,7 +160,7 @@ Request parse(const QStringList &arguments) {
 }
 
 bool planRun(const Request &request, const RunSettings &saved, bool trayAvailable,
-             RunSettings &plan, QString &error) {
+             RunSettings &plan, QString &error, bool stopKeysHeard) {
     plan.startDelay = request.startDelay.value_or(qBound(0, saved.startDelay, kMaxStartDelay));
     plan.runCount =
         request.endless ? kRepeatUntilStopped : request.repeat.value_or(kDefaultRunCount);
@@ -178,6 +178,13 @@ bool planRun(const Request &request, const RunSettings &saved, bool trayAvailabl
         if (!savedUnusable.isEmpty())
             error.prepend(
                 QStringLiteral("the saved stop command \"%1\" names no key; ").arg(savedUnusable));
+        return false;
+    }
+    if (request.endless && !stopKeysHeard && !trayAvailable) {
+        error = QStringLiteral(
+            "an endless run could not be stopped here: on this Wayland desktop no program hears "
+            "the stop keys (not sway, and the input devices cannot be read) and there is no "
+            "system tray; give --repeat N (tarnwick --stop ends a run early)");
         return false;
     }
     return true;

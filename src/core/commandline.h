@@ -72,9 +72,10 @@ QString stopCommandFromKeys(const QString &keys);
 // leaves open; the run count is 1 unless given. A saved stop command that
 // names no keyboard key becomes "なし". False with `error` set when
 // the run must not start: an endless run that nothing could stop (no stop
-// chord and no tray icon to click).
+// chord, or one nothing hears as on Wayland without sway or the input
+// devices: `stopKeysHeard` false; and no tray icon to click).
 bool planRun(const Request &request, const RunSettings &saved, bool trayAvailable,
-             RunSettings &plan, QString &error);
+             RunSettings &plan, QString &error, bool stopKeysHeard = true);
 
 // One progress line: "pass 2 of 5, page 3 of 4: 入力" ("pass 2" when endless).
 QString progressLine(int pass, int passes, int page, int pages, const QString &kind);

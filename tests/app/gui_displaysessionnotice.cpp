@@ -24,6 +24,15 @@ class DisplaySessionNoticeTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // What an endless run without a tray is refused for (tarnwick_run.cpp).
+    void stopKeysHeardWhereSomethingListens() {
+        QVERIFY(stopKeysHeard(capabilities("x11", true), {}));
+        QVERIFY(stopKeysHeard(capabilities("win32", true), {}));
+        QVERIFY(stopKeysHeard(capabilities("wayland", true), {}));            // input devices
+        QVERIFY(stopKeysHeard(capabilities("wayland", false), "Ctrl+Alt+s")); // sway's binding
+        QVERIFY(!stopKeysHeard(capabilities("wayland", false), {}));
+    }
+
     void waylandStop_data() {
         QTest::addColumn<QString>("backend");
         QTest::addColumn<bool>("keyEvents");

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -37,6 +38,7 @@ private slots:
     void runDeletedWhenItsThreadEndsFirst();
     void unplayablePageIsRefused_data();
     void unplayablePageIsRefused();
+    void endlessRunRefusedWhereNothingHearsItsStopKeys();
     void windowPageStopsTheRunAndSaysSo_data();
     void windowPageStopsTheRunAndSaysSo();
 
@@ -327,6 +329,50 @@ void RunCycleTest::unplayablePageIsRefused() {
         QVERIFY(window.findChildren<QThread *>().isEmpty());
         QVERIFY(rec.eventTexts().empty());
     }
+}
+
+// On Wayland without sway or the input devices the stop keys reach nothing:
+// with no tray either, an endless run could not be stopped, so it is refused.
+void RunCycleTest::endlessRunRefusedWhereNothingHearsItsStopKeys() {
+    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+    qunsetenv("SWAYSOCK");
+    rec.setName("wayland");
+    rec.offerKeyEvents(false);
+    tarnwick window;
+    window.show();
+    window.listCommand = {{QStringLiteral("なし")}};
+    window.listCondition = {{QStringLiteral("時間"), QStringLiteral("0.05")}};
+    window.stertTime = 0;
+    window.runNumber = kRepeatUntilStopped;
+    window.stopCommand = QStringLiteral("83,3");
+    for (bool japanese : {true, false}) {
+        window.is_japanese = japanese;
+        RunCatcher catcher;
+        testsupport::ModalAnswerer answerer;
+        window.startRun();
+        QCOMPARE(answerer.count(), 1);
+        QVERIFY2(answerer.last().text.contains(japanese ? QStringLiteral("実行回数を指定")
+                                                        : QStringLiteral("Set a number of runs")),
+                 qPrintable(answerer.last().text));
+        QVERIFY(answerer.last().text.contains(QStringLiteral("Wayland")));
+        QCOMPARE(catcher.runs, 0);
+        QVERIFY(window.isVisible());
+    }
+    // Heard through the input devices, the same run starts.
+    rec.offerKeyEvents(true);
+    RunCatcher catcher;
+    QPointer<Run> started;
+    catcher.onRun = [&started](Run *run) { started = run; };
+    testsupport::ModalAnswerer answerer;
+    window.startRun();
+    QCOMPARE(answerer.count(), 0);
+    QCOMPARE(catcher.runs, 1);
+    QVERIFY(!window.isVisible());
+    QVERIFY(started);
+    QMetaObject::invokeMethod(started.data(), &Run::requestStop, Qt::QueuedConnection);
+    QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 20000);
+    QTRY_VERIFY(catcher.destroyed.load());
+    rec.setName("recording");
 }
 
 void RunCycleTest::windowPageStopsTheRunAndSaysSo_data() {

@@ -227,6 +227,31 @@ private slots:
         QCOMPARE(plan.stopCommand, stop);
     }
 
+    // Stop keys nothing hears (Wayland without sway or the input devices)
+    // count for an endless run only, and only where no tray icon could stop it.
+    void planWhereStopKeysAreNotHeard() {
+        struct Case {
+            QStringList args;
+            bool tray;
+            bool accepted;
+        };
+        const Case cases[] = {{{"--endless"}, false, false},
+                              {{"--endless", "--stop", "f8"}, false, false},
+                              {{"--endless"}, true, true},
+                              {{"--repeat", "3"}, false, true},
+                              {{}, false, true}};
+        for (const Case &c : cases) {
+            RunSettings saved;
+            saved.stopCommand = QStringLiteral("83,3");
+            RunSettings plan;
+            QString error;
+            const auto request =
+                commandline::parse(QStringList{"tarnwick", "--run", "p.cmdat"} + c.args);
+            QCOMPARE(commandline::planRun(request, saved, c.tray, plan, error, false), c.accepted);
+            QCOMPARE(error.contains(QStringLiteral("Wayland")), !c.accepted);
+        }
+    }
+
     void defaultsAreShared() {
         // A settings file without the run keys, and no run options: the run
         // settings are the one set of defaults.

@@ -21,7 +21,7 @@ RecordingInput::~RecordingInput() {
 
 platform::Capabilities RecordingInput::capabilities() const {
     platform::Capabilities c;
-    c.name = "recording";
+    c.name = name_;
     c.synthesis = true;
     c.keyEvents = keyEventsOffered_;
     c.swallowKeys = keyEventsOffered_;

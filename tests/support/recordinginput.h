@@ -135,6 +135,9 @@ public:
     ScriptedScreen &screen() { return screen_; }
     // Off: windows without places, as Wayland's (Capabilities::windowGeometry).
     void offerWindowGeometry(bool offered) { windowGeometryOffered_ = offered; }
+    // The name the capabilities give ("wayland" makes it answer as that
+    // backend where the program asks by name).
+    void setName(const std::string &name) { name_ = name; }
     // The desktop's windows, topmost first, and which one is active (0: none).
     void setWindows(const std::vector<FakeWindow> &windows, std::uint64_t active = 0);
     // The window closes (and is no longer active).
@@ -178,6 +181,7 @@ private:
     std::atomic<bool> screenOffered_{true};
     ScriptedScreen screen_;
     std::atomic<bool> windowGeometryOffered_{true};
+    std::string name_ = "recording";
     std::vector<FakeWindow> windows_;
     std::uint64_t active_ = 0;
     // A delayed activation: the window and when it becomes active.
