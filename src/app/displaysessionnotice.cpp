@@ -5,6 +5,7 @@
 #include "uitexts.h"
 
 #include <QMessageBox>
+#include <QSystemTrayIcon>
 #include <QtGlobal>
 
 #if !defined(Q_OS_WIN)
@@ -64,15 +65,17 @@ void showDisplaySessionNotice(QWidget *parent, bool japanese) {
 }
 
 QString waylandStopNotice(const platform::Capabilities &capabilities, const QString &stopCommand,
-                          const QString &swayChord, bool japanese) {
+                          const QString &swayChord, bool tray, bool japanese) {
     if (capabilities.name != "wayland" || !namesKeyboardKey(stopCommand))
         return {};
     const QString shown = keyCombinationDisplayText(stopCommand);
     if (capabilities.keyEvents)
         return uitexts::waylandStopDevices.in(japanese).arg(shown);
     if (!swayChord.isEmpty())
-        return uitexts::waylandStopSway.in(japanese).arg(shown, swayChord);
-    return uitexts::waylandStopTray.in(japanese).arg(shown);
+        return uitexts::waylandStopSway.in(japanese).arg(shown, swayChord) +
+               (tray ? uitexts::waylandStopAlsoTray.in(japanese) : QString());
+    const UiText &how = tray ? uitexts::waylandStopTrayOrCommand : uitexts::waylandStopCommand;
+    return uitexts::waylandStopTray.in(japanese).arg(shown, how.in(japanese));
 }
 
 namespace {
@@ -87,7 +90,8 @@ QString swayChordOf(const QString &stopCommand) {
 
 QString waylandStopNotice(const QString &stopCommand, bool japanese) {
     return waylandStopNotice(platform::backend().capabilities(), stopCommand,
-                             swayChordOf(stopCommand), japanese);
+                             swayChordOf(stopCommand), QSystemTrayIcon::isSystemTrayAvailable(),
+                             japanese);
 }
 
 bool stopKeysHeard(const platform::Capabilities &capabilities, const QString &swayChord) {

@@ -27,10 +27,10 @@ void showDisplaySessionNotice(QWidget *parent, bool japanese);
 // What stops a run on Wayland, where no program may hear the keyboard
 // through the compositor: the input devices where the backend reads them
 // (`capabilities.keyEvents`), else the sway binding `swayChord` (empty:
-// none), else only the tray icon and `tarnwick --stop`. Empty on other
-// backends and when `stopCommand` names no key.
+// none), else only the tray icon (where `tray`) and `tarnwick --stop`.
+// Empty on other backends and when `stopCommand` names no key.
 QString waylandStopNotice(const platform::Capabilities &capabilities, const QString &stopCommand,
-                          const QString &swayChord, bool japanese);
+                          const QString &swayChord, bool tray, bool japanese);
 // The same for the installed backend and this session (SWAYSOCK).
 QString waylandStopNotice(const QString &stopCommand, bool japanese);
 

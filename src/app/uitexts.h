@@ -487,20 +487,27 @@ inline constexpr UiText waylandStopDevices{
 // %1: the stop command as shown, %2: sway's name for it ("Ctrl+Alt+s").
 inline constexpr UiText waylandStopSway{
     u"Wayland ではプログラムがキーボードを聞き取れないため、停止コマンド「%1」は実行中だけ "
-    u"sway のキー割り当て（%2）として tarnwick --stop を実行します。"
-    u"タスクトレイのアイコンでも止められます。",
+    u"sway のキー割り当て（%2）として tarnwick --stop を実行します。",
     u"No program may hear the keyboard on Wayland, so while the run lasts the stop command "
-    u"\"%1\" is a sway key binding (%2) that runs tarnwick --stop. The tray icon stops the run "
-    u"too."};
-// %1: the stop command as shown.
+    u"\"%1\" is a sway key binding (%2) that runs tarnwick --stop."};
+// Added to the one above where there is a system tray.
+inline constexpr UiText waylandStopAlsoTray{u"タスクトレイのアイコンでも止められます。",
+                                            u" The tray icon stops the run too."};
+// %1: the stop command as shown, %2: how to stop it instead
+// (waylandStopTrayOrCommand, or waylandStopCommand without a tray).
 inline constexpr UiText waylandStopTray{
     u"Wayland ではプログラムがキーボードを聞き取れないため、停止コマンド「%1」では実行は"
-    u"止まりません。タスクトレイのアイコンか tarnwick --stop（コンポジターのキー割り当てにも"
-    u"できます）で止めてください。グループ input に属していれば、入力デバイスから停止コマンド"
-    u"を読み取れます（ただし、すべてのプログラムへのすべてのキー入力を読めるようになります）。",
+    u"止まりません。%2で止めてください。グループ input に属していれば、入力デバイスから停止"
+    u"コマンドを読み取れます（ただし、すべてのプログラムへのすべてのキー入力を読めるように"
+    u"なります）。",
     u"No program may hear the keyboard on Wayland, so the stop command \"%1\" does not stop "
-    u"the run: use the tray icon or tarnwick --stop (which a compositor key binding can run). "
-    u"Membership of group input would let the stop command be read from the input devices "
-    u"(and every keystroke of every program with it)."};
+    u"the run: use %2. Membership of group input would let the stop command be read from the "
+    u"input devices (and every keystroke of every program with it)."};
+inline constexpr UiText waylandStopTrayOrCommand{
+    u"タスクトレイのアイコンか tarnwick --stop（コンポジターのキー割り当てにもできます）",
+    u"the tray icon or tarnwick --stop (which a compositor key binding can run)"};
+inline constexpr UiText waylandStopCommand{
+    u"tarnwick --stop（コンポジターのキー割り当てにもできます）",
+    u"tarnwick --stop (which a compositor key binding can run)"};
 
 } // namespace uitexts

@@ -33,6 +33,18 @@ private slots:
         QVERIFY(!stopKeysHeard(capabilities("wayland", false), {}));
     }
 
+    // Without a system tray the notice names no tray icon, only the command.
+    void withoutATrayOnlyTheCommand() {
+        for (bool japanese : {true, false}) {
+            for (const QString &chord : {QString(), QStringLiteral("Ctrl+Alt+s")}) {
+                const QString notice = waylandStopNotice(capabilities("wayland", false), "83,3",
+                                                         chord, false, japanese);
+                QVERIFY2(notice.contains("tarnwick --stop"), qPrintable(notice));
+                QVERIFY2(!notice.contains(japanese ? "タスクトレイ" : "tray"), qPrintable(notice));
+            }
+        }
+    }
+
     void waylandStop_data() {
         QTest::addColumn<QString>("backend");
         QTest::addColumn<bool>("keyEvents");
@@ -93,7 +105,7 @@ private slots:
         QFETCH(QStringList, unsaid);
         const QString notice =
             waylandStopNotice(capabilities(backend.toLatin1().constData(), keyEvents), stopCommand,
-                              swayChord, japanese);
+                              swayChord, true, japanese);
         if (said.isEmpty())
             QCOMPARE(notice, QString());
         for (const QString &part : said)
