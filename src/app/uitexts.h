@@ -357,14 +357,14 @@ inline constexpr UiText noTrayText{
 // The same on Wayland where nothing hears the stop command (no sway binding,
 // no readable input devices).
 inline constexpr UiText noTrayUnheardText{
-    u"Wayland "
-    u"ではプログラムがキーボードを聞き取れず、システムトレイもないため、繰り返し続ける実行は"
-    u"止める方法がありません（tarnwick --stop を除きます）。\n"
-    u"実行回数を指定してください。sway で使うか、グループ input に属していれば、終了コマンドで"
-    u"止められます。",
+    u"Wayland ではプログラムがキーボードを聞き取れず、"
+    u"システムトレイもないため、繰り返し続ける実行は"
+    u"tarnwick --stop でしか止められません。\n"
+    u"実行回数を指定してください。sway で使うか、"
+    u"グループ input に属していれば、終了コマンドで止められます。",
     u"No program may hear the keyboard on Wayland and there is no system tray, so a run that "
-    u"repeats until stopped could not be stopped (but by tarnwick --stop).\nSet a number of "
-    u"runs. Under sway, or as a member of group input, the exit command stops a run."};
+    u"repeats until stopped could be stopped only by tarnwick --stop.\nSet a number of runs. "
+    u"Under sway, or as a member of group input, the exit command stops a run."};
 
 // ---- questions and messages ----
 // The title of every question that would discard or replace content.
