@@ -32,6 +32,10 @@ output HEADLESS-1 mode 1024x768 position 0 0 scale 1 bg #202020 solid_color
 output HEADLESS-2 mode 1280x960 position 1024 0 scale 2 bg #202020 solid_color
 workspace 1 output HEADLESS-1
 workspace 2 output HEADLESS-2
+# A user's own bindings, which a run must leave as they are: one of some
+# other command, one that stops runs itself.
+bindsym Ctrl+Alt+F11 exec true
+bindsym Ctrl+Alt+F10 exec tarnwick --stop
 CONFIG
   chown -R "$SWAY_USER" "$SWAY_DIR"
   runuser -u "$SWAY_USER" -- env -i PATH=/usr/bin:/bin HOME="$SWAY_DIR" \

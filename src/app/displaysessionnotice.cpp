@@ -78,20 +78,10 @@ QString waylandStopNotice(const platform::Capabilities &capabilities, const QStr
     return uitexts::waylandStopTray.in(japanese).arg(shown, how.in(japanese));
 }
 
-namespace {
-
-// RunStopServer binds the chord under sway (SWAYSOCK) when sway can name it.
-QString swayChordOf(const QString &stopCommand) {
-    return qEnvironmentVariableIsEmpty("SWAYSOCK") ? QString()
-                                                   : RunStopServer::swayChord(stopCommand);
-}
-
-} // namespace
-
 QString waylandStopNotice(const QString &stopCommand, bool japanese) {
     return waylandStopNotice(platform::backend().capabilities(), stopCommand,
-                             swayChordOf(stopCommand), QSystemTrayIcon::isSystemTrayAvailable(),
-                             japanese);
+                             RunStopServer::swayStopChord(stopCommand),
+                             QSystemTrayIcon::isSystemTrayAvailable(), japanese);
 }
 
 bool stopKeysHeard(const platform::Capabilities &capabilities, const QString &swayChord) {
@@ -99,5 +89,6 @@ bool stopKeysHeard(const platform::Capabilities &capabilities, const QString &sw
 }
 
 bool stopKeysHeard(const QString &stopCommand) {
-    return stopKeysHeard(platform::backend().capabilities(), swayChordOf(stopCommand));
+    return stopKeysHeard(platform::backend().capabilities(),
+                         RunStopServer::swayStopChord(stopCommand));
 }

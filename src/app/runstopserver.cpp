@@ -4,10 +4,15 @@
 #include "core/keycombination.h"
 
 #include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLoggingCategory>
 #include <QProcess>
+#include <QRegularExpression>
+
+#include <algorithm>
 
 #if !defined(Q_OS_WIN)
 #include "platform/wayland/waylandkeymap.h"
@@ -23,12 +28,43 @@ constexpr int kTimeoutMs = 3000;
 const QByteArray kRequest = QByteArrayLiteral("stop\n");
 const QByteArray kAnswer = QByteArrayLiteral("stopping\n");
 
-// swaymsg with `args`; true when sway accepted the command.
-bool swaymsg(const QStringList &args) {
+// swaymsg with `args`; true when sway accepted the command. Its answer goes
+// to `output` where given.
+bool swaymsg(const QStringList &args, QByteArray *output = nullptr) {
     QProcess p;
-    p.start(QStringLiteral("swaymsg"), QStringList{QStringLiteral("--")} + args);
-    return p.waitForFinished(kTimeoutMs) && p.exitStatus() == QProcess::NormalExit &&
-           p.exitCode() == 0;
+    p.start(QStringLiteral("swaymsg"), args.value(0) == QStringLiteral("-t")
+                                           ? args
+                                           : QStringList{QStringLiteral("--")} + args);
+    const bool ok = p.waitForFinished(kTimeoutMs) && p.exitStatus() == QProcess::NormalExit &&
+                    p.exitCode() == 0;
+    if (output)
+        *output = p.readAllStandardOutput();
+    return ok;
+}
+
+// A key combination as a set of lower-case names, sway's aliases folded
+// ("Control+Mod1+S" and "alt+ctrl+s" are the same).
+QStringList chordParts(const QString &chord) {
+    QStringList parts = chord.toLower().split(QLatin1Char('+'), Qt::SkipEmptyParts);
+    for (QString &part : parts) {
+        if (part == QLatin1String("control"))
+            part = QStringLiteral("ctrl");
+        else if (part == QLatin1String("mod1"))
+            part = QStringLiteral("alt");
+        else if (part == QLatin1String("super"))
+            part = QStringLiteral("mod4");
+    }
+    parts.sort();
+    return parts;
+}
+
+// Sway's configuration text, empty where it cannot be asked.
+QString swayConfig() {
+    QByteArray answer;
+    if (!swaymsg({QStringLiteral("-t"), QStringLiteral("get_config"), QStringLiteral("-r")},
+                 &answer))
+        return {};
+    return QJsonDocument::fromJson(answer).object().value(QStringLiteral("config")).toString();
 }
 
 } // namespace
@@ -43,6 +79,51 @@ QString RunStopServer::socketName() {
         return runtime + QStringLiteral("/tarnwick-stop");
     return QStringLiteral("tarnwick-stop-%1").arg(getuid());
 #endif
+}
+
+QString RunStopServer::configBinding(const QString &config, const QString &chord) {
+    const QStringList wanted = chordParts(chord);
+    if (wanted.isEmpty())
+        return {};
+    QList<QPair<QString, QString>> variables; // "$mod" -> "Mod4", longest names first
+    const QStringList lines = config.split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        const QStringList words = line.simplified().split(QLatin1Char(' '));
+        if (words.size() >= 3 && words[0] == QLatin1String("set") && words[1].startsWith('$'))
+            variables.append({words[1], words.mid(2).join(QLatin1Char(' '))});
+    }
+    std::sort(variables.begin(), variables.end(),
+              [](const auto &a, const auto &b) { return a.first.size() > b.first.size(); });
+    // Any word of any line that names the same keys counts, wherever it
+    // stands: a false match only leaves the user's configuration alone.
+    for (const QString &line : lines) {
+        const QString trimmed = line.trimmed();
+        if (trimmed.startsWith('#') || trimmed.startsWith(QLatin1String("set ")))
+            continue;
+        for (QString word :
+             trimmed.split(QRegularExpression(QStringLiteral("[\\s{}]+")), Qt::SkipEmptyParts)) {
+            for (const auto &[name, value] : variables)
+                word.replace(name, value);
+            word.remove(QLatin1Char('"')).remove(QLatin1Char('\''));
+            if (!word.startsWith(QLatin1String("--")) && chordParts(word) == wanted)
+                return trimmed;
+        }
+    }
+    return {};
+}
+
+QString RunStopServer::swayStopChord(const QString &stopCommand) {
+    if (qEnvironmentVariableIsEmpty("SWAYSOCK"))
+        return {};
+    const QString chord = swayChord(stopCommand);
+    if (chord.isEmpty())
+        return {};
+    const QString own = configBinding(swayConfig(), chord);
+    // The user's own binding stops the run only if it runs tarnwick --stop.
+    if (own.isEmpty() ||
+        (own.contains(QLatin1String("tarnwick")) && own.contains(QLatin1String("--stop"))))
+        return chord;
+    return {};
 }
 
 QString RunStopServer::swayChord(const QString &stopCommand) {
@@ -112,8 +193,13 @@ RunStopServer::RunStopServer(const QString &stopCommand, QObject *parent) : QObj
         const QString chord = swayChord(stopCommand);
         const QString command =
             QStringLiteral("exec '%1' --stop").arg(QCoreApplication::applicationFilePath());
-        if (!chord.isEmpty() &&
-            swaymsg({QStringLiteral("bindsym"), QStringLiteral("--no-repeat"), chord, command})) {
+        // Binding over the user's own binding of these keys would lose it
+        // when the run unbinds them: such keys are left as they are.
+        if (!chord.isEmpty() && !configBinding(swayConfig(), chord).isEmpty()) {
+            qCInfo(lcStopServer).noquote()
+                << "sway: " + chord + " is bound in sway's configuration, and stays so";
+        } else if (!chord.isEmpty() && swaymsg({QStringLiteral("bindsym"),
+                                                QStringLiteral("--no-repeat"), chord, command})) {
             swayBinding_ = chord;
             qCInfo(lcStopServer).noquote() << "sway: " + chord + " stops the run";
         }

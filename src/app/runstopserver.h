@@ -32,6 +32,13 @@ public:
     // The sway form of a stored stop command ("83,3" -> "Ctrl+Alt+s");
     // empty for none or a key sway cannot name.
     static QString swayChord(const QString &stopCommand);
+    // The line of sway's configuration text `config` that binds `chord`
+    // (sway's form) already, empty when none does; a run leaves such keys
+    // alone rather than lose the user's binding when it unbinds them.
+    static QString configBinding(const QString &config, const QString &chord);
+    // The keys that stop a run under this sway (SWAYSOCK): the run's own
+    // binding, or the user's where it runs tarnwick --stop; empty when none.
+    static QString swayStopChord(const QString &stopCommand);
 
     // What `tarnwick --stop` does: asks the running run to stop. Needs the
     // application object. Returns the exit status (kExitOk, kExitNoRun).

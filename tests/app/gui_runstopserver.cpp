@@ -126,6 +126,49 @@ private slots:
         QCOMPARE(RunStopServer::swayChord(stored), chord);
     }
 
+    // The user's own binding of the run's keys is found, however written,
+    // so that a run does not bind over it and then unbind it.
+    void configBindings_data() {
+        QTest::addColumn<QString>("config");
+        QTest::addColumn<QString>("chord");
+        QTest::addColumn<QString>("line"); // empty: the keys are free
+        QTest::newRow("as the run writes it") << "font x\nbindsym Ctrl+Alt+s exec foo\n"
+                                              << "Ctrl+Alt+s"
+                                              << "bindsym Ctrl+Alt+s exec foo";
+        QTest::newRow("aliases, order, case and flags")
+            << "  bindsym --no-repeat --to-code Mod1+Control+S exec foo"
+            << "Ctrl+Alt+s"
+            << "bindsym --no-repeat --to-code Mod1+Control+S exec foo";
+        QTest::newRow("a variable") << "set $mod Mod4\nbindsym $mod+Shift+e exit"
+                                    << "Mod4+Shift+e"
+                                    << "bindsym $mod+Shift+e exit";
+        QTest::newRow("the longer variable first")
+            << "set $alt Mod1\nset $altgr Mod5\nbindsym $altgr+x exec a"
+            << "Alt+x"
+            << "";
+        QTest::newRow("inside a block") << "bindsym {\n  Ctrl+Alt+s exec foo\n}"
+                                        << "Ctrl+Alt+s"
+                                        << "Ctrl+Alt+s exec foo";
+        QTest::newRow("a comment") << "# bindsym Ctrl+Alt+s exec foo"
+                                   << "Ctrl+Alt+s"
+                                   << "";
+        QTest::newRow("other keys") << "bindsym Ctrl+s exec foo\nbindsym Ctrl+Alt+Shift+s exec b"
+                                    << "Ctrl+Alt+s"
+                                    << "";
+        QTest::newRow("a single key") << "bindsym F12 exec foo"
+                                      << "F12"
+                                      << "bindsym F12 exec foo";
+        QTest::newRow("no configuration") << ""
+                                          << "Ctrl+Alt+s"
+                                          << "";
+    }
+    void configBindings() {
+        QFETCH(QString, config);
+        QFETCH(QString, chord);
+        QFETCH(QString, line);
+        QCOMPARE(RunStopServer::configBinding(config, chord), line);
+    }
+
 private:
     QTemporaryDir runtime_;
 };

@@ -64,6 +64,27 @@ private slots:
         QVERIFY(server.swayBinding().isEmpty());
     }
 
+    // scripts/sway.sh binds Ctrl+Alt+F11 to a command of its own and
+    // Ctrl+Alt+F10 to tarnwick --stop, as a user's configuration would.
+    void theUsersOwnBindingStays() {
+        {
+            RunStopServer server(QStringLiteral("122,3")); // Ctrl+Alt+F11
+            QVERIFY(server.listening());
+            QVERIFY(server.swayBinding().isEmpty());
+        }
+        // Still sway's after the run: it can take it away (and puts it back).
+        QVERIFY(swaymsg({QStringLiteral("unbindsym"), QStringLiteral("Ctrl+Alt+F11")}));
+        QVERIFY(swaymsg({QStringLiteral("bindsym"), QStringLiteral("Ctrl+Alt+F11"),
+                         QStringLiteral("exec"), QStringLiteral("true")}));
+        // What stops a run: not the user's other command; their tarnwick
+        // --stop; the run's own binding where the keys are free.
+        QCOMPARE(RunStopServer::swayStopChord(QStringLiteral("122,3")), QString());
+        QCOMPARE(RunStopServer::swayStopChord(QStringLiteral("121,3")),
+                 QStringLiteral("Ctrl+Alt+F10"));
+        QCOMPARE(RunStopServer::swayStopChord(QStringLiteral("83,3")),
+                 QStringLiteral("Ctrl+Alt+s"));
+    }
+
     // The keys pressed on a keyboard sway sees (wtype's virtual one) run the
     // binding, whose `tarnwick --stop` ends the run. sway runs it as its own
     // user with its own runtime folder, so the run is that user's too, as on
