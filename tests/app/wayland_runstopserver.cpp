@@ -99,15 +99,23 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(R"({"list_command": [["なし"]], "list_condition": [["時間", "0.1"]]})");
         file.close();
-        // A copy of the program that user can reach whatever the build
-        // folder's permissions.
-        const QString program = home.filePath(QStringLiteral("tarnwick"));
-        QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + QStringLiteral("/tarnwick"),
-                            program));
-        for (const QString &path : {home.path(), project, program})
+        for (const QString &path : {home.path(), project})
             QCOMPARE(
                 ::chown(QFile::encodeName(path).constData(), display.ownerId(), display.groupId()),
                 0);
+        // The built program where that user may start it, else a copy of it
+        // in the folder made for them (the build folder may be closed to
+        // others, or the temporary one mounted without exec).
+        QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/tarnwick");
+        if (QProcess::execute(QStringLiteral("runuser"),
+                              {"-u", display.owner(), "--", "test", "-x", program}) != 0) {
+            const QString copy = home.filePath(QStringLiteral("tarnwick"));
+            QVERIFY(QFile::copy(program, copy));
+            QCOMPARE(
+                ::chown(QFile::encodeName(copy).constData(), display.ownerId(), display.groupId()),
+                0);
+            program = copy;
+        }
 
         const auto env = QProcessEnvironment::systemEnvironment();
         QProcess run;
