@@ -20,20 +20,6 @@ namespace {
 const QString kOlder = QStringLiteral("tarnwick pages older");
 const QString kNewer = QStringLiteral("tarnwick pages newer");
 
-// The text of the key presses among a target's lines.
-QString typedText(const QStringList &lines) {
-    QString text;
-    for (const QString &l : lines) {
-        const QStringList parts = l.split(QLatin1Char(' '));
-        if (parts.size() != 4 || parts.at(0) != QLatin1String("press") ||
-            parts.at(3) == QLatin1String("-"))
-            continue;
-        for (int i = 0; i + 4 <= parts.at(3).size(); i += 4)
-            text += QChar(char16_t(parts.at(3).mid(i, 4).toUShort(nullptr, 16)));
-    }
-    return text;
-}
-
 } // namespace
 
 class WaylandWindowPagesTest : public QObject {
@@ -113,8 +99,8 @@ private slots:
         QString newerText;
         const bool arrived = QTest::qWaitFor(
             [&] {
-                olderText += typedText(older.readLines());
-                newerText += typedText(newer.readLines());
+                olderText += testsupport::typedText(older.readLines());
+                newerText += testsupport::typedText(newer.readLines());
                 return olderText == olderGets && newerText == newerGets &&
                        !(olderGets.isEmpty() && newerGets.isEmpty());
             },

@@ -8,6 +8,7 @@
 #include "platform/wayland/waylandinput.h"
 #include "platform/wayland/waylandkeymap.h"
 #include "support/waylandgtktarget.h"
+#include "support/waylandtarget.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -26,57 +27,19 @@ constexpr int kShift = 1 << 0;
 constexpr int kControl = 1 << 2;
 constexpr int kAlt = 1 << 3;
 
-class GtkTarget {
+class GtkTarget : public testsupport::ReportingProcess {
 public:
     bool start(QString &error) {
-        process_.setProcessEnvironment(testsupport::waylandGtkEnvironment());
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QString::fromLatin1(testsupport::kWaylandGtkPython),
-                       testsupport::waylandGtkArguments(QStringLiteral("events")));
-        if (!process_.waitForStarted(kTimeoutMs)) {
-            error = process_.errorString();
-            return false;
-        }
-        if (waitFor([](const QString &l) { return l == QLatin1String("ready"); }).isEmpty()) {
-            error = QStringLiteral("the GTK window never got the keyboard focus and its tile");
-            return false;
-        }
-        return true;
+        return ReportingProcess::start(
+            QString::fromLatin1(testsupport::kWaylandGtkPython),
+            testsupport::waylandGtkArguments(QStringLiteral("events")),
+            testsupport::waylandGtkEnvironment(),
+            QStringLiteral("the GTK window never got the keyboard focus and its tile"), error);
     }
+    // The window ends when its standard input closes.
     ~GtkTarget() {
         process_.closeWriteChannel();
-        if (!process_.waitForFinished(5000))
-            process_.kill();
-        process_.waitForFinished(kTimeoutMs);
-    }
-    const QStringList &lines() {
-        while (process_.canReadLine())
-            lines_ << QString::fromUtf8(process_.readLine()).trimmed();
-        return lines_;
-    }
-    QString dump() { return lines().join(QLatin1Char('\n')); }
-    // Waits (generously) until a line from `from` on satisfies `pred`.
-    template <typename Pred> QString waitFor(Pred pred, int timeoutMs = kTimeoutMs, int from = 0) {
-        QElapsedTimer t;
-        t.start();
-        int seen = from;
-        while (t.elapsed() < timeoutMs) {
-            const QStringList &all = lines();
-            for (; seen < all.size(); ++seen)
-                if (pred(all.at(seen)))
-                    return all.at(seen);
-            if (process_.state() != QProcess::Running)
-                return {};
-            process_.waitForReadyRead(100);
-        }
-        return {};
-    }
-    bool waitForLine(const QString &line) {
-        return !waitFor([&](const QString &l) { return l == line; }).isEmpty();
-    }
-    void clear() {
-        lines();
-        lines_.clear();
+        process_.waitForFinished(5000);
     }
     // The compositor's view, as the window's own wl_keyboard and wl_pointer
     // heard it: "wl held KEYS BUTTONS".
@@ -86,32 +49,7 @@ public:
         return waitFor([](const QString &l) { return l.startsWith(QLatin1String("wl held ")); },
                        kTimeoutMs, from);
     }
-
-private:
-    QProcess process_;
-    QStringList lines_;
 };
-
-QString textOfPresses(const QStringList &lines) {
-    QString text;
-    for (const QString &l : lines) {
-        const QStringList parts = l.split(QLatin1Char(' '));
-        if (parts.size() != 5 || parts.at(0) != QLatin1String("press") ||
-            parts.at(3) == QLatin1String("-"))
-            continue;
-        const QString &hex = parts.at(3);
-        for (int i = 0; i + 4 <= hex.size(); i += 4)
-            text += QChar(char16_t(hex.mid(i, 4).toUShort(nullptr, 16)));
-    }
-    return text;
-}
-
-bool swaymsg(const QStringList &args) {
-    QProcess p;
-    p.start(QStringLiteral("swaymsg"), args);
-    return p.waitForFinished(kTimeoutMs) && p.exitStatus() == QProcess::NormalExit &&
-           p.exitCode() == 0;
-}
 
 QString selectTarget() {
     return QStringLiteral("[app_id=\"%1\"]").arg(QLatin1String(testsupport::kWaylandGtkAppId));
@@ -139,7 +77,6 @@ private slots:
     void nothingHeldAfterReleaseAllOrFocusLeaving();
 
 private:
-    bool fillsTile(int originX, int width, int height);
     // What the compositor holds for the window once it has handled all we
     // sent (the window may still be reading it: compare with QTRY_COMPARE).
     QString heldNow() {
@@ -172,8 +109,8 @@ void WaylandGtkTest::initTestCase() {
 }
 
 void WaylandGtkTest::init() {
-    QVERIFY(
-        swaymsg({QStringLiteral("focus"), QStringLiteral("output"), QStringLiteral("HEADLESS-1")}));
+    QVERIFY(testsupport::swaymsg(
+        {QStringLiteral("focus"), QStringLiteral("output"), QStringLiteral("HEADLESS-1")}));
     target_ = std::make_unique<GtkTarget>();
     QString error;
     QVERIFY2(target_->start(error), qPrintable(error));
@@ -190,21 +127,6 @@ void WaylandGtkTest::cleanup() {
 
 void WaylandGtkTest::cleanupTestCase() {
     backend_.reset();
-}
-
-bool WaylandGtkTest::fillsTile(int originX, int width, int height) {
-    const QString corner = QStringLiteral("move %1 %2").arg(width - 1).arg(height - 1);
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < kTimeoutMs) {
-        layer_->setCursorPos(originX + 1, 1);
-        layer_->setCursorPos(originX + width - 1, height - 1);
-        if (!target_->waitFor([&](const QString &l) { return l == corner; }, 500).isEmpty()) {
-            target_->clear();
-            return true;
-        }
-    }
-    return false;
 }
 
 void WaylandGtkTest::keyChords_data() {
@@ -241,7 +163,7 @@ void WaylandGtkTest::keyChords() {
         layer_->unicodeDown(c.unicode());
         layer_->unicodeUp(c.unicode());
     }
-    QTRY_COMPARE_WITH_TIMEOUT(textOfPresses(target_->lines()), kanji, kTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(testsupport::typedText(target_->lines(), 5), kanji, kTimeoutMs);
     for (int vk : vks)
         layer_->keyDown(vk);
     for (auto it = vks.crbegin(); it != vks.crend(); ++it)
@@ -280,8 +202,9 @@ void WaylandGtkTest::typesEveryCharacterExactly() {
         layer_->unicodeDown(c.unicode());
         layer_->unicodeUp(c.unicode());
     }
-    QTRY_COMPARE_WITH_TIMEOUT(textOfPresses(target_->lines()).size(), text.size(), kTimeoutMs);
-    QCOMPARE(textOfPresses(target_->lines()), text);
+    QTRY_COMPARE_WITH_TIMEOUT(testsupport::typedText(target_->lines(), 5).size(), text.size(),
+                              kTimeoutMs);
+    QCOMPARE(testsupport::typedText(target_->lines(), 5), text);
     // Four groups a keymap: 1,000 kanji and the rest need only a few.
     const std::uint64_t uploads = wl->keymapUploads() - uploadsBefore;
     QVERIFY2(uploads >= 1 && uploads <= 6, QByteArray::number(qulonglong(uploads)));
@@ -313,7 +236,8 @@ void WaylandGtkTest::slowTypingArrivesAsTyped() {
             layer_->unicodeUp(c.unicode());
         i += pair ? 1 : 0;
         QTest::qWait(pauseMs);
-        QTRY_COMPARE_WITH_TIMEOUT(textOfPresses(target_->lines()), arrived + ch, kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(testsupport::typedText(target_->lines(), 5), arrived + ch,
+                                  kTimeoutMs);
         QTRY_COMPARE(heldNow(), QStringLiteral("wl held 0 0"));
         arrived += ch;
     }
@@ -339,11 +263,13 @@ void WaylandGtkTest::clicksLandOnExactPositions() {
     QFETCH(bool, left);
     QFETCH(int, x);
     QFETCH(int, y);
-    QVERIFY(swaymsg({selectTarget(), QStringLiteral("move"), QStringLiteral("container"),
-                     QStringLiteral("to"), QStringLiteral("output"), output}));
+    QVERIFY(
+        testsupport::swaymsg({selectTarget(), QStringLiteral("move"), QStringLiteral("container"),
+                              QStringLiteral("to"), QStringLiteral("output"), output}));
     const bool first = output == QLatin1String("HEADLESS-1");
-    QVERIFY2(fillsTile(originX, first ? 1024 : 640, first ? 768 : 480),
-             qPrintable(target_->dump()));
+    QVERIFY2(
+        testsupport::fillsTile(*layer_, *target_, originX, first ? 1024 : 640, first ? 768 : 480),
+        qPrintable(target_->dump()));
     layer_->setCursorPos(originX + x, y);
     const platform::MouseButton button =
         left ? platform::MouseButton::Left : platform::MouseButton::Right;
@@ -356,7 +282,7 @@ void WaylandGtkTest::clicksLandOnExactPositions() {
 }
 
 void WaylandGtkTest::smoothMoveArrives() {
-    QVERIFY(fillsTile(0, 1024, 768));
+    QVERIFY(testsupport::fillsTile(*layer_, *target_, 0, 1024, 768));
     layer_->setCursorPos(100, 100);
     const platform::Point from = layer_->cursorPos();
     for (int i = 1; i <= 50; ++i)
@@ -380,7 +306,7 @@ void WaylandGtkTest::smoothMoveArrives() {
 }
 
 void WaylandGtkTest::nothingHeldAfterReleaseAllOrFocusLeaving() {
-    QVERIFY(fillsTile(0, 1024, 768));
+    QVERIFY(testsupport::fillsTile(*layer_, *target_, 0, 1024, 768));
     layer_->setCursorPos(300, 300);
     layer_->keyDown(0x11);
     layer_->keyDown(0x10);
@@ -396,11 +322,11 @@ void WaylandGtkTest::nothingHeldAfterReleaseAllOrFocusLeaving() {
     // The focus leaves and comes back: the keys the compositor says are down
     // when it gives the window the keyboard again are none.
     target_->clear();
-    QVERIFY(
-        swaymsg({QStringLiteral("focus"), QStringLiteral("output"), QStringLiteral("HEADLESS-2")}));
+    QVERIFY(testsupport::swaymsg(
+        {QStringLiteral("focus"), QStringLiteral("output"), QStringLiteral("HEADLESS-2")}));
     QVERIFY2(target_->waitForLine(QStringLiteral("wl leave")), qPrintable(target_->dump()));
-    QVERIFY(
-        swaymsg({QStringLiteral("focus"), QStringLiteral("output"), QStringLiteral("HEADLESS-1")}));
+    QVERIFY(testsupport::swaymsg(
+        {QStringLiteral("focus"), QStringLiteral("output"), QStringLiteral("HEADLESS-1")}));
     QVERIFY2(target_->waitForLine(QStringLiteral("wl enter 0")), qPrintable(target_->dump()));
     // And a plain key afterwards comes without modifiers.
     layer_->keyDown('Q');

@@ -20,79 +20,17 @@ namespace {
 
 constexpr int kTimeoutMs = 30000;
 
-// The target window as a child process, its report lines as they come.
-class WaylandTarget {
+// The target window as a child process.
+class WaylandTarget : public testsupport::ReportingProcess {
 public:
     bool start(QString &error) {
-        process_.setProcessEnvironment(testsupport::waylandTargetEnvironment());
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QCoreApplication::applicationFilePath(),
-                       {QString::fromLatin1(testsupport::kWaylandTargetArg)});
-        if (!process_.waitForStarted(kTimeoutMs)) {
-            error = process_.errorString();
-            return false;
-        }
-        if (!waitForLine(QStringLiteral("ready"))) {
-            error = QStringLiteral("the window never got the keyboard focus");
-            return false;
-        }
-        return true;
+        return ReportingProcess::start(QCoreApplication::applicationFilePath(),
+                                       {QString::fromLatin1(testsupport::kWaylandTargetArg)},
+                                       testsupport::waylandTargetEnvironment(),
+                                       QStringLiteral("the window never got the keyboard focus"),
+                                       error);
     }
-    ~WaylandTarget() {
-        process_.kill();
-        process_.waitForFinished(kTimeoutMs);
-    }
-    // Reads what arrived.
-    const QStringList &lines() {
-        while (process_.canReadLine())
-            lines_ << QString::fromUtf8(process_.readLine()).trimmed();
-        return lines_;
-    }
-    // Waits (generously) until a line satisfies `pred`; returns it, or an
-    // empty string.
-    template <typename Pred> QString waitFor(Pred pred, int timeoutMs = kTimeoutMs) {
-        QElapsedTimer t;
-        t.start();
-        int seen = 0;
-        while (t.elapsed() < timeoutMs) {
-            const QStringList &all = lines();
-            for (; seen < all.size(); ++seen)
-                if (pred(all.at(seen)))
-                    return all.at(seen);
-            if (process_.state() != QProcess::Running)
-                return {};
-            process_.waitForReadyRead(100);
-        }
-        return {};
-    }
-    // Waits until `line` arrives; the lines before it are taken away.
-    bool waitForLine(const QString &line) {
-        const QString got = waitFor([&](const QString &l) { return l == line; });
-        return !got.isEmpty();
-    }
-    void clear() {
-        lines();
-        lines_.clear();
-    }
-
-private:
-    QProcess process_;
-    QStringList lines_;
 };
-
-QString textOfPresses(const QStringList &lines) {
-    QString text;
-    for (const QString &l : lines) {
-        const QStringList parts = l.split(QLatin1Char(' '));
-        if (parts.size() != 4 || parts.at(0) != QLatin1String("press") ||
-            parts.at(3) == QLatin1String("-"))
-            continue;
-        const QString &hex = parts.at(3);
-        for (int i = 0; i + 4 <= hex.size(); i += 4)
-            text += QChar(char16_t(hex.mid(i, 4).toUShort(nullptr, 16)));
-    }
-    return text;
-}
 
 // Keys pressed and not released, buttons down and not up, as the window saw.
 int stillHeld(const QStringList &lines) {
@@ -124,14 +62,6 @@ void type(platform::InputLayer &layer, const QString &text) {
     }
 }
 
-// A command to the compositor through its IPC socket (SWAYSOCK).
-bool swaymsg(const QStringList &args) {
-    QProcess p;
-    p.start(QStringLiteral("swaymsg"), args);
-    return p.waitForFinished(kTimeoutMs) && p.exitStatus() == QProcess::NormalExit &&
-           p.exitCode() == 0;
-}
-
 } // namespace
 
 class WaylandSynthesisTest : public QObject {
@@ -154,8 +84,6 @@ private slots:
     void screenShowsTheWindow();
 
 private:
-    bool fillsTile(int originX, int width, int height);
-
     std::unique_ptr<platform::Backend> backend_;
     platform::InputLayer *layer_ = nullptr;
     std::unique_ptr<WaylandTarget> target_;
@@ -191,8 +119,8 @@ void WaylandSynthesisTest::initTestCase() {
 void WaylandSynthesisTest::init() {
     // New windows open on the focused output; the clicks test moves its
     // window (and the focus) to the other one.
-    QVERIFY(
-        swaymsg({QStringLiteral("focus"), QStringLiteral("output"), QStringLiteral("HEADLESS-1")}));
+    QVERIFY(testsupport::swaymsg(
+        {QStringLiteral("focus"), QStringLiteral("output"), QStringLiteral("HEADLESS-1")}));
     target_ = std::make_unique<WaylandTarget>();
     QString error;
     QVERIFY2(target_->start(error), qPrintable(error));
@@ -206,23 +134,6 @@ void WaylandSynthesisTest::cleanup() {
 
 void WaylandSynthesisTest::cleanupTestCase() {
     backend_.reset();
-}
-
-// The window fills its output's tile once sway has configured it and it has
-// drawn itself anew: the pointer at the tile's far corner then reaches it.
-bool WaylandSynthesisTest::fillsTile(int originX, int width, int height) {
-    const QString corner = QStringLiteral("move %1 %2").arg(width - 1).arg(height - 1);
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < kTimeoutMs) {
-        layer_->setCursorPos(originX + 1, 1);
-        layer_->setCursorPos(originX + width - 1, height - 1);
-        if (!target_->waitFor([&](const QString &l) { return l == corner; }, 500).isEmpty()) {
-            target_->clear();
-            return true;
-        }
-    }
-    return false;
 }
 
 void WaylandSynthesisTest::keyChords_data() {
@@ -274,8 +185,9 @@ void WaylandSynthesisTest::typesEveryCharacterExactly() {
     auto *wl = platform::wayland::waylandInput(*backend_);
     const std::uint64_t uploadsBefore = wl->keymapUploads();
     type(*layer_, text);
-    QTRY_COMPARE_WITH_TIMEOUT(textOfPresses(target_->lines()).size(), text.size(), kTimeoutMs);
-    QCOMPARE(textOfPresses(target_->lines()), text);
+    QTRY_COMPARE_WITH_TIMEOUT(testsupport::typedText(target_->lines()).size(), text.size(),
+                              kTimeoutMs);
+    QCOMPARE(testsupport::typedText(target_->lines()), text);
     // A block at a time: far fewer keymaps than characters.
     const std::uint64_t uploads = wl->keymapUploads() - uploadsBefore;
     QVERIFY2(uploads >= 1 && uploads < 40, QByteArray::number(qulonglong(uploads)));
@@ -304,11 +216,11 @@ void WaylandSynthesisTest::clicksLandOnExactPositions() {
     QFETCH(int, y);
     const QString select =
         QStringLiteral("[app_id=\"%1\"]").arg(QLatin1String(testsupport::kWaylandTargetAppId));
-    QVERIFY(swaymsg({select, QStringLiteral("move"), QStringLiteral("container"),
-                     QStringLiteral("to"), QStringLiteral("output"), output}));
+    QVERIFY(testsupport::swaymsg({select, QStringLiteral("move"), QStringLiteral("container"),
+                                  QStringLiteral("to"), QStringLiteral("output"), output}));
     const int width = output == QLatin1String("HEADLESS-1") ? 1024 : 640;
     const int height = output == QLatin1String("HEADLESS-1") ? 768 : 480;
-    QVERIFY2(fillsTile(originX, width, height),
+    QVERIFY2(testsupport::fillsTile(*layer_, *target_, originX, width, height),
              qPrintable(target_->lines().join(QLatin1Char('\n'))));
     target_->clear();
     const platform::MouseButton button =
@@ -326,7 +238,7 @@ void WaylandSynthesisTest::clicksLandOnExactPositions() {
 }
 
 void WaylandSynthesisTest::smoothMoveArrives() {
-    QVERIFY(fillsTile(0, 1024, 768));
+    QVERIFY(testsupport::fillsTile(*layer_, *target_, 0, 1024, 768));
     // As the smooth move step does: from where the layer says the pointer
     // is, in small steps, to the end.
     layer_->setCursorPos(100, 100);
@@ -349,7 +261,7 @@ void WaylandSynthesisTest::smoothMoveArrives() {
 }
 
 void WaylandSynthesisTest::releaseAllLeavesNothingHeld() {
-    QVERIFY(fillsTile(0, 1024, 768));
+    QVERIFY(testsupport::fillsTile(*layer_, *target_, 0, 1024, 768));
     layer_->setCursorPos(300, 300);
     layer_->keyDown(0x11);
     layer_->keyDown(0x10);
@@ -390,11 +302,12 @@ void WaylandSynthesisTest::screenShowsTheWindow() {
     QVERIFY(screen);
     const QString select =
         QStringLiteral("[app_id=\"%1\"]").arg(QLatin1String(testsupport::kWaylandTargetAppId));
-    QVERIFY(swaymsg({select, QStringLiteral("move"), QStringLiteral("container"),
-                     QStringLiteral("to"), QStringLiteral("output"), output}));
+    QVERIFY(testsupport::swaymsg({select, QStringLiteral("move"), QStringLiteral("container"),
+                                  QStringLiteral("to"), QStringLiteral("output"), output}));
     const int originX = output == QLatin1String("HEADLESS-1") ? 0 : 1024;
-    QVERIFY(fillsTile(originX, output == QLatin1String("HEADLESS-1") ? 1024 : 640,
-                      output == QLatin1String("HEADLESS-1") ? 768 : 480));
+    QVERIFY(testsupport::fillsTile(*layer_, *target_, originX,
+                                   output == QLatin1String("HEADLESS-1") ? 1024 : 640,
+                                   output == QLatin1String("HEADLESS-1") ? 768 : 480));
     using W = testsupport::WaylandTargetWindow;
     platform::Rgb colour;
     QTRY_VERIFY_WITH_TIMEOUT(screen->pixel(x, y, colour) && colour.r == W::kRed &&

@@ -13,6 +13,8 @@
 // target (titledTargetMain, TitledTarget) also says "focus in" and
 // "focus out", for the window access's tests.
 
+#include "platform/inputlayer.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -146,58 +148,146 @@ inline QProcessEnvironment waylandTargetEnvironment() {
     return env;
 }
 
-// A titled target (titledTargetMain) started from the test's own executable,
-// its report lines as they come.
-class TitledTarget {
+// A target window (or any child process that reports a line per event on
+// its standard output), the lines kept as they come and waited for
+// generously.
+class ReportingProcess {
 public:
     static constexpr int kTimeoutMs = 30000;
 
-    bool start(const QString &title, QString &error) {
-        process_.setProcessEnvironment(waylandTargetEnvironment());
+    ~ReportingProcess() { close(); }
+    // Starts `program` and waits for its "ready"; on failure `error` says
+    // why (`notReady` when it never said so).
+    bool start(const QString &program, const QStringList &arguments,
+               const QProcessEnvironment &environment, const QString &notReady, QString &error) {
+        process_.setProcessEnvironment(environment);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(
-            QCoreApplication::applicationFilePath(),
-            {QString::fromLatin1(kWaylandTargetArg), QString::fromLatin1(kWaylandTitleArg), title});
+        process_.start(program, arguments);
         if (!process_.waitForStarted(kTimeoutMs)) {
             error = process_.errorString();
             return false;
         }
         if (!waitForLine(QStringLiteral("ready"))) {
-            error = QStringLiteral("the window never got the keyboard focus");
+            error = notReady;
             return false;
         }
         return true;
     }
-    ~TitledTarget() { close(); }
     void close() {
         process_.kill();
         process_.waitForFinished(kTimeoutMs);
     }
-    // The lines that arrived since the last call (or the last line waited for).
-    QStringList readLines() {
-        QStringList lines;
+    // Every line that arrived (since the last clear).
+    const QStringList &lines() {
         while (process_.canReadLine())
-            lines << QString::fromUtf8(process_.readLine()).trimmed();
-        return lines;
+            lines_ << QString::fromUtf8(process_.readLine()).trimmed();
+        return lines_;
     }
-    // Waits (generously) for `line`; the lines up to it are taken away.
-    bool waitForLine(const QString &line) {
+    QString dump() { return lines().join(QLatin1Char('\n')); }
+    // Waits until a line from `from` on satisfies `pred`; returns it, or an
+    // empty string.
+    template <typename Pred> QString waitFor(Pred pred, int timeoutMs = kTimeoutMs, int from = 0) {
         QElapsedTimer t;
         t.start();
-        while (t.elapsed() < kTimeoutMs) {
-            while (process_.canReadLine()) {
-                if (QString::fromUtf8(process_.readLine()).trimmed() == line)
-                    return true;
-            }
+        int seen = from;
+        while (t.elapsed() < timeoutMs) {
+            const QStringList &all = lines();
+            for (; seen < all.size(); ++seen)
+                if (pred(all.at(seen)))
+                    return all.at(seen);
             if (process_.state() != QProcess::Running)
-                return false;
+                return {};
             process_.waitForReadyRead(100);
         }
-        return false;
+        return {};
+    }
+    bool waitForLine(const QString &line) {
+        return !waitFor([&](const QString &l) { return l == line; }).isEmpty();
+    }
+    void clear() {
+        lines();
+        lines_.clear();
+    }
+
+protected:
+    QProcess process_;
+
+private:
+    QStringList lines_;
+};
+
+// A titled target (titledTargetMain) started from the test's own executable.
+class TitledTarget : public ReportingProcess {
+public:
+    bool start(const QString &title, QString &error) {
+        if (!ReportingProcess::start(QCoreApplication::applicationFilePath(),
+                                     {QString::fromLatin1(kWaylandTargetArg),
+                                      QString::fromLatin1(kWaylandTitleArg), title},
+                                     waylandTargetEnvironment(),
+                                     QStringLiteral("the window never got the keyboard focus"),
+                                     error))
+            return false;
+        taken_ = lines().indexOf(QStringLiteral("ready")) + 1;
+        return true;
+    }
+    // The lines that arrived since the last call (or the last line waited for).
+    QStringList readLines() {
+        const QStringList got = lines().mid(taken_);
+        taken_ += got.size();
+        return got;
+    }
+    // Waits for `line`; the lines up to it are taken away.
+    bool waitForLine(const QString &line) {
+        if (waitFor([&](const QString &l) { return l == line; }, kTimeoutMs, taken_).isEmpty())
+            return false;
+        taken_ = lines().indexOf(line, taken_) + 1;
+        return true;
     }
 
 private:
-    QProcess process_;
+    int taken_ = 0;
 };
+
+// The text of the key presses among a target's lines ("press KEY MODS
+// HEXTEXT", `fields` words in all).
+inline QString typedText(const QStringList &lines, int fields = 4) {
+    QString text;
+    for (const QString &l : lines) {
+        const QStringList parts = l.split(QLatin1Char(' '));
+        if (parts.size() != fields || parts.at(0) != QLatin1String("press") ||
+            parts.at(3) == QLatin1String("-"))
+            continue;
+        const QString &hex = parts.at(3);
+        for (int i = 0; i + 4 <= hex.size(); i += 4)
+            text += QChar(char16_t(hex.mid(i, 4).toUShort(nullptr, 16)));
+    }
+    return text;
+}
+
+// The window fills its output's tile once sway has configured it and it has
+// drawn itself anew: the pointer at the tile's far corner then reaches it.
+inline bool fillsTile(platform::InputLayer &layer, ReportingProcess &target, int originX, int width,
+                      int height) {
+    const QString corner = QStringLiteral("move %1 %2").arg(width - 1).arg(height - 1);
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ReportingProcess::kTimeoutMs) {
+        layer.setCursorPos(originX + 1, 1);
+        layer.setCursorPos(originX + width - 1, height - 1);
+        if (!target.waitFor([&](const QString &l) { return l == corner; }, 500).isEmpty()) {
+            target.clear();
+            return true;
+        }
+    }
+    return false;
+}
+
+// A command to the compositor through its IPC socket (SWAYSOCK).
+inline bool swaymsg(const QStringList &args) {
+    QProcess p;
+    p.start(QStringLiteral("swaymsg"), args);
+    return p.waitForFinished(ReportingProcess::kTimeoutMs) &&
+           p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
 
 } // namespace testsupport
