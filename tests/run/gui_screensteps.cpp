@@ -7,6 +7,7 @@
 
 #include "run/runharness.h"
 #include "run/runsteps.h"
+#include "support/failurelog.h"
 #include "support/screenpattern.h"
 
 #include <QBuffer>
@@ -136,25 +137,6 @@ int countOf(const Texts &texts, const std::string &text) {
     return int(std::count(texts.begin(), texts.end(), text));
 }
 
-struct FailureLog {
-    std::mutex mutex;
-    QList<RunFailure> failures;
-
-    void attach(Run *run) {
-        QObject::connect(
-            run, &Run::pageFailed, run,
-            [this](const RunFailure &f) {
-                std::lock_guard<std::mutex> lock(mutex);
-                failures.append(f);
-            },
-            Qt::DirectConnection);
-    }
-    QList<RunFailure> all() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return failures;
-    }
-};
-
 } // namespace
 
 class ScreenStepsTest : public QObject {
@@ -280,7 +262,7 @@ private slots:
         h.rec.setWindows({notepad()});
         h.rec.screen().show(screenWith({}, Qt::black));
         h.rec.screen().show(screenShowing(at), std::chrono::milliseconds(300));
-        FailureLog failures;
+        testsupport::FailureLog failures;
         h.prepare(commands, conditions);
         failures.attach(h.run.get());
         h.run->start();
@@ -351,7 +333,7 @@ private slots:
         h.rec.setWindows({notepad()});
         h.rec.offerScreen(screen);
         h.rec.screen().show(shown);
-        FailureLog failures;
+        testsupport::FailureLog failures;
         h.prepare({{"なし"}, command, kClick}, {kNow, condition, kNow}, 3);
         failures.attach(h.run.get());
         h.run->start();

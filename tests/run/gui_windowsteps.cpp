@@ -5,6 +5,7 @@
 
 #include "run/runharness.h"
 #include "run/runsteps.h"
+#include "support/failurelog.h"
 
 #include <QStandardPaths>
 #include <QtTest>
@@ -54,26 +55,6 @@ int countOf(const Texts &texts, const std::string &text) {
     return int(std::count(texts.begin(), texts.end(), text));
 }
 
-// The run's failure, heard on the run thread.
-struct FailureLog {
-    std::mutex mutex;
-    QList<RunFailure> failures;
-
-    void attach(Run *run) {
-        QObject::connect(
-            run, &Run::pageFailed, run,
-            [this](const RunFailure &f) {
-                std::lock_guard<std::mutex> lock(mutex);
-                failures.append(f);
-            },
-            Qt::DirectConnection);
-    }
-    QList<RunFailure> all() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return failures;
-    }
-};
-
 } // namespace
 
 class WindowStepsTest : public QObject {
@@ -108,7 +89,7 @@ private slots:
         QFETCH(int, activated);
         Harness h;
         h.rec.setWindows(windows, 3);
-        FailureLog failures;
+        testsupport::FailureLog failures;
         h.prepare({command, kMarker}, {kNow, kNow});
         failures.attach(h.run.get());
         h.run->start();
@@ -169,7 +150,7 @@ private slots:
         windows[0].activation = FakeWindow::Activation::Never;
         h.rec.setWindows(windows, 3);
         h.rec.offerWindowAccess(access);
-        FailureLog failures;
+        testsupport::FailureLog failures;
         // Several passes: the stop ends them all.
         h.prepare({{"なし"}, command, kTyping}, {kNow, kNow, {"終わるまで待つ", "0"}}, 3);
         failures.attach(h.run.get());
@@ -195,7 +176,7 @@ private slots:
         Windows windows = twoEditors();
         windows[1].activation = FakeWindow::Activation::Never;
         h.rec.setWindows(windows, 3);
-        FailureLog failures;
+        testsupport::FailureLog failures;
         h.prepare({{"ウィンドウ切替", "メモ帳", "含む", "", "60"}, kTyping}, {kNow, kNow});
         failures.attach(h.run.get());
         h.run->start();
@@ -243,7 +224,7 @@ private slots:
     void windowClosingEndsTheGoneWait() {
         Harness h;
         h.rec.setWindows(twoEditors(), 2);
-        FailureLog failures;
+        testsupport::FailureLog failures;
         h.prepare({{"なし"}, kMarker}, {{"ウィンドウ", "メモ帳", "含む", "", "ない"}, kNow});
         failures.attach(h.run.get());
         h.run->start();
@@ -325,7 +306,7 @@ private slots:
         Harness h;
         h.rec.setWindows(twoEditors(), 3);
         h.rec.offerWindowGeometry(false);
-        FailureLog failures;
+        testsupport::FailureLog failures;
         h.prepare({command, kMarker}, {condition, kNow});
         failures.attach(h.run.get());
         h.run->start();
