@@ -19,30 +19,8 @@ namespace {
 using testsupport::screenpattern::kHeight;
 using testsupport::screenpattern::kWidth;
 
-QColor expectedAt(int x, int y) {
-    const platform::Rgb c = testsupport::screenpattern::at(x, y);
-    return QColor(c.r, c.g, c.b);
-}
-
-class Painted : public QWidget {
-public:
-    Painted() {
-        setWindowFlags(Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setFixedSize(kWidth, kHeight);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override {
-        QPainter p(this);
-        const int w = kWidth / 2, h = kHeight / 2;
-        p.fillRect(0, 0, w, h, expectedAt(0, 0));
-        p.fillRect(0, h, w, h, expectedAt(0, h));
-        p.fillRect(w, 0, w, h, expectedAt(w, 0));
-        p.fillRect(w, h, w, h, expectedAt(w, h));
-        p.fillRect(5, 7, 1, 1, expectedAt(5, 7));
-    }
-};
+using testsupport::screenpattern::colourAt;
+using testsupport::screenpattern::PatternWindow;
 
 } // namespace
 
@@ -57,7 +35,7 @@ private slots:
         QVERIFY2(error.empty(), error.c_str());
         platform::ScreenReader *reader = backend->screenReader();
         QVERIFY(reader);
-        Painted window;
+        PatternWindow window;
         window.move(210, 170);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -87,7 +65,7 @@ private slots:
             }
         QCOMPARE(difference, QString());
         // And the odd pixel is where the window put it.
-        QCOMPARE(QColor(crop.pixel(15, 17)), expectedAt(5, 7));
+        QCOMPARE(QColor(crop.pixel(15, 17)), colourAt(5, 7));
     }
 };
 

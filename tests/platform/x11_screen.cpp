@@ -24,30 +24,8 @@ using testsupport::screenpattern::firstDifference;
 using testsupport::screenpattern::kHeight;
 using testsupport::screenpattern::kWidth;
 
-QColor expectedAt(int x, int y) {
-    const platform::Rgb c = testsupport::screenpattern::at(x, y);
-    return QColor(c.r, c.g, c.b);
-}
-
-class Painted : public QWidget {
-public:
-    Painted() {
-        setWindowFlags(Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setFixedSize(kWidth, kHeight);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override {
-        QPainter p(this);
-        const int w = kWidth / 2, h = kHeight / 2;
-        p.fillRect(0, 0, w, h, expectedAt(0, 0));
-        p.fillRect(0, h, w, h, expectedAt(0, h));
-        p.fillRect(w, 0, w, h, expectedAt(w, 0));
-        p.fillRect(w, h, w, h, expectedAt(w, h));
-        p.fillRect(5, 7, 1, 1, expectedAt(5, 7));
-    }
-};
+using testsupport::screenpattern::colourAt;
+using testsupport::screenpattern::PatternWindow;
 
 QString colourText(const platform::Rgb &c) {
     return testsupport::screenpattern::text(c);
@@ -76,7 +54,7 @@ private slots:
 private:
     std::unique_ptr<platform::Backend> backend_;
     platform::ScreenReader *reader_ = nullptr;
-    std::unique_ptr<Painted> window_;
+    std::unique_ptr<PatternWindow> window_;
     QPoint origin_;
 };
 
@@ -88,7 +66,7 @@ void X11ScreenTest::initTestCase() {
     QVERIFY(backend_->capabilities().screenReading);
     reader_ = backend_->screenReader();
     QVERIFY(reader_);
-    window_ = std::make_unique<Painted>();
+    window_ = std::make_unique<PatternWindow>();
     window_->move(210, 170);
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
@@ -97,7 +75,7 @@ void X11ScreenTest::initTestCase() {
     // Painted and flushed to the server: the odd pixel is there.
     platform::Rgb c;
     QTRY_VERIFY(reader_->pixel(origin_.x() + 5, origin_.y() + 7, c) &&
-                colourText(c) == colourText(expectedAt(5, 7)));
+                colourText(c) == colourText(colourAt(5, 7)));
 }
 
 void X11ScreenTest::cleanupTestCase() {
@@ -113,7 +91,7 @@ void X11ScreenTest::pixelsComeBackExactly() {
     QFETCH(QPoint, at);
     platform::Rgb c;
     QVERIFY(reader_->pixel(origin_.x() + at.x(), origin_.y() + at.y(), c));
-    QCOMPARE(colourText(c), colourText(expectedAt(at.x(), at.y())));
+    QCOMPARE(colourText(c), colourText(colourAt(at.x(), at.y())));
 }
 
 void X11ScreenTest::regionsComeBackExactly_data() {
@@ -147,7 +125,7 @@ void X11ScreenTest::largerThenSmallerRegions() {
     QCOMPARE(whole.height, screen.height());
     const std::uint8_t *odd =
         whole.bytes.data() + size_t(origin_.y() + 7) * whole.stride + (origin_.x() + 5) * 4;
-    QCOMPARE(colourText(platform::Rgb{odd[2], odd[1], odd[0]}), colourText(expectedAt(5, 7)));
+    QCOMPARE(colourText(platform::Rgb{odd[2], odd[1], odd[0]}), colourText(colourAt(5, 7)));
     platform::ScreenImage part;
     QVERIFY(reader_->region({origin_.x() + 2, origin_.y() + 2, 20, 10}, part));
     QCOMPARE(firstDifference(part, 2, 2), QString());
@@ -180,7 +158,7 @@ void X11ScreenTest::nothingOutsideTheScreen() {
     // And the reader still works after the refusal.
     platform::Rgb c;
     QVERIFY(reader_->pixel(origin_.x() + 5, origin_.y() + 7, c));
-    QCOMPARE(colourText(c), colourText(expectedAt(5, 7)));
+    QCOMPARE(colourText(c), colourText(colourAt(5, 7)));
 }
 
 void X11ScreenTest::threadsReadAtOnce() {
@@ -198,7 +176,7 @@ void X11ScreenTest::threadsReadAtOnce() {
                     ++wrong;
                 platform::Rgb c;
                 if (!reader_->pixel(o.x() + 5, o.y() + 7, c) ||
-                    colourText(c) != colourText(expectedAt(5, 7)))
+                    colourText(c) != colourText(colourAt(5, 7)))
                     ++wrong;
             }
         });

@@ -6,9 +6,12 @@
 
 #include "platform/screenreader.h"
 
+#include <QColor>
+#include <QPainter>
 #include <QPoint>
 #include <QString>
 #include <QTest>
+#include <QWidget>
 
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +28,33 @@ inline platform::Rgb at(int x, int y) {
         return y < kHeight / 2 ? platform::Rgb{220, 20, 60} : platform::Rgb{30, 60, 200};
     return y < kHeight / 2 ? platform::Rgb{10, 180, 40} : platform::Rgb{250, 249, 248};
 }
+
+inline QColor colourAt(int x, int y) {
+    const platform::Rgb c = at(x, y);
+    return QColor(c.r, c.g, c.b);
+}
+
+// The picture in a frameless window of its own, out of the window manager's
+// hands so that it stays where it is put.
+class PatternWindow : public QWidget {
+public:
+    PatternWindow() {
+        setWindowFlags(Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setFixedSize(kWidth, kHeight);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override {
+        QPainter p(this);
+        const int w = kWidth / 2, h = kHeight / 2;
+        p.fillRect(0, 0, w, h, colourAt(0, 0));
+        p.fillRect(0, h, w, h, colourAt(0, h));
+        p.fillRect(w, 0, w, h, colourAt(w, 0));
+        p.fillRect(w, h, w, h, colourAt(w, h));
+        p.fillRect(5, 7, 1, 1, colourAt(5, 7));
+    }
+};
 
 inline QString text(const platform::Rgb &c) {
     return QStringLiteral("%1,%2,%3").arg(c.r).arg(c.g).arg(c.b);
