@@ -28,16 +28,6 @@ namespace pattern = testsupport::screenpattern;
 
 const QString kTitle = QStringLiteral("Tarnwick screen pages 5e1c");
 
-QImage picture() {
-    QImage image(pattern::kWidth, pattern::kHeight, QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const platform::Rgb c = pattern::at(x, y);
-            image.setPixelColor(x, y, QColor(c.r, c.g, c.b));
-        }
-    return image;
-}
-
 // Grey, and after reveal() a red square or the picture at a chosen place;
 // notes where it is pressed and whether the change had come by then.
 class Canvas : public QWidget {
@@ -54,7 +44,8 @@ public:
         update();
     }
     QRect changedRect() const {
-        return shows_ == Shows::Picture ? QRect(at_, picture().size()) : QRect(at_, QSize(20, 20));
+        return shows_ == Shows::Picture ? QRect(at_, pattern::picture().size())
+                                        : QRect(at_, QSize(20, 20));
     }
     QList<QPoint> presses;
     int pressesBeforeTheChange = 0;
@@ -66,7 +57,7 @@ protected:
         if (shows_ == Shows::Square)
             painter.fillRect(changedRect(), QColor(200, 30, 40));
         else if (shows_ == Shows::Picture)
-            painter.drawImage(at_, picture());
+            painter.drawImage(at_, pattern::picture());
     }
     void mousePressEvent(QMouseEvent *event) override {
         presses.append(event->position().toPoint());
@@ -95,30 +86,8 @@ QByteArray project(const QList<QStringList> &commands, const QList<QStringList> 
     return QJsonDocument(QJsonObject{{"list_command", c}, {"list_condition", k}}).toJson();
 }
 
-QString pngBase64(const QImage &image) {
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return QString::fromLatin1(png.toBase64());
-}
-
 QStringList jump(const QString &area, const QString &image, double seconds) {
-    return {"画像ジャンプ",
-            kTitle,
-            "一致",
-            "",
-            area,
-            "0",
-            "0",
-            "0",
-            "0",
-            "90",
-            "1",
-            image,
-            "0",
-            "0",
-            QString::number(seconds)};
+    return pattern::jumpPage(kTitle, "一致", area, image, {0, 0}, seconds);
 }
 
 const QStringList kClick{"クリック", "左", "0.02"};
@@ -174,15 +143,17 @@ private slots:
             << int(Canvas::Shows::Square) << square
             << QList<QStringList>{{"なし"}, pointerInWindow, kClick}
             << QList<QStringList>{colourInWindow, kNow, {"終わるまで待つ", "0"}};
-        const QStringList image{"画像", kTitle, "一致", "",   "画面", "0",
-                                "0",    "0",    "0",    "90", "1",    pngBase64(picture())};
+        const QStringList image{"画像", kTitle, "一致", "",
+                                "画面", "0",    "0",    "0",
+                                "0",    "90",   "1",    pattern::pngBase64(pattern::picture())};
         QTest::newRow("image, then a jump to it")
             << int(Canvas::Shows::Picture) << QPoint(200, 150)
             << QList<QStringList>{{"なし"}, jump("画面", "", 0), kClick}
             << QList<QStringList>{image, kNow, {"終わるまで待つ", "0"}};
         QTest::newRow("jump that waits for its image")
             << int(Canvas::Shows::Picture) << QPoint(330, 40)
-            << QList<QStringList>{jump("ウィンドウ", pngBase64(picture()), 20), kClick}
+            << QList<QStringList>{jump("ウィンドウ", pattern::pngBase64(pattern::picture()), 20),
+                                  kClick}
             << QList<QStringList>{kNow, {"終わるまで待つ", "0"}};
     }
     void waitsThenClicksInside() {
@@ -222,7 +193,7 @@ private slots:
         const QImage grabbed(taken.bytes.data(), taken.width, taken.height, taken.stride,
                              QImage::Format_RGB32);
         QCOMPARE(grabbed.pixelColor(5, 7), QColor(17, 34, 51));
-        const QString image = pngBase64(grabbed.copy());
+        const QString image = pattern::pngBase64(grabbed.copy());
 
         canvas.move(600, 500);
         QTRY_COMPARE_WITH_TIMEOUT(canvas.mapToGlobal(QPoint(0, 0)), QPoint(600, 500), 5000);
@@ -244,10 +215,11 @@ private slots:
         canvas.show();
         QVERIFY(QTest::qWaitForWindowExposed(&canvas));
         QString errors;
-        QCOMPARE(run(project({{"なし"}, jump("画面", pngBase64(picture()), 1), kClick},
-                             {kNow, kNow, {"終わるまで待つ", "0"}}),
-                     errors),
-                 5);
+        QCOMPARE(
+            run(project({{"なし"}, jump("画面", pattern::pngBase64(pattern::picture()), 1), kClick},
+                        {kNow, kNow, {"終わるまで待つ", "0"}}),
+                errors),
+            5);
         QVERIFY2(errors.contains(QStringLiteral("page 2: the image was not found; the run was "
                                                 "stopped")),
                  qPrintable(errors));

@@ -47,32 +47,18 @@ QImage screenWith(const QList<QPoint> &pixels, QColor colour) {
     return image;
 }
 
-QImage picture() {
-    QImage image(pattern::kWidth, pattern::kHeight, QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const platform::Rgb c = pattern::at(x, y);
-            image.setPixelColor(x, y, QColor(c.r, c.g, c.b));
-        }
-    return image;
-}
-
 // The template: the middle of the picture, where its four quarters meet.
 const QRect kTemplateInPicture{40, 25, 40, 30};
 
 QString templateBase64() {
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    picture().copy(kTemplateInPicture).save(&buffer, "PNG");
-    return QString::fromLatin1(png.toBase64());
+    return pattern::pngBase64(pattern::picture().copy(kTemplateInPicture));
 }
 
 // The grey screen with the picture's top-left at `at`.
 QImage screenShowing(QPoint at) {
     QImage image = screenWith({}, Qt::black);
     QPainter painter(&image);
-    painter.drawImage(at, picture());
+    painter.drawImage(at, pattern::picture());
     return image;
 }
 
@@ -102,26 +88,12 @@ QStringList colourPage(const QString &area, int x, int y, const QString &colour,
 
 // An Image condition (or the search part of an Image Jump).
 QStringList imagePage(const QString &kind, const QString &area, QRect rect, const QString &image) {
-    return {kind,
-            "メモ帳",
-            "含む",
-            "",
-            area,
-            QString::number(rect.x()),
-            QString::number(rect.y()),
-            QString::number(rect.width()),
-            QString::number(rect.height()),
-            "90",
-            "1",
-            image};
+    return pattern::imagePage(kind, "メモ帳", "含む", area, rect, image);
 }
 
 QStringList jumpPage(const QString &area, const QString &image, QPoint offset, double seconds,
                      QRect rect = QRect()) {
-    QStringList record = imagePage(QStringLiteral("画像ジャンプ"), area, rect, image);
-    record << QString::number(offset.x()) << QString::number(offset.y())
-           << QString::number(seconds);
-    return record;
+    return pattern::jumpPage("メモ帳", "含む", area, image, offset, seconds, rect);
 }
 
 FakeWindow notepad() {

@@ -151,44 +151,12 @@ private:
     DWORD threadId_ = 0;
 };
 
-QString pngBase64(const QImage &image) {
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return QString::fromLatin1(png.toBase64());
-}
-
-QImage picture() {
-    QImage image(pattern::kWidth, pattern::kHeight, QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const platform::Rgb c = pattern::at(x, y);
-            image.setPixelColor(x, y, QColor(c.r, c.g, c.b));
-        }
-    return image;
-}
-
 QString title() {
     return QString::fromWCharArray(kTitle);
 }
 
 QStringList jump(const QString &area, const QString &image, double seconds) {
-    return {"画像ジャンプ",
-            title(),
-            "一致",
-            "",
-            area,
-            "0",
-            "0",
-            "0",
-            "0",
-            "90",
-            "1",
-            image,
-            "0",
-            "0",
-            QString::number(seconds)};
+    return pattern::jumpPage(title(), "一致", area, image, {0, 0}, seconds);
 }
 
 const QStringList kClick{"クリック", "左", "0.02"};
@@ -266,7 +234,7 @@ private slots:
             << QList<QStringList>{colour, kNow, kUntilOver};
         QTest::newRow("jump that waits for its image")
             << int(Shows::Picture) << QPoint(300, 200)
-            << QList<QStringList>{jump("画面", pngBase64(picture()), 20), kClick}
+            << QList<QStringList>{jump("画面", pattern::pngBase64(pattern::picture()), 20), kClick}
             << QList<QStringList>{kNow, kUntilOver};
     }
     void waitsThenClicksInside() {
@@ -311,7 +279,7 @@ private slots:
         const QImage grabbed(taken.bytes.data(), taken.width, taken.height, taken.stride,
                              QImage::Format_RGB32);
         QCOMPARE(grabbed.pixelColor(5, 7), QColor(17, 34, 51));
-        const QString image = pngBase64(grabbed.copy());
+        const QString image = pattern::pngBase64(grabbed.copy());
         window.moveTo(500, 400);
         QTRY_COMPARE(window.origin().x, 500L);
         const RunFailure failure = play({jump("ウィンドウ", image, 5), kClick}, {kNow, kUntilOver});
@@ -343,7 +311,8 @@ private slots:
         QTRY_VERIFY(layer.backend()->screenReader()->pixel(350 + 5, 220 + 7, c) && c.r == 0 &&
                     c.g == 0 && c.b == 0);
         const RunFailure failure =
-            play({{"なし"}, jump(area, pngBase64(picture()), 1), kClick}, {kNow, kNow, kUntilOver});
+            play({{"なし"}, jump(area, pattern::pngBase64(pattern::picture()), 1), kClick},
+                 {kNow, kNow, kUntilOver});
         if (found) {
             QVERIFY2(!failure.failed(), qPrintable(runsteps::failureText(failure, false)));
             QTRY_COMPARE_WITH_TIMEOUT(int(presses().size()), 1, 5000);

@@ -6,10 +6,15 @@
 
 #include "platform/screenreader.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QColor>
+#include <QImage>
 #include <QPainter>
 #include <QPoint>
+#include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QTest>
 #include <QWidget>
 
@@ -55,6 +60,50 @@ protected:
         p.fillRect(5, 7, 1, 1, colourAt(5, 7));
     }
 };
+
+// The picture as an image.
+inline QImage picture() {
+    QImage image(kWidth, kHeight, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixelColor(x, y, colourAt(x, y));
+    return image;
+}
+
+// An image as a project keeps a template: PNG, in base64.
+inline QString pngBase64(const QImage &image) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return QString::fromLatin1(png.toBase64());
+}
+
+// An Image condition, or the search part of an Image Jump (`kind`), in the
+// window `title` matched by `match` where `area` is a window's.
+inline QStringList imagePage(const QString &kind, const QString &title, const QString &match,
+                             const QString &area, QRect rect, const QString &image) {
+    return {kind,
+            title,
+            match,
+            "",
+            area,
+            QString::number(rect.x()),
+            QString::number(rect.y()),
+            QString::number(rect.width()),
+            QString::number(rect.height()),
+            "90",
+            "1",
+            image};
+}
+
+inline QStringList jumpPage(const QString &title, const QString &match, const QString &area,
+                            const QString &image, QPoint offset, double seconds,
+                            QRect rect = QRect()) {
+    return imagePage(QStringLiteral("画像ジャンプ"), title, match, area, rect, image)
+           << QString::number(offset.x()) << QString::number(offset.y())
+           << QString::number(seconds);
+}
 
 inline QString text(const platform::Rgb &c) {
     return QStringLiteral("%1,%2,%3").arg(c.r).arg(c.g).arg(c.b);
