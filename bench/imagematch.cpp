@@ -5,6 +5,7 @@
 // cv2.matchTemplate (Debian's python3-opencv) on the same picture.
 
 #include "vision/imagematch.h"
+#include "desktoppicture.h"
 #include "platform/backend.h"
 
 #include <QApplication>
@@ -29,12 +30,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double cpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
 double percentile(std::vector<double> values, double p) {
     std::sort(values.begin(), values.end());
     const size_t i = std::min(values.size() - 1, size_t(p / 100.0 * double(values.size())));
@@ -45,45 +40,6 @@ void print(const char *what, const std::vector<double> &ms) {
     std::printf("%-44s median %7.2f ms   p99 %7.2f ms   (%zu runs)\n", what, percentile(ms, 50),
                 percentile(ms, 99), ms.size());
 }
-
-// A busy desktop: shapes of every size and colour on a gradient.
-QImage desktop(QSize size) {
-    QImage image(size, QImage::Format_RGB32);
-    QPainter p(&image);
-    QLinearGradient gradient(0, 0, size.width(), size.height());
-    gradient.setColorAt(0, QColor(40, 60, 90));
-    gradient.setColorAt(1, QColor(200, 180, 120));
-    p.fillRect(image.rect(), gradient);
-    p.setRenderHint(QPainter::Antialiasing);
-    std::mt19937 random(5);
-    auto upTo = [&random](int n) { return int(random() % unsigned(n)); };
-    p.setPen(Qt::NoPen);
-    for (int i = 0; i < size.width() * size.height() / 500; ++i) {
-        p.setBrush(QColor(upTo(256), upTo(256), upTo(256)));
-        const QRect r(upTo(size.width()) - 10, upTo(size.height()) - 10, 6 + upTo(40),
-                      6 + upTo(40));
-        if (i % 2)
-            p.drawEllipse(r);
-        else
-            p.drawRect(r);
-    }
-    return image;
-}
-
-class Picture : public QWidget {
-public:
-    explicit Picture(QImage image) : image_(std::move(image)) {
-        setWindowFlags(Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setGeometry(0, 0, image_.width(), image_.height());
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).drawImage(0, 0, image_); }
-
-private:
-    QImage image_;
-};
 
 } // namespace
 
@@ -103,8 +59,8 @@ int main(int argc, char *argv[]) {
         std::fprintf(stderr, "no screen reader: %s\n", error.c_str());
         return 1;
     }
-    const QImage shown = desktop(size);
-    Picture picture(shown);
+    const QImage shown = benchscreen::busyDesktop(size, true);
+    benchscreen::Picture picture(shown);
     picture.show();
     const QPoint place(1401 * size.width() / 1920, 803 * size.height() / 1080);
     // Wait until the picture is on the screen.
@@ -129,16 +85,16 @@ int main(int argc, char *argv[]) {
     double cpuCapture = 0, cpuMatch = 0;
     int wrong = 0;
     for (int i = 0; i < runs; ++i) {
-        const double c0 = cpuSeconds();
+        const double c0 = benchscreen::processCpuSeconds();
         const Clock::time_point t0 = Clock::now();
         platform::ScreenImage image;
         if (!reader->region({0, 0, size.width(), size.height()}, image))
             return 1;
         const Clock::time_point t1 = Clock::now();
-        const double c1 = cpuSeconds();
+        const double c1 = benchscreen::processCpuSeconds();
         const vision::Match m = vision::findTemplate(vision::viewOf(image), needle, {});
         const Clock::time_point t2 = Clock::now();
-        cpuMatch += cpuSeconds() - c1;
+        cpuMatch += benchscreen::processCpuSeconds() - c1;
         cpuCapture += c1 - c0;
         wrong += !m.found || m.x != place.x() || m.y != place.y();
         capture.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());

@@ -5,6 +5,7 @@
 // counted. Goal: at most 20 % for the whole screen. Run it on a 1920x1080
 // display (README.md).
 
+#include "desktoppicture.h"
 #include "runbench.h"
 
 #include <QApplication>
@@ -20,44 +21,6 @@
 using namespace runbench;
 
 namespace {
-
-double processCpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-QImage busy(QSize size) {
-    QImage image(size, QImage::Format_RGB32);
-    QPainter p(&image);
-    QLinearGradient gradient(0, 0, size.width(), size.height());
-    gradient.setColorAt(0, QColor(40, 60, 90));
-    gradient.setColorAt(1, QColor(200, 180, 120));
-    p.fillRect(image.rect(), gradient);
-    std::mt19937 random(5);
-    auto upTo = [&random](int n) { return int(random() % unsigned(n)); };
-    p.setPen(Qt::NoPen);
-    for (int i = 0; i < size.width() * size.height() / 500; ++i) {
-        p.setBrush(QColor(upTo(256), upTo(256), upTo(256)));
-        p.drawRect(upTo(size.width()) - 10, upTo(size.height()) - 10, 6 + upTo(40), 6 + upTo(40));
-    }
-    return image;
-}
-
-class Picture : public QWidget {
-public:
-    explicit Picture(QImage image) : image_(std::move(image)) {
-        setWindowFlags(Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setGeometry(0, 0, image_.width(), image_.height());
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).drawImage(0, 0, image_); }
-
-private:
-    QImage image_;
-};
 
 // A 64x64 template that is on no screen: stripes in colours the picture
 // does not use together.
@@ -128,7 +91,7 @@ int main(int argc, char *argv[]) {
     platform::setInput(input.proxy.get());
 
     const QSize size = QGuiApplication::primaryScreen()->size();
-    Picture picture(busy(size));
+    benchscreen::Picture picture(benchscreen::busyDesktop(size, false));
     picture.show();
     waitFor([] { return false; }, 1000); // mapped and painted
 
@@ -149,11 +112,11 @@ int main(int argc, char *argv[]) {
                 return 1;
             run.start();
             waitFor([] { return false; }, 300);
-            const double cpu0 = processCpuSeconds();
+            const double cpu0 = benchscreen::processCpuSeconds();
             const long long looks0 = screen.looks.load();
             const Clock::time_point wall0 = Clock::now();
             std::this_thread::sleep_for(std::chrono::seconds(9));
-            const double cpu = processCpuSeconds() - cpu0;
+            const double cpu = benchscreen::processCpuSeconds() - cpu0;
             const double wall = ms(Clock::now() - wall0) / 1000.0;
             percents.push_back(100.0 * cpu / wall);
             looksPerSecond.push_back(double(screen.looks.load() - looks0) / wall);
