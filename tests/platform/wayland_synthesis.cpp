@@ -195,17 +195,7 @@ void WaylandSynthesisTest::typesEveryCharacterExactly() {
 }
 
 void WaylandSynthesisTest::clicksLandOnExactPositions_data() {
-    QTest::addColumn<QString>("output");
-    QTest::addColumn<int>("originX"); // the output's place in the layout
-    QTest::addColumn<bool>("left");
-    QTest::addColumn<int>("x"); // in the window
-    QTest::addColumn<int>("y");
-    QTest::newRow("left near the origin") << "HEADLESS-1" << 0 << true << 3 << 5;
-    QTest::newRow("left in the middle") << "HEADLESS-1" << 0 << true << 517 << 389;
-    QTest::newRow("right at the far corner") << "HEADLESS-1" << 0 << false << 1023 << 767;
-    QTest::newRow("scale 2: left") << "HEADLESS-2" << 1024 << true << 101 << 57;
-    QTest::newRow("scale 2: right at the far corner")
-        << "HEADLESS-2" << 1024 << false << 639 << 479;
+    testsupport::addClickRows();
 }
 
 void WaylandSynthesisTest::clicksLandOnExactPositions() {

@@ -24,6 +24,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
+#include <QTest>
 #include <QWidget>
 
 #include <cmath>
@@ -280,6 +281,22 @@ inline bool fillsTile(platform::InputLayer &layer, ReportingProcess &target, int
         }
     }
     return false;
+}
+
+// The clicks a target window is given on the test's two outputs (sway.sh:
+// 1024x768, and 1280x960 at scale 2 beside it): the corners, the middle.
+inline void addClickRows() {
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<int>("originX"); // the output's place in the layout
+    QTest::addColumn<bool>("left");
+    QTest::addColumn<int>("x"); // in the window
+    QTest::addColumn<int>("y");
+    QTest::newRow("left near the origin") << "HEADLESS-1" << 0 << true << 3 << 5;
+    QTest::newRow("left in the middle") << "HEADLESS-1" << 0 << true << 517 << 389;
+    QTest::newRow("right at the far corner") << "HEADLESS-1" << 0 << false << 1023 << 767;
+    QTest::newRow("scale 2: left") << "HEADLESS-2" << 1024 << true << 101 << 57;
+    QTest::newRow("scale 2: right at the far corner")
+        << "HEADLESS-2" << 1024 << false << 639 << 479;
 }
 
 // A command to the compositor through its IPC socket (SWAYSOCK).
