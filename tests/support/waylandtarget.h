@@ -161,6 +161,10 @@ public:
     // why (`notReady` when it never said so).
     bool start(const QString &program, const QStringList &arguments,
                const QProcessEnvironment &environment, const QString &notReady, QString &error) {
+        // Started again, it must not take the last process's "ready" for its own.
+        if (process_.bytesAvailable() > 0)
+            process_.readAllStandardOutput();
+        lines_.clear();
         process_.setProcessEnvironment(environment);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start(program, arguments);
