@@ -15,6 +15,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 #include <memory>
 #include <mutex>
@@ -143,6 +144,7 @@ private slots:
     void nothingTypedUnderAnotherClientsGrab_data();
     void nothingTypedUnderAnotherClientsGrab();
     void grabHeldBeforeTheRecordingStarts();
+    void keyGrabEndsUnseen();
     void clicksWhereTheyHappened_data();
     void clicksWhereTheyHappened();
     void nowIsOnTheEventsClock();
@@ -156,6 +158,16 @@ private:
             return nullptr;
         }
         return recorder;
+    }
+
+    // Taps K until the recorder hears one, which it does once it has found
+    // that the keyboard is free again.
+    static void expectKsHeard(const Listener &listener) {
+        for (int i = 0; i < 150 && !listener.typed().endsWith(QLatin1Char('k')); ++i) {
+            testsupport::tap('K');
+            QTest::qWait(100);
+        }
+        QVERIFY(listener.typed().endsWith(QLatin1Char('k')));
     }
 
     testsupport::SystemInput layer;
@@ -221,12 +233,31 @@ void X11RecorderTest::grabHeldBeforeTheRecordingStarts() {
     prompt.ungrab();
     // The recorder learns that the grab of unknown origin ended by asking the
     // server, which takes a moment: keys until then are still kept back.
-    for (int i = 0; i < 50 && !listener.typed().endsWith(QLatin1Char('k')); ++i) {
-        testsupport::tap('K');
-        QTest::qWait(100);
-    }
+    expectKsHeard(listener);
     recorder->stop();
     QVERIFY(listener.typed().endsWith(QLatin1Char('k')));
+    QCOMPARE(listener.typed(), QString(listener.typed().size(), QLatin1Char('k')));
+}
+
+// A window manager's key grab is active while its key is down and ends when
+// the key is let go, with no request that says so.
+void X11RecorderTest::keyGrabEndsUnseen() {
+    Display *wm = XOpenDisplay(nullptr);
+    QVERIFY(wm);
+    const KeyCode f9 = XKeysymToKeycode(wm, XK_F9);
+    XGrabKey(wm, f9, AnyModifier, DefaultRootWindow(wm), False, GrabModeAsync, GrabModeAsync);
+    XTestFakeKeyEvent(wm, f9, True, 0);
+    XSync(wm, False);
+    Listener listener;
+    auto recorder = startRecorder(listener);
+    QVERIFY(recorder);
+    testsupport::typeAscii(QStringLiteral("hunter2"));
+    QTRY_VERIFY_WITH_TIMEOUT(listener.withheld() > 0, 10000);
+    XTestFakeKeyEvent(wm, f9, False, 0);
+    XSync(wm, False);
+    expectKsHeard(listener);
+    recorder->stop();
+    XCloseDisplay(wm);
     QCOMPARE(listener.typed(), QString(listener.typed().size(), QLatin1Char('k')));
 }
 

@@ -23,6 +23,12 @@ constexpr int kXi2GrabDevice = 51;
 constexpr int kXi2UngrabDevice = 52;
 constexpr int kGrabSuccess = 0;
 
+// Often enough that keys are not kept back long after an unseen end; a
+// probe that fails costs the holder of the grab nothing.
+constexpr std::int64_t kUnknownReprobeMs = 500;
+// Far longer than any round trip: an answer this late is taken as lost.
+constexpr std::int64_t kLostProbeMs = 2000;
+
 bool hostIsBigEndian() {
     const std::uint16_t one = 1;
     unsigned char first = 0;
@@ -132,11 +138,15 @@ void GrabTracker::clientDied(std::uint32_t client) {
     mayHaveEnded();
 }
 
-bool GrabTracker::takeProbeRequest() {
+bool GrabTracker::takeProbeRequest(std::int64_t nowMs) {
+    const std::int64_t since = nowMs - probedAt_;
+    if (probing_ ? since >= kLostProbeMs : unknown_ && since >= kUnknownReprobeMs)
+        probeWanted_ = true;
     if (!probeWanted_)
         return false;
     probeWanted_ = false;
     probing_ = true;
+    probedAt_ = nowMs;
     return true;
 }
 

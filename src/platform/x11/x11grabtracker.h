@@ -14,7 +14,10 @@
 // recorder grabs and at once ungrabs the keyboard itself, and the answer
 // to that grab, in the stream, says whether someone else held it. Until the
 // first answer, and whenever a grab of unknown origin may have ended, the
-// keyboard counts as held and a probe is asked for.
+// keyboard counts as held and a probe is asked for. Some grabs end with no
+// request to see (a window manager's key grab ends when its key is let go),
+// so while one of unknown origin is held the probe is repeated now and then;
+// and a probe whose answer never came is made again.
 //
 // Knows no X connection: it reads the protocol bytes it is given.
 
@@ -54,8 +57,8 @@ public:
     void clientDied(std::uint32_t client);
 
     bool held() const { return !grabs_.empty() || unknown_ || ownGrab_; }
-    // True once when a probe should be made now.
-    bool takeProbeRequest();
+    // True once when a probe should be made now, `nowMs` on a steady clock.
+    bool takeProbeRequest(std::int64_t nowMs);
     // The key and button events seen since the last call.
     std::vector<RecordedInput> takeInput();
 
@@ -83,6 +86,7 @@ private:
     bool ownGrab_ = false; // our own probe holds it
     bool probeWanted_ = true;
     bool probing_ = false; // a probe was asked for and has not been answered
+    std::int64_t probedAt_ = 0;
     std::vector<RecordedInput> input_;
 };
 

@@ -348,7 +348,7 @@ private:
     // Grabs and at once ungrabs the keyboard: the answer, in the stream,
     // says whether someone else holds it.
     void probeIfAsked() {
-        if (!tracker_ || !tracker_->takeProbeRequest())
+        if (!tracker_ || !tracker_->takeProbeRequest(steadyMs()))
             return;
         XGrabKeyboard(ctl_, DefaultRootWindow(ctl_), False, GrabModeAsync, GrabModeAsync,
                       CurrentTime);
