@@ -33,10 +33,13 @@ output HEADLESS-2 mode 1280x960 position 1024 0 scale 2 bg #202020 solid_color
 workspace 1 output HEADLESS-1
 workspace 2 output HEADLESS-2
 # A user's own bindings, which a run must leave as they are: one of some
-# other command, one that stops runs itself.
+# other command, one that stops runs itself, one in an included file.
 bindsym Ctrl+Alt+F11 exec true
 bindsym Ctrl+Alt+F10 exec tarnwick --stop
+include config.d/*
 CONFIG
+  mkdir "$SWAY_DIR/config.d"
+  echo 'bindsym Ctrl+Alt+F9 exec true' >"$SWAY_DIR/config.d/keys"
   chown -R "$SWAY_USER" "$SWAY_DIR"
   runuser -u "$SWAY_USER" -- env -i PATH=/usr/bin:/bin HOME="$SWAY_DIR" \
     XDG_RUNTIME_DIR="$SWAY_DIR/runtime" WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=2 \

@@ -4,6 +4,8 @@
 #include "core/keycombination.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalServer>
@@ -11,6 +13,7 @@
 #include <QLoggingCategory>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 
@@ -18,6 +21,7 @@
 #include "platform/wayland/waylandkeymap.h"
 
 #include <unistd.h>
+#include <wordexp.h>
 #endif
 
 Q_LOGGING_CATEGORY(lcStopServer, "tarnwick.stopserver")
@@ -58,13 +62,80 @@ QStringList chordParts(const QString &chord) {
     return parts;
 }
 
-// Sway's configuration text, empty where it cannot be asked.
-QString swayConfig() {
+// A field of the JSON object sway answers to `swaymsg -t TYPE`.
+QString swayField(const QString &type, const QString &field) {
     QByteArray answer;
-    if (!swaymsg({QStringLiteral("-t"), QStringLiteral("get_config"), QStringLiteral("-r")},
-                 &answer))
+    if (!swaymsg({QStringLiteral("-t"), type, QStringLiteral("-r")}, &answer))
         return {};
-    return QJsonDocument::fromJson(answer).object().value(QStringLiteral("config")).toString();
+    return QJsonDocument::fromJson(answer).object().value(field).toString();
+}
+
+// Sway's configuration text with what it includes, empty where it cannot
+// be asked. Sway gives only its main file's text, and where that file is.
+QString swayConfig() {
+    return RunStopServer::withIncludes(
+        swayField(QStringLiteral("get_config"), QStringLiteral("config")),
+        swayField(QStringLiteral("get_version"), QStringLiteral("loaded_config_file_name")));
+}
+
+// The files an `include` line's argument names, expanded as sway does (a
+// shell word: ~, variables, wildcards), relative ones beside the including
+// file in `dir`.
+QStringList includedFiles(QString pattern, const QString &dir) {
+#if defined(Q_OS_WIN)
+    (void)pattern;
+    (void)dir;
+    return {};
+#else
+    pattern = pattern.trimmed();
+    const QString bare = pattern.mid(pattern.startsWith('"') || pattern.startsWith('\'') ? 1 : 0);
+    if (!bare.startsWith('/') && !bare.startsWith('~') && !bare.startsWith('$')) {
+        if (dir.isEmpty())
+            return {};
+        QString quoted = dir;
+        quoted.replace(QLatin1String("'"), QLatin1String("'\\''"));
+        pattern = QLatin1Char('\'') + quoted + QLatin1String("'/") + pattern;
+    }
+    wordexp_t words{};
+    // WRDE_NOCMD: the configuration is read here, never run.
+    const int error = wordexp(QFile::encodeName(pattern).constData(), &words, WRDE_NOCMD);
+    QStringList files;
+    if (error == 0) {
+        for (std::size_t i = 0; i < words.we_wordc; ++i)
+            files << QFile::decodeName(words.we_wordv[i]);
+    }
+    if (error == 0 || error == WRDE_NOSPACE)
+        wordfree(&words);
+    return files;
+#endif
+}
+
+QString spliceIncludes(const QString &config, const QString &path, QSet<QString> &seen) {
+    // Big enough for any configuration; a device named by mistake is not read.
+    constexpr qint64 kMaxFileBytes = 1 << 20;
+    const QString dir = path.isEmpty() ? QString() : QFileInfo(path).absolutePath();
+    QStringList out;
+    for (const QString &line : config.split(QLatin1Char('\n'))) {
+        const QString trimmed = line.trimmed();
+        if (!trimmed.startsWith(QLatin1String("include")) || trimmed.size() < 9 ||
+            !trimmed.at(7).isSpace()) {
+            out << line;
+            continue;
+        }
+        for (const QString &file : includedFiles(trimmed.mid(8), dir)) {
+            const QFileInfo info(file);
+            // Sway reads each file once, which also ends a circle of includes.
+            if (!info.isFile() || info.size() > kMaxFileBytes ||
+                seen.contains(info.canonicalFilePath()))
+                continue;
+            QFile f(file);
+            if (!f.open(QIODevice::ReadOnly))
+                continue;
+            seen.insert(info.canonicalFilePath());
+            out << spliceIncludes(QString::fromUtf8(f.readAll()), file, seen);
+        }
+    }
+    return out.join(QLatin1Char('\n'));
 }
 
 } // namespace
@@ -110,6 +181,13 @@ QString RunStopServer::configBinding(const QString &config, const QString &chord
         }
     }
     return {};
+}
+
+QString RunStopServer::withIncludes(const QString &config, const QString &path) {
+    QSet<QString> seen;
+    if (!path.isEmpty())
+        seen.insert(QFileInfo(path).canonicalFilePath());
+    return spliceIncludes(config, path, seen);
 }
 
 QString RunStopServer::swayStopChord(const QString &stopCommand) {

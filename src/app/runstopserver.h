@@ -36,6 +36,10 @@ public:
     // (sway's form) already, empty when none does; a run leaves such keys
     // alone rather than lose the user's binding when it unbinds them.
     static QString configBinding(const QString &config, const QString &chord);
+    // Sway's configuration text `config`, read from the file `path`, with
+    // each `include` line replaced by the text of the files it names, as
+    // sway reads them: a binding in an included file is the user's too.
+    static QString withIncludes(const QString &config, const QString &path);
     // The keys that stop a run under this sway (SWAYSOCK): the run's own
     // binding, or the user's where it runs tarnwick --stop; empty when none.
     static QString swayStopChord(const QString &stopCommand);

@@ -169,6 +169,53 @@ private slots:
         QCOMPARE(RunStopServer::configBinding(config, chord), line);
     }
 
+#if !defined(_WIN32)
+    // Bindings in the files the configuration includes count as the user's:
+    // sway reads them where the include stands, expanded as a shell word.
+    void includedConfiguration() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const auto write = [&](const QString &name, const QString &text) {
+            QDir().mkpath(QFileInfo(dir.filePath(name)).absolutePath());
+            QFile f(dir.filePath(name));
+            return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) >= 0;
+        };
+        const QString ran = dir.filePath(QStringLiteral("ran"));
+        const QString main = QStringLiteral("font x\ninclude config.d/*\ninclude ~/sway/extra\n"
+                                            "  include \"$(touch %1)\"\n")
+                                 .arg(ran);
+        QVERIFY(write(QStringLiteral("config"), main));
+        QVERIFY(
+            write(QStringLiteral("config.d/10-keys"),
+                  QStringLiteral("bindsym Ctrl+Alt+s exec tarnwick --stop\ninclude ../nested")));
+        QVERIFY(write(QStringLiteral("config.d/20-more"), QStringLiteral("bindsym F12 exec b")));
+        // Its variable, and a way back to the main file, which is not read again.
+        QVERIFY(write(QStringLiteral("nested"),
+                      QStringLiteral("set $k Mod4\nbindsym $k+x exec c\ninclude config")));
+        QVERIFY(write(QStringLiteral("home/sway/extra"), QStringLiteral("bindsym Ctrl+F1 exec d")));
+        const QByteArray home = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(dir.filePath(QStringLiteral("home"))));
+        const QString all =
+            RunStopServer::withIncludes(main, dir.filePath(QStringLiteral("config")));
+        qputenv("HOME", home);
+
+        QCOMPARE(RunStopServer::configBinding(all, QStringLiteral("Ctrl+Alt+s")),
+                 QStringLiteral("bindsym Ctrl+Alt+s exec tarnwick --stop"));
+        QCOMPARE(RunStopServer::configBinding(all, QStringLiteral("F12")),
+                 QStringLiteral("bindsym F12 exec b"));
+        QCOMPARE(RunStopServer::configBinding(all, QStringLiteral("Mod4+x")),
+                 QStringLiteral("bindsym $k+x exec c"));
+        QCOMPARE(RunStopServer::configBinding(all, QStringLiteral("Ctrl+F1")),
+                 QStringLiteral("bindsym Ctrl+F1 exec d"));
+        QCOMPARE(all.count(QStringLiteral("font x")), 1);
+        QVERIFY(!QFile::exists(ran)); // read, never run
+        // Without the main file's place, relative includes name nothing.
+        QVERIFY(RunStopServer::configBinding(RunStopServer::withIncludes(main, QString()),
+                                             QStringLiteral("F12"))
+                    .isEmpty());
+    }
+#endif
+
 private:
     QTemporaryDir runtime_;
 };

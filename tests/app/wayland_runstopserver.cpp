@@ -64,21 +64,31 @@ private slots:
         QVERIFY(server.swayBinding().isEmpty());
     }
 
-    // scripts/sway.sh binds Ctrl+Alt+F11 to a command of its own and
-    // Ctrl+Alt+F10 to tarnwick --stop, as a user's configuration would.
+    // scripts/sway.sh binds Ctrl+Alt+F11 to a command of its own, Ctrl+Alt+F10
+    // to tarnwick --stop and, in a file its configuration includes,
+    // Ctrl+Alt+F9 to a command, as a user's configuration would.
     void theUsersOwnBindingStays() {
         {
             RunStopServer server(QStringLiteral("122,3")); // Ctrl+Alt+F11
             QVERIFY(server.listening());
             QVERIFY(server.swayBinding().isEmpty());
         }
-        // Still sway's after the run: it can take it away (and puts it back).
-        QVERIFY(swaymsg({QStringLiteral("unbindsym"), QStringLiteral("Ctrl+Alt+F11")}));
-        QVERIFY(swaymsg({QStringLiteral("bindsym"), QStringLiteral("Ctrl+Alt+F11"),
-                         QStringLiteral("exec"), QStringLiteral("true")}));
+        {
+            // Bound in a file the configuration includes.
+            RunStopServer server(QStringLiteral("120,3")); // Ctrl+Alt+F9
+            QVERIFY(server.swayBinding().isEmpty());
+        }
+        // Still sway's after the runs: it can take them away (and puts them back).
+        for (const QString &keys :
+             {QStringLiteral("Ctrl+Alt+F11"), QStringLiteral("Ctrl+Alt+F9")}) {
+            QVERIFY(swaymsg({QStringLiteral("unbindsym"), keys}));
+            QVERIFY(swaymsg(
+                {QStringLiteral("bindsym"), keys, QStringLiteral("exec"), QStringLiteral("true")}));
+        }
         // What stops a run: not the user's other command; their tarnwick
         // --stop; the run's own binding where the keys are free.
         QCOMPARE(RunStopServer::swayStopChord(QStringLiteral("122,3")), QString());
+        QCOMPARE(RunStopServer::swayStopChord(QStringLiteral("120,3")), QString());
         QCOMPARE(RunStopServer::swayStopChord(QStringLiteral("121,3")),
                  QStringLiteral("Ctrl+Alt+F10"));
         QCOMPARE(RunStopServer::swayStopChord(QStringLiteral("83,3")),
