@@ -1,19 +1,30 @@
 #!/usr/bin/env bash
-# package-test.sh BUILD_DIR: builds the Debian package, checks it with
-# lintian, desktop-file-validate and appstreamcli, installs it into a fresh
-# minimal Debian 12 root (apt resolves its dependencies), and starts the
-# installed program there on the X server in $DISPLAY: from the menu entry's
-# Exec line and through the .cmdat file association, with a screenshot that
-# must show Japanese text drawn by a real font; finally `tarnwick --run` plays
-# a project there. Every failed step fails the script (exit 1); nothing is
-# skipped. Needs root (debootstrap, chroot) and a running X server.
+# package-test.sh [--build-only | --prebuilt] BUILD_DIR: builds the Debian
+# package, checks it with lintian, desktop-file-validate and appstreamcli,
+# installs it into a fresh minimal Debian 12 root (apt resolves its
+# dependencies), and starts the installed program there on the X server in
+# $DISPLAY: from the menu entry's Exec line and through the .cmdat file
+# association, with a screenshot that must show Japanese text drawn by a real
+# font; finally `tarnwick --run` plays a project there. Every failed step
+# fails the script (exit 1); nothing is skipped. Needs root (debootstrap,
+# chroot) and a running X server.
 #
 # The bootstrapped base root is kept as a tarball inside BUILD_DIR, so later
 # runs unpack it instead of downloading it again; each run installs into a
 # freshly unpacked copy. TARNWICK_DEBIAN_MIRROR chooses the mirror.
+#
+# The test is in two halves so that the first, which needs no display, can
+# run beside the tests that hold it: --build-only builds, checks and installs
+# the package into BUILD_DIR/prepared/root and stops; --prebuilt takes that
+# root and does the rest, then removes it.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-build=$(realpath -m "${1:?usage: package-test.sh BUILD_DIR}")
+mode=all
+case "${1:-}" in
+--build-only) mode=build && shift ;;
+--prebuilt) mode=run && shift ;;
+esac
+build=$(realpath -m "${1:?usage: package-test.sh [--build-only | --prebuilt] BUILD_DIR}")
 export CCACHE_DIR=${CCACHE_DIR:-$top/.ccache} # as scripts/build.sh
 mirror=${TARNWICK_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 security_mirror=${TARNWICK_DEBIAN_SECURITY_MIRROR:-http://deb.debian.org/debian-security}
@@ -24,26 +35,59 @@ fail() {
 }
 
 [ "$(id -u)" -eq 0 ] || fail "needs root (debootstrap, chroot)"
-[ -n "${DISPLAY:-}" ] || fail "needs an X server in DISPLAY"
 for tool in debootstrap lintian desktop-file-validate appstreamcli dpkg-deb import compare xdotool; do
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
 done
-display_number=${DISPLAY#*:}
-display_number=${display_number%%.*}
-[ -S "/tmp/.X11-unix/X$display_number" ] || fail "no local socket for DISPLAY=$DISPLAY"
+if [ "$mode" != build ]; then
+  [ -n "${DISPLAY:-}" ] || fail "needs an X server in DISPLAY"
+  display_number=${DISPLAY#*:}
+  display_number=${display_number%%.*}
+  [ -S "/tmp/.X11-unix/X$display_number" ] || fail "no local socket for DISPLAY=$DISPLAY"
+fi
 
 mkdir -p "$build"
-work=$(mktemp -d "$build/run.XXXXXX")
+if [ "$mode" = all ]; then
+  work=$(mktemp -d "$build/run.XXXXXX")
+else
+  work="$build/prepared"
+fi
+if [ "$mode" = build ]; then
+  rm -rf "$work" && mkdir "$work"
+elif [ "$mode" = run ] && [ ! -f "$work/ready" ]; then
+  echo "package test FAILED: no prepared root: run package-test.sh --build-only first" >&2
+  exit 1
+fi
 root="$work/root"
 program_pid=
 cleanup() {
   local status=$?
   [ -n "$program_pid" ] && stop_program
   # TARNWICK_PACKAGE_KEEP=1 keeps the root and the logs for a look afterwards.
-  if [ -n "${TARNWICK_PACKAGE_KEEP:-}" ]; then echo "kept: $work"; else rm -rf "$work"; fi
+  if [ -n "${TARNWICK_PACKAGE_KEEP:-}" ]; then
+    echo "kept: $work"
+  elif [ "$mode" != build ] || [ "$status" -ne 0 ]; then
+    rm -rf "$work"
+  fi
   exit "$status"
 }
 trap cleanup EXIT
+
+# Runs a command in the root with /proc, /dev and the X socket mounted. The
+# mounts and the processes live in namespaces of their own: ending the
+# unshare process ends every process started in the root, and the mounts
+# vanish with them.
+in_root() (
+  exec unshare --mount --pid --fork --kill-child bash -c '
+    root=$1; shift
+    mount -t proc proc "$root/proc"
+    mount --rbind /dev "$root/dev"
+    mkdir -p "$root/tmp/.X11-unix"
+    [ ! -d /tmp/.X11-unix ] || mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
+    exec chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
+      DEBIAN_FRONTEND=noninteractive "$@"' in_root "$root" "$@"
+)
+
+if [ "$mode" != run ]; then
 
 # ---- 1. the package: a Release build of the program alone -------------------------
 step "building the package"
@@ -94,21 +138,6 @@ tar -C "$root" -xf "$base"
 cp "$deb" "$root/tmp/"
 cp "$top/examples/greeting.cmdat" "$root/tmp/挨拶.cmdat"
 
-# Runs a command in the root with /proc, /dev and the X socket mounted. The
-# mounts and the processes live in namespaces of their own: ending the
-# unshare process ends every process started in the root, and the mounts
-# vanish with them.
-in_root() (
-  exec unshare --mount --pid --fork --kill-child bash -c '
-    root=$1; shift
-    mount -t proc proc "$root/proc"
-    mount --rbind /dev "$root/dev"
-    mkdir -p "$root/tmp/.X11-unix"
-    mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
-    exec chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
-      DEBIAN_FRONTEND=noninteractive "$@"' in_root "$root" "$@"
-)
-
 step "installing the package with apt"
 in_root apt-get update -qq >"$work/apt.log" 2>&1 || { tail -20 "$work/apt.log" >&2; fail "apt-get update"; }
 # The desktop's own tools, as on any desktop: they resolve the file association.
@@ -116,6 +145,13 @@ in_root apt-get install -y -qq --no-install-recommends "/tmp/$(basename "$deb")"
   xdg-utils libfile-mimeinfo-perl desktop-file-utils shared-mime-info >>"$work/apt.log" 2>&1 ||
   { tail -30 "$work/apt.log" >&2; fail "apt-get install of the package"; }
 in_root dpkg -s tarnwick >/dev/null || fail "the package is not installed"
+fi # "$mode" != run
+
+if [ "$mode" = build ]; then
+  touch "$work/ready"
+  step "package built and installed in $root"
+  exit 0
+fi
 
 # ---- 4. the installed program ----------------------------------------------------------
 step "checking the installed files and the file association"
