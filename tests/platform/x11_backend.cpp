@@ -182,6 +182,10 @@ void X11BackendTest::keyEventsReportSidesAndTimes() {
     for (size_t i = 1; i < older_.times.size(); ++i)
         QVERIFY(older_.times[i] >= older_.times[i - 1]);
     events_->removeListener(&older_);
+    // The window gets these keys too, later under load: a last key waited
+    // for keeps them out of the next test's field.
+    tap('Z');
+    QTRY_VERIFY(edit_->text().endsWith(QLatin1Char('z')));
 }
 
 void X11BackendTest::listenersAreAskedNewestFirst() {
