@@ -4,6 +4,7 @@
 
 #include "app/runstopserver.h"
 #include "core/commandline.h"
+#include "support/waylandtarget.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -12,15 +13,7 @@
 
 #include <unistd.h>
 
-namespace {
-
-bool swaymsg(const QStringList &args) {
-    QProcess p;
-    p.start(QStringLiteral("swaymsg"), QStringList{QStringLiteral("--")} + args);
-    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-} // namespace
+using testsupport::swaymsg;
 
 class SwayStopBindingTest : public QObject {
     Q_OBJECT
