@@ -50,7 +50,8 @@ platform::Rect intersected(const platform::Rect &a, const platform::Rect &b) {
 }
 
 bool contains(const platform::Rect &r, int x, int y) {
-    return x >= r.x && y >= r.y && x - r.x < r.width && y - r.y < r.height;
+    // In 64 bits: a far point minus a negative origin leaves int.
+    return x >= r.x && y >= r.y && 0LL + x - r.x < r.width && 0LL + y - r.y < r.height;
 }
 
 vision::ImageView viewOf(const QImage &image) {
