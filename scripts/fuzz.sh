@@ -17,7 +17,7 @@ run)
   target=$3; seconds=$4
   corpus="$dir/corpus-$target"
   mkdir -p "$corpus"
-  # Every file of tests/data seeds both targets: each reads JSON.
+  # Every file of tests/data seeds every target: each reads JSON.
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
   export LSAN_OPTIONS=suppressions=$top/tests/support/lsan.supp:print_suppressions=0

@@ -4,6 +4,7 @@
 
 #include "core/keycombination.h"
 #include "core/pagerecords.h"
+#include "core/recordvalues.h"
 #include "core/screenpages.h"
 #include "core/windowmatch.h"
 #include "platform/backend.h"
@@ -30,7 +31,7 @@ using pagerecords::secondsText;
 using pagerecords::setElement;
 
 void setSeconds(QDoubleSpinBox *spin, const QString &text) {
-    spin->setValue(text.toFloat());
+    spin->setValue(static_cast<float>(recordvalues::secondsOf(text)));
 }
 
 Pane pane(Side side, const QString &stored) {
@@ -73,8 +74,8 @@ Pane mousePointer() {
                                 w.coordYSpin,  w.testButton, w.coordGetButton};
     };
     p.show = [](tarnwick &w, const QStringList &r) {
-        w.coordXSpin->setValue(element(r, 1).toInt());
-        w.coordYSpin->setValue(element(r, 2).toInt());
+        w.coordXSpin->setValue(recordvalues::coordinateOf(element(r, 1)));
+        w.coordYSpin->setValue(recordvalues::coordinateOf(element(r, 2)));
     };
     p.apply = [](QStringList &r, const Values &v, bool) {
         setElement(r, 1, QString::number(v.coordX));
@@ -94,8 +95,8 @@ Pane smoothMove() {
                                 w.testButton,   w.coordGetButton2};
     };
     p.show = [](tarnwick &w, const QStringList &r) {
-        w.coordXSpin2->setValue(element(r, 1).toInt());
-        w.coordYSpin2->setValue(element(r, 2).toInt());
+        w.coordXSpin2->setValue(recordvalues::coordinateOf(element(r, 1)));
+        w.coordYSpin2->setValue(recordvalues::coordinateOf(element(r, 2)));
         setSeconds(w.commandTimeSpin, element(r, 3));
     };
     p.apply = [](QStringList &r, const Values &v, bool) {
@@ -208,9 +209,12 @@ void showMatches(QLabel *label, const QStringList &record, bool japanese) {
         label->setText(uitexts::noWindowPositions.in(japanese));
     else if (!windowmatch::Matcher(choice).valid())
         label->setText(uitexts::windowBadPattern.in(japanese));
-    else
-        label->setText(
-            uitexts::windowMatches.in(japanese).arg(windowlookup::count(*access, choice)));
+    else {
+        bool tooCostly = false;
+        const int matches = windowlookup::count(*access, choice, &tooCostly);
+        label->setText(tooCostly ? uitexts::windowPatternTooCostly.in(japanese)
+                                 : uitexts::windowMatches.in(japanese).arg(matches));
+    }
 }
 
 // The row below the coordinates (and above the seconds).
@@ -251,8 +255,8 @@ Pane pointerInWindow() {
                commandFields(w).widgets();
     };
     p.show = [](tarnwick &w, const QStringList &r) {
-        w.coordXSpin->setValue(element(r, 4).toInt());
-        w.coordYSpin->setValue(element(r, 5).toInt());
+        w.coordXSpin->setValue(recordvalues::coordinateOf(element(r, 4)));
+        w.coordYSpin->setValue(recordvalues::coordinateOf(element(r, 5)));
         showWindow(commandFields(w), r, kWindowRowBelowCoordinates);
     };
     p.apply = [](QStringList &r, const Values &v, bool) {
@@ -273,8 +277,8 @@ Pane smoothMoveInWindow() {
                commandFields(w).widgets();
     };
     p.show = [](tarnwick &w, const QStringList &r) {
-        w.coordXSpin2->setValue(element(r, 4).toInt());
-        w.coordYSpin2->setValue(element(r, 5).toInt());
+        w.coordXSpin2->setValue(recordvalues::coordinateOf(element(r, 4)));
+        w.coordYSpin2->setValue(recordvalues::coordinateOf(element(r, 5)));
         setSeconds(w.commandTimeSpin, element(r, 6));
         showWindow(commandFields(w), r, kWindowRowBelowCoordinates);
     };

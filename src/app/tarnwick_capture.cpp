@@ -2,6 +2,7 @@
 
 #include "capture/capturelog.h"
 #include "capture/hoverhidewindow.h"
+#include "core/recordvalues.h"
 #include "core/screenpages.h"
 #include "core/windowmatch.h"
 #include "editorpanes.h"
@@ -45,8 +46,8 @@ bool windowPagePosition(const QStringList &command, int &x, int &y) {
     platform::WindowInfo info;
     if (!access || !windowlookup::find(*access, windowmatch::fromRecord(command), info))
         return false;
-    x = info.client.x + command.value(4).toInt(nullptr, 10);
-    y = info.client.y + command.value(5).toInt(nullptr, 10);
+    x = recordvalues::offsetBy(info.client.x, recordvalues::coordinateOf(command.value(4)));
+    y = recordvalues::offsetBy(info.client.y, recordvalues::coordinateOf(command.value(5)));
     return true;
 }
 
@@ -211,8 +212,8 @@ void tarnwick::moveMousePointer() {
     const int index = currentPage - 1;
     const QStringList command =
         index >= 0 && index < listCommand.size() ? listCommand.at(index) : QStringList{};
-    int x = command.value(1).toInt(nullptr, 10);
-    int y = command.value(2).toInt(nullptr, 10);
+    int x = recordvalues::coordinateOf(command.value(1));
+    int y = recordvalues::coordinateOf(command.value(2));
     const editorpanes::Pane *pane = editorpanes::find(pagekinds::Side::Command, command.value(0));
     // A desktop that does not tell where windows are would have the pointer
     // land as if the window were at the origin.

@@ -48,6 +48,7 @@ inline constexpr UiText windowProgramPlaceholder{u"プログラム", u"Program"}
 // %1: how many open windows match the page's window now.
 inline constexpr UiText windowMatches{u"一致: %1", u"Matches: %1"};
 inline constexpr UiText windowBadPattern{u"正規表現が不正", u"Invalid regex"};
+inline constexpr UiText windowPatternTooCostly{u"正規表現が複雑すぎる", u"Regex too costly"};
 inline constexpr UiText noWindowAccess{u"ウィンドウ取得不可", u"No window access"};
 // A position within a window, on a desktop that does not tell where windows
 // are (the match label of the window-anchored pages).

@@ -1,6 +1,7 @@
 #include "runkeys.h"
 
 #include "keycombination.h"
+#include "recordvalues.h"
 
 #include <QStringList>
 
@@ -49,10 +50,13 @@ RunKeys parseRunKeys(const QString &text) {
 }
 
 QString keyActionSpec(const QString &combination, const QString &holdText) {
-    const float hold = holdText.toFloat();
+    // A combination has two numbers; a third would be read as the hold.
+    const QStringList parts = combination.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const QString keys = parts.size() > 2 ? parts.mid(0, 2).join(QLatin1Char(',')) : combination;
+    const float hold = static_cast<float>(recordvalues::secondsOf(holdText));
     // Formatted separately: a "%" in the combination text must stay as it is.
     const QString holdPart = QStringLiteral("%1").arg(static_cast<double>(hold), 0, 'g', -1);
-    return combination + QLatin1Char(',') + holdPart;
+    return keys + QLatin1Char(',') + holdPart;
 }
 
 int storedModifierBit(int vk) {

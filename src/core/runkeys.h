@@ -16,9 +16,10 @@ struct RunKeys {
 // "なし" and the empty text give no key.
 RunKeys parseRunKeys(const QString &text);
 
-// The Key action's worker input: the combination text unchanged, a comma and
-// the hold time after a round trip through single precision and six
-// significant digits ("12345.67" gives "12345.7").
+// The Key action's worker input: the combination text (its first two numbers
+// when it has more), a comma and the hold time, read as every seconds value
+// is, after a round trip through single precision and six significant
+// digits ("12345.67" gives "12345.7").
 QString keyActionSpec(const QString &combination, const QString &holdText);
 
 // Stored-mask bit of a modifier key (either side or generic), 0 for others.

@@ -1,6 +1,7 @@
 #include "screenpages.h"
 
 #include "pagekinds.h"
+#include "recordvalues.h"
 
 #include <QRegularExpression>
 #include <QtGlobal>
@@ -21,6 +22,11 @@ int intAt(const QStringList &record, int index, int fallback, int low, int high)
     return ok ? qBound(low, value, high) : fallback;
 }
 
+// Read as the run reads every coordinate, then kept within the range.
+int coordinateAt(const QStringList &record, int index, int low, int high) {
+    return qBound(low, recordvalues::coordinateOf(record.value(index)), high);
+}
+
 double doubleAt(const QStringList &record, int index, double fallback, double low, double high) {
     bool ok = false;
     const double value = record.value(index).trimmed().toDouble(&ok);
@@ -33,10 +39,10 @@ constexpr int coordinateLimit = 1 << 20;
 void searchFromRecord(const QStringList &record, ImageSearch &search) {
     search.area = areaFromStored(record.value(4));
     search.window = windowmatch::fromRecord(record);
-    search.x = intAt(record, 5, 0, -coordinateLimit, coordinateLimit);
-    search.y = intAt(record, 6, 0, -coordinateLimit, coordinateLimit);
-    search.width = intAt(record, 7, 0, 0, coordinateLimit);
-    search.height = intAt(record, 8, 0, 0, coordinateLimit);
+    search.x = coordinateAt(record, 5, -coordinateLimit, coordinateLimit);
+    search.y = coordinateAt(record, 6, -coordinateLimit, coordinateLimit);
+    search.width = coordinateAt(record, 7, 0, coordinateLimit);
+    search.height = coordinateAt(record, 8, 0, coordinateLimit);
     search.thresholdPercent = doubleAt(record, 9, 90.0, 1.0, 100.0);
     search.templateScale = doubleAt(record, 10, 1.0, 0.25, 8.0);
     search.png = QByteArray::fromBase64(record.value(11).toLatin1());
@@ -85,15 +91,19 @@ QString colourText(const Colour &colour) {
 }
 
 bool parseColour(const QString &text, Colour &colour) {
-    const QString t = text.trimmed();
-    if (t.size() != 7 || t.at(0) != QLatin1Char('#'))
+    QString t = text.trimmed();
+    if ((t.size() != 7 && t.size() != 4) || t.at(0) != QLatin1Char('#'))
         return false;
-    // toUInt would accept a sign or "0x": six plain hex digits only.
-    for (int i = 1; i < 7; ++i) {
+    // toUInt would accept a sign or "0x": plain hex digits only (isDigit
+    // would take other scripts' digits too).
+    for (int i = 1; i < t.size(); ++i) {
         const QChar c = t.at(i).toLower();
-        if (!c.isDigit() && (c < QLatin1Char('a') || c > QLatin1Char('f')))
+        if ((c < QLatin1Char('0') || c > QLatin1Char('9')) &&
+            (c < QLatin1Char('a') || c > QLatin1Char('f')))
             return false;
     }
+    if (t.size() == 4) // "#RGB" as CSS reads it: each digit twice
+        t = QStringLiteral("#%1%1%2%2%3%3").arg(t.at(1)).arg(t.at(2)).arg(t.at(3));
     const uint value = t.mid(1).toUInt(nullptr, 16);
     colour = {int((value >> 16) & 0xff), int((value >> 8) & 0xff), int(value & 0xff)};
     return true;
@@ -103,8 +113,8 @@ ColourCondition colourFromRecord(const QStringList &record) {
     ColourCondition c;
     c.area = areaFromStored(record.value(4)) == Area::Window ? Area::Window : Area::Screen;
     c.window = windowmatch::fromRecord(record);
-    c.x = intAt(record, 5, 0, -coordinateLimit, coordinateLimit);
-    c.y = intAt(record, 6, 0, -coordinateLimit, coordinateLimit);
+    c.x = coordinateAt(record, 5, -coordinateLimit, coordinateLimit);
+    c.y = coordinateAt(record, 6, -coordinateLimit, coordinateLimit);
     Colour parsed;
     if (parseColour(record.value(7), parsed))
         c.colour = parsed;
@@ -137,9 +147,9 @@ void imageToRecord(QStringList &record, const ImageSearch &search) {
 ImageJump jumpFromRecord(const QStringList &record) {
     ImageJump jump;
     searchFromRecord(record, jump.search);
-    jump.offsetX = intAt(record, 12, 0, -coordinateLimit, coordinateLimit);
-    jump.offsetY = intAt(record, 13, 0, -coordinateLimit, coordinateLimit);
-    jump.seconds = doubleAt(record, 14, 5.0, 0.0, 86400.0);
+    jump.offsetX = coordinateAt(record, 12, -coordinateLimit, coordinateLimit);
+    jump.offsetY = coordinateAt(record, 13, -coordinateLimit, coordinateLimit);
+    jump.seconds = recordvalues::secondsOf(record.value(14));
     return jump;
 }
 

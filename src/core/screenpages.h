@@ -14,7 +14,9 @@
 //   Image Jump: 12 x offset, 13 y offset, 14 seconds to look
 // Reading never fails: a missing or unreadable element reads as the value a
 // new page has, clamped into its range, so a hand-edited file cannot make a
-// run look forever at a nonsensical place.
+// run look forever at a nonsensical place. Coordinates and seconds are read
+// as every page reads them (core/recordvalues.h); an unreadable colour reads
+// as black here, and the run refuses it before it starts.
 
 #include "windowmatch.h"
 
@@ -38,7 +40,8 @@ struct Colour {
     }
 };
 
-// "#RRGGBB" (upper-case hex); parsing also takes lower case, false otherwise.
+// "#RRGGBB" (upper-case hex); parsing also takes lower case and "#RGB" (as
+// CSS: "#fff" is "#FFFFFF"), false for anything else.
 QString colourText(const Colour &colour);
 bool parseColour(const QString &text, Colour &colour);
 
@@ -75,7 +78,7 @@ struct ImageJump {
     ImageSearch search;
     int offsetX = 0;
     int offsetY = 0;
-    double seconds = 5.0; // 0 to a day
+    double seconds = 5.0; // recordvalues::secondsOf: 0 to infinite
 };
 
 ImageJump jumpFromRecord(const QStringList &record);

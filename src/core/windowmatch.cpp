@@ -88,29 +88,40 @@ bool Matcher::matches(const Candidate &window) const {
     switch (choice_.mode) {
     case Mode::Exact:
         return window.title == choice_.title;
-    case Mode::RegularExpression:
-        return expression_.match(window.title).hasMatch();
+    case Mode::RegularExpression: {
+        const QRegularExpressionMatch match = expression_.match(window.title);
+        // An invalid match from a valid expression is PCRE's error, its
+        // match or depth limit: not an answer either way.
+        if (!match.isValid())
+            tooCostly_ = true;
+        return match.hasMatch();
+    }
     default:
         return window.title.contains(choice_.title);
     }
 }
 
-int best(const Choice &choice, const QList<Candidate> &windows) {
+int best(const Choice &choice, const QList<Candidate> &windows, bool *tooCostly) {
     const Matcher matcher(choice);
-    for (int i = 0; i < windows.size(); ++i) {
+    int found = -1;
+    for (int i = 0; i < windows.size() && found < 0 && !matcher.tooCostly(); ++i) {
         if (matcher.matches(windows.at(i)))
-            return i;
+            found = i;
     }
-    return -1;
+    if (tooCostly)
+        *tooCostly = matcher.tooCostly();
+    return matcher.tooCostly() ? -1 : found;
 }
 
-int count(const Choice &choice, const QList<Candidate> &windows) {
+int count(const Choice &choice, const QList<Candidate> &windows, bool *tooCostly) {
     const Matcher matcher(choice);
     int n = 0;
     for (const Candidate &window : windows) {
         if (matcher.matches(window))
             ++n;
     }
+    if (tooCostly)
+        *tooCostly = matcher.tooCostly();
     return n;
 }
 

@@ -54,18 +54,24 @@ public:
     // nothing.
     bool valid() const { return valid_; }
     bool matches(const Candidate &window) const;
+    // True once a title made the expression hit the engine's limits (it
+    // backtracks too much): that title counted as no match, though it may
+    // be one, so the answer is not to be trusted.
+    bool tooCostly() const { return tooCostly_; }
 
 private:
     Choice choice_;
     QRegularExpression expression_;
     bool valid_ = true;
+    mutable bool tooCostly_ = false;
 };
 
 // The matching window highest in the stacking order (`windows` topmost
-// first); -1 when none matches.
-int best(const Choice &choice, const QList<Candidate> &windows);
-// How many of `windows` match.
-int count(const Choice &choice, const QList<Candidate> &windows);
+// first); -1 when none matches, or when `tooCostly` is set (the expression
+// hit the engine's limits on a title before the match).
+int best(const Choice &choice, const QList<Candidate> &windows, bool *tooCostly = nullptr);
+// How many of `windows` match; `tooCostly` as for best().
+int count(const Choice &choice, const QList<Candidate> &windows, bool *tooCostly = nullptr);
 
 // The choice as a message names it: the title quoted as the language quotes,
 // then the program in brackets when one is given.

@@ -49,7 +49,7 @@ bool RunContext::stopping() const {
     return stopRequested_.load() || terminationRequested();
 }
 
-void RunContext::fail(RunFailure::Reason reason, const windowmatch::Choice &window) {
+void RunContext::fail(RunFailure::Reason reason, const windowmatch::Choice &window, int x, int y) {
     // A run already being stopped was not stopped by this page.
     if (stopping())
         return;
@@ -59,6 +59,8 @@ void RunContext::fail(RunFailure::Reason reason, const windowmatch::Choice &wind
             failure_.reason = reason;
             failure_.page = page_.load();
             failure_.window = window;
+            failure_.x = x;
+            failure_.y = y;
         }
     }
     requestStop();

@@ -33,18 +33,22 @@ class KeyWatch;
 struct RunFailure {
     enum class Reason {
         None,
-        NoWindowAccess, // the backend cannot list windows
-        BadPattern,     // the regular expression does not compile
-        NotFound,       // no window matches (or it went away)
-        NotActive,      // it did not become active in time
-        NoScreen,       // the backend cannot read the screen
-        ImageNotFound,  // an Image Jump did not find its image in time
-        NoPlaceFound,   // an Image Jump without an image: nothing found yet this pass
-        NoGeometry,     // a position in the window, and the backend cannot tell where it is
+        NoWindowAccess,   // the backend cannot list windows
+        BadPattern,       // the regular expression does not compile
+        NotFound,         // no window matches (or it went away)
+        NotActive,        // it did not become active in time
+        NoScreen,         // the backend cannot read the screen
+        ImageNotFound,    // an Image Jump did not find its image in time
+        NoPlaceFound,     // an Image Jump without an image: nothing found yet this pass
+        NoGeometry,       // a position in the window, and the backend cannot tell where it is
+        PatternTooCostly, // the regular expression hit the engine's limits on a title
+        OffScreen,        // a Colour condition's pixel is on no screen
     };
     Reason reason = Reason::None;
     int page = 0; // counted from 1
     windowmatch::Choice window;
+    int x = 0; // the pixel, for OffScreen
+    int y = 0;
 
     bool failed() const { return reason != Reason::None; }
 };
@@ -67,7 +71,7 @@ public:
 
     // Stops the run for a reason the user is told (the first one counts),
     // naming the page being played.
-    void fail(RunFailure::Reason reason, const windowmatch::Choice &window);
+    void fail(RunFailure::Reason reason, const windowmatch::Choice &window, int x = 0, int y = 0);
     RunFailure failure() const;
     // The page being played, counted from 1; set by the run thread.
     void setPage(int page) { page_.store(page); }

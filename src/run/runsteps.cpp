@@ -1,6 +1,7 @@
 #include "runsteps.h"
 
 #include "core/keycombination.h"
+#include "core/recordvalues.h"
 #include "core/runkeys.h"
 #include "core/timedwait.h"
 #include "keywatch.h"
@@ -11,12 +12,18 @@
 #include "screensteps.h"
 #include "windowlookup.h"
 
+#include <QLocale>
+#include <QSet>
+
 #include <chrono>
 #include <thread>
 
 namespace runsteps {
 namespace {
 
+using recordvalues::coordinateOf;
+using recordvalues::offsetBy;
+using recordvalues::secondsOf;
 using std::chrono::milliseconds;
 
 // ---- actions ------------------------------------------------------------------
@@ -29,7 +36,7 @@ public:
 class ClickAction : public Action {
 public:
     explicit ClickAction(const QStringList &record)
-        : left_(record.at(1) == pagekinds::leftSide), hold_(record.at(2).toDouble()) {}
+        : left_(record.at(1) == pagekinds::leftSide), hold_(secondsOf(record.at(2))) {}
 
     bool start(RunContext &run) const override {
         const bool left = left_;
@@ -49,7 +56,7 @@ private:
 class PointerAction : public Action {
 public:
     explicit PointerAction(const QStringList &record)
-        : x_(record.at(1).toInt()), y_(record.at(2).toInt()) {}
+        : x_(coordinateOf(record.at(1))), y_(coordinateOf(record.at(2))) {}
 
     bool start(RunContext &run) const override {
         run.input().setCursorPos(x_, y_);
@@ -90,7 +97,8 @@ void moveSmoothly(RunContext &run, int x, int y, double duration) {
 class SmoothMoveAction : public Action {
 public:
     explicit SmoothMoveAction(const QStringList &record)
-        : x_(record.at(1).toInt()), y_(record.at(2).toInt()), duration_(record.at(3).toDouble()) {}
+        : x_(coordinateOf(record.at(1))), y_(coordinateOf(record.at(2))),
+          duration_(secondsOf(record.at(3))) {}
 
     bool start(RunContext &run) const override {
         const int x = x_;
@@ -112,7 +120,7 @@ private:
 class WindowAction : public Action {
 public:
     explicit WindowAction(const QStringList &record)
-        : choice_(windowmatch::fromRecord(record)), seconds_(record.at(4).toDouble()) {}
+        : choice_(windowmatch::fromRecord(record)), seconds_(secondsOf(record.at(4))) {}
 
     bool start(RunContext &run) const override {
         platform::WindowInfo window;
@@ -148,13 +156,13 @@ private:
 class PointerInWindowAction : public Action {
 public:
     explicit PointerInWindowAction(const QStringList &record)
-        : choice_(windowmatch::fromRecord(record)), x_(record.at(4).toInt()),
-          y_(record.at(5).toInt()) {}
+        : choice_(windowmatch::fromRecord(record)), x_(coordinateOf(record.at(4))),
+          y_(coordinateOf(record.at(5))) {}
 
     bool start(RunContext &run) const override {
         platform::WindowInfo window;
         if (findWindowWithPlace(run, choice_, window))
-            run.input().setCursorPos(window.client.x + x_, window.client.y + y_);
+            run.input().setCursorPos(offsetBy(window.client.x, x_), offsetBy(window.client.y, y_));
         return true;
     }
 
@@ -168,15 +176,15 @@ private:
 class SmoothMoveInWindowAction : public Action {
 public:
     explicit SmoothMoveInWindowAction(const QStringList &record)
-        : choice_(windowmatch::fromRecord(record)), x_(record.at(4).toInt()),
-          y_(record.at(5).toInt()), duration_(record.at(6).toDouble()) {}
+        : choice_(windowmatch::fromRecord(record)), x_(coordinateOf(record.at(4))),
+          y_(coordinateOf(record.at(5))), duration_(secondsOf(record.at(6))) {}
 
     bool start(RunContext &run) const override {
         platform::WindowInfo window;
         if (!findWindowWithPlace(run, choice_, window))
             return true;
-        const int x = window.client.x + x_;
-        const int y = window.client.y + y_;
+        const int x = offsetBy(window.client.x, x_);
+        const int y = offsetBy(window.client.y, y_);
         const double duration = duration_;
         return run.startWorker([&run, x, y, duration] { moveSmoothly(run, x, y, duration); });
     }
@@ -236,7 +244,7 @@ private:
 class TextAction : public Action {
 public:
     explicit TextAction(const QStringList &record)
-        : text_(record.at(1)), duration_(record.at(2).toDouble()) {}
+        : text_(record.at(1)), duration_(secondsOf(record.at(2))) {}
 
     bool start(RunContext &run) const override {
         if (text_.isEmpty() || !(duration_ > 0.0))
@@ -278,7 +286,7 @@ public:
 
 class TimeCondition : public Condition {
 public:
-    explicit TimeCondition(const QStringList &record) : seconds_(record.at(1).toDouble()) {}
+    explicit TimeCondition(const QStringList &record) : seconds_(secondsOf(record.at(1))) {}
     void wait(RunContext &run) const override { run.waitSeconds(seconds_); }
 
 private:
@@ -288,7 +296,7 @@ private:
 // Every action started before it has ended, then the time.
 class UntilOverCondition : public Condition {
 public:
-    explicit UntilOverCondition(const QStringList &record) : seconds_(record.at(1).toDouble()) {}
+    explicit UntilOverCondition(const QStringList &record) : seconds_(secondsOf(record.at(1))) {}
     void wait(RunContext &run) const override {
         run.joinAllWorkers();
         run.waitSeconds(seconds_);
@@ -397,22 +405,30 @@ public:
             }
             return false;
         };
+        // A title the expression cannot decide on ends the wait: neither
+        // "open" nor "gone" can be trusted then.
+        const auto decided = [&run, &matcher, this](bool met) {
+            if (!matcher.tooCostly())
+                return met;
+            run.fail(RunFailure::Reason::PatternTooCostly, choice_);
+            return true;
+        };
         switch (wanted_) {
         case Wanted::Active:
             run.waitUntil(
-                [access, &matcher] {
+                [access, &matcher, &decided] {
                     const std::uint64_t id = access->activeWindow();
                     platform::WindowInfo info;
-                    return id != 0 && access->info(id, info) &&
-                           matcher.matches(windowlookup::candidateOf(info));
+                    return decided(id != 0 && access->info(id, info) &&
+                                   matcher.matches(windowlookup::candidateOf(info)));
                 },
                 milliseconds(50));
             break;
         case Wanted::Exists:
-            run.waitUntil(anyOpen, milliseconds(50));
+            run.waitUntil([&] { return decided(anyOpen()); }, milliseconds(50));
             break;
         case Wanted::Gone:
-            run.waitUntil([&anyOpen] { return !anyOpen(); }, milliseconds(50));
+            run.waitUntil([&] { return decided(!anyOpen()); }, milliseconds(50));
             break;
         }
     }
@@ -432,10 +448,12 @@ private:
 
 // ---- the tables, by stored kind ------------------------------------------------------
 
-template <class T, class Base> std::unique_ptr<Base> make(const QStringList &record) {
+template <class T, class Base>
+std::unique_ptr<Base> make(const QStringList &record, const Templates &) {
     return std::make_unique<T>(record);
 }
-template <class T, class Base> std::unique_ptr<Base> makePlain(const QStringList &) {
+template <class T, class Base>
+std::unique_ptr<Base> makePlain(const QStringList &, const Templates &) {
     return std::make_unique<T>();
 }
 
@@ -483,6 +501,61 @@ pagekinds::RecordProblem problemOf(pagekinds::Side side, const QStringList &reco
     return problem;
 }
 
+// The templates of a project: held against the limits page by page from
+// their headers, each different one counted once, and decoded only once
+// every page has passed.
+class TemplateLoader {
+public:
+    // `refusal` names the page, side and kind being checked.
+    ImageProblem check(pagekinds::Side side, const QStringList &record, Refusal &refusal) {
+        QByteArray png;
+        const ImageProblem missing = screensteps::templateOf(side, record, png);
+        if (missing != ImageProblem::None || png.isEmpty() || seen_.contains(png))
+            return missing;
+        QSize size;
+        const ImageProblem problem = screensteps::measureTemplate(png, size);
+        if (problem == ImageProblem::TooLarge) {
+            refusal.imageWidth = size.width();
+            refusal.imageHeight = size.height();
+        }
+        if (problem != ImageProblem::None)
+            return problem;
+        const qint64 area = qint64(size.width()) * size.height();
+        if (pixels_ + area > screensteps::kTemplateBudgetPixels)
+            return ImageProblem::OverBudget;
+        pixels_ += area;
+        seen_.insert(png);
+        pending_.push_back({png, refusal});
+        return ImageProblem::None;
+    }
+
+    // False, with `refusal` naming the first page of a template whose
+    // header was fine but whose pixels do not decode.
+    bool decode(Templates &templates, Refusal &refusal) {
+        for (Pending &one : pending_) {
+            const QImage image = screensteps::decodeTemplate(one.png);
+            if (image.isNull()) {
+                refusal = one.page;
+                refusal.image = ImageProblem::Unreadable;
+                templates.clear();
+                return false;
+            }
+            templates.insert(one.png, image);
+            one.png.clear();
+        }
+        return true;
+    }
+
+private:
+    struct Pending {
+        QByteArray png;
+        Refusal page; // the first page with it
+    };
+    QSet<QByteArray> seen_;
+    std::vector<Pending> pending_;
+    qint64 pixels_ = 0;
+};
+
 } // namespace
 
 bool findWindow(RunContext &run, const windowmatch::Choice &choice, platform::WindowInfo &out) {
@@ -495,8 +568,10 @@ bool findWindow(RunContext &run, const windowmatch::Choice &choice, platform::Wi
         run.fail(RunFailure::Reason::BadPattern, choice);
         return false;
     }
-    if (!windowlookup::find(*access, choice, out)) {
-        run.fail(RunFailure::Reason::NotFound, choice);
+    bool tooCostly = false;
+    if (!windowlookup::find(*access, choice, out, &tooCostly)) {
+        run.fail(tooCostly ? RunFailure::Reason::PatternTooCostly : RunFailure::Reason::NotFound,
+                 choice);
         return false;
     }
     return true;
@@ -532,6 +607,7 @@ Compiled compile(const QList<QStringList> &commands, const QList<QStringList> &c
     using pagekinds::Side;
     static const QStringList kNoCondition{pagekinds::name::immediately};
     Compiled compiled;
+    TemplateLoader templates;
     for (int p = 0; p < commands.size(); ++p) {
         const QStringList &command = commands.at(p);
         const QStringList &condition = p < conditions.size() ? conditions.at(p) : kNoCondition;
@@ -551,19 +627,34 @@ Compiled compile(const QList<QStringList> &commands, const QList<QStringList> &c
             // A page that cannot look for its image cannot be played either.
             refusal.side = Side::Command;
             refusal.kind = command.value(0);
-            refusal.image = screensteps::imageProblem(Side::Command, command);
+            refusal.image = templates.check(Side::Command, command, refusal);
             if (refusal.image == ImageProblem::None) {
                 refusal.side = Side::Condition;
                 refusal.kind = condition.value(0);
-                refusal.image = screensteps::imageProblem(Side::Condition, condition);
+                refusal.image = templates.check(Side::Condition, condition, refusal);
+            }
+            if (refusal.image == ImageProblem::None &&
+                screensteps::colourUnreadable(Side::Condition, condition)) {
+                refusal.value = ValueProblem::BadColour;
+                refusal.valueText = condition.value(7);
             }
         }
-        if (refusal.problem != RecordProblem::None || refusal.image != ImageProblem::None) {
+        if (refusal.problem != RecordProblem::None || refusal.image != ImageProblem::None ||
+            refusal.value != ValueProblem::None) {
             compiled.steps.clear();
             compiled.refusal = refusal;
             return compiled;
         }
-        compiled.steps.push_back({makeAction(command), makeCondition(condition)});
+    }
+    // Every page passed, its template's size included: now each template is
+    // decoded, once.
+    Templates decoded;
+    if (!templates.decode(decoded, compiled.refusal))
+        return compiled;
+    for (int p = 0; p < commands.size(); ++p) {
+        const QStringList &condition = p < conditions.size() ? conditions.at(p) : kNoCondition;
+        compiled.steps.push_back({actionFor(commands.at(p).value(0))(commands.at(p), decoded),
+                                  conditionFor(condition.value(0))(condition, decoded)});
     }
     return compiled;
 }
@@ -574,12 +665,38 @@ QString refusalText(const Refusal &refusal, bool japanese) {
         (refusal.side == pagekinds::Side::Command ? runtexts::commandList : runtexts::conditionList)
             .in(japanese);
     QString why;
-    if (refusal.image != ImageProblem::None) {
-        const UiText &text = refusal.image == ImageProblem::Missing ? runtexts::refusedNoImage
-                                                                    : runtexts::refusedBadImage;
-        return text.in(japanese).arg(refusal.page).arg(list, refusal.kind) +
-               runtexts::notStarted.in(japanese);
+    const QLocale numbers(QLocale::English); // grouped by commas in both languages
+    switch (refusal.image) {
+    case ImageProblem::None:
+        break;
+    case ImageProblem::Missing:
+        why = runtexts::refusedNoImage.in(japanese).arg(refusal.page).arg(list, refusal.kind);
+        break;
+    case ImageProblem::Unreadable:
+        why = runtexts::refusedBadImage.in(japanese).arg(refusal.page).arg(list, refusal.kind);
+        break;
+    case ImageProblem::TooLarge:
+        why = runtexts::refusedImageTooLarge.in(japanese)
+                  .arg(refusal.page)
+                  .arg(list, refusal.kind)
+                  .arg(refusal.imageWidth)
+                  .arg(refusal.imageHeight)
+                  .arg(numbers.toString(screensteps::kMaxTemplatePixels),
+                       numbers.toString(screensteps::kMaxTemplateSide));
+        break;
+    case ImageProblem::OverBudget:
+        why = runtexts::refusedImagesOverBudget.in(japanese)
+                  .arg(refusal.page)
+                  .arg(list, refusal.kind, numbers.toString(screensteps::kTemplateBudgetPixels));
+        break;
     }
+    if (!why.isEmpty())
+        return why + runtexts::notStarted.in(japanese);
+    if (refusal.value == ValueProblem::BadColour)
+        return runtexts::refusedBadColour.in(japanese)
+                   .arg(refusal.page)
+                   .arg(list, refusal.kind, refusal.valueText) +
+               runtexts::notStarted.in(japanese);
     switch (refusal.problem) {
     case RecordProblem::Empty:
         why = runtexts::refusedEmpty.in(japanese).arg(refusal.page).arg(list);
@@ -629,6 +746,15 @@ QString failureText(const RunFailure &failure, bool japanese) {
         why = &runtexts::failedNoPlaceFound;
         namesWindow = false;
         break;
+    case RunFailure::Reason::PatternTooCostly:
+        why = &runtexts::failedPatternTooCostly;
+        break;
+    case RunFailure::Reason::OffScreen:
+        return runtexts::failedOffScreen.in(japanese)
+                   .arg(failure.page)
+                   .arg(failure.x)
+                   .arg(failure.y) +
+               runtexts::runStopped.in(japanese);
     }
     QString text = why->in(japanese).arg(failure.page);
     if (namesWindow)

@@ -10,6 +10,9 @@
 #include "platform/windowaccess.h"
 #include "runcontext.h"
 
+#include <QByteArray>
+#include <QHash>
+#include <QImage>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -37,9 +40,16 @@ public:
     virtual bool hearsKeys() const { return false; }
 };
 
-// A record known to be long enough for its kind (checked by compile()).
-using ActionFactory = std::unique_ptr<Action> (*)(const QStringList &record);
-using ConditionFactory = std::unique_ptr<Condition> (*)(const QStringList &record);
+// The templates of the Image pages, decoded by compile() (Format_RGB32), by
+// their PNG bytes: each picture once, however many pages look for it.
+using Templates = QHash<QByteArray, QImage>;
+
+// A record known to be long enough for its kind (checked by compile()),
+// with the project's templates.
+using ActionFactory = std::unique_ptr<Action> (*)(const QStringList &record,
+                                                  const Templates &templates);
+using ConditionFactory = std::unique_ptr<Condition> (*)(const QStringList &record,
+                                                        const Templates &templates);
 
 // The step of a stored kind; null when this version cannot run it.
 ActionFactory actionFor(const QString &stored);
@@ -55,6 +65,14 @@ enum class ImageProblem {
     None,
     Missing,    // an Image condition without a template
     Unreadable, // the template is not a picture (PNG) that decodes
+    TooLarge,   // beyond screensteps' limits for one template
+    OverBudget, // with it, the project's templates exceed screensteps' budget
+};
+
+// What is wrong with another value of a whole record.
+enum class ValueProblem {
+    None,
+    BadColour, // a Colour condition's colour is neither #RRGGBB nor #RGB
 };
 
 // Why a project cannot be played: the first page that cannot.
@@ -64,6 +82,10 @@ struct Refusal {
     QString kind; // element 0 of the record, as stored
     pagekinds::RecordProblem problem = pagekinds::RecordProblem::None;
     ImageProblem image = ImageProblem::None; // with problem None
+    int imageWidth = 0;                      // the template's, for TooLarge
+    int imageHeight = 0;
+    ValueProblem value = ValueProblem::None; // with problem and image None
+    QString valueText;                       // the value as stored
 
     bool refused() const { return page > 0; }
 };

@@ -55,6 +55,21 @@ inline constexpr UiText refusedNoImage{u"%1ページ目の%2「%3」には探す
                                        u"page %1: the %2 \"%3\" has no image to look for"};
 inline constexpr UiText refusedBadImage{u"%1ページ目の%2「%3」の画像を読み込めません。",
                                         u"page %1: the image of the %2 \"%3\" cannot be read"};
+// %4 × %5: the image's size; %6: the most pixels an image may have, %7 a side.
+inline constexpr UiText refusedImageTooLarge{
+    u"%1ページ目の%2「%3」の画像は大きすぎます（%4 × %5 ピクセル。画像は %6 ピクセル、一辺 %7 "
+    u"ピクセルまでです）。",
+    u"page %1: the image of the %2 \"%3\" is too large (%4 × %5 pixels; an image may have at "
+    u"most %6 pixels, %7 a side)"};
+// %4: the most pixels a project's images may have together.
+inline constexpr UiText refusedImagesOverBudget{
+    u"%1ページ目の%2「%3」の画像で、プロジェクトの画像が合わせて %4 ピクセルを超えます。",
+    u"page %1: with the image of the %2 \"%3\", the project's images together have more than "
+    u"%4 pixels"};
+// %4: the colour as stored.
+inline constexpr UiText refusedBadColour{
+    u"%1ページ目の%2「%3」の色「%4」を読めません（#RRGGBB か #RGB で書きます）。",
+    u"page %1: the colour \"%4\" of the %2 \"%3\" cannot be read (write #RRGGBB or #RGB)"};
 inline constexpr UiText notStarted{u"\n実行は開始されませんでした。", u"; the run was not started"};
 
 // Why a page stopped the run. %1: the page, %2: the window as the page names it.
@@ -70,6 +85,9 @@ inline constexpr UiText failedNoGeometry{
 inline constexpr UiText failedBadPattern{u"%1ページ目: ウィンドウ%2の正規表現が正しくありません。",
                                          u"page %1: the regular expression of the window %2 is "
                                          u"not valid"};
+inline constexpr UiText failedPatternTooCostly{
+    u"%1ページ目: ウィンドウ%2の正規表現は照合に手間がかかりすぎます。",
+    u"page %1: the regular expression of the window %2 is too costly to match"};
 inline constexpr UiText failedNotFound{u"%1ページ目: ウィンドウ%2が見つかりません。",
                                        u"page %1: no window %2 is open"};
 inline constexpr UiText failedNotActive{u"%1ページ目: ウィンドウ%2がアクティブになりません。",
@@ -83,6 +101,11 @@ inline constexpr UiText failedImageNotFound{u"%1ページ目: 画像が見つか
 inline constexpr UiText failedNoPlaceFound{
     u"%1ページ目: ジャンプ先の画像がまだ見つかっていません。",
     u"page %1: no image has been found yet in this pass to jump to"};
+// %2, %3: the pixel's coordinates.
+inline constexpr UiText failedOffScreen{
+    u"%1ページ目: 色を見る位置 (%2, %3) はどの画面にもありません。",
+    u"page %1: the place (%2, %3) whose colour the page "
+    u"watches is on no screen"};
 inline constexpr UiText runStopped{u"\n実行を停止しました。", u"; the run was stopped"};
 // Said again before a run on a Wayland desktop without virtual input.
 inline constexpr UiText sessionTitle{u"Wayland での制限", u"Limits on Wayland"};

@@ -1,5 +1,6 @@
 #include "screensteps.h"
 
+#include "core/recordvalues.h"
 #include "core/screenpages.h"
 #include "core/timedwait.h"
 #include "platform/inputlayer.h"
@@ -7,7 +8,9 @@
 #include "runcontext.h"
 #include "vision/imagematch.h"
 
+#include <QBuffer>
 #include <QImage>
+#include <QImageReader>
 
 #include <algorithm>
 
@@ -47,14 +50,8 @@ platform::Rect intersected(const platform::Rect &a, const platform::Rect &b) {
 }
 
 bool contains(const platform::Rect &r, int x, int y) {
-    return x >= r.x && y >= r.y && x - r.x < r.width && y - r.y < r.height;
-}
-
-QImage decoded(const QByteArray &png) {
-    if (png.isEmpty())
-        return QImage();
-    const QImage image = QImage::fromData(png, "PNG");
-    return image.isNull() ? image : image.convertToFormat(QImage::Format_RGB32);
+    // In 64 bits: a far point minus a negative origin leaves int.
+    return x >= r.x && y >= r.y && 0LL + x - r.x < r.width && 0LL + y - r.y < r.height;
 }
 
 vision::ImageView viewOf(const QImage &image) {
@@ -143,18 +140,28 @@ private:
     bool read(RunContext &run, platform::ScreenReader &screen, platform::ScreenImage &buffer,
               platform::Rgb &seen) const {
         if (page_.area != Area::Window)
-            return screen.pixel(page_.x, page_.y, seen);
+            return onScreen(run, screen, page_.x, page_.y) && screen.pixel(page_.x, page_.y, seen);
         platform::WindowInfo window;
         if (!runsteps::findWindowWithPlace(run, page_.window, window))
             return false;
-        const int x = window.client.x + page_.x;
-        const int y = window.client.y + page_.y;
+        const int x = recordvalues::offsetBy(window.client.x, page_.x);
+        const int y = recordvalues::offsetBy(window.client.y, page_.y);
         if (!contains(window.client, x, y))
-            return screen.pixel(x, y, seen);
+            return onScreen(run, screen, x, y) && screen.pixel(x, y, seen);
         if (!screen.windowRegion(window.id, {x, y, 1, 1}, buffer) || buffer.bytes.size() < 3)
             return false;
         seen = {buffer.bytes[2], buffer.bytes[1], buffer.bytes[0]};
         return true;
+    }
+
+    // False, with the run stopped, where the pixel is outside every screen:
+    // waiting for its colour would never end.
+    bool onScreen(RunContext &run, platform::ScreenReader &screen, int x, int y) const {
+        platform::Rect bounds;
+        if (!screen.bounds(bounds) || contains(bounds, x, y))
+            return true;
+        run.fail(RunFailure::Reason::OffScreen, page_.window, x, y);
+        return false;
     }
 
     screenpages::ColourCondition page_;
@@ -163,8 +170,8 @@ private:
 // Until the template is seen; its centre is remembered for the pass.
 class ImageCondition : public runsteps::Condition {
 public:
-    explicit ImageCondition(const QStringList &record)
-        : search_(screenpages::imageFromRecord(record)), needle_(decoded(search_.png)) {
+    ImageCondition(const QStringList &record, const runsteps::Templates &templates)
+        : search_(screenpages::imageFromRecord(record)), needle_(templates.value(search_.png)) {
         search_.png.clear(); // decoded: the record's copy is not needed
     }
 
@@ -199,8 +206,8 @@ private:
 // so nothing after it starts before the pointer is in place.
 class ImageJumpAction : public runsteps::Action {
 public:
-    explicit ImageJumpAction(const QStringList &record)
-        : jump_(screenpages::jumpFromRecord(record)), needle_(decoded(jump_.search.png)) {
+    ImageJumpAction(const QStringList &record, const runsteps::Templates &templates)
+        : jump_(screenpages::jumpFromRecord(record)), needle_(templates.value(jump_.search.png)) {
         jump_.search.png.clear();
     }
 
@@ -214,7 +221,8 @@ public:
         } else if (!search(run, centre)) {
             return true;
         }
-        run.input().setCursorPos(centre.x + jump_.offsetX, centre.y + jump_.offsetY);
+        run.input().setCursorPos(recordvalues::offsetBy(centre.x, jump_.offsetX),
+                                 recordvalues::offsetBy(centre.y, jump_.offsetY));
         return true;
     }
 
@@ -255,29 +263,70 @@ private:
 
 } // namespace
 
-std::unique_ptr<runsteps::Condition> colourCondition(const QStringList &record) {
+std::unique_ptr<runsteps::Condition> colourCondition(const QStringList &record,
+                                                     const runsteps::Templates &) {
     return std::make_unique<ColourCondition>(record);
 }
 
-std::unique_ptr<runsteps::Condition> imageCondition(const QStringList &record) {
-    return std::make_unique<ImageCondition>(record);
+std::unique_ptr<runsteps::Condition> imageCondition(const QStringList &record,
+                                                    const runsteps::Templates &templates) {
+    return std::make_unique<ImageCondition>(record, templates);
 }
 
-std::unique_ptr<runsteps::Action> imageJump(const QStringList &record) {
-    return std::make_unique<ImageJumpAction>(record);
+std::unique_ptr<runsteps::Action> imageJump(const QStringList &record,
+                                            const runsteps::Templates &templates) {
+    return std::make_unique<ImageJumpAction>(record, templates);
 }
 
-runsteps::ImageProblem imageProblem(pagekinds::Side side, const QStringList &record) {
+runsteps::ImageProblem templateOf(pagekinds::Side side, const QStringList &record,
+                                  QByteArray &png) {
     using runsteps::ImageProblem;
+    png.clear();
     const QString &kind = record.value(0);
     const bool condition = side == pagekinds::Side::Condition && kind == pagekinds::name::image;
     const bool jump = side == pagekinds::Side::Command && kind == pagekinds::name::imageJump;
     if (!condition && !jump)
         return ImageProblem::None;
-    const QByteArray png = screenpages::imageFromRecord(record).png;
-    if (png.isEmpty())
-        return condition ? ImageProblem::Missing : ImageProblem::None;
-    return decoded(png).isNull() ? ImageProblem::Unreadable : ImageProblem::None;
+    png = screenpages::imageFromRecord(record).png;
+    return png.isEmpty() && condition ? ImageProblem::Missing : ImageProblem::None;
+}
+
+runsteps::ImageProblem measureTemplate(const QByteArray &png, QSize &size) {
+    using runsteps::ImageProblem;
+    QByteArray bytes = png; // shared, not copied: QBuffer wants a non-const array
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "PNG");
+    reader.setDecideFormatFromContent(false);
+    size = reader.size(); // from the header alone
+    if (!reader.canRead() || !size.isValid() || size.isEmpty())
+        return ImageProblem::Unreadable;
+    const qint64 area = qint64(size.width()) * size.height();
+    if (size.width() > kMaxTemplateSide || size.height() > kMaxTemplateSide ||
+        area > kMaxTemplatePixels)
+        return ImageProblem::TooLarge;
+    return ImageProblem::None;
+}
+
+QImage decodeTemplate(const QByteArray &png) {
+    QByteArray bytes = png;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "PNG");
+    reader.setDecideFormatFromContent(false);
+    QImage image;
+    if (!reader.read(&image))
+        return QImage();
+    // In place where Qt can: a second full copy would double the peak.
+    image.convertTo(QImage::Format_RGB32);
+    return image;
+}
+
+bool colourUnreadable(pagekinds::Side side, const QStringList &record) {
+    if (side != pagekinds::Side::Condition || record.value(0) != pagekinds::name::colour)
+        return false;
+    screenpages::Colour colour;
+    return !screenpages::parseColour(record.value(7), colour);
 }
 
 std::chrono::nanoseconds pauseAfter(std::chrono::nanoseconds lookTook) {

@@ -4,10 +4,14 @@
 // conditions and the Image Jump command. They read the screen through the
 // backend's ScreenReader and match with tw_vision; where the screen cannot be
 // read, or the page's window is missing, the run is stopped with the reason
-// (RunContext::fail). A template is decoded once, when the run is compiled.
+// (RunContext::fail). A template is decoded once, when the run is compiled,
+// and shared by every page that looks for it.
 
 #include "runsteps.h"
 
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
 #include <QStringList>
 
 #include <chrono>
@@ -15,13 +19,32 @@
 
 namespace screensteps {
 
-std::unique_ptr<runsteps::Condition> colourCondition(const QStringList &record);
-std::unique_ptr<runsteps::Condition> imageCondition(const QStringList &record);
-std::unique_ptr<runsteps::Action> imageJump(const QStringList &record);
+std::unique_ptr<runsteps::Condition> colourCondition(const QStringList &record,
+                                                     const runsteps::Templates &templates);
+std::unique_ptr<runsteps::Condition> imageCondition(const QStringList &record,
+                                                    const runsteps::Templates &templates);
+std::unique_ptr<runsteps::Action> imageJump(const QStringList &record,
+                                            const runsteps::Templates &templates);
 
-// Why a whole record of an Image page cannot be played (None for any other
-// kind): compile() refuses the project for it.
-runsteps::ImageProblem imageProblem(pagekinds::Side side, const QStringList &record);
+// What a template may cost. One template at most an 8K screen (7680 × 4320
+// pixels) and 16384 pixels a side: a larger one matches on no screen. All
+// the different templates of a project together at most 64 million pixels
+// (256 MB decoded, at 4 bytes a pixel).
+constexpr qint64 kMaxTemplatePixels = 7680LL * 4320;
+constexpr int kMaxTemplateSide = 16384;
+constexpr qint64 kTemplateBudgetPixels = 64'000'000;
+
+// The template of an Image page (empty for any other kind, and for an Image
+// Jump without one); Missing for an Image condition without one.
+runsteps::ImageProblem templateOf(pagekinds::Side side, const QStringList &record, QByteArray &png);
+// The template's size from its PNG header, without decoding it: Unreadable
+// when it is not a PNG, TooLarge beyond the limits for one template.
+runsteps::ImageProblem measureTemplate(const QByteArray &png, QSize &size);
+// The template decoded, Format_RGB32; null when it does not decode.
+QImage decodeTemplate(const QByteArray &png);
+
+// True for a Colour condition whose colour is neither #RRGGBB nor #RGB.
+bool colourUnreadable(pagekinds::Side side, const QStringList &record);
 
 // A wait looks at the screen again no sooner than this after its last look
 // ended, so that a look taking `lookTook` costs at most a sixth of one core

@@ -23,17 +23,17 @@ QList<windowmatch::Candidate> candidates(const std::vector<platform::WindowInfo>
 }
 
 bool find(platform::WindowAccess &access, const windowmatch::Choice &choice,
-          platform::WindowInfo &out) {
+          platform::WindowInfo &out, bool *tooCostly) {
     const std::vector<platform::WindowInfo> windows = access.windows();
-    const int index = windowmatch::best(choice, candidates(windows));
+    const int index = windowmatch::best(choice, candidates(windows), tooCostly);
     if (index < 0)
         return false;
     out = windows.at(std::size_t(index));
     return true;
 }
 
-int count(platform::WindowAccess &access, const windowmatch::Choice &choice) {
-    return windowmatch::count(choice, candidates(access.windows()));
+int count(platform::WindowAccess &access, const windowmatch::Choice &choice, bool *tooCostly) {
+    return windowmatch::count(choice, candidates(access.windows()), tooCostly);
 }
 
 } // namespace windowlookup

@@ -18,11 +18,13 @@ windowmatch::Candidate candidateOf(const platform::WindowInfo &info);
 QList<windowmatch::Candidate> candidates(const std::vector<platform::WindowInfo> &windows);
 
 // The matching window highest in the stacking order; false when none
-// matches (or the expression does not compile).
+// matches (or the expression does not compile, or hit the engine's limits:
+// `tooCostly`, see windowmatch::Matcher).
 bool find(platform::WindowAccess &access, const windowmatch::Choice &choice,
-          platform::WindowInfo &out);
+          platform::WindowInfo &out, bool *tooCostly = nullptr);
 
 // How many windows match now.
-int count(platform::WindowAccess &access, const windowmatch::Choice &choice);
+int count(platform::WindowAccess &access, const windowmatch::Choice &choice,
+          bool *tooCostly = nullptr);
 
 } // namespace windowlookup

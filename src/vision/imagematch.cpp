@@ -150,20 +150,22 @@ Match findTemplate(const ImageView &haystack, const ImageView &needle,
     if (!usable(haystack) || !usable(needle) || options.templateScale <= 0 ||
         options.screenScale <= 0)
         return match;
+    const double ratio = options.screenScale / options.templateScale;
+    const bool rescaled = std::abs(ratio - 1.0) > 0.005;
+    // The size it is looked for at, known before anything is copied: a
+    // template enlarged beyond the image can never be found in it.
+    const double width = rescaled ? std::round(needle.width * ratio) : needle.width;
+    const double height = rescaled ? std::round(needle.height * ratio) : needle.height;
+    if (!(width >= 1 && height >= 1 && width <= haystack.width && height <= haystack.height))
+        return match;
     cv::Mat templ;
     cv::cvtColor(wrap(needle), templ, cv::COLOR_BGRA2BGR);
-    const double ratio = options.screenScale / options.templateScale;
-    if (std::abs(ratio - 1.0) > 0.005) {
-        const cv::Size size(static_cast<int>(std::lround(templ.cols * ratio)),
-                            static_cast<int>(std::lround(templ.rows * ratio)));
-        if (size.width < 1 || size.height < 1)
-            return match;
+    if (rescaled) {
         cv::Mat scaled;
-        cv::resize(templ, scaled, size, 0, 0, ratio < 1 ? cv::INTER_AREA : cv::INTER_LINEAR);
+        cv::resize(templ, scaled, cv::Size(static_cast<int>(width), static_cast<int>(height)), 0, 0,
+                   ratio < 1 ? cv::INTER_AREA : cv::INTER_LINEAR);
         templ = scaled;
     }
-    if (templ.cols > haystack.width || templ.rows > haystack.height)
-        return match;
 
     Comparison how;
     cv::Scalar mean, deviation;

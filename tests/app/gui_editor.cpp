@@ -991,6 +991,11 @@ private slots:
         QTest::newRow("invalid expression")
             << true << QStringList{"ウィンドウ", "(", "正規表現", "", "ある"} << "正規表現が不正"
             << "Invalid regex";
+        // On the last window's title the engine gives up: no count is known.
+        QTest::newRow("expression too costly")
+            << true << QStringList{"ウィンドウ", "^(a+)+$|^a{30}!$", "正規表現", "", "ある"}
+            << "正規表現が複雑すぎる"
+            << "Regex too costly";
     }
     void windowFieldsSayWhatIsWrong() {
         QFETCH(bool, access);
@@ -998,7 +1003,10 @@ private slots:
         QFETCH(QString, ja);
         QFETCH(QString, en);
         input->offerWindowAccess(access);
-        input->setWindows(desktop());
+        std::vector<testsupport::FakeWindow> windows = desktop();
+        windows.push_back(
+            fakeWindow(4, u"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaa!", u"xterm", {0, 0, 9, 9}));
+        input->setWindows(windows);
         openEditor();
         setPage({"なし"}, record);
         QCOMPARE(w->conditionWindowMatchLabel->text(), ja);

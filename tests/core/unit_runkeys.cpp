@@ -43,34 +43,51 @@ private slots:
         QCOMPARE(keys.holdMs, holdMs);
     }
 
+    // The spec's text, and the hold the worker reads back from it.
     void actionSpec_data() {
         QTest::addColumn<QString>("combination");
         QTest::addColumn<QString>("hold");
         QTest::addColumn<QString>("spec");
+        QTest::addColumn<int>("holdMs");
         QTest::newRow("default") << "83,3"
                                  << "0.01"
-                                 << "83,3,0.01";
+                                 << "83,3,0.01" << 10;
         QTest::newRow("six significant digits") << "65,0"
                                                 << "12345.67"
-                                                << "65,0,12345.7";
+                                                << "65,0,12345.7" << 12345700;
         QTest::newRow("whole seconds") << "65,0"
                                        << "2"
-                                       << "65,0,2";
+                                       << "65,0,2" << 2000;
         QTest::newRow("unreadable hold") << "65,0"
                                          << "x"
-                                         << "65,0,0";
+                                         << "65,0,0" << 0;
         QTest::newRow("empty combination") << ""
                                            << "1"
-                                           << ",1";
+                                           << ",1" << 0;
         QTest::newRow("percent kept") << "%1,%2"
                                       << "1"
-                                      << "%1,%2,1";
+                                      << "%1,%2,1" << 0;
+        // A combination has two numbers: a third never becomes the hold.
+        QTest::newRow("extra number") << "65,0,9999"
+                                      << "0.05"
+                                      << "65,0,0.05" << 50;
+        QTest::newRow("extra numbers, empty parts") << "65,,2,9999,1"
+                                                    << "0.05"
+                                                    << "65,2,0.05" << 50;
+        // Seconds are read as every page reads them.
+        QTest::newRow("infinite hold") << "65,0"
+                                       << "inf"
+                                       << "65,0,inf" << INT_MAX;
+        QTest::newRow("negative hold") << "65,0"
+                                       << "-3"
+                                       << "65,0,0" << 0;
     }
     void actionSpec() {
         QFETCH(QString, combination);
         QFETCH(QString, hold);
         QFETCH(QString, spec);
         QCOMPARE(keyActionSpec(combination, hold), spec);
+        QTEST(parseRunKeys(spec).holdMs, "holdMs");
     }
 
     void wanted_data() {

@@ -96,10 +96,20 @@ private slots:
         QTest::newRow("threshold not a number") << 9 << "nan" << 90.0 << 1.0 << 5.0 << 0;
         QTest::newRow("scale zero") << 10 << "0" << 90.0 << 0.25 << 5.0 << 0;
         QTest::newRow("scale infinite") << 10 << "inf" << 90.0 << 1.0 << 5.0 << 0;
+        // The time to look is read as every page reads seconds.
         QTest::newRow("negative time") << 14 << "-3" << 90.0 << 1.0 << 0.0 << 0;
-        QTest::newRow("time of years") << 14 << "1e12" << 90.0 << 1.0 << 86400.0 << 0;
+        QTest::newRow("time of years") << 14 << "1e12" << 90.0 << 1.0 << 1e12 << 0;
+        QTest::newRow("time infinite") << 14 << "inf" << 90.0 << 1.0 << qInf() << 0;
+        QTest::newRow("time huge") << 14 << "1e308" << 90.0 << 1.0 << 1e308 << 0;
+        QTest::newRow("time not a number") << 14 << "nan" << 90.0 << 1.0 << 0.0 << 0;
+        QTest::newRow("time empty") << 14 << "" << 90.0 << 1.0 << 0.0 << 0;
+        QTest::newRow("time hexadecimal") << 14 << "0x10" << 90.0 << 1.0 << 0.0 << 0;
+        QTest::newRow("time full-width") << 14 << "１" << 90.0 << 1.0 << 0.0 << 0;
         QTest::newRow("negative width") << 7 << "-50" << 90.0 << 1.0 << 5.0 << 0;
-        QTest::newRow("width beyond int") << 7 << "99999999999" << 90.0 << 1.0 << 5.0 << 0;
+        // Saturated as every coordinate is, then kept in range.
+        QTest::newRow("width beyond int") << 7 << "99999999999" << 90.0 << 1.0 << 5.0 << (1 << 20);
+        QTest::newRow("width beyond 64 bits")
+            << 7 << "99999999999999999999" << 90.0 << 1.0 << 5.0 << (1 << 20);
     }
     void handEditedValuesAreReadIntoRange() {
         QFETCH(int, index);
@@ -110,7 +120,11 @@ private slots:
         const ImageJump jump = jumpFromRecord(record);
         QTEST(jump.search.thresholdPercent, "threshold");
         QTEST(jump.search.templateScale, "scale");
-        QTEST(jump.seconds, "seconds");
+        QFETCH(double, seconds);
+        if (qIsInf(seconds))
+            QVERIFY(qIsInf(jump.seconds));
+        else
+            QCOMPARE(jump.seconds, seconds);
         QTEST(jump.search.width, "width");
     }
 
@@ -120,11 +134,19 @@ private slots:
         QTest::addColumn<int>("rgb");
         QTest::newRow("upper") << "#00FF80" << true << 0x00ff80;
         QTest::newRow("lower, spaces") << " #0aff8c " << true << 0x0aff8c;
+        // Three digits as CSS reads them: each one twice.
+        QTest::newRow("short") << "#0F8" << true << 0x00ff88;
+        QTest::newRow("short white") << "#fff" << true << 0xffffff;
         QTest::newRow("no hash") << "00FF80" << false << 0;
-        QTest::newRow("short") << "#0F8" << false << 0;
+        QTest::newRow("name") << "red" << false << 0;
         QTest::newRow("sign") << "#+0FF80" << false << 0;
         QTest::newRow("0x") << "#0x0F80" << false << 0;
         QTest::newRow("not hex") << "#00GG80" << false << 0;
+        QTest::newRow("not hex at all") << "#GGGGGG" << false << 0;
+        QTest::newRow("short, not hex") << "#FFG" << false << 0;
+        QTest::newRow("four digits") << "#FFFF" << false << 0;
+        QTest::newRow("full-width digits") << "#０００" << false << 0;
+        QTest::newRow("empty") << "" << false << 0;
     }
     void coloursAreStrict() {
         QFETCH(QString, text);
@@ -134,7 +156,9 @@ private slots:
         QCOMPARE(parseColour(text, colour), valid);
         if (valid) {
             QCOMPARE(colour.red << 16 | colour.green << 8 | colour.blue, rgb);
-            QCOMPARE(colourText(colour), text.trimmed().toUpper());
+            QCOMPARE(colourText(colour).size(), 7);
+            QCOMPARE(parseColour(colourText(colour), colour), true);
+            QCOMPARE(colour.red << 16 | colour.green << 8 | colour.blue, rgb);
         }
         // An unreadable colour in a record reads as black, and the area of a
         // Colour condition is never a rectangle.

@@ -13,6 +13,7 @@ using Windows = QList<Candidate>;
 
 Q_DECLARE_METATYPE(Mode)
 Q_DECLARE_METATYPE(Choice)
+Q_DECLARE_METATYPE(Windows)
 
 namespace {
 
@@ -108,6 +109,36 @@ private slots:
         QCOMPARE(windowmatch::best(wanted, kDesktop), index);
         QCOMPARE(windowmatch::count(wanted, kDesktop), count);
         QCOMPARE(windowmatch::best(wanted, {}), -1);
+    }
+
+    // An expression that hits the engine's limits on a title cannot say
+    // whether that title matches: reported, never taken for "no match".
+    void tooCostly_data() {
+        QTest::addColumn<Windows>("windows");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<bool>("bestTooCostly");
+        QTest::addColumn<bool>("countTooCostly");
+        const QByteArray costly = QByteArray(30, 'a') + '!';
+        const Windows alone{window(1, costly.constData(), "")};
+        QTest::newRow("the only window") << alone << -1 << true << true;
+        QTest::newRow("below a match")
+            << Windows{window(1, "aaaa", ""), window(2, costly.constData(), "")} << 0 << false
+            << true;
+        QTest::newRow("above a match")
+            << Windows{window(1, costly.constData(), ""), window(2, "aaaa", "")} << -1 << true
+            << true;
+        QTest::newRow("titles it decides on")
+            << Windows{window(1, "xyz", ""), window(2, "aaaa", "")} << 1 << false << false;
+    }
+    void tooCostly() {
+        QFETCH(Windows, windows);
+        const Choice wanted = choice("^(a+)+$|^a{30}!$", Mode::RegularExpression);
+        bool tooCostly = false;
+        QTEST(windowmatch::best(wanted, windows, &tooCostly), "index");
+        QTEST(tooCostly, "bestTooCostly");
+        tooCostly = false;
+        windowmatch::count(wanted, windows, &tooCostly);
+        QTEST(tooCostly, "countTooCostly");
     }
 
     // Elements 1 to 3 of a record: written and read back alike, the other

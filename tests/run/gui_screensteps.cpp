@@ -292,6 +292,26 @@ private slots:
             << QStringList{"なし"} << colourMissing << true << grey << RunFailure::Reason::NotFound
             << "page 2: no window \"ブラウザー\" is open; the run was stopped"
             << "2ページ目: ウィンドウ「ブラウザー」が見つかりません。\n実行を停止しました。";
+        // A pixel on no screen never changes: waiting for it would not end.
+        QTest::newRow("colour right of the screen")
+            << QStringList{"なし"} << colourPage("画面", kScreenWidth, 5, "#000000", 0, true)
+            << true << grey << RunFailure::Reason::OffScreen
+            << "page 2: the place (640, 5) whose colour the page watches is on no screen; the run "
+               "was stopped"
+            << "2ページ目: 色を見る位置 (640, 5) はどの画面にもありません。\n実行を停止しました。";
+        QTest::newRow("colour above the screen, waiting for it to leave")
+            << QStringList{"なし"} << colourPage("画面", 3, -1, "#000000", 0, false) << true << grey
+            << RunFailure::Reason::OffScreen
+            << "page 2: the place (3, -1) whose colour the page watches is on no screen; the run "
+               "was stopped"
+            << "2ページ目: 色を見る位置 (3, -1) はどの画面にもありません。\n実行を停止しました。";
+        QTest::newRow("colour beyond the window and the screen")
+            << QStringList{"なし"} << colourPage("ウィンドウ", 1000, 7, "#000000", 0, true) << true
+            << grey << RunFailure::Reason::OffScreen
+            << "page 2: the place (1100, 127) whose colour the page watches is on no screen; the "
+               "run was stopped"
+            << "2ページ目: 色を見る位置 (1100, 127) "
+               "はどの画面にもありません。\n実行を停止しました。";
     }
     void screenPageStopsTheRun() {
         QFETCH(QStringList, command);

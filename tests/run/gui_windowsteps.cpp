@@ -169,6 +169,50 @@ private slots:
         QCOMPARE(runsteps::failureText(all.first(), true), japanese);
     }
 
+    // A title on which the expression hits the engine's limits may match or
+    // not: every window page stops the run there instead of guessing.
+    void costlyPatternStopsTheRun_data() {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<QStringList>("condition");
+        const QString costly = QStringLiteral("^(a+)+$|^a{30}!$");
+        QTest::newRow("window command")
+            << QStringList{"ウィンドウ切替", costly, "正規表現", "", "1"} << kNow;
+        QTest::newRow("pointer in the window")
+            << QStringList{"ウィンドウ座標", costly, "正規表現", "", "1", "2"} << kNow;
+        QTest::newRow("waiting for it to be open")
+            << QStringList{"なし"} << QStringList{"ウィンドウ", costly, "正規表現", "", "ある"};
+        QTest::newRow("waiting for it to be gone")
+            << QStringList{"なし"} << QStringList{"ウィンドウ", costly, "正規表現", "", "ない"};
+        QTest::newRow("waiting for it to be active")
+            << QStringList{"なし"}
+            << QStringList{"ウィンドウ", costly, "正規表現", "", "アクティブ"};
+    }
+    void costlyPatternStopsTheRun() {
+        QFETCH(QStringList, command);
+        QFETCH(QStringList, condition);
+        Harness h;
+        Windows windows = twoEditors();
+        windows.push_back(window(4, u"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaa!", u"xterm"));
+        h.rec.setWindows(windows, 4);
+        testsupport::FailureLog failures;
+        h.prepare({{"なし"}, command, kTyping}, {kNow, condition, kNow});
+        failures.attach(h.run.get());
+        h.run->start();
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 10000);
+        QCOMPARE(h.sent(), Texts{});
+        const QList<RunFailure> all = failures.all();
+        QCOMPARE(all.size(), 1);
+        QCOMPARE(all.first().reason, RunFailure::Reason::PatternTooCostly);
+        QCOMPARE(all.first().page, 2);
+        const QString pattern = command.size() > 1 ? command.at(1) : condition.at(1);
+        QCOMPARE(runsteps::failureText(all.first(), false),
+                 "page 2: the regular expression of the window \"" + pattern +
+                     "\" is too costly to match; the run was stopped");
+        QCOMPARE(runsteps::failureText(all.first(), true),
+                 "2ページ目: ウィンドウ「" + pattern +
+                     "」の正規表現は照合に手間がかかりすぎます。\n実行を停止しました。");
+    }
+
     // A window that goes away while the page waits for it to become active
     // is missing, not merely slow.
     void windowClosingWhileActivated() {
@@ -259,6 +303,22 @@ private slots:
         QTest::newRow("move at once")
             << QStringList{"ウィンドウムーブ", "メモ帳", "含む", "gedit", "20", "30", "0"}
             << Texts{"setCursorPos 520 130"};
+        // Beyond an int a coordinate goes as far as it can, as a far one
+        // within an int does; the backend puts it on the screen's edge.
+        QTest::newRow("screen position beyond int")
+            << QStringList{"マウスポインター", "99999999999999999999", "-2147483649"}
+            << Texts{"setCursorPos 2147483647 -2147483648"};
+        QTest::newRow("smooth move beyond int, at once")
+            << QStringList{"スムーズムーブ", "-99999999999999999999", "2147483648", "0"}
+            << Texts{"setCursorPos -2147483648 2147483647"};
+        // The window's place added without overflowing.
+        QTest::newRow("pointer at the end of int")
+            << QStringList{"ウィンドウ座標", "メモ帳", "含む", "", "2147483647", "-2147483648"}
+            << Texts{"setCursorPos 2147483647 -2147483548"};
+        QTest::newRow("move beyond int")
+            << QStringList{"ウィンドウムーブ",     "メモ帳", "含む", "",
+                           "99999999999999999999", "5",      "0"}
+            << Texts{"setCursorPos 2147483647 105"};
     }
     void anchoredPositions() {
         QFETCH(QStringList, command);

@@ -34,6 +34,19 @@ QString pngBase64() {
     return QString::fromLatin1(png.toBase64());
 }
 
+// A one-bit picture of any size (small as a PNG, however large decoded);
+// `mark` sets one pixel, so that pictures of one size can differ.
+QString largePngBase64(int width, int height, int mark = 0) {
+    QImage image(width, height, QImage::Format_Mono);
+    image.fill(0);
+    image.setPixel(mark % width, 0, 1);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return QString::fromLatin1(png.toBase64());
+}
+
 // An Image condition or Image Jump looking at the whole screen for `image`.
 QStringList imagePage(const QString &kind, const QString &image) {
     QStringList record{kind, "", "含む", "", "画面", "0", "0", "0", "0", "90", "1", image};
@@ -192,6 +205,39 @@ private slots:
             << Side::Command << "画像ジャンプ" << ImageProblem::Unreadable
             << "page 1: the image of the command \"画像ジャンプ\" cannot be read; the run was "
                "not started";
+        // A PNG whose header reads but whose pixels are cut off: named by
+        // the first page that has it.
+        QByteArray cut = QByteArray::fromBase64(largePngBase64(300, 200, 7).toLatin1());
+        cut.chop(cut.size() / 2);
+        const QString cutPng = QString::fromLatin1(cut.toBase64());
+        QTest::newRow("pixels cut off")
+            << Pages{click, imagePage("画像ジャンプ", cutPng), imagePage("画像ジャンプ", cutPng)}
+            << Pages{kNow, kNow, kNow} << 2 << Side::Command << "画像ジャンプ"
+            << ImageProblem::Unreadable
+            << "page 2: the image of the command \"画像ジャンプ\" cannot be read; the run was "
+               "not started";
+        // Larger than any screen: refused from its header, with the limit.
+        QTest::newRow("8000 by 8000")
+            << Pages{click} << Pages{imagePage("画像", largePngBase64(8000, 8000))} << 1
+            << Side::Condition << "画像" << ImageProblem::TooLarge
+            << "page 1: the image of the condition \"画像\" is too large (8000 × 8000 pixels; an "
+               "image may have at most 33,177,600 pixels, 16,384 a side); the run was not started";
+        QTest::newRow("too wide")
+            << Pages{imagePage("画像ジャンプ", largePngBase64(20000, 1))} << Pages{kNow} << 1
+            << Side::Command << "画像ジャンプ" << ImageProblem::TooLarge
+            << "page 1: the image of the command \"画像ジャンプ\" is too large (20000 × 1 "
+               "pixels; an image may have at most 33,177,600 pixels, 16,384 a side); the run was "
+               "not started";
+        // Each within the limit, together beyond the budget: the page
+        // whose picture crosses it is named.
+        QTest::newRow("together beyond the budget")
+            << Pages{click, click, click, click}
+            << Pages{imagePage("画像", largePngBase64(5000, 5000, 1)), kNow,
+                     imagePage("画像", largePngBase64(5000, 5000, 2)),
+                     imagePage("画像", largePngBase64(5000, 5000, 3))}
+            << 4 << Side::Condition << "画像" << ImageProblem::OverBudget
+            << "page 4: with the image of the condition \"画像\", the project's images together "
+               "have more than 64,000,000 pixels; the run was not started";
     }
     void refusedForItsImage() {
         QFETCH(Pages, commands);
@@ -212,14 +258,67 @@ private slots:
         QVERIFY(runsteps::refusalText(compiled.refusal, true).contains(QStringLiteral("ページ目")));
     }
 
-    void imagePagesThatRun() {
+    void imagePagesThatRun_data() {
+        QTest::addColumn<Pages>("commands");
+        QTest::addColumn<Pages>("conditions");
         const QString png = pngBase64();
-        const runsteps::Compiled compiled =
-            runsteps::compile({imagePage("画像ジャンプ", ""), imagePage("画像ジャンプ", png)},
-                              {imagePage("画像", png), kNow});
+        QTest::newRow("jumps and a condition")
+            << Pages{imagePage("画像ジャンプ", ""), imagePage("画像ジャンプ", png)}
+            << Pages{imagePage("画像", png), kNow};
+        // One picture on many pages is decoded and counted once: three
+        // times its pixels would be beyond the budget.
+        const QString large = largePngBase64(5000, 5000);
+        QTest::newRow("one large picture on three pages")
+            << Pages{imagePage("画像ジャンプ", large), imagePage("画像ジャンプ", large), kNone}
+            << Pages{kNow, kNow, imagePage("画像", large)};
+    }
+    void imagePagesThatRun() {
+        QFETCH(Pages, commands);
+        QFETCH(Pages, conditions);
+        const runsteps::Compiled compiled = runsteps::compile(commands, conditions);
         QVERIFY2(!compiled.refusal.refused(),
                  qPrintable(runsteps::refusalText(compiled.refusal, false)));
-        QCOMPARE(int(compiled.steps.size()), 2);
+        QCOMPARE(int(compiled.steps.size()), int(commands.size()));
+    }
+
+    // A colour the condition cannot read would wait for black: the project
+    // is refused instead, naming the page and the colour. "#RGB" reads as
+    // CSS reads it.
+    void colours_data() {
+        QTest::addColumn<QString>("colour");
+        QTest::addColumn<QString>("english");
+        QTest::newRow("six digits") << "#C81E28"
+                                    << "";
+        QTest::newRow("three digits") << "#fff"
+                                      << "";
+        QTest::newRow("name")
+            << "red"
+            << "page 2: the colour \"red\" of the condition \"色\" cannot be read "
+               "(write #RRGGBB or #RGB); the run was not started";
+        QTest::newRow("not hex") << "#GGGGGG"
+                                 << "page 2: the colour \"#GGGGGG\" of the condition \"色\" cannot "
+                                    "be read (write #RRGGBB or #RGB); the run was not started";
+        QTest::newRow("empty") << ""
+                               << "page 2: the colour \"\" of the condition \"色\" cannot be read "
+                                  "(write #RRGGBB or #RGB); the run was not started";
+    }
+    void colours() {
+        QFETCH(QString, colour);
+        QFETCH(QString, english);
+        const QStringList condition{"色", "", "含む", "", "画面", "1", "2", colour, "16", "になる"};
+        const runsteps::Compiled compiled =
+            runsteps::compile({kNone, kNone, kNone}, {kNow, condition, kNow});
+        QCOMPARE(compiled.refusal.refused(), !english.isEmpty());
+        if (compiled.refusal.refused())
+            QCOMPARE(runsteps::refusalText(compiled.refusal, false), english);
+        QCOMPARE(int(compiled.steps.size()), english.isEmpty() ? 3 : 0);
+        if (compiled.refusal.refused()) {
+            QCOMPARE(compiled.refusal.page, 2);
+            QCOMPARE(runsteps::refusalText(compiled.refusal, true),
+                     "2ページ目の条件「色」の色「" + colour +
+                         "」を読めません（#RRGGBB か #RGB で書きます）。\n"
+                         "実行は開始されませんでした。");
+        }
     }
 
     // A look that takes long is followed by a pause five times as long, so
