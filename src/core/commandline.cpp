@@ -4,6 +4,7 @@
 #include "runcount.h"
 
 #include <QCommandLineParser>
+#include <QLocale>
 #include <QRegularExpression>
 
 namespace commandline {
@@ -239,6 +240,10 @@ QString helpText() {
         "           run stopped there\n"
         "  6        --stop: no run of this user was running\n"
         "  128 + N  killed by signal N, once everything held is released\n");
+}
+
+bool japaneseMessages(const QStringList &uiLanguages) {
+    return QLocale(uiLanguages.value(0)).language() == QLocale::Japanese;
 }
 
 } // namespace commandline

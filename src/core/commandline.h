@@ -84,4 +84,8 @@ QString progressLine(int pass, int passes, int page, int pages, const QString &k
 // which only the application object understands and removes.
 bool mayBeToolkitOption(const QString &argument);
 
+// Whether the run's messages are printed in Japanese: for a Japanese first
+// user interface language of the locale ("ja", "ja-JP"), English otherwise.
+bool japaneseMessages(const QStringList &uiLanguages);
+
 } // namespace commandline
