@@ -513,7 +513,12 @@ void tarnwick::buildMenus() {
     connect(openAction, &QAction::triggered, this, &tarnwick::loadFile1);
     // Save As is created before Save but listed after it in the menu.
     saveAsAction = textBindings.text(new QAction(this), uitexts::saveAsAction);
-    saveAsAction->setShortcut(QKeySequence::SaveAs);
+    // X11 and Windows have no standard Save As key; there it is Ctrl+Shift+S,
+    // as on the other systems that have one.
+    const QList<QKeySequence> saveAsKeys = QKeySequence::keyBindings(QKeySequence::SaveAs);
+    saveAsAction->setShortcuts(
+        saveAsKeys.isEmpty() ? QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}
+                             : saveAsKeys);
     connect(saveAsAction, &QAction::triggered, this, &tarnwick::saveFile1);
     saveAction = action(uitexts::saveAction, fileMenu);
     saveAction->setShortcut(QKeySequence::Save);
