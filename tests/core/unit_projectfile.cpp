@@ -1,5 +1,6 @@
 #include "core/projectfile.h"
 
+#include "core/keycombination.h"
 #include "core/localfilename.h"
 
 #include <QBuffer>
@@ -279,6 +280,31 @@ private slots:
         const projectfile::LoadResult r = projectfile::load(path);
         QCOMPARE(r.status, LoadStatus::Ok);
         QCOMPARE(projectfile::serialize(r.commands, r.conditions), readAll(path));
+    }
+
+    // The samples behave the same on Linux and Windows and never type into
+    // whatever happens to have the focus: no Win key (it opens other things
+    // on each system), and keys and text only once a Window page has brought
+    // up the window they are meant for.
+    void examplesArePortable_data() { examplesAreWriterOutput_data(); }
+    void examplesArePortable() {
+        QFETCH(QString, path);
+        const projectfile::LoadResult r = projectfile::load(path);
+        QCOMPARE(r.status, LoadStatus::Ok);
+        bool windowChosen = false;
+        for (int i = 0; i < r.commands.size(); ++i) {
+            const QStringList &page = r.commands.at(i);
+            const QString where = QStringLiteral("page %1: %2").arg(i + 1).arg(page.join(u','));
+            if (page.first() == pagekinds::name::window)
+                windowChosen = true;
+            if (page.first() == pagekinds::name::key) {
+                const int modifiers = page.value(1).section(u',', 1, 1).toInt();
+                QVERIFY2(!(modifiers & storedmask::Win),
+                         qPrintable(where + QStringLiteral(" holds Win")));
+            }
+            if (page.first() == pagekinds::name::key || page.first() == pagekinds::name::enterText)
+                QVERIFY2(windowChosen, qPrintable(where + QStringLiteral(" before any window")));
+        }
     }
 
     void loadErrors() {
