@@ -36,7 +36,13 @@ namespace {
 
 // The run's messages follow the locale; the argument errors are English.
 bool japanese() {
+#if defined(Q_OS_WIN)
     static const bool ja = commandline::japaneseMessages(QLocale::system().uiLanguages());
+#else
+    static const bool ja = commandline::japaneseMessages(commandline::posixMessageLanguages(
+        qEnvironmentVariable("LC_ALL"), qEnvironmentVariable("LC_MESSAGES"),
+        qEnvironmentVariable("LANG"), qEnvironmentVariable("LANGUAGE")));
+#endif
     return ja;
 }
 

@@ -56,6 +56,7 @@ class X11CommandLineTest : public QObject {
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), scratch.filePath(QStringLiteral("config")));
         // The messages follow the locale: English unless a test asks.
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        env.remove(QStringLiteral("LANGUAGE"));
         for (const QString &change : changes) {
             if (change.contains(QLatin1Char('=')))
                 env.insert(change.section(QLatin1Char('='), 0, 0),

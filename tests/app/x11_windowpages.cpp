@@ -72,6 +72,7 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), scratch.filePath(QStringLiteral("config")));
         env.insert(QStringLiteral("LC_ALL"), locale);
+        env.remove(QStringLiteral("LANGUAGE"));
         process.setProcessEnvironment(env);
         process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tarnwick"),
                       {"--run", file.fileName(), "--start-delay", "0", "--stop", "ctrl+alt+s"});
