@@ -13,7 +13,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     const projectfile::LoadResult result = projectfile::parse(bytes);
-    (void)projectfile::loadErrorText(result, QStringLiteral("fuzz.cmdat"));
+    (void)projectfile::loadErrorText(result, QStringLiteral("fuzz.cmdat"), true);
+    (void)projectfile::loadErrorLine(result, QStringLiteral("fuzz.cmdat"), false);
     if (result.status != projectfile::LoadStatus::Ok)
         return 0;
     (void)projectfile::isShowable(result.commands, result.conditions);

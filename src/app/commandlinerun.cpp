@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QLocale>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
@@ -25,11 +26,36 @@
 #include <io.h>
 #define TW_ISATTY(fd) _isatty(fd)
 #else
+#include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 #define TW_ISATTY(fd) isatty(fd)
 #endif
 
 namespace {
+
+// The run's messages follow the locale; the argument errors are English.
+bool japanese() {
+#if defined(Q_OS_WIN)
+    static const bool ja = commandline::japaneseMessages(QLocale::system().uiLanguages());
+#else
+    static const bool ja = commandline::japaneseMessages(commandline::posixMessageLanguages(
+        qEnvironmentVariable("LC_ALL"), qEnvironmentVariable("LC_MESSAGES"),
+        qEnvironmentVariable("LANG"), qEnvironmentVariable("LANGUAGE")));
+#endif
+    return ja;
+}
+
+// True when the descriptor is not open: a run started with `<&-`.
+bool descriptorClosed(int fd) {
+#if defined(Q_OS_WIN)
+    // -2: a program without a console was given no stream there.
+    const intptr_t handle = _get_osfhandle(fd);
+    return handle == -1 || handle == -2;
+#else
+    return ::fcntl(fd, F_GETFD) == -1 && errno == EBADF;
+#endif
+}
 
 void printError(const QString &text) {
     std::fprintf(stderr, "tarnwick: %s\n", text.toLocal8Bit().constData());
@@ -55,21 +81,23 @@ bool loadPlayable(const QString &file, projectfile::LoadResult &project) {
         // By descriptor: Qt on Windows fails a read of a FILE at its end
         // (rather than reading nothing), so a pipe or the console never ended.
         QFile in;
-        if (in.open(0, QIODevice::ReadOnly))
+        if (!descriptorClosed(0) && in.open(0, QIODevice::ReadOnly)) {
             project = projectfile::read(in);
-        else
+        } else {
             project.status = projectfile::LoadStatus::OpenFailed;
+            project.openProblem = projectfile::OpenProblem::InputClosed;
+        }
     } else {
         project = projectfile::load(file);
     }
     if (project.status != projectfile::LoadStatus::Ok) {
-        printError(projectfile::loadErrorText(project, file));
+        printError(projectfile::loadErrorLine(project, file, japanese()));
         return false;
     }
     const runsteps::Refusal refusal =
         runsteps::compile(project.commands, project.conditions).refusal;
     if (refusal.refused()) {
-        printError(runsteps::refusalText(refusal, false));
+        printError(runsteps::refusalText(refusal, japanese()));
         return false;
     }
     return true;
@@ -99,7 +127,7 @@ int runFromCommandLine(const commandline::Request &request,
     runsteps::Refusal refusal;
     if (!run->prepare(plan, project.commands, project.conditions, projectName, &refusal)) {
         delete run;
-        printError(runsteps::refusalText(refusal, false));
+        printError(runsteps::refusalText(refusal, japanese()));
         return commandline::kExitUsage;
     }
     // Owned by the application object until the run has finished.
@@ -124,7 +152,7 @@ int runFromCommandLine(const commandline::Request &request,
     auto failed = std::make_shared<bool>(false);
     QObject::connect(run, &Run::pageFailed, qApp, [failed](const RunFailure &failure) {
         *failed = true;
-        printError(runsteps::failureText(failure, false));
+        printError(runsteps::failureText(failure, japanese()));
     });
     auto status = std::make_shared<int>(commandline::kExitOk);
     QObject::connect(run, &Run::ended, qApp, [status, failed](bool stopped) {

@@ -86,20 +86,32 @@ void ManualWindow::scrollToHeading(int index) {
     browser_->verticalScrollBar()->setValue(int(rect.top()));
 }
 
+int ManualWindow::headingOfAnchor(const QString &anchor) const {
+    const QList<QTextBlock> blocks = headingBlocks(browser_->document());
+    for (int i = 0; i < blocks.size(); ++i) {
+        if (manualtext::slug(blocks.at(i).text()) == anchor)
+            return i;
+    }
+    return -1;
+}
+
 void ManualWindow::follow(const QUrl &url) {
-    if (url.isRelative() && url.path().isEmpty() && url.hasFragment()) {
-        const QList<QTextBlock> blocks = headingBlocks(browser_->document());
-        for (int i = 0; i < blocks.size(); ++i) {
-            if (manualtext::slug(blocks.at(i).text()) == url.fragment()) {
-                scrollToHeading(i);
-                return;
-            }
-        }
+    // The browser hands links over resolved against the page, so an anchor
+    // of this page arrives as the page's own address with a fragment.
+    const QUrl target = browser_->source().resolved(url);
+    const QString anchor = target.fragment(QUrl::FullyDecoded);
+    if (target.adjusted(QUrl::RemoveFragment) ==
+        browser_->source().adjusted(QUrl::RemoveFragment)) {
+        const int heading = headingOfAnchor(anchor);
+        if (heading >= 0)
+            scrollToHeading(heading);
         return;
     }
-    const QUrl target = browser_->source().resolved(url);
     if (target.isLocalFile() && target.path().endsWith(QLatin1String(".md"))) {
-        open(target.toLocalFile(), -1);
+        if (open(target.toLocalFile(), -1) && !anchor.isEmpty()) {
+            pendingSection_ = headingOfAnchor(anchor);
+            scrollToHeading(pendingSection_);
+        }
         return;
     }
     QDesktopServices::openUrl(target);

@@ -27,6 +27,8 @@ protected:
 
 private:
     void follow(const QUrl &url);
+    // The heading whose anchor (its slug) is `anchor`, or -1.
+    int headingOfAnchor(const QString &anchor) const;
     void scrollToHeading(int index);
 
     QTextBrowser *browser_ = nullptr;

@@ -64,14 +64,15 @@ class tarnwick : public QMainWindow {
     Q_OBJECT
 
     // Tests and benchmarks that drive a private helper directly.
-    friend class FilesTest;        // tests/app/gui_files.cpp
-    friend class GuiRecordTest;    // tests/app/gui_record.cpp
-    friend class HelpTest;         // tests/app/gui_help.cpp
-    friend class RunCycleTest;     // tests/app/gui_runcycle.cpp
-    friend class X11RecordTest;    // tests/app/x11_record.cpp
-    friend class WineRecordTest;   // tests/app/wine_record.cpp
-    friend class FilesBenchmark;   // bench/files.cpp
-    friend class EditorScreenTest; // tests/app/gui_editorscreen.cpp
+    friend class FilesTest;            // tests/app/gui_files.cpp
+    friend class GuiRecordTest;        // tests/app/gui_record.cpp
+    friend class HelpTest;             // tests/app/gui_help.cpp
+    friend class RunCycleTest;         // tests/app/gui_runcycle.cpp
+    friend class X11RecordTest;        // tests/app/x11_record.cpp
+    friend class WineRecordTest;       // tests/app/wine_record.cpp
+    friend class FilesBenchmark;       // bench/files.cpp
+    friend class EditorScreenTest;     // tests/app/gui_editorscreen.cpp
+    friend class MainWindowLayoutTest; // tests/app/gui_mainwindow_layout.cpp
 
 public:
     class GlobalHotkeyFilter;

@@ -109,8 +109,9 @@ void tarnwick::saveFile1() {
 void tarnwick::writeProjectFile() {
     const projectfile::SaveStatus status = projectfile::save(filePath, listCommand, listCondition);
     if (status != projectfile::SaveStatus::Ok) {
-        QMessageBox::warning(this, projectfile::saveErrorTitle(),
-                             projectfile::saveErrorText(status, filePath), QMessageBox::Ok);
+        QMessageBox::warning(this, projectfile::saveErrorTitle(is_japanese),
+                             projectfile::saveErrorText(status, filePath, is_japanese),
+                             QMessageBox::Ok);
         return;
     }
     savedListCommand = listCommand;
@@ -131,8 +132,9 @@ void tarnwick::readChosenProjectFile(const QString &path) {
 projectfile::LoadStatus tarnwick::readProjectFile() {
     projectfile::LoadResult result = projectfile::load(filePath);
     if (result.status != projectfile::LoadStatus::Ok) {
-        QMessageBox::warning(this, projectfile::loadErrorTitle(),
-                             projectfile::loadErrorText(result, filePath), QMessageBox::Ok);
+        QMessageBox::warning(this, projectfile::loadErrorTitle(is_japanese),
+                             projectfile::loadErrorText(result, filePath, is_japanese),
+                             QMessageBox::Ok);
         return result.status;
     }
     listCommand = std::move(result.commands);

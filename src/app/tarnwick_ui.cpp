@@ -318,10 +318,11 @@ void tarnwick::buildUi() {
                            150, 610, 60, styles::button, true);
     connect(languageButton, &QPushButton::clicked, this, &tarnwick::toggleLanguage);
 
-    commandCombo = place(new QComboBox(this), 20, 60, 200, 40, styles::combo, false);
+    // Wide enough for the longest kind ("マウスポインター") beside the arrow.
+    commandCombo = place(new QComboBox(this), 20, 60, 225, 40, styles::combo, false);
     addKindItems(commandCombo, pagekinds::Side::Command);
     connect(commandCombo, &QComboBox::currentIndexChanged, this, &tarnwick::changeMenuAddCommand);
-    addCommandButton = place(textBindings.text(new QPushButton(this), uitexts::addButton), 240, 60,
+    addCommandButton = place(textBindings.text(new QPushButton(this), uitexts::addButton), 255, 60,
                              60, 38, styles::button, false);
     connect(addCommandButton, &QPushButton::clicked, this, &tarnwick::addCommand);
     testButton = place(textBindings.text(new QPushButton(this), uitexts::testButton), 310, 220, 90,
@@ -343,11 +344,11 @@ void tarnwick::buildUi() {
     commandTimeSpin->setSingleStep(0.01);
     connect(commandTimeSpin, &QDoubleSpinBox::valueChanged, this, &tarnwick::changeSomeThing);
 
-    conditionCombo = place(new QComboBox(this), 20, 310, 200, 40, styles::combo, false);
+    conditionCombo = place(new QComboBox(this), 20, 310, 225, 40, styles::combo, false);
     addKindItems(conditionCombo, pagekinds::Side::Condition);
     connect(conditionCombo, &QComboBox::currentIndexChanged, this,
             &tarnwick::changeMenuAddCondition);
-    addConditionButton = place(textBindings.text(new QPushButton(this), uitexts::addButton), 240,
+    addConditionButton = place(textBindings.text(new QPushButton(this), uitexts::addButton), 255,
                                310, 60, 38, styles::button, false);
     connect(addConditionButton, &QPushButton::clicked, this, &tarnwick::addCondition);
     conditionLabel = place(textBindings.text(new QLabel(this), uitexts::conditionLabel), 20, 360,
@@ -407,8 +408,14 @@ void tarnwick::buildUi() {
     buildMenus();
 
     // ---- key prompts, capture timer, coordinates, clock ----
-    commandKeyPromptLabel = place(new QLabel(this), 20, 145, 380, 40, styles::promptLabel, false);
-    conditionKeyPromptLabel = place(new QLabel(this), 20, 385, 380, 40, styles::promptLabel, false);
+    // Two lines high, down to the seconds below them: the prompt
+    // ("単一または複数キーを押してください") is wider than the frame.
+    commandKeyPromptLabel = place(new QLabel(this), 20, 145, 380, 75, styles::promptLabel, false);
+    conditionKeyPromptLabel = place(new QLabel(this), 20, 385, 380, 75, styles::promptLabel, false);
+    for (QLabel *prompt : {commandKeyPromptLabel, conditionKeyPromptLabel}) {
+        prompt->setWordWrap(true);
+        prompt->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    }
     keyPollTimer = new QTimer(this);
     keyPollTimer->setInterval(50);
     connect(keyPollTimer, &QTimer::timeout, this, &tarnwick::pollKeystroke);
@@ -513,7 +520,12 @@ void tarnwick::buildMenus() {
     connect(openAction, &QAction::triggered, this, &tarnwick::loadFile1);
     // Save As is created before Save but listed after it in the menu.
     saveAsAction = textBindings.text(new QAction(this), uitexts::saveAsAction);
-    saveAsAction->setShortcut(QKeySequence::SaveAs);
+    // X11 and Windows have no standard Save As key; there it is Ctrl+Shift+S,
+    // as on the other systems that have one.
+    const QList<QKeySequence> saveAsKeys = QKeySequence::keyBindings(QKeySequence::SaveAs);
+    saveAsAction->setShortcuts(
+        saveAsKeys.isEmpty() ? QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}
+                             : saveAsKeys);
     connect(saveAsAction, &QAction::triggered, this, &tarnwick::saveFile1);
     saveAction = action(uitexts::saveAction, fileMenu);
     saveAction->setShortcut(QKeySequence::Save);

@@ -143,7 +143,7 @@ inline constexpr UiText tipCommandCombo{
     u"マウスポインター:マウスポインターを指定の座標に移動します。\n"
     u"スムーズムーブ:実行時のマウスポインターから指定の座標に時間を指定してスムーズに移動します。\n"
     u"キー:時間を指定して単一または複数のキーを入力します。\n"
-    u"入力:1文字当たりの時間を指定して入力します。（日本語対応）\n"
+    u"入力:指定の時間をかけて文章全体を入力します。（日本語対応）\n"
     u"「クリック」「スムーズムーブ」「キー」は操作が実行中でも次の操作に進みます、"
     u"条件で時間を指定して調整してください。\n"
     u"操作を追加す場合は右の「追加」ボタンを押してください。",
@@ -154,7 +154,8 @@ inline constexpr UiText tipCommandCombo{
     u"Smooth Move: Smoothly moves the mouse pointer from its current position at runtime to the "
     u"specified coordinates over the specified amount of time.\n"
     u"Key: Presses one or more keys for the specified amount of time.\n"
-    u"Input: Types text with a specified time per character. (Supports Japanese)\n"
+    u"Input: Types text, spreading the specified time over the whole text. (Supports "
+    u"Japanese)\n"
     u"\"Click\", \"Smooth Move\", and \"Key\" proceed to the next action even while the operation "
     u"is still running. Adjust the timing by setting a condition.\n"
     u"To add the action, press the \"Add\" button on the right."};
@@ -175,7 +176,7 @@ inline constexpr UiText tipCommandTimeSpin{
     u"クリック:クリックする時間を指定します。\n"
     u"スムーズムーブ:マウスポインターが指定した座標に着くまでにかかる時間を指定します。\n"
     u"キー:キーを入力する時間を指定します。\n"
-    u"入力:1文字当たりを入力するのにかかる時間を指定します。\n"
+    u"入力:文章全体を入力するのにかかる時間を指定します。\n"
     u"単位は秒です。",
     u"Specifies the time.\n"
     u"Its meaning depends on the action.\n"
@@ -183,7 +184,7 @@ inline constexpr UiText tipCommandTimeSpin{
     u"Smooth Move: Specifies the time it takes for the mouse pointer to reach the specified "
     u"coordinates.\n"
     u"Key: Specifies the duration for pressing the key(s).\n"
-    u"Input: Specifies the time required to input each character.\n"
+    u"Input: Specifies the time it takes to type the whole text.\n"
     u"The unit is seconds."};
 inline constexpr UiText tipConditionCombo{
     u"追加する条件を指定します。\n"

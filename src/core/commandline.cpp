@@ -4,6 +4,7 @@
 #include "runcount.h"
 
 #include <QCommandLineParser>
+#include <QLocale>
 #include <QRegularExpression>
 
 namespace commandline {
@@ -239,6 +240,25 @@ QString helpText() {
         "           run stopped there\n"
         "  6        --stop: no run of this user was running\n"
         "  128 + N  killed by signal N, once everything held is released\n");
+}
+
+QStringList posixMessageLanguages(const QString &lcAll, const QString &lcMessages,
+                                  const QString &lang, const QString &language) {
+    QString locale = lcAll;
+    if (locale.isEmpty())
+        locale = lcMessages;
+    if (locale.isEmpty())
+        locale = lang;
+    // "ja_JP.UTF-8@variant" names the language "ja_JP".
+    locale = locale.section(QLatin1Char('.'), 0, 0).section(QLatin1Char('@'), 0, 0);
+    if (locale.isEmpty() || locale == QLatin1String("C") || locale == QLatin1String("POSIX"))
+        return {};
+    const QStringList preferred = language.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    return preferred.isEmpty() ? QStringList{locale} : preferred;
+}
+
+bool japaneseMessages(const QStringList &uiLanguages) {
+    return QLocale(uiLanguages.value(0)).language() == QLocale::Japanese;
 }
 
 } // namespace commandline

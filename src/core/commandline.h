@@ -84,4 +84,14 @@ QString progressLine(int pass, int passes, int page, int pages, const QString &k
 // which only the application object understands and removes.
 bool mayBeToolkitOption(const QString &argument);
 
+// Whether the run's messages are printed in Japanese: for a Japanese first
+// user interface language of the locale ("ja", "ja-JP"), English otherwise.
+bool japaneseMessages(const QStringList &uiLanguages);
+// The languages messages are in on POSIX systems, from the environment as
+// gettext reads it: the first of LC_ALL, LC_MESSAGES and LANG that is set
+// names the locale; LANGUAGE (a list split at ':') takes precedence except
+// in the C locale.
+QStringList posixMessageLanguages(const QString &lcAll, const QString &lcMessages,
+                                  const QString &lang, const QString &language);
+
 } // namespace commandline

@@ -6,19 +6,61 @@ namespace manualtext {
 
 namespace {
 
-// The lines outside fenced code blocks; code may hold "#" and "[x](y)" that
-// are not Markdown.
-QStringList proseLines(const QString &markdown) {
+// A fence line as CommonMark reads it: up to three spaces, then three or more
+// backticks or tildes. `closing` asks for a fence that may end an open one
+// (nothing after the marks).
+struct Fence {
+    QChar mark;
+    int length = 0;
+};
+
+Fence fenceOf(const QString &line, bool closing) {
+    int i = 0;
+    while (i < line.size() && i < 4 && line.at(i) == QLatin1Char(' '))
+        ++i;
+    if (i > 3 || i >= line.size())
+        return {};
+    const QChar mark = line.at(i);
+    if (mark != QLatin1Char('`') && mark != QLatin1Char('~'))
+        return {};
+    int end = i;
+    while (end < line.size() && line.at(end) == mark)
+        ++end;
+    if (end - i < 3)
+        return {};
+    const QString rest = line.mid(end);
+    // An info string may not hold a backtick after a backtick fence.
+    if (closing ? !rest.trimmed().isEmpty()
+                : (mark == QLatin1Char('`') && rest.contains(QLatin1Char('`'))))
+        return {};
+    return {mark, end - i};
+}
+
+// Walks the lines, telling apart prose and fenced code; `openAt` gets the
+// 1-based line of a fence left open at the end, else 0.
+QStringList proseLines(const QString &markdown, int *openAt = nullptr) {
     QStringList out;
-    bool inFence = false;
-    for (const QString &line : markdown.split(QLatin1Char('\n'))) {
-        if (line.trimmed().startsWith(QLatin1String("```"))) {
-            inFence = !inFence;
-            continue;
-        }
-        if (!inFence)
+    Fence open;
+    int openLine = 0;
+    const QStringList lines = markdown.split(QLatin1Char('\n'));
+    for (int n = 0; n < lines.size(); ++n) {
+        const QString &line = lines.at(n);
+        if (open.length == 0) {
+            const Fence f = fenceOf(line, false);
+            if (f.length > 0) {
+                open = f;
+                openLine = n + 1;
+                continue;
+            }
             out << line;
+        } else {
+            const Fence f = fenceOf(line, true);
+            if (f.mark == open.mark && f.length >= open.length)
+                open = {};
+        }
     }
+    if (openAt)
+        *openAt = open.length > 0 ? openLine : 0;
     return out;
 }
 
@@ -88,6 +130,12 @@ QList<Link> links(const QString &markdown) {
         }
     }
     return list;
+}
+
+int unclosedFence(const QString &markdown) {
+    int line = 0;
+    proseLines(markdown, &line);
+    return line;
 }
 
 QString fileName(bool japanese) {

@@ -40,6 +40,10 @@ struct Link {
 // Inline links and images outside code, in order.
 QList<Link> links(const QString &markdown);
 
+// The line (1-based) of a code fence that is never closed, else 0: all
+// that follows it would show as code.
+int unclosedFence(const QString &markdown);
+
 // The manual's file name in one language: "manual.ja.md" or "manual.md".
 QString fileName(bool japanese);
 

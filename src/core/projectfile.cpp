@@ -1,8 +1,10 @@
 #include "projectfile.h"
 
 #include "localfilename.h"
+#include "projecttexts.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -74,6 +76,56 @@ SaveStatus saveUnderBytes(QByteArray target, const QByteArray &data) {
 }
 #endif
 
+LoadResult failed(LoadStatus status, OpenProblem problem = OpenProblem::Unknown) {
+    LoadResult result;
+    result.status = status;
+    result.openProblem = problem;
+    return result;
+}
+
+// Asked after an open failed, so the message can say what is wrong.
+OpenProblem whyNotOpened(const QString &path) {
+#if defined(Q_OS_UNIX)
+    const QByteArray name = localfilename::encode(path);
+    struct stat info = {};
+    if (::stat(name.constData(), &info) != 0) {
+        if (errno == EACCES)
+            return OpenProblem::NoPermission;
+        return errno == ENOENT || errno == ENOTDIR ? OpenProblem::Missing : OpenProblem::Unknown;
+    }
+    if (S_ISDIR(info.st_mode))
+        return OpenProblem::Folder;
+    if (::access(name.constData(), R_OK) != 0 && errno == EACCES)
+        return OpenProblem::NoPermission;
+    return OpenProblem::Unknown;
+#else
+    const QFileInfo info(path);
+    if (!info.exists())
+        return OpenProblem::Missing;
+    if (info.isDir())
+        return OpenProblem::Folder;
+    return info.isReadable() ? OpenProblem::Unknown : OpenProblem::NoPermission;
+#endif
+}
+
+const UiText *problemText(OpenProblem problem) {
+    switch (problem) {
+    case OpenProblem::Unknown:
+        return nullptr;
+    case OpenProblem::Missing:
+        return &projecttexts::missing;
+    case OpenProblem::Folder:
+        return &projecttexts::folder;
+    case OpenProblem::NoPermission:
+        return &projecttexts::noPermission;
+    case OpenProblem::InputClosed:
+        return &projecttexts::inputClosed;
+    case OpenProblem::ReadFailed:
+        return &projecttexts::readFailed;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 QByteArray serialize(const Pages &commands, const Pages &conditions) {
@@ -101,21 +153,20 @@ SaveStatus save(const QString &path, const Pages &commands, const Pages &conditi
     return file.commit() ? SaveStatus::Ok : SaveStatus::WriteFailed;
 }
 
-QString saveErrorTitle() {
-    return QStringLiteral("保存エラー");
+QString saveErrorTitle(bool japanese) {
+    return projecttexts::saveErrorTitle.in(japanese);
 }
 
-QString saveErrorText(SaveStatus status, const QString &path) {
+QString saveErrorText(SaveStatus status, const QString &path, bool japanese) {
     switch (status) {
     case SaveStatus::Ok:
         return {};
     case SaveStatus::NoPath:
-        return QStringLiteral("保存先が設定されていません。");
+        return projecttexts::noSavePath.in(japanese);
     case SaveStatus::OpenFailed:
-        return QStringLiteral("ファイルを開けませんでした:%1").arg(localfilename::forDisplay(path));
+        return projecttexts::createFailed.in(japanese).arg(localfilename::forDisplay(path));
     case SaveStatus::WriteFailed:
-        return QStringLiteral("ファイルへの書き込みに失敗しました：%1")
-            .arg(localfilename::forDisplay(path));
+        return projecttexts::writeFailed.in(japanese).arg(localfilename::forDisplay(path));
     }
     return {};
 }
@@ -202,13 +253,13 @@ LoadResult read(QIODevice &device, qint64 maxBytes) {
     for (;;) {
         const qint64 room = maxBytes + 1 - data.size();
         if (room <= 0)
-            return LoadResult{LoadStatus::TooLarge, {}, {}, {}, {}};
+            return failed(LoadStatus::TooLarge);
         const qint64 want = qMin(kChunk, room);
         const qsizetype before = data.size();
         data.resize(before + want);
         const qint64 got = device.read(data.data() + before, want);
         if (got < 0)
-            return LoadResult{LoadStatus::OpenFailed, {}, {}, {}, {}};
+            return failed(LoadStatus::OpenFailed, OpenProblem::ReadFailed);
         if (got == 0) { // the end
             data.resize(before);
             break;
@@ -220,43 +271,63 @@ LoadResult read(QIODevice &device, qint64 maxBytes) {
 
 LoadResult load(const QString &path) {
     if (path.isEmpty())
-        return LoadResult{LoadStatus::NoPath, {}, {}, {}, {}};
+        return failed(LoadStatus::NoPath);
     QFile file;
     if (!localfilename::open(file, path, QIODevice::ReadOnly))
-        return LoadResult{LoadStatus::OpenFailed, {}, {}, {}, {}};
-    return read(file);
+        return failed(LoadStatus::OpenFailed, whyNotOpened(path));
+    LoadResult result = read(file);
+    // Where a folder opens, reading it fails.
+    if (result.status == LoadStatus::OpenFailed && whyNotOpened(path) == OpenProblem::Folder)
+        result.openProblem = OpenProblem::Folder;
+    return result;
 }
 
-QString loadErrorTitle() {
-    return QStringLiteral("読み込みエラー");
+QString loadErrorTitle(bool japanese) {
+    return projecttexts::loadErrorTitle.in(japanese);
 }
 
-QString loadErrorText(const LoadResult &result, const QString &path) {
+QString loadErrorText(const LoadResult &result, const QString &path, bool japanese) {
     switch (result.status) {
     case LoadStatus::Ok:
         return {};
     case LoadStatus::NoPath:
-        return QStringLiteral("読み込むファイルが設定されていません。");
-    case LoadStatus::OpenFailed:
-        return QStringLiteral("ファイルを開けませんでした：%1")
-            .arg(localfilename::forDisplay(path));
+        return projecttexts::noLoadPath.in(japanese);
+    case LoadStatus::OpenFailed: {
+        QString text = projecttexts::openFailed.in(japanese).arg(localfilename::forDisplay(path));
+        if (const UiText *why = problemText(result.openProblem))
+            text += projecttexts::because.in(japanese).arg(why->in(japanese));
+        return text;
+    }
     case LoadStatus::ParseError:
-        return QStringLiteral("JSON 解析エラー: %1").arg(result.parseError);
+        return projecttexts::parseError.in(japanese).arg(result.parseError);
     case LoadStatus::NotObject:
     case LoadStatus::BadShape:
-        return QStringLiteral("ファイルの形式が正しくありません。");
+        return projecttexts::badShape.in(japanese);
     case LoadStatus::UnknownKind:
-        return (result.unknown.side == pagekinds::Side::Command
-                    ? QStringLiteral("ページ %1 のコマンド「%2」はこのバージョンでは使えません。")
-                    : QStringLiteral("ページ %1 の条件「%2」はこのバージョンでは使えません。"))
+        return (result.unknown.side == pagekinds::Side::Command ? projecttexts::unknownCommand
+                                                                : projecttexts::unknownCondition)
+            .in(japanese)
             .arg(result.unknown.page)
             .arg(result.unknown.kind);
     case LoadStatus::TooLarge:
-        return QStringLiteral("ファイルが大きすぎます（%1 MiB まで）：%2")
+        return projecttexts::tooLarge.in(japanese)
             .arg(kMaxProjectBytes / (1024 * 1024))
             .arg(localfilename::forDisplay(path));
     }
     return {};
+}
+
+QString loadErrorLine(const LoadResult &result, const QString &path, bool japanese) {
+    const QString text = loadErrorText(result, path, japanese);
+    switch (result.status) {
+    case LoadStatus::ParseError:
+    case LoadStatus::NotObject:
+    case LoadStatus::BadShape:
+    case LoadStatus::UnknownKind:
+        return projecttexts::inFile.in(japanese).arg(localfilename::forDisplay(path), text);
+    default:
+        return text;
+    }
 }
 
 } // namespace projectfile

@@ -33,8 +33,9 @@ enum class SaveStatus {
 // content is on disk, so a failure never leaves a half-written project.
 SaveStatus save(const QString &path, const Pages &commands, const Pages &conditions);
 
-QString saveErrorTitle(); // "保存エラー"
-QString saveErrorText(SaveStatus status, const QString &path);
+// In the interface language: Japanese, or English.
+QString saveErrorTitle(bool japanese); // "保存エラー"
+QString saveErrorText(SaveStatus status, const QString &path, bool japanese);
 
 // ---- reading ----
 
@@ -53,6 +54,16 @@ enum class LoadStatus {
     TooLarge, // "ファイルが大きすぎます（64 MiB まで）：<path>"
 };
 
+// Why a project could not be opened or read, for OpenFailed.
+enum class OpenProblem {
+    Unknown,
+    Missing,      // no such file (or folder on its way)
+    Folder,       // the name is a folder
+    NoPermission, // the file or a folder on its way may not be read
+    InputClosed,  // standard input is not open
+    ReadFailed,   // opened, but reading it failed
+};
+
 // The most a project read accepts; real projects are a few kilobytes.
 inline constexpr qint64 kMaxProjectBytes = qint64(64) * 1024 * 1024;
 
@@ -68,7 +79,8 @@ struct LoadResult {
     QString parseError; // QJsonParseError::errorString() for ParseError
     Pages commands;
     Pages conditions;
-    UnknownKind unknown; // for UnknownKind
+    UnknownKind unknown;                            // for UnknownKind
+    OpenProblem openProblem = OpenProblem::Unknown; // for OpenFailed
 };
 
 // Parses file content: JSON, the top-level object, the tolerant list reading
@@ -93,7 +105,10 @@ LoadStatus checkPages(const Pages &commands, const Pages &conditions,
                       UnknownKind *unknown = nullptr);
 bool isShowable(const Pages &commands, const Pages &conditions);
 
-QString loadErrorTitle(); // "読み込みエラー"
-QString loadErrorText(const LoadResult &result, const QString &path);
+QString loadErrorTitle(bool japanese); // "読み込みエラー"
+QString loadErrorText(const LoadResult &result, const QString &path, bool japanese);
+// The command line's line: the text above, with the file named first where
+// the text does not name it.
+QString loadErrorLine(const LoadResult &result, const QString &path, bool japanese);
 
 } // namespace projectfile

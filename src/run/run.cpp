@@ -156,7 +156,9 @@ void Run::endRun() {
     running_.store(false);
     const RunFailure failure = context_.failure();
     if (failure.failed()) {
-        qCWarning(lcRun).noquote() << "[Run]" << runsteps::failureText(failure, false);
+        // A debug line: whoever started the run shows the failure to the user,
+        // and a warning would print it twice on the command line.
+        qCDebug(lcRun).noquote() << "[Run]" << runsteps::failureText(failure, false);
         emit pageFailed(failure);
     }
     emit ended(stopped);

@@ -1,8 +1,8 @@
 #pragma once
 
 // The run's texts in both interface languages: the run settings dialog, its
-// questions, and why a project was refused. The command line prints the
-// English ones.
+// questions, and why a project was refused. The command line prints them in
+// the locale's language.
 
 #include "core/uitext.h"
 

@@ -156,6 +156,53 @@ private slots:
         QCOMPARE(window.windowTitle(), QStringLiteral("新規プロジェクト"));
     }
 
+    // Open's refusals in the interface's language, saying why a file could
+    // not be opened.
+    void openErrorsInTheInterfaceLanguage_data() {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<bool>("japanese");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text"); // %1: the path
+        QTest::newRow("missing, ja") << "missing" << true << "読み込みエラー"
+                                     << "ファイルを開けませんでした：%1（ファイルがありません）";
+        QTest::newRow("missing, en") << "missing" << false << "Load Error"
+                                     << "Could not open the file: %1 (there is no such file)";
+        QTest::newRow("folder, ja") << "folder" << true << "読み込みエラー"
+                                    << "ファイルを開けませんでした：%1（フォルダです）";
+        QTest::newRow("folder, en") << "folder" << false << "Load Error"
+                                    << "Could not open the file: %1 (it is a folder)";
+        QTest::newRow("unknown kind, en")
+            << "unknown" << false << "Load Error"
+            << "Page 1: the command \"ジャンプ\" cannot be used in this version.";
+        QTest::newRow("bad shape, en") << "shape" << false << "Load Error"
+                                       << "The file is not in the project format.";
+    }
+    void openErrorsInTheInterfaceLanguage() {
+        QFETCH(QString, situation);
+        QFETCH(bool, japanese);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("p.cmdat"));
+        if (situation == QLatin1String("folder"))
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("p.cmdat")));
+        else if (situation == QLatin1String("unknown"))
+            QVERIFY(writeAll(path, "{\"list_command\": [[\"ジャンプ\", \"1\"]], "
+                                   "\"list_condition\": [[\"即時\"]]}"));
+        else if (situation == QLatin1String("shape"))
+            QVERIFY(writeAll(path, "[]"));
+        tarnwick window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        if (window.is_japanese != japanese)
+            window.toggleLanguage();
+        testsupport::ModalAnswerer answerer;
+        window.openProjectFile(path);
+        QCOMPARE(answerer.count(), 1);
+        QCOMPARE(answerer.last().title, title);
+        QCOMPARE(answerer.last().text, text.contains(QLatin1String("%1")) ? text.arg(path) : text);
+    }
+
     // A project named on the command line opens in the editor as Open would:
     // its pages and title, a relative name made absolute (so Save writes
     // there), an unreadable file reported with Open's message.

@@ -2,6 +2,7 @@
 #include "app/tarnwick.h"
 #include "app/termdialog.h"
 #include "core/manualtext.h"
+#include "core/resourcepath.h"
 #include "feedback/formurls.h"
 #include "feedback/reportdialog.h"
 #include "feedback/reportdialog2.h"
@@ -11,10 +12,13 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDoubleSpinBox>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -59,6 +63,68 @@ ViewerContents inspect(QWidget *w) {
     c.size = w->size();
     c.parent = w->parentWidget();
     return c;
+}
+
+// The texts of the document's headings, in order.
+QStringList headingTexts(const QTextBrowser *view) {
+    QStringList list;
+    for (QTextBlock b = view->document()->begin(); b.isValid(); b = b.next()) {
+        if (b.blockFormat().headingLevel() > 0)
+            list << b.text();
+    }
+    return list;
+}
+
+// Clicks the first (or last) link to `href` with the mouse, where the
+// browser draws it.
+bool clickLink(QTextBrowser *view, const QString &href, bool last) {
+    int at = -1;
+    for (QTextBlock b = view->document()->begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            if (f.charFormat().isAnchor() && f.charFormat().anchorHref() == href &&
+                (at < 0 || last))
+                at = f.position();
+        }
+    }
+    if (at < 0)
+        return false;
+    QTextCursor cursor(view->document());
+    cursor.setPosition(at + 1);
+    view->setTextCursor(cursor);
+    view->ensureCursorVisible();
+    const QRect after = view->cursorRect(cursor);
+    cursor.setPosition(at);
+    const QRect before = view->cursorRect(cursor);
+    const QPoint point((before.x() + after.x()) / 2, after.center().y());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, point);
+    return true;
+}
+
+// The pictures the document shows that could not be loaded.
+QStringList missingPictures(const QTextBrowser *view) {
+    QStringList missing;
+    for (QTextBlock b = view->document()->begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (!format.isImageFormat())
+                continue;
+            const QString name = format.toImageFormat().name();
+            const QVariant image =
+                view->document()->resource(QTextDocument::ImageResource, QUrl(name));
+            // A file's bytes, or a picture already decoded.
+            QImage picture;
+            if (image.userType() == QMetaType::QImage)
+                picture = image.value<QImage>();
+            else if (image.userType() == QMetaType::QPixmap)
+                picture = image.value<QPixmap>().toImage();
+            else
+                picture = QImage::fromData(image.toByteArray());
+            if (picture.isNull())
+                missing << name;
+        }
+    }
+    return missing;
 }
 
 } // namespace
@@ -292,14 +358,59 @@ private slots:
         QCOMPARE(headings.at(outer).text() ==
                      (japanese ? QStringLiteral("条件の種類") : QStringLiteral("Conditions")),
                  onCondition);
+    }
 
-        // A contents link goes to its heading.
-        const QString pages = japanese ? QStringLiteral("ページ") : QStringLiteral("Pages");
-        emit view->anchorClicked(QUrl(QLatin1Char('#') + manualtext::slug(pages)));
-        QCOMPARE(headings.at(w.manualWindow->headingAtTop()).text(), pages);
-        // The link to the other language opens that manual.
-        emit view->anchorClicked(QUrl(manualtext::fileName(!japanese)));
-        QVERIFY(view->source().toLocalFile().endsWith(manualtext::fileName(!japanese)));
+    // Links clicked as a user clicks them: the browser hands each over
+    // resolved against the manual's address. Contents and "see" links go to
+    // their heading, the other language's manual and the file format open in
+    // the viewer, and the pictures are shown wherever the viewer went.
+    void manualLinksAreFollowed_data() {
+        QTest::addColumn<bool>("japanese");
+        QTest::addColumn<QString>("href");
+        QTest::addColumn<bool>("last"); // the last link to it, else the first
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("heading"); // empty: the top
+        QTest::newRow("en contents") << false << "#pages" << false << "manual.md"
+                                     << "Pages";
+        QTest::newRow("en see also") << false << "#recording" << true << "manual.md"
+                                     << "Recording";
+        QTest::newRow("en see capturing") << false << "#capturing-positions" << true << "manual.md"
+                                          << "Capturing positions";
+        QTest::newRow("ja contents") << true << "#ページ" << false << "manual.ja.md"
+                                     << "ページ";
+        QTest::newRow("ja see also") << true << "#操作の記録" << true << "manual.ja.md"
+                                     << "操作の記録";
+        QTest::newRow("en to ja") << false << "manual.ja.md" << false << "manual.ja.md"
+                                  << "";
+        QTest::newRow("ja to en") << true << "manual.md" << false << "manual.md"
+                                  << "";
+        QTest::newRow("file format") << false << "file-format.md" << false << "file-format.md"
+                                     << "";
+    }
+    void manualLinksAreFollowed() {
+        QFETCH(bool, japanese);
+        QFETCH(QString, href);
+        QFETCH(bool, last);
+        QFETCH(QString, file);
+        QFETCH(QString, heading);
+        ManualWindow manual;
+        const QString path = resourcepath::shippedDocument(manualtext::fileName(japanese),
+                                                           QCoreApplication::applicationDirPath());
+        QVERIFY(manual.open(path, -1));
+        manual.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&manual));
+        QTextBrowser *view = manual.browser();
+        QTRY_COMPARE(view->verticalScrollBar()->value(), 0);
+
+        QVERIFY2(clickLink(view, href, last), qPrintable(href));
+        QCOMPARE(QFileInfo(view->source().toLocalFile()).fileName(), file);
+        if (heading.isEmpty()) {
+            QCOMPARE(manual.headingAtTop(), -1);
+        } else {
+            QTRY_VERIFY(manual.headingAtTop() >= 0);
+            QCOMPARE(headingTexts(view).value(manual.headingAtTop()), heading);
+        }
+        QCOMPARE(missingPictures(view), QStringList());
     }
 
     void manualThatIsMissingIsSaid() {

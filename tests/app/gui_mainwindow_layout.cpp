@@ -17,8 +17,10 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTest>
 #include <QTextEdit>
 #include <QTextLayout>
@@ -73,16 +75,16 @@ const QList<Row> &tableRows() {
         {W(newProjectButton), {10, 10, 610, 60}, S2, true},
         {W(loadProjectButton), {10, 80, 610, 60}, S2, true},
         {W(languageButton), {10, 150, 610, 60}, S2, true},
-        {W(commandCombo), {20, 60, 200, 40}, S3, false},
-        {W(addCommandButton), {240, 60, 60, 38}, S2, false},
+        {W(commandCombo), {20, 60, 225, 40}, S3, false},
+        {W(addCommandButton), {255, 60, 60, 38}, S2, false},
         {W(testButton), {310, 220, 90, 38}, S2, false},
         {W(commandLabel), {20, 110, 300, 30}, S4, false},
         {W(inputTextEdit), {20, 142, 380, 73}, S5, false},
         {W(commandClickCombo), {20, 150, 90, 40}, S3, false},
         {W(commandSecLabel), {140, 210, 60, 60}, S6, false},
         {W(commandTimeSpin), {20, 220, 110, 40}, S7, false},
-        {W(conditionCombo), {20, 310, 200, 40}, S3, false},
-        {W(addConditionButton), {240, 310, 60, 38}, S2, false},
+        {W(conditionCombo), {20, 310, 225, 40}, S3, false},
+        {W(addConditionButton), {255, 310, 60, 38}, S2, false},
         {W(conditionLabel), {20, 360, 400, 60}, S4, false},
         {W(conditionSecLabel), {140, 380, 400, 60}, S6, false},
         {W(conditionClickCombo), {20, 390, 90, 40}, S3, false},
@@ -97,8 +99,8 @@ const QList<Row> &tableRows() {
         {W(pasteButton), {538, 400, 62, 41}, S11, false},
         {W(undoButton), {450, 490, 62, 41}, S12, false},
         {W(redoButton), {538, 490, 62, 41}, S12, false},
-        {W(commandKeyPromptLabel), {20, 145, 380, 40}, S13, false},
-        {W(conditionKeyPromptLabel), {20, 385, 380, 40}, S13, false},
+        {W(commandKeyPromptLabel), {20, 145, 380, 75}, S13, false},
+        {W(conditionKeyPromptLabel), {20, 385, 380, 75}, S13, false},
         {W(coordXLabel), {20, 133, 24, 60}, S13, false},
         {W(coordXSpin), {46, 145, 114, 40}, S14, false},
         {W(coordYLabel), {170, 133, 24, 60}, S13, false},
@@ -302,18 +304,52 @@ private slots:
             {window.newAction, QKeySequence::New},
             {window.openAction, QKeySequence::Open},
             {window.saveAction, QKeySequence::Save},
-            {window.saveAsAction, QKeySequence::SaveAs},
             {window.helpModeAction, QKeySequence::WhatsThis},
             {window.askHowToUseAction, QKeySequence::HelpContents},
         };
+        // Save As has a key everywhere: the system's, else Ctrl+Shift+S.
+        QList<QKeySequence> saveAsKeys = QKeySequence::keyBindings(QKeySequence::SaveAs);
+        if (saveAsKeys.isEmpty())
+            saveAsKeys = {QKeySequence(QStringLiteral("Ctrl+Shift+S"))};
         for (QAction *a : expectedOrder) {
-            QList<QKeySequence> keys;
+            QList<QKeySequence> keys =
+                a == window.saveAsAction ? saveAsKeys : QList<QKeySequence>();
             for (const auto &[action, key] : standard) {
                 if (action == a)
                     keys = QKeySequence::keyBindings(key);
             }
             QCOMPARE(a->shortcuts(), keys);
         }
+    }
+
+    // The keys the manual promises reach their commands from the editor, and
+    // the File menu shows them beside the commands.
+    void fileKeys_data() {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<int>("action"); // in the File menu
+        QTest::newRow("new") << "Ctrl+N" << 0;
+        QTest::newRow("open") << "Ctrl+O" << 1;
+        QTest::newRow("save") << "Ctrl+S" << 2;
+        QTest::newRow("save as") << "Ctrl+Shift+S" << 3;
+    }
+    void fileKeys() {
+        QFETCH(QString, keys);
+        QFETCH(int, action);
+        tarnwick window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.newProjectButton->click();
+        QAction *target = window.fileMenu->actions().value(action);
+        QVERIFY(target);
+        // What the menu draws beside the command.
+        QVERIFY2(target->shortcuts().contains(QKeySequence(keys)),
+                 qPrintable(target->shortcut().toString()));
+        // Disconnected, so no file dialog opens: only whether the key arrives.
+        target->disconnect(&window);
+        QSignalSpy triggered(target, &QAction::triggered);
+        window.activateWindow();
+        QTest::keySequence(&window, QKeySequence(keys));
+        QCOMPARE(triggered.count(), 1);
     }
 
     void windowShortcuts() {
@@ -350,17 +386,64 @@ private slots:
                         continue;
                     QString text;
                     int room = w->width();
+                    const QFontMetrics metrics(w->font());
                     if (auto *b = qobject_cast<QPushButton *>(w)) {
                         text = b->text();
                         room -= 8; // the frame and its padding
                     } else if (auto *l = qobject_cast<QLabel *>(w)) {
-                        if (l->wordWrap())
-                            continue;
                         text = l->text();
+                        if (l->wordWrap()) {
+                            // Wrapped: too many lines are cut off at the bottom.
+                            const int height =
+                                metrics
+                                    .boundingRect(QRect(0, 0, l->width(), 10000),
+                                                  int(l->alignment()) | Qt::TextWordWrap, text)
+                                    .height();
+                            if (!text.isEmpty() && height > l->height())
+                                clipped << QStringLiteral("%1: \"%2\" (%3 lines high > %4)")
+                                               .arg(pane, text)
+                                               .arg(height)
+                                               .arg(l->height());
+                            continue;
+                        }
+                    } else if (auto *c = qobject_cast<QComboBox *>(w)) {
+                        // Every item, as the closed box shows it beside its arrow.
+                        if (c->isEditable())
+                            continue;
+                        QStyleOptionComboBox option;
+                        option.initFrom(c);
+                        option.frame = c->hasFrame();
+                        const int field = c->style()
+                                              ->subControlRect(QStyle::CC_ComboBox, &option,
+                                                               QStyle::SC_ComboBoxEditField, c)
+                                              .width() -
+                                          2;
+                        for (int i = 0; i < c->count(); ++i) {
+                            const int width = metrics.boundingRect(c->itemText(i)).width();
+                            if (width > field)
+                                clipped << QStringLiteral("%1: item \"%2\" (%3 > %4)")
+                                               .arg(pane, c->itemText(i))
+                                               .arg(width)
+                                               .arg(field);
+                        }
+                        continue;
+                    } else if (auto *list = qobject_cast<QListWidget *>(w)) {
+                        const int margin =
+                            2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+                        const int field = list->viewport()->width() - margin;
+                        for (int i = 0; i < list->count(); ++i) {
+                            const QString item = list->item(i)->text();
+                            const int width = metrics.boundingRect(item).width();
+                            if (width > field)
+                                clipped << QStringLiteral("%1: list item \"%2\" (%3 > %4)")
+                                               .arg(pane, item)
+                                               .arg(width)
+                                               .arg(field);
+                        }
+                        continue;
                     }
                     if (text.isEmpty())
                         continue;
-                    const QFontMetrics metrics(w->font());
                     for (const QString &line : text.split(QLatin1Char('\n'))) {
                         // The ink, not the advance: a colon's trailing space
                         // may run past the edge unseen.
@@ -410,6 +493,19 @@ private slots:
                 window.listCondition[window.currentPage - 1] = kind.fresh(QTime(9, 30));
                 window.refreshPage();
                 measure(kind.english);
+            }
+            // The key prompt, on either side, while a key is being captured.
+            for (const bool condition : {false, true}) {
+                (condition ? window.listCondition : window.listCommand)[window.currentPage - 1] =
+                    pagekinds::find(condition ? pagekinds::Side::Condition
+                                              : pagekinds::Side::Command,
+                                    pagekinds::name::key)
+                        ->fresh(QTime(9, 30));
+                window.refreshPage();
+                window.setKeyCaptureMode(true, condition);
+                measure(condition ? QStringLiteral("key prompt, condition")
+                                  : QStringLiteral("key prompt, command"));
+                window.setKeyCaptureMode(false, false);
             }
             // The screen pages show other fields by where they look, and
             // the jump a note where its template would be.

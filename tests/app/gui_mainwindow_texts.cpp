@@ -164,7 +164,7 @@ const QList<TipRow> &tipRows() {
          "スムーズムーブ:"
          "実行時のマウスポインターから指定の座標に時間を指定してスムーズに移動します。\n"
          "キー:時間を指定して単一または複数のキーを入力します。\n"
-         "入力:1文字当たりの時間を指定して入力します。（日本語対応）\n"
+         "入力:指定の時間をかけて文章全体を入力します。（日本語対応）\n"
          "「クリック」「スムーズムーブ」「キー」は操作が実行中でも次の操作に進みます、"
          "条件で時間を指定して調整してください。\n"
          "操作を追加す場合は右の「追加」ボタンを押してください。",
@@ -173,7 +173,8 @@ const QList<TipRow> &tipRows() {
          "mouse pointer to the specified coordinates.\nSmooth Move: Smoothly moves the mouse "
          "pointer from its current position at runtime to the specified coordinates over the "
          "specified amount of time.\nKey: Presses one or more keys for the specified amount of "
-         "time.\nInput: Types text with a specified time per character. (Supports Japanese)\n"
+         "time.\nInput: Types text, spreading the specified time over the whole text. (Supports "
+         "Japanese)\n"
          "\"Click\", \"Smooth Move\", and \"Key\" proceed to the next action even while the "
          "operation is still running. Adjust the timing by setting a condition.\nTo add the "
          "action, press the \"Add\" button on the right."},
@@ -191,11 +192,11 @@ const QList<TipRow> &tipRows() {
          "クリックする時間を指定します。\n"
          "スムーズムーブ:マウスポインターが指定した座標に着くまでにかかる時間を指定します。\n"
          "キー:キーを入力する時間を指定します。\n"
-         "入力:1文字当たりを入力するのにかかる時間を指定します。\n単位は秒です。",
+         "入力:文章全体を入力するのにかかる時間を指定します。\n単位は秒です。",
          "Specifies the time.\nIts meaning depends on the action.\nClick: Specifies the duration "
          "of the click.\nSmooth Move: Specifies the time it takes for the mouse pointer to reach "
          "the specified coordinates.\nKey: Specifies the duration for pressing the key(s).\n"
-         "Input: Specifies the time required to input each character.\nThe unit is seconds."},
+         "Input: Specifies the time it takes to type the whole text.\nThe unit is seconds."},
         {TIP(conditionCombo),
          "追加する条件を指定します。\n"
          "終わるまで待つ:操作が終わるまで待ってから、次の操作に進みます。"

@@ -8,6 +8,7 @@
 #include "support/systeminput.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -53,6 +54,9 @@ class X11CommandLineTest : public QObject {
                const QStringList &changes = QStringList()) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), scratch.filePath(QStringLiteral("config")));
+        // The messages follow the locale: English unless a test asks.
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        env.remove(QStringLiteral("LANGUAGE"));
         for (const QString &change : changes) {
             if (change.contains(QLatin1Char('=')))
                 env.insert(change.section(QLatin1Char('='), 0, 0),
@@ -177,42 +181,105 @@ private slots:
         ::unlink(name.constData());
     }
 
+    // Every reason a project is not played, in the locale's language
+    // (Japanese for ja, English otherwise), naming the file where the reason
+    // does not.
     void unreadableProjectExitsTwoAndTypesNothing_data() {
-        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("name");       // "-": standard input, closed
         QTest::addColumn<QByteArray>("content"); // empty: the file does not exist
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("missing") << "missing.cmdat" << QByteArray() << "ファイルを開けませんでした";
-        QTest::newRow("broken json")
-            << "broken.cmdat" << QByteArray(R"({"list_command": [)") << "JSON 解析エラー";
-        QTest::newRow("lists of different length")
-            << "uneven.cmdat"
-            << QByteArray(
-                   R"({"list_command": [["入力", "x", "0"]], "list_condition": [["即時"], ["即時"]]})")
-            << "ファイルの形式が正しくありません";
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("reason"); // %1: the file's path
+        const QString ja = QStringLiteral("ja_JP.UTF-8"), en = QStringLiteral("C.UTF-8");
+        const QByteArray uneven =
+            R"({"list_command": [["入力", "x", "0"]], "list_condition": [["即時"], ["即時"]]})";
         // Once played with no action; typing would follow on page 1 and 3.
-        QTest::newRow("kind of a newer version")
-            << "newer.cmdat"
-            << QByteArray(R"({"list_command": [["入力", "x", "0.1"], ["ジャンプ", "1"],
-                                                ["入力", "y", "0.1"]],
-                               "list_condition": [["即時"], ["即時"], ["即時"]]})")
-            << "ページ 2 のコマンド「ジャンプ」はこのバージョンでは使えません。";
+        const QByteArray newer = R"({"list_command": [["入力", "x", "0.1"], ["ジャンプ", "1"],
+                                                      ["入力", "y", "0.1"]],
+                                     "list_condition": [["即時"], ["即時"], ["即時"]]})";
+        const QByteArray noPicture =
+            R"({"list_command": [["入力", "x", "0.1"]], "list_condition":
+                [["画像", "", "含む", "", "画面", "0", "0", "0", "0", "90", "1", ""]]})";
+        QTest::newRow("missing, ja") << "missing.cmdat" << QByteArray() << ja
+                                     << "ファイルを開けませんでした：%1（ファイルがありません）";
+        QTest::newRow("missing, en") << "missing.cmdat" << QByteArray() << en
+                                     << "Could not open the file: %1 (there is no such file)";
+        QTest::newRow("folder, ja") << "folder.cmdat" << QByteArray("<folder>") << ja
+                                    << "ファイルを開けませんでした：%1（フォルダです）";
+        QTest::newRow("folder, en") << "folder.cmdat" << QByteArray("<folder>") << en
+                                    << "Could not open the file: %1 (it is a folder)";
+        QTest::newRow("no permission, ja")
+            << "secret.cmdat" << QByteArray("<unreadable>") << ja
+            << "ファイルを開けませんでした：%1（読み取りの権限がありません）";
+        QTest::newRow("no permission, en")
+            << "secret.cmdat" << QByteArray("<unreadable>") << en
+            << "Could not open the file: %1 (you have no permission to read it)";
+        QTest::newRow("input closed, ja")
+            << "-" << QByteArray() << ja
+            << "ファイルを開けませんでした：-（標準入力が閉じています）";
+        QTest::newRow("input closed, en")
+            << "-" << QByteArray() << en << "Could not open the file: - (standard input is closed)";
+        QTest::newRow("broken json, ja") << "broken.cmdat" << QByteArray(R"({"list_command": [)")
+                                         << ja << "%1：JSON 解析エラー: ";
+        QTest::newRow("broken json, en") << "broken.cmdat" << QByteArray(R"({"list_command": [)")
+                                         << en << "%1: JSON parse error: ";
+        QTest::newRow("lists of different length, ja")
+            << "uneven.cmdat" << uneven << ja << "%1：ファイルの形式が正しくありません。";
+        QTest::newRow("lists of different length, en")
+            << "uneven.cmdat" << uneven << en << "%1: The file is not in the project format.";
+        QTest::newRow("kind of a newer version, ja")
+            << "newer.cmdat" << newer << ja
+            << "%1：ページ 2 のコマンド「ジャンプ」はこのバージョンでは使えません。";
+        QTest::newRow("kind of a newer version, en")
+            << "newer.cmdat" << newer << en
+            << "%1: Page 2: the command \"ジャンプ\" cannot be used in this version.";
+        QTest::newRow("image without a picture, ja")
+            << "nopicture.cmdat" << noPicture << ja
+            << "1ページ目の条件「画像」には探す画像がありません。\n実行は開始されませんでした。";
+        QTest::newRow("image without a picture, en")
+            << "nopicture.cmdat" << noPicture << en
+            << "page 1: the condition \"画像\" has no image to look for; the run was not started";
     }
     void unreadableProjectExitsTwoAndTypesNothing() {
         QFETCH(QString, name);
         QFETCH(QByteArray, content);
+        QFETCH(QString, locale);
         QFETCH(QString, reason);
-        if (!content.isEmpty())
+        const QString path = name == QLatin1String("-") ? name : scratch.filePath(name);
+        QStringList command = {"--run", path, "--start-delay", "0"};
+        if (content == "<folder>") {
+            QVERIFY(QDir().mkpath(path));
+        } else if (content == "<unreadable>") {
+            QVERIFY(write(name, "{}"));
+            QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+            // Root reads every file: the program runs as nobody then.
+            if (::geteuid() == 0) {
+                QVERIFY(QFile::setPermissions(scratch.path(),
+                                              QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner | QFileDevice::ExeOther));
+                command = QStringList{"-c",
+                                      "exec setpriv --reuid=65534 --regid=65534 "
+                                      "--clear-groups \"$0\" \"$@\"",
+                                      programPath()} +
+                          command;
+            }
+        } else if (name == QLatin1String("-")) {
+            command = QStringList{"-c", "exec \"$0\" \"$@\" <&-", programPath()} + command;
+        } else if (!content.isEmpty()) {
             QVERIFY(write(name, content));
+        }
         Target target;
         QVERIFY(QTest::qWaitForWindowExposed(&target.window));
         target.window.activateWindow();
         target.edit.setFocus();
         QProcess process;
-        start(process, {"--run", scratch.filePath(name), "--start-delay", "0"});
+        start(process, command, {QStringLiteral("LC_ALL=") + locale});
         QVERIFY(finishes(process, 20000));
         QCOMPARE(process.exitCode(), 2);
-        const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
-        QVERIFY2(errors.contains(reason), qPrintable(errors));
+        const QString errors = QString::fromUtf8(process.readAllStandardError());
+        const QString expected = QStringLiteral("tarnwick: ") +
+                                 (reason.contains(QLatin1String("%1")) ? reason.arg(path) : reason);
+        QVERIFY2(errors.startsWith(expected),
+                 qPrintable(errors + QStringLiteral("\nexpected: ") + expected));
         QTest::qWait(300);
         QCOMPARE(target.edit.toPlainText(), QString());
     }
@@ -220,7 +287,7 @@ private slots:
     // A source without end is refused at the cap instead of filling memory.
     void endlessInputIsRefused() {
         QProcess process;
-        start(process, {"--run", "/dev/zero", "--start-delay", "0"});
+        start(process, {"--run", "/dev/zero", "--start-delay", "0"}, {"LC_ALL=ja_JP.UTF-8"});
         QVERIFY(finishes(process, 60000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         const QString errors = QString::fromLocal8Bit(process.readAllStandardError());

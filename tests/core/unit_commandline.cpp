@@ -299,6 +299,33 @@ private slots:
         QFETCH(bool, maybe);
         QCOMPARE(commandline::mayBeToolkitOption(argument), maybe);
     }
+
+    // The language of a run's messages, from the environment as gettext
+    // reads it: Japanese for a Japanese locale, English for every other.
+    void messageLanguage_data() {
+        QTest::addColumn<QStringList>("env"); // LC_ALL, LC_MESSAGES, LANG, LANGUAGE
+        QTest::addColumn<bool>("japanese");
+        QTest::newRow("nothing set") << QStringList{"", "", "", ""} << false;
+        QTest::newRow("LANG ja") << QStringList{"", "", "ja_JP.UTF-8", ""} << true;
+        QTest::newRow("LANG en") << QStringList{"", "", "en_US.UTF-8", ""} << false;
+        QTest::newRow("bare ja") << QStringList{"", "", "ja", ""} << true;
+        QTest::newRow("eucJP with a variant") << QStringList{"", "", "ja_JP.eucJP@x", ""} << true;
+        QTest::newRow("LC_MESSAGES over LANG") << QStringList{"", "ja_JP", "en_US", ""} << true;
+        QTest::newRow("LC_ALL over both") << QStringList{"C.UTF-8", "ja_JP", "ja_JP", ""} << false;
+        QTest::newRow("LANGUAGE first") << QStringList{"", "", "en_US.UTF-8", "ja:en"} << true;
+        QTest::newRow("LANGUAGE English")
+            << QStringList{"", "", "ja_JP.UTF-8", "en_GB:ja"} << false;
+        QTest::newRow("C ignores LANGUAGE") << QStringList{"C", "", "", "ja"} << false;
+        QTest::newRow("POSIX") << QStringList{"", "", "POSIX", "ja"} << false;
+        QTest::newRow("Japanese-like name") << QStringList{"", "", "jv_ID.UTF-8", ""} << false;
+    }
+    void messageLanguage() {
+        QFETCH(QStringList, env);
+        QFETCH(bool, japanese);
+        QCOMPARE(commandline::japaneseMessages(commandline::posixMessageLanguages(
+                     env.at(0), env.at(1), env.at(2), env.at(3))),
+                 japanese);
+    }
 };
 
 QTEST_GUILESS_MAIN(CommandLineTest)

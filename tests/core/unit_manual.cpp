@@ -6,6 +6,7 @@
 #include "core/pagekinds.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -121,6 +122,51 @@ private slots:
             }
         }
         QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1Char(' '))));
+    }
+
+    // A fence left open turns the rest of a document into code: its
+    // headings, links and pictures are lost.
+    void codeFences_data() {
+        QTest::addColumn<QString>("markdown");
+        QTest::addColumn<int>("openAt");
+        QTest::newRow("closed") << "a\n```sh\nx\n```\nb\n" << 0;
+        QTest::newRow("never closed") << "a\n\n```ini\n[x]\n\n## Next\n" << 3;
+        QTest::newRow("second one open") << "```\n```\ntext\n  ```\n" << 4;
+        QTest::newRow("shorter mark does not close") << "````\n```\n" << 1;
+        QTest::newRow("longer mark closes") << "```\n`````\n" << 0;
+        QTest::newRow("tildes do not close backticks") << "```\n~~~\n" << 1;
+        QTest::newRow("tildes") << "~~~ text\n```\n~~~\n" << 0;
+        QTest::newRow("closing fence takes no info") << "```\n```sh\n" << 1;
+        QTest::newRow("indented code is no fence") << "    ```\nx\n" << 0;
+        QTest::newRow("inline code is no fence") << "``` a ` b\n" << 0;
+    }
+    void codeFences() {
+        QFETCH(QString, markdown);
+        QFETCH(int, openAt);
+        QCOMPARE(manualtext::unclosedFence(markdown), openAt);
+    }
+
+    void everyDocumentClosesItsFences_data() {
+        QTest::addColumn<QString>("path");
+        const QDir top(QDir::cleanPath(docsDir() + QStringLiteral("/..")));
+        QStringList files = {top.filePath(QStringLiteral("README.md")),
+                             top.filePath(QStringLiteral("CONTRIBUTING.md"))};
+        for (const QString &folder : {QStringLiteral("docs"), QStringLiteral("bench"),
+                                      QStringLiteral("examples"), QStringLiteral("packaging")}) {
+            QDirIterator it(top.filePath(folder), {QStringLiteral("*.md")}, QDir::Files,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext())
+                files << it.next();
+        }
+        for (const QString &file : files)
+            QTest::newRow(qPrintable(top.relativeFilePath(file))) << file;
+        QVERIFY(files.size() > 6);
+    }
+    void everyDocumentClosesItsFences() {
+        QFETCH(QString, path);
+        QFile file(path);
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
+        QCOMPARE(manualtext::unclosedFence(QString::fromUtf8(file.readAll())), 0);
     }
 
     // The editor opens the manual at the section of the page's kind.

@@ -1,14 +1,17 @@
 #include "core/projectfile.h"
 
+#include "core/keycombination.h"
 #include "core/localfilename.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <tuple>
 
 #if defined(Q_OS_UNIX)
 #include <csignal>
@@ -183,7 +186,7 @@ private slots:
         const projectfile::LoadResult r = projectfile::parse(json);
         QCOMPARE(r.status, status);
         QVERIFY(r.commands.isEmpty() && r.conditions.isEmpty());
-        const QString text = projectfile::loadErrorText(r, QStringLiteral("/x/p.cmdat"));
+        const QString text = projectfile::loadErrorText(r, QStringLiteral("/x/p.cmdat"), true);
         if (status == LoadStatus::ParseError) {
             QJsonParseError error;
             QJsonDocument::fromJson(json, &error);
@@ -243,7 +246,7 @@ private slots:
         QCOMPARE(r.unknown.page, page);
         QCOMPARE(r.unknown.side, command ? pagekinds::Side::Command : pagekinds::Side::Condition);
         QCOMPARE(r.unknown.kind, kind);
-        QCOMPARE(projectfile::loadErrorText(r, path), text);
+        QCOMPARE(projectfile::loadErrorText(r, path, true), text);
     }
 
     // Problems are reported in page order: a short record before an unknown
@@ -279,18 +282,151 @@ private slots:
         QCOMPARE(projectfile::serialize(r.commands, r.conditions), readAll(path));
     }
 
+    // The samples behave the same on Linux and Windows and never type into
+    // whatever happens to have the focus: no Win key (it opens other things
+    // on each system), and keys and text only once a Window page has brought
+    // up the window they are meant for.
+    void examplesArePortable_data() { examplesAreWriterOutput_data(); }
+    void examplesArePortable() {
+        QFETCH(QString, path);
+        const projectfile::LoadResult r = projectfile::load(path);
+        QCOMPARE(r.status, LoadStatus::Ok);
+        bool windowChosen = false;
+        for (int i = 0; i < r.commands.size(); ++i) {
+            const QStringList &page = r.commands.at(i);
+            const QString where = QStringLiteral("page %1: %2").arg(i + 1).arg(page.join(u','));
+            if (page.first() == pagekinds::name::window)
+                windowChosen = true;
+            if (page.first() == pagekinds::name::key) {
+                const int modifiers = page.value(1).section(u',', 1, 1).toInt();
+                QVERIFY2(!(modifiers & storedmask::Win),
+                         qPrintable(where + QStringLiteral(" holds Win")));
+            }
+            if (page.first() == pagekinds::name::key || page.first() == pagekinds::name::enterText)
+                QVERIFY2(windowChosen, qPrintable(where + QStringLiteral(" before any window")));
+        }
+    }
+
     void loadErrors() {
         QTemporaryDir dir;
         const QString missing = dir.filePath(QStringLiteral("nothing.cmdat"));
         const projectfile::LoadResult r = projectfile::load(missing);
         QCOMPARE(r.status, LoadStatus::OpenFailed);
-        QCOMPARE(projectfile::loadErrorText(r, missing),
-                 QStringLiteral("ファイルを開けませんでした：") + missing);
+        QCOMPARE(projectfile::loadErrorText(r, missing, true),
+                 QStringLiteral("ファイルを開けませんでした：") + missing +
+                     QStringLiteral("（ファイルがありません）"));
         const projectfile::LoadResult none = projectfile::load(QString());
         QCOMPARE(none.status, LoadStatus::NoPath);
-        QCOMPARE(projectfile::loadErrorText(none, QString()),
+        QCOMPARE(projectfile::loadErrorText(none, QString(), true),
                  QStringLiteral("読み込むファイルが設定されていません。"));
-        QCOMPARE(projectfile::loadErrorTitle(), QStringLiteral("読み込みエラー"));
+        QCOMPARE(projectfile::loadErrorTitle(true), QStringLiteral("読み込みエラー"));
+    }
+
+    // Every reason a project is not opened, in the language of the
+    // interface (the Japanese texts as they always were), and the command
+    // line's line, which names the file where the reason does not.
+    void loadErrorsInBothLanguages_data() {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<bool>("japanese");
+        QTest::addColumn<QString>("text"); // %1: the file
+        QTest::addColumn<bool>("lineNamesFile");
+        const struct {
+            const char *situation;
+            const char *ja;
+            const char *en;
+            bool lineNamesFile;
+        } rows[] = {
+            {"missing", "ファイルを開けませんでした：%1（ファイルがありません）",
+             "Could not open the file: %1 (there is no such file)", false},
+            {"missing folder", "ファイルを開けませんでした：%1（ファイルがありません）",
+             "Could not open the file: %1 (there is no such file)", false},
+            {"folder", "ファイルを開けませんでした：%1（フォルダです）",
+             "Could not open the file: %1 (it is a folder)", false},
+            {"no permission", "ファイルを開けませんでした：%1（読み取りの権限がありません）",
+             "Could not open the file: %1 (you have no permission to read it)", false},
+            {"input closed", "ファイルを開けませんでした：%1（標準入力が閉じています）",
+             "Could not open the file: %1 (standard input is closed)", false},
+            {"no path", "読み込むファイルが設定されていません。", "No file to load has been set.",
+             false},
+            {"not json", "JSON 解析エラー: illegal number", "JSON parse error: illegal number",
+             true},
+            {"bad shape", "ファイルの形式が正しくありません。",
+             "The file is not in the project format.", true},
+            {"unknown command", "ページ 3 のコマンド「ジャンプ」はこのバージョンでは使えません。",
+             "Page 3: the command \"ジャンプ\" cannot be used in this version.", true},
+            {"unknown condition", "ページ 1 の条件「音声」はこのバージョンでは使えません。",
+             "Page 1: the condition \"音声\" cannot be used in this version.", true},
+        };
+        for (const auto &row : rows) {
+            for (const bool japanese : {true, false})
+                QTest::addRow("%s, %s", row.situation, japanese ? "ja" : "en")
+                    << QString::fromLatin1(row.situation) << japanese
+                    << QString::fromUtf8(japanese ? row.ja : row.en) << row.lineNamesFile;
+        }
+    }
+    void loadErrorsInBothLanguages() {
+        QFETCH(QString, situation);
+        QFETCH(bool, japanese);
+        QFETCH(QString, text);
+        QFETCH(bool, lineNamesFile);
+        QTemporaryDir dir;
+        QString path = dir.filePath(QStringLiteral("p.cmdat"));
+        projectfile::LoadResult r;
+        if (situation == QLatin1String("missing folder")) {
+            path = dir.filePath(QStringLiteral("gone/p.cmdat"));
+        } else if (situation == QLatin1String("folder")) {
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("p.cmdat")));
+        } else if (situation == QLatin1String("no permission")) {
+            QVERIFY(writeAll(path, projectfile::serialize({{"なし"}}, {{"即時"}})));
+            QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+            QFile probe(path);
+            if (probe.open(QIODevice::ReadOnly))
+                QSKIP("file permissions do not bind this user (root)");
+        } else if (situation == QLatin1String("no path")) {
+            path.clear();
+        } else if (situation == QLatin1String("not json")) {
+            QVERIFY(writeAll(path, "{\"list_command\": x}"));
+        } else if (situation == QLatin1String("bad shape")) {
+            QVERIFY(writeAll(path, j("{'list_command': [['なし']], 'list_condition': []}")));
+        } else if (situation == QLatin1String("unknown command")) {
+            QVERIFY(writeAll(path, withLists(j("[['なし'], ['なし'], ['ジャンプ', '1']]"),
+                                             j("[['即時'], ['即時'], ['即時']]"))));
+        } else if (situation == QLatin1String("unknown condition")) {
+            QVERIFY(writeAll(path, withLists(j("[['なし']]"), j("[['音声', 'a.wav']]"))));
+        }
+        if (situation == QLatin1String("input closed")) {
+            path = QStringLiteral("-");
+            r.status = LoadStatus::OpenFailed;
+            r.openProblem = projectfile::OpenProblem::InputClosed;
+        } else {
+            r = projectfile::load(path);
+        }
+        QVERIFY(r.status != LoadStatus::Ok);
+        const QString expected = text.contains(QLatin1String("%1")) ? text.arg(path) : text;
+        QCOMPARE(projectfile::loadErrorText(r, path, japanese), expected);
+        QCOMPARE(projectfile::loadErrorLine(r, path, japanese),
+                 lineNamesFile
+                     ? path + (japanese ? QStringLiteral("：") : QStringLiteral(": ")) + expected
+                     : expected);
+        QCOMPARE(projectfile::loadErrorTitle(japanese),
+                 japanese ? QStringLiteral("読み込みエラー") : QStringLiteral("Load Error"));
+    }
+
+    void saveErrorsInBothLanguages() {
+        const QString path = QStringLiteral("/x/p.cmdat");
+        const QList<std::tuple<SaveStatus, QString, QString>> rows = {
+            {SaveStatus::NoPath, "保存先が設定されていません。",
+             "No file to save to has been set."},
+            {SaveStatus::OpenFailed, "ファイルを開けませんでした:/x/p.cmdat",
+             "Could not open the file: /x/p.cmdat"},
+            {SaveStatus::WriteFailed, "ファイルへの書き込みに失敗しました：/x/p.cmdat",
+             "Could not write to the file: /x/p.cmdat"},
+        };
+        for (const auto &[status, ja, en] : rows) {
+            QCOMPARE(projectfile::saveErrorText(status, path, true), ja);
+            QCOMPARE(projectfile::saveErrorText(status, path, false), en);
+        }
+        QCOMPARE(projectfile::saveErrorTitle(false), QStringLiteral("Save Error"));
     }
 
     // A read stops one byte past the cap and refuses, whatever the source: a
@@ -322,7 +458,7 @@ private slots:
         QCOMPARE(int(r.status), status);
         if (r.status == LoadStatus::TooLarge) {
             QVERIFY(r.commands.isEmpty());
-            QCOMPARE(projectfile::loadErrorText(r, path),
+            QCOMPARE(projectfile::loadErrorText(r, path, true),
                      QStringLiteral("ファイルが大きすぎます（64 MiB まで）：") + path);
         }
     }
@@ -339,7 +475,7 @@ private slots:
 
     void saveWithoutPathOrFolder() {
         QCOMPARE(projectfile::save(QString(), {{"なし"}}, {{"即時"}}), SaveStatus::NoPath);
-        QCOMPARE(projectfile::saveErrorText(SaveStatus::NoPath, QString()),
+        QCOMPARE(projectfile::saveErrorText(SaveStatus::NoPath, QString(), true),
                  QStringLiteral("保存先が設定されていません。"));
 
         // A parent that is a regular file cannot hold the project, even for root.
@@ -348,9 +484,9 @@ private slots:
         QVERIFY(writeAll(blocker, "x"));
         const QString path = blocker + QStringLiteral("/p.cmdat");
         QCOMPARE(projectfile::save(path, {{"なし"}}, {{"即時"}}), SaveStatus::OpenFailed);
-        QCOMPARE(projectfile::saveErrorText(SaveStatus::OpenFailed, path),
+        QCOMPARE(projectfile::saveErrorText(SaveStatus::OpenFailed, path, true),
                  QStringLiteral("ファイルを開けませんでした:") + path);
-        QCOMPARE(projectfile::saveErrorTitle(), QStringLiteral("保存エラー"));
+        QCOMPARE(projectfile::saveErrorTitle(true), QStringLiteral("保存エラー"));
     }
 
     // A write that fails half-way leaves the previous project exactly as it was.
@@ -381,7 +517,7 @@ private slots:
         std::signal(SIGXFSZ, previous);
 
         QCOMPARE(status, SaveStatus::WriteFailed);
-        QCOMPARE(projectfile::saveErrorText(status, path),
+        QCOMPARE(projectfile::saveErrorText(status, path, true),
                  QStringLiteral("ファイルへの書き込みに失敗しました：") + path);
         QCOMPARE(readAll(path), old);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.cmdat"});
@@ -439,8 +575,9 @@ private slots:
         QCOMPARE(::stat(bytes.constData(), &saved), 0);
         QCOMPARE(int(saved.st_mode & 0777), 0640);
         // Shown with U+FFFD where a byte is no text.
-        const QString shown = projectfile::loadErrorText(
-            projectfile::LoadResult{LoadStatus::OpenFailed, {}, {}, {}, {}}, path);
+        projectfile::LoadResult unopened;
+        unopened.status = LoadStatus::OpenFailed;
+        const QString shown = projectfile::loadErrorText(unopened, path, true);
         QVERIFY2(shown.contains(QStringLiteral("caf\uFFFD.cmdat")), qPrintable(shown));
     }
 #endif
