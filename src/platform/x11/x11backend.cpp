@@ -32,6 +32,7 @@ public:
     GlobalShortcuts *shortcuts() override { return &shortcuts_; }
     WindowAccess *windowAccess() override { return windows_.get(); }
     ScreenReader *screenReader() override { return screen_.get(); }
+    RunKeys *runKeys() override { return &heardRunKeys(); }
     std::unique_ptr<InputRecorder> createRecorder() override { return x11::createRecorder(); }
 
 private:
