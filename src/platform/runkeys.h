@@ -58,8 +58,9 @@ public:
     virtual RunKeyAnswer ask(const RunKeyRequest &request) = 0;
     // GUI thread only. Binds the keys to the run where a desktop does, under
     // `id` (one per combination: the stop keys, ...), until unbind(id); an
-    // id bound again is unbound first. The answer says what was done (Bound)
-    // or why nothing was.
+    // id bound again is unbound first. The answer says what the desktop did
+    // (Bound) or why it bound nothing, and where no desktop binds, how the
+    // program hears the keys; whether they reach the run is ask()'s to say.
     virtual RunKeyAnswer bind(int id, const RunKeyRequest &request) = 0;
     // Safe for an id never bound, or whose binding failed.
     virtual void unbind(int id) = 0;
