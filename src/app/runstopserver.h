@@ -4,11 +4,11 @@
 // it goes, and the command asks it to stop through that socket, so a key
 // binding of the desktop can end a run where no program may hear the
 // keyboard (Wayland). Where the desktop binds keys to a program (the
-// backend's run keys, platform/runkeys.h), the run binds its stop keys to
+// backend's run keys, platform/runkeybindings.h), the run binds its stop keys to
 // that command for its length. Owned by the run's tray icon
 // (runtrayicon.h), so every run has one.
 
-#include "platform/runkeys.h"
+#include "platform/runkeybindings.h"
 
 #include <QObject>
 #include <QString>

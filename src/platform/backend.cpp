@@ -71,17 +71,6 @@ Capabilities desktopInputCapabilities(const std::string &name) {
     return c;
 }
 
-RunKeys &heardRunKeys() {
-    class Heard final : public RunKeys {
-    public:
-        RunKeyAnswer ask(const RunKeyRequest &) override { return {RunKeyWay::Heard, {}, {}}; }
-        RunKeyAnswer bind(int, const RunKeyRequest &request) override { return ask(request); }
-        void unbind(int) override {}
-    };
-    static Heard heard;
-    return heard;
-}
-
 BackendFactory registerBackend(const std::string &platformName, BackendFactory factory) {
     Table &t = table();
     std::lock_guard<std::mutex> lock(t.mutex);

@@ -9,7 +9,7 @@
 #include "inputlayer.h"
 #include "keyevents.h"
 #include "pointpicker.h"
-#include "runkeys.h"
+#include "runkeybindings.h"
 #include "screenreader.h"
 #include "shortcuts.h"
 #include "windowaccess.h"

@@ -144,7 +144,8 @@ void X11BackendTest::chosenForXcbWithItsCapabilities() {
     QVERIFY(c.windowGeometry);
     QVERIFY(c.screenReading && backend_->screenReader());
     QVERIFY(backend_->createRecorder());
-    // The run hears its keys itself: nothing is bound for it.
+    // The run hears its keys itself, and no desktop binds them here (no
+    // SWAYSOCK): nothing is bound for it.
     QCOMPARE(c.runKeys, platform::RunKeyWay::Heard);
     QVERIFY(backend_->runKeys());
     platform::RunKeyRequest stopKeys;

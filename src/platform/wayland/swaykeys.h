@@ -6,7 +6,7 @@
 // Keys that sway's configuration binds already are left alone, or the
 // unbind would lose the user's binding. No Qt here.
 
-#include "platform/runkeys.h"
+#include "platform/runkeybindings.h"
 
 #include <map>
 #include <memory>

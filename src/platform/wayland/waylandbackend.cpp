@@ -110,7 +110,7 @@ public:
                    std::unique_ptr<WaylandWindows> windows)
         : input_(std::move(input)), heard_(std::move(heard)), windows_(std::move(windows)),
           screen_(*input_), canCapture_(input_->canCapture()), overlay_(WaylandOverlay::create()),
-          runKeys_(heard_ != nullptr, createDesktopRunKeys()) {
+          runKeys_(heard_ ? RunKeyWay::Devices : RunKeyWay::Unheard, createDesktopRunKeys()) {
         if (heard_)
             heardInput_ = std::make_unique<HeardInput>(*input_, *heard_);
     }
@@ -151,7 +151,7 @@ private:
     WaylandScreen screen_;
     bool canCapture_;
     std::unique_ptr<WaylandOverlay> overlay_; // null without a layer shell
-    WaylandRunKeys runKeys_;
+    DesktopRunKeys runKeys_;
 };
 
 void onGlobal(void *data, wl_registry *, uint32_t, const char *interface, uint32_t) {

@@ -1,9 +1,9 @@
-// What makes a run's keys reach it on Wayland (platform/wayland/
-// waylandrunkeys.h): the input devices are asked first, since they hear any
-// keys; the desktop's binder binds whether or not they do; neither: nothing
-// hears the keys.
+// A backend's run keys (platform/runkeybindings.h, DesktopRunKeys): how the program
+// hears the keys comes first, since that hears any keys; the desktop's
+// binder binds whether or not the program hears them; neither: nothing hears
+// the keys.
 
-#include "platform/wayland/waylandrunkeys.h"
+#include "platform/runkeybindings.h"
 
 #include <QtTest>
 
@@ -39,12 +39,12 @@ constexpr int kNoDesktop = -1;
 
 } // namespace
 
-class WaylandRunKeysTest : public QObject {
+class RunKeyBindingsTest : public QObject {
     Q_OBJECT
 
 private slots:
     void answers_data() {
-        QTest::addColumn<bool>("devices");
+        QTest::addColumn<RunKeyWay>("heard");
         QTest::addColumn<int>("desktop"); // the binder's answer (a RunKeyWay), or kNoDesktop
         QTest::addColumn<RunKeyWay>("way");
         QTest::addColumn<RunKeyWay>("asked");
@@ -53,33 +53,39 @@ private slots:
 
         const int bound = int(RunKeyWay::Bound);
         const int taken = int(RunKeyWay::Taken);
-        QTest::newRow("nothing") << false << kNoDesktop << RunKeyWay::Unheard << RunKeyWay::Unheard
-                                 << RunKeyWay::Unheard << QStringList{};
-        QTest::newRow("the devices") << true << kNoDesktop << RunKeyWay::Devices
+        QTest::newRow("nothing") << RunKeyWay::Unheard << kNoDesktop << RunKeyWay::Unheard
+                                 << RunKeyWay::Unheard << RunKeyWay::Unheard << QStringList{};
+        QTest::newRow("the devices") << RunKeyWay::Devices << kNoDesktop << RunKeyWay::Devices
                                      << RunKeyWay::Devices << RunKeyWay::Devices << QStringList{};
+        QTest::newRow("heard") << RunKeyWay::Heard << kNoDesktop << RunKeyWay::Heard
+                               << RunKeyWay::Heard << RunKeyWay::Heard << QStringList{};
+        // X11 under XWayland: keys meant for Wayland windows reach no X client.
+        QTest::newRow("heard, and the desktop binds")
+            << RunKeyWay::Heard << bound << RunKeyWay::Heard << RunKeyWay::Heard << RunKeyWay::Bound
+            << QStringList{"bind 7", "unbind 7"};
         QTest::newRow("the desktop binds")
-            << false << bound << RunKeyWay::Bound << RunKeyWay::Bound << RunKeyWay::Bound
-            << QStringList{"ask", "bind 7", "unbind 7"};
+            << RunKeyWay::Unheard << bound << RunKeyWay::Bound << RunKeyWay::Bound
+            << RunKeyWay::Bound << QStringList{"ask", "bind 7", "unbind 7"};
         QTest::newRow("the user's binding of the keys stays")
-            << false << taken << RunKeyWay::Bound << RunKeyWay::Taken << RunKeyWay::Taken
-            << QStringList{"ask", "bind 7", "unbind 7"};
+            << RunKeyWay::Unheard << taken << RunKeyWay::Bound << RunKeyWay::Taken
+            << RunKeyWay::Taken << QStringList{"ask", "bind 7", "unbind 7"};
         // The devices hear them; the desktop still binds them, and is not
         // asked where the devices answer.
-        QTest::newRow("both") << true << bound << RunKeyWay::Devices << RunKeyWay::Devices
-                              << RunKeyWay::Bound << QStringList{"bind 7", "unbind 7"};
+        QTest::newRow("the devices and the desktop")
+            << RunKeyWay::Devices << bound << RunKeyWay::Devices << RunKeyWay::Devices
+            << RunKeyWay::Bound << QStringList{"bind 7", "unbind 7"};
     }
     void answers() {
-        QFETCH(bool, devices);
+        QFETCH(RunKeyWay, heard);
         QFETCH(int, desktop);
         QFETCH(RunKeyWay, way);
         QFETCH(RunKeyWay, asked);
         QFETCH(RunKeyWay, bound);
         QFETCH(QStringList, log);
         std::vector<std::string> calls;
-        wayland::WaylandRunKeys keys(
-            devices, desktop == kNoDesktop
-                         ? nullptr
-                         : std::make_unique<FakeDesktop>(RunKeyWay(desktop), calls));
+        DesktopRunKeys keys(heard, desktop == kNoDesktop
+                                       ? nullptr
+                                       : std::make_unique<FakeDesktop>(RunKeyWay(desktop), calls));
         QCOMPARE(keys.way(), way);
         RunKeyRequest request;
         request.chord = Chord{kModControl, 'X'};
@@ -94,5 +100,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(WaylandRunKeysTest)
-#include "unit_waylandrunkeys.moc"
+QTEST_MAIN(RunKeyBindingsTest)
+#include "unit_runkeybindings.moc"

@@ -10,6 +10,7 @@
 #include "shortcuts.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,8 +67,28 @@ public:
     virtual void unbind(int id) = 0;
 };
 
-// The run keys of a backend whose program hears the keyboard (X11, Win32):
-// every answer is Heard, and nothing is ever bound.
-RunKeys &heardRunKeys();
+// A backend's run keys: how its program hears the keyboard (`heard`: Heard,
+// Devices, or Unheard where it does not), and the binder of the desktop
+// (`desktop`: null where the program knows none for it), which binds the
+// keys even where the program hears them, so that a binding covers what the
+// program may not hear (X11 programs under XWayland hear only X windows').
+class DesktopRunKeys final : public RunKeys {
+public:
+    DesktopRunKeys(RunKeyWay heard, std::unique_ptr<RunKeys> desktop);
+
+    // The way in general, for Capabilities::runKeys.
+    RunKeyWay way() const;
+
+    // How the program hears the keys, where it does; else the desktop's answer.
+    RunKeyAnswer ask(const RunKeyRequest &request) override;
+    // The desktop's binding; where there is no desktop binder, how the
+    // program hears the keys.
+    RunKeyAnswer bind(int id, const RunKeyRequest &request) override;
+    void unbind(int id) override;
+
+private:
+    RunKeyWay heard_;
+    std::unique_ptr<RunKeys> desktop_;
+};
 
 } // namespace platform
