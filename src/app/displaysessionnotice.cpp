@@ -64,31 +64,46 @@ void showDisplaySessionNotice(QWidget *parent, bool japanese) {
     QMessageBox::information(parent, uitexts::sessionNoticeTitle.in(japanese), text);
 }
 
-QString waylandStopNotice(const platform::Capabilities &capabilities, const QString &stopCommand,
-                          const QString &swayChord, bool tray, bool japanese) {
-    if (capabilities.name != "wayland" || !namesKeyboardKey(stopCommand))
+QString waylandStopNotice(const platform::RunKeyAnswer &answer, const QString &stopCommand,
+                          bool tray, bool japanese) {
+    if (answer.way == platform::RunKeyWay::Heard || !namesKeyboardKey(stopCommand))
         return {};
     const QString shown = keyCombinationDisplayText(stopCommand);
-    if (capabilities.keyEvents)
+    if (answer.way == platform::RunKeyWay::Devices)
         return uitexts::waylandStopDevices.in(japanese).arg(shown);
-    if (!swayChord.isEmpty())
-        return uitexts::waylandStopSway.in(japanese).arg(shown, swayChord) +
+    if (answer.way == platform::RunKeyWay::Bound || answer.way == platform::RunKeyWay::UsersBinding)
+        return uitexts::waylandStopBinding.in(japanese).arg(
+                   shown, QString::fromStdString(answer.keys),
+                   QString::fromStdString(answer.desktop)) +
                (tray ? uitexts::waylandStopAlsoTray.in(japanese) : QString());
     const UiText &how = tray ? uitexts::waylandStopTrayOrCommand : uitexts::waylandStopCommand;
     return uitexts::waylandStopTray.in(japanese).arg(shown, how.in(japanese));
 }
 
+namespace {
+
+// What the installed backend's run keys answer for the stop keys; Heard
+// where it has none (it can do nothing, and says so elsewhere).
+platform::RunKeyAnswer stopKeysAnswer(const QString &stopCommand) {
+    platform::RunKeys *keys = platform::backend().runKeys();
+    if (!keys)
+        return platform::RunKeyAnswer{platform::RunKeyWay::Heard, {}, {}};
+    return keys->ask(RunStopServer::stopKeys(stopCommand));
+}
+
+} // namespace
+
 QString waylandStopNotice(const QString &stopCommand, bool japanese) {
-    return waylandStopNotice(platform::backend().capabilities(), stopCommand,
-                             RunStopServer::swayStopChord(stopCommand),
+    if (!namesKeyboardKey(stopCommand))
+        return {};
+    return waylandStopNotice(stopKeysAnswer(stopCommand), stopCommand,
                              QSystemTrayIcon::isSystemTrayAvailable(), japanese);
 }
 
-bool stopKeysHeard(const platform::Capabilities &capabilities, const QString &swayChord) {
-    return capabilities.name != "wayland" || capabilities.keyEvents || !swayChord.isEmpty();
+bool stopKeysHeard(const platform::RunKeyAnswer &answer) {
+    return answer.reachesRun();
 }
 
 bool stopKeysHeard(const QString &stopCommand) {
-    return stopKeysHeard(platform::backend().capabilities(),
-                         RunStopServer::swayStopChord(stopCommand));
+    return stopKeysHeard(stopKeysAnswer(stopCommand));
 }

@@ -24,19 +24,17 @@ QString displaySessionNotice(const platform::SessionChoice &choice, bool japanes
 // Shows the recorded choice's notice, if any, over `parent`.
 void showDisplaySessionNotice(QWidget *parent, bool japanese);
 
-// What stops a run on Wayland, where no program may hear the keyboard
-// through the compositor: the input devices where the backend reads them
-// (`capabilities.keyEvents`), else the sway binding `swayChord` (empty:
-// none), else only the tray icon (where `tray`) and `tarnwick --stop`.
-// Empty on other backends and when `stopCommand` names no key.
-QString waylandStopNotice(const platform::Capabilities &capabilities, const QString &stopCommand,
-                          const QString &swayChord, bool tray, bool japanese);
-// The same for the installed backend and this session (SWAYSOCK).
+// What stops a run where the program does not simply hear the keyboard,
+// as the backend's run keys answered for the stop keys (`answer`): the input
+// devices, a binding of the desktop, else only the tray icon (where `tray`)
+// and `tarnwick --stop`. Empty where the keys are heard (X11, Windows) and
+// when `stopCommand` names no key.
+QString waylandStopNotice(const platform::RunKeyAnswer &answer, const QString &stopCommand,
+                          bool tray, bool japanese);
+// The same for the installed backend's answer.
 QString waylandStopNotice(const QString &stopCommand, bool japanese);
 
-// Whether a run's stop keys can be heard at all: on every backend but
-// Wayland's, and there through the input devices or the sway binding
-// `swayChord` (empty: none).
-bool stopKeysHeard(const platform::Capabilities &capabilities, const QString &swayChord);
-// The same for the installed backend, this session and `stopCommand`.
+// Whether a run's stop keys can be heard at all, by the run keys' `answer`.
+bool stopKeysHeard(const platform::RunKeyAnswer &answer);
+// The same for the installed backend and `stopCommand`.
 bool stopKeysHeard(const QString &stopCommand);

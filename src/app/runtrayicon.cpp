@@ -24,7 +24,8 @@ RunTrayIcon::RunTrayIcon(Run *run, const QString &projectName, QObject *parent) 
     // Direct while the run shares this thread; queued once it has moved to
     // its own, where a run deleted meanwhile drops the call.
     connect(this, &RunTrayIcon::stopClicked, run, &Run::requestStop);
-    // tarnwick --stop, and under sway the run's stop keys, take the same way.
+    // tarnwick --stop, and the stop keys where the desktop binds them, take the
+    // same way.
     stopServer_ = new RunStopServer(run->settings().stopCommand, this);
     connect(stopServer_, &RunStopServer::stopRequested, this, &RunTrayIcon::stopClicked);
     // Both come from other threads; handled here, on the GUI thread.

@@ -356,8 +356,8 @@ inline constexpr UiText noTrayText{
     u"終了コマンドを設定するか、実行回数を指定してください。",
     u"There is no system tray, so a run that repeats with \"Do not set an exit command\" "
     u"could not be stopped.\nSet an exit command or a number of runs."};
-// The same on Wayland where nothing hears the stop command (no sway binding,
-// no readable input devices).
+// The same on Wayland where nothing hears the stop command (no binding of
+// the desktop, no readable input devices).
 inline constexpr UiText noTrayUnheardText{
     u"Wayland ではプログラムがキーボードを聞き取れず、"
     u"システムトレイもないため、繰り返し続ける実行は"
@@ -486,12 +486,13 @@ inline constexpr UiText waylandStopDevices{
     u"どのウィンドウが前面にあっても、押せば実行が止まります。",
     u"The stop command \"%1\" is read from the input devices (/dev/input): pressing it stops "
     u"the run whichever window is in front."};
-// %1: the stop command as shown, %2: sway's name for it ("Ctrl+Alt+s").
-inline constexpr UiText waylandStopSway{
+// %1: the stop command as shown, %2: the desktop's name for it
+// ("Ctrl+Alt+s"), %3: the desktop that binds it.
+inline constexpr UiText waylandStopBinding{
     u"Wayland ではプログラムがキーボードを聞き取れないため、停止コマンド「%1」は実行中だけ "
-    u"sway のキー割り当て（%2）として tarnwick --stop を実行します。",
+    u"%3 のキー割り当て（%2）として tarnwick --stop を実行します。",
     u"No program may hear the keyboard on Wayland, so while the run lasts the stop command "
-    u"\"%1\" is a sway key binding (%2) that runs tarnwick --stop."};
+    u"\"%1\" is a %3 key binding (%2) that runs tarnwick --stop."};
 // Added to the one above where there is a system tray.
 inline constexpr UiText waylandStopAlsoTray{u"タスクトレイのアイコンでも止められます。",
                                             u" The tray icon stops the run too."};

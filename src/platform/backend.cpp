@@ -67,6 +67,7 @@ Capabilities desktopInputCapabilities(const std::string &name) {
     c.swallowKeys = true;
     c.globalShortcuts = true;
     c.recording = true;
+    c.runKeys = RunKeyWay::Heard;
     return c;
 }
 

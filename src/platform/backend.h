@@ -9,6 +9,7 @@
 #include "inputlayer.h"
 #include "keyevents.h"
 #include "pointpicker.h"
+#include "runkeybindings.h"
 #include "screenreader.h"
 #include "shortcuts.h"
 #include "windowaccess.h"
@@ -36,6 +37,9 @@ struct Capabilities {
     bool windowGeometry = false;
     bool screenReading = false;
     bool pointPicking = false; // the user shows a position by a click (pointPicker)
+    // How a run's keys reach it here in general (runKeys() tells for given
+    // keys): heard, read from the input devices, bound by the desktop, or not.
+    RunKeyWay runKeys = RunKeyWay::Unheard;
 };
 
 // What a backend of a desktop that lets programs synthesise and hear input
@@ -53,6 +57,7 @@ public:
     virtual WindowAccess *windowAccess() { return nullptr; }
     virtual ScreenReader *screenReader() { return nullptr; }
     virtual PointPicker *pointPicker() { return nullptr; }
+    virtual RunKeys *runKeys() { return nullptr; }
     // Null where the backend cannot record.
     virtual std::unique_ptr<InputRecorder> createRecorder() = 0;
 };

@@ -335,9 +335,9 @@ void RunCycleTest::unplayablePageIsRefused() {
 // with no tray either, an endless run could not be stopped, so it is refused.
 void RunCycleTest::endlessRunRefusedWhereNothingHearsItsStopKeys() {
     QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
-    qunsetenv("SWAYSOCK");
     rec.setName("wayland");
     rec.offerKeyEvents(false);
+    rec.runKeys()->setAnswer({platform::RunKeyWay::Unheard, {}, {}});
     tarnwick window;
     window.show();
     window.listCommand = {{QStringLiteral("なし")}};
@@ -360,6 +360,7 @@ void RunCycleTest::endlessRunRefusedWhereNothingHearsItsStopKeys() {
     }
     // Heard through the input devices, the same run starts.
     rec.offerKeyEvents(true);
+    rec.runKeys()->setAnswer({platform::RunKeyWay::Devices, {}, {}});
     RunCatcher catcher;
     QPointer<Run> started;
     catcher.onRun = [&started](Run *run) { started = run; };
@@ -373,6 +374,7 @@ void RunCycleTest::endlessRunRefusedWhereNothingHearsItsStopKeys() {
     QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 20000);
     QTRY_VERIFY(catcher.destroyed.load());
     rec.setName("recording");
+    rec.runKeys()->setAnswer({platform::RunKeyWay::Heard, {}, {}});
 }
 
 void RunCycleTest::windowPageStopsTheRunAndSaysSo_data() {

@@ -1,6 +1,7 @@
 // tarnwick --stop: a run's stop server (app/runstopserver.h) ends the run
 // when the command asks, through the tray icon's way; the command says
-// when no run is there; the sway form of stop keys.
+// when no run is there; the stop keys bound through the backend's run keys
+// for the server's length.
 
 #include "app/runstopserver.h"
 #include "app/runtrayicon.h"
@@ -15,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+
+Q_DECLARE_METATYPE(platform::RunKeyWay)
 
 namespace {
 
@@ -87,7 +90,7 @@ private slots:
         QVERIFY(first.listening());
         RunStopServer second(QStringLiteral("83,3"));
         QVERIFY(!second.listening());
-        QVERIFY(second.swayBinding().isEmpty()); // not under sway here
+        QVERIFY(second.keyBinding().isEmpty()); // the recording backend hears the keys
         QSignalSpy firstAsked(&first, &RunStopServer::stopRequested);
         QProcess p;
         p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tarnwick"),
@@ -99,122 +102,78 @@ private slots:
         QCOMPARE(p.exitCode(), commandline::kExitOk);
     }
 
-    void swayChords_data() {
+    // The stored stop command as the run keys are asked for it.
+    void stopKeys_data() {
         QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("chord");
-        QTest::newRow("the default") << "83,3"
-                                     << "Ctrl+Alt+s";
-        QTest::newRow("shift and a function key") << "123,4"
-                                                  << "Shift+F12";
-        QTest::newRow("the windows key") << "13,8"
-                                         << "Mod4+Return";
-        QTest::newRow("every modifier") << "49,15"
-                                        << "Ctrl+Alt+Shift+Mod4+1";
-        QTest::newRow("none") << "なし"
-                              << "";
-        QTest::newRow("a mouse button") << "1,2"
-                                        << "";
-        QTest::newRow("unreadable") << "x"
-                                    << "";
+        QTest::addColumn<unsigned>("modifiers");
+        QTest::addColumn<int>("vk"); // 0: no keys
+        QTest::newRow("the default")
+            << "83,3" << (platform::kModControl | platform::kModAlt) << 0x53;
+        QTest::newRow("shift and a function key") << "123,4" << platform::kModShift << 0x7B;
+        QTest::newRow("every modifier")
+            << "49,15"
+            << (platform::kModControl | platform::kModAlt | platform::kModShift | platform::kModWin)
+            << 0x31;
+        QTest::newRow("none") << "なし" << 0u << 0;
+        QTest::newRow("a mouse button") << "1,2" << 0u << 0;
+        QTest::newRow("unreadable") << "x" << 0u << 0;
     }
-    void swayChords() {
+    void stopKeys() {
         QFETCH(QString, stored);
-        QFETCH(QString, chord);
-#if defined(_WIN32)
-        chord.clear(); // no sway on Windows: never a binding
-#endif
-        QCOMPARE(RunStopServer::swayChord(stored), chord);
+        QFETCH(unsigned, modifiers);
+        QFETCH(int, vk);
+        const platform::RunKeyRequest request = RunStopServer::stopKeys(stored);
+        QCOMPARE(request.chord.vk, vk);
+        if (vk)
+            QCOMPARE(request.chord.modifiers, modifiers);
+        // The keys run this program's --stop.
+        QCOMPARE(request.command.size(), std::size_t(2));
+        QCOMPARE(QString::fromStdString(request.command[0]),
+                 QCoreApplication::applicationFilePath());
+        QCOMPARE(QString::fromStdString(request.command[1]), QStringLiteral("--stop"));
     }
 
-    // The user's own binding of the run's keys is found, however written,
-    // so that a run does not bind over it and then unbind it.
-    void configBindings_data() {
-        QTest::addColumn<QString>("config");
-        QTest::addColumn<QString>("chord");
-        QTest::addColumn<QString>("line"); // empty: the keys are free
-        QTest::newRow("as the run writes it") << "font x\nbindsym Ctrl+Alt+s exec foo\n"
-                                              << "Ctrl+Alt+s"
-                                              << "bindsym Ctrl+Alt+s exec foo";
-        QTest::newRow("aliases, order, case and flags")
-            << "  bindsym --no-repeat --to-code Mod1+Control+S exec foo"
-            << "Ctrl+Alt+s"
-            << "bindsym --no-repeat --to-code Mod1+Control+S exec foo";
-        QTest::newRow("a variable") << "set $mod Mod4\nbindsym $mod+Shift+e exit"
-                                    << "Mod4+Shift+e"
-                                    << "bindsym $mod+Shift+e exit";
-        QTest::newRow("the longer variable first")
-            << "set $alt Mod1\nset $altgr Mod5\nbindsym $altgr+x exec a"
-            << "Alt+x"
-            << "";
-        QTest::newRow("inside a block") << "bindsym {\n  Ctrl+Alt+s exec foo\n}"
-                                        << "Ctrl+Alt+s"
-                                        << "Ctrl+Alt+s exec foo";
-        QTest::newRow("a comment") << "# bindsym Ctrl+Alt+s exec foo"
-                                   << "Ctrl+Alt+s"
-                                   << "";
-        QTest::newRow("other keys") << "bindsym Ctrl+s exec foo\nbindsym Ctrl+Alt+Shift+s exec b"
-                                    << "Ctrl+Alt+s"
-                                    << "";
-        QTest::newRow("a single key") << "bindsym F12 exec foo"
-                                      << "F12"
-                                      << "bindsym F12 exec foo";
-        QTest::newRow("no configuration") << ""
-                                          << "Ctrl+Alt+s"
-                                          << "";
+    // Where the desktop binds keys, the server binds the stop keys for its
+    // length, and only the server that listens: a second run's would end
+    // the first's binding with it. Keys the desktop leaves to the user stay
+    // unbound.
+    void bindsTheStopKeysForItsLength_data() {
+        QTest::addColumn<platform::RunKeyWay>("way");
+        QTest::addColumn<QString>("binding");
+        QTest::newRow("bound") << platform::RunKeyWay::Bound << "Ctrl+Alt+s";
+        QTest::newRow("the user's own") << platform::RunKeyWay::Taken << "";
+        QTest::newRow("heard") << platform::RunKeyWay::Heard << "";
     }
-    void configBindings() {
-        QFETCH(QString, config);
-        QFETCH(QString, chord);
-        QFETCH(QString, line);
-        QCOMPARE(RunStopServer::configBinding(config, chord), line);
+    void bindsTheStopKeysForItsLength() {
+        QFETCH(platform::RunKeyWay, way);
+        QFETCH(QString, binding);
+        testsupport::RecordingInput rec;
+        rec.runKeys()->setAnswer({way, "desk", "Ctrl+Alt+s"});
+        {
+            RunStopServer first(QStringLiteral("83,3"));
+            QVERIFY(first.listening());
+            QCOMPARE(first.keyBinding(), binding);
+            const auto bound = rec.runKeys()->bound();
+            QCOMPARE(bound.size(), std::size_t(binding.isEmpty() ? 0 : 1));
+            if (!binding.isEmpty()) {
+                const platform::RunKeyRequest &request = bound.begin()->second;
+                QCOMPARE(request.chord.vk, 0x53);
+                QCOMPARE(request.chord.modifiers, platform::kModControl | platform::kModAlt);
+                // A desktop that signals the program stops the run as the command does.
+                QSignalSpy asked(&first, &RunStopServer::stopRequested);
+                QVERIFY(request.callback);
+                request.callback();
+                QCOMPARE(asked.size(), 1);
+            }
+            {
+                RunStopServer second(QStringLiteral("83,3"));
+                QVERIFY(!second.listening());
+                QVERIFY(second.keyBinding().isEmpty());
+            }
+            QCOMPARE(rec.runKeys()->bound().size(), bound.size());
+        }
+        QVERIFY(rec.runKeys()->bound().empty());
     }
-
-#if !defined(_WIN32)
-    // Bindings in the files the configuration includes count as the user's:
-    // sway reads them where the include stands, expanded as a shell word.
-    void includedConfiguration() {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const auto write = [&](const QString &name, const QString &text) {
-            QDir().mkpath(QFileInfo(dir.filePath(name)).absolutePath());
-            QFile f(dir.filePath(name));
-            return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) >= 0;
-        };
-        const QString ran = dir.filePath(QStringLiteral("ran"));
-        const QString main = QStringLiteral("font x\ninclude config.d/*\ninclude ~/sway/extra\n"
-                                            "  include \"$(touch %1)\"\n")
-                                 .arg(ran);
-        QVERIFY(write(QStringLiteral("config"), main));
-        QVERIFY(
-            write(QStringLiteral("config.d/10-keys"),
-                  QStringLiteral("bindsym Ctrl+Alt+s exec tarnwick --stop\ninclude ../nested")));
-        QVERIFY(write(QStringLiteral("config.d/20-more"), QStringLiteral("bindsym F12 exec b")));
-        // Its variable, and a way back to the main file, which is not read again.
-        QVERIFY(write(QStringLiteral("nested"),
-                      QStringLiteral("set $k Mod4\nbindsym $k+x exec c\ninclude config")));
-        QVERIFY(write(QStringLiteral("home/sway/extra"), QStringLiteral("bindsym Ctrl+F1 exec d")));
-        const QByteArray home = qgetenv("HOME");
-        qputenv("HOME", QFile::encodeName(dir.filePath(QStringLiteral("home"))));
-        const QString all =
-            RunStopServer::withIncludes(main, dir.filePath(QStringLiteral("config")));
-        qputenv("HOME", home);
-
-        QCOMPARE(RunStopServer::configBinding(all, QStringLiteral("Ctrl+Alt+s")),
-                 QStringLiteral("bindsym Ctrl+Alt+s exec tarnwick --stop"));
-        QCOMPARE(RunStopServer::configBinding(all, QStringLiteral("F12")),
-                 QStringLiteral("bindsym F12 exec b"));
-        QCOMPARE(RunStopServer::configBinding(all, QStringLiteral("Mod4+x")),
-                 QStringLiteral("bindsym $k+x exec c"));
-        QCOMPARE(RunStopServer::configBinding(all, QStringLiteral("Ctrl+F1")),
-                 QStringLiteral("bindsym Ctrl+F1 exec d"));
-        QCOMPARE(all.count(QStringLiteral("font x")), 1);
-        QVERIFY(!QFile::exists(ran)); // read, never run
-        // Without the main file's place, relative includes name nothing.
-        QVERIFY(RunStopServer::configBinding(RunStopServer::withIncludes(main, QString()),
-                                             QStringLiteral("F12"))
-                    .isEmpty());
-    }
-#endif
 
 private:
     QTemporaryDir runtime_;

@@ -1,8 +1,8 @@
 // Under sway, a run binds its stop keys to `tarnwick --stop` through sway's
-// IPC for its length, and takes the binding away at its end; pressing the
-// keys then ends an endless run of the real program.
+// IPC for its length (the binding itself: platform/wayland_swaykeys.cpp),
+// and takes the binding away at its end; pressing the keys then ends an
+// endless run of the real program.
 
-#include "app/runstopserver.h"
 #include "core/commandline.h"
 #include "support/waylandtarget.h"
 
@@ -24,68 +24,6 @@ private slots:
                  "SWAYSOCK is not set: run through ./test.sh (scripts/sway.sh)");
         QVERIFY(runtime_.isValid());
         qputenv("XDG_RUNTIME_DIR", runtime_.path().toLocal8Bit());
-    }
-
-    void bindsForTheRunsLength_data() {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("chord");
-        QTest::newRow("the default") << "83,3"
-                                     << "Ctrl+Alt+s";
-        QTest::newRow("shift+F12") << "123,4"
-                                   << "Shift+F12";
-    }
-    void bindsForTheRunsLength() {
-        QFETCH(QString, stored);
-        QFETCH(QString, chord);
-        {
-            RunStopServer server(stored);
-            QVERIFY(server.listening());
-            QCOMPARE(server.swayBinding(), chord);
-        }
-        // Gone with the run: there is nothing left to unbind.
-        QVERIFY(!swaymsg({QStringLiteral("unbindsym"), chord}));
-        {
-            RunStopServer server(stored);
-            // Present while the run goes: sway can take it away.
-            QVERIFY(swaymsg({QStringLiteral("unbindsym"), chord}));
-        }
-    }
-
-    void noStopKeysNoBinding() {
-        RunStopServer server(QStringLiteral("なし"));
-        QVERIFY(server.listening());
-        QVERIFY(server.swayBinding().isEmpty());
-    }
-
-    // scripts/sway.sh binds Ctrl+Alt+F11 to a command of its own, Ctrl+Alt+F10
-    // to tarnwick --stop and, in a file its configuration includes,
-    // Ctrl+Alt+F9 to a command, as a user's configuration would.
-    void theUsersOwnBindingStays() {
-        {
-            RunStopServer server(QStringLiteral("122,3")); // Ctrl+Alt+F11
-            QVERIFY(server.listening());
-            QVERIFY(server.swayBinding().isEmpty());
-        }
-        {
-            // Bound in a file the configuration includes.
-            RunStopServer server(QStringLiteral("120,3")); // Ctrl+Alt+F9
-            QVERIFY(server.swayBinding().isEmpty());
-        }
-        // Still sway's after the runs: it can take them away (and puts them back).
-        for (const QString &keys :
-             {QStringLiteral("Ctrl+Alt+F11"), QStringLiteral("Ctrl+Alt+F9")}) {
-            QVERIFY(swaymsg({QStringLiteral("unbindsym"), keys}));
-            QVERIFY(swaymsg(
-                {QStringLiteral("bindsym"), keys, QStringLiteral("exec"), QStringLiteral("true")}));
-        }
-        // What stops a run: not the user's other command; their tarnwick
-        // --stop; the run's own binding where the keys are free.
-        QCOMPARE(RunStopServer::swayStopChord(QStringLiteral("122,3")), QString());
-        QCOMPARE(RunStopServer::swayStopChord(QStringLiteral("120,3")), QString());
-        QCOMPARE(RunStopServer::swayStopChord(QStringLiteral("121,3")),
-                 QStringLiteral("Ctrl+Alt+F10"));
-        QCOMPARE(RunStopServer::swayStopChord(QStringLiteral("83,3")),
-                 QStringLiteral("Ctrl+Alt+s"));
     }
 
     // The keys pressed on a keyboard sway sees (wtype's virtual one) run the

@@ -50,6 +50,8 @@ void BackendTest::namesWithoutABackendGetOneThatCanDoNothing() {
     QVERIFY(nothingAtAll(c));
     QVERIFY(!b->synthesis() && !b->keyEvents() && !b->shortcuts());
     QVERIFY(!b->windowAccess() && !b->screenReader() && !b->createRecorder());
+    QVERIFY(!b->runKeys());
+    QCOMPARE(c.runKeys, platform::RunKeyWay::Unheard);
     // The user learns which system lacks what.
     QVERIFY2(QString::fromStdString(error).contains(QStringLiteral("\"%1\"").arg(name)),
              error.c_str());

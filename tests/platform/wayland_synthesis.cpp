@@ -106,6 +106,11 @@ void WaylandSynthesisTest::initTestCase() {
     QCOMPARE(caps.recording, caps.keyEvents);
     QCOMPARE(backend_->keyEvents() != nullptr, caps.keyEvents);
     QCOMPARE(backend_->createRecorder() != nullptr, caps.keyEvents);
+    // A run's keys: the input devices where they are read, else sway
+    // (SWAYSOCK) binds them.
+    QCOMPARE(caps.runKeys,
+             caps.keyEvents ? platform::RunKeyWay::Devices : platform::RunKeyWay::Bound);
+    QVERIFY(backend_->runKeys());
     // The two outputs of scripts/sway.sh: 1024x768, and 1280x960 at scale 2
     // (640x480) right of it.
     QVERIFY(platform::wayland::waylandInput(*backend_));

@@ -144,6 +144,14 @@ void X11BackendTest::chosenForXcbWithItsCapabilities() {
     QVERIFY(c.windowGeometry);
     QVERIFY(c.screenReading && backend_->screenReader());
     QVERIFY(backend_->createRecorder());
+    // The run hears its keys itself, and no desktop binds them here (no
+    // SWAYSOCK): nothing is bound for it.
+    QCOMPARE(c.runKeys, platform::RunKeyWay::Heard);
+    QVERIFY(backend_->runKeys());
+    platform::RunKeyRequest stopKeys;
+    stopKeys.chord = platform::Chord{platform::kModControl | platform::kModAlt, 0x53};
+    QCOMPARE(backend_->runKeys()->bind(1, stopKeys).way, platform::RunKeyWay::Heard);
+    backend_->runKeys()->unbind(1);
     // Its window access sees this test's own window.
     const auto id = static_cast<std::uint64_t>(edit_->window()->winId());
     platform::WindowInfo info;

@@ -29,7 +29,40 @@ platform::Capabilities RecordingInput::capabilities() const {
     c.windowAccess = windowAccessOffered_;
     c.screenReading = screenOffered_;
     c.windowGeometry = windowAccessOffered_ && windowGeometryOffered_;
+    c.runKeys = runKeys_.answer().way;
     return c;
+}
+
+void ScriptedRunKeys::setAnswer(const platform::RunKeyAnswer &answer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    answer_ = answer;
+}
+
+platform::RunKeyAnswer ScriptedRunKeys::answer() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return answer_;
+}
+
+std::map<int, platform::RunKeyRequest> ScriptedRunKeys::bound() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return bound_;
+}
+
+platform::RunKeyAnswer ScriptedRunKeys::ask(const platform::RunKeyRequest &) {
+    return answer();
+}
+
+platform::RunKeyAnswer ScriptedRunKeys::bind(int id, const platform::RunKeyRequest &request) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    bound_.erase(id);
+    if (answer_.way == platform::RunKeyWay::Bound)
+        bound_[id] = request;
+    return answer_;
+}
+
+void ScriptedRunKeys::unbind(int id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    bound_.erase(id);
 }
 
 void ScriptedScreen::show(const QImage &image, std::chrono::milliseconds after) {

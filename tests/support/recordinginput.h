@@ -67,6 +67,26 @@ private:
     std::vector<std::uint64_t> windowReads_;
 };
 
+// The run keys of the scripted desktop: every question gets the scripted
+// answer (Heard, as on X11, until told otherwise); a bind that is answered
+// Bound keeps its request until unbound.
+class ScriptedRunKeys final : public platform::RunKeys {
+public:
+    void setAnswer(const platform::RunKeyAnswer &answer);
+    platform::RunKeyAnswer answer() const;
+    // What is bound, by id.
+    std::map<int, platform::RunKeyRequest> bound() const;
+
+    platform::RunKeyAnswer ask(const platform::RunKeyRequest &request) override;
+    platform::RunKeyAnswer bind(int id, const platform::RunKeyRequest &request) override;
+    void unbind(int id) override;
+
+private:
+    mutable std::mutex mutex_;
+    platform::RunKeyAnswer answer_{platform::RunKeyWay::Heard, {}, {}};
+    std::map<int, platform::RunKeyRequest> bound_;
+};
+
 class RecordingInput final : public platform::Backend,
                              public platform::InputLayer,
                              public platform::KeyEvents,
@@ -87,6 +107,7 @@ public:
         return windowAccessOffered_ ? this : nullptr;
     }
     platform::ScreenReader *screenReader() override { return screenOffered_ ? &screen_ : nullptr; }
+    ScriptedRunKeys *runKeys() override { return &runKeys_; }
 
     // Synthesis: logged; keys and buttons also change the scripted state.
     void keyDown(int vk) override;
@@ -135,8 +156,7 @@ public:
     ScriptedScreen &screen() { return screen_; }
     // Off: windows without places, as Wayland's (Capabilities::windowGeometry).
     void offerWindowGeometry(bool offered) { windowGeometryOffered_ = offered; }
-    // The name the capabilities give ("wayland" makes it answer as that
-    // backend where the program asks by name).
+    // The name the capabilities give.
     void setName(const std::string &name) { name_ = name; }
     // The desktop's windows, topmost first, and which one is active (0: none).
     void setWindows(const std::vector<FakeWindow> &windows, std::uint64_t active = 0);
@@ -180,6 +200,7 @@ private:
     std::atomic<bool> windowAccessOffered_{true};
     std::atomic<bool> screenOffered_{true};
     ScriptedScreen screen_;
+    ScriptedRunKeys runKeys_;
     std::atomic<bool> windowGeometryOffered_{true};
     std::string name_ = "recording";
     std::vector<FakeWindow> windows_;

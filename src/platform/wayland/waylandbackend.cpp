@@ -4,6 +4,7 @@
 #include "platform/backend.h"
 #include "waylandinput.h"
 #include "waylandoverlay.h"
+#include "waylandrunkeys.h"
 #include "waylandwindows.h"
 
 #include <QLoggingCategory>
@@ -108,7 +109,8 @@ public:
     WaylandBackend(std::unique_ptr<WaylandInput> input, std::unique_ptr<EvdevInput> heard,
                    std::unique_ptr<WaylandWindows> windows)
         : input_(std::move(input)), heard_(std::move(heard)), windows_(std::move(windows)),
-          screen_(*input_), canCapture_(input_->canCapture()), overlay_(WaylandOverlay::create()) {
+          screen_(*input_), canCapture_(input_->canCapture()), overlay_(WaylandOverlay::create()),
+          runKeys_(heard_ ? RunKeyWay::Devices : RunKeyWay::Unheard, createDesktopRunKeys()) {
         if (heard_)
             heardInput_ = std::make_unique<HeardInput>(*input_, *heard_);
     }
@@ -122,6 +124,7 @@ public:
         c.recording = heard_ != nullptr;
         c.recordingHearsAll = heard_ != nullptr;
         c.pointPicking = overlay_ != nullptr;
+        c.runKeys = runKeys_.way();
         // The toplevels' names and focus, never where they are.
         c.windowAccess = windows_ != nullptr;
         return c;
@@ -129,6 +132,7 @@ public:
     WindowAccess *windowAccess() override { return windows_.get(); }
     ScreenReader *screenReader() override { return canCapture_ ? &screen_ : nullptr; }
     PointPicker *pointPicker() override { return overlay_.get(); }
+    RunKeys *runKeys() override { return &runKeys_; }
     InputLayer *synthesis() override {
         return heardInput_ ? static_cast<InputLayer *>(heardInput_.get()) : input_.get();
     }
@@ -147,6 +151,7 @@ private:
     WaylandScreen screen_;
     bool canCapture_;
     std::unique_ptr<WaylandOverlay> overlay_; // null without a layer shell
+    DesktopRunKeys runKeys_;
 };
 
 void onGlobal(void *data, wl_registry *, uint32_t, const char *interface, uint32_t) {

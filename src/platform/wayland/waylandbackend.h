@@ -7,8 +7,9 @@
 // Wayland gives no client the keys of other windows, so key events and
 // recording come from the input event devices where the user may read them
 // (group `input`, evdevinput.h), and are absent and say so where not; global
-// shortcuts are absent. No Qt here: the backend keeps a connection of its
-// own to the compositor.
+// shortcuts are absent, and a run's keys are bound by the desktop where it
+// lets the program (waylandrunkeys.h). No Qt here: the backend keeps a
+// connection of its own to the compositor.
 
 #include <memory>
 #include <string>

@@ -217,6 +217,7 @@ public:
     GlobalShortcuts *shortcuts() override { return &shortcuts_; }
     WindowAccess *windowAccess() override { return windows_.get(); }
     ScreenReader *screenReader() override { return screen_.get(); }
+    RunKeys *runKeys() override { return &runKeys_; }
     std::unique_ptr<InputRecorder> createRecorder() override { return win32::createRecorder(); }
 
 private:
@@ -225,6 +226,7 @@ private:
     std::unique_ptr<ScreenReader> screen_;
     Win32KeyEvents keyEvents_;
     Win32Shortcuts shortcuts_;
+    DesktopRunKeys runKeys_{RunKeyWay::Heard, nullptr};
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "x11backend.h"
 
 #include "platform/backend.h"
+#include "platform/wayland/waylandrunkeys.h"
 #include "x11input.h"
 #include "x11keyevents.h"
 #include "x11screen.h"
@@ -15,7 +16,10 @@ public:
     X11Backend(std::unique_ptr<X11Input> input, std::unique_ptr<WindowAccess> windows,
                std::unique_ptr<ScreenReader> screen)
         : input_(std::move(input)), keyEvents_(*input_), shortcuts_(*input_),
-          windows_(std::move(windows)), screen_(std::move(screen)) {
+          windows_(std::move(windows)), screen_(std::move(screen)),
+          // Under XWayland only keys meant for X windows are heard: the
+          // Wayland desktop's binding hears the others.
+          runKeys_(RunKeyWay::Heard, wayland::createDesktopRunKeys()) {
         input_->setCompanions(&keyEvents_, &shortcuts_);
     }
     ~X11Backend() override { input_->setCompanions(nullptr, nullptr); }
@@ -32,6 +36,7 @@ public:
     GlobalShortcuts *shortcuts() override { return &shortcuts_; }
     WindowAccess *windowAccess() override { return windows_.get(); }
     ScreenReader *screenReader() override { return screen_.get(); }
+    RunKeys *runKeys() override { return &runKeys_; }
     std::unique_ptr<InputRecorder> createRecorder() override { return x11::createRecorder(); }
 
 private:
@@ -41,6 +46,7 @@ private:
     X11Shortcuts shortcuts_;
     std::unique_ptr<WindowAccess> windows_; // null: its connection failed
     std::unique_ptr<ScreenReader> screen_;  // likewise
+    DesktopRunKeys runKeys_;
 };
 
 } // namespace
