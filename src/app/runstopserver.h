@@ -47,9 +47,14 @@ public:
     // What `tarnwick --stop` does: asks the running run to stop. Needs the
     // application object. Returns the exit status (kExitOk, kExitNoRun).
     static int askRunToStop();
+    // The same for `tarnwick --pause` and `tarnwick --resume`.
+    enum class Ask { Stop, Pause, Resume };
+    static int askRun(Ask what);
 
 signals:
     void stopRequested();
+    void pauseRequested();
+    void resumeRequested();
 
 private:
     QLocalServer *server_ = nullptr;

@@ -150,7 +150,7 @@ public:
 
     // ---- members, in declaration order ----
     HoverHideWindow *hoverWindow = nullptr;
-    // The eleven settings, named as the rows of TARNWICK_SETTINGS in
+    // The settings, named as the rows of TARNWICK_SETTINGS in
     // core/configstore.h, which read, write and copy them.
     int stertTime = kDefaultStartDelay;
     int runNumber = kDefaultRunCount;
@@ -165,6 +165,11 @@ public:
     bool is_message_delete = true;
     bool is_message_record = true;
     bool is_japanese = true;
+    QString pauseCommand = QString::fromUtf16(kDefaultPauseCommand);
+    QString startCommand = QString::fromUtf16(kNoKeyCombination);
+    double runSpeed = runpace::kDefaultSpeed;
+    int varyPercent = 0;
+    int varyPixels = 0;
     QString selectedCommandKind = pagekinds::name::none;
     QString selectedConditionKind = pagekinds::name::waitUntilOver;
     PageList listCommand;

@@ -76,8 +76,17 @@ void tarnwick::startRun() {
         refuse(*this, refusal, is_japanese, messageTitle, messageText);
         return;
     }
-    new RunTrayIcon(run, runProjectName(), this);
+    new RunTrayIcon(run, runProjectName(), this, is_japanese);
     runStopText.clear();
+    // Hidden while the run plays, but the taskbar and window lists still
+    // name it: they say that the run is paused.
+    connect(
+        run, &Run::pausedChanged, this,
+        [this](bool paused) {
+            setWindowTitle(windowTitleForPath() +
+                           (paused ? uitexts::pausedTitle.in(is_japanese) : QString()));
+        },
+        Qt::QueuedConnection);
     // Told once the window is back, in onRunFinished.
     connect(run, &Run::pageFailed, this, [this](const RunFailure &failure) {
         runStopText = runsteps::failureText(failure, is_japanese);
@@ -89,6 +98,7 @@ void tarnwick::startRun() {
 }
 
 void tarnwick::onRunFinished() {
+    setWindowTitle(windowTitleForPath());
     show();
     activateWindow();
     if (runStopText.isEmpty())

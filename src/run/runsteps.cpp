@@ -12,6 +12,7 @@
 #include "windowlookup.h"
 
 #include <chrono>
+#include <cmath>
 #include <thread>
 
 namespace runsteps {
@@ -33,7 +34,7 @@ public:
 
     bool start(RunContext &run) const override {
         const bool left = left_;
-        const double hold = hold_;
+        const double hold = run.playSeconds(hold_);
         return run.startWorker([&run, left, hold] {
             run.buttonDown(left);
             run.waitSeconds(hold);
@@ -52,7 +53,10 @@ public:
         : x_(record.at(1).toInt()), y_(record.at(2).toInt()) {}
 
     bool start(RunContext &run) const override {
-        run.input().setCursorPos(x_, y_);
+        int x = x_;
+        int y = y_;
+        run.varyPoint(x, y, run.screenArea());
+        run.input().setCursorPos(x, y);
         return true;
     }
 
@@ -83,7 +87,10 @@ void moveSmoothly(RunContext &run, int x, int y, double duration) {
         // never delays the end.
         const MovePoint at = interpolateMove(from.x, from.y, x, y, fraction);
         run.input().setCursorPos(at.x, at.y);
-        std::this_thread::sleep_for(milliseconds(5));
+        // Held here while paused: the pointer stays, and the run's clock
+        // keeps the rest of the move for the resume.
+        if (!run.sleepUntil(run.now() + milliseconds(5), milliseconds(5)))
+            return;
     }
 }
 
@@ -93,9 +100,10 @@ public:
         : x_(record.at(1).toInt()), y_(record.at(2).toInt()), duration_(record.at(3).toDouble()) {}
 
     bool start(RunContext &run) const override {
-        const int x = x_;
-        const int y = y_;
-        const double duration = duration_;
+        int x = x_;
+        int y = y_;
+        run.varyPoint(x, y, run.screenArea());
+        const double duration = run.playSeconds(duration_);
         return run.startWorker([&run, x, y, duration] { moveSmoothly(run, x, y, duration); });
     }
 
@@ -106,6 +114,11 @@ private:
 };
 
 // ---- windows ---------------------------------------------------------------------
+
+// Where a varied position in the window may go.
+RunContext::Area clientArea(const platform::WindowInfo &window) {
+    return {window.client.x, window.client.y, window.client.width, window.client.height};
+}
 
 // Brings the window up and waits, on the run thread, until it is active:
 // the pages after it must not start while another window has the focus.
@@ -153,8 +166,12 @@ public:
 
     bool start(RunContext &run) const override {
         platform::WindowInfo window;
-        if (findWindowWithPlace(run, choice_, window))
-            run.input().setCursorPos(window.client.x + x_, window.client.y + y_);
+        if (findWindowWithPlace(run, choice_, window)) {
+            int x = window.client.x + x_;
+            int y = window.client.y + y_;
+            run.varyPoint(x, y, clientArea(window));
+            run.input().setCursorPos(x, y);
+        }
         return true;
     }
 
@@ -175,9 +192,10 @@ public:
         platform::WindowInfo window;
         if (!findWindowWithPlace(run, choice_, window))
             return true;
-        const int x = window.client.x + x_;
-        const int y = window.client.y + y_;
-        const double duration = duration_;
+        int x = window.client.x + x_;
+        int y = window.client.y + y_;
+        run.varyPoint(x, y, clientArea(window));
+        const double duration = run.playSeconds(duration_);
         return run.startWorker([&run, x, y, duration] { moveSmoothly(run, x, y, duration); });
     }
 
@@ -196,7 +214,8 @@ public:
     bool start(RunContext &run) const override {
         if (keys_.vk == 0)
             return true;
-        const RunKeys keys = keys_;
+        RunKeys keys = keys_;
+        keys.holdMs = int(std::lround(run.playSeconds(keys.holdMs / 1000.0) * 1000.0));
         return run.startWorker([&run, keys] { press(run, keys); });
     }
 
@@ -242,7 +261,7 @@ public:
         if (text_.isEmpty() || !(duration_ > 0.0))
             return true;
         const QString text = text_;
-        const double duration = duration_;
+        const double duration = run.playSeconds(duration_);
         return run.startWorker([&run, text, duration] { type(run, text, duration); });
     }
 
@@ -254,7 +273,7 @@ private:
                               static_cast<std::size_t>(n));
         const auto t0 = run.now();
         for (int i = 0; i < n; ++i) {
-            if (run.stopping())
+            if (!run.holdWhilePaused())
                 return;
             const char16_t unit = text.at(i).unicode();
             run.input().unicodeDown(unit);
@@ -279,7 +298,7 @@ public:
 class TimeCondition : public Condition {
 public:
     explicit TimeCondition(const QStringList &record) : seconds_(record.at(1).toDouble()) {}
-    void wait(RunContext &run) const override { run.waitSeconds(seconds_); }
+    void wait(RunContext &run) const override { run.waitSeconds(run.playSeconds(seconds_)); }
 
 private:
     double seconds_;
@@ -291,7 +310,7 @@ public:
     explicit UntilOverCondition(const QStringList &record) : seconds_(record.at(1).toDouble()) {}
     void wait(RunContext &run) const override {
         run.joinAllWorkers();
-        run.waitSeconds(seconds_);
+        run.waitSeconds(run.playSeconds(seconds_));
     }
 
 private:
