@@ -135,6 +135,12 @@ public:
 
     // ---- runs (tarnwick_run.cpp) ----
     void startRun();
+    // Holds the start key (startCommand) as a global shortcut, or gives it
+    // back when there is none; again after each change of the settings.
+    void applyStartKey();
+    // The start key's press: the loaded project with the saved settings, no
+    // dialog; nothing while a run plays or outside the editor.
+    void startFromKey();
 
     // ---- help menus (tarnwick_help.cpp) ----
     void openBrowserFormA(); // the report form, with the browser question
@@ -193,6 +199,9 @@ public:
     GlobalHotkeyFilter *hotkeyFilter = nullptr; // owned
     bool hotkeyRegistered = false;
     int hotkeyId = 1001;
+    int startKeyId = 1002;
+    bool startKeyHeld = false;
+    bool runPlaying = false;
     QTimer *keyPollTimer = nullptr;
 
     // ---- widgets (created by buildUi, parented to the window) ----
