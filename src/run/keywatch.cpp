@@ -131,7 +131,8 @@ bool KeyWatch::onKey(const platform::KeyEvent &event) {
             stopHeard = true;
         }
         if (pauseVk_ != 0) {
-            const bool pauseHeld = heldLocked(pauseVk_) && held == pauseModifiers_;
+            const int own = ownModifiers_ ? ownModifiers_->load() : 0;
+            const bool pauseHeld = heldLocked(pauseVk_) && ((held ^ pauseModifiers_) & ~own) == 0;
             pauseHeard = pauseHeld && !pauseHeld_;
             pauseHeld_ = pauseHeld;
         }
@@ -180,6 +181,11 @@ bool KeyWatch::waitForPressAndRelease(int vk, int wanted, bool heldNow,
     armedVk_ = 0;
     phase_ = Phase::Idle;
     return met;
+}
+
+void KeyWatch::setOwnModifiers(std::shared_ptr<const std::atomic<int>> own) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ownModifiers_ = std::move(own);
 }
 
 void KeyWatch::wake() {

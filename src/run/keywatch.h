@@ -12,6 +12,7 @@
 
 #include "platform/keyevents.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -52,6 +53,10 @@ public:
                                 const std::function<bool()> &stopping);
     // Any thread: a waiting Key condition looks at `stopping` again now.
     void wake();
+    // The modifiers (stored mask) the run itself holds down now: the pause
+    // keys match whether or not those are down too, so a run holding Ctrl
+    // can still be paused.
+    void setOwnModifiers(std::shared_ptr<const std::atomic<int>> own);
 
 private:
     enum class Phase { Idle, Released, Up, Pressed, Met };
@@ -71,6 +76,7 @@ private:
     bool down_[256] = {};
     bool stopHeard_ = false;
     bool pauseHeld_ = false; // the pause chord is held now
+    std::shared_ptr<const std::atomic<int>> ownModifiers_;
     int armedVk_ = 0;
     int armedWanted_ = 0;
     Phase phase_ = Phase::Idle;

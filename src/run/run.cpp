@@ -82,6 +82,8 @@ bool Run::prepare(const RunSettings &settings, const QList<QStringList> &listCom
         context_.setKeyWatch(
             KeyWatch::attach(stopVk_, wantedModifiers(stopVk_, stopMask_), std::move(onStop),
                              pauseVk_, wantedModifiers(pauseVk_, pauseMask_), std::move(onPause)));
+        if (KeyWatch *watch = context_.keyWatch())
+            watch->setOwnModifiers(context_.ownModifiers());
     }
     // Without key events the stop command is polled for.
     if (!context_.keyWatch())
@@ -241,7 +243,9 @@ void Run::stopCheckerLoop() {
             break;
         }
         if (pauseVk_ != 0) {
-            const bool now = held == pauseWanted && context_.isDown(pauseVk_);
+            // Modifiers the run holds itself may be down or not.
+            const int own = context_.ownModifiers()->load();
+            const bool now = ((held ^ pauseWanted) & ~own) == 0 && context_.isDown(pauseVk_);
             if (now && !pauseHeld)
                 togglePause();
             pauseHeld = now;

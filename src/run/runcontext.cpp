@@ -58,6 +58,7 @@ bool RunContext::requestPause() {
         return false;
     paused_.store(true);
     releaseHeldLocked();
+    noteOwnModifiersLocked();
     return true;
 }
 
@@ -69,6 +70,7 @@ bool RunContext::requestResume() {
         paused_.store(false);
         if (!stopping())
             pressHeldLocked();
+        noteOwnModifiersLocked();
     }
     resumed_.notify_all();
     return true;
@@ -231,6 +233,7 @@ void RunContext::keyDown(int vk) {
         return;
     if (trackable(vk))
         heldKeys_[vk].fetch_add(1);
+    noteOwnModifiersLocked();
     platform::input().keyDown(vk);
 }
 
@@ -244,6 +247,7 @@ void RunContext::keyUp(int vk) {
     // A pause has let it go already.
     if (!paused_.load())
         platform::input().keyUp(vk);
+    noteOwnModifiersLocked();
 }
 
 void RunContext::buttonDown(bool left) {
@@ -275,6 +279,17 @@ void RunContext::releaseHeldLocked() {
         platform::input().mouseUp(platform::MouseButton::Left);
     if (heldButtons_[1].load() > 0)
         platform::input().mouseUp(platform::MouseButton::Right);
+}
+
+void RunContext::noteOwnModifiersLocked() {
+    int mask = 0;
+    if (!paused_.load()) {
+        for (int vk = 0; vk < 256; ++vk) {
+            if (heldKeys_[vk].load() > 0)
+                mask |= storedModifierBit(vk);
+        }
+    }
+    ownModifiers_->store(mask);
 }
 
 void RunContext::pressHeldLocked() {

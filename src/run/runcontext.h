@@ -84,6 +84,9 @@ public:
     bool requestPause();
     bool requestResume();
     bool paused() const { return paused_.load(); }
+    // The modifiers (stored mask) the steps hold down now; 0 while paused.
+    // Shared, so a key watch that outlives the run can still read it.
+    std::shared_ptr<const std::atomic<int>> ownModifiers() const { return ownModifiers_; }
     // Blocks while paused; false once a stop was requested.
     bool holdWhilePaused();
 
@@ -174,6 +177,7 @@ private:
     // Presses again what a pause let go; pauseMutex_ held.
     void pressHeldLocked();
     void releaseHeldLocked();
+    void noteOwnModifiersLocked();
 
     std::atomic<bool> stopRequested_{false};
     // Taken by every press and release of the steps as well as by pause and
@@ -182,6 +186,7 @@ private:
     std::condition_variable resumed_;
     runpace::PauseClock pauseClock_;
     std::atomic<bool> paused_{false};
+    std::shared_ptr<std::atomic<int>> ownModifiers_ = std::make_shared<std::atomic<int>>(0);
     runpace::Pace pace_;
     std::mt19937_64 random_;
     Area screenArea_;

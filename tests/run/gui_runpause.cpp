@@ -194,6 +194,31 @@ private slots:
         h.key(kCtrl, false);
     }
 
+    // A run holding a modifier of its own (Shift) is still paused by the
+    // pause keys: what the run holds itself may be down or not.
+    void pauseKeysWhileTheRunHoldsAModifier_data() {
+        QTest::addColumn<bool>("pushed");
+        QTest::newRow("pushed key events") << true;
+        QTest::newRow("polled") << false;
+    }
+    void pauseKeysWhileTheRunHoldsAModifier() {
+        QFETCH(bool, pushed);
+        Harness h;
+        h.pushedKeys = pushed;
+        h.begin({{"キー", "70,4", "30"}}, {kWaitOver});
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), "keyDown 70"), 1, 3000);
+        h.key(kCtrl, true);
+        h.key(kAlt, true);
+        h.key(kP, true);
+        QTRY_VERIFY_WITH_TIMEOUT(h.run->paused(), 1000);
+        h.key(kP, false);
+        h.key(kAlt, false);
+        h.key(kCtrl, false);
+        QVERIFY(!h.rec.isDown(70) && !h.rec.isDown(0x10));
+        h.requestStop();
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
+    }
+
     // A stop while paused ends the run without pressing anything again.
     void stopWhilePausedPressesNothing() {
         Harness h;

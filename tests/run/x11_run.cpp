@@ -170,8 +170,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!anythingDown(), 1000);
     }
 
-    // The pause keys typed on the X server: what the run holds (a key, the
-    // left button) is up while paused and down again after the
+    // The pause keys typed on the X server: what the run holds (a key with
+    // Shift, the left button) is up while paused and down again after the
     // resume; the stop keys end the paused run with nothing held.
     void nothingHeldWhilePaused() {
         std::string error;
@@ -190,7 +190,7 @@ private slots:
         } installed(backend.get(), layer.get());
         platform::InputLayer &keys = *backend->synthesis();
         const auto held = [this] {
-            return layer->isDown(70) || layer->isDown(platform::kVkLButton);
+            return layer->isDown(70) || layer->isDown(0x10) || layer->isDown(platform::kVkLButton);
         };
         const auto typePauseKeys = [&keys] {
             keys.keyDown(0xA2);
@@ -208,7 +208,7 @@ private slots:
                 &run, &Run::finished, &run, [&done] { done = true; }, Qt::DirectConnection);
             RunSettings s = settings(1, QStringLiteral("83,3"));
             s.pauseCommand = QStringLiteral("80,3");
-            QVERIFY(run.prepare(s, {{"キー", "70,0", "30"}, {"クリック", "左", "30"}},
+            QVERIFY(run.prepare(s, {{"キー", "70,4", "30"}, {"クリック", "左", "30"}},
                                 {{"即時"}, {"終わるまで待つ", "0"}}, QStringLiteral("x11")));
             run.start();
             QTRY_VERIFY_WITH_TIMEOUT(layer->isDown(70) && layer->isDown(platform::kVkLButton),
