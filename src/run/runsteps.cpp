@@ -341,8 +341,14 @@ public:
             return;
         const int wanted = wantedModifiers(vk, keys_.mask);
         if (KeyWatch *watch = run.keyWatch()) {
-            watch->waitForPressAndRelease(vk, wanted, run.isDown(vk),
-                                          [&run] { return run.stopping(); });
+            // A press the user made while the run was paused does not count:
+            // after the resume the page waits for one of its own.
+            while (watch->waitForPressAndRelease(vk, wanted, run.isDown(vk), [&run] {
+                return run.stopping();
+            }) && run.paused()) {
+                if (!run.holdWhilePaused())
+                    return;
+            }
             return;
         }
         // No key events from this backend: ask for the keys instead.

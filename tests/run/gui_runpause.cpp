@@ -220,6 +220,24 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
     }
 
+    // A Key condition is not met by a press made while the run is paused.
+    void keyPressedWhilePausedDoesNotCount() {
+        Harness h;
+        h.begin({kMarker, {"マウスポインター", "8", "8"}}, {{"キー", "65,0"}, kNow});
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), kMarkerText), 1, 3000);
+        h.run->requestPause();
+        h.key(65, true);
+        h.key(65, false);
+        QTest::qWait(100);
+        h.run->requestResume();
+        QTest::qWait(300);
+        QCOMPARE(int(h.sentEvents("setCursorPos").size()), 1); // still waiting
+        h.key(65, true);
+        h.key(65, false);
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
+        QCOMPARE(int(h.sentEvents("setCursorPos").size()), 2);
+    }
+
     // A stop while paused ends the run without pressing anything again.
     void stopWhilePausedPressesNothing() {
         Harness h;
