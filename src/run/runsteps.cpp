@@ -11,8 +11,10 @@
 #include "screensteps.h"
 #include "windowlookup.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <thread>
 
 namespace runsteps {
@@ -215,7 +217,9 @@ public:
         if (keys_.vk == 0)
             return true;
         RunKeys keys = keys_;
-        keys.holdMs = int(std::lround(run.playSeconds(keys.holdMs / 1000.0) * 1000.0));
+        // A long hold played slowly must not overflow the milliseconds.
+        const double holdMs = run.playSeconds(keys.holdMs / 1000.0) * 1000.0;
+        keys.holdMs = int(std::lround(std::min(holdMs, double(std::numeric_limits<int>::max()))));
         return run.startWorker([&run, keys] { press(run, keys); });
     }
 

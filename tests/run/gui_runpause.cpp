@@ -276,6 +276,19 @@ private slots:
         QVERIFY2(gap >= lowMs && gap < highMs, qPrintable(QString::number(gap)));
     }
 
+    // The longest hold a Key page can write, played at the slowest speed,
+    // is still held (not wrapped round to a negative time) until a stop.
+    void longestHoldAtTheSlowestSpeed() {
+        Harness h;
+        h.base.pace.speed = runpace::kMinSpeed;
+        h.begin({{"キー", "65,0", "1e12"}}, {kWaitOver});
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), "keyDown 65"), 1, 3000);
+        QTest::qWait(200);
+        QCOMPARE(countOf(h.sent(), "keyUp 65"), 0);
+        h.requestStop();
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
+    }
+
     // ---- variation --------------------------------------------------------------
 
     // Positions vary within ± the pixels and never leave the screen; the same
