@@ -42,6 +42,7 @@ private slots:
     void windowPageStopsTheRunAndSaysSo_data();
     void windowPageStopsTheRunAndSaysSo();
     void startKeyStartsWithoutTheDialog();
+    void titleSaysPaused();
 
 public:
     // The pages a run was given, kept private by the run.
@@ -460,4 +461,31 @@ void RunCycleTest::startKeyStartsWithoutTheDialog() {
     window.startCommand = QStringLiteral("なし");
     window.applyStartKey();
     QVERIFY(!rec.fireShortcut(window.startKeyId));
+}
+
+// While the run is paused the window's title says so, in its language.
+void RunCycleTest::titleSaysPaused() {
+    tarnwick window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.is_japanese = false;
+    window.filePath = QStringLiteral("/tmp/projects/p.cmdat");
+    window.listCommand = {{QStringLiteral("キー"), QStringLiteral("65,0"), QStringLiteral("0.01")}};
+    window.listCondition = {{QStringLiteral("時間"), QStringLiteral("0.01")}};
+    window.stertTime = 0;
+    window.runNumber = 114514;
+    window.stopCommand = QStringLiteral("83,3");
+    RunCatcher catcher;
+    QPointer<Run> caught;
+    catcher.onRun = [&caught](Run *run) { caught = run; };
+    window.startRun();
+    QVERIFY(caught);
+    QMetaObject::invokeMethod(caught, &Run::requestPause, Qt::QueuedConnection);
+    QTRY_COMPARE(window.windowTitle(), QStringLiteral("p (paused)"));
+    QMetaObject::invokeMethod(caught, &Run::requestResume, Qt::QueuedConnection);
+    QTRY_COMPARE(window.windowTitle(), QStringLiteral("p"));
+    QMetaObject::invokeMethod(caught, &Run::requestStop, Qt::QueuedConnection);
+    QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 20000);
+    QCOMPARE(window.windowTitle(), QStringLiteral("p"));
+    QTRY_VERIFY(catcher.destroyed.load());
 }
