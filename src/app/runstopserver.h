@@ -3,9 +3,10 @@
 // `tarnwick --stop`: a run listens on a local socket of its user's own while
 // it goes, and the command asks it to stop through that socket, so a key
 // binding of the desktop can end a run where no program may hear the
-// keyboard (Wayland). Under sway the run binds its stop keys to that
-// command itself, through sway's IPC, for the run's length. Owned by the
-// run's tray icon (runtrayicon.h), so every run has one.
+// keyboard (Wayland); `tarnwick --pause` and `--resume` go the same way.
+// Under sway the run binds its stop keys to that command itself, through
+// sway's IPC, for the run's length. Owned by the run's tray icon
+// (runtrayicon.h), so every run has one.
 
 #include <QObject>
 #include <QString>
