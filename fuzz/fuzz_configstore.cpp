@@ -16,11 +16,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (configstore::parse(bytes, settings) != configstore::LoadStatus::Loaded)
         return 0;
     (void)keyCombinationDisplayText(settings.stopCommand, InvalidKeyText::InvalidKey);
+    // Whatever the file says, a run gets a speed it can play at.
+    if (!runpace::validSpeed(runSettingsOf(settings).pace.speed))
+        std::abort();
     configstore::Settings again;
     if (configstore::parse(configstore::serialize(settings), again) !=
             configstore::LoadStatus::Loaded ||
         again.stertTime != settings.stertTime || again.runNumber != settings.runNumber ||
-        again.stopCommand != settings.stopCommand || again.is_japanese != settings.is_japanese)
+        again.stopCommand != settings.stopCommand || again.is_japanese != settings.is_japanese ||
+        again.pauseCommand != settings.pauseCommand || again.runSpeed != settings.runSpeed ||
+        again.varyPercent != settings.varyPercent)
         std::abort(); // settings that change when saved and read again
     return 0;
 }

@@ -64,13 +64,13 @@ void printError(const QString &text) {
 
 // The run settings the dialog would start with: read the way the main
 // window reads them, never written here.
-RunSettings savedRunSettings() {
+configstore::Settings savedSettings() {
     const QString appDir = QCoreApplication::applicationDirPath();
     const QString configDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     configstore::migrate(appDir, configDir);
     configstore::Settings settings;
     configstore::load(configstore::configFilePath(configDir, appDir), settings);
-    return runSettingsOf(settings);
+    return settings;
 }
 
 // Reads the project and checks that this version can play every page. A
@@ -113,7 +113,8 @@ int runFromCommandLine(const commandline::Request &request,
                        const projectfile::LoadResult &project) {
     RunSettings plan;
     QString error;
-    const RunSettings saved = savedRunSettings();
+    const configstore::Settings stored = savedSettings();
+    const RunSettings saved = runSettingsOf(stored);
     const bool heard = stopKeysHeard(request.stopCommand.value_or(saved.stopCommand));
     if (!commandline::planRun(request, saved, QSystemTrayIcon::isSystemTrayAvailable(), plan, error,
                               heard)) {
@@ -131,7 +132,10 @@ int runFromCommandLine(const commandline::Request &request,
         return commandline::kExitUsage;
     }
     // Owned by the application object until the run has finished.
-    new RunTrayIcon(run, projectName, qApp);
+    new RunTrayIcon(run, projectName, qApp, stored.is_japanese);
+    // A run that plays at another speed, or varies, says so as it starts.
+    if (plan.pace.speed != runpace::kDefaultSpeed || plan.pace.varies())
+        printError(commandline::paceNotice(plan));
     // On Wayland what stops the run depends on the session.
     const QString stopNotice = waylandStopNotice(plan.stopCommand, false);
     if (!stopNotice.isEmpty())

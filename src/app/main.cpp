@@ -48,12 +48,18 @@ int answerWithoutDisplay(const commandline::Request &request, const QStringList 
         attachParentConsole();
         printTo(stdout, QStringLiteral("tarnwick %1\n").arg(QStringLiteral(TARNWICK_VERSION)));
         return commandline::kExitOk;
-    case commandline::Action::StopRunning: {
+    case commandline::Action::StopRunning:
+    case commandline::Action::PauseRunning:
+    case commandline::Action::ResumeRunning: {
         int argc = 1;
         char name[] = "tarnwick";
         char *argv[] = {name, nullptr};
         QCoreApplication app(argc, argv); // for the socket; no display needed
-        const int rc = RunStopServer::askRunToStop();
+        const RunStopServer::Ask ask =
+            request.action == commandline::Action::PauseRunning    ? RunStopServer::Ask::Pause
+            : request.action == commandline::Action::ResumeRunning ? RunStopServer::Ask::Resume
+                                                                   : RunStopServer::Ask::Stop;
+        const int rc = RunStopServer::askRun(ask);
         if (rc != commandline::kExitOk)
             printTo(stderr, QStringLiteral("tarnwick: no run of this user is running\n"));
         return rc;

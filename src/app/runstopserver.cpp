@@ -18,8 +18,25 @@ Q_LOGGING_CATEGORY(lcStopServer, "tarnwick.stopserver")
 namespace {
 
 constexpr int kTimeoutMs = 3000;
-const QByteArray kRequest = QByteArrayLiteral("stop\n");
-const QByteArray kAnswer = QByteArrayLiteral("stopping\n");
+// One line each way: the request and its answer.
+struct Exchange {
+    RunStopServer::Ask ask;
+    QByteArray request;
+    QByteArray answer;
+};
+const Exchange kExchanges[] = {
+    {RunStopServer::Ask::Stop, QByteArrayLiteral("stop\n"), QByteArrayLiteral("stopping\n")},
+    {RunStopServer::Ask::Pause, QByteArrayLiteral("pause\n"), QByteArrayLiteral("pausing\n")},
+    {RunStopServer::Ask::Resume, QByteArrayLiteral("resume\n"), QByteArrayLiteral("resuming\n")},
+};
+
+const Exchange &exchangeFor(RunStopServer::Ask ask) {
+    for (const Exchange &exchange : kExchanges) {
+        if (exchange.ask == ask)
+            return exchange;
+    }
+    return kExchanges[0];
+}
 
 // The run keys' id of the stop keys.
 constexpr int kStopKeysId = 1;
@@ -79,10 +96,18 @@ RunStopServer::RunStopServer(const QString &stopCommand, QObject *parent) : QObj
             connect(client, &QLocalSocket::readyRead, this, [this, client] {
                 if (!client->canReadLine())
                     return;
-                if (client->readLine() == kRequest) {
-                    client->write(kAnswer);
+                const QByteArray line = client->readLine();
+                for (const Exchange &exchange : kExchanges) {
+                    if (line != exchange.request)
+                        continue;
+                    client->write(exchange.answer);
                     client->flush();
-                    emit stopRequested();
+                    if (exchange.ask == Ask::Stop)
+                        emit stopRequested();
+                    else if (exchange.ask == Ask::Pause)
+                        emit pauseRequested();
+                    else
+                        emit resumeRequested();
                 }
                 client->disconnectFromServer();
             });
@@ -119,16 +144,21 @@ bool RunStopServer::listening() const {
 }
 
 int RunStopServer::askRunToStop() {
+    return askRun(Ask::Stop);
+}
+
+int RunStopServer::askRun(Ask what) {
+    const Exchange &exchange = exchangeFor(what);
     QLocalSocket socket;
     socket.connectToServer(socketName());
     if (!socket.waitForConnected(kTimeoutMs))
         return commandline::kExitNoRun;
-    socket.write(kRequest);
+    socket.write(exchange.request);
     if (!socket.waitForBytesWritten(kTimeoutMs))
         return commandline::kExitNoRun;
     while (!socket.canReadLine()) {
         if (!socket.waitForReadyRead(kTimeoutMs))
             return commandline::kExitNoRun;
     }
-    return socket.readLine() == kAnswer ? commandline::kExitOk : commandline::kExitNoRun;
+    return socket.readLine() == exchange.answer ? commandline::kExitOk : commandline::kExitNoRun;
 }

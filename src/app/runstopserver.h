@@ -3,10 +3,11 @@
 // `tarnwick --stop`: a run listens on a local socket of its user's own while
 // it goes, and the command asks it to stop through that socket, so a key
 // binding of the desktop can end a run where no program may hear the
-// keyboard (Wayland). Where the desktop binds keys to a program (the
-// backend's run keys, platform/runkeybindings.h), the run binds its stop keys to
-// that command for its length. Owned by the run's tray icon
-// (runtrayicon.h), so every run has one.
+// keyboard (Wayland); `tarnwick --pause` and `--resume` go the same way.
+// Where the desktop binds keys to a program (the backend's run keys,
+// platform/runkeybindings.h), the run binds its stop keys to that command
+// for its length. Owned by the run's tray icon (runtrayicon.h), so every run
+// has one.
 
 #include "platform/runkeybindings.h"
 
@@ -40,9 +41,14 @@ public:
     // What `tarnwick --stop` does: asks the running run to stop. Needs the
     // application object. Returns the exit status (kExitOk, kExitNoRun).
     static int askRunToStop();
+    // The same for `tarnwick --pause` and `tarnwick --resume`.
+    enum class Ask { Stop, Pause, Resume };
+    static int askRun(Ask what);
 
 signals:
     void stopRequested();
+    void pauseRequested();
+    void resumeRequested();
 
 private:
     QLocalServer *server_ = nullptr;

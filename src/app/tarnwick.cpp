@@ -1,5 +1,7 @@
 #include "tarnwick.h"
 
+#include "platform/backend.h"
+
 #include "capture/keycapture.h"
 #include "core/pagerecords.h"
 #include "uitexts.h"
@@ -38,10 +40,15 @@ tarnwick::tarnwick(QWidget *parent) : QMainWindow(parent) {
     setFixedSize(630, 585);
     loadConfig();
     buildUi();
+    applyStartKey();
 }
 
 tarnwick::~tarnwick() {
     unregisterGlobalHotkey();
+    if (startKeyHeld) {
+        if (platform::GlobalShortcuts *shortcuts = platform::backend().shortcuts())
+            shortcuts->remove(startKeyId);
+    }
     // The timer goes first so that no poll runs against a hook that is gone.
     if (keyPollTimer && keyPollTimer->isActive())
         keyPollTimer->stop();

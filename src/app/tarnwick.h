@@ -136,6 +136,12 @@ public:
 
     // ---- runs (tarnwick_run.cpp) ----
     void startRun();
+    // Holds the start key (startCommand) as a global shortcut, or gives it
+    // back when there is none; again after each change of the settings.
+    void applyStartKey();
+    // The start key's press: the loaded project with the saved settings, no
+    // dialog; nothing while a run plays or outside the editor.
+    void startFromKey();
 
     // ---- help menus (tarnwick_help.cpp) ----
     void openBrowserFormA(); // the report form, with the browser question
@@ -151,7 +157,7 @@ public:
 
     // ---- members, in declaration order ----
     HoverHideWindow *hoverWindow = nullptr;
-    // The eleven settings, named as the rows of TARNWICK_SETTINGS in
+    // The settings, named as the rows of TARNWICK_SETTINGS in
     // core/configstore.h, which read, write and copy them.
     int stertTime = kDefaultStartDelay;
     int runNumber = kDefaultRunCount;
@@ -166,6 +172,11 @@ public:
     bool is_message_delete = true;
     bool is_message_record = true;
     bool is_japanese = true;
+    QString pauseCommand = QString::fromUtf16(kDefaultPauseCommand);
+    QString startCommand = QString::fromUtf16(kNoKeyCombination);
+    double runSpeed = runpace::kDefaultSpeed;
+    int varyPercent = 0;
+    int varyPixels = 0;
     QString selectedCommandKind = pagekinds::name::none;
     QString selectedConditionKind = pagekinds::name::waitUntilOver;
     PageList listCommand;
@@ -189,6 +200,9 @@ public:
     GlobalHotkeyFilter *hotkeyFilter = nullptr; // owned
     bool hotkeyRegistered = false;
     int hotkeyId = 1001;
+    int startKeyId = 1002;
+    bool startKeyHeld = false;
+    bool runPlaying = false;
     QTimer *keyPollTimer = nullptr;
 
     // ---- widgets (created by buildUi, parented to the window) ----

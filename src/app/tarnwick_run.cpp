@@ -9,6 +9,11 @@
 #include "tarnwick.h"
 #include "uitexts.h"
 
+#include "core/keycombination.h"
+#include "platform/backend.h"
+
+#include <QApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QSystemTrayIcon>
 
@@ -43,6 +48,7 @@ void tarnwick::stertRun() {
 
     // Kept in memory; the configuration file gets them when the window closes.
     storeRunSettings(dialog.settings(), *this);
+    applyStartKey();
     is_used_stert = dialog.getNoticeShown();
     // On Wayland what stops the run depends on the session: said before it starts.
     const QString stopNotice = waylandStopNotice(dialog.settings().stopCommand, is_japanese);
@@ -76,19 +82,31 @@ void tarnwick::startRun() {
         refuse(*this, refusal, is_japanese, messageTitle, messageText);
         return;
     }
-    new RunTrayIcon(run, runProjectName(), this);
+    new RunTrayIcon(run, runProjectName(), this, is_japanese);
     runStopText.clear();
+    // Hidden while the run plays, but the taskbar and window lists still
+    // name it: they say that the run is paused.
+    connect(
+        run, &Run::pausedChanged, this,
+        [this](bool paused) {
+            setWindowTitle(windowTitleForPath() +
+                           (paused ? uitexts::pausedTitle.in(is_japanese) : QString()));
+        },
+        Qt::QueuedConnection);
     // Told once the window is back, in onRunFinished.
     connect(run, &Run::pageFailed, this, [this](const RunFailure &failure) {
         runStopText = runsteps::failureText(failure, is_japanese);
     });
     connect(run, &Run::finished, this, &tarnwick::onRunFinished);
     startRunThread(run, this);
+    runPlaying = true;
     // Not minimised: during the run the tray icon is the only thing shown.
     hide();
 }
 
 void tarnwick::onRunFinished() {
+    runPlaying = false;
+    setWindowTitle(windowTitleForPath());
     show();
     activateWindow();
     if (runStopText.isEmpty())
@@ -97,4 +115,34 @@ void tarnwick::onRunFinished() {
     messageText = runStopText;
     runStopText.clear();
     QMessageBox::warning(this, messageTitle, messageText);
+}
+
+void tarnwick::applyStartKey() {
+    platform::GlobalShortcuts *shortcuts = platform::backend().shortcuts();
+    if (!shortcuts)
+        return;
+    if (startKeyHeld)
+        shortcuts->remove(startKeyId);
+    startKeyHeld = false;
+    if (startCommand == QStringView(kNoKeyCombination) || !namesKeyboardKey(startCommand))
+        return;
+    const KeyCombination keys = parseKeyCombination(startCommand);
+    // The stored mask has the shortcut flags' values.
+    startKeyHeld = shortcuts->add(startKeyId, {unsigned(keys.mask), keys.vk}, [this] {
+        QMetaObject::invokeMethod(this, &tarnwick::startFromKey, Qt::QueuedConnection);
+    });
+    if (!startKeyHeld)
+        qWarning().noquote() << "tarnwick: the start key" << keyCombinationDisplayText(startCommand)
+                             << "cannot be had (error" << shortcuts->lastError() << ")";
+}
+
+void tarnwick::startFromKey() {
+    // Not while a run plays (its stop keys stop it), while a dialog asks
+    // something, or while the editor waits for a key.
+    if (runPlaying || !editorOpen || QApplication::activeModalWidget() || keyCaptureRunning())
+        return;
+    if (refuse(*this, runsteps::compile(listCommand, listCondition).refusal, is_japanese,
+               messageTitle, messageText))
+        return;
+    startRun();
 }

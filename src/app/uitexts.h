@@ -400,6 +400,16 @@ inline constexpr char16_t keyHookFailed[] = u"キーフックに失敗";
 inline constexpr char16_t saveCaption[] = u"名前を付けて保存";
 inline constexpr char16_t openCaption[] = u"コマンドデータを読み込み";
 
+// ---- the run's tray icon and window while it plays ----
+inline constexpr UiText trayPause{u"一時停止", u"Pause"};
+inline constexpr UiText trayResume{u"再開", u"Resume"};
+inline constexpr UiText trayStop{u"停止", u"Stop"};
+// %1: the project's name.
+inline constexpr UiText trayPausedTip{u"「%1」を一時停止中（クリックで終了）",
+                                      u"\"%1\" is paused (click to end it)"};
+// After the window's title while the run is paused.
+inline constexpr UiText pausedTitle{u"（一時停止中）", u" (paused)"};
+
 // ---- recording actions ----
 inline constexpr UiText recordAction{u"操作を記録", u"Record actions"};
 inline constexpr UiText tipRecordAction{

@@ -2,10 +2,13 @@
 
 #include "keycombination.h"
 #include "runcount.h"
+#include "runpace.h"
 
 #include <QCommandLineParser>
 #include <QLocale>
 #include <QRegularExpression>
+
+#include <limits>
 
 namespace commandline {
 
@@ -90,14 +93,34 @@ Request parse(const QStringList &arguments) {
                                         QStringLiteral("S"));
     const QCommandLineOption stop(QStringLiteral("stop"), QString(), QStringLiteral("KEYS"));
     const QCommandLineOption verbose(QStringLiteral("verbose"));
-    parser.addOptions({help, version, run, repeat, endless, startDelay, stop, verbose});
+    const QCommandLineOption pauseKeys(QStringLiteral("pause-keys"), QString(),
+                                       QStringLiteral("KEYS"));
+    const QCommandLineOption speed(QStringLiteral("speed"), QString(), QStringLiteral("F"));
+    const QCommandLineOption vary(QStringLiteral("vary"), QString(), QStringLiteral("P"));
+    const QCommandLineOption varyPixels(QStringLiteral("vary-pixels"), QString(),
+                                        QStringLiteral("N"));
+    const QCommandLineOption seed(QStringLiteral("seed"), QString(), QStringLiteral("N"));
+    parser.addOptions({help, version, run, repeat, endless, startDelay, stop, verbose, pauseKeys,
+                       speed, vary, varyPixels, seed});
 
     // Alone, --stop asks the running run to end (so a compositor's key
     // binding can run it); with --run it names the run's stop keys.
-    if (arguments.size() == 2 && arguments.at(1) == QLatin1String("--stop")) {
+    // --pause and --resume are only ever asked of a running run.
+    if (arguments.size() == 2) {
+        const QString &only = arguments.at(1);
         Request request;
-        request.action = Action::StopRunning;
-        return request;
+        if (only == QLatin1String("--stop"))
+            request.action = Action::StopRunning;
+        else if (only == QLatin1String("--pause"))
+            request.action = Action::PauseRunning;
+        else if (only == QLatin1String("--resume"))
+            request.action = Action::ResumeRunning;
+        if (request.action != Action::StartPage)
+            return request;
+    }
+    for (const QString &argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--pause") || argument == QLatin1String("--resume"))
+            return failure(QStringLiteral("%1 is given alone").arg(argument));
     }
     if (!parser.parse(arguments))
         return failure(parser.errorText());
@@ -112,13 +135,15 @@ Request parse(const QStringList &arguments) {
         return failure(
             QStringLiteral("only one project file can be given (got %1)").arg(files.size()));
 
-    const bool runOptionGiven = parser.isSet(repeat) || parser.isSet(endless) ||
-                                parser.isSet(startDelay) || parser.isSet(stop) ||
-                                parser.isSet(verbose);
+    const bool runOptionGiven =
+        parser.isSet(repeat) || parser.isSet(endless) || parser.isSet(startDelay) ||
+        parser.isSet(stop) || parser.isSet(verbose) || parser.isSet(pauseKeys) ||
+        parser.isSet(speed) || parser.isSet(vary) || parser.isSet(varyPixels) || parser.isSet(seed);
     if (!parser.isSet(run)) {
         if (runOptionGiven)
-            return failure(QStringLiteral(
-                "--repeat, --endless, --start-delay, --stop and --verbose need --run"));
+            return failure(QStringLiteral("--repeat, --endless, --start-delay, --stop, "
+                                          "--pause-keys, --speed, --vary, --vary-pixels, --seed "
+                                          "and --verbose need --run"));
         Request request;
         request.action = files.isEmpty() ? Action::StartPage : Action::OpenFile;
         request.file = files.value(0);
@@ -157,6 +182,51 @@ Request parse(const QStringList &arguments) {
                                .arg(parser.value(stop)));
         request.stopCommand = stored;
     }
+    if (parser.isSet(pauseKeys)) {
+        const QString stored = stopCommandFromKeys(parser.value(pauseKeys));
+        if (stored.isEmpty())
+            return failure(QStringLiteral("--pause-keys needs a key with optional modifiers, "
+                                          "such as ctrl+alt+p, or none; not \"%1\"")
+                               .arg(parser.value(pauseKeys)));
+        request.pauseCommand = stored;
+    }
+    if (parser.isSet(speed)) {
+        request.speed = runpace::parseSpeed(parser.value(speed));
+        if (!request.speed)
+            return failure(QStringLiteral("--speed needs a factor from %1 to %2, not \"%3\"")
+                               .arg(runpace::kMinSpeed)
+                               .arg(runpace::kMaxSpeed)
+                               .arg(parser.value(speed)));
+    }
+    if (parser.isSet(vary)) {
+        QString text = parser.value(vary).trimmed();
+        if (text.endsWith(QLatin1Char('%')))
+            text.chop(1);
+        request.varyPercent = boundedNumber(text, 0, runpace::kMaxVariationPercent);
+        if (!request.varyPercent)
+            return failure(QStringLiteral("--vary needs a whole percentage from 0 to %1, not "
+                                          "\"%2\"")
+                               .arg(runpace::kMaxVariationPercent)
+                               .arg(parser.value(vary)));
+    }
+    if (parser.isSet(varyPixels)) {
+        request.varyPixels =
+            boundedNumber(parser.value(varyPixels), 0, runpace::kMaxVariationPixels);
+        if (!request.varyPixels)
+            return failure(QStringLiteral("--vary-pixels needs whole pixels from 0 to %1, not "
+                                          "\"%2\"")
+                               .arg(runpace::kMaxVariationPixels)
+                               .arg(parser.value(varyPixels)));
+    }
+    if (parser.isSet(seed)) {
+        bool ok = false;
+        const qulonglong value = parser.value(seed).trimmed().toULongLong(&ok);
+        if (!ok)
+            return failure(QStringLiteral("--seed needs a whole number from 0 to %1, not \"%2\"")
+                               .arg(std::numeric_limits<qulonglong>::max())
+                               .arg(parser.value(seed)));
+        request.seed = value;
+    }
     return request;
 }
 
@@ -173,6 +243,29 @@ bool planRun(const Request &request, const RunSettings &saved, bool trayAvailabl
                                       : QString();
     if (plan.stopCommand.isEmpty() || !namesKeyboardKey(plan.stopCommand))
         plan.stopCommand = kNone;
+    plan.pauseCommand = request.pauseCommand.value_or(saved.pauseCommand);
+    // Saved pause keys that name no key pause nothing; given ones are judged.
+    if (!request.pauseCommand && !namesKeyboardKey(plan.pauseCommand))
+        plan.pauseCommand = kNone;
+    switch (runpace::keysProblem(plan.stopCommand, plan.pauseCommand, kNone)) {
+    case runpace::KeysProblem::PauseNoKey:
+        error = QStringLiteral("the pause keys need a key besides ctrl, alt, shift and win");
+        return false;
+    case runpace::KeysProblem::PauseIsStop:
+        error = QStringLiteral("the pause keys are the stop keys; give other --pause-keys "
+                               "(or --pause-keys none)");
+        return false;
+    default:
+        break;
+    }
+    plan.pace = saved.pace;
+    if (request.speed)
+        plan.pace.speed = *request.speed;
+    if (request.varyPercent)
+        plan.pace.variationPercent = *request.varyPercent;
+    if (request.varyPixels)
+        plan.pace.variationPixels = *request.varyPixels;
+    plan.seed = request.seed;
     if (request.endless && !plan.hasStopCommand() && !trayAvailable) {
         error = QStringLiteral("an endless run without a stop key needs a system tray to stop it, "
                                "and there is none; give --stop KEYS or --repeat N");
@@ -189,6 +282,18 @@ bool planRun(const Request &request, const RunSettings &saved, bool trayAvailabl
         return false;
     }
     return true;
+}
+
+QString paceNotice(const RunSettings &plan) {
+    QStringList parts;
+    parts << QStringLiteral("playing at %1x speed").arg(runpace::speedText(plan.pace.speed));
+    if (plan.pace.variationPercent > 0)
+        parts << QStringLiteral("times varied by up to %1 %").arg(plan.pace.variationPercent);
+    if (plan.pace.variationPixels > 0)
+        parts << QStringLiteral("places by up to %1 pixels").arg(plan.pace.variationPixels);
+    if (plan.seed)
+        parts << QStringLiteral("seed %1").arg(*plan.seed);
+    return parts.join(QStringLiteral(", "));
 }
 
 QString progressLine(int pass, int passes, int page, int pages, const QString &kind) {
@@ -209,9 +314,12 @@ QString helpText() {
         "  tarnwick                       open the start page\n"
         "  tarnwick FILE.cmdat            open a project in the editor\n"
         "  tarnwick --run FILE.cmdat [--repeat N | --endless] [--start-delay S] [--stop KEYS]\n"
-        "                [--verbose]\n"
+        "                [--pause-keys KEYS] [--speed F] [--vary P] [--vary-pixels N]\n"
+        "                [--seed N] [--verbose]\n"
         "                                 play a project without the editor\n"
         "  tarnwick --stop                end the running run of this user\n"
+        "  tarnwick --pause               pause it (everything held is let go)\n"
+        "  tarnwick --resume              resume it where it paused\n"
         "\n"
         "Options:\n"
         "  -h, --help           show this help and exit\n"
@@ -223,6 +331,14 @@ QString helpText() {
         "                       default: the run settings' start delay)\n"
         "  --stop KEYS          the stop key combination, for example ctrl+alt+s,\n"
         "                       or none (default: the one saved in the run settings)\n"
+        "  --pause-keys KEYS    the key combination that pauses and resumes the run,\n"
+        "                       for example ctrl+alt+p, or none (default: the saved one)\n"
+        "  --speed F            play F times as fast (0.1 to 10; default: the saved speed):\n"
+        "                       every time written in the project is divided by F\n"
+        "  --vary P             vary each wait and duration by up to P percent (0 to 100)\n"
+        "  --vary-pixels N      vary each written pointer position by up to N pixels\n"
+        "                       (0 to 500), never off the screen or out of its window\n"
+        "  --seed N             the same variation on every run with the same N\n"
         "  --verbose            also print the program's debug lines on stderr\n"
         "\n"
         "FILE.cmdat may be - for standard input; a pipe or /dev/stdin works too\n"
@@ -238,7 +354,7 @@ QString helpText() {
         "  4        no input backend for this display system\n"
         "  5        a page could not be played (its window or picture was missing); the\n"
         "           run stopped there\n"
-        "  6        --stop: no run of this user was running\n"
+        "  6        --stop, --pause, --resume: no run of this user was running\n"
         "  128 + N  killed by signal N, once everything held is released\n");
 }
 

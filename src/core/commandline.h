@@ -6,8 +6,10 @@
 //   tarnwick                      the start page
 //   tarnwick FILE.cmdat           that project in the editor
 //   tarnwick --run FILE.cmdat [--repeat N | --endless] [--start-delay S] [--stop KEYS]
-//                             [--verbose]         FILE "-": standard input
+//                             [--pause-keys KEYS] [--speed F] [--vary P] [--vary-pixels N]
+//                             [--seed N] [--verbose]         FILE "-": standard input
 //   tarnwick --stop               ends the running run of this user
+//   tarnwick --pause | --resume   pauses or resumes it
 //   tarnwick --help | --version
 
 #include "keycombination.h"
@@ -16,6 +18,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <optional>
 
 namespace commandline {
@@ -29,16 +32,18 @@ inline constexpr int kExitNoBackend = 4; // no input backend for this display sy
 // A page could not be played (its window was missing or never became
 // active): the run stopped there. Not 1, which says the user stopped it.
 inline constexpr int kExitPageFailed = 5;
-inline constexpr int kExitNoRun = 6; // --stop: no run of this user was running
+inline constexpr int kExitNoRun = 6; // --stop, --pause, --resume: no run of this user
 
 enum class Action {
-    StartPage,   // no arguments: the editor's start page
-    OpenFile,    // one project file for the editor
-    Run,         // play a project without the editor
-    ShowHelp,    // print the usage and exit 0
-    ShowVersion, // print the version and exit 0
-    StopRunning, // --stop alone: end the running run of this user
-    Fail,        // bad arguments: `error` says why, exit kExitUsage
+    StartPage,     // no arguments: the editor's start page
+    OpenFile,      // one project file for the editor
+    Run,           // play a project without the editor
+    ShowHelp,      // print the usage and exit 0
+    ShowVersion,   // print the version and exit 0
+    StopRunning,   // --stop alone: end the running run of this user
+    PauseRunning,  // --pause alone: pause it
+    ResumeRunning, // --resume alone: resume it
+    Fail,          // bad arguments: `error` says why, exit kExitUsage
 };
 
 struct Request {
@@ -49,7 +54,12 @@ struct Request {
     std::optional<int> repeat;
     bool endless = false;
     std::optional<int> startDelay;
-    std::optional<QString> stopCommand; // stored form ("83,3") or "なし"
+    std::optional<QString> stopCommand;  // stored form ("83,3") or "なし"
+    std::optional<QString> pauseCommand; // the same
+    std::optional<double> speed;
+    std::optional<int> varyPercent;
+    std::optional<int> varyPixels;
+    std::optional<std::uint64_t> seed;
     // The program's own debug lines (tarnwick.*) on stderr; a run is quiet
     // without it, so that cron mails only what went wrong.
     bool verbose = false;
@@ -68,14 +78,19 @@ QString helpText();
 QString stopCommandFromKeys(const QString &keys);
 
 // What a command-line run plays with: the command line's options, with the
-// saved run settings (`saved`) for the start delay and the stop command it
-// leaves open; the run count is 1 unless given. A saved stop command that
+// saved run settings (`saved`) for the start delay, the stop and pause keys,
+// the speed and the variation it leaves open; the run count is 1 unless
+// given. Pause keys that are the stop keys or only modifiers are refused. A saved stop command that
 // names no keyboard key becomes "なし". False with `error` set when
 // the run must not start: an endless run that nothing could stop (no stop
 // chord, or one nothing hears as on Wayland without sway or the input
 // devices: `stopKeysHeard` false; and no tray icon to click).
 bool planRun(const Request &request, const RunSettings &saved, bool trayAvailable,
              RunSettings &plan, QString &error, bool stopKeysHeard = true);
+
+// The line a run that plays at another speed or varies starts with:
+// "playing at 2x speed, times varied by up to 10 %, places by up to 3 pixels".
+QString paceNotice(const RunSettings &plan);
 
 // One progress line: "pass 2 of 5, page 3 of 4: 入力" ("pass 2" when endless).
 QString progressLine(int pass, int passes, int page, int pages, const QString &kind);

@@ -1,5 +1,7 @@
 #include "configstore.h"
 
+#include <cmath>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -30,6 +32,11 @@ void Number::read(const QJsonValue &value, int &target) {
 
 void Flag::read(const QJsonValue &value, bool &target) {
     target = value.toBool(target);
+}
+
+void Real::read(const QJsonValue &value, double &target) {
+    if (value.isDouble() && std::isfinite(value.toDouble()))
+        target = value.toDouble();
 }
 
 void Text::read(const QJsonValue &value, QString &target) {

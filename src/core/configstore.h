@@ -1,6 +1,6 @@
 #pragma once
 
-// The settings file tarnwick_free.json: twelve keys in one JSON object, read
+// The settings file tarnwick_free.json: seventeen keys in one JSON object, read
 // once at start and written once at a normal close. Every outcome is logged
 // to the "tarnwick.config" category; nothing is shown to the user.
 
@@ -34,6 +34,12 @@ struct Text {
     static void read(const QJsonValue &value, QString &target);
     static QJsonValue write(const QString &value) { return value; }
 };
+// A real number (the speed factor); NaN and infinities keep the target.
+struct Real {
+    using Type = double;
+    static void read(const QJsonValue &value, double &target);
+    static QJsonValue write(double value) { return value; }
+};
 // A path: an empty text keeps the target too; both ways it is normalised.
 struct Path {
     using Type = QString;
@@ -56,7 +62,12 @@ struct Path {
     X(Flag, is_message_paste, "is_message_paste", false)                                           \
     X(Flag, is_message_delete, "is_message_delete", true)                                          \
     X(Flag, is_message_record, "is_message_record", true) /* the notice before a recording */      \
-    X(Flag, is_japanese, "is_japanese", true)
+    X(Flag, is_japanese, "is_japanese", true)                                                      \
+    X(Text, pauseCommand, "pause_command", QString::fromUtf16(kDefaultPauseCommand))               \
+    X(Text, startCommand, "start_command", QString::fromUtf16(kNoKeyCombination))                  \
+    X(Real, runSpeed, "run_speed", runpace::kDefaultSpeed)                                         \
+    X(Number, varyPercent, "vary_percent", 0)                                                      \
+    X(Number, varyPixels, "vary_pixels", 0)
 
 // The stored values.
 struct Settings {

@@ -14,10 +14,12 @@ constexpr int Shift = 4;
 constexpr int Win = 8;
 } // namespace storedmask
 
-// The text that names no key combination, and the stop command a first start
-// offers (Ctrl+Alt+S).
+// The text that names no key combination, the stop command a first start
+// offers (Ctrl+Alt+S) and the pause keys (Ctrl+Alt+P: beside the stop keys,
+// and bound by no common desktop or program).
 inline constexpr char16_t kNoKeyCombination[] = u"なし";
 inline constexpr char16_t kDefaultStopCommand[] = u"83,3";
+inline constexpr char16_t kDefaultPauseCommand[] = u"80,3";
 
 struct KeyCombination {
     int vk = 0;

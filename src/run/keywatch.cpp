@@ -50,17 +50,21 @@ void removeFromBackend(platform::KeyListener *listener) {
 
 } // namespace
 
-KeyWatch::KeyWatch(int stopVk, int stopModifiers, std::function<void()> onStop)
-    : stopVk_(stopVk), stopModifiers_(stopModifiers), onStop_(std::move(onStop)) {}
+KeyWatch::KeyWatch(int stopVk, int stopModifiers, std::function<void()> onStop, int pauseVk,
+                   int pauseModifiers, std::function<void()> onPause)
+    : stopVk_(stopVk), stopModifiers_(stopModifiers), pauseVk_(pauseVk),
+      pauseModifiers_(pauseModifiers), onStop_(std::move(onStop)), onPause_(std::move(onPause)) {}
 
 KeyWatch::~KeyWatch() = default;
 
 std::shared_ptr<KeyWatch> KeyWatch::attach(int stopVk, int stopModifiers,
-                                           std::function<void()> onStop) {
+                                           std::function<void()> onStop, int pauseVk,
+                                           int pauseModifiers, std::function<void()> onPause) {
     platform::KeyEvents *events = platform::backend().keyEvents();
     if (!events)
         return nullptr;
-    std::shared_ptr<KeyWatch> watch(new KeyWatch(stopVk, stopModifiers, std::move(onStop)));
+    std::shared_ptr<KeyWatch> watch(new KeyWatch(stopVk, stopModifiers, std::move(onStop), pauseVk,
+                                                 pauseModifiers, std::move(onPause)));
     // A modifier held since before the run sends no event of its own. By
     // side only: "is down" for a generic code answers for either side, and
     // the generic code would then outlive the side's release.
@@ -71,6 +75,8 @@ std::shared_ptr<KeyWatch> KeyWatch::attach(int stopVk, int stopModifiers,
         }
         if (stopVk > 0 && stopVk < 256 && genericOf(stopVk) == stopVk)
             watch->down_[stopVk] = watch->down_[stopVk] || input->isDown(stopVk);
+        // A pause chord held as the run starts does not pause it.
+        watch->pauseHeld_ = pauseVk > 0 && pauseVk < 256 && input->isDown(pauseVk);
     }
     if (!events->addListener(watch.get())) {
         qCWarning(lcRun) << "[Run] no key events (error" << events->lastError()
@@ -85,6 +91,7 @@ void KeyWatch::detach() {
         std::lock_guard<std::mutex> lock(stopMutex_);
         detached_ = true;
         onStop_ = nullptr;
+        onPause_ = nullptr;
     }
     QCoreApplication *app = QCoreApplication::instance();
     if (!app || QThread::currentThread() == app->thread()) {
@@ -101,6 +108,7 @@ bool KeyWatch::onKey(const platform::KeyEvent &event) {
     if (event.vk <= 0 || event.vk >= 256)
         return false;
     bool stopHeard = false;
+    bool pauseHeard = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         down_[event.vk] = event.down;
@@ -122,6 +130,12 @@ bool KeyWatch::onKey(const platform::KeyEvent &event) {
             stopHeard_ = true;
             stopHeard = true;
         }
+        if (pauseVk_ != 0) {
+            const int own = ownModifiers_ ? ownModifiers_->load() : 0;
+            const bool pauseHeld = heldLocked(pauseVk_) && ((held ^ pauseModifiers_) & ~own) == 0;
+            pauseHeard = pauseHeld && !pauseHeld_;
+            pauseHeld_ = pauseHeld;
+        }
         const bool armedKey = armedVk_ != 0 && sameKey(event.vk, armedVk_);
         switch (phase_) {
         case Phase::Released:
@@ -141,10 +155,12 @@ bool KeyWatch::onKey(const platform::KeyEvent &event) {
         }
     }
     changed_.notify_all();
-    if (stopHeard) {
+    if (stopHeard || pauseHeard) {
         std::lock_guard<std::mutex> lock(stopMutex_);
-        if (onStop_ && !detached_)
+        if (stopHeard && onStop_ && !detached_)
             onStop_();
+        if (pauseHeard && onPause_ && !detached_)
+            onPause_();
     }
     return false; // the keys still reach the windows
 }
@@ -165,6 +181,11 @@ bool KeyWatch::waitForPressAndRelease(int vk, int wanted, bool heldNow,
     armedVk_ = 0;
     phase_ = Phase::Idle;
     return met;
+}
+
+void KeyWatch::setOwnModifiers(std::shared_ptr<const std::atomic<int>> own) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ownModifiers_ = std::move(own);
 }
 
 void KeyWatch::wake() {

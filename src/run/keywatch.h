@@ -12,6 +12,7 @@
 
 #include "platform/keyevents.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -25,9 +26,13 @@ public:
     // key event after which the stop key and exactly `stopModifiers` (a
     // stored mask) are held.
     // Modifiers already held now are read from the input layer where there is
-    // one.
+    // one. `onPause`, where `pauseVk` is not 0, runs on the GUI thread each
+    // time the pause key goes down with exactly `pauseModifiers` held (once
+    // per press: the keys must let go of the chord before it counts again).
     static std::shared_ptr<KeyWatch> attach(int stopVk, int stopModifiers,
-                                            std::function<void()> onStop);
+                                            std::function<void()> onStop, int pauseVk = 0,
+                                            int pauseModifiers = 0,
+                                            std::function<void()> onPause = {});
     ~KeyWatch() override;
     KeyWatch(const KeyWatch &) = delete;
     KeyWatch &operator=(const KeyWatch &) = delete;
@@ -48,21 +53,30 @@ public:
                                 const std::function<bool()> &stopping);
     // Any thread: a waiting Key condition looks at `stopping` again now.
     void wake();
+    // The modifiers (stored mask) the run itself holds down now: the pause
+    // keys match whether or not those are down too, so a run holding Ctrl
+    // can still be paused.
+    void setOwnModifiers(std::shared_ptr<const std::atomic<int>> own);
 
 private:
     enum class Phase { Idle, Released, Up, Pressed, Met };
 
-    KeyWatch(int stopVk, int stopModifiers, std::function<void()> onStop);
+    KeyWatch(int stopVk, int stopModifiers, std::function<void()> onStop, int pauseVk,
+             int pauseModifiers, std::function<void()> onPause);
     int heldModifiersLocked() const;
     bool heldLocked(int vk) const;
 
     const int stopVk_;
     const int stopModifiers_;
+    const int pauseVk_;
+    const int pauseModifiers_;
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     bool down_[256] = {};
     bool stopHeard_ = false;
+    bool pauseHeld_ = false; // the pause chord is held now
+    std::shared_ptr<const std::atomic<int>> ownModifiers_;
     int armedVk_ = 0;
     int armedWanted_ = 0;
     Phase phase_ = Phase::Idle;
@@ -70,5 +84,6 @@ private:
     // Apart from mutex_, so onStop may wake a waiting condition.
     std::mutex stopMutex_;
     std::function<void()> onStop_;
+    std::function<void()> onPause_;
     bool detached_ = false;
 };

@@ -3,15 +3,19 @@
 #include "capture/displayscale.h"
 #include "core/runkeys.h"
 #include "keywatch.h"
+#include "platform/backend.h"
 #include "platform/inputlayer.h"
+#include "platform/screenreader.h"
 #include "runlog.h"
 #include "terminationguard.h"
 #include "threadstart.h"
 
 #include <QApplication>
+#include <QScreen>
 
 #include <algorithm>
 #include <chrono>
+#include <random>
 
 Q_LOGGING_CATEGORY(lcRun, "tarnwick.run")
 
@@ -52,23 +56,34 @@ bool Run::prepare(const RunSettings &settings, const QList<QStringList> &listCom
     // Qt's screens belong to the GUI thread; the Image pages compare their
     // templates' scale with this one.
     context_.setDisplayScale(displayScale());
+    context_.setScreenArea(screenArea());
+    context_.setPace(settings_.pace, settings_.seed ? *settings_.seed : std::random_device{}());
 
     if (settings_.hasStopCommand()) {
         const RunKeys keys = parseRunKeys(settings_.stopCommand);
         stopVk_ = keys.vk;
         stopMask_ = keys.mask;
     }
+    if (settings_.hasPauseCommand()) {
+        const RunKeys keys = parseRunKeys(settings_.pauseCommand);
+        pauseVk_ = keys.vk;
+        pauseMask_ = keys.mask;
+    }
     const bool keyConditions = std::any_of(
         steps_.begin(), steps_.end(), [](const auto &step) { return step.condition->hearsKeys(); });
-    if (stopVk_ != 0 || keyConditions) {
+    if (stopVk_ != 0 || pauseVk_ != 0 || keyConditions) {
         // Called on the GUI thread by the watch, until stopListening().
         auto onStop = [this] {
             context_.requestStop();
             qCDebug(lcRun) << "[Run] stop command detected: vk=" << stopVk_
                            << " mask=" << stopMask_;
         };
+        auto onPause = [this] { togglePause(); };
         context_.setKeyWatch(
-            KeyWatch::attach(stopVk_, wantedModifiers(stopVk_, stopMask_), std::move(onStop)));
+            KeyWatch::attach(stopVk_, wantedModifiers(stopVk_, stopMask_), std::move(onStop),
+                             pauseVk_, wantedModifiers(pauseVk_, pauseMask_), std::move(onPause)));
+        if (KeyWatch *watch = context_.keyWatch())
+            watch->setOwnModifiers(context_.ownModifiers());
     }
     // Without key events the stop command is polled for.
     if (!context_.keyWatch())
@@ -80,6 +95,27 @@ bool Run::prepare(const RunSettings &settings, const QList<QStringList> &listCom
 
 void Run::requestStop() {
     context_.requestStop();
+}
+
+void Run::requestPause() {
+    if (context_.requestPause()) {
+        qCDebug(lcRun) << "[Run] paused";
+        emit pausedChanged(true);
+    }
+}
+
+void Run::requestResume() {
+    if (context_.requestResume()) {
+        qCDebug(lcRun) << "[Run] resumed";
+        emit pausedChanged(false);
+    }
+}
+
+void Run::togglePause() {
+    if (context_.paused())
+        requestResume();
+    else
+        requestPause();
 }
 
 void Run::start() {
@@ -128,6 +164,9 @@ void Run::runLoop() {
         // An Image Jump without an image goes where this pass found one.
         context_.forgetPlace();
         for (std::size_t p = 0; p < steps_.size() && !stopping(); ++p) {
+            // A page paused before its action waits here for the resume.
+            if (!context_.holdWhilePaused())
+                break;
             context_.setPage(int(p) + 1);
             emit pageStarted(passNumber, int(p) + 1);
             if (!steps_[p].action->start(context_)) {
@@ -173,7 +212,7 @@ void Run::stopListening() {
 void Run::startStopChecker() {
     if (checkerThread_ && checkerThread_->joinable())
         return;
-    if (stopVk_ == 0)
+    if (stopVk_ == 0 && pauseVk_ == 0)
         return;
     checkerRunning_.store(true);
     auto thread = std::make_unique<std::thread>();
@@ -194,14 +233,41 @@ void Run::stopStopChecker() {
 
 void Run::stopCheckerLoop() {
     const int wanted = wantedModifiers(stopVk_, stopMask_);
+    const int pauseWanted = wantedModifiers(pauseVk_, pauseMask_);
+    // A pause chord held as the run starts does not pause it.
+    bool pauseHeld = pauseVk_ != 0 && context_.isDown(pauseVk_);
     while (checkerRunning_.load()) {
-        if (context_.heldModifiers() == wanted && context_.isDown(stopVk_)) {
+        const int held = context_.heldModifiers();
+        if (stopVk_ != 0 && held == wanted && context_.isDown(stopVk_)) {
             context_.requestStop();
             qCDebug(lcRun) << "[Run] stop command detected: vk=" << stopVk_
                            << " mask=" << stopMask_;
             break;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (pauseVk_ != 0) {
+            // Modifiers the run holds itself may be down or not.
+            const int own = context_.ownModifiers()->load();
+            const bool now = ((held ^ pauseWanted) & ~own) == 0 && context_.isDown(pauseVk_);
+            if (now && !pauseHeld)
+                togglePause();
+            pauseHeld = now;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(pauseVk_ != 0 ? 20 : 50));
     }
     checkerRunning_.store(false);
+}
+
+RunContext::Area Run::screenArea() {
+    // The backend's own reading is in the coordinates the input layer takes
+    // (physical pixels on Windows); Qt's is the fallback.
+    if (platform::ScreenReader *screen = platform::backend().screenReader()) {
+        platform::Rect rect;
+        if (screen->bounds(rect) && rect.width > 0 && rect.height > 0)
+            return {rect.x, rect.y, rect.width, rect.height};
+    }
+    if (const QScreen *primary = QGuiApplication::primaryScreen()) {
+        const QRect rect = primary->virtualGeometry();
+        return {rect.x(), rect.y(), rect.width(), rect.height()};
+    }
+    return {};
 }

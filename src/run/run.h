@@ -49,6 +49,7 @@ public:
     QString projectName() const { return projectName_; }
     // True once a stop was requested (or the process is being terminated).
     bool stopping() const { return context_.stopping(); }
+    bool paused() const { return context_.paused(); }
 
 signals:
     void finished();
@@ -61,12 +62,20 @@ signals:
     // Emitted before ended() when a page stopped the run (its window could
     // not be found or brought up); runsteps::failureText says why.
     void pageFailed(const RunFailure &failure);
+    // From whichever thread paused or resumed the run (the pause keys, the
+    // tray icon, tarnwick --pause): whether it is paused now.
+    void pausedChanged(bool paused);
 
 public slots:
     void start();
     // Ends the run as soon as it can; from any thread (the tray icon's click
     // comes queued to the run's thread).
     void requestStop();
+    // From any thread; within a few milliseconds nothing is held and the
+    // run's clock stands still until the resume. The stop keys still stop.
+    void requestPause();
+    void requestResume();
+    void togglePause();
 
 private:
     friend class RunTest;      // tests/run/gui_run.cpp
@@ -80,6 +89,8 @@ private:
     void startStopChecker();
     void stopStopChecker();
     void stopCheckerLoop();
+    // GUI thread: where varied positions are kept.
+    static RunContext::Area screenArea();
 
     // ---- members, in declaration order ----
     RunSettings settings_;
@@ -91,6 +102,8 @@ private:
     RunContext context_;
     int stopVk_ = 0;
     int stopMask_ = 0;
+    int pauseVk_ = 0;
+    int pauseMask_ = 0;
     std::unique_ptr<std::thread> checkerThread_;
     std::atomic<bool> checkerRunning_{false};
     std::unique_ptr<std::thread> runThread_;

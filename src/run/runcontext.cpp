@@ -1,6 +1,7 @@
 #include "runcontext.h"
 
 #include "core/keycombination.h"
+#include "core/runkeys.h"
 #include "core/timedwait.h"
 #include "keywatch.h"
 #include "platform/backend.h"
@@ -8,6 +9,8 @@
 #include "platform/virtualkeys.h"
 #include "terminationguard.h"
 #include "threadstart.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -41,8 +44,74 @@ RunContext::~RunContext() {
 
 void RunContext::requestStop() {
     stopRequested_.store(true);
+    // Taken once, so a step between its look at the flag and its wait
+    // cannot miss the notification.
+    { std::lock_guard<std::mutex> lock(pauseMutex_); }
+    resumed_.notify_all();
     if (keyWatch_)
         keyWatch_->wake();
+}
+
+bool RunContext::requestPause() {
+    std::lock_guard<std::mutex> lock(pauseMutex_);
+    if (stopping() || !pauseClock_.pause(Clock::now()))
+        return false;
+    paused_.store(true);
+    releaseHeldLocked();
+    noteOwnModifiersLocked();
+    return true;
+}
+
+bool RunContext::requestResume() {
+    {
+        std::lock_guard<std::mutex> lock(pauseMutex_);
+        if (!pauseClock_.resume(Clock::now()))
+            return false;
+        paused_.store(false);
+        if (!stopping())
+            pressHeldLocked();
+        noteOwnModifiersLocked();
+    }
+    resumed_.notify_all();
+    return true;
+}
+
+bool RunContext::holdWhilePaused() {
+    if (paused_.load()) {
+        std::unique_lock<std::mutex> lock(pauseMutex_);
+        // A termination signal sets its flag without notifying: looked at
+        // every few milliseconds.
+        while (paused_.load() && !stopping())
+            resumed_.wait_for(lock, std::chrono::milliseconds(10));
+    }
+    return !stopping();
+}
+
+RunContext::Clock::time_point RunContext::now() const {
+    std::lock_guard<std::mutex> lock(pauseMutex_);
+    return pauseClock_.runTime(Clock::now());
+}
+
+void RunContext::setPace(const runpace::Pace &pace, std::uint64_t seed) {
+    pace_ = pace;
+    random_.seed(seed);
+}
+
+double RunContext::playSeconds(double written) {
+    double unit = 0.0;
+    if (pace_.variationPercent > 0)
+        unit = std::uniform_real_distribution<double>(-1.0, 1.0)(random_);
+    return runpace::seconds(written, pace_, unit);
+}
+
+void RunContext::varyPoint(int &x, int &y, const Area &area) {
+    if (pace_.variationPixels <= 0 || area.width <= 0 || area.height <= 0)
+        return;
+    std::uniform_real_distribution<double> draw(-1.0, 1.0);
+    const double ux = draw(random_);
+    const double uy = draw(random_);
+    x = runpace::coordinate(x, pace_.variationPixels, ux, area.x, area.x + area.width - 1);
+    y = runpace::coordinate(y, pace_.variationPixels, uy, area.y, area.y + area.height - 1);
 }
 
 bool RunContext::stopping() const {
@@ -77,6 +146,9 @@ QTime RunContext::timeOfDay() const {
 
 bool RunContext::waitUntil(const std::function<bool()> &met, std::chrono::milliseconds interval) {
     for (;;) {
+        // Nothing the page waits for counts while the run is paused; a stop
+        // ends the hold, and `met` is still asked once as before.
+        holdWhilePaused();
         if (met())
             return true;
         if (stopping())
@@ -86,11 +158,22 @@ bool RunContext::waitUntil(const std::function<bool()> &met, std::chrono::millis
 }
 
 void RunContext::waitSeconds(double seconds) {
-    timedwait::waitSeconds(seconds, [this] { return stopping(); });
+    if (!(seconds > 0.0)) // not above 0, or NaN
+        return;
+    sleepUntil(timedwait::deadlineAfter(now(), seconds), std::chrono::milliseconds(5));
 }
 
 bool RunContext::sleepUntil(Clock::time_point deadline, std::chrono::nanoseconds step) {
-    return timedwait::sleepUntil(deadline, step, [this] { return stopping(); });
+    for (;;) {
+        if (!holdWhilePaused())
+            return false;
+        const Clock::time_point at = now();
+        if (at >= deadline)
+            return true;
+        // Never past the deadline; the run's clock runs with the steady one
+        // between pauses.
+        std::this_thread::sleep_for(std::min<Clock::duration>(deadline - at, step));
+    }
 }
 
 // ---- input ----------------------------------------------------------------------
@@ -142,29 +225,91 @@ int RunContext::heldModifiers() const {
     return mask;
 }
 
+// A press waits for a resume, and a press after a stop is not made: its
+// release then finds nothing of ours down and sends nothing either.
 void RunContext::keyDown(int vk) {
+    std::unique_lock<std::mutex> lock(pauseMutex_);
+    while (paused_.load() && !stopping())
+        resumed_.wait_for(lock, std::chrono::milliseconds(10));
+    if (stopping())
+        return;
     if (trackable(vk))
         heldKeys_[vk].fetch_add(1);
+    noteOwnModifiersLocked();
     platform::input().keyDown(vk);
 }
 
 void RunContext::keyUp(int vk) {
-    platform::input().keyUp(vk);
-    if (trackable(vk))
+    std::lock_guard<std::mutex> lock(pauseMutex_);
+    if (trackable(vk)) {
+        if (heldKeys_[vk].load() <= 0)
+            return;
         heldKeys_[vk].fetch_sub(1);
+    }
+    // A pause has let it go already.
+    if (!paused_.load())
+        platform::input().keyUp(vk);
+    noteOwnModifiersLocked();
 }
 
 void RunContext::buttonDown(bool left) {
+    std::unique_lock<std::mutex> lock(pauseMutex_);
+    while (paused_.load() && !stopping())
+        resumed_.wait_for(lock, std::chrono::milliseconds(10));
+    if (stopping())
+        return;
     heldButtons_[left ? 0 : 1].fetch_add(1);
     platform::input().mouseDown(button(left));
 }
 
 void RunContext::buttonUp(bool left) {
-    platform::input().mouseUp(button(left));
-    heldButtons_[left ? 0 : 1].fetch_sub(1);
+    std::lock_guard<std::mutex> lock(pauseMutex_);
+    std::atomic<int> &count = heldButtons_[left ? 0 : 1];
+    if (count.load() <= 0)
+        return;
+    count.fetch_sub(1);
+    if (!paused_.load())
+        platform::input().mouseUp(button(left));
+}
+
+void RunContext::releaseHeldLocked() {
+    for (int vk = 0; vk < 256; ++vk) {
+        if (heldKeys_[vk].load() > 0)
+            platform::input().keyUp(vk);
+    }
+    if (heldButtons_[0].load() > 0)
+        platform::input().mouseUp(platform::MouseButton::Left);
+    if (heldButtons_[1].load() > 0)
+        platform::input().mouseUp(platform::MouseButton::Right);
+}
+
+void RunContext::noteOwnModifiersLocked() {
+    int mask = 0;
+    if (!paused_.load()) {
+        for (int vk = 0; vk < 256; ++vk) {
+            if (heldKeys_[vk].load() > 0)
+                mask |= storedModifierBit(vk);
+        }
+    }
+    ownModifiers_->store(mask);
+}
+
+void RunContext::pressHeldLocked() {
+    // Modifiers first, so a held Ctrl+C comes back as Ctrl+C.
+    for (const bool modifiers : {true, false}) {
+        for (int vk = 0; vk < 256; ++vk) {
+            if ((storedModifierBit(vk) != 0) == modifiers && heldKeys_[vk].load() > 0)
+                platform::input().keyDown(vk);
+        }
+    }
+    if (heldButtons_[0].load() > 0)
+        platform::input().mouseDown(platform::MouseButton::Left);
+    if (heldButtons_[1].load() > 0)
+        platform::input().mouseDown(platform::MouseButton::Right);
 }
 
 void RunContext::releaseHeld() {
+    std::lock_guard<std::mutex> lock(pauseMutex_);
     for (int vk = 0; vk < 256; ++vk) {
         if (heldKeys_[vk].exchange(0) > 0)
             platform::input().keyUp(vk);

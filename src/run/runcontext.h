@@ -8,15 +8,19 @@
 // joined by one thread at a time: the run thread while it runs, else the
 // run's owner.
 
+#include "core/runpace.h"
 #include "core/windowmatch.h"
 
 #include <QTime>
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -76,8 +80,45 @@ public:
     // The page being played, counted from 1; set by the run thread.
     void setPage(int page) { page_.store(page); }
 
+    // ---- pause ----
+    // Any thread. A pause lets go at once of the keys and buttons the steps
+    // hold and stops the run's clock; a resume presses them again and the
+    // clock goes on, so every wait keeps what it had left. True when the
+    // state changed.
+    bool requestPause();
+    bool requestResume();
+    bool paused() const { return paused_.load(); }
+    // The modifiers (stored mask) the steps hold down now; 0 while paused.
+    // Shared, so a key watch that outlives the run can still read it.
+    std::shared_ptr<const std::atomic<int>> ownModifiers() const { return ownModifiers_; }
+    // Blocks while paused; false once a stop was requested.
+    bool holdWhilePaused();
+
+    // ---- pace ----
+    // Set before the run starts. Draws are made on the run thread as each
+    // page starts, in page order, so a seed repeats a run's variation.
+    void setPace(const runpace::Pace &pace, std::uint64_t seed);
+    const runpace::Pace &pace() const { return pace_; }
+    // A duration written in the project, at the run's speed and variation.
+    double playSeconds(double written);
+    // A written position, varied within `area` (the screen, or the target
+    // window's client area); unchanged without pixel variation.
+    struct Area {
+        int x = 0;
+        int y = 0;
+        int width = 0;
+        int height = 0;
+    };
+    void varyPoint(int &x, int &y, const Area &area);
+    // The screen's extent, where positions are kept when varied; set on the
+    // GUI thread before the run starts. An empty one keeps positions as they
+    // are written.
+    void setScreenArea(const Area &area) { screenArea_ = area; }
+    const Area &screenArea() const { return screenArea_; }
+
     // ---- clocks ----
-    Clock::time_point now() const { return Clock::now(); }
+    // The run's own clock: it stands still while the run is paused.
+    Clock::time_point now() const;
     // The wall clock the clock-time condition reads.
     QTime timeOfDay() const;
 
@@ -85,9 +126,10 @@ public:
     // Asks `met` every `interval` until it holds (true) or a stop (false).
     // Every polling wait of a run goes through here.
     bool waitUntil(const std::function<bool()> &met, std::chrono::milliseconds interval);
-    // Waits `seconds` against the steady clock (nothing when not above 0).
+    // Waits `seconds` of the run's clock (nothing when not above 0).
     void waitSeconds(double seconds);
-    // Sleeps until `deadline` in steps of at most `step`; false when stopped.
+    // Sleeps until `deadline` (the run's clock) in steps of at most `step`,
+    // held while paused; false when stopped.
     bool sleepUntil(Clock::time_point deadline, std::chrono::nanoseconds step);
 
     // ---- input and windows ----
@@ -136,7 +178,22 @@ public:
     std::size_t liveWorkers() const { return workers_.size(); }
 
 private:
+    // Presses again what a pause let go; pauseMutex_ held.
+    void pressHeldLocked();
+    void releaseHeldLocked();
+    void noteOwnModifiersLocked();
+
     std::atomic<bool> stopRequested_{false};
+    // Taken by every press and release of the steps as well as by pause and
+    // resume, so nothing is pressed between a pause's release and its end.
+    mutable std::mutex pauseMutex_;
+    std::condition_variable resumed_;
+    runpace::PauseClock pauseClock_;
+    std::atomic<bool> paused_{false};
+    std::shared_ptr<std::atomic<int>> ownModifiers_ = std::make_shared<std::atomic<int>>(0);
+    runpace::Pace pace_;
+    std::mt19937_64 random_;
+    Area screenArea_;
     std::atomic<int> page_{0};
     mutable std::mutex failureMutex_;
     RunFailure failure_;

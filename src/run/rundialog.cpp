@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDoubleSpinBox>
 #include <QFont>
 #include <QIcon>
 #include <QLabel>
@@ -59,7 +60,9 @@ RunDialog::RunDialog(const RunSettings &settings, bool noticeShown_, bool japane
                      QWidget *parent)
     : QDialog(parent), seconds(qBound(1, settings.startDelay, kMaxStartDelay)),
       runCount(qBound(1, settings.runCount, kRepeatUntilStopped)),
-      stopCommand(settings.stopCommand), noticeShown(noticeShown_), japanese(japanese_) {
+      stopCommand(settings.stopCommand), noticeShown(noticeShown_), japanese(japanese_),
+      pauseCommand(settings.pauseCommand), startCommand(settings.startCommand),
+      pace(settings.pace) {
     buildWidgets();
     applyTexts();
 
@@ -67,6 +70,10 @@ RunDialog::RunDialog(const RunSettings &settings, bool noticeShown_, bool japane
     // the checked boxes stand in for.
     connect(repeatCheck, &QCheckBox::stateChanged, this, &RunDialog::changeCheckRunNumber);
     connect(noStopCommandCheck, &QCheckBox::stateChanged, this, &RunDialog::changeCheckHotKey);
+    connect(noStartKeyCheck, &QCheckBox::toggled, this, [this](bool none) {
+        startCommandLabel->setVisible(!none);
+        startChangeButton->setVisible(!none);
+    });
 
     if (runCount == kRepeatUntilStopped) {
         repeatCheck->setChecked(true);
@@ -77,14 +84,20 @@ RunDialog::RunDialog(const RunSettings &settings, bool noticeShown_, bool japane
         // Unchecking the box then offers Ctrl+Alt+S.
         stopCommand = QString::fromUtf16(kDefaultStopCommand);
     }
+    if (startCommand == QStringView(kNoKeyCombination))
+        noStartKeyCheck->setChecked(true);
 
     connect(startButton, &QPushButton::clicked, this, &RunDialog::onStartClicked);
     connect(changeButton, &QPushButton::clicked, this, &RunDialog::onHotKeyButtonPressed);
+    connect(pauseChangeButton, &QPushButton::clicked, this, &RunDialog::onPauseKeyButtonPressed);
+    connect(startChangeButton, &QPushButton::clicked, this, &RunDialog::onStartKeyButtonPressed);
     pollTimer = new QTimer(this);
     connect(pollTimer, &QTimer::timeout, this, &RunDialog::pollHotKey);
 
     validateStopCommand();
     stopCommandLabel->setText(displayText(stopCommand));
+    pauseCommandLabel->setText(displayText(pauseCommand));
+    startCommandLabel->setText(displayText(startCommand));
     updateStartButtonState();
 }
 
@@ -93,6 +106,9 @@ RunSettings RunDialog::settings() const {
     settings.startDelay = seconds;
     settings.runCount = runCount;
     settings.stopCommand = stopCommand;
+    settings.pauseCommand = pauseCommand;
+    settings.startCommand = startCommand;
+    settings.pace = pace;
     return settings;
 }
 
@@ -105,7 +121,7 @@ RunDialog::~RunDialog() {
 }
 
 void RunDialog::buildWidgets() {
-    setFixedSize(300, 430);
+    setFixedSize(620, 430);
     setModal(true);
 
     const QFont big = pointFont(24);
@@ -169,9 +185,66 @@ void RunDialog::buildWidgets() {
     startButton->setFont(big);
     startButton->setDefault(true);
 
+    // The right column: what changes how the run plays.
+    const QFont middle = pointFont(16);
+    const int x = 320;
+    pauseTitleLabel = new QLabel(this);
+    pauseTitleLabel->setGeometry(x, 10, 290, 30);
+    pauseCommandLabel = new QLabel(this);
+    pauseCommandLabel->setGeometry(x, 42, 180, 34);
+    pauseChangeButton = new QPushButton(this);
+    pauseChangeButton->setGeometry(x + 190, 42, 100, 34);
+
+    startKeyTitleLabel = new QLabel(this);
+    startKeyTitleLabel->setGeometry(x, 90, 290, 30);
+    startCommandLabel = new QLabel(this);
+    startCommandLabel->setGeometry(x, 122, 180, 34);
+    startChangeButton = new QPushButton(this);
+    startChangeButton->setGeometry(x + 190, 122, 100, 34);
+    noStartKeyCheck = new QCheckBox(this);
+    noStartKeyCheck->move(x, 160);
+
+    speedTitleLabel = new QLabel(this);
+    speedTitleLabel->setGeometry(x, 196, 120, 34);
+    speedSpin = new QDoubleSpinBox(this);
+    speedSpin->setGeometry(x + 130, 196, 160, 34);
+    speedSpin->setRange(runpace::kMinSpeed, runpace::kMaxSpeed);
+    speedSpin->setDecimals(2);
+    speedSpin->setSingleStep(0.1);
+    speedSpin->setValue(runpace::validSpeed(pace.speed) ? pace.speed : runpace::kDefaultSpeed);
+
+    variationTitleLabel = new QLabel(this);
+    variationTitleLabel->setGeometry(x, 244, 290, 30);
+    variationTimeLabel = new QLabel(this);
+    variationTimeLabel->setGeometry(x, 278, 120, 34);
+    variationPercentSpin = new QSpinBox(this);
+    variationPercentSpin->setGeometry(x + 130, 278, 160, 34);
+    variationPercentSpin->setRange(0, runpace::kMaxVariationPercent);
+    variationPercentSpin->setSuffix(QStringLiteral(" %"));
+    variationPercentSpin->setValue(qBound(0, pace.variationPercent, runpace::kMaxVariationPercent));
+    variationPlaceLabel = new QLabel(this);
+    variationPlaceLabel->setGeometry(x, 318, 120, 34);
+    variationPixelsSpin = new QSpinBox(this);
+    variationPixelsSpin->setGeometry(x + 130, 318, 160, 34);
+    variationPixelsSpin->setRange(0, runpace::kMaxVariationPixels);
+    variationPixelsSpin->setValue(qBound(0, pace.variationPixels, runpace::kMaxVariationPixels));
+
+    for (QWidget *widget : std::initializer_list<QWidget *>{
+             pauseTitleLabel, pauseCommandLabel, startKeyTitleLabel, startCommandLabel,
+             speedTitleLabel, speedSpin, variationTitleLabel, variationTimeLabel,
+             variationPercentSpin, variationPlaceLabel, variationPixelsSpin, pauseChangeButton,
+             startChangeButton})
+        widget->setFont(middle);
+
     setTabOrder(secondsSpin, runCountSpin);
     setTabOrder(runCountSpin, changeButton);
-    setTabOrder(changeButton, startButton);
+    setTabOrder(changeButton, pauseChangeButton);
+    setTabOrder(pauseChangeButton, startChangeButton);
+    setTabOrder(startChangeButton, noStartKeyCheck);
+    setTabOrder(noStartKeyCheck, speedSpin);
+    setTabOrder(speedSpin, variationPercentSpin);
+    setTabOrder(variationPercentSpin, variationPixelsSpin);
+    setTabOrder(variationPixelsSpin, startButton);
 }
 
 void RunDialog::applyTexts() {
@@ -190,6 +263,20 @@ void RunDialog::applyTexts() {
     repeatCheck->setText(repeatUntilStopped.in(ja));
     for (QLabel *label : {secondsLabel, runCountLabel, stopTitleLabel})
         fitText(label, 24);
+    pauseTitleLabel->setText(pauseTitle.in(ja));
+    startKeyTitleLabel->setText(startKeyTitle.in(ja));
+    noStartKeyCheck->setText(noStartKey.in(ja));
+    speedTitleLabel->setText(runtexts::speedLabel.in(ja));
+    speedSpin->setSuffix(speedSuffix.in(ja));
+    variationTitleLabel->setText(runtexts::variationTitle.in(ja));
+    variationTimeLabel->setText(variationTime.in(ja));
+    variationPlaceLabel->setText(variationPlace.in(ja));
+    variationPixelsSpin->setSuffix(pixelSuffix.in(ja));
+    pauseChangeButton->setText(runtexts::changeButton.in(ja));
+    startChangeButton->setText(runtexts::changeButton.in(ja));
+    for (QLabel *label : {pauseTitleLabel, startKeyTitleLabel, speedTitleLabel, variationTitleLabel,
+                          variationTimeLabel, variationPlaceLabel})
+        fitText(label, 16);
 }
 
 void RunDialog::validateStopCommand() {
@@ -217,23 +304,62 @@ void RunDialog::changeCheckHotKey(int state) {
 }
 
 void RunDialog::onHotKeyButtonPressed() {
+    beginCapture(Capturing::Stop);
+}
+
+void RunDialog::onPauseKeyButtonPressed() {
+    beginCapture(Capturing::Pause);
+}
+
+void RunDialog::onStartKeyButtonPressed() {
+    beginCapture(Capturing::Start);
+}
+
+QLabel *RunDialog::captureLabel() const {
+    switch (captureTarget) {
+    case Capturing::Pause:
+        return pauseCommandLabel;
+    case Capturing::Start:
+        return startCommandLabel;
+    default:
+        return stopCommandLabel;
+    }
+}
+
+void RunDialog::beginCapture(Capturing target) {
+    captureTarget = target;
     KeyCaptureState &state = captureState();
     if (!state.installKeyboardHook()) {
-        // The hook instance has logged why; the previous exit command stays.
-        stopCommandLabel->setText(runtexts::hookFailed.in(japanese));
+        // The hook instance has logged why; the previous keys stay.
+        captureLabel()->setText(runtexts::hookFailed.in(japanese));
         return;
     }
     state.beginCapture();
     capturing = true;
 
-    changeButton->hide();
+    // The prompt stands under the keys it asks for.
+    if (target == Capturing::Stop)
+        keyPromptLabel->setGeometry(10, 335, 380, 16);
+    else
+        keyPromptLabel->setGeometry(captureLabel()->x(),
+                                    captureLabel()->y() + captureLabel()->height(), 300, 16);
+    keyPromptLabel->raise();
+    showCaptureButtons(false);
     keyPromptLabel->show();
-    stopCommandLabel->clear();
-    noStopCommandCheck->hide();
-    secondsSpin->setEnabled(false);
-    runCountSpin->setEnabled(false);
+    captureLabel()->clear();
     updateStartButtonState();
     pollTimer->start(kPollIntervalMs);
+}
+
+void RunDialog::showCaptureButtons(bool shown) {
+    changeButton->setVisible(shown && !noStopCommandCheck->isChecked());
+    noStopCommandCheck->setVisible(shown);
+    pauseChangeButton->setVisible(shown);
+    startChangeButton->setVisible(shown && !noStartKeyCheck->isChecked());
+    noStartKeyCheck->setVisible(shown);
+    for (QWidget *box : std::initializer_list<QWidget *>{secondsSpin, runCountSpin, speedSpin,
+                                                         variationPercentSpin, variationPixelsSpin})
+        box->setEnabled(shown);
 }
 
 void RunDialog::pollHotKey() {
@@ -248,19 +374,57 @@ void RunDialog::pollHotKey() {
     capturing = false;
     pollTimer->stop();
 
-    stopCommand = keyCombinationText(key, toStoredMask(mask));
-    validateStopCommand();
-    stopCommandLabel->setText(displayText(stopCommand));
+    const QString captured = keyCombinationText(key, toStoredMask(mask));
+    switch (captureTarget) {
+    case Capturing::Stop:
+        stopCommand = captured;
+        validateStopCommand();
+        break;
+    case Capturing::Pause:
+        pauseCommand = captured;
+        break;
+    case Capturing::Start:
+        startCommand = captured;
+        break;
+    }
+    captureLabel()->setText(displayText(captured));
 
-    changeButton->show();
-    noStopCommandCheck->show();
+    showCaptureButtons(true);
     keyPromptLabel->hide();
-    secondsSpin->setEnabled(true);
-    runCountSpin->setEnabled(true);
     updateStartButtonState();
 }
 
 void RunDialog::onStartClicked() {
+    // Keys that would pause on the stop keys, or start a run on them, are
+    // refused before anything else is asked.
+    const QString start =
+        noStartKeyCheck->isChecked() ? QString::fromUtf16(kNoKeyCombination) : startCommand;
+    const QString stop =
+        noStopCommandCheck->isChecked() ? QString::fromUtf16(kNoKeyCombination) : stopCommand;
+    const UiText *problem = nullptr;
+    switch (runpace::keysProblem(stop, pauseCommand, start)) {
+    case runpace::KeysProblem::None:
+        break;
+    case runpace::KeysProblem::PauseNoKey:
+        problem = &runtexts::pauseNoKey;
+        break;
+    case runpace::KeysProblem::PauseIsStop:
+        problem = &runtexts::pauseIsStop;
+        break;
+    case runpace::KeysProblem::StartNoKey:
+        problem = &runtexts::startNoKey;
+        break;
+    case runpace::KeysProblem::StartIsStop:
+        problem = &runtexts::startIsStop;
+        break;
+    case runpace::KeysProblem::StartIsPause:
+        problem = &runtexts::startIsPause;
+        break;
+    }
+    if (problem) {
+        QMessageBox::warning(this, runtexts::keysProblemTitle.in(japanese), problem->in(japanese));
+        return;
+    }
     // A stop command on a code no keyboard sends (a saved "7,0") stops
     // nothing either, so it is asked about as none.
     if (noStopCommandCheck->isChecked() || !namesKeyboardKey(stopCommand)) {
@@ -295,5 +459,9 @@ void RunDialog::onStartClicked() {
     runCount = repeatCheck->isChecked() ? kRepeatUntilStopped : runCountSpin->value();
     if (noStopCommandCheck->isChecked())
         stopCommand = QString::fromUtf16(kNoKeyCombination);
+    startCommand = start;
+    pace.speed = speedSpin->value();
+    pace.variationPercent = variationPercentSpin->value();
+    pace.variationPixels = variationPixelsSpin->value();
     accept();
 }

@@ -15,7 +15,10 @@
 #include <QLocale>
 #include <QSet>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <limits>
 #include <thread>
 
 namespace runsteps {
@@ -40,7 +43,7 @@ public:
 
     bool start(RunContext &run) const override {
         const bool left = left_;
-        const double hold = hold_;
+        const double hold = run.playSeconds(hold_);
         return run.startWorker([&run, left, hold] {
             run.buttonDown(left);
             run.waitSeconds(hold);
@@ -59,7 +62,10 @@ public:
         : x_(coordinateOf(record.at(1))), y_(coordinateOf(record.at(2))) {}
 
     bool start(RunContext &run) const override {
-        run.input().setCursorPos(x_, y_);
+        int x = x_;
+        int y = y_;
+        run.varyPoint(x, y, run.screenArea());
+        run.input().setCursorPos(x, y);
         return true;
     }
 
@@ -90,7 +96,10 @@ void moveSmoothly(RunContext &run, int x, int y, double duration) {
         // never delays the end.
         const MovePoint at = interpolateMove(from.x, from.y, x, y, fraction);
         run.input().setCursorPos(at.x, at.y);
-        std::this_thread::sleep_for(milliseconds(5));
+        // Held here while paused: the pointer stays, and the run's clock
+        // keeps the rest of the move for the resume.
+        if (!run.sleepUntil(run.now() + milliseconds(5), milliseconds(5)))
+            return;
     }
 }
 
@@ -101,9 +110,10 @@ public:
           duration_(secondsOf(record.at(3))) {}
 
     bool start(RunContext &run) const override {
-        const int x = x_;
-        const int y = y_;
-        const double duration = duration_;
+        int x = x_;
+        int y = y_;
+        run.varyPoint(x, y, run.screenArea());
+        const double duration = run.playSeconds(duration_);
         return run.startWorker([&run, x, y, duration] { moveSmoothly(run, x, y, duration); });
     }
 
@@ -114,6 +124,11 @@ private:
 };
 
 // ---- windows ---------------------------------------------------------------------
+
+// Where a varied position in the window may go.
+RunContext::Area clientArea(const platform::WindowInfo &window) {
+    return {window.client.x, window.client.y, window.client.width, window.client.height};
+}
 
 // Brings the window up and waits, on the run thread, until it is active:
 // the pages after it must not start while another window has the focus.
@@ -161,8 +176,12 @@ public:
 
     bool start(RunContext &run) const override {
         platform::WindowInfo window;
-        if (findWindowWithPlace(run, choice_, window))
-            run.input().setCursorPos(offsetBy(window.client.x, x_), offsetBy(window.client.y, y_));
+        if (findWindowWithPlace(run, choice_, window)) {
+            int x = offsetBy(window.client.x, x_);
+            int y = offsetBy(window.client.y, y_);
+            run.varyPoint(x, y, clientArea(window));
+            run.input().setCursorPos(x, y);
+        }
         return true;
     }
 
@@ -183,9 +202,10 @@ public:
         platform::WindowInfo window;
         if (!findWindowWithPlace(run, choice_, window))
             return true;
-        const int x = offsetBy(window.client.x, x_);
-        const int y = offsetBy(window.client.y, y_);
-        const double duration = duration_;
+        int x = offsetBy(window.client.x, x_);
+        int y = offsetBy(window.client.y, y_);
+        run.varyPoint(x, y, clientArea(window));
+        const double duration = run.playSeconds(duration_);
         return run.startWorker([&run, x, y, duration] { moveSmoothly(run, x, y, duration); });
     }
 
@@ -204,7 +224,10 @@ public:
     bool start(RunContext &run) const override {
         if (keys_.vk == 0)
             return true;
-        const RunKeys keys = keys_;
+        RunKeys keys = keys_;
+        // A long hold played slowly must not overflow the milliseconds.
+        const double holdMs = run.playSeconds(keys.holdMs / 1000.0) * 1000.0;
+        keys.holdMs = int(std::lround(std::min(holdMs, double(std::numeric_limits<int>::max()))));
         return run.startWorker([&run, keys] { press(run, keys); });
     }
 
@@ -250,7 +273,7 @@ public:
         if (text_.isEmpty() || !(duration_ > 0.0))
             return true;
         const QString text = text_;
-        const double duration = duration_;
+        const double duration = run.playSeconds(duration_);
         return run.startWorker([&run, text, duration] { type(run, text, duration); });
     }
 
@@ -262,7 +285,7 @@ private:
                               static_cast<std::size_t>(n));
         const auto t0 = run.now();
         for (int i = 0; i < n; ++i) {
-            if (run.stopping())
+            if (!run.holdWhilePaused())
                 return;
             const char16_t unit = text.at(i).unicode();
             run.input().unicodeDown(unit);
@@ -287,7 +310,7 @@ public:
 class TimeCondition : public Condition {
 public:
     explicit TimeCondition(const QStringList &record) : seconds_(secondsOf(record.at(1))) {}
-    void wait(RunContext &run) const override { run.waitSeconds(seconds_); }
+    void wait(RunContext &run) const override { run.waitSeconds(run.playSeconds(seconds_)); }
 
 private:
     double seconds_;
@@ -299,7 +322,7 @@ public:
     explicit UntilOverCondition(const QStringList &record) : seconds_(secondsOf(record.at(1))) {}
     void wait(RunContext &run) const override {
         run.joinAllWorkers();
-        run.waitSeconds(seconds_);
+        run.waitSeconds(run.playSeconds(seconds_));
     }
 
 private:
@@ -330,8 +353,14 @@ public:
             return;
         const int wanted = wantedModifiers(vk, keys_.mask);
         if (KeyWatch *watch = run.keyWatch()) {
-            watch->waitForPressAndRelease(vk, wanted, run.isDown(vk),
-                                          [&run] { return run.stopping(); });
+            // A press the user made while the run was paused does not count:
+            // after the resume the page waits for one of its own.
+            while (watch->waitForPressAndRelease(vk, wanted, run.isDown(vk), [&run] {
+                return run.stopping();
+            }) && run.paused()) {
+                if (!run.holdWhilePaused())
+                    return;
+            }
             return;
         }
         // No key events from this backend: ask for the keys instead.

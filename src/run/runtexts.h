@@ -20,6 +20,28 @@ inline constexpr UiText changeButton{u"変更", u"Change"};
 inline constexpr UiText noStopCommand{u"終了コマンドを設定しない", u"Do not set an exit command"};
 inline constexpr UiText repeatUntilStopped{u"終了コマンドまで繰り返す",
                                            u"Repeat until exit command"};
+inline constexpr UiText pauseTitle{u"一時停止キー:", u"Pause keys:"};
+inline constexpr UiText startKeyTitle{u"開始キー（編集画面から）:",
+                                      u"Start key (from the editor):"};
+inline constexpr UiText noStartKey{u"開始キーを使わない", u"No start key"};
+inline constexpr UiText speedLabel{u"速度:", u"Speed:"};
+inline constexpr UiText speedSuffix{u" 倍", u"×"};
+inline constexpr UiText variationTitle{u"ばらつき:", u"Variation:"};
+inline constexpr UiText variationTime{u"時間 ±", u"Times ±"};
+inline constexpr UiText variationPlace{u"位置 ±", u"Places ±"};
+inline constexpr UiText pixelSuffix{u" ピクセル", u" px"};
+// Why the dialog does not start the run with these keys.
+inline constexpr UiText keysProblemTitle{u"キーの設定", u"Key settings"};
+inline constexpr UiText pauseNoKey{u"一時停止キーには修飾キー以外のキーが必要です。",
+                                   u"The pause keys need a key besides Ctrl, Alt, Shift and Win."};
+inline constexpr UiText pauseIsStop{u"一時停止キーが終了コマンドと同じです。",
+                                    u"The pause keys are the same as the exit command."};
+inline constexpr UiText startNoKey{u"開始キーには修飾キー以外のキーが必要です。",
+                                   u"The start key needs a key besides Ctrl, Alt, Shift and Win."};
+inline constexpr UiText startIsStop{u"開始キーが終了コマンドと同じです。",
+                                    u"The start key is the same as the exit command."};
+inline constexpr UiText startIsPause{u"開始キーが一時停止キーと同じです。",
+                                     u"The start key is the same as the pause keys."};
 // Shown in both languages.
 inline constexpr UiText hookFailed{u"フック失敗", u"フック失敗"};
 

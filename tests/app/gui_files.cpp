@@ -682,7 +682,9 @@ private slots:
         QVERIFY(window.close());
 
         const QJsonObject o = configObject();
-        QCOMPARE(o.size(), 12);
+        QCOMPARE(o.size(), 17);
+        QCOMPARE(o.value("pause_command").toString(), QStringLiteral("80,3"));
+        QCOMPARE(o.value("run_speed").toDouble(), 1.0);
         QCOMPARE(o.value("is_used_this").toBool(), true);
         QCOMPARE(o.value("is_help").toBool(), true);
         QCOMPARE(o.value("file_path").toString(), QString());

@@ -41,6 +41,8 @@ private slots:
     void endlessRunRefusedWhereNothingHearsItsStopKeys();
     void windowPageStopsTheRunAndSaysSo_data();
     void windowPageStopsTheRunAndSaysSo();
+    void startKeyStartsWithoutTheDialog();
+    void titleSaysPaused();
 
 public:
     // The pages a run was given, kept private by the run.
@@ -423,3 +425,69 @@ void RunCycleTest::windowPageStopsTheRunAndSaysSo() {
 
 QTEST_MAIN(RunCycleTest)
 #include "gui_runcycle.moc"
+
+// The start key plays the loaded project with the saved settings and no
+// dialog; pressed again while the run plays, it does nothing; without a
+// start key nothing is held.
+void RunCycleTest::startKeyStartsWithoutTheDialog() {
+    tarnwick window;
+    QVERIFY(!rec.fireShortcut(window.startKeyId)); // off by default
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.editorOpen = true;
+    window.listCommand = {{QStringLiteral("キー"), QStringLiteral("65,0"), QStringLiteral("0.3")}};
+    window.listCondition = {{QStringLiteral("終わるまで待つ"), QStringLiteral("0")}};
+    window.stertTime = 0;
+    window.runNumber = 1;
+    window.stopCommand = QStringLiteral("83,3");
+    window.startCommand = QStringLiteral("120,3");
+    window.applyStartKey();
+
+    RunCatcher catcher;
+    testsupport::ModalAnswerer answerer;
+    rec.clearEvents();
+    QVERIFY(rec.fireShortcut(window.startKeyId));
+    QTRY_COMPARE(catcher.runs, 1);
+    QCOMPARE(answerer.count(), 0); // no dialog, no notice
+    QCOMPARE(catcher.stertTime, 0);
+    QVERIFY(window.isHidden());
+    QVERIFY(rec.fireShortcut(window.startKeyId));
+    QTest::qWait(100);
+    QCOMPARE(catcher.runs, 1);
+    QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 20000);
+    QTRY_VERIFY(catcher.destroyed.load());
+    const std::vector<std::string> texts = rec.eventTexts();
+    QCOMPARE(std::count(texts.begin(), texts.end(), std::string("keyDown 65")), 1);
+
+    // Given back once set to none.
+    window.startCommand = QStringLiteral("なし");
+    window.applyStartKey();
+    QVERIFY(!rec.fireShortcut(window.startKeyId));
+}
+
+// While the run is paused the window's title says so, in its language.
+void RunCycleTest::titleSaysPaused() {
+    tarnwick window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.is_japanese = false;
+    window.filePath = QStringLiteral("/tmp/projects/p.cmdat");
+    window.listCommand = {{QStringLiteral("キー"), QStringLiteral("65,0"), QStringLiteral("0.01")}};
+    window.listCondition = {{QStringLiteral("時間"), QStringLiteral("0.01")}};
+    window.stertTime = 0;
+    window.runNumber = 114514;
+    window.stopCommand = QStringLiteral("83,3");
+    RunCatcher catcher;
+    QPointer<Run> caught;
+    catcher.onRun = [&caught](Run *run) { caught = run; };
+    window.startRun();
+    QVERIFY(caught);
+    QMetaObject::invokeMethod(caught, &Run::requestPause, Qt::QueuedConnection);
+    QTRY_COMPARE(window.windowTitle(), QStringLiteral("p (paused)"));
+    QMetaObject::invokeMethod(caught, &Run::requestResume, Qt::QueuedConnection);
+    QTRY_COMPARE(window.windowTitle(), QStringLiteral("p"));
+    QMetaObject::invokeMethod(caught, &Run::requestStop, Qt::QueuedConnection);
+    QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 20000);
+    QCOMPARE(window.windowTitle(), QStringLiteral("p"));
+    QTRY_VERIFY(catcher.destroyed.load());
+}

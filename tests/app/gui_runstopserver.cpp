@@ -80,6 +80,34 @@ private slots:
         QCOMPARE(runStopCommand(), commandline::kExitNoRun);
     }
 
+    // tarnwick --pause and --resume from another process pause and resume
+    // the run; without a run they say so as --stop does.
+    void pauseAndResumeFromAnotherProcess() {
+        testsupport::RecordingInput rec;
+        QWidget window;
+        auto *run = new Run;
+        QVERIFY(run->prepare(RunSettings{0, kRepeatUntilStopped, QStringLiteral("なし")}, {kMarker},
+                             {{QStringLiteral("時間"), QStringLiteral("0.01")}},
+                             QStringLiteral("p")));
+        QPointer<RunTrayIcon> tray = new RunTrayIcon(run, QStringLiteral("p"), &window);
+        QList<bool> states;
+        connect(run, &Run::pausedChanged, &window, [&](bool paused) { states << paused; });
+        QPointer<QThread> thread = startRunThread(run, &window);
+        QTRY_VERIFY_WITH_TIMEOUT(rec.eventTexts().size() >= 2, 5000);
+        for (const char *option : {"--pause", "--pause", "--resume", "--stop"}) {
+            QProcess p;
+            p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tarnwick"),
+                    {QString::fromLatin1(option)});
+            QTRY_VERIFY_WITH_TIMEOUT(p.state() == QProcess::NotRunning, 30000);
+            QCOMPARE(p.exitCode(), commandline::kExitOk);
+        }
+        // The second pause changed nothing; the stop came after the resume.
+        QTRY_COMPARE_WITH_TIMEOUT(states, (QList<bool>{true, false}), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(thread.isNull(), 5000);
+        QCOMPARE(RunStopServer::askRun(RunStopServer::Ask::Pause), commandline::kExitNoRun);
+        QCOMPARE(RunStopServer::askRun(RunStopServer::Ask::Resume), commandline::kExitNoRun);
+    }
+
     void withoutARunTheCommandSaysSo() {
         QCOMPARE(runStopCommand(), commandline::kExitNoRun);
         QCOMPARE(RunStopServer::askRunToStop(), commandline::kExitNoRun);

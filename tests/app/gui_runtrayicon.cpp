@@ -1,11 +1,14 @@
 // The tray icon of a run: what it shows, that only a plain click stops the
-// run, and that it goes away with the run.
+// run, its menu (pause, resume, stop) in both languages, and that it goes
+// away with the run.
 
 #include "app/runtrayicon.h"
 #include "run/run.h"
 #include "run/runstart.h"
 #include "support/recordinginput.h"
 
+#include <QAction>
+#include <QMenu>
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QThread>
@@ -80,6 +83,73 @@ private slots:
         QVERIFY(stopped);
         QTRY_VERIFY_WITH_TIMEOUT(tray.isNull(), 3000);
         QTRY_VERIFY_WITH_TIMEOUT(thread.isNull(), 3000);
+    }
+
+    // The menu pauses, resumes and stops the run on its thread, and the
+    // icon, its tooltip and the menu follow the pause.
+    void menuPausesResumesAndStops_data() {
+        QTest::addColumn<bool>("japanese");
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QString>("pausedTip");
+        QTest::newRow("japanese") << true << QStringList{"一時停止", "再開", "停止"}
+                                  << "「p」を一時停止中（クリックで終了）";
+        QTest::newRow("english") << false << QStringList{"Pause", "Resume", "Stop"}
+                                 << "\"p\" is paused (click to end it)";
+    }
+    void menuPausesResumesAndStops() {
+        QFETCH(bool, japanese);
+        QFETCH(QStringList, items);
+        QFETCH(QString, pausedTip);
+        testsupport::RecordingInput rec;
+        QWidget window;
+        auto *run = new Run;
+        QVERIFY(run->prepare(RunSettings{0, kRepeatUntilStopped, QStringLiteral("なし")}, {kMarker},
+                             {{QStringLiteral("時間"), QStringLiteral("0.01")}},
+                             QStringLiteral("p")));
+        QPointer<RunTrayIcon> tray = new RunTrayIcon(run, QStringLiteral("p"), &window, japanese);
+        QMenu *menu = iconOf(*tray)->contextMenu();
+        QVERIFY(menu);
+        QStringList texts;
+        for (QAction *action : menu->actions())
+            texts << action->text();
+        QCOMPARE(texts, items);
+        QList<QAction *> actions = menu->actions();
+        QVERIFY(actions[0]->isVisible() && !actions[1]->isVisible());
+
+        bool ended = false;
+        connect(run, &Run::ended, &window, [&](bool) { ended = true; });
+        QPointer<QThread> thread = startRunThread(run, &window);
+        QTRY_VERIFY_WITH_TIMEOUT(rec.eventTexts().size() >= 2, 5000);
+        const QIcon running = iconOf(*tray)->icon();
+        actions[0]->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(actions[1]->isVisible(), 3000);
+        QVERIFY(!actions[0]->isVisible());
+        QCOMPARE(iconOf(*tray)->toolTip(), pausedTip);
+        QVERIFY(iconOf(*tray)->icon().cacheKey() != running.cacheKey());
+        QTest::qWait(100);
+        const auto before = rec.eventTexts().size();
+        QTest::qWait(200);
+        QCOMPARE(rec.eventTexts().size(), before); // nothing played while paused
+
+        actions[1]->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(actions[0]->isVisible(), 3000);
+        QCOMPARE(iconOf(*tray)->toolTip(), QStringLiteral("「p」を終了"));
+        QTRY_VERIFY_WITH_TIMEOUT(rec.eventTexts().size() > before, 3000);
+
+        actions[2]->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(ended, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(tray.isNull(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(thread.isNull(), 3000);
+    }
+
+    // A run at another speed says so on its icon from the start.
+    void tooltipNamesASpeedOtherThanOne() {
+        RunSettings settings = quick();
+        settings.pace.speed = 2.5;
+        Run run;
+        QVERIFY(run.prepare(settings, {kMarker}, {kNow}, QStringLiteral("test")));
+        RunTrayIcon tray(&run, run.projectName());
+        QCOMPARE(iconOf(tray)->toolTip(), QStringLiteral("「test」を終了 (×2.5)"));
     }
 
     void aClickAfterTheRunIsGoneReachesNothing() {

@@ -64,6 +64,38 @@ private slots:
             << QStringList{"--run", "x", "--start-delay", "1.5"} << Action::Fail << "";
         QTest::newRow("bad stop keys")
             << QStringList{"--run", "x", "--stop", "ctrl+banana"} << Action::Fail << "";
+        // Pause and resume are asked of the running run, alone.
+        QTest::newRow("pause alone") << QStringList{"--pause"} << Action::PauseRunning << "";
+        QTest::newRow("resume alone") << QStringList{"--resume"} << Action::ResumeRunning << "";
+        QTest::newRow("pause with a run")
+            << QStringList{"--run", "x", "--pause"} << Action::Fail << "";
+        QTest::newRow("resume with a file") << QStringList{"x", "--resume"} << Action::Fail << "";
+        // Speeds, variations and seeds that no run can play with.
+        for (const char *speed :
+             {"0", "-1", "-0.5", "nan", "NaN", "inf", "1e309", "0.09", "10.01", "fast", "", "2,5"})
+            QTest::newRow(qPrintable(QStringLiteral("speed \"%1\"").arg(speed)))
+                << QStringList{"--run", "x", "--speed", speed} << Action::Fail << "";
+        for (const char *speed : {"0.1", "10", "2", "0.5", "1.5x"})
+            QTest::newRow(qPrintable(QStringLiteral("speed %1 plays").arg(speed)))
+                << QStringList{"--run", "x", "--speed", speed} << Action::Run << "x";
+        QTest::newRow("vary over 100 %")
+            << QStringList{"--run", "x", "--vary", "101"} << Action::Fail << "";
+        QTest::newRow("vary negative")
+            << QStringList{"--run", "x", "--vary", "-5"} << Action::Fail << "";
+        QTest::newRow("vary fractional")
+            << QStringList{"--run", "x", "--vary", "2.5"} << Action::Fail << "";
+        QTest::newRow("vary 100 % plays")
+            << QStringList{"--run", "x", "--vary", "100%"} << Action::Run << "x";
+        QTest::newRow("vary pixels too many")
+            << QStringList{"--run", "x", "--vary-pixels", "501"} << Action::Fail << "";
+        QTest::newRow("seed negative")
+            << QStringList{"--run", "x", "--seed", "-1"} << Action::Fail << "";
+        QTest::newRow("seed beyond 64 bits")
+            << QStringList{"--run", "x", "--seed", "18446744073709551616"} << Action::Fail << "";
+        QTest::newRow("pause keys without a key")
+            << QStringList{"--run", "x", "--pause-keys", "ctrl+alt"} << Action::Fail << "";
+        QTest::newRow("speed without run")
+            << QStringList{"x", "--speed", "2"} << Action::Fail << "";
     }
     void actions() {
         QFETCH(QStringList, args);
@@ -225,6 +257,54 @@ private slots:
         QCOMPARE(plan.startDelay, stertTime);
         QCOMPARE(plan.runCount, runNumber);
         QCOMPARE(plan.stopCommand, stop);
+    }
+
+    // Pause keys, speed, variation and seed: given, or the saved ones; pause
+    // keys that would clash with the stop keys are refused.
+    void planPace_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("savedPause");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("pause");
+        QTest::addColumn<double>("speed");
+        QTest::addColumn<int>("percent");
+        QTest::addColumn<int>("pixels");
+        QTest::newRow("saved") << QStringList{} << "80,3" << true << "80,3" << 1.5 << 10 << 3;
+        QTest::newRow("given") << QStringList{"--pause-keys", "f9", "--speed",       "0.5",
+                                              "--vary",       "0",  "--vary-pixels", "20"}
+                               << "80,3" << true << "120,0" << 0.5 << 0 << 20;
+        QTest::newRow("pause keys are the stop keys")
+            << QStringList{"--pause-keys", "ctrl+alt+s"} << "80,3" << false << "" << 0.0 << 0 << 0;
+        QTest::newRow("saved pause keys are the given stop keys")
+            << QStringList{"--stop", "ctrl+alt+p"} << "80,3" << false << "" << 0.0 << 0 << 0;
+        QTest::newRow("no pause keys")
+            << QStringList{"--pause-keys", "none"} << "80,3" << true << "なし" << 1.5 << 10 << 3;
+        QTest::newRow("saved pause keys of no key")
+            << QStringList{} << "7,0" << true << "なし" << 1.5 << 10 << 3;
+        QTest::newRow("saved pause keys only a modifier")
+            << QStringList{} << "17,2" << false << "" << 0.0 << 0 << 0;
+    }
+    void planPace() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, savedPause);
+        QFETCH(bool, accepted);
+        const commandline::Request request =
+            commandline::parse(QStringList{"tarnwick", "--run", "p.cmdat", "--seed", "42"} + args);
+        QCOMPARE(request.action, Action::Run);
+        RunSettings saved;
+        saved.pauseCommand = savedPause;
+        saved.pace = {1.5, 10, 3};
+        RunSettings plan;
+        QString error;
+        QCOMPARE(commandline::planRun(request, saved, true, plan, error), accepted);
+        QCOMPARE(error.isEmpty(), accepted);
+        if (!accepted)
+            return;
+        QTEST(plan.pauseCommand, "pause");
+        QTEST(plan.pace.speed, "speed");
+        QTEST(plan.pace.variationPercent, "percent");
+        QTEST(plan.pace.variationPixels, "pixels");
+        QCOMPARE(plan.seed.value_or(0), std::uint64_t(42));
     }
 
     // Stop keys nothing hears (Wayland without sway or the input devices)

@@ -145,6 +145,17 @@ private slots:
             << j("{'is_message_delete': false}") << "is_message_delete" << QVariant(false);
         QTest::newRow("own key: is_japanese")
             << j("{'is_japanese': false}") << "is_japanese" << QVariant(false);
+        QTest::newRow("own key: pause_command")
+            << j("{'pause_command': 'なし'}") << "pauseCommand" << QVariant("なし");
+        QTest::newRow("own key: start_command")
+            << j("{'start_command': '120,3'}") << "startCommand" << QVariant("120,3");
+        QTest::newRow("own key: run_speed")
+            << j("{'run_speed': 2.5}") << "runSpeed" << QVariant(2.5);
+        QTest::newRow("own key: vary_percent")
+            << j("{'vary_percent': 20}") << "varyPercent" << QVariant(20);
+        QTest::newRow("own key: vary_pixels")
+            << j("{'vary_pixels': 4}") << "varyPixels" << QVariant(4);
+        QTest::newRow("run_speed text keeps 1") << j("{'run_speed': '2'}") << "" << QVariant();
     }
 
     void readValues() {
@@ -172,9 +183,11 @@ private slots:
                                       " 'is_used_this': false, 'is_help': false,"
                                       " 'is_message_file': true, 'is_message_paste': false,"
                                       " 'is_message_delete': true, 'is_message_record': true,"
-                                      " 'is_japanese': true}"))
+                                      " 'is_japanese': true, 'pause_command': '80,3',"
+                                      " 'start_command': 'なし', 'run_speed': 1,"
+                                      " 'vary_percent': 0, 'vary_pixels': 0}"))
                 .object();
-        QCOMPARE(expected.size(), 12);
+        QCOMPARE(expected.size(), 17);
         QCOMPARE(QJsonDocument::fromJson(configstore::serialize(Settings{})).object(), expected);
     }
 
@@ -242,7 +255,7 @@ private slots:
                                            "D is_japanese = false"}));
 
         const QJsonObject o = QJsonDocument::fromJson(readAll(path)).object();
-        QCOMPARE(o.size(), 12);
+        QCOMPARE(o.size(), 17);
         QCOMPARE(o.value("file_path").toString(), QStringLiteral("D:/proj/a.cmdat"));
         QVERIFY(o.value("stert_time").isDouble());
         QVERIFY(o.value("is_japanese").isBool());

@@ -630,8 +630,9 @@ private slots:
     void stopRequestEndsARunWithoutStopCommand() {
         // What the tray icon's click does (tests/app/gui_runtrayicon.cpp).
         Harness h;
+        h.base.pauseCommand = QStringLiteral("なし");
         h.begin({kMarker}, {{"時間", "0.01"}}, 114514);
-        QVERIFY(!h.run->checkerThread_); // "なし": no watcher
+        QVERIFY(!h.run->checkerThread_); // "なし" for both keys: no watcher
         QCOMPARE(h.rec.hookCount(), 0);  // and no key listener
         QTRY_VERIFY_WITH_TIMEOUT(countOf(h.sent(), kMarkerText) >= 2, 3000);
         QTest::qWait(100);

@@ -8,6 +8,7 @@
 #include "support/recordinginput.h"
 
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -57,6 +58,12 @@ private slots:
     void noticeOnlyUntilShown();
     void startHandsBackTheBoxes();
     void labelsAreWholeInBothLanguages();
+
+    void pauseAndStartKeysCaptured_data();
+    void pauseAndStartKeysCaptured();
+    void clashingKeysAreRefused_data();
+    void clashingKeysAreRefused();
+    void speedAndVariationHandedBack();
 
 private:
     testsupport::RecordingInput rec;
@@ -467,7 +474,10 @@ void RunDialogTest::labelsAreWholeInBothLanguages() {
     for (const bool japanese : {true, false}) {
         RunSettings settings;
         RunDialog dialog(settings, true, japanese);
-        for (QLabel *label : {dialog.secondsLabel, dialog.runCountLabel, dialog.stopTitleLabel}) {
+        for (QLabel *label :
+             {dialog.secondsLabel, dialog.runCountLabel, dialog.stopTitleLabel,
+              dialog.pauseTitleLabel, dialog.startKeyTitleLabel, dialog.speedTitleLabel,
+              dialog.variationTitleLabel, dialog.variationTimeLabel, dialog.variationPlaceLabel}) {
             const int width = QFontMetrics(label->font()).boundingRect(label->text()).width();
             QVERIFY2(width <= label->width(), qPrintable(QStringLiteral("%1: %2 > %3")
                                                              .arg(label->text())
@@ -476,6 +486,113 @@ void RunDialogTest::labelsAreWholeInBothLanguages() {
             QVERIFY(label->font().pointSize() >= 12); // still readable
         }
     }
+}
+
+// The pause keys and the start key are captured as the exit command is,
+// each into its own place, and handed back with the settings.
+void RunDialogTest::pauseAndStartKeysCaptured_data() {
+    QTest::addColumn<bool>("pause"); // else the start key
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("pause keys") << true << "65,6"
+                                << "Ctrl+Shift+A";
+    QTest::newRow("start key") << false << "65,6"
+                               << "Ctrl+Shift+A";
+}
+
+void RunDialogTest::pauseAndStartKeysCaptured() {
+    QFETCH(bool, pause);
+    QFETCH(QString, stored);
+    QFETCH(QString, label);
+    RunSettings settings(5, 1, QStringLiteral("83,3"));
+    settings.startCommand = QStringLiteral("120,3");
+    RunDialog dialog(settings, true, true, nullptr);
+    dialog.show();
+    QCOMPARE(dialog.pauseCommandLabel->text(), QStringLiteral("Ctrl+Alt+P"));
+    QCOMPARE(dialog.startCommandLabel->text(), QStringLiteral("Ctrl+Alt+F9"));
+    (pause ? dialog.pauseChangeButton : dialog.startChangeButton)->click();
+    QVERIFY(dialog.capturing);
+    QVERIFY(!shown(dialog.startButton) && !shown(dialog.pauseChangeButton));
+    QVERIFY(!dialog.speedSpin->isEnabled());
+    for (int code : {kLControl, kLShift, kA})
+        QVERIFY(rec.sendHookEvent(code, true));
+    QTRY_VERIFY(!dialog.capturing);
+    for (int code : {kA, kLShift, kLControl})
+        rec.sendHookEvent(code, false);
+    QCOMPARE((pause ? dialog.pauseCommandLabel : dialog.startCommandLabel)->text(), label);
+    QCOMPARE(dialog.stopCommandLabel->text(), QStringLiteral("Ctrl+Alt+S")); // untouched
+    QVERIFY(shown(dialog.startButton) && shown(dialog.pauseChangeButton));
+    QVERIFY(dialog.speedSpin->isEnabled());
+    dialog.startButton->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.settings().pauseCommand, pause ? stored : QStringLiteral("80,3"));
+    QCOMPARE(dialog.settings().startCommand, pause ? QStringLiteral("120,3") : stored);
+    QCOMPARE(dialog.settings().stopCommand, QStringLiteral("83,3"));
+}
+
+// Pause keys that are the exit command or only modifiers, and a start key
+// that clashes, are refused with a warning; the dialog stays open.
+void RunDialogTest::clashingKeysAreRefused_data() {
+    QTest::addColumn<QString>("pause");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<bool>("japanese");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("pause is stop")
+        << "83,3"
+        << "なし" << false << "The pause keys are the same as the exit command.";
+    QTest::newRow("pause only ctrl")
+        << "162,0"
+        << "なし" << true << "一時停止キーには修飾キー以外のキーが必要です。";
+    QTest::newRow("start is pause")
+        << "80,3"
+        << "80,3" << false << "The start key is the same as the pause keys.";
+    QTest::newRow("start is stop") << "80,3"
+                                   << "83,3" << true << "開始キーが終了コマンドと同じです。";
+}
+
+void RunDialogTest::clashingKeysAreRefused() {
+    QFETCH(QString, pause);
+    QFETCH(QString, start);
+    QFETCH(bool, japanese);
+    QFETCH(QString, warning);
+    RunSettings settings(5, 1, QStringLiteral("83,3"));
+    settings.pauseCommand = pause;
+    settings.startCommand = start;
+    RunDialog dialog(settings, true, japanese, nullptr);
+    dialog.show();
+    testsupport::ModalAnswerer answerer;
+    answerer.answer(QMessageBox::Ok);
+    dialog.startButton->click();
+    QCOMPARE(answerer.count(), 1);
+    QCOMPARE(answerer.last().icon, QMessageBox::Warning);
+    QCOMPARE(answerer.last().text, warning);
+    QVERIFY(dialog.result() != int(QDialog::Accepted));
+    QVERIFY(dialog.isVisible());
+}
+
+void RunDialogTest::speedAndVariationHandedBack() {
+    RunSettings settings(5, 1, QStringLiteral("83,3"));
+    settings.pace = runpace::Pace{2.5, 10, 3};
+    RunDialog dialog(settings, true, false, nullptr);
+    dialog.show();
+    QCOMPARE(dialog.speedSpin->value(), 2.5);
+    QCOMPARE(dialog.variationPercentSpin->value(), 10);
+    QCOMPARE(dialog.variationPixelsSpin->value(), 3);
+    // The boxes hold nothing out of range.
+    dialog.speedSpin->setValue(0);
+    QCOMPARE(dialog.speedSpin->value(), runpace::kMinSpeed);
+    dialog.speedSpin->setValue(50);
+    QCOMPARE(dialog.speedSpin->value(), runpace::kMaxSpeed);
+    dialog.variationPercentSpin->setValue(150);
+    QCOMPARE(dialog.variationPercentSpin->value(), 100);
+    dialog.speedSpin->setValue(0.5);
+    dialog.variationPercentSpin->setValue(25);
+    dialog.variationPixelsSpin->setValue(0);
+    dialog.startButton->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.settings().pace.speed, 0.5);
+    QCOMPARE(dialog.settings().pace.variationPercent, 25);
+    QCOMPARE(dialog.settings().pace.variationPixels, 0);
 }
 
 QTEST_MAIN(RunDialogTest)

@@ -38,6 +38,9 @@ public:
     // The backend pushes key events (as X11 and Win32 do); false: the run
     // must poll for keys.
     bool pushedKeys = true;
+    // The settings the run starts from: begin() and prepare() set the start
+    // delay, the run count and the stop command on them.
+    RunSettings base;
 
     // The run goes first: a run still going (a failed check) notes its last
     // signals while being joined, and needs the log for that.
@@ -61,7 +64,7 @@ public:
         QObject::connect(
             run.get(), &Run::finished, run.get(), [this] { note("finished"); },
             Qt::DirectConnection);
-        RunSettings settings;
+        RunSettings settings = base;
         settings.startDelay = stertTime;
         settings.runCount = runNumber;
         settings.stopCommand = stopCommand;

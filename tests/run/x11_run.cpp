@@ -169,6 +169,72 @@ private slots:
         }
         QTRY_VERIFY_WITH_TIMEOUT(!anythingDown(), 1000);
     }
+
+    // The pause keys typed on the X server: what the run holds (a key with
+    // Shift, the left button) is up while paused and down again after the
+    // resume; the stop keys end the paused run with nothing held.
+    void nothingHeldWhilePaused() {
+        std::string error;
+        std::unique_ptr<platform::Backend> backend = platform::createBackend("xcb", error);
+        QVERIFY2(backend->capabilities().keyEvents, error.c_str());
+        struct Installed {
+            platform::Backend *backend;
+            platform::InputLayer *layer;
+            Installed(platform::Backend *b, platform::InputLayer *l) : backend(b), layer(l) {
+                platform::setBackend(backend);
+            }
+            ~Installed() {
+                platform::setBackend(nullptr);
+                platform::setInput(layer);
+            }
+        } installed(backend.get(), layer.get());
+        platform::InputLayer &keys = *backend->synthesis();
+        const auto held = [this] {
+            return layer->isDown(70) || layer->isDown(0x10) || layer->isDown(platform::kVkLButton);
+        };
+        const auto typePauseKeys = [&keys] {
+            keys.keyDown(0xA2);
+            keys.keyDown(0xA4);
+            keys.keyDown(80);
+            keys.keyUp(80);
+            keys.keyUp(0xA4);
+            keys.keyUp(0xA2);
+        };
+
+        std::atomic<bool> done{false};
+        {
+            Run run;
+            connect(
+                &run, &Run::finished, &run, [&done] { done = true; }, Qt::DirectConnection);
+            RunSettings s = settings(1, QStringLiteral("83,3"));
+            s.pauseCommand = QStringLiteral("80,3");
+            QVERIFY(run.prepare(s, {{"キー", "70,4", "30"}, {"クリック", "左", "30"}},
+                                {{"即時"}, {"終わるまで待つ", "0"}}, QStringLiteral("x11")));
+            run.start();
+            QTRY_VERIFY_WITH_TIMEOUT(layer->isDown(70) && layer->isDown(platform::kVkLButton),
+                                     3000);
+            typePauseKeys();
+            QTRY_VERIFY_WITH_TIMEOUT(run.paused(), 2000);
+            QTRY_VERIFY_WITH_TIMEOUT(!held(), 1000);
+            QTest::qWait(300);
+            QVERIFY(!held()); // nothing pressed again while paused
+            typePauseKeys();
+            QTRY_VERIFY_WITH_TIMEOUT(!run.paused(), 2000);
+            QTRY_VERIFY_WITH_TIMEOUT(layer->isDown(70) && layer->isDown(platform::kVkLButton),
+                                     2000);
+            typePauseKeys();
+            QTRY_VERIFY_WITH_TIMEOUT(run.paused(), 2000);
+            keys.keyDown(0xA2);
+            keys.keyDown(0xA4);
+            keys.keyDown(83);
+            const bool stopped = QTest::qWaitFor([&done] { return done.load(); }, 3000);
+            keys.keyUp(83);
+            keys.keyUp(0xA4);
+            keys.keyUp(0xA2);
+            QVERIFY(stopped);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!anythingDown(), 1000);
+    }
 };
 
 QTEST_MAIN(X11RunTest)
