@@ -50,7 +50,8 @@ int answerWithoutDisplay(const commandline::Request &request, const QStringList 
         return commandline::kExitOk;
     case commandline::Action::StopRunning:
     case commandline::Action::PauseRunning:
-    case commandline::Action::ResumeRunning: {
+    case commandline::Action::ResumeRunning:
+    case commandline::Action::TogglePauseRunning: {
         int argc = 1;
         char name[] = "tarnwick";
         char *argv[] = {name, nullptr};
@@ -58,7 +59,9 @@ int answerWithoutDisplay(const commandline::Request &request, const QStringList 
         const RunStopServer::Ask ask =
             request.action == commandline::Action::PauseRunning    ? RunStopServer::Ask::Pause
             : request.action == commandline::Action::ResumeRunning ? RunStopServer::Ask::Resume
-                                                                   : RunStopServer::Ask::Stop;
+            : request.action == commandline::Action::TogglePauseRunning
+                ? RunStopServer::Ask::TogglePause
+                : RunStopServer::Ask::Stop;
         const int rc = RunStopServer::askRun(ask);
         if (rc != commandline::kExitOk)
             printTo(stderr, QStringLiteral("tarnwick: no run of this user is running\n"));

@@ -28,6 +28,8 @@ const Exchange kExchanges[] = {
     {RunStopServer::Ask::Stop, QByteArrayLiteral("stop\n"), QByteArrayLiteral("stopping\n")},
     {RunStopServer::Ask::Pause, QByteArrayLiteral("pause\n"), QByteArrayLiteral("pausing\n")},
     {RunStopServer::Ask::Resume, QByteArrayLiteral("resume\n"), QByteArrayLiteral("resuming\n")},
+    {RunStopServer::Ask::TogglePause, QByteArrayLiteral("toggle-pause\n"),
+     QByteArrayLiteral("toggling\n")},
 };
 
 const Exchange &exchangeFor(RunStopServer::Ask ask) {
@@ -38,8 +40,20 @@ const Exchange &exchangeFor(RunStopServer::Ask ask) {
     return kExchanges[0];
 }
 
-// The run keys' id of the stop keys.
+// The run keys' ids of the stop keys and the pause keys.
 constexpr int kStopKeysId = 1;
+constexpr int kPauseKeysId = 2;
+
+platform::RunKeyRequest keysRequest(const QString &stored, const char *argument) {
+    platform::RunKeyRequest request;
+    if (namesKeyboardKey(stored)) {
+        const KeyCombination combination = parseKeyCombination(stored);
+        // The stored mask's bits are the chord's modifier flags.
+        request.chord = platform::Chord{unsigned(combination.mask), combination.vk};
+    }
+    request.command = {QCoreApplication::applicationFilePath().toStdString(), argument};
+    return request;
+}
 
 } // namespace
 
@@ -56,17 +70,16 @@ QString RunStopServer::socketName() {
 }
 
 platform::RunKeyRequest RunStopServer::stopKeys(const QString &stopCommand) {
-    platform::RunKeyRequest request;
-    if (namesKeyboardKey(stopCommand)) {
-        const KeyCombination combination = parseKeyCombination(stopCommand);
-        // The stored mask's bits are the chord's modifier flags.
-        request.chord = platform::Chord{unsigned(combination.mask), combination.vk};
-    }
-    request.command = {QCoreApplication::applicationFilePath().toStdString(), "--stop"};
-    return request;
+    return keysRequest(stopCommand, "--stop");
 }
 
-RunStopServer::RunStopServer(const QString &stopCommand, QObject *parent) : QObject(parent) {
+platform::RunKeyRequest RunStopServer::pauseKeys(const QString &pauseCommand) {
+    return keysRequest(pauseCommand, "--toggle-pause");
+}
+
+RunStopServer::RunStopServer(const QString &stopCommand, const QString &pauseCommand,
+                             QObject *parent)
+    : QObject(parent) {
     const QString name = socketName();
     {
         // Another run of this user keeps the name; a socket nobody answers on
@@ -106,8 +119,10 @@ RunStopServer::RunStopServer(const QString &stopCommand, QObject *parent) : QObj
                         emit stopRequested();
                     else if (exchange.ask == Ask::Pause)
                         emit pauseRequested();
-                    else
+                    else if (exchange.ask == Ask::Resume)
                         emit resumeRequested();
+                    else
+                        emit togglePauseRequested();
                 }
                 client->disconnectFromServer();
             });
@@ -130,13 +145,34 @@ RunStopServer::RunStopServer(const QString &stopCommand, QObject *parent) : QObj
         qCInfo(lcStopServer).noquote() << desktop + ": " + chord + " is bound in " + desktop +
                                               "'s configuration, and stays so";
     }
+    // The run hears its pause keys itself where the program hears the
+    // keyboard; a binding as well would toggle twice on one press.
+    platform::RunKeyRequest pause = pauseKeys(pauseCommand);
+    if (pause.chord.vk == 0)
+        return;
+    const platform::RunKeyWay heard = keys->ask(pause).way;
+    if (heard == platform::RunKeyWay::Heard || heard == platform::RunKeyWay::Devices)
+        return;
+    pause.callback = [this] { emit togglePauseRequested(); };
+    const platform::RunKeyAnswer paused = keys->bind(kPauseKeysId, pause);
+    if (paused.way == platform::RunKeyWay::Bound) {
+        pauseBound_ = true;
+        qCInfo(lcStopServer).noquote() << QString::fromStdString(paused.desktop) + ": " +
+                                              QString::fromStdString(paused.keys) +
+                                              " pauses and resumes the run";
+    }
 }
 
 RunStopServer::~RunStopServer() {
     // Asked again: a backend installed since knows no such binding.
-    if (bound_)
-        if (platform::RunKeys *keys = platform::backend().runKeys())
-            keys->unbind(kStopKeysId);
+    if (bound_ || pauseBound_) {
+        if (platform::RunKeys *keys = platform::backend().runKeys()) {
+            if (bound_)
+                keys->unbind(kStopKeysId);
+            if (pauseBound_)
+                keys->unbind(kPauseKeysId);
+        }
+    }
 }
 
 bool RunStopServer::listening() const {

@@ -9,6 +9,7 @@
 // for its length. Owned by the run's tray icon (runtrayicon.h), so every run
 // has one.
 
+#include "core/keycombination.h"
 #include "platform/runkeybindings.h"
 
 #include <QObject>
@@ -23,7 +24,13 @@ public:
     // Listens unless another run of this user already does; where the
     // desktop binds keys, binds `stopCommand` (stored form, "83,3") to
     // `tarnwick --stop`.
-    explicit RunStopServer(const QString &stopCommand, QObject *parent = nullptr);
+    // The pause keys (`pauseCommand`, same form) are bound to
+    // `tarnwick --toggle-pause` the same way, where the program does not hear
+    // them itself (both would toggle, and cancel each other out).
+    explicit RunStopServer(const QString &stopCommand, QObject *parent = nullptr)
+        : RunStopServer(stopCommand, QString::fromUtf16(kNoKeyCombination), parent) {}
+    RunStopServer(const QString &stopCommand, const QString &pauseCommand,
+                  QObject *parent = nullptr);
     // Stops listening and removes the key binding.
     ~RunStopServer() override;
 
@@ -37,21 +44,25 @@ public:
     // What the backend's run keys are asked for a stored stop command: its
     // keys, bound to `tarnwick --stop`.
     static platform::RunKeyRequest stopKeys(const QString &stopCommand);
+    // The same for the stored pause keys, bound to `tarnwick --toggle-pause`.
+    static platform::RunKeyRequest pauseKeys(const QString &pauseCommand);
 
     // What `tarnwick --stop` does: asks the running run to stop. Needs the
     // application object. Returns the exit status (kExitOk, kExitNoRun).
     static int askRunToStop();
     // The same for `tarnwick --pause` and `tarnwick --resume`.
-    enum class Ask { Stop, Pause, Resume };
+    enum class Ask { Stop, Pause, Resume, TogglePause };
     static int askRun(Ask what);
 
 signals:
     void stopRequested();
     void pauseRequested();
     void resumeRequested();
+    void togglePauseRequested();
 
 private:
     QLocalServer *server_ = nullptr;
-    bool bound_ = false; // the stop keys, through the backend's run keys
+    bool bound_ = false;      // the stop keys, through the backend's run keys
+    bool pauseBound_ = false; // the pause keys, the same way
     QString keyBinding_;
 };

@@ -74,10 +74,12 @@ RunTrayIcon::RunTrayIcon(Run *run, const QString &projectName, QObject *parent, 
     connect(this, &RunTrayIcon::resumeClicked, run, &Run::requestResume);
     // tarnwick --stop, --pause and --resume, and the stop keys where the
     // desktop binds them, take the same way.
-    stopServer_ = new RunStopServer(run->settings().stopCommand, this);
+    stopServer_ =
+        new RunStopServer(run->settings().stopCommand, run->settings().pauseCommand, this);
     connect(stopServer_, &RunStopServer::stopRequested, this, &RunTrayIcon::stopClicked);
     connect(stopServer_, &RunStopServer::pauseRequested, this, &RunTrayIcon::pauseClicked);
     connect(stopServer_, &RunStopServer::resumeRequested, this, &RunTrayIcon::resumeClicked);
+    connect(stopServer_, &RunStopServer::togglePauseRequested, run, &Run::togglePause);
     // These come from other threads; handled here, on the GUI thread.
     connect(run, &Run::pausedChanged, this, &RunTrayIcon::showPaused, Qt::QueuedConnection);
     connect(run, &Run::finished, this, &RunTrayIcon::remove);

@@ -115,11 +115,14 @@ Request parse(const QStringList &arguments) {
             request.action = Action::PauseRunning;
         else if (only == QLatin1String("--resume"))
             request.action = Action::ResumeRunning;
+        else if (only == QLatin1String("--toggle-pause"))
+            request.action = Action::TogglePauseRunning;
         if (request.action != Action::StartPage)
             return request;
     }
     for (const QString &argument : arguments.mid(1)) {
-        if (argument == QLatin1String("--pause") || argument == QLatin1String("--resume"))
+        if (argument == QLatin1String("--pause") || argument == QLatin1String("--resume") ||
+            argument == QLatin1String("--toggle-pause"))
             return failure(QStringLiteral("%1 is given alone").arg(argument));
     }
     if (!parser.parse(arguments))
@@ -320,6 +323,8 @@ QString helpText() {
         "  tarnwick --stop                end the running run of this user\n"
         "  tarnwick --pause               pause it (everything held is let go)\n"
         "  tarnwick --resume              resume it where it paused\n"
+        "  tarnwick --toggle-pause        pause it, or resume it if paused (what the\n"
+        "                                 pause keys do; for a desktop's key binding)\n"
         "\n"
         "Options:\n"
         "  -h, --help           show this help and exit\n"

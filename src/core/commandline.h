@@ -35,15 +35,16 @@ inline constexpr int kExitPageFailed = 5;
 inline constexpr int kExitNoRun = 6; // --stop, --pause, --resume: no run of this user
 
 enum class Action {
-    StartPage,     // no arguments: the editor's start page
-    OpenFile,      // one project file for the editor
-    Run,           // play a project without the editor
-    ShowHelp,      // print the usage and exit 0
-    ShowVersion,   // print the version and exit 0
-    StopRunning,   // --stop alone: end the running run of this user
-    PauseRunning,  // --pause alone: pause it
-    ResumeRunning, // --resume alone: resume it
-    Fail,          // bad arguments: `error` says why, exit kExitUsage
+    StartPage,          // no arguments: the editor's start page
+    OpenFile,           // one project file for the editor
+    Run,                // play a project without the editor
+    ShowHelp,           // print the usage and exit 0
+    ShowVersion,        // print the version and exit 0
+    StopRunning,        // --stop alone: end the running run of this user
+    PauseRunning,       // --pause alone: pause it
+    ResumeRunning,      // --resume alone: resume it
+    TogglePauseRunning, // --toggle-pause alone: pause it, or resume it if paused
+    Fail,               // bad arguments: `error` says why, exit kExitUsage
 };
 
 struct Request {

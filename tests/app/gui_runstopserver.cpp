@@ -80,8 +80,8 @@ private slots:
         QCOMPARE(runStopCommand(), commandline::kExitNoRun);
     }
 
-    // tarnwick --pause and --resume from another process pause and resume
-    // the run; without a run they say so as --stop does.
+    // tarnwick --pause, --resume and --toggle-pause from another process
+    // pause and resume the run; without a run they say so as --stop does.
     void pauseAndResumeFromAnotherProcess() {
         testsupport::RecordingInput rec;
         QWidget window;
@@ -94,18 +94,21 @@ private slots:
         connect(run, &Run::pausedChanged, &window, [&](bool paused) { states << paused; });
         QPointer<QThread> thread = startRunThread(run, &window);
         QTRY_VERIFY_WITH_TIMEOUT(rec.eventTexts().size() >= 2, 5000);
-        for (const char *option : {"--pause", "--pause", "--resume", "--stop"}) {
+        for (const char *option :
+             {"--pause", "--pause", "--resume", "--toggle-pause", "--toggle-pause", "--stop"}) {
             QProcess p;
             p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tarnwick"),
                     {QString::fromLatin1(option)});
             QTRY_VERIFY_WITH_TIMEOUT(p.state() == QProcess::NotRunning, 30000);
             QCOMPARE(p.exitCode(), commandline::kExitOk);
         }
-        // The second pause changed nothing; the stop came after the resume.
-        QTRY_COMPARE_WITH_TIMEOUT(states, (QList<bool>{true, false}), 5000);
+        // The second pause changed nothing; each toggle turned it over; the
+        // stop came last.
+        QTRY_COMPARE_WITH_TIMEOUT(states, (QList<bool>{true, false, true, false}), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(thread.isNull(), 5000);
         QCOMPARE(RunStopServer::askRun(RunStopServer::Ask::Pause), commandline::kExitNoRun);
         QCOMPARE(RunStopServer::askRun(RunStopServer::Ask::Resume), commandline::kExitNoRun);
+        QCOMPARE(RunStopServer::askRun(RunStopServer::Ask::TogglePause), commandline::kExitNoRun);
     }
 
     void withoutARunTheCommandSaysSo() {
@@ -130,41 +133,50 @@ private slots:
         QCOMPARE(p.exitCode(), commandline::kExitOk);
     }
 
-    // The stored stop command as the run keys are asked for it.
+    // The stored stop and pause keys as the run keys are asked for them.
     void stopKeys_data() {
+        QTest::addColumn<bool>("pause");
         QTest::addColumn<QString>("stored");
         QTest::addColumn<unsigned>("modifiers");
         QTest::addColumn<int>("vk"); // 0: no keys
         QTest::newRow("the default")
-            << "83,3" << (platform::kModControl | platform::kModAlt) << 0x53;
-        QTest::newRow("shift and a function key") << "123,4" << platform::kModShift << 0x7B;
+            << false << "83,3" << (platform::kModControl | platform::kModAlt) << 0x53;
+        QTest::newRow("shift and a function key")
+            << false << "123,4" << platform::kModShift << 0x7B;
         QTest::newRow("every modifier")
-            << "49,15"
+            << false << "49,15"
             << (platform::kModControl | platform::kModAlt | platform::kModShift | platform::kModWin)
             << 0x31;
-        QTest::newRow("none") << "なし" << 0u << 0;
-        QTest::newRow("a mouse button") << "1,2" << 0u << 0;
-        QTest::newRow("unreadable") << "x" << 0u << 0;
+        QTest::newRow("none") << false << "なし" << 0u << 0;
+        QTest::newRow("a mouse button") << false << "1,2" << 0u << 0;
+        QTest::newRow("unreadable") << false << "x" << 0u << 0;
+        QTest::newRow("pause keys")
+            << true << "80,3" << (platform::kModControl | platform::kModAlt) << 0x50;
+        QTest::newRow("no pause keys") << true << "なし" << 0u << 0;
     }
     void stopKeys() {
+        QFETCH(bool, pause);
         QFETCH(QString, stored);
         QFETCH(unsigned, modifiers);
         QFETCH(int, vk);
-        const platform::RunKeyRequest request = RunStopServer::stopKeys(stored);
+        const platform::RunKeyRequest request =
+            pause ? RunStopServer::pauseKeys(stored) : RunStopServer::stopKeys(stored);
         QCOMPARE(request.chord.vk, vk);
         if (vk)
             QCOMPARE(request.chord.modifiers, modifiers);
-        // The keys run this program's --stop.
+        // The keys run this program's --stop, or --toggle-pause.
         QCOMPARE(request.command.size(), std::size_t(2));
         QCOMPARE(QString::fromStdString(request.command[0]),
                  QCoreApplication::applicationFilePath());
-        QCOMPARE(QString::fromStdString(request.command[1]), QStringLiteral("--stop"));
+        QCOMPARE(QString::fromStdString(request.command[1]),
+                 pause ? QStringLiteral("--toggle-pause") : QStringLiteral("--stop"));
     }
 
     // Where the desktop binds keys, the server binds the stop keys for its
     // length, and only the server that listens: a second run's would end
     // the first's binding with it. Keys the desktop leaves to the user stay
-    // unbound.
+    // unbound. The pause keys are bound the same way, but only where the
+    // run does not hear them itself (both would toggle on one press).
     void bindsTheStopKeysForItsLength_data() {
         QTest::addColumn<platform::RunKeyWay>("way");
         QTest::addColumn<QString>("binding");
@@ -178,11 +190,11 @@ private slots:
         testsupport::RecordingInput rec;
         rec.runKeys()->setAnswer({way, "desk", "Ctrl+Alt+s"});
         {
-            RunStopServer first(QStringLiteral("83,3"));
+            RunStopServer first(QStringLiteral("83,3"), QStringLiteral("80,3"));
             QVERIFY(first.listening());
             QCOMPARE(first.keyBinding(), binding);
             const auto bound = rec.runKeys()->bound();
-            QCOMPARE(bound.size(), std::size_t(binding.isEmpty() ? 0 : 1));
+            QCOMPARE(bound.size(), std::size_t(binding.isEmpty() ? 0 : 2));
             if (!binding.isEmpty()) {
                 const platform::RunKeyRequest &request = bound.begin()->second;
                 QCOMPARE(request.chord.vk, 0x53);
@@ -192,6 +204,13 @@ private slots:
                 QVERIFY(request.callback);
                 request.callback();
                 QCOMPARE(asked.size(), 1);
+                const platform::RunKeyRequest &pause = std::next(bound.begin())->second;
+                QCOMPARE(pause.chord.vk, 0x50);
+                QCOMPARE(QString::fromStdString(pause.command.at(1)),
+                         QStringLiteral("--toggle-pause"));
+                QSignalSpy toggled(&first, &RunStopServer::togglePauseRequested);
+                pause.callback();
+                QCOMPARE(toggled.size(), 1);
             }
             {
                 RunStopServer second(QStringLiteral("83,3"));

@@ -67,6 +67,10 @@ private slots:
         // Pause and resume are asked of the running run, alone.
         QTest::newRow("pause alone") << QStringList{"--pause"} << Action::PauseRunning << "";
         QTest::newRow("resume alone") << QStringList{"--resume"} << Action::ResumeRunning << "";
+        QTest::newRow("toggle alone")
+            << QStringList{"--toggle-pause"} << Action::TogglePauseRunning << "";
+        QTest::newRow("toggle with a run")
+            << QStringList{"--run", "x", "--toggle-pause"} << Action::Fail << "";
         QTest::newRow("pause with a run")
             << QStringList{"--run", "x", "--pause"} << Action::Fail << "";
         QTest::newRow("resume with a file") << QStringList{"x", "--resume"} << Action::Fail << "";
