@@ -60,15 +60,18 @@ bool Run::prepare(const RunSettings &settings, const QList<QStringList> &listCom
     }
     const bool keyConditions = std::any_of(
         steps_.begin(), steps_.end(), [](const auto &step) { return step.condition->hearsKeys(); });
-    if (stopVk_ != 0 || keyConditions) {
+    const bool buttonConditions = std::any_of(steps_.begin(), steps_.end(), [](const auto &step) {
+        return step.condition->hearsButtons();
+    });
+    if (stopVk_ != 0 || keyConditions || buttonConditions) {
         // Called on the GUI thread by the watch, until stopListening().
         auto onStop = [this] {
             context_.requestStop();
             qCDebug(lcRun) << "[Run] stop command detected: vk=" << stopVk_
                            << " mask=" << stopMask_;
         };
-        context_.setKeyWatch(
-            KeyWatch::attach(stopVk_, wantedModifiers(stopVk_, stopMask_), std::move(onStop)));
+        context_.setKeyWatch(KeyWatch::attach(stopVk_, wantedModifiers(stopVk_, stopMask_),
+                                              std::move(onStop), buttonConditions));
     }
     // Without key events the stop command is polled for.
     if (!context_.keyWatch())

@@ -298,15 +298,23 @@ private:
     double seconds_;
 };
 
-// Polls: buttons are not among the backends' pushed key events.
+// Met by a press of the button, or at once while it is held. Pressed and
+// released between two looks, a tap would never be seen: the press is heard
+// as an event where the backend pushes them, and polled for only where not.
 class ClickCondition : public Condition {
 public:
     explicit ClickCondition(const QStringList &record)
         : vk_(record.at(1) == pagekinds::rightSide ? platform::kVkRButton : platform::kVkLButton) {}
     void wait(RunContext &run) const override {
         const int vk = vk_;
-        run.waitUntil([&run, vk] { return run.isDown(vk); }, milliseconds(50));
+        const auto held = [&run, vk] { return run.isDown(vk); };
+        if (KeyWatch *watch = run.keyWatch(); watch && watch->hearsButtons()) {
+            watch->waitForButton(vk, held, [&run] { return run.stopping(); });
+            return;
+        }
+        run.waitUntil(held, milliseconds(50));
     }
+    bool hearsButtons() const override { return true; }
 
 private:
     int vk_;

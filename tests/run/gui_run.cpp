@@ -287,16 +287,43 @@ private slots:
         QCOMPARE(h.sent(), (Texts{kMarkerText, kMarkerText}));
     }
 
+    // Buttons heard as pushed events (a tap the state never shows still
+    // counts), or polled where the backend pushes key events without
+    // buttons, or nothing at all.
+    void clickCondition_data() {
+        QTest::addColumn<bool>("keyEvents");
+        QTest::addColumn<bool>("buttonEvents");
+        QTest::newRow("pushed button events") << true << true;
+        QTest::newRow("key events without buttons") << true << false;
+        QTest::newRow("nothing pushed") << false << false;
+    }
     void clickCondition() {
+        QFETCH(bool, keyEvents);
+        QFETCH(bool, buttonEvents);
         Harness h;
+        h.pushedKeys = keyEvents;
+        h.rec.offerButtonEvents(buttonEvents);
         h.rec.setDown(platform::kVkLButton, true); // held already: met at once
         h.begin({{"なし"}, kMarker, kMarker}, {{"クリック", "左"}, {"クリック", "右"}, kNow});
         QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), kMarkerText), 1, 1000);
-        QTest::qWait(150); // the left button does not meet a right-button condition
+        QCOMPARE(h.rec.buttonListenerCount(), buttonEvents ? 1 : 0);
+        // The left button, and a release alone, do not meet a right-button
+        // condition.
+        h.rec.sendButtonEvent(platform::kVkLButton, false);
+        h.rec.sendButtonEvent(platform::kVkLButton, true);
+        h.rec.sendButtonEvent(platform::kVkRButton, false);
+        QTest::qWait(150);
         QCOMPARE(countOf(h.sent(), kMarkerText), 1);
-        h.rec.setDown(platform::kVkRButton, true);
+        if (buttonEvents) {
+            // Pressed and released between any two looks.
+            h.rec.sendButtonEvent(platform::kVkRButton, true);
+            h.rec.sendButtonEvent(platform::kVkRButton, false);
+        } else {
+            h.rec.setDown(platform::kVkRButton, true);
+        }
         QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), kMarkerText), 2, 1000);
         QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(h.rec.buttonListenerCount(), 0, 1000);
     }
 
     void clockTimeCondition() {

@@ -1,13 +1,19 @@
 // End to end on a real X server: a run moves the pointer onto a window's
 // button, clicks it, types into its text field, and is ended by the stop
 // combination sent through the X11 layer; nothing stays down afterwards.
+// Clicks too quick for any polling meet a Click condition.
 
 #include "platform/backend.h"
 #include "platform/inputlayer.h"
 #include "platform/x11/x11input.h"
 #include "run/run.h"
+#include "support/useractions.h"
 
+#include <QHash>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QWidget>
 #include <QtTest>
@@ -30,6 +36,65 @@ RunSettings settings(int runCount, const QString &stopCommand) {
     s.stopCommand = stopCommand;
     return s;
 }
+
+// The whole X11 backend, as the program installs it (key and button events
+// included), for as long as it lives; then the bare layer again.
+class InstalledBackend {
+public:
+    explicit InstalledBackend(platform::InputLayer *layer) : layer_(layer) {
+        std::string error;
+        backend_ = platform::createBackend("xcb", error);
+        if (backend_->capabilities().keyEvents)
+            platform::setBackend(backend_.get());
+    }
+    ~InstalledBackend() {
+        platform::setBackend(nullptr);
+        platform::setInput(layer_);
+    }
+    bool ok() const { return backend_->capabilities().keyEvents; }
+    platform::InputLayer &input() { return *backend_->synthesis(); }
+
+private:
+    platform::InputLayer *layer_;
+    std::unique_ptr<platform::Backend> backend_;
+};
+
+// A window of the test's own: the text it was typed and, for the keys it is
+// asked about, each press and release named by the key and by which of the
+// keycodes seen for that key it came through ("+A1", "-A1", "+A2"...).
+class KeyLog : public QWidget {
+public:
+    explicit KeyLog(QList<int> watched = {}) : watched_(std::move(watched)) {
+        setFocusPolicy(Qt::StrongFocus);
+        setGeometry(100, 100, 300, 200);
+    }
+    QString text;
+    QStringList events;
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override {
+        text += e->text();
+        note(e, '+');
+    }
+    void keyReleaseEvent(QKeyEvent *e) override { note(e, '-'); }
+
+private:
+    void note(QKeyEvent *e, char sign) {
+        if (!watched_.contains(e->key()) || e->isAutoRepeat())
+            return;
+        QList<quint32> &codes = codes_[e->key()];
+        if (!codes.contains(e->nativeScanCode()))
+            codes.append(e->nativeScanCode());
+        const QString name = e->key() == Qt::Key_Control ? QStringLiteral("Ctrl")
+                                                         : QKeySequence(e->key()).toString();
+        events << QStringLiteral("%1%2%3")
+                      .arg(QLatin1Char(sign))
+                      .arg(name)
+                      .arg(codes.indexOf(e->nativeScanCode()) + 1);
+    }
+    QList<int> watched_;
+    QHash<int, QList<quint32>> codes_;
+};
 
 } // namespace
 
@@ -116,6 +181,43 @@ private slots:
         layer->keyUp(0xA4);
         layer->keyUp(0xA2);
         QVERIFY(stopped);
+        QTRY_VERIFY_WITH_TIMEOUT(!anythingDown(), 1000);
+    }
+
+    // Clicks shorter than any polling interval (xdotool presses and releases
+    // at once) meet the Click condition; a button held when the condition
+    // starts meets it at once.
+    void clickConditionHearsQuickClicks_data() {
+        QTest::addColumn<bool>("heldAtStart");
+        QTest::newRow("three quick clicks") << false;
+        QTest::newRow("held when the condition starts") << true;
+    }
+    void clickConditionHearsQuickClicks() {
+        QFETCH(bool, heldAtStart);
+        InstalledBackend backend(layer.get());
+        QVERIFY(backend.ok());
+        layer->setCursorPos(300, 300);
+        std::atomic<bool> done{false};
+        Run run;
+        connect(
+            &run, &Run::finished, &run, [&done] { done = true; }, Qt::DirectConnection);
+        QVERIFY(run.prepare(settings(1, QStringLiteral("なし")),
+                            {{"なし"}, {"マウスポインター", "33", "44"}},
+                            {{"クリック", "左"}, {"即時"}}, QStringLiteral("x11")));
+        if (heldAtStart)
+            backend.input().mouseDown(platform::MouseButton::Left);
+        run.start();
+        if (heldAtStart) {
+            QTRY_COMPARE_WITH_TIMEOUT(layer->cursorPos().x, 33, 3000);
+            backend.input().mouseUp(platform::MouseButton::Left);
+        } else {
+            QTest::qWait(300);
+            QCOMPARE(layer->cursorPos().x, 300);
+            for (int i = 0; i < 3; ++i)
+                QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {"click", "1"}), 0);
+            QTRY_COMPARE_WITH_TIMEOUT(layer->cursorPos().x, 33, 3000);
+        }
+        QVERIFY(QTest::qWaitFor([&done] { return done.load(); }, 5000));
         QTRY_VERIFY_WITH_TIMEOUT(!anythingDown(), 1000);
     }
 
