@@ -163,8 +163,10 @@ void RunContext::buttonUp(bool left) {
 }
 
 void RunContext::releaseHeld() {
+    // As often as it went down: a layer keeps a key two callers hold down
+    // until both have let go.
     for (int vk = 0; vk < 256; ++vk) {
-        if (heldKeys_[vk].exchange(0) > 0)
+        for (int downs = heldKeys_[vk].exchange(0); downs > 0; --downs)
             platform::input().keyUp(vk);
     }
     if (heldButtons_[0].exchange(0) > 0)

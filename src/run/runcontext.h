@@ -9,6 +9,7 @@
 // run's owner.
 
 #include "core/windowmatch.h"
+#include "typingorder.h"
 
 #include <QTime>
 
@@ -122,6 +123,9 @@ public:
     void setKeyWatch(std::shared_ptr<KeyWatch> watch) { keyWatch_ = std::move(watch); }
     KeyWatch *keyWatch() const { return keyWatch_.get(); }
 
+    // ---- the order of typed characters across overlapping pages ----
+    TypingOrder &typingOrder() { return typingOrder_; }
+
     // ---- action workers ----
     // Runs `body` on a thread of its own. Beyond a cap of live workers it
     // waits for one to end (returning true without starting `body` when a
@@ -141,6 +145,7 @@ private:
     bool placeKnown_ = false;
     int placeX_ = 0;
     int placeY_ = 0;
+    TypingOrder typingOrder_;
     std::vector<std::thread> workers_;
     // One "done" flag per worker (same order), set as its last step, so
     // finished workers can be joined at once.

@@ -9,6 +9,7 @@
 #include "runcontext.h"
 #include "runtexts.h"
 #include "screensteps.h"
+#include "typingorder.h"
 #include "windowlookup.h"
 
 #include <chrono>
@@ -243,22 +244,34 @@ public:
             return true;
         const QString text = text_;
         const double duration = duration_;
-        return run.startWorker([&run, text, duration] { type(run, text, duration); });
+        // Its place among overlapping pages is taken now, in page order,
+        // however late its worker starts.
+        const RunContext::Clock::time_point startedAt = run.now();
+        std::shared_ptr<TypingOrder::Typist> typist = run.typingOrder().enter(startedAt);
+        return run.startWorker([&run, text, duration, startedAt, typist] {
+            type(run, *typist, text, duration, startedAt);
+        });
     }
 
 private:
-    static void type(RunContext &run, const QString &text, double duration) {
+    static void type(RunContext &run, TypingOrder::Typist &typist, const QString &text,
+                     double duration, RunContext::Clock::time_point startedAt) {
         const int n = text.size();
         const double interval = duration / n;
         run.input().textAhead(reinterpret_cast<const char16_t *>(text.utf16()),
                               static_cast<std::size_t>(n));
         const auto t0 = run.now();
+        const auto stopping = [&run] { return run.stopping(); };
         for (int i = 0; i < n; ++i) {
-            if (run.stopping())
+            if (!typist.waitTurn(timedwait::deadlineAfter(startedAt, i * interval), stopping))
                 return;
             const char16_t unit = text.at(i).unicode();
             run.input().unicodeDown(unit);
             run.input().unicodeUp(unit);
+            if (i + 1 == n)
+                typist.done();
+            else
+                typist.typed(timedwait::deadlineAfter(startedAt, (i + 1) * interval));
             // Counted from t0, so no drift builds up over a long text.
             if (!run.sleepUntil(timedwait::deadlineAfter(t0, (i + 1) * interval), milliseconds(1)))
                 return;

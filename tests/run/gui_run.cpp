@@ -326,6 +326,39 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(h.rec.buttonListenerCount(), 0, 1000);
     }
 
+    // Pages whose typing overlaps: every character once, each press with its
+    // release before the next press, in the order the pages' timing puts
+    // them (the earlier page first).
+    void overlappingInputKeepsItsOrder_data() {
+        QTest::addColumn<Pages>("commands");
+        QTest::addColumn<QString>("typed");
+        Pages quick;
+        QString letters;
+        for (int i = 0; i < 300; ++i) {
+            const QString letter(QChar(u'a' + i % 26));
+            quick << QStringList{"入力", letter, "0.001"};
+            letters += letter;
+        }
+        QTest::newRow("300 quick pages") << quick << letters;
+        QTest::newRow("two pages in step")
+            << Pages{{"入力", "ab", "0.4"}, {"入力", "xy", "0.4"}} << QStringLiteral("axby");
+        QTest::newRow("a slow page and a quick one")
+            << Pages{{"入力", "ab", "1"}, {"入力", "xyz", "0.06"}} << QStringLiteral("axyzb");
+    }
+    void overlappingInputKeepsItsOrder() {
+        QFETCH(Pages, commands);
+        QFETCH(QString, typed);
+        Harness h;
+        h.begin(commands, Pages(commands.size(), kNow));
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 30000);
+        Texts expected;
+        for (QChar c : typed) {
+            expected.push_back("unicodeDown " + std::to_string(c.unicode()));
+            expected.push_back("unicodeUp " + std::to_string(c.unicode()));
+        }
+        QCOMPARE(h.sent(), expected);
+    }
+
     void clockTimeCondition() {
         if (QTime::currentTime().second() >= 58)
             QTest::qWait(3000); // keep the minute from turning during the test

@@ -1,7 +1,8 @@
 // End to end on a real X server: a run moves the pointer onto a window's
 // button, clicks it, types into its text field, and is ended by the stop
 // combination sent through the X11 layer; nothing stays down afterwards.
-// Clicks too quick for any polling meet a Click condition.
+// Clicks too quick for any polling meet a Click condition; pages whose
+// typing overlaps lose no character, and a key one page holds stays held.
 
 #include "platform/backend.h"
 #include "platform/inputlayer.h"
@@ -219,6 +220,69 @@ private slots:
         }
         QVERIFY(QTest::qWaitFor([&done] { return done.load(); }, 5000));
         QTRY_VERIFY_WITH_TIMEOUT(!anythingDown(), 1000);
+    }
+
+    // Many quick Enter Text pages that do not wait for each other: every
+    // character arrives, in page order.
+    void overlappingTypingLosesNothing_data() {
+        QTest::addColumn<QString>("letters");
+        QTest::newRow("one letter") << QString(300, QLatin1Char('a'));
+        QString alphabet;
+        for (int i = 0; i < 300; ++i)
+            alphabet += QChar(u'a' + i % 26);
+        QTest::newRow("a to z") << alphabet;
+    }
+    void overlappingTypingLosesNothing() {
+        QFETCH(QString, letters);
+        KeyLog window;
+        QVERIFY(testsupport::activate(window));
+        QList<QStringList> commands;
+        for (QChar c : letters)
+            commands << QStringList{"入力", QString(c), "0.001"};
+        Run run;
+        QVERIFY(run.prepare(settings(1, QStringLiteral("なし")), commands,
+                            QList<QStringList>(commands.size(), QStringList{"即時"}),
+                            QStringLiteral("x11")));
+        QVERIFY(runToEnd(run, 30000));
+        QTRY_COMPARE_WITH_TIMEOUT(window.text.size(), letters.size(), 5000);
+        QCOMPARE(window.text, letters);
+        QVERIFY(!anythingDown());
+    }
+
+    // What one page holds stays down until that page lets go, whatever
+    // another page types or holds meanwhile.
+    void heldKeysStayHeld_data() {
+        QTest::addColumn<QList<QStringList>>("commands");
+        QTest::addColumn<QList<QStringList>>("conditions");
+        QTest::addColumn<QList<int>>("watched");
+        QTest::addColumn<QStringList>("events");
+        const QList<QStringList> typeAWhileHeld{{"時間", "0.3"}, {"終わるまで待つ", "0"}};
+        QTest::newRow("a typed while A is held")
+            << QList<QStringList>{{"キー", "65,0", "1.5"}, {"入力", "a", "0.01"}} << typeAWhileHeld
+            << QList<int>{Qt::Key_A} << QStringList{"+A1", "+A2", "-A2", "-A1"};
+        QTest::newRow("a typed while Ctrl+Shift+A is held")
+            << QList<QStringList>{{"キー", "65,6", "1.5"}, {"入力", "a", "0.01"}} << typeAWhileHeld
+            << QList<int>{Qt::Key_A} << QStringList{"+A1", "+A2", "-A2", "-A1"};
+        QTest::newRow("Ctrl held by two pages")
+            << QList<QStringList>{{"キー", "65,2", "0.2"}, {"キー", "66,2", "1"}}
+            << QList<QStringList>{{"即時"}, {"終わるまで待つ", "0"}}
+            << QList<int>{Qt::Key_Control, Qt::Key_B}
+            << QStringList{"+Ctrl1", "+B1", "-B1", "-Ctrl1"};
+    }
+    void heldKeysStayHeld() {
+        QFETCH(QList<QStringList>, commands);
+        QFETCH(QList<QStringList>, conditions);
+        QFETCH(QList<int>, watched);
+        QFETCH(QStringList, events);
+        KeyLog window(watched);
+        QVERIFY(testsupport::activate(window));
+        Run run;
+        QVERIFY(run.prepare(settings(1, QStringLiteral("なし")), commands, conditions,
+                            QStringLiteral("x11")));
+        QVERIFY(runToEnd(run, 10000));
+        QTRY_COMPARE_WITH_TIMEOUT(window.events.size(), events.size(), 3000);
+        QCOMPARE(window.events, events);
+        QVERIFY(!anythingDown());
     }
 
     void keysHeardThroughTheBackendsKeyEvents() {
