@@ -177,14 +177,14 @@ void RunContext::releaseHeld() {
 
 // ---- action workers -----------------------------------------------------------------
 
-bool RunContext::startWorker(std::function<void()> body) {
+bool RunContext::waitForWorkerRoom() {
     // Endless runs start one worker per timed action and pass: join the ones
     // already over so only actions really in progress hold a thread.
     joinFinishedWorkers();
     // A project of quick actions repeated with no wait can start workers
     // faster than the input layer lets them finish; beyond this many at once
     // the dispatch waits for one of them to end.
-    const bool room = waitUntil(
+    return waitUntil(
         [this] {
             if (workers_.size() < kMaxLiveWorkers)
                 return true;
@@ -192,7 +192,10 @@ bool RunContext::startWorker(std::function<void()> body) {
             return workers_.size() < kMaxLiveWorkers;
         },
         std::chrono::milliseconds(1));
-    if (!room)
+}
+
+bool RunContext::startWorker(std::function<void()> body) {
+    if (!waitForWorkerRoom())
         return true; // nothing more is dispatched after a stop
 
     auto done = std::make_unique<std::atomic<bool>>(false);

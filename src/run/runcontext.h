@@ -131,6 +131,9 @@ public:
     // waits for one to end (returning true without starting `body` when a
     // stop comes first). False when no thread could be started.
     bool startWorker(std::function<void()> body);
+    // Run thread: waits until a worker may start at once (false: a stop came
+    // first).
+    bool waitForWorkerRoom();
     void joinFinishedWorkers();
     void joinAllWorkers();
     std::size_t liveWorkers() const { return workers_.size(); }

@@ -244,8 +244,11 @@ public:
             return true;
         const QString text = text_;
         const double duration = duration_;
-        // Its place among overlapping pages is taken now, in page order,
-        // however late its worker starts.
+        // Its place among overlapping pages is taken in page order, however
+        // late its worker starts; but only once the worker can start, or the
+        // workers typing after it would wait for one that never comes.
+        if (!run.waitForWorkerRoom())
+            return true;
         const RunContext::Clock::time_point startedAt = run.now();
         std::shared_ptr<TypingOrder::Typist> typist = run.typingOrder().enter(startedAt);
         return run.startWorker([&run, text, duration, startedAt, typist] {

@@ -359,6 +359,19 @@ private slots:
         QCOMPARE(h.sent(), expected);
     }
 
+    // More pages typing at once than the run has workers for: those that
+    // must wait for a worker hold up no page already typing.
+    void moreOverlappingInputThanWorkers() {
+        Harness h;
+        h.begin(Pages(40, QStringList{"入力", "ab", "0.3"}), Pages(40, kNow));
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 15000);
+        const Texts sent = h.sent();
+        QCOMPARE(countOf(sent, "unicodeDown 97"), 40);
+        QCOMPARE(countOf(sent, "unicodeDown 98"), 40);
+        for (std::size_t i = 0; i + 1 < sent.size(); i += 2)
+            QCOMPARE(sent[i + 1], "unicodeUp" + sent[i].substr(std::string("unicodeDown").size()));
+    }
+
     void clockTimeCondition() {
         if (QTime::currentTime().second() >= 58)
             QTest::qWait(3000); // keep the minute from turning during the test
