@@ -3,8 +3,8 @@
 // What the steps of a run use of it: the input layer, with note of what is
 // held down; the stop flag; the clocks; and the threads of timed actions.
 // One per Run. The run thread, the action workers and the stop watcher share
-// it; they share only atomics (the key watch, where there is one, has a lock
-// of its own). Workers are started and
+// it; they share only atomics (the key watch, where there is one, and the
+// typing order have locks of their own). Workers are started and
 // joined by one thread at a time: the run thread while it runs, else the
 // run's owner.
 
