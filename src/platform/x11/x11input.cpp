@@ -133,12 +133,14 @@ void X11Input::keyDown(int vk) {
         if (!usableLocked())
             return;
     }
-    // Already held by another caller: it stays down, once.
-    if (pressedKeys_[keycode]++ > 0)
-        return;
     // Again for every key: another instance that stopped holding may have
     // turned it back on. Typed characters are let go at once and skip that.
     repeatOffBeforePressLocked(true);
+    // Held by another caller already: pressed again as a hand would (up,
+    // then down, or the server drops the press as a repeat), and released
+    // only with the last caller's keyUp.
+    if (pressedKeys_[keycode]++ > 0)
+        fakeKeyLocked(keycode, false);
     fakeKeyLocked(keycode, true);
     XFlush(display_);
 }

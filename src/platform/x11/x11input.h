@@ -175,9 +175,9 @@ private:
     KeyBinder binder_{xkbMap_, clientSync_};
     AutoRepeat repeat_;
     TypingSessions typing_;
-    // keycode -> downs through keyDown not yet released: pressed with the
-    // first, released with the last, so a key one caller holds stays down
-    // while another one lets go of it.
+    // keycode -> downs through keyDown not yet released: released with the
+    // last, so a key one caller holds stays down while another one lets go
+    // of it.
     std::map<int, int> pressedKeys_;
     std::map<int, int> keyDownAt_;    // vk -> the keycode its last keyDown pressed
     std::map<int, int> pressedSlots_; // slot -> downs through keyDown not yet released
