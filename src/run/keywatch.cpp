@@ -43,9 +43,15 @@ bool sameKey(int reported, int wanted) {
     return reported == wanted || genericOf(reported) == wanted || genericOf(wanted) == reported;
 }
 
-void removeFromBackend(platform::KeyListener *listener) {
-    if (platform::KeyEvents *events = platform::backend().keyEvents())
-        events->removeListener(listener);
+void removeFromBackend(KeyWatch *watch) {
+    if (platform::KeyEvents *events = platform::backend().keyEvents()) {
+        events->removeListener(watch);
+        events->removeButtonListener(watch);
+    }
+}
+
+int buttonIndex(int vk) {
+    return vk == platform::kVkRButton ? 1 : 0;
 }
 
 } // namespace
@@ -59,7 +65,8 @@ KeyWatch::~KeyWatch() = default;
 
 std::shared_ptr<KeyWatch> KeyWatch::attach(int stopVk, int stopModifiers,
                                            std::function<void()> onStop, int pauseVk,
-                                           int pauseModifiers, std::function<void()> onPause) {
+                                           int pauseModifiers, std::function<void()> onPause,
+                                           bool buttons) {
     platform::KeyEvents *events = platform::backend().keyEvents();
     if (!events)
         return nullptr;
@@ -83,6 +90,8 @@ std::shared_ptr<KeyWatch> KeyWatch::attach(int stopVk, int stopModifiers,
                          << "); the stop command and the key condition ask for the keys instead";
         return nullptr;
     }
+    if (buttons)
+        watch->hearsButtons_ = events->addButtonListener(watch.get());
     return watch;
 }
 
@@ -186,6 +195,40 @@ bool KeyWatch::waitForPressAndRelease(int vk, int wanted, bool heldNow,
 void KeyWatch::setOwnModifiers(std::shared_ptr<const std::atomic<int>> own) {
     std::lock_guard<std::mutex> lock(mutex_);
     ownModifiers_ = std::move(own);
+}
+
+void KeyWatch::onButton(const platform::ButtonEvent &event) {
+    if (event.vk != platform::kVkLButton && event.vk != platform::kVkRButton)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const int i = buttonIndex(event.vk);
+        if (event.down)
+            ++buttonPresses_[i];
+        buttonDown_[i] = event.down;
+    }
+    changed_.notify_all();
+}
+
+bool KeyWatch::waitForButton(int vk, const std::function<bool()> &heldNow,
+                             const std::function<bool()> &stopping) {
+    const int i = buttonIndex(vk);
+    std::unique_lock<std::mutex> lock(mutex_);
+    const unsigned long long before = buttonPresses_[i];
+    if (buttonDown_[i])
+        return true;
+    lock.unlock();
+    // Asked without the lock: the input layer may wait for its own.
+    if (heldNow())
+        return true;
+    lock.lock();
+    for (;;) {
+        if (buttonPresses_[i] != before)
+            return true;
+        if (stopping())
+            return false;
+        changed_.wait_for(lock, kStopCheck);
+    }
 }
 
 void KeyWatch::wake() {

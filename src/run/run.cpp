@@ -71,7 +71,10 @@ bool Run::prepare(const RunSettings &settings, const QList<QStringList> &listCom
     }
     const bool keyConditions = std::any_of(
         steps_.begin(), steps_.end(), [](const auto &step) { return step.condition->hearsKeys(); });
-    if (stopVk_ != 0 || pauseVk_ != 0 || keyConditions) {
+    const bool buttonConditions = std::any_of(steps_.begin(), steps_.end(), [](const auto &step) {
+        return step.condition->hearsButtons();
+    });
+    if (stopVk_ != 0 || pauseVk_ != 0 || keyConditions || buttonConditions) {
         // Called on the GUI thread by the watch, until stopListening().
         auto onStop = [this] {
             context_.requestStop();
@@ -79,9 +82,9 @@ bool Run::prepare(const RunSettings &settings, const QList<QStringList> &listCom
                            << " mask=" << stopMask_;
         };
         auto onPause = [this] { togglePause(); };
-        context_.setKeyWatch(
-            KeyWatch::attach(stopVk_, wantedModifiers(stopVk_, stopMask_), std::move(onStop),
-                             pauseVk_, wantedModifiers(pauseVk_, pauseMask_), std::move(onPause)));
+        context_.setKeyWatch(KeyWatch::attach(
+            stopVk_, wantedModifiers(stopVk_, stopMask_), std::move(onStop), pauseVk_,
+            wantedModifiers(pauseVk_, pauseMask_), std::move(onPause), buttonConditions));
         if (KeyWatch *watch = context_.keyWatch())
             watch->setOwnModifiers(context_.ownModifiers());
     }

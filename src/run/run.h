@@ -9,9 +9,9 @@
 // Threads of a run: the owner's QThread (start, stop requests, deletion), the
 // run thread (runLoop) and one thread per timed action. They share only
 // atomic flags (see RunContext). The stop command and the Key condition hear
-// keys through a KeyWatch, a key listener called on the GUI thread; where the
-// backend pushes no key events, a watcher thread polls for the stop command
-// instead.
+// keys, and the Click condition buttons, through a KeyWatch, a listener
+// called on the GUI thread; where the backend pushes no key events, a watcher
+// thread polls for the stop command instead.
 
 #include "core/runsettings.h"
 #include "runcontext.h"

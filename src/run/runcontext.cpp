@@ -310,8 +310,10 @@ void RunContext::pressHeldLocked() {
 
 void RunContext::releaseHeld() {
     std::lock_guard<std::mutex> lock(pauseMutex_);
+    // As often as it went down: a layer keeps a key two callers hold down
+    // until both have let go.
     for (int vk = 0; vk < 256; ++vk) {
-        if (heldKeys_[vk].exchange(0) > 0)
+        for (int downs = heldKeys_[vk].exchange(0); downs > 0; --downs)
             platform::input().keyUp(vk);
     }
     if (heldButtons_[0].exchange(0) > 0)
@@ -322,14 +324,14 @@ void RunContext::releaseHeld() {
 
 // ---- action workers -----------------------------------------------------------------
 
-bool RunContext::startWorker(std::function<void()> body) {
+bool RunContext::waitForWorkerRoom() {
     // Endless runs start one worker per timed action and pass: join the ones
     // already over so only actions really in progress hold a thread.
     joinFinishedWorkers();
     // A project of quick actions repeated with no wait can start workers
     // faster than the input layer lets them finish; beyond this many at once
     // the dispatch waits for one of them to end.
-    const bool room = waitUntil(
+    return waitUntil(
         [this] {
             if (workers_.size() < kMaxLiveWorkers)
                 return true;
@@ -337,7 +339,10 @@ bool RunContext::startWorker(std::function<void()> body) {
             return workers_.size() < kMaxLiveWorkers;
         },
         std::chrono::milliseconds(1));
-    if (!room)
+}
+
+bool RunContext::startWorker(std::function<void()> body) {
+    if (!waitForWorkerRoom())
         return true; // nothing more is dispatched after a stop
 
     auto done = std::make_unique<std::atomic<bool>>(false);

@@ -3,13 +3,14 @@
 // What the steps of a run use of it: the input layer, with note of what is
 // held down; the stop flag; the clocks; and the threads of timed actions.
 // One per Run. The run thread, the action workers and the stop watcher share
-// it; they share only atomics (the key watch, where there is one, has a lock
-// of its own). Workers are started and
+// it; they share only atomics (the key watch, where there is one, and the
+// typing order have locks of their own). Workers are started and
 // joined by one thread at a time: the run thread while it runs, else the
 // run's owner.
 
 #include "core/runpace.h"
 #include "core/windowmatch.h"
+#include "typingorder.h"
 
 #include <QTime>
 
@@ -168,11 +169,17 @@ public:
     void setKeyWatch(std::shared_ptr<KeyWatch> watch) { keyWatch_ = std::move(watch); }
     KeyWatch *keyWatch() const { return keyWatch_.get(); }
 
+    // ---- the order of typed characters across overlapping pages ----
+    TypingOrder &typingOrder() { return typingOrder_; }
+
     // ---- action workers ----
     // Runs `body` on a thread of its own. Beyond a cap of live workers it
     // waits for one to end (returning true without starting `body` when a
     // stop comes first). False when no thread could be started.
     bool startWorker(std::function<void()> body);
+    // Run thread: waits until a worker may start at once (false: a stop came
+    // first).
+    bool waitForWorkerRoom();
     void joinFinishedWorkers();
     void joinAllWorkers();
     std::size_t liveWorkers() const { return workers_.size(); }
@@ -202,6 +209,7 @@ private:
     bool placeKnown_ = false;
     int placeX_ = 0;
     int placeY_ = 0;
+    TypingOrder typingOrder_;
     std::vector<std::thread> workers_;
     // One "done" flag per worker (same order), set as its last step, so
     // finished workers can be joined at once.

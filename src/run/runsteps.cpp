@@ -10,6 +10,7 @@
 #include "runcontext.h"
 #include "runtexts.h"
 #include "screensteps.h"
+#include "typingorder.h"
 #include "windowlookup.h"
 
 #include <QLocale>
@@ -274,22 +275,40 @@ public:
             return true;
         const QString text = text_;
         const double duration = run.playSeconds(duration_);
-        return run.startWorker([&run, text, duration] { type(run, text, duration); });
+        // Its place among overlapping pages is taken in page order, however
+        // late its worker starts; but only once the worker can start, or the
+        // workers typing after it would wait for one that never comes.
+        if (!run.waitForWorkerRoom())
+            return true;
+        const RunContext::Clock::time_point startedAt = run.now();
+        std::shared_ptr<TypingOrder::Typist> typist = run.typingOrder().enter(startedAt);
+        return run.startWorker([&run, text, duration, startedAt, typist] {
+            type(run, *typist, text, duration, startedAt);
+        });
     }
 
 private:
-    static void type(RunContext &run, const QString &text, double duration) {
+    static void type(RunContext &run, TypingOrder::Typist &typist, const QString &text,
+                     double duration, RunContext::Clock::time_point startedAt) {
         const int n = text.size();
         const double interval = duration / n;
         run.input().textAhead(reinterpret_cast<const char16_t *>(text.utf16()),
                               static_cast<std::size_t>(n));
         const auto t0 = run.now();
+        const auto stopping = [&run] { return run.stopping(); };
         for (int i = 0; i < n; ++i) {
-            if (!run.holdWhilePaused())
+            // Its turn first, then the pause: a paused page holds up the
+            // pages whose characters come after its own.
+            if (!typist.waitTurn(timedwait::deadlineAfter(startedAt, i * interval), stopping) ||
+                !run.holdWhilePaused())
                 return;
             const char16_t unit = text.at(i).unicode();
             run.input().unicodeDown(unit);
             run.input().unicodeUp(unit);
+            if (i + 1 == n)
+                typist.done();
+            else
+                typist.typed(timedwait::deadlineAfter(startedAt, (i + 1) * interval));
             // Counted from t0, so no drift builds up over a long text.
             if (!run.sleepUntil(timedwait::deadlineAfter(t0, (i + 1) * interval), milliseconds(1)))
                 return;
@@ -329,15 +348,23 @@ private:
     double seconds_;
 };
 
-// Polls: buttons are not among the backends' pushed key events.
+// Met by a press of the button, or at once while it is held. Pressed and
+// released between two looks, a tap would never be seen: the press is heard
+// as an event where the backend pushes them, and polled for only where not.
 class ClickCondition : public Condition {
 public:
     explicit ClickCondition(const QStringList &record)
         : vk_(record.at(1) == pagekinds::rightSide ? platform::kVkRButton : platform::kVkLButton) {}
     void wait(RunContext &run) const override {
         const int vk = vk_;
-        run.waitUntil([&run, vk] { return run.isDown(vk); }, milliseconds(50));
+        const auto held = [&run, vk] { return run.isDown(vk); };
+        if (KeyWatch *watch = run.keyWatch(); watch && watch->hearsButtons()) {
+            watch->waitForButton(vk, held, [&run] { return run.stopping(); });
+            return;
+        }
+        run.waitUntil(held, milliseconds(50));
     }
+    bool hearsButtons() const override { return true; }
 
 private:
     int vk_;

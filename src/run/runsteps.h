@@ -38,6 +38,9 @@ public:
     // True when the wait listens to the keyboard (the run then listens to
     // key events where the backend pushes them).
     virtual bool hearsKeys() const { return false; }
+    // True when the wait listens to the mouse buttons (the run then listens
+    // to button events where the backend pushes them).
+    virtual bool hearsButtons() const { return false; }
 };
 
 // The templates of the Image pages, decoded by compile() (Format_RGB32), by

@@ -71,6 +71,14 @@ struct RawListener : platform::KeyListener {
     }
 };
 
+// What a button listener heard: "d1 u1" (down or up, 1 left, 2 right).
+struct ButtonTrace : platform::ButtonListener {
+    void onButton(const platform::ButtonEvent &event) override {
+        heard << QStringLiteral("%1%2").arg(event.down ? 'd' : 'u').arg(event.vk);
+    }
+    QStringList heard;
+};
+
 } // namespace
 
 class Win32InputTest : public QObject {
@@ -320,32 +328,46 @@ void Win32InputTest::mouseButtons_data() {
     QTest::addColumn<int>("button");
     QTest::addColumn<unsigned>("downMessage");
     QTest::addColumn<unsigned>("upMessage");
+    QTest::addColumn<QStringList>("heard");
     QTest::newRow("left") << int(platform::MouseButton::Left) << unsigned(WM_LBUTTONDOWN)
-                          << unsigned(WM_LBUTTONUP);
+                          << unsigned(WM_LBUTTONUP) << QStringList{"d1", "u1"};
     QTest::newRow("right") << int(platform::MouseButton::Right) << unsigned(WM_RBUTTONDOWN)
-                           << unsigned(WM_RBUTTONUP);
+                           << unsigned(WM_RBUTTONUP) << QStringList{"d2", "u2"};
 }
 
 void Win32InputTest::mouseButtons() {
     QFETCH(int, button);
     QFETCH(unsigned, downMessage);
     QFETCH(unsigned, upMessage);
+    QFETCH(QStringList, heard);
     int x = 140;
     int y = 90;
     target.clientToScreen(x, y);
     layer->setCursorPos(x, y);
     settle();
+    // The mouse hook behind the Click condition hears them, and passes
+    // them on.
+    ButtonTrace trace;
+    platform::KeyEvents *events = backend->keyEvents();
+    QVERIFY2(events->addButtonListener(&trace), qPrintable(QString::number(events->lastError())));
     const auto which = static_cast<platform::MouseButton>(button);
     layer->mouseDown(which);
     QTRY_COMPARE(target.messagesOf(downMessage).size(), size_t(1));
     QVERIFY(target.messagesOf(upMessage).empty());
     layer->mouseUp(which);
     QTRY_COMPARE(target.messagesOf(upMessage).size(), size_t(1));
+    QTRY_COMPARE(trace.heard, heard);
+    events->removeButtonListener(&trace);
     for (unsigned message : {downMessage, upMessage}) {
         const TargetMessage m = target.messagesOf(message).front();
         QCOMPARE(m.x, 140);
         QCOMPARE(m.y, 90);
     }
+    // Taken off: a later click is not heard.
+    layer->mouseDown(which);
+    layer->mouseUp(which);
+    QTRY_COMPARE(target.messagesOf(upMessage).size(), size_t(2));
+    QCOMPARE(trace.heard, heard);
 }
 
 void Win32InputTest::releaseAllLeavesNothingHeld() {

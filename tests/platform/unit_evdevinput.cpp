@@ -144,6 +144,17 @@ private:
     bool takes_;
 };
 
+class ButtonLog final : public platform::ButtonListener {
+public:
+    void onButton(const platform::ButtonEvent &event) override {
+        events << QStringLiteral("%1%2@%3")
+                      .arg(event.down ? 'd' : 'u')
+                      .arg(event.vk == platform::kVkLButton ? 'L' : 'R')
+                      .arg(event.timeMs);
+    }
+    QStringList events;
+};
+
 class RawLog final : public platform::RawInputListener {
 public:
     void onRawInput(const RawInputEvent &event) override {
@@ -250,56 +261,77 @@ private slots:
         QTest::addColumn<Script>("script");
         QTest::addColumn<QStringList>("heard");
         QTest::addColumn<QString>("held");
+        QTest::addColumn<QStringList>("buttons");
 
         QTest::newRow("a letter pressed and let go")
             << Script{keyboard(1), down(1, KEY_A, 10), up(1, KEY_A, 20)}
-            << QStringList{"d41@10", "u41@20"} << "";
+            << QStringList{"d41@10", "u41@20"} << "" << QStringList{};
         QTest::newRow("modifiers are side-specific, and read as the generic key too")
             << Script{keyboard(1), down(1, KEY_RIGHTCTRL, 1), down(1, KEY_LEFTSHIFT, 2)}
-            << QStringList{"da3@1", "da0@2"} << "10 11 a0 a3";
+            << QStringList{"da3@1", "da0@2"} << "10 11 a0 a3" << QStringList{};
         QTest::newRow("the stop chord Ctrl+Alt+S")
             << Script{keyboard(1), down(1, KEY_LEFTCTRL, 1), down(1, KEY_RIGHTALT, 2),
                       down(1, KEY_S, 3)}
-            << QStringList{"da2@1", "da5@2", "d53@3"} << "11 12 53 a2";
+            << QStringList{"da2@1", "da5@2", "d53@3"} << "11 12 53 a2" << QStringList{};
         QTest::newRow("keypad Enter reads as Return")
-            << Script{keyboard(1), down(1, KEY_KPENTER, 5)} << QStringList{"dd@5"} << "d";
+            << Script{keyboard(1), down(1, KEY_KPENTER, 5)} << QStringList{"dd@5"} << "d"
+            << QStringList{};
         QTest::newRow("a repeat is another down")
             << Script{keyboard(1), down(1, KEY_A, 0), key(1, KEY_A, 2, 500), up(1, KEY_A, 530)}
-            << QStringList{"d41@0", "d41@500", "u41@530"} << "";
+            << QStringList{"d41@0", "d41@500", "u41@530"} << "" << QStringList{};
         QTest::newRow("keys we have no code for are left out")
             << Script{keyboard(1), down(1, KEY_POWER, 1), down(1, BTN_SIDE, 2), down(1, KEY_A, 3)}
-            << QStringList{"d41@3"} << "41";
-        QTest::newRow("buttons are down but are no key events")
+            << QStringList{"d41@3"} << "41" << QStringList{};
+        QTest::newRow("buttons are down and button events, not key events")
             << Script{mouse(2), down(2, BTN_LEFT, 1), down(2, BTN_RIGHT, 2)} << QStringList{}
-            << "1 2";
-        QTest::newRow("a button let go")
-            << Script{mouse(2), down(2, BTN_LEFT, 1), up(2, BTN_LEFT, 2)} << QStringList{} << "";
+            << "1 2" << QStringList{"dL@1", "dR@2"};
+        QTest::newRow("a tap: both events, nothing down after")
+            << Script{mouse(2), down(2, BTN_LEFT, 1), up(2, BTN_LEFT, 2)} << QStringList{} << ""
+            << QStringList{"dL@1", "uL@2"};
+        QTest::newRow("other buttons are left out")
+            << Script{mouse(2), down(2, BTN_MIDDLE, 1), down(2, BTN_SIDE, 2), up(2, BTN_MIDDLE, 3)}
+            << QStringList{} << "" << QStringList{};
+        QTest::newRow("a button held on two mice: up only when both let go")
+            << Script{mouse(2), mouse(4), down(2, BTN_RIGHT, 1), down(4, BTN_RIGHT, 2),
+                      up(2, BTN_RIGHT, 3)}
+            << QStringList{} << "2" << QStringList{"dR@1", "dR@2"};
+        QTest::newRow("an unplugged mouse lets its button go")
+            << Script{mouse(2), down(2, BTN_LEFT, 1), removed(2, 7)} << QStringList{} << ""
+            << QStringList{"dL@1", "uL@7"};
         QTest::newRow("held when opened: down, without an event")
             << Script{keyboard(1, {KEY_LEFTCTRL}), down(1, KEY_A, 4)} << QStringList{"d41@4"}
-            << "11 41 a2";
+            << "11 41 a2" << QStringList{};
         QTest::newRow("an up for a down never seen says nothing")
-            << Script{keyboard(1), up(1, KEY_A, 4)} << QStringList{} << "";
+            << Script{keyboard(1), up(1, KEY_A, 4)} << QStringList{} << "" << QStringList{};
         QTest::newRow("held on two keyboards: up only when both let go")
             << Script{keyboard(1), keyboard(3), down(1, KEY_LEFTSHIFT, 1),
                       down(3, KEY_LEFTSHIFT, 2), up(1, KEY_LEFTSHIFT, 3)}
-            << QStringList{"da0@1", "da0@2"} << "10 a0";
+            << QStringList{"da0@1", "da0@2"} << "10 a0" << QStringList{};
         QTest::newRow("an unplugged keyboard lets its keys go")
             << Script{keyboard(1), down(1, KEY_LEFTCTRL, 1), down(1, KEY_A, 2), removed(1, 9)}
-            << QStringList{"da2@1", "d41@2", "ua2@9", "u41@9"} << "";
+            << QStringList{"da2@1", "d41@2", "ua2@9", "u41@9"} << "" << QStringList{};
         QTest::newRow("events of a device gone are ignored")
-            << Script{keyboard(1), removed(1, 1), down(1, KEY_A, 2)} << QStringList{} << "";
+            << Script{keyboard(1), removed(1, 1), down(1, KEY_A, 2)} << QStringList{} << ""
+            << QStringList{};
     }
     void keys() {
         QFETCH(Script, script);
         QFETCH(QStringList, heard);
         QFETCH(QString, held);
+        QFETCH(QStringList, buttons);
         Reader reader;
         Log log;
+        ButtonLog buttonLog;
         QVERIFY(reader.input->keyEvents().addListener(&log));
+        QVERIFY(reader.input->keyEvents().addButtonListener(&buttonLog));
         QVERIFY(reader.play(script));
         QCOMPARE(log.events, heard);
         QCOMPARE(downProbes(*reader.input), held);
+        QCOMPARE(buttonLog.events, buttons);
         reader.input->keyEvents().removeListener(&log);
+        reader.input->keyEvents().removeButtonListener(&buttonLog);
+        QVERIFY(reader.play({mouse(9), down(9, BTN_LEFT, 99)}));
+        QCOMPARE(buttonLog.events, buttons);
     }
 
     // Newest first; a listener that takes an event keeps it from older

@@ -40,6 +40,7 @@ public:
         Qt::KeyboardModifiers modifiers;
         QString text;
         bool autoRepeat;
+        quint32 scanCode;
     };
     struct Click {
         Qt::MouseButton button;
@@ -63,10 +64,12 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *e) override {
-        keys.append({e->type(), e->key(), e->modifiers(), e->text(), e->isAutoRepeat()});
+        keys.append({e->type(), e->key(), e->modifiers(), e->text(), e->isAutoRepeat(),
+                     e->nativeScanCode()});
     }
     void keyReleaseEvent(QKeyEvent *e) override {
-        keys.append({e->type(), e->key(), e->modifiers(), e->text(), e->isAutoRepeat()});
+        keys.append({e->type(), e->key(), e->modifiers(), e->text(), e->isAutoRepeat(),
+                     e->nativeScanCode()});
     }
     void mousePressEvent(QMouseEvent *e) override {
         clicks.append({e->button(), e->globalPosition().toPoint()});
@@ -108,6 +111,8 @@ private slots:
     void namedKeys_data();
     void namedKeys();
     void heldKeyDoesNotRepeat();
+    void sharedKeyStaysDown_data();
+    void sharedKeyStaysDown();
     void isDownFollowsKeys_data();
     void isDownFollowsKeys();
     void isDownFollowsButtons();
@@ -230,6 +235,73 @@ void X11SynthesisTest::heldKeyDoesNotRepeat() {
     repeat = server.keyboardsRepeat();
     for (const auto &keyboard : repeat)
         QVERIFY2(keyboard.second, keyboard.first.c_str());
+}
+
+// A key two callers hold stays down until both let go (the second press
+// comes up and goes down again, so it is seen); a character typed on
+// a held key's keycode goes through another keycode and leaves it held; a
+// key pressed while another thread's character is down on it waits for the
+// character. The A events the window got: "+1" a press through the first
+// keycode seen, "-2" a release through the second, and so on.
+void X11SynthesisTest::sharedKeyStaysDown_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QStringList>("events");
+    QTest::newRow("held by two callers") << "keys" << QStringList{"+1", "-1", "+1", "-1"};
+    QTest::newRow("typed while held") << "type" << QStringList{"+1", "+2", "-2", "-1"};
+    QTest::newRow("pressed while a character is down")
+        << "press" << QStringList{"+1", "-1", "+1", "-1"};
+}
+
+void X11SynthesisTest::sharedKeyStaysDown() {
+    QFETCH(QString, scenario);
+    QFETCH(QStringList, events);
+    if (scenario == QLatin1String("keys")) {
+        layer_->keyDown('A');
+        layer_->keyDown('A');
+        layer_->keyUp('A');
+        QTest::qWait(100);
+        QVERIFY(layer_->isDown('A'));
+        layer_->keyUp('A');
+    } else if (scenario == QLatin1String("type")) {
+        layer_->keyDown('A');
+        typeFromThread(*layer_, QStringLiteral("a"));
+        QTRY_COMPARE(recorder_->presses(Qt::Key_A), 2);
+        QVERIFY(layer_->isDown('A'));
+        layer_->keyUp('A');
+    } else {
+        std::atomic<bool> pressed{false};
+        std::thread typist([this, &pressed] {
+            layer_->unicodeDown(u'a');
+            pressed = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            layer_->unicodeUp(u'a');
+        });
+        while (!pressed)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        layer_->keyDown('A'); // waits for the character to come up
+        typist.join();
+        QTest::qWait(50);
+        QVERIFY(layer_->isDown('A'));
+        layer_->keyUp('A');
+    }
+    QTRY_COMPARE(recorder_->releases(Qt::Key_A),
+                 events.count(QStringLiteral("-1")) + events.count(QStringLiteral("-2")));
+    QTest::qWait(50);
+    QList<quint32> codes;
+    QStringList seen;
+    for (const Recorder::Key &k : recorder_->keys) {
+        // A release and a press of one keycode at once read to Qt as a
+        // repeat, but they are both there.
+        if (k.key != Qt::Key_A)
+            continue;
+        if (!codes.contains(k.scanCode))
+            codes.append(k.scanCode);
+        seen << QStringLiteral("%1%2")
+                    .arg(k.type == QEvent::KeyPress ? '+' : '-')
+                    .arg(codes.indexOf(k.scanCode) + 1);
+    }
+    QCOMPARE(seen, events);
+    QVERIFY(!layer_->isDown('A'));
 }
 
 void X11SynthesisTest::isDownFollowsKeys_data() {

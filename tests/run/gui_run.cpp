@@ -287,16 +287,89 @@ private slots:
         QCOMPARE(h.sent(), (Texts{kMarkerText, kMarkerText}));
     }
 
+    // Buttons heard as pushed events (a tap the state never shows still
+    // counts), or polled where the backend pushes key events without
+    // buttons, or nothing at all.
+    void clickCondition_data() {
+        QTest::addColumn<bool>("keyEvents");
+        QTest::addColumn<bool>("buttonEvents");
+        QTest::newRow("pushed button events") << true << true;
+        QTest::newRow("key events without buttons") << true << false;
+        QTest::newRow("nothing pushed") << false << false;
+    }
     void clickCondition() {
+        QFETCH(bool, keyEvents);
+        QFETCH(bool, buttonEvents);
         Harness h;
+        h.pushedKeys = keyEvents;
+        h.rec.offerButtonEvents(buttonEvents);
         h.rec.setDown(platform::kVkLButton, true); // held already: met at once
         h.begin({{"なし"}, kMarker, kMarker}, {{"クリック", "左"}, {"クリック", "右"}, kNow});
         QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), kMarkerText), 1, 1000);
-        QTest::qWait(150); // the left button does not meet a right-button condition
+        QCOMPARE(h.rec.buttonListenerCount(), buttonEvents ? 1 : 0);
+        // The left button, and a release alone, do not meet a right-button
+        // condition.
+        h.rec.sendButtonEvent(platform::kVkLButton, false);
+        h.rec.sendButtonEvent(platform::kVkLButton, true);
+        h.rec.sendButtonEvent(platform::kVkRButton, false);
+        QTest::qWait(150);
         QCOMPARE(countOf(h.sent(), kMarkerText), 1);
-        h.rec.setDown(platform::kVkRButton, true);
+        if (buttonEvents) {
+            // Pressed and released between any two looks.
+            h.rec.sendButtonEvent(platform::kVkRButton, true);
+            h.rec.sendButtonEvent(platform::kVkRButton, false);
+        } else {
+            h.rec.setDown(platform::kVkRButton, true);
+        }
         QTRY_COMPARE_WITH_TIMEOUT(countOf(h.sent(), kMarkerText), 2, 1000);
         QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(h.rec.buttonListenerCount(), 0, 1000);
+    }
+
+    // Pages whose typing overlaps: every character once, each press with its
+    // release before the next press, in the order the pages' timing puts
+    // them (the earlier page first).
+    void overlappingInputKeepsItsOrder_data() {
+        QTest::addColumn<Pages>("commands");
+        QTest::addColumn<QString>("typed");
+        Pages quick;
+        QString letters;
+        for (int i = 0; i < 300; ++i) {
+            const QString letter(QChar(u'a' + i % 26));
+            quick << QStringList{"入力", letter, "0.001"};
+            letters += letter;
+        }
+        QTest::newRow("300 quick pages") << quick << letters;
+        QTest::newRow("two pages in step")
+            << Pages{{"入力", "ab", "0.4"}, {"入力", "xy", "0.4"}} << QStringLiteral("axby");
+        QTest::newRow("a slow page and a quick one")
+            << Pages{{"入力", "ab", "1"}, {"入力", "xyz", "0.06"}} << QStringLiteral("axyzb");
+    }
+    void overlappingInputKeepsItsOrder() {
+        QFETCH(Pages, commands);
+        QFETCH(QString, typed);
+        Harness h;
+        h.begin(commands, Pages(commands.size(), kNow));
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 30000);
+        Texts expected;
+        for (QChar c : typed) {
+            expected.push_back("unicodeDown " + std::to_string(c.unicode()));
+            expected.push_back("unicodeUp " + std::to_string(c.unicode()));
+        }
+        QCOMPARE(h.sent(), expected);
+    }
+
+    // More pages typing at once than the run has workers for: those that
+    // must wait for a worker hold up no page already typing.
+    void moreOverlappingInputThanWorkers() {
+        Harness h;
+        h.begin(Pages(40, QStringList{"入力", "ab", "0.3"}), Pages(40, kNow));
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 15000);
+        const Texts sent = h.sent();
+        QCOMPARE(countOf(sent, "unicodeDown 97"), 40);
+        QCOMPARE(countOf(sent, "unicodeDown 98"), 40);
+        for (std::size_t i = 0; i + 1 < sent.size(); i += 2)
+            QCOMPARE(sent[i + 1], "unicodeUp" + sent[i].substr(std::string("unicodeDown").size()));
     }
 
     void clockTimeCondition() {
@@ -648,7 +721,9 @@ private slots:
         Harness h;
         h.begin({{"クリック", "左", "0"}, {"キー", "65,0", "0"}, {"入力", "a", "0.001"}},
                 {kNow, kNow, kNow}, 114514);
-        QTRY_VERIFY_WITH_TIMEOUT(countOf(h.sent(), "mouseUp 0") >= 500, 10000);
+        // Wine starts threads slowly, and each pass's typing waits for the
+        // previous pass's to keep its order: about 10 s there, under load.
+        QTRY_VERIFY_WITH_TIMEOUT(countOf(h.sent(), "mouseUp 0") >= 500, 30000);
         const int threadsDuring = liveThreadCount() - threadsBefore;
         const long long growthMb = (virtualMemoryKb() - memoryBefore) / 1024;
         h.requestStop();

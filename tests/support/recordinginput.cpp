@@ -226,6 +226,40 @@ void RecordingInput::removeListener(platform::KeyListener *listener) {
         listeners_.end());
 }
 
+bool RecordingInput::addButtonListener(platform::ButtonListener *listener) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!buttonEventsOffered_)
+        return false;
+    if (std::find(buttonListeners_.begin(), buttonListeners_.end(), listener) ==
+        buttonListeners_.end())
+        buttonListeners_.push_back(listener);
+    return true;
+}
+
+void RecordingInput::removeButtonListener(platform::ButtonListener *listener) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    buttonListeners_.erase(std::remove(buttonListeners_.begin(), buttonListeners_.end(), listener),
+                           buttonListeners_.end());
+}
+
+void RecordingInput::sendButtonEvent(int vk, bool down) {
+    std::vector<platform::ButtonListener *> listeners;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        listeners = buttonListeners_;
+    }
+    platform::ButtonEvent event;
+    event.vk = vk;
+    event.down = down;
+    for (auto it = listeners.rbegin(); it != listeners.rend(); ++it)
+        (*it)->onButton(event);
+}
+
+int RecordingInput::buttonListenerCount() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<int>(buttonListeners_.size());
+}
+
 void RecordingInput::setSwallowing(platform::KeyListener *listener, bool active) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (Listener &l : listeners_)

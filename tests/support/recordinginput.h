@@ -123,6 +123,8 @@ public:
     bool addListener(platform::KeyListener *listener) override;
     void removeListener(platform::KeyListener *listener) override;
     void setSwallowing(platform::KeyListener *listener, bool active) override;
+    bool addButtonListener(platform::ButtonListener *listener) override;
+    void removeButtonListener(platform::ButtonListener *listener) override;
     unsigned long lastError() override; // of the key events and the shortcuts
 
     // Window access: the scripted windows, topmost first. Activation is
@@ -146,6 +148,12 @@ public:
     bool sendHookEvent(int vk, bool down, bool sys = false);
     // The same event without the scripted state: a key "is down" never sees.
     bool sendKeyEventOnly(int vk, bool down);
+    // A button event (vk 1 left, 2 right) to the button listeners, the
+    // scripted state left as it is: a tap that "is down" never sees.
+    void sendButtonEvent(int vk, bool down);
+    int buttonListenerCount() const;
+    // Off: key events without buttons (addButtonListener refuses).
+    void offerButtonEvents(bool offered) { buttonEventsOffered_ = offered; }
     // Off: a backend without key events (keyEvents() null), as one that
     // only synthesises.
     void offerKeyEvents(bool offered) { keyEventsOffered_ = offered; }
@@ -190,6 +198,8 @@ private:
     std::set<int> down_;
     platform::Point cursor_;
     std::vector<Listener> listeners_;
+    std::vector<platform::ButtonListener *> buttonListeners_;
+    std::atomic<bool> buttonEventsOffered_{true};
     unsigned long failError_ = 0;
     bool failNextInstall_ = false;
     unsigned long lastError_ = 0;

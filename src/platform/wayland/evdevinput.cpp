@@ -83,6 +83,17 @@ public:
     // The compositor must keep the keyboard, so a capture only listens.
     void setSwallowing(KeyListener *, bool) override {}
     unsigned long lastError() override { return 0; }
+    bool addButtonListener(ButtonListener *listener) override {
+        removeButtonListener(listener);
+        buttonListeners_.push_back(listener);
+        return true;
+    }
+    void removeButtonListener(ButtonListener *listener) override {
+        std::replace(buttonListeners_.begin(), buttonListeners_.end(), listener,
+                     static_cast<ButtonListener *>(nullptr));
+        if (!dispatching_)
+            sweep();
+    }
 
     void dispatch(const KeyEvent &event) {
         dispatching_ = true;
@@ -94,6 +105,14 @@ public:
         dispatching_ = false;
         sweep();
     }
+    void dispatch(const ButtonEvent &event) {
+        dispatching_ = true;
+        for (std::size_t i = buttonListeners_.size(); i-- > 0;)
+            if (ButtonListener *listener = buttonListeners_[i])
+                listener->onButton(event);
+        dispatching_ = false;
+        sweep();
+    }
 
     QObject *context;
 
@@ -101,9 +120,13 @@ private:
     void sweep() {
         listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), nullptr),
                          listeners_.end());
+        buttonListeners_.erase(
+            std::remove(buttonListeners_.begin(), buttonListeners_.end(), nullptr),
+            buttonListeners_.end());
     }
 
     std::vector<KeyListener *> listeners_; // oldest first
+    std::vector<ButtonListener *> buttonListeners_;
     bool dispatching_ = false;
 };
 
@@ -245,18 +268,20 @@ void EvdevInput::deliver(const std::vector<Translated> &events) {
         }
         raw_.erase(std::remove(raw_.begin(), raw_.end(), nullptr), raw_.end());
     }
-    std::vector<KeyEvent> keys;
-    for (const Translated &t : events)
-        if (t.key)
-            keys.push_back(KeyEvent{t.vk, t.down, t.timeMs});
-    if (keys.empty())
-        return;
+    // Keys and buttons in the order they came, as the listeners expect.
     Listeners *listeners = listeners_.get();
+    std::vector<Translated> pushed = events;
     QMetaObject::invokeMethod(
         listeners->context,
-        [listeners, keys] {
-            for (const KeyEvent &k : keys)
-                listeners->dispatch(k);
+        [listeners, pushed] {
+            for (const Translated &t : pushed) {
+                if (t.key) {
+                    listeners->dispatch(KeyEvent{t.vk, t.down, t.timeMs});
+                } else {
+                    const int vk = t.button == MouseButton::Left ? kVkLButton : kVkRButton;
+                    listeners->dispatch(ButtonEvent{vk, t.down, t.timeMs});
+                }
+            }
         },
         Qt::QueuedConnection);
 }

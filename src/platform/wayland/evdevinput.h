@@ -2,7 +2,7 @@
 
 // What the Wayland backend hears through the input event devices
 // (evdevdevices.h): a thread of its own reads them, keeps which keys and
-// buttons are down, pushes key events to listeners on the GUI thread
+// buttons are down, pushes key and button events to listeners on the GUI thread
 // (KeyEvents) and hands keys and buttons to recorders on its own thread.
 //
 // Keys are the keys at those positions on a US keyboard (the Wayland

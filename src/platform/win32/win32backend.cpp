@@ -24,7 +24,9 @@ class Win32KeyEvents final : public KeyEvents {
 public:
     ~Win32KeyEvents() override {
         listeners_.clear();
+        buttonListeners_.clear();
         unhook();
+        unhookMouse();
     }
 
     bool addListener(KeyListener *listener) override {
@@ -63,6 +65,41 @@ public:
     // The listener keeps each event itself by returning true.
     void setSwallowing(KeyListener *, bool) override {}
 
+    // The buttons come through a low-level mouse hook of their own, there
+    // only while someone listens: every pointer move passes through it.
+    bool addButtonListener(ButtonListener *listener) override {
+        if (!listener)
+            return false;
+        if (std::find(buttonListeners_.begin(), buttonListeners_.end(), listener) !=
+            buttonListeners_.end())
+            return true;
+        if (!mouseHook_) {
+            Win32KeyEvents *expected = nullptr;
+            if (!mouseHooked_.compare_exchange_strong(expected, this)) {
+                lastError_ = ERROR_ALREADY_EXISTS;
+                return false;
+            }
+            mouseHook_ = SetWindowsHookExW(WH_MOUSE_LL, &mouseProc, GetModuleHandleW(nullptr), 0);
+            if (!mouseHook_) {
+                lastError_ = GetLastError();
+                mouseHooked_ = nullptr;
+                return false;
+            }
+        }
+        buttonListeners_.push_back(listener);
+        return true;
+    }
+
+    void removeButtonListener(ButtonListener *listener) override {
+        std::replace(buttonListeners_.begin(), buttonListeners_.end(), listener,
+                     static_cast<ButtonListener *>(nullptr));
+        if (!dispatching_)
+            compact();
+        if (std::none_of(buttonListeners_.begin(), buttonListeners_.end(),
+                         [](const ButtonListener *l) { return l != nullptr; }))
+            unhookMouse();
+    }
+
     unsigned long lastError() override { return lastError_; }
 
 private:
@@ -71,6 +108,38 @@ private:
         if (code == HC_ACTION && data && self && self->deliver(message, data))
             return 1;
         return CallNextHookEx(nullptr, code, message, data);
+    }
+
+    static LRESULT CALLBACK mouseProc(int code, WPARAM message, LPARAM data) {
+        Win32KeyEvents *self = mouseHooked_.load();
+        if (code == HC_ACTION && data && self)
+            self->deliverButton(message, data);
+        return CallNextHookEx(nullptr, code, message, data);
+    }
+
+    void deliverButton(WPARAM message, LPARAM data) {
+        ButtonEvent event;
+        switch (message) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+            event.vk = kVkLButton;
+            break;
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+            event.vk = kVkRButton;
+            break;
+        default:
+            return; // moves, the wheel and other buttons
+        }
+        event.down = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN;
+        event.timeMs =
+            static_cast<std::int64_t>(reinterpret_cast<const MSLLHOOKSTRUCT *>(data)->time);
+        dispatching_ = true;
+        for (size_t i = buttonListeners_.size(); i-- > 0;)
+            if (ButtonListener *listener = buttonListeners_[i])
+                listener->onButton(event);
+        dispatching_ = false;
+        compact();
     }
 
     bool deliver(WPARAM message, LPARAM data) {
@@ -95,6 +164,9 @@ private:
     void compact() {
         listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), nullptr),
                          listeners_.end());
+        buttonListeners_.erase(
+            std::remove(buttonListeners_.begin(), buttonListeners_.end(), nullptr),
+            buttonListeners_.end());
     }
 
     void unhook() {
@@ -106,15 +178,28 @@ private:
         hooked_.compare_exchange_strong(expected, nullptr);
     }
 
+    void unhookMouse() {
+        if (!mouseHook_)
+            return;
+        UnhookWindowsHookEx(mouseHook_);
+        mouseHook_ = nullptr;
+        Win32KeyEvents *expected = this;
+        mouseHooked_.compare_exchange_strong(expected, nullptr);
+    }
+
     // A hook procedure has no context pointer: the one instance that hooks.
     static std::atomic<Win32KeyEvents *> hooked_;
+    static std::atomic<Win32KeyEvents *> mouseHooked_;
     HHOOK hook_ = nullptr;
-    std::vector<KeyListener *> listeners_; // null: removed while dispatching
+    HHOOK mouseHook_ = nullptr;
+    std::vector<KeyListener *> listeners_;          // null: removed while dispatching
+    std::vector<ButtonListener *> buttonListeners_; // the same
     bool dispatching_ = false;
     unsigned long lastError_ = 0;
 };
 
 std::atomic<Win32KeyEvents *> Win32KeyEvents::hooked_{nullptr};
+std::atomic<Win32KeyEvents *> Win32KeyEvents::mouseHooked_{nullptr};
 
 class Win32Shortcuts final : public GlobalShortcuts {
 public:

@@ -121,11 +121,26 @@ void X11Input::keyDown(int vk) {
     } else {
         // The release must reach this keycode even if the map changes.
         keyDownAt_[vk] = keycode;
+        // A character another thread is typing on this key comes up at
+        // once: pressed now, the key would be dropped as a repeat and let go
+        // with the character.
+        const std::thread::id self = std::this_thread::get_id();
+        charReleased_.wait_for(lock, std::chrono::milliseconds(200), [&] {
+            return std::none_of(heldChars_.begin(), heldChars_.end(), [&](const HeldChar &h) {
+                return h.keycode == keycode && h.thread != self;
+            });
+        });
+        if (!usableLocked())
+            return;
     }
-    ++pressedKeys_[keycode];
     // Again for every key: another instance that stopped holding may have
     // turned it back on. Typed characters are let go at once and skip that.
     repeatOffBeforePressLocked(true);
+    // Held by another caller already: pressed again as a hand would (up,
+    // then down, or the server drops the press as a repeat), and released
+    // only with the last caller's keyUp.
+    if (pressedKeys_[keycode]++ > 0)
+        fakeKeyLocked(keycode, false);
     fakeKeyLocked(keycode, true);
     XFlush(display_);
 }
@@ -142,7 +157,6 @@ void X11Input::keyUp(int vk) {
     auto pressed = keyDownAt_.find(vk);
     if (pressed != keyDownAt_.end()) {
         keycode = pressed->second;
-        keyDownAt_.erase(pressed);
     } else {
         keycode = keyMapLocked().keycodeFor(keysym);
     }
@@ -158,10 +172,14 @@ void X11Input::keyUp(int vk) {
                 pressedSlots_.erase(held);
         }
     }
-    fakeKeyLocked(keycode, false);
     auto it = pressedKeys_.find(keycode);
-    if (it != pressedKeys_.end() && --it->second <= 0)
+    if (it != pressedKeys_.end() && --it->second > 0)
+        return; // another caller still holds it
+    if (it != pressedKeys_.end())
         pressedKeys_.erase(it);
+    if (pressed != keyDownAt_.end())
+        keyDownAt_.erase(pressed);
+    fakeKeyLocked(keycode, false);
     updateAutoRepeatLocked();
     XFlush(display_);
 }
@@ -292,6 +310,7 @@ void X11Input::releaseAll() {
     for (const HeldChar &held : heldChars_)
         fakeKeyLocked(held.keycode, false);
     heldChars_.clear();
+    charReleased_.notify_all();
     binder_.releaseAll();
     pressedSlots_.clear();
     updateAutoRepeatLocked();

@@ -155,6 +155,8 @@ private:
     };
     void pressCodePointLocked(std::unique_lock<std::mutex> &lock, const TypingSession &session,
                               char32_t cp);
+    // Held by a key or by a typed character.
+    bool keycodeDownLocked(int keycode) const;
     // Shortcuts are grabbed by keycode: after a map change, again.
     void regrabHotKeysLater();
     void restorerLoop();
@@ -173,7 +175,10 @@ private:
     KeyBinder binder_{xkbMap_, clientSync_};
     AutoRepeat repeat_;
     TypingSessions typing_;
-    std::map<int, int> pressedKeys_;  // keycode -> downs not yet released
+    // keycode -> downs through keyDown not yet released: released with the
+    // last, so a key one caller holds stays down while another one lets go
+    // of it.
+    std::map<int, int> pressedKeys_;
     std::map<int, int> keyDownAt_;    // vk -> the keycode its last keyDown pressed
     std::map<int, int> pressedSlots_; // slot -> downs through keyDown not yet released
     std::set<int> pressedButtons_;
@@ -181,7 +186,8 @@ private:
     std::atomic<bool> lossHandled_{false};
     std::vector<HeldChar> heldChars_;
     bool stopping_ = false;
-    std::condition_variable wake_; // the restorer
+    std::condition_variable wake_;         // the restorer
+    std::condition_variable charReleased_; // a typed character came up
     std::thread restorer_;
     std::unique_ptr<QObject> guiContext_; // queued work for the GUI thread dies with us
 

@@ -17,6 +17,7 @@ X11KeyEvents::X11KeyEvents(X11Input &input) : input_(input) {}
 
 X11KeyEvents::~X11KeyEvents() {
     listeners_.clear();
+    buttonListeners_.clear();
     dispatching_ = false;
     closeConnection();
 }
@@ -36,7 +37,7 @@ bool X11KeyEvents::openConnection() {
         closeConnection();
         return false;
     }
-    selectRawInput(display_, false);
+    selectRawInput(display_, true);
     notifier_ =
         std::make_unique<QSocketNotifier>(ConnectionNumber(display_), QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
@@ -90,21 +91,30 @@ void X11KeyEvents::readEvents() {
             continue;
         const int type = ev.xcookie.evtype;
         int keycode = 0;
+        int button = 0;
         unsigned long time = 0;
         if (type == XI_RawKeyPress || type == XI_RawKeyRelease) {
             const auto *raw = static_cast<const XIRawEvent *>(ev.xcookie.data);
             keycode = raw->detail;
             time = raw->time;
+        } else if (type == XI_RawButtonPress || type == XI_RawButtonRelease) {
+            const auto *raw = static_cast<const XIRawEvent *>(ev.xcookie.data);
+            button = raw->detail;
+            time = raw->time;
         }
         XFreeEventData(display_, &ev.xcookie);
         if (keycode && !grabbed_)
             dispatch(keycode, type == XI_RawKeyPress, time);
+        if (button)
+            dispatchButton(button, type == XI_RawButtonPress, time);
     }
     dispatching_ = false;
-    // Listeners taken out from inside onKey.
+    // Listeners taken out from inside onKey or onButton.
     listeners_.erase(std::remove_if(listeners_.begin(), listeners_.end(),
                                     [](const Entry &e) { return !e.listener; }),
                      listeners_.end());
+    buttonListeners_.erase(std::remove(buttonListeners_.begin(), buttonListeners_.end(), nullptr),
+                           buttonListeners_.end());
     if (lost_ && notifier_)
         notifier_->setEnabled(false); // the closed socket would wake us for ever
     if (closePending_)
@@ -127,6 +137,59 @@ void X11KeyEvents::dispatch(int keycode, bool down, unsigned long time) {
         if (listener && listener->onKey(event))
             break;
     }
+}
+
+void X11KeyEvents::dispatchButton(int button, bool down, unsigned long time) {
+    if (buttonListeners_.empty() || lost_)
+        return;
+    // Raw events carry the device's button; windows see it through the
+    // pointer mapping (a left-handed mouse swaps 1 and 3).
+    unsigned char map[256] = {};
+    const int mapped = std::min(XGetPointerMapping(display_, map, sizeof map), int(sizeof map));
+    if (button >= 1 && button <= mapped)
+        button = map[button - 1];
+    if (button != Button1 && button != Button3)
+        return;
+    ButtonEvent event;
+    event.vk = button == Button1 ? kVkLButton : kVkRButton;
+    event.down = down;
+    event.timeMs = static_cast<std::int64_t>(time);
+    for (size_t i = buttonListeners_.size(); i-- > 0;) {
+        if (ButtonListener *listener = buttonListeners_[i])
+            listener->onButton(event);
+    }
+}
+
+bool X11KeyEvents::addButtonListener(ButtonListener *listener) {
+    if (!listener || lost_)
+        return false;
+    if (std::find(buttonListeners_.begin(), buttonListeners_.end(), listener) !=
+        buttonListeners_.end())
+        return true;
+    if (!display_ && !openConnection())
+        return false;
+    closePending_ = false;
+    buttonListeners_.push_back(listener);
+    return true;
+}
+
+void X11KeyEvents::removeButtonListener(ButtonListener *listener) {
+    std::replace(buttonListeners_.begin(), buttonListeners_.end(), listener,
+                 static_cast<ButtonListener *>(nullptr));
+    if (!dispatching_)
+        buttonListeners_.erase(
+            std::remove(buttonListeners_.begin(), buttonListeners_.end(), nullptr),
+            buttonListeners_.end());
+    closeIfUnused();
+}
+
+void X11KeyEvents::closeIfUnused() {
+    const bool keys = std::any_of(listeners_.begin(), listeners_.end(),
+                                  [](const Entry &e) { return e.listener != nullptr; });
+    const bool buttons = std::any_of(buttonListeners_.begin(), buttonListeners_.end(),
+                                     [](const ButtonListener *l) { return l != nullptr; });
+    if (!keys && !buttons)
+        closeConnection();
 }
 
 bool X11KeyEvents::addListener(KeyListener *listener) {
@@ -153,9 +216,7 @@ void X11KeyEvents::removeListener(KeyListener *listener) {
                                         [](const Entry &e) { return !e.listener; }),
                          listeners_.end());
     updateGrab();
-    if (std::none_of(listeners_.begin(), listeners_.end(),
-                     [](const Entry &e) { return e.listener != nullptr; }))
-        closeConnection();
+    closeIfUnused();
 }
 
 void X11KeyEvents::setSwallowing(KeyListener *listener, bool active) {

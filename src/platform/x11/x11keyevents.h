@@ -6,7 +6,9 @@
 // Raw events cannot be kept from the windows, so while a listener swallows,
 // the connection also holds an active keyboard grab: the focused window then
 // receives nothing. The server does not send raw events to the client that
-// holds the grab; the grab's own key events report the keys instead.
+// holds the grab; the grab's own key events report the keys instead. The
+// left and right buttons come the same way, as raw button events, mapped as
+// the core pointer maps them.
 
 #include "platform/keyevents.h"
 
@@ -30,6 +32,8 @@ public:
     bool addListener(KeyListener *listener) override;
     void removeListener(KeyListener *listener) override;
     void setSwallowing(KeyListener *listener, bool active) override;
+    bool addButtonListener(ButtonListener *listener) override;
+    void removeButtonListener(ButtonListener *listener) override;
     unsigned long lastError() override;
 
     // From Xlib's I/O error path: records the loss when `display` is ours
@@ -46,6 +50,9 @@ private:
     bool openConnection();
     void readEvents();
     void dispatch(int keycode, bool down, unsigned long time);
+    void dispatchButton(int button, bool down, unsigned long time);
+    // Closes the connection once nobody listens any more.
+    void closeIfUnused();
     void updateGrab();
     bool swallowWanted() const;
 
@@ -54,6 +61,7 @@ private:
     int xiOpcode_ = -1;
     std::unique_ptr<QSocketNotifier> notifier_;
     std::vector<Entry> listeners_;
+    std::vector<ButtonListener *> buttonListeners_; // null: removed while dispatching
     bool grabbed_ = false;
     bool dispatching_ = false;
     bool closePending_ = false;

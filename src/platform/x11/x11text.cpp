@@ -54,6 +54,7 @@ void X11Input::unicodeUp(char16_t unit) {
     if (it->slot >= 0)
         binder_.release(it->slot);
     heldChars_.erase(it);
+    charReleased_.notify_all();
     updateAutoRepeatLocked(true);
     XFlush(display_);
 }
@@ -69,8 +70,15 @@ void X11Input::pressCodePointLocked(std::unique_lock<std::mutex> &lock,
     const KeyMap &map = keyMapLocked();
     KeyStroke stroke;
     int slotIndex = -1;
-    if (!map.strokeFor(keysym, xkbMap_.lockedMods(), stroke)) {
-        slotIndex = binder_.bindBlock(lock, keysym, session.ahead(), session.typed());
+    const bool onMap = map.strokeFor(keysym, xkbMap_.lockedMods(), stroke);
+    // A key already down (a held key, or another thread's character) cannot
+    // type: the server takes a second press for a repeat and drops it, and
+    // the character's release would let go of what its holder still holds.
+    // The character goes through a spare keycode instead.
+    const bool keyBusy = onMap && keycodeDownLocked(stroke.keycode);
+    if (!onMap || keyBusy) {
+        slotIndex =
+            keyBusy ? -2 : binder_.bindBlock(lock, keysym, session.ahead(), session.typed());
         if (slotIndex == -2)
             slotIndex = binder_.bind(lock, keysym, false);
         if (slotIndex < 0)
@@ -101,6 +109,13 @@ void X11Input::pressCodePointLocked(std::unique_lock<std::mutex> &lock,
         wake_.notify_all();
     }
     XFlush(display_);
+}
+
+bool X11Input::keycodeDownLocked(int keycode) const {
+    if (pressedKeys_.count(keycode))
+        return true;
+    return std::any_of(heldChars_.begin(), heldChars_.end(),
+                       [keycode](const HeldChar &h) { return h.keycode == keycode; });
 }
 
 void X11Input::restorerLoop() {
