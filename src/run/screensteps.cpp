@@ -147,15 +147,18 @@ public:
     // is there.
     bool look(RunContext &run, platform::ScreenReader &screen, platform::Point &centre) {
         captured_ = false;
-        told_ = false;
+        // Asked before the capture, so a change during it is told next time.
+        std::vector<platform::Rect> changed;
+        told_ = search_.area != Area::Window && screen.changesSince(token_, changed);
+        const Clock::time_point now = run.now();
+        // A reader that tells reports a new screen size as not knowing, so
+        // a still screen needs no other question.
+        if (told_ && known_ && changed.empty() && now - lastCompared_ < kRecheck)
+            return false;
         platform::Rect bounds, area;
         std::uint64_t window = 0;
         if (!searchArea(run, screen, search_, bounds, area, window))
             return forget();
-        // Asked before the capture, so a change during it is told next time.
-        std::vector<platform::Rect> changed;
-        told_ = !window && screen.changesSince(token_, changed);
-        const Clock::time_point now = run.now();
         const bool whole =
             !known_ || !sameRect(area, area_) || !sameRect(bounds, bounds_) || window != window_;
         if (!whole && told_ && now - lastCompared_ < kRecheck)

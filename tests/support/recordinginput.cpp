@@ -79,12 +79,12 @@ bool ScriptedScreen::changesSince(std::uint64_t &token, std::vector<platform::Re
     const bool known = changes_ != Changes::Unknown && token != 0 && token == token_;
     token = ++token_;
     const QImage before = std::exchange(told_, screen);
-    if (!known || changes_ == Changes::Silent)
-        return known;
-    if (before.size() != screen.size()) {
-        changed.push_back({0, 0, screen.width(), screen.height()});
+    // A new size is not known, as a reader's contract asks, even with
+    // every change of the pixels lost.
+    if (!known || before.size() != screen.size())
+        return false;
+    if (changes_ == Changes::Silent)
         return true;
-    }
     QRect differs;
     for (int y = 0; y < screen.height(); ++y) {
         const auto *was = reinterpret_cast<const QRgb *>(before.constScanLine(y));

@@ -56,9 +56,9 @@ public:
     std::vector<platform::Rect> readRects() const;
 
     // What changesSince answers: Unknown (the reader cannot tell), Told (the
-    // bounds of the pixels that differ from the scene the last call saw;
-    // everything where the size changed), Silent (nothing changed, whatever
-    // the screen shows: every event lost).
+    // bounds of the pixels that differ from the scene the last call saw),
+    // Silent (nothing changed, whatever the screen shows: every event
+    // lost). A new size is never known.
     enum class Changes { Unknown, Told, Silent };
     void tellChanges(Changes how);
 
