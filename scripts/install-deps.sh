@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev
-  libx11-dev libxtst-dev libxi-dev libxext-dev libx11-xcb-dev
+  libx11-dev libxtst-dev libxi-dev libxext-dev libx11-xcb-dev libxdamage-dev libxfixes-dev
   xvfb xauth xdotool x11-utils imagemagick
   fonts-ipafont-gothic
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 qt6-base-dev-tools xz-utils

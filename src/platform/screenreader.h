@@ -44,6 +44,18 @@ public:
         (void)window;
         return region(rect, image);
     }
+    // What changed on the screen since the call that set `token` (0 before
+    // the first): true with the changed rectangles in screen coordinates
+    // (none where nothing changed) where the reader knows; false where it
+    // cannot tell (no such information, some of it lost, the first call,
+    // the screen's bounds changed), and the caller takes everything as
+    // changed. Either way `token` is set
+    // for the next call.
+    virtual bool changesSince(std::uint64_t &token, std::vector<Rect> &changed) {
+        token = 0;
+        changed.clear();
+        return false;
+    }
 };
 
 } // namespace platform

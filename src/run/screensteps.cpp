@@ -7,12 +7,14 @@
 #include "platform/screenreader.h"
 #include "runcontext.h"
 #include "vision/imagematch.h"
+#include "vision/screenchanges.h"
 
 #include <QBuffer>
 #include <QImage>
 #include <QImageReader>
 
 #include <algorithm>
+#include <cmath>
 
 namespace screensteps {
 namespace {
@@ -27,27 +29,37 @@ constexpr int kPauseFactor = 5;
 constexpr milliseconds kStopCheck{10};
 
 // When the next look is due: the first at once, then after a pause that
-// grows with what the last look cost.
+// grows with what the last look cost. Where the screen reader says what
+// changed, a wait asks it every kStopCheck and looks as soon as something
+// did, at most kMaxLooksPerSecond times a second: 30, a frame of a video
+// each, so a video playing elsewhere cannot eat a core, while a picture
+// drawn after a quiet while is seen within a poll. Without that knowledge
+// every look captures the screen, so the pause stays at least kMinimumPause.
+constexpr int kMaxLooksPerSecond = 30;
+constexpr std::chrono::nanoseconds kCeilingPause{1'000'000'000 / kMaxLooksPerSecond};
+// Where the reader says what changed, the whole area is still captured and
+// compared this often: a change the reader never reported (a lost event)
+// is seen then.
+constexpr milliseconds kRecheck{2000};
+
 class Pacer {
 public:
     bool due(Clock::time_point now) const { return now >= next_; }
-    void looked(Clock::time_point start, Clock::time_point end) {
-        next_ = end + pauseAfter(end - start);
+    // `captured`: whether the look read the screen at all; `told`: whether
+    // the reader said what changed.
+    void looked(Clock::time_point start, Clock::time_point end, bool captured, bool told) {
+        if (!captured)
+            return;
+        next_ = end + (told ? std::max<std::chrono::nanoseconds>(kCeilingPause,
+                                                                 (end - start) * kPauseFactor)
+                            : pauseAfter(end - start));
     }
 
 private:
     Clock::time_point next_{};
 };
 
-platform::Rect intersected(const platform::Rect &a, const platform::Rect &b) {
-    const int left = std::max(a.x, b.x);
-    const int top = std::max(a.y, b.y);
-    const long long right = std::min<long long>(0LL + a.x + a.width, 0LL + b.x + b.width);
-    const long long bottom = std::min<long long>(0LL + a.y + a.height, 0LL + b.y + b.height);
-    if (right <= left || bottom <= top)
-        return {};
-    return {left, top, int(right - left), int(bottom - top)};
-}
+using vision::intersected;
 
 bool contains(const platform::Rect &r, int x, int y) {
     // In 64 bits: a far point minus a negative origin leaves int.
@@ -70,17 +82,16 @@ platform::ScreenReader *screenFor(RunContext &run, const windowmatch::Choice &wi
     return screen;
 }
 
-// One look for a template. False when it is not there (or the screen could
-// not be read this time); the run is stopped when the page's window is
-// missing. `centre` is in screen coordinates.
-bool lookFor(RunContext &run, platform::ScreenReader &screen,
-             const screenpages::ImageSearch &search, const QImage &needle,
-             platform::ScreenImage &buffer, platform::Point &centre) {
-    platform::Rect bounds;
+// The area a look for a template searches, in screen coordinates, and the
+// window it reads through (0 for the screen); false when there is none now
+// (the run is stopped when the page's window is missing).
+bool searchArea(RunContext &run, platform::ScreenReader &screen,
+                const screenpages::ImageSearch &search, platform::Rect &bounds,
+                platform::Rect &area, std::uint64_t &window) {
     if (!screen.bounds(bounds))
         return false;
-    platform::Rect area = bounds;
-    std::uint64_t window = 0;
+    area = bounds;
+    window = 0;
     if (search.area == Area::Rectangle) {
         area = intersected({search.x, search.y, search.width, search.height}, bounds);
     } else if (search.area == Area::Window) {
@@ -90,23 +101,143 @@ bool lookFor(RunContext &run, platform::ScreenReader &screen,
         area = intersected(info.client, bounds);
         window = info.id;
     }
-    if (area.width <= 0 || area.height <= 0)
-        return false;
-    const bool read =
-        window ? screen.windowRegion(window, area, buffer) : screen.region(area, buffer);
-    if (!read)
-        return false;
-    vision::MatchOptions options;
-    options.thresholdPercent = search.thresholdPercent;
-    options.templateScale = search.templateScale;
-    options.screenScale = run.displayScale();
-    const vision::Match match =
-        vision::findTemplate(vision::viewOf(buffer), viewOf(needle), options);
-    if (!match.found)
-        return false;
-    centre = {area.x + match.x + match.width / 2, area.y + match.y + match.height / 2};
-    return true;
+    return area.width > 0 && area.height > 0;
 }
+
+bool sameRect(const platform::Rect &a, const platform::Rect &b) {
+    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
+platform::Rect movedBy(const platform::Rect &r, int dx, int dy) {
+    return {r.x + dx, r.y + dy, r.width, r.height};
+}
+
+// Copies `part` into `whole` at `at` (in `whole`'s coordinates).
+void patch(platform::ScreenImage &whole, const platform::ScreenImage &part,
+           const platform::Rect &at) {
+    for (int y = 0; y < at.height; ++y)
+        std::copy_n(part.bytes.data() + std::size_t(part.stride) * y, std::size_t(at.width) * 4,
+                    whole.bytes.data() + std::size_t(whole.stride) * (at.y + y) +
+                        std::size_t(at.x) * 4);
+}
+
+// The looks of one wait for a template. The first looks at the whole area;
+// each later one only where the screen changed since (as the reader says,
+// else as a comparison with the last capture shows), the changed parts grown
+// by the template's size: the rest was searched already and has not changed.
+// Whenever the area, the screen's bounds or the window's place moved, or a
+// read failed, it looks at everything again.
+class TemplateWatch {
+public:
+    TemplateWatch(const screenpages::ImageSearch &search, const QImage &needle, double scale)
+        : search_(search), needle_(needle) {
+        options_.thresholdPercent = search.thresholdPercent;
+        options_.templateScale = search.templateScale;
+        options_.screenScale = scale;
+        // As findTemplate scales it, and a pixel more for its rounding.
+        const double ratio = search.templateScale > 0 ? scale / search.templateScale : 1.0;
+        needleWidth_ = int(std::ceil(needle.width() * ratio)) + 1;
+        needleHeight_ = int(std::ceil(needle.height() * ratio)) + 1;
+    }
+
+    bool captured() const { return captured_; }
+    bool told() const { return told_; }
+
+    // One look; true with `centre` (screen coordinates) when the template
+    // is there.
+    bool look(RunContext &run, platform::ScreenReader &screen, platform::Point &centre) {
+        captured_ = false;
+        // Asked before the capture, so a change during it is told next time.
+        std::vector<platform::Rect> changed;
+        told_ = search_.area != Area::Window && screen.changesSince(token_, changed);
+        const Clock::time_point now = run.now();
+        // A reader that tells reports a new screen size as not knowing, so
+        // a still screen needs no other question.
+        if (told_ && known_ && changed.empty() && now - lastCompared_ < kRecheck)
+            return false;
+        platform::Rect bounds, area;
+        std::uint64_t window = 0;
+        if (!searchArea(run, screen, search_, bounds, area, window))
+            return forget();
+        const bool whole =
+            !known_ || !sameRect(area, area_) || !sameRect(bounds, bounds_) || window != window_;
+        if (!whole && told_ && now - lastCompared_ < kRecheck)
+            return lookWhereTold(screen, area, changed, centre);
+        captured_ = true;
+        const bool read =
+            window ? screen.windowRegion(window, area, buffer_) : screen.region(area, buffer_);
+        if (!read)
+            return forget();
+        lastCompared_ = now;
+        std::vector<platform::Rect> parts;
+        if (whole)
+            parts.push_back({0, 0, area.width, area.height});
+        else
+            parts = vision::searchAreas(
+                vision::changedTiles(vision::viewOf(last_), vision::viewOf(buffer_)), needleWidth_,
+                needleHeight_, {0, 0, area.width, area.height});
+        std::swap(last_, buffer_);
+        known_ = true;
+        area_ = area;
+        bounds_ = bounds;
+        window_ = window;
+        return searchIn(vision::viewOf(last_), parts, area, centre);
+    }
+
+private:
+    bool forget() {
+        known_ = false;
+        return false;
+    }
+
+    // Reads only the changed parts, grown, and searches them; the last
+    // capture is patched with them, so a later comparison starts from the
+    // screen as it is.
+    bool lookWhereTold(platform::ScreenReader &screen, const platform::Rect &area,
+                       const std::vector<platform::Rect> &changed, platform::Point &centre) {
+        const std::vector<platform::Rect> parts =
+            vision::searchAreas(changed, needleWidth_, needleHeight_, area);
+        for (const platform::Rect &part : parts) {
+            captured_ = true;
+            if (!screen.region(part, buffer_))
+                return forget();
+            patch(last_, buffer_, movedBy(part, -area.x, -area.y));
+            const std::vector<platform::Rect> all{{0, 0, part.width, part.height}};
+            if (searchIn(vision::viewOf(buffer_), all, part, centre))
+                return true;
+        }
+        return false;
+    }
+
+    // Searches `parts` of `image` (in its coordinates), which shows `at`.
+    bool searchIn(const vision::ImageView &image, const std::vector<platform::Rect> &parts,
+                  const platform::Rect &at, platform::Point &centre) const {
+        for (const platform::Rect &part : parts) {
+            const vision::Match match =
+                vision::findTemplate(vision::subView(image, part), viewOf(needle_), options_);
+            if (match.found) {
+                centre = {at.x + part.x + match.x + match.width / 2,
+                          at.y + part.y + match.y + match.height / 2};
+                return true;
+            }
+        }
+        return false;
+    }
+
+    const screenpages::ImageSearch &search_;
+    const QImage &needle_;
+    vision::MatchOptions options_;
+    int needleWidth_ = 0;
+    int needleHeight_ = 0;
+    bool known_ = false; // last_ shows area_ as the last look saw it
+    platform::Rect area_, bounds_;
+    std::uint64_t window_ = 0;
+    std::uint64_t token_ = 0;
+    Clock::time_point lastCompared_{};
+    platform::ScreenImage last_, buffer_;
+    bool captured_ = false;
+    bool told_ = false;
+};
 
 // Until the pixel is within the tolerance of the colour, or until it is not.
 class ColourCondition : public runsteps::Condition {
@@ -127,7 +258,7 @@ public:
                     return false;
                 platform::Rgb seen;
                 const bool readable = read(run, *screen, buffer, seen);
-                pacer.looked(start, run.now());
+                pacer.looked(start, run.now(), true, false);
                 if (!readable)
                     return run.stopping(); // unseen is neither colour: look again
                 return vision::colourWithin(seen, rgbOf(page_.colour), page_.tolerance) ==
@@ -180,15 +311,15 @@ public:
         if (!screen || needle_.isNull())
             return;
         Pacer pacer;
-        platform::ScreenImage buffer;
+        TemplateWatch watch(search_, needle_, run.displayScale());
         platform::Point centre;
         const bool found = run.waitUntil(
             [&] {
                 const Clock::time_point start = run.now();
                 if (!pacer.due(start))
                     return false;
-                const bool seen = lookFor(run, *screen, search_, needle_, buffer, centre);
-                pacer.looked(start, run.now());
+                const bool seen = watch.look(run, *screen, centre);
+                pacer.looked(start, run.now(), watch.captured(), watch.told());
                 return seen || run.stopping();
             },
             kStopCheck);
@@ -234,16 +365,16 @@ private:
             return false;
         const Clock::time_point deadline = timedwait::deadlineAfter(run.now(), jump_.seconds);
         Pacer pacer;
-        platform::ScreenImage buffer;
+        TemplateWatch watch(jump_.search, needle_, run.displayScale());
         bool found = false;
         run.waitUntil(
             [&] {
                 const Clock::time_point start = run.now();
                 if (!pacer.due(start))
                     return start >= deadline;
-                found = lookFor(run, *screen, jump_.search, needle_, buffer, centre);
+                found = watch.look(run, *screen, centre);
                 const Clock::time_point end = run.now();
-                pacer.looked(start, end);
+                pacer.looked(start, end, watch.captured(), watch.told());
                 return found || run.stopping() || end >= deadline;
             },
             kStopCheck);

@@ -2,21 +2,25 @@
 // window of the test's own turns a colour or shows a picture after a while;
 // the run waits for it, and an Image Jump followed by a Click lands inside
 // the picture, also after the window has moved since the template was taken
-// from the screen. A picture that never shows stops the run with exit status
-// 5 and its message, and nothing is clicked.
+// from the screen, and when the screen shrank while the page waited. A
+// picture that never shows stops the run with exit status 5 and its
+// message, and nothing is clicked.
 
 #include "support/screenpattern.h"
 #include "support/systeminput.h"
+#include "support/xrandrscreen.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProcess>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
@@ -205,6 +209,37 @@ private slots:
             0);
         QTRY_COMPARE_WITH_TIMEOUT(canvas.presses.size(), 1, 5000);
         QVERIFY(canvas.changedRect().contains(canvas.presses.first()));
+    }
+
+    // The screen shrinks while an Image condition waits on the whole of it;
+    // the picture drawn after that is seen, and the click lands in it.
+    void seesThePictureAfterTheScreenShrank() {
+        testsupport::ScreenSize size;
+        Canvas canvas;
+        canvas.setGeometry(140, 130, 520, 360);
+        canvas.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&canvas));
+        bool shrank = false;
+        QTimer::singleShot(1000, &canvas, [&] {
+            shrank = size.set(800, 600);
+            QTimer::singleShot(700, &canvas, [&canvas] {
+                canvas.reveal(Canvas::Shows::Picture, QPoint(300, 180));
+            });
+        });
+        const QStringList image{"画像", kTitle, "一致", "",
+                                "画面", "0",    "0",    "0",
+                                "0",    "90",   "1",    pattern::pngBase64(pattern::picture())};
+        QString errors;
+        const int status = run(project({{"なし"}, jump("画面", "", 0), kClick},
+                                       {image, kNow, {"終わるまで待つ", "0"}}),
+                               errors);
+        if (!shrank)
+            QSKIP("the X server would not change the screen's size");
+        QCOMPARE(status, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(canvas.presses.size(), 1, 5000);
+        QCOMPARE(canvas.pressesBeforeTheChange, 0);
+        QVERIFY(canvas.changedRect().contains(canvas.presses.first()));
+        QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::primaryScreen()->size(), QSize(800, 600), 5000);
     }
 
     // Not found within the page's time: the run stops with its message,

@@ -1,13 +1,17 @@
 // The X11 backend's screen reader against a window of the test's own,
 // painted in known colours at a known place on the X display: single pixels
 // (XGetImage) and regions (shared memory) come back exactly, from several
-// threads at once, and nothing outside the screen is read.
+// threads at once, and nothing outside the screen is read. What changed is
+// told (DAMAGE): a window shown, repainted or moved, and nothing known once
+// the screen's size changed.
 
 #include "platform/backend.h"
 #include "support/screenpattern.h"
+#include "support/xrandrscreen.h"
 
 #include <QGuiApplication>
 #include <QPainter>
+#include <QRegion>
 #include <QScreen>
 #include <QTest>
 #include <QWidget>
@@ -50,6 +54,9 @@ private slots:
     void nothingOutsideTheScreen_data();
     void nothingOutsideTheScreen();
     void threadsReadAtOnce();
+    void changesAreTold_data();
+    void changesAreTold();
+    void nothingKnownAfterTheSizeChanged();
 
 private:
     std::unique_ptr<platform::Backend> backend_;
@@ -183,6 +190,71 @@ void X11ScreenTest::threadsReadAtOnce() {
     for (std::thread &t : threads)
         t.join();
     QCOMPARE(wrong.load(), 0);
+}
+
+void X11ScreenTest::changesAreTold_data() {
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QRegion>("expected");
+    const QRect box(700, 300, 60, 40);
+    QTest::newRow("a window shown") << "show" << QRegion(box);
+    QTest::newRow("a window repainted") << "repaint" << QRegion(box);
+    // Where it was and where it is.
+    QTest::newRow("a window moved") << "move" << QRegion(box).united(box.translated(90, 50));
+}
+
+void X11ScreenTest::changesAreTold() {
+    QFETCH(QString, change);
+    QFETCH(QRegion, expected);
+    QWidget box;
+    box.setAutoFillBackground(true);
+    box.setPalette(QColor(10, 200, 30));
+    box.setGeometry(700, 300, 60, 40);
+    if (change != QStringLiteral("show")) {
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        QTest::qWait(200);
+    }
+    std::uint64_t token = 0;
+    std::vector<platform::Rect> changed;
+    if (!reader_->changesSince(token, changed) && !reader_->changesSince(token, changed))
+        QSKIP("the X server does not tell what changed (no DAMAGE)");
+    if (change == QStringLiteral("show"))
+        box.show();
+    else if (change == QStringLiteral("repaint"))
+        box.setPalette(QColor(200, 10, 30));
+    else
+        box.move(790, 350);
+    QRegion told;
+    bool unknown = false;
+    // Asked again and again, as a waiting page does, until all is told.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            unknown = unknown || !reader_->changesSince(token, changed);
+            for (const platform::Rect &r : changed)
+                told += QRect(r.x, r.y, r.width, r.height);
+            return (expected - told).isEmpty();
+        },
+        5000));
+    QVERIFY(!unknown);
+}
+
+void X11ScreenTest::nothingKnownAfterTheSizeChanged() {
+    std::uint64_t token = 0;
+    std::vector<platform::Rect> changed;
+    reader_->changesSince(token, changed);
+    if (!reader_->changesSince(token, changed))
+        QSKIP("the X server does not tell what changed (no DAMAGE)");
+    {
+        testsupport::ScreenSize size;
+        if (!size.set(1000, 800))
+            QSKIP("the X server would not change the screen's size");
+        QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::primaryScreen()->size(), QSize(1000, 800), 5000);
+        // Told once the reader has heard of the new size, which may come a
+        // call later; known again after that.
+        QVERIFY(QTest::qWaitFor([&] { return !reader_->changesSince(token, changed); }, 5000));
+        QVERIFY(reader_->changesSince(token, changed));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(QGuiApplication::primaryScreen()->size() != QSize(1000, 800), 5000);
 }
 
 QTEST_MAIN(X11ScreenTest)

@@ -19,10 +19,12 @@
 
 using namespace runtest;
 using testsupport::FakeWindow;
+using testsupport::ScriptedScreen;
 using Texts = std::vector<std::string>;
 
 Q_DECLARE_METATYPE(Texts)
 Q_DECLARE_METATYPE(RunFailure::Reason)
+Q_DECLARE_METATYPE(testsupport::ScriptedScreen::Changes)
 
 namespace {
 
@@ -241,6 +243,87 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 10000);
         QVERIFY(failures.all().isEmpty());
         QCOMPARE(h.sent(), sent);
+    }
+
+    // However the screen says what changed (it cannot tell, it tells, or
+    // every event got lost), a waiting Image condition sees the picture
+    // drawn late: also where the screen grew and the picture is in the new
+    // part, and where the page's window moved onto a picture already shown.
+    void imageSeenAfterChanges_data() {
+        QTest::addColumn<ScriptedScreen::Changes>("how");
+        QTest::addColumn<QStringList>("condition");
+        QTest::addColumn<QImage>("before");
+        QTest::addColumn<QImage>("after");
+        QTest::addColumn<bool>("windowMoves");
+        QTest::addColumn<QPoint>("centre");
+        const QString image = templateBase64();
+        const QImage black = screenWith({}, Qt::black);
+        QImage grown(800, 600, QImage::Format_RGB32);
+        grown.fill(Qt::black);
+        QPainter(&grown).drawImage(QPoint(660, 500), pattern::picture());
+        const std::pair<const char *, ScriptedScreen::Changes> ways[] = {
+            {"unknown", ScriptedScreen::Changes::Unknown},
+            {"told", ScriptedScreen::Changes::Told},
+            {"events lost", ScriptedScreen::Changes::Silent}};
+        for (const auto &[name, how] : ways) {
+            QTest::addRow("drawn late, %s", name)
+                << how << imagePage("画像", "画面", {}, image) << black << screenShowing({300, 200})
+                << false << centreFor({300, 200});
+            QTest::addRow("in a rectangle, %s", name)
+                << how << imagePage("画像", "範囲", {280, 190, 200, 120}, image) << black
+                << screenShowing({300, 200}) << false << centreFor({300, 200});
+            QTest::addRow("screen grew, %s", name)
+                << how << imagePage("画像", "画面", {}, image) << black << grown << false
+                << centreFor({660, 500});
+            // Shown all along at (450, 300), outside the window until it moves.
+            QTest::addRow("window moved, %s", name)
+                << how << imagePage("画像", "ウィンドウ", {}, image) << screenShowing({450, 300})
+                << screenShowing({450, 300}) << true << centreFor({450, 300});
+        }
+    }
+    void imageSeenAfterChanges() {
+        QFETCH(ScriptedScreen::Changes, how);
+        QFETCH(QStringList, condition);
+        QFETCH(QImage, before);
+        QFETCH(QImage, after);
+        QFETCH(bool, windowMoves);
+        QFETCH(QPoint, centre);
+        Harness h;
+        h.rec.setWindows({notepad()});
+        h.rec.screen().tellChanges(how);
+        h.rec.screen().show(before);
+        h.rec.screen().show(after, std::chrono::milliseconds(300));
+        h.begin({{"なし"}, jumpPage("画面", "", {0, 0}, 1)}, {condition, kNow});
+        if (windowMoves) {
+            QTest::qWait(300);
+            FakeWindow moved = notepad();
+            moved.info.client = {420, 280, 200, 150};
+            h.rec.setWindows({moved});
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 10000);
+        QCOMPARE(h.sent(), Texts{cursorText(centre)});
+    }
+
+    // Where the screen says what changed, a still screen is not read again
+    // after the first look, and a change is read only where it happened,
+    // grown by the template's size.
+    void stillScreenNotRead() {
+        Harness h;
+        h.rec.screen().tellChanges(ScriptedScreen::Changes::Told);
+        h.rec.screen().show(screenWith({}, Qt::black));
+        h.begin({{"なし"}, jumpPage("画面", "", {0, 0}, 1)},
+                {imagePage("画像", "画面", {}, templateBase64()), kNow});
+        QTest::qWait(500);
+        QCOMPARE(h.rec.screen().reads(), 1);
+        h.rec.screen().show(screenShowing({300, 200}));
+        QTRY_VERIFY_WITH_TIMEOUT(h.finished(), 5000);
+        QCOMPARE(h.sent(), Texts{cursorText(centreFor({300, 200}))});
+        const std::vector<platform::Rect> rects = h.rec.screen().readRects();
+        QCOMPARE(int(rects.size()), 2);
+        // The picture (120 × 80 at 300, 200) grown by the 40 × 30 template
+        // and a pixel for scaling: 40 and 30 on each side.
+        const platform::Rect &read = rects.back();
+        QCOMPARE(QRect(read.x, read.y, read.width, read.height), QRect(260, 170, 200, 140));
     }
 
     // The run stops at the page and names it; nothing after it is pressed.

@@ -1,6 +1,7 @@
 #include "recordinginput.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace testsupport {
 
@@ -94,6 +95,44 @@ QImage ScriptedScreen::nowLocked() {
     return latest ? *latest : QImage();
 }
 
+std::vector<platform::Rect> ScriptedScreen::readRects() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return readRects_;
+}
+
+void ScriptedScreen::tellChanges(Changes how) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    changes_ = how;
+}
+
+bool ScriptedScreen::changesSince(std::uint64_t &token, std::vector<platform::Rect> &changed) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    changed.clear();
+    const QImage screen = nowLocked();
+    const bool known = changes_ != Changes::Unknown && token != 0 && token == token_;
+    token = ++token_;
+    const QImage before = std::exchange(told_, screen);
+    // A new size is not known, as a reader's contract asks, even with
+    // every change of the pixels lost.
+    if (!known || before.size() != screen.size())
+        return false;
+    if (changes_ == Changes::Silent)
+        return true;
+    QRect differs;
+    for (int y = 0; y < screen.height(); ++y) {
+        const auto *was = reinterpret_cast<const QRgb *>(before.constScanLine(y));
+        const auto *is = reinterpret_cast<const QRgb *>(screen.constScanLine(y));
+        if (std::equal(is, is + screen.width(), was))
+            continue;
+        for (int x = 0; x < screen.width(); ++x)
+            if (was[x] != is[x])
+                differs |= QRect(x, y, 1, 1);
+    }
+    if (!differs.isEmpty())
+        changed.push_back({differs.x(), differs.y(), differs.width(), differs.height()});
+    return true;
+}
+
 bool ScriptedScreen::pixel(int x, int y, platform::Rgb &colour) {
     platform::ScreenImage image;
     if (!region({x, y, 1, 1}, image))
@@ -105,6 +144,7 @@ bool ScriptedScreen::pixel(int x, int y, platform::Rgb &colour) {
 bool ScriptedScreen::region(const platform::Rect &rect, platform::ScreenImage &image) {
     std::lock_guard<std::mutex> lock(mutex_);
     ++reads_;
+    readRects_.push_back(rect);
     const QImage screen = nowLocked();
     if (screen.isNull() || rect.width <= 0 || rect.height <= 0 || rect.x < 0 || rect.y < 0 ||
         rect.x > screen.width() - rect.width || rect.y > screen.height() - rect.height)

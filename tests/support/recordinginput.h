@@ -52,12 +52,22 @@ public:
     void show(const QImage &image, std::chrono::milliseconds after = std::chrono::milliseconds(0));
     int reads() const;
     std::vector<std::uint64_t> windowReads() const;
+    // Every region read, in order (windowRegion's too).
+    std::vector<platform::Rect> readRects() const;
+
+    // What changesSince answers: Unknown (the reader cannot tell), Told (the
+    // bounds of the pixels that differ from the scene the last call saw),
+    // Silent (nothing changed, whatever the screen shows: every event
+    // lost). A new size is never known.
+    enum class Changes { Unknown, Told, Silent };
+    void tellChanges(Changes how);
 
     bool pixel(int x, int y, platform::Rgb &colour) override;
     bool region(const platform::Rect &rect, platform::ScreenImage &image) override;
     bool bounds(platform::Rect &rect) override;
     bool windowRegion(std::uint64_t window, const platform::Rect &rect,
                       platform::ScreenImage &image) override;
+    bool changesSince(std::uint64_t &token, std::vector<platform::Rect> &changed) override;
 
 private:
     QImage nowLocked(); // caller holds the mutex
@@ -65,6 +75,10 @@ private:
     std::vector<std::pair<std::chrono::steady_clock::time_point, QImage>> scenes_;
     int reads_ = 0;
     std::vector<std::uint64_t> windowReads_;
+    std::vector<platform::Rect> readRects_;
+    Changes changes_ = Changes::Unknown;
+    std::uint64_t token_ = 0; // the last one handed out
+    QImage told_;             // the scene it was handed out on
 };
 
 // The run keys of the scripted desktop: every question gets the scripted

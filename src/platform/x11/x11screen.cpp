@@ -5,12 +5,19 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#ifdef TARNWICK_XDAMAGE
+#include <X11/extensions/Xdamage.h>
+#include <X11/extensions/Xfixes.h>
+#endif
 #include <poll.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <deque>
 #include <mutex>
 
 namespace platform::x11 {
@@ -62,6 +69,14 @@ public:
         int major = 0, minor = 0;
         Bool pixmaps = False;
         shmUsable_ = XShmQueryVersion(display_, &major, &minor, &pixmaps);
+#ifdef TARNWICK_XDAMAGE
+        // Regions of damage need XFixes 2.
+        int error = 0;
+        damageUsable_ = XDamageQueryExtension(display_, &damageEvent_, &error) &&
+                        XDamageQueryVersion(display_, &major, &minor) &&
+                        XFixesQueryExtension(display_, &major, &error) &&
+                        XFixesQueryVersion(display_, &major, &minor) && major >= 2;
+#endif
     }
 
     ~X11ScreenReader() override {
@@ -76,6 +91,12 @@ public:
             return;
         }
         dropShmLocked();
+#ifdef TARNWICK_XDAMAGE
+        if (damage_) {
+            XDamageDestroy(display_, damage_);
+            XFixesDestroyRegion(display_, parts_);
+        }
+#endif
         unregisterDisplay(display_);
         XCloseDisplay(display_);
     }
@@ -130,7 +151,107 @@ public:
         return true;
     }
 
+    // Through DAMAGE on the root: the server collects what is drawn between
+    // two calls, so a still screen costs a look at the socket. Tracking
+    // starts with the first call (which cannot tell yet), so readers that
+    // never ask cost the server nothing.
+    bool changesSince(std::uint64_t &token, std::vector<Rect> &changed) override {
+        changed.clear();
+        std::lock_guard<std::mutex> lock(mutex_);
+#ifdef TARNWICK_XDAMAGE
+        if (!damageUsable_ || closedByServer()) {
+            token = 0;
+            return false;
+        }
+        if (!damage_) {
+            damage_ = XDamageCreate(display_, root_, XDamageReportNonEmpty);
+            parts_ = XFixesCreateRegion(display_, nullptr, 0);
+            XSync(display_, False);
+            rootSizeLocked(width_, height_);
+            floor_ = ++serial_;
+            lastFetch_ = std::chrono::steady_clock::now();
+        }
+        collectLocked();
+        const bool known = token != 0 && token >= floor_ && token <= serial_;
+        if (known)
+            for (const auto &[serial, rect] : history_)
+                if (serial > token)
+                    changed.push_back(rect);
+        token = ++serial_;
+        return known;
+#else
+        token = 0;
+        return false;
+#endif
+    }
+
 private:
+#ifdef TARNWICK_XDAMAGE
+    // Takes what the server collected since the last time into the
+    // history. Fetched when the server said something was drawn, and at
+    // least once a second, should a notice have been lost.
+    void collectLocked() {
+        bool drawn = false;
+        while (XPending(display_)) {
+            XEvent event;
+            XNextEvent(display_, &event);
+            if (event.type == damageEvent_ + XDamageNotify)
+                drawn = true;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (!drawn && now - lastFetch_ < std::chrono::seconds(1))
+            return;
+        lastFetch_ = now;
+        // A new size (which draws everything anew) voids what was told.
+        int width = 0, height = 0;
+        if (!rootSizeLocked(width, height) || width != width_ || height != height_) {
+            width_ = width;
+            height_ = height;
+            history_.clear();
+            floor_ = serial_ + 1;
+        }
+        XDamageSubtract(display_, damage_, None, parts_);
+        int count = 0;
+        XRectangle *rects = XFixesFetchRegion(display_, parts_, &count);
+        if (count > kMaxParts) {
+            // Many small parts: their bounds, read in one piece.
+            int left = rects[0].x, top = rects[0].y, right = left, bottom = top;
+            for (int i = 0; i < count; ++i) {
+                left = std::min<int>(left, rects[i].x);
+                top = std::min<int>(top, rects[i].y);
+                right = std::max(right, rects[i].x + int(rects[i].width));
+                bottom = std::max(bottom, rects[i].y + int(rects[i].height));
+            }
+            history_.emplace_back(serial_ + 1, Rect{left, top, right - left, bottom - top});
+        } else {
+            for (int i = 0; i < count; ++i)
+                history_.emplace_back(
+                    serial_ + 1, Rect{rects[i].x, rects[i].y, rects[i].width, rects[i].height});
+        }
+        if (rects)
+            XFree(rects);
+        // A caller that has not asked for long is told it cannot know.
+        while (history_.size() > kMaxHistory) {
+            floor_ = history_.front().first;
+            history_.pop_front();
+        }
+    }
+
+    static constexpr int kMaxParts = 64;
+    static constexpr std::size_t kMaxHistory = 4096;
+    bool damageUsable_ = false;
+    int damageEvent_ = 0;
+    Damage damage_ = 0;
+    XserverRegion parts_ = 0;
+    // Each call ends a period (serial_); the history keeps what was drawn
+    // in which, tokens older than floor_ cannot be answered.
+    std::uint64_t serial_ = 0;
+    std::uint64_t floor_ = 0;
+    int width_ = 0, height_ = 0; // the root's, when last fetched
+    std::deque<std::pair<std::uint64_t, Rect>> history_;
+    std::chrono::steady_clock::time_point lastFetch_{};
+#endif
+
     // The server closed our connection (xkill, a server going away): the
     // socket reads as ended. Asked without any X request, which Xlib would
     // answer on a closed connection by ending the process.

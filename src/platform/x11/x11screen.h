@@ -1,7 +1,8 @@
 #pragma once
 
 // Reads the X screen (the root window) on a connection of its own, through
-// MIT-SHM where the server shares memory with us, else through XGetImage.
+// MIT-SHM where the server shares memory with us, else through XGetImage;
+// what changed on it through DAMAGE where the server has it.
 // Thread-safe: every call holds the reader's mutex. No Qt in this header.
 
 #include "platform/screenreader.h"
