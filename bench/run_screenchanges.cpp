@@ -10,6 +10,7 @@
 // nothing waiting is printed first: the clock's repaints and the window.
 // Run it on a 1920x1080 display (README.md).
 
+#include "countingscreen.h"
 #include "desktoppicture.h"
 #include "run/screensteps.h"
 #include "runbench.h"
@@ -43,65 +44,6 @@ const char *nameOf(Way way) {
     }
     return "";
 }
-
-// Stripes, on no busy desktop: the picture looked for.
-QImage stripes() {
-    QImage image(64, 64, QImage::Format_RGB32);
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x)
-            image.setPixelColor(x, y, ((x / 4 + y / 8) % 2) ? QColor(255, 0, 255) : Qt::white);
-    return image;
-}
-
-QString base64Of(const QImage &image) {
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return QString::fromLatin1(png.toBase64());
-}
-
-// Counts the reads; tells what changed only when `tell` is on.
-class CountingScreen final : public platform::ScreenReader {
-public:
-    explicit CountingScreen(platform::ScreenReader &real) : real_(real) {}
-    bool pixel(int x, int y, platform::Rgb &colour) override {
-        ++looks;
-        return real_.pixel(x, y, colour);
-    }
-    bool region(const platform::Rect &rect, platform::ScreenImage &image) override {
-        ++looks;
-        return real_.region(rect, image);
-    }
-    bool bounds(platform::Rect &rect) override { return real_.bounds(rect); }
-    bool changesSince(std::uint64_t &token, std::vector<platform::Rect> &changed) override {
-        if (tell)
-            return real_.changesSince(token, changed);
-        return ScreenReader::changesSince(token, changed);
-    }
-    std::atomic<long long> looks{0};
-    std::atomic<bool> tell{true};
-
-private:
-    platform::ScreenReader &real_;
-};
-
-class CountingBackend final : public platform::Backend {
-public:
-    CountingBackend(platform::Backend &real, CountingScreen &screen)
-        : real_(real), screen_(screen) {}
-    platform::Capabilities capabilities() const override { return real_.capabilities(); }
-    platform::InputLayer *synthesis() override { return real_.synthesis(); }
-    platform::KeyEvents *keyEvents() override { return real_.keyEvents(); }
-    platform::GlobalShortcuts *shortcuts() override { return real_.shortcuts(); }
-    platform::WindowAccess *windowAccess() override { return real_.windowAccess(); }
-    platform::ScreenReader *screenReader() override { return &screen_; }
-    std::unique_ptr<platform::InputRecorder> createRecorder() override { return nullptr; }
-
-private:
-    platform::Backend &real_;
-    CountingScreen &screen_;
-};
 
 // The reference wait: the whole screen captured and searched at every look,
 // paced as before by what a look costs. Ends when found or told to.

@@ -5,6 +5,7 @@
 // counted. Goal: at most 20 % for the whole screen. Run it on a 1920x1080
 // display (README.md).
 
+#include "countingscreen.h"
 #include "desktoppicture.h"
 #include "runbench.h"
 
@@ -19,61 +20,6 @@
 #include <thread>
 
 using namespace runbench;
-
-namespace {
-
-// A 64x64 template that is on no screen: stripes in colours the picture
-// does not use together.
-QString absentTemplate() {
-    QImage image(64, 64, QImage::Format_RGB32);
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x)
-            image.setPixelColor(x, y, ((x / 4 + y / 8) % 2) ? QColor(255, 0, 255) : Qt::white);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return QString::fromLatin1(png.toBase64());
-}
-
-// Counts the looks: every one reads the screen once.
-class CountingScreen final : public platform::ScreenReader {
-public:
-    explicit CountingScreen(platform::ScreenReader &real) : real_(real) {}
-    bool pixel(int x, int y, platform::Rgb &colour) override {
-        ++looks;
-        return real_.pixel(x, y, colour);
-    }
-    bool region(const platform::Rect &rect, platform::ScreenImage &image) override {
-        ++looks;
-        return real_.region(rect, image);
-    }
-    bool bounds(platform::Rect &rect) override { return real_.bounds(rect); }
-    std::atomic<long long> looks{0};
-
-private:
-    platform::ScreenReader &real_;
-};
-
-// The system's backend with its screen behind the counter.
-class CountingBackend final : public platform::Backend {
-public:
-    CountingBackend(platform::Backend &real, CountingScreen &screen)
-        : real_(real), screen_(screen) {}
-    platform::Capabilities capabilities() const override { return real_.capabilities(); }
-    platform::InputLayer *synthesis() override { return real_.synthesis(); }
-    platform::KeyEvents *keyEvents() override { return real_.keyEvents(); }
-    platform::GlobalShortcuts *shortcuts() override { return real_.shortcuts(); }
-    platform::WindowAccess *windowAccess() override { return real_.windowAccess(); }
-    platform::ScreenReader *screenReader() override { return &screen_; }
-    std::unique_ptr<platform::InputRecorder> createRecorder() override { return nullptr; }
-
-private:
-    platform::Backend &real_;
-    CountingScreen &screen_;
-};
-
-} // namespace
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
@@ -97,7 +43,7 @@ int main(int argc, char *argv[]) {
 
     const int trials = argc > 1 ? std::atoi(argv[1]) : 3;
     const QStringList image{"画像", "",  "含む", "",   "画面", "0",
-                            "0",    "0", "0",    "90", "1",    absentTemplate()};
+                            "0",    "0", "0",    "90", "1",    base64Of(stripes())};
     const QStringList colour{"色", "", "含む", "", "画面", "5", "5", "#FF00FF", "0", "になる"};
     for (const QStringList &condition : {image, colour}) {
         std::vector<double> percents;

@@ -288,21 +288,9 @@ private slots:
     void keysHeardThroughTheBackendsKeyEvents() {
         // The whole backend, as the program installs it: the run listens to
         // its XInput2 key events instead of polling.
-        std::string error;
-        std::unique_ptr<platform::Backend> backend = platform::createBackend("xcb", error);
-        QVERIFY2(backend->capabilities().keyEvents, error.c_str());
-        struct Installed {
-            platform::Backend *backend;
-            platform::InputLayer *layer;
-            Installed(platform::Backend *b, platform::InputLayer *l) : backend(b), layer(l) {
-                platform::setBackend(backend);
-            }
-            ~Installed() {
-                platform::setBackend(nullptr);
-                platform::setInput(layer);
-            }
-        } installed(backend.get(), layer.get());
-        platform::InputLayer &keys = *backend->synthesis();
+        InstalledBackend backend(layer.get());
+        QVERIFY(backend.ok());
+        platform::InputLayer &keys = backend.input();
 
         layer->setCursorPos(300, 300);
         std::atomic<bool> done{false};
@@ -340,21 +328,9 @@ private slots:
     // Shift, the left button) is up while paused and down again after the
     // resume; the stop keys end the paused run with nothing held.
     void nothingHeldWhilePaused() {
-        std::string error;
-        std::unique_ptr<platform::Backend> backend = platform::createBackend("xcb", error);
-        QVERIFY2(backend->capabilities().keyEvents, error.c_str());
-        struct Installed {
-            platform::Backend *backend;
-            platform::InputLayer *layer;
-            Installed(platform::Backend *b, platform::InputLayer *l) : backend(b), layer(l) {
-                platform::setBackend(backend);
-            }
-            ~Installed() {
-                platform::setBackend(nullptr);
-                platform::setInput(layer);
-            }
-        } installed(backend.get(), layer.get());
-        platform::InputLayer &keys = *backend->synthesis();
+        InstalledBackend backend(layer.get());
+        QVERIFY(backend.ok());
+        platform::InputLayer &keys = backend.input();
         const auto held = [this] {
             return layer->isDown(70) || layer->isDown(0x10) || layer->isDown(platform::kVkLButton);
         };
