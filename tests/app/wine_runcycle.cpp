@@ -2,7 +2,8 @@
 // jumps the pointer onto a Win32 window of the test's own, clicks, types
 // Japanese and ASCII text with Enter and right-clicks, and the window
 // receives exactly that; the main window comes back. Then a run repeated
-// until stopped ends on the stop key combination.
+// until stopped ends on the stop key combination, and a paused run holds
+// nothing until it is resumed.
 
 #include "app/tarnwick.h"
 #include "platform/inputlayer.h"
@@ -22,6 +23,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/win32/leanwindows.h"
 
@@ -57,9 +59,11 @@ private slots:
 
     void jumpsClicksTypesIntoAWin32Window();
     void repeatStoppedByTheStopCommand();
+    void pausedRunHoldsNothing();
 
 private:
     void startRun(bool repeat);
+    void press(const std::vector<int> &chord);
 
     testsupport::SystemInput layer;
     std::unique_ptr<tarnwick> window;
@@ -189,6 +193,45 @@ void WineRunCycleTest::repeatStoppedByTheStopCommand() {
     QTest::qWait(400);
     QCOMPARE(target.text().size(), after);
     for (int vk : {int(VK_CONTROL), int(VK_MENU), int('S'), int('A')})
+        QVERIFY2(!layer->isDown(vk), qPrintable(QString::number(vk)));
+}
+
+// A chord typed on the system's keyboard, held longer than the 50 ms poll
+// that watches for it where no key events come.
+void WineRunCycleTest::press(const std::vector<int> &chord) {
+    for (int vk : chord)
+        layer->keyDown(vk);
+    QTest::qWait(150);
+    for (auto it = chord.rbegin(); it != chord.rend(); ++it)
+        layer->keyUp(*it);
+}
+
+// The pause keys let go of the key a page holds and nothing is typed while
+// paused; they resume it, held again; the stop keys end it with nothing held.
+void WineRunCycleTest::pausedRunHoldsNothing() {
+    window->filePath = QStringLiteral("C:/projects/pause.cmdat");
+    window->listCommand = {{QStringLiteral("キー"), QStringLiteral("66,0"), QStringLiteral("30")}};
+    window->listCondition = {{QStringLiteral("終わるまで待つ"), QStringLiteral("0")}};
+    window->stopCommand = QStringLiteral("83,3");  // Ctrl+Alt+S
+    window->pauseCommand = QStringLiteral("80,3"); // Ctrl+Alt+P
+    startRun(true);
+    QTRY_VERIFY_WITH_TIMEOUT(layer->isDown('B'), 20000);
+
+    press({VK_CONTROL, VK_MENU, 'P'});
+    QTRY_VERIFY_WITH_TIMEOUT(!layer->isDown('B'), 5000);
+    const size_t typed = target.text().size();
+    QTest::qWait(400);
+    QVERIFY(!layer->isDown('B'));
+    QCOMPARE(target.text().size(), typed);
+    QVERIFY(window->isHidden());
+
+    press({VK_CONTROL, VK_MENU, 'P'});
+    QTRY_VERIFY_WITH_TIMEOUT(layer->isDown('B'), 5000);
+
+    press({VK_CONTROL, VK_MENU, 'S'});
+    QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 10000);
+    QTRY_VERIFY(window->findChildren<QThread *>().isEmpty());
+    for (int vk : {int(VK_CONTROL), int(VK_MENU), int('P'), int('S'), int('B')})
         QVERIFY2(!layer->isDown(vk), qPrintable(QString::number(vk)));
 }
 
