@@ -81,7 +81,12 @@ bool Run::prepare(const RunSettings &settings, const QList<QStringList> &listCom
             qCDebug(lcRun) << "[Run] stop command detected: vk=" << stopVk_
                            << " mask=" << stopMask_;
         };
-        auto onPause = [this] { togglePause(); };
+        // Queued: the keys may be heard inside the system's keyboard hook
+        // (Windows), and a pause sends input (the releases), which must not
+        // wait there for an input layer that is itself waiting for the hook.
+        auto onPause = [this] {
+            QMetaObject::invokeMethod(this, &Run::togglePause, Qt::QueuedConnection);
+        };
         context_.setKeyWatch(KeyWatch::attach(
             stopVk_, wantedModifiers(stopVk_, stopMask_), std::move(onStop), pauseVk_,
             wantedModifiers(pauseVk_, pauseMask_), std::move(onPause), buttonConditions));
