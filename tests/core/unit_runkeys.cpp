@@ -43,7 +43,7 @@ private slots:
         QCOMPARE(keys.holdMs, holdMs);
     }
 
-    // The spec's text, and the hold the worker reads back from it.
+    // The key action's text ("vk,mask,seconds"), and the hold the worker reads back from it.
     void actionSpec_data() {
         QTest::addColumn<QString>("combination");
         QTest::addColumn<QString>("hold");
