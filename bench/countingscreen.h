@@ -6,6 +6,7 @@
 
 #include "platform/backend.h"
 #include "platform/screenreader.h"
+#include "runbench.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -14,6 +15,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -78,6 +80,29 @@ public:
 private:
     platform::Backend &real_;
     CountingScreen &screen_;
+};
+
+// The system's input and backend, installed with its screen behind a
+// counter; false, having said why, where the backend cannot read the screen.
+struct CountedInput {
+    Input input;
+    std::unique_ptr<CountingScreen> screen;
+    std::unique_ptr<CountingBackend> backend;
+
+    bool install() {
+        if (!input.install())
+            return false;
+        platform::ScreenReader *real = input.backend->screenReader();
+        if (!real) {
+            std::fprintf(stderr, "this backend cannot read the screen\n");
+            return false;
+        }
+        screen = std::make_unique<CountingScreen>(*real);
+        backend = std::make_unique<CountingBackend>(*input.backend, *screen);
+        platform::setBackend(backend.get());
+        platform::setInput(input.proxy.get());
+        return true;
+    }
 };
 
 } // namespace runbench

@@ -183,18 +183,12 @@ private:
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
-    Input input;
-    if (!input.install())
+    CountedInput counted;
+    if (!counted.install())
         return 1;
+    Input &input = counted.input;
+    CountingScreen &screen = *counted.screen;
     platform::ScreenReader *real = input.backend->screenReader();
-    if (!real) {
-        std::fprintf(stderr, "this backend cannot read the screen\n");
-        return 1;
-    }
-    CountingScreen screen(*real);
-    CountingBackend counting(*input.backend, screen);
-    platform::setBackend(&counting);
-    platform::setInput(input.proxy.get());
     {
         std::uint64_t token = 0;
         std::vector<platform::Rect> changed;

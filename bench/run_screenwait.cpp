@@ -23,18 +23,11 @@ using namespace runbench;
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
-    Input input;
-    if (!input.install())
+    CountedInput counted;
+    if (!counted.install())
         return 1;
-    platform::ScreenReader *real = input.backend->screenReader();
-    if (!real) {
-        std::fprintf(stderr, "this backend cannot read the screen\n");
-        return 1;
-    }
-    CountingScreen screen(*real);
-    CountingBackend counting(*input.backend, screen);
-    platform::setBackend(&counting);
-    platform::setInput(input.proxy.get());
+    Input &input = counted.input;
+    CountingScreen &screen = *counted.screen;
 
     const QSize size = QGuiApplication::primaryScreen()->size();
     benchscreen::Picture picture(benchscreen::busyDesktop(size, false));

@@ -20,29 +20,6 @@ using Texts = std::vector<std::string>;
 
 Q_DECLARE_METATYPE(Texts)
 
-namespace {
-
-const QStringList kWaitOver{QStringLiteral("終わるまで待つ"), QStringLiteral("0")};
-const QStringList kNow{QStringLiteral("即時")};
-// A page whose only effect is a marker event, to see how far a run got.
-const QStringList kMarker{QStringLiteral("マウスポインター"), QStringLiteral("7"),
-                          QStringLiteral("7")};
-const std::string kMarkerText = "setCursorPos 7 7";
-
-int countOf(const Texts &texts, const std::string &text) {
-    return int(std::count(texts.begin(), texts.end(), text));
-}
-
-// Rows for a test of keys the user presses: heard as pushed key events, or
-// polled from a backend that pushes none.
-void addKeyModes() {
-    QTest::addColumn<bool>("pushed");
-    QTest::newRow("pushed key events") << true;
-    QTest::newRow("polled") << false;
-}
-
-} // namespace
-
 class RunTest : public QObject {
     Q_OBJECT
 

@@ -16,19 +16,10 @@ using Texts = std::vector<std::string>;
 
 namespace {
 
-const QStringList kWaitOver{QStringLiteral("終わるまで待つ"), QStringLiteral("0")};
-const QStringList kNow{QStringLiteral("即時")};
-const QStringList kMarker{QStringLiteral("マウスポインター"), QStringLiteral("7"),
-                          QStringLiteral("7")};
-const std::string kMarkerText = "setCursorPos 7 7";
 constexpr int kCtrl = 0x11;
 constexpr int kAlt = 0x12;
 constexpr int kP = 0x50;
 constexpr int kS = 0x53;
-
-int countOf(const Texts &texts, const std::string &text) {
-    return int(std::count(texts.begin(), texts.end(), text));
-}
 
 // What the layer holds now, by the events it was sent.
 bool anythingHeld(const testsupport::RecordingInput &rec) {
@@ -157,11 +148,7 @@ private slots:
 
     // The pause keys pause and resume (heard or polled); the stop keys stop
     // a paused run.
-    void pauseKeysAndStopKeysWhilePaused_data() {
-        QTest::addColumn<bool>("pushed");
-        QTest::newRow("pushed key events") << true;
-        QTest::newRow("polled") << false;
-    }
+    void pauseKeysAndStopKeysWhilePaused_data() { addKeyModes(); }
     void pauseKeysAndStopKeysWhilePaused() {
         QFETCH(bool, pushed);
         Harness h;
@@ -197,11 +184,7 @@ private slots:
 
     // A run holding a modifier of its own (Shift) is still paused by the
     // pause keys: what the run holds itself may be down or not.
-    void pauseKeysWhileTheRunHoldsAModifier_data() {
-        QTest::addColumn<bool>("pushed");
-        QTest::newRow("pushed key events") << true;
-        QTest::newRow("polled") << false;
-    }
+    void pauseKeysWhileTheRunHoldsAModifier_data() { addKeyModes(); }
     void pauseKeysWhileTheRunHoldsAModifier() {
         QFETCH(bool, pushed);
         Harness h;

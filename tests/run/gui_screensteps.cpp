@@ -30,10 +30,6 @@ namespace {
 
 namespace pattern = testsupport::screenpattern;
 
-const QStringList kNow{QStringLiteral("即時")};
-const QStringList kMarker{QStringLiteral("マウスポインター"), QStringLiteral("7"),
-                          QStringLiteral("7")};
-const std::string kMarkerText = "setCursorPos 7 7";
 const QStringList kClick{QStringLiteral("クリック"), QStringLiteral("左"), QStringLiteral("0")};
 constexpr int kScreenWidth = 640;
 constexpr int kScreenHeight = 480;
@@ -105,10 +101,6 @@ FakeWindow notepad() {
     w.info.program = u"notepad.exe";
     w.info.client = kClient;
     return w;
-}
-
-int countOf(const Texts &texts, const std::string &text) {
-    return int(std::count(texts.begin(), texts.end(), text));
 }
 
 } // namespace

@@ -22,10 +22,6 @@ Q_DECLARE_METATYPE(Windows)
 
 namespace {
 
-const QStringList kNow{QStringLiteral("即時")};
-const QStringList kMarker{QStringLiteral("マウスポインター"), QStringLiteral("7"),
-                          QStringLiteral("7")};
-const std::string kMarkerText = "setCursorPos 7 7";
 // Typed after a window page: must never be sent when the page stops the run.
 const QStringList kTyping{QStringLiteral("入力"), QStringLiteral("abc"), QStringLiteral("0.01")};
 
@@ -49,10 +45,6 @@ Windows twoEditors() {
     return {window(1, u"メモ - エディター", u"gedit", {50, 60, 400, 300}),
             window(2, u"メモ帳 - エディター", u"gedit", {500, 100, 640, 480}),
             window(3, u"端末", u"XTerm")};
-}
-
-int countOf(const Texts &texts, const std::string &text) {
-    return int(std::count(texts.begin(), texts.end(), text));
 }
 
 } // namespace

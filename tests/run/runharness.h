@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QTest>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -24,6 +25,25 @@ namespace runtest {
 
 using Clock = std::chrono::steady_clock;
 using Pages = QList<QStringList>;
+
+inline const QStringList kWaitOver{QStringLiteral("終わるまで待つ"), QStringLiteral("0")};
+inline const QStringList kNow{QStringLiteral("即時")};
+// A page whose only effect is a marker event, to see how far a run got.
+inline const QStringList kMarker{QStringLiteral("マウスポインター"), QStringLiteral("7"),
+                                 QStringLiteral("7")};
+inline const std::string kMarkerText = "setCursorPos 7 7";
+
+inline int countOf(const std::vector<std::string> &texts, const std::string &text) {
+    return int(std::count(texts.begin(), texts.end(), text));
+}
+
+// Rows for a test of keys the user presses: heard as pushed key events, or
+// polled from a backend that pushes none.
+inline void addKeyModes() {
+    QTest::addColumn<bool>("pushed");
+    QTest::newRow("pushed key events") << true;
+    QTest::newRow("polled") << false;
+}
 
 struct Signal {
     std::string name;
