@@ -66,9 +66,6 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 export WINEDEBUG=-all
-# As the program's main sets it on Windows: no regular-expression JIT, whose
-# per-thread stacks crashed on threads that come and go.
-export QT_ENABLE_REGEXP_JIT=0
 # No prompts to install Mono or Gecko, which the tests never need.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 wine_version=$("$wine" --version 2>/dev/null)

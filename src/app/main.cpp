@@ -155,15 +155,6 @@ bool xDisplayOpens(const QStringList &arguments) {
 } // namespace
 
 int main(int argc, char *argv[]) {
-#if defined(Q_OS_WIN)
-    // Qt's regular-expression JIT keeps a stack per thread, made when a
-    // match needs more; on the run's threads, which come and go, a costly
-    // window pattern then crashed the program (seen under Wine). Window
-    // titles are short: the interpreter is fast enough, and its limits
-    // still end a costly match. Before any expression is compiled.
-    if (!qEnvironmentVariableIsSet("QT_ENABLE_REGEXP_JIT"))
-        qputenv("QT_ENABLE_REGEXP_JIT", "0");
-#endif
     // A file name's bytes survive even where they are not text.
     const QStringList rawArguments = localfilename::arguments(argc, argv);
     const commandline::Request early = commandline::parse(rawArguments);
