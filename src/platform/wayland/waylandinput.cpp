@@ -479,7 +479,7 @@ void WaylandInput::textAhead(const char16_t *units, std::size_t count) {
 void WaylandInput::unicodeDown(char16_t unit) {
     std::lock_guard<std::mutex> lock(mutex_);
     const std::thread::id me = std::this_thread::get_id();
-    x11::TypingSession &session = typing_.of(me);
+    desktop::TypingSession &session = typing_.of(me);
     char32_t cp = 0;
     if (session.take(unit, cp)) {
         session.follow(cp);
@@ -488,7 +488,7 @@ void WaylandInput::unicodeDown(char16_t unit) {
     typing_.endIfIdle(me);
 }
 
-long WaylandInput::slotForLocked(char32_t cp, const x11::TypingSession &session) {
+long WaylandInput::slotForLocked(char32_t cp, const desktop::TypingSession &session) {
     for (std::size_t i = 0; i < block_.size(); ++i)
         if (block_[i] == cp)
             return static_cast<long>(i);
@@ -529,7 +529,7 @@ long WaylandInput::slotForLocked(char32_t cp, const x11::TypingSession &session)
     return it == block_.end() ? -1 : static_cast<long>(it - block_.begin());
 }
 
-void WaylandInput::pressCodePointLocked(const x11::TypingSession &session, char32_t cp) {
+void WaylandInput::pressCodePointLocked(const desktop::TypingSession &session, char32_t cp) {
     if (!usableLocked())
         return;
     const long slot = slotForLocked(cp, session);

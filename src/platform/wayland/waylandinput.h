@@ -19,9 +19,9 @@
 // one we set is answered) and keys pressed by anyone else (isDown answers
 // for our own keys and buttons).
 
+#include "platform/desktop/typingsession.h"
 #include "platform/inputlayer.h"
 #include "platform/screenreader.h"
-#include "platform/x11/x11typingsession.h"
 
 #include <chrono>
 #include <cstdint>
@@ -139,9 +139,9 @@ private:
     void sendModifiersLocked(bool always);
     // Makes the keymap hold `cp` (with the text ahead of the session);
     // returns its slot, or -1.
-    long slotForLocked(char32_t cp, const x11::TypingSession &session);
+    long slotForLocked(char32_t cp, const desktop::TypingSession &session);
     bool uploadKeymapLocked(const std::vector<char32_t> &block);
-    void pressCodePointLocked(const x11::TypingSession &session, char32_t cp);
+    void pressCodePointLocked(const desktop::TypingSession &session, char32_t cp);
     // Makes the block's keys type their characters of `group`.
     void selectGroupLocked(unsigned group);
     void sendButtonLocked(MouseButton button, bool down);
@@ -169,7 +169,7 @@ private:
     std::map<unsigned, int> heldKeys_; // evdev code -> presses not yet released
     std::vector<HeldChar> heldChars_;
     std::map<MouseButton, bool> heldButtons_;
-    x11::TypingSessions typing_;
+    desktop::TypingSessions typing_;
     Point cursor_;
     std::uint64_t uploads_ = 0;
     unsigned unflushedKeys_ = 0;

@@ -6,17 +6,17 @@
 // held: the connection and its event pump (x11connection.h), the keyboard
 // map (x11xkbmap.h), autorepeat (x11autorepeat.h), the key binder for what
 // the map lacks (x11keybinder.h), the focused client's answers
-// (x11clientsync.h) and a typing session per thread (x11typingsession.h).
+// (x11clientsync.h) and a typing session per thread (platform/desktop/typingsession.h).
 // The key events (x11keyevents.h) and the shortcuts (x11shortcuts.h) keep
 // their own connections and ask this layer's keyboard map.
 
+#include "platform/desktop/typingsession.h"
 #include "platform/inputlayer.h"
 #include "x11autorepeat.h"
 #include "x11clientsync.h"
 #include "x11connection.h"
 #include "x11keybinder.h"
 #include "x11keymap.h"
-#include "x11typingsession.h"
 #include "x11xkbmap.h"
 
 #include <QLoggingCategory>
@@ -153,8 +153,8 @@ private:
         int keycode;
         int slot; // -1: a key of the map
     };
-    void pressCodePointLocked(std::unique_lock<std::mutex> &lock, const TypingSession &session,
-                              char32_t cp);
+    void pressCodePointLocked(std::unique_lock<std::mutex> &lock,
+                              const desktop::TypingSession &session, char32_t cp);
     // Held by a key or by a typed character.
     bool keycodeDownLocked(int keycode) const;
     // Shortcuts are grabbed by keycode: after a map change, again.
@@ -174,7 +174,7 @@ private:
     FocusedClientSync clientSync_;
     KeyBinder binder_{xkbMap_, clientSync_};
     AutoRepeat repeat_;
-    TypingSessions typing_;
+    desktop::TypingSessions typing_;
     // keycode -> downs through keyDown not yet released: released with the
     // last, so a key one caller holds stays down while another one lets go
     // of it.

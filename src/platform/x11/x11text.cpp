@@ -23,7 +23,7 @@ void X11Input::textAhead(const char16_t *units, std::size_t count) {
 void X11Input::unicodeDown(char16_t unit) {
     std::unique_lock<std::mutex> lock(mutex_);
     const std::thread::id self = std::this_thread::get_id();
-    TypingSession &session = typing_.of(self);
+    desktop::TypingSession &session = typing_.of(self);
     char32_t cp = 0;
     if (session.take(unit, cp)) {
         // Typing follows the text announced, or the announcement no longer holds.
@@ -60,7 +60,7 @@ void X11Input::unicodeUp(char16_t unit) {
 }
 
 void X11Input::pressCodePointLocked(std::unique_lock<std::mutex> &lock,
-                                    const TypingSession &session, char32_t cp) {
+                                    const desktop::TypingSession &session, char32_t cp) {
     const unsigned long keysym = keysymForCodePoint(cp);
     if (!keysym)
         return;

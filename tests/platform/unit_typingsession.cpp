@@ -2,7 +2,7 @@
 // CR LF one line break), the announced text is followed as typing goes, and
 // two threads typing at once keep their own halves and line breaks.
 
-#include "platform/x11/x11typingsession.h"
+#include "platform/desktop/typingsession.h"
 
 #include <QTest>
 
@@ -10,7 +10,7 @@
 #include <mutex>
 #include <thread>
 
-using namespace platform::x11;
+using namespace platform::desktop;
 
 Q_DECLARE_METATYPE(std::u16string)
 Q_DECLARE_METATYPE(std::u32string)
@@ -29,7 +29,7 @@ std::u32string typedBy(TypingSession &session, const std::u16string &units) {
 
 } // namespace
 
-class X11TypingSessionTest : public QObject {
+class TypingSessionTest : public QObject {
     Q_OBJECT
 private slots:
     void characters_data();
@@ -40,7 +40,7 @@ private slots:
     void threadsKeepTheirOwnState();
 };
 
-void X11TypingSessionTest::characters_data() {
+void TypingSessionTest::characters_data() {
     QTest::addColumn<std::u16string>("units");
     QTest::addColumn<std::u32string>("characters");
     QTest::newRow("plain") << std::u16string(u"ab") << std::u32string(U"ab");
@@ -57,7 +57,7 @@ void X11TypingSessionTest::characters_data() {
                                                    << std::u32string(U"b");
 }
 
-void X11TypingSessionTest::characters() {
+void TypingSessionTest::characters() {
     QFETCH(std::u16string, units);
     QFETCH(std::u32string, characters);
     TypingSession session;
@@ -65,7 +65,7 @@ void X11TypingSessionTest::characters() {
     QCOMPARE(session.idle(), units.back() != u'\r');
 }
 
-void X11TypingSessionTest::announcementFollowsTyping_data() {
+void TypingSessionTest::announcementFollowsTyping_data() {
     QTest::addColumn<std::u16string>("announced");
     QTest::addColumn<std::u16string>("typed");
     QTest::addColumn<std::u32string>("ahead");
@@ -77,7 +77,7 @@ void X11TypingSessionTest::announcementFollowsTyping_data() {
     QTest::newRow("something else") << text << std::u16string(u"ax") << std::u32string() << 0;
 }
 
-void X11TypingSessionTest::announcementFollowsTyping() {
+void TypingSessionTest::announcementFollowsTyping() {
     QFETCH(std::u16string, announced);
     QFETCH(std::u16string, typed);
     QFETCH(std::u32string, ahead);
@@ -91,7 +91,7 @@ void X11TypingSessionTest::announcementFollowsTyping() {
     QCOMPARE(int(session.typed()), progress);
 }
 
-void X11TypingSessionTest::threadsKeepTheirOwnState_data() {
+void TypingSessionTest::threadsKeepTheirOwnState_data() {
     QTest::addColumn<std::u16string>("first");
     QTest::addColumn<std::u16string>("second");
     QTest::newRow("surrogate pairs")
@@ -102,7 +102,7 @@ void X11TypingSessionTest::threadsKeepTheirOwnState_data() {
         << std::u16string(u"\U0001F600\r\n") << std::u16string(u"\r\n\U0001F601");
 }
 
-void X11TypingSessionTest::threadsKeepTheirOwnState() {
+void TypingSessionTest::threadsKeepTheirOwnState() {
     QFETCH(std::u16string, first);
     QFETCH(std::u16string, second);
     QCOMPARE(first.size(), second.size()); // they take turns to the end
@@ -152,5 +152,5 @@ void X11TypingSessionTest::threadsKeepTheirOwnState() {
     }
 }
 
-QTEST_GUILESS_MAIN(X11TypingSessionTest)
-#include "unit_x11typingsession.moc"
+QTEST_GUILESS_MAIN(TypingSessionTest)
+#include "unit_typingsession.moc"

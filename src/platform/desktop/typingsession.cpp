@@ -1,6 +1,6 @@
-#include "x11typingsession.h"
+#include "platform/desktop/typingsession.h"
 
-namespace platform::x11 {
+namespace platform::desktop {
 namespace {
 
 bool isHighSurrogate(char16_t u) {
@@ -72,4 +72,4 @@ void TypingSessions::endIfIdle(std::thread::id thread) {
         sessions_.erase(it);
 }
 
-} // namespace platform::x11
+} // namespace platform::desktop

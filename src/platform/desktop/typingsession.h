@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-namespace platform::x11 {
+namespace platform::desktop {
 
 class TypingSession {
 public:
@@ -54,4 +54,4 @@ private:
     std::map<std::thread::id, TypingSession> sessions_;
 };
 
-} // namespace platform::x11
+} // namespace platform::desktop
