@@ -32,7 +32,16 @@ public:
     virtual ~ScreenReader() = default;
     // Screen coordinates; false outside the screen. A region must lie
     // wholly on it (clip it first), and is read in one piece.
-    virtual bool pixel(int x, int y, Rgb &colour) = 0;
+    // pixel() reads a region of one pixel unless a reader knows a cheaper way.
+    virtual bool pixel(int x, int y, Rgb &colour) {
+        ScreenImage image;
+        if (!region(Rect{x, y, 1, 1}, image) || image.bytes.size() < 3)
+            return false;
+        colour.b = image.bytes[0];
+        colour.g = image.bytes[1];
+        colour.r = image.bytes[2];
+        return true;
+    }
     virtual bool region(const Rect &rect, ScreenImage &image) = 0;
     // The part of the screen a region may come from, as it is now; false
     // when the reader cannot tell.

@@ -51,15 +51,6 @@ private:
 class WaylandScreen final : public ScreenReader {
 public:
     explicit WaylandScreen(WaylandInput &input) : input_(input) {}
-    bool pixel(int x, int y, Rgb &colour) override {
-        ScreenImage image;
-        if (!input_.capture(Rect{x, y, 1, 1}, image))
-            return false;
-        colour.b = image.bytes[0];
-        colour.g = image.bytes[1];
-        colour.r = image.bytes[2];
-        return true;
-    }
     bool region(const Rect &rect, ScreenImage &image) override {
         if (rect.width <= 0 || rect.height <= 0)
             return false;

@@ -16,16 +16,6 @@ public:
         dropLocked();
     }
 
-    bool pixel(int x, int y, Rgb &colour) override {
-        ScreenImage image;
-        if (!region(Rect{x, y, 1, 1}, image))
-            return false;
-        colour.b = image.bytes[0];
-        colour.g = image.bytes[1];
-        colour.r = image.bytes[2];
-        return true;
-    }
-
     bool bounds(Rect &rect) override {
         rect = Rect{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
                     GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};

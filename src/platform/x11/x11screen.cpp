@@ -101,16 +101,6 @@ public:
         XCloseDisplay(display_);
     }
 
-    bool pixel(int x, int y, Rgb &colour) override {
-        ScreenImage image;
-        if (!region(Rect{x, y, 1, 1}, image))
-            return false;
-        colour.b = image.bytes[0];
-        colour.g = image.bytes[1];
-        colour.r = image.bytes[2];
-        return true;
-    }
-
     bool region(const Rect &rect, ScreenImage &image) override {
         std::lock_guard<std::mutex> lock(mutex_);
         int width = 0, height = 0;
