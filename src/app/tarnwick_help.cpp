@@ -5,7 +5,6 @@
 #include "core/resourcepath.h"
 #include "feedback/formurls.h"
 #include "feedback/reportdialog.h"
-#include "feedback/reportdialog2.h"
 #include "manualwindow.h"
 #include "termdialog.h"
 #include "uitexts.h"

@@ -6,13 +6,15 @@
 #include <QPushButton>
 #include <QTextEdit>
 
-namespace {
-const QString reportKind = QStringLiteral("ソフトからのバグ報告");
-} // namespace
+ReportDialog::ReportDialog(QWidget *parent, bool japanese)
+    : ReportDialog(Kind{feedbacktexts::bugTitle, feedbacktexts::bugCaption,
+                        QStringLiteral("ソフトからのバグ報告")},
+                   parent, japanese) {}
 
-ReportDialog::ReportDialog(QWidget *parent, bool japanese) : QDialog(parent), japanese_(japanese) {
-    const feedback::ReportWidgets w = feedback::buildReportDialog(
-        this, feedbacktexts::bugTitle, feedbacktexts::bugCaption, japanese_);
+ReportDialog::ReportDialog(const Kind &kind, QWidget *parent, bool japanese)
+    : QDialog(parent), japanese_(japanese), reportKind_(kind.reportKind) {
+    const feedback::ReportWidgets w =
+        feedback::buildReportDialog(this, kind.title, kind.caption, japanese_);
     captionLabel = w.caption;
     textEdit = w.text;
     sendButton = w.send;
@@ -25,5 +27,10 @@ void ReportDialog::changeSentence() {
 }
 
 void ReportDialog::send() {
-    feedback::sendReport(this, textEdit, sendButton, reportKind, japanese_);
+    feedback::sendReport(this, textEdit, sendButton, reportKind_, japanese_);
 }
+
+ReportDialog2::ReportDialog2(QWidget *parent, bool japanese)
+    : ReportDialog(Kind{feedbacktexts::suggestionTitle, feedbacktexts::suggestionCaption,
+                        QStringLiteral("ソフトからの改善案報告")},
+                   parent, japanese) {}

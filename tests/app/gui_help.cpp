@@ -5,7 +5,6 @@
 #include "core/resourcepath.h"
 #include "feedback/formurls.h"
 #include "feedback/reportdialog.h"
-#include "feedback/reportdialog2.h"
 #include "support/modalhelper.h"
 #include "support/testconfig.h"
 

@@ -1,6 +1,5 @@
 #include "feedback/formurls.h"
 #include "feedback/reportdialog.h"
-#include "feedback/reportdialog2.h"
 #include "feedback/reportsubmission.h"
 #include "support/modalhelper.h"
 
