@@ -8,7 +8,7 @@ constexpr int kVkG = 0x47;
 
 } // namespace
 
-tarnwick::GlobalHotkeyFilter::GlobalHotkeyFilter(int id) : hotkeyId(id) {}
+tarnwick::GlobalHotkeyFilter::GlobalHotkeyFilter(platform::Shortcut id) : hotkeyId(id) {}
 
 tarnwick::GlobalHotkeyFilter::~GlobalHotkeyFilter() {
     if (!added_)

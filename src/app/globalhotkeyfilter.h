@@ -9,7 +9,7 @@
 
 class tarnwick::GlobalHotkeyFilter {
 public:
-    explicit GlobalHotkeyFilter(int id);
+    explicit GlobalHotkeyFilter(platform::Shortcut id);
     ~GlobalHotkeyFilter(); // gives the shortcut back
 
     // Takes Ctrl+Alt+G; false when the backend has no shortcuts or another
@@ -18,7 +18,7 @@ public:
 
     // Runs on the GUI thread from its event loop; it should only queue work.
     std::function<void()> callback;
-    int hotkeyId;
+    platform::Shortcut hotkeyId;
 
 private:
     bool added_ = false;

@@ -19,6 +19,7 @@
 #include "core/keycombination.h"
 #include "core/pagekinds.h"
 #include "core/runsettings.h"
+#include "platform/shortcuts.h"
 #include "textbindings.h"
 
 #include <QList>
@@ -199,8 +200,8 @@ public:
     QString runStopText;
     GlobalHotkeyFilter *hotkeyFilter = nullptr; // owned
     bool hotkeyRegistered = false;
-    int hotkeyId = 1001;
-    int startKeyId = 1002;
+    platform::Shortcut hotkeyId = platform::Shortcut::PositionCapture;
+    platform::Shortcut startKeyId = platform::Shortcut::RunStart;
     bool startKeyHeld = false;
     bool runPlaying = false;
     QTimer *keyPollTimer = nullptr;

@@ -15,6 +15,12 @@ constexpr unsigned kModControl = 2;
 constexpr unsigned kModShift = 4;
 constexpr unsigned kModWin = 8;
 
+// The program's shortcuts, by what they do; each is held at most once.
+enum class Shortcut {
+    PositionCapture, // Ctrl+Alt+G: the position under the pointer
+    RunStart,        // the run settings' start keys
+};
+
 struct Chord {
     unsigned modifiers = 0; // kMod* flags, exactly these held
     int vk = 0;             // Windows virtual-key code
@@ -25,12 +31,12 @@ public:
     virtual ~GlobalShortcuts() = default;
 
     // GUI thread only. `callback` runs on the GUI thread, from its event
-    // loop, each time the chord is pressed. Adding an id again replaces it.
+    // loop, each time the chord is pressed. Adding a shortcut again replaces it.
     // False when the chord cannot be had (another program holds it, no key
     // types it); lastError() then says why.
-    virtual bool add(int id, Chord chord, std::function<void()> callback) = 0;
-    // Safe for an id never added. The callback is not called afterwards.
-    virtual void remove(int id) = 0;
+    virtual bool add(Shortcut shortcut, Chord chord, std::function<void()> callback) = 0;
+    // Safe for a shortcut never added. The callback is not called afterwards.
+    virtual void remove(Shortcut shortcut) = 0;
     virtual unsigned long lastError() = 0;
 };
 

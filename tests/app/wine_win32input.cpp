@@ -266,21 +266,23 @@ void Win32InputTest::chosenForWindowsWithItsCapabilities() {
 void Win32InputTest::shortcutsAddAndRemove() {
     platform::GlobalShortcuts *shortcuts = backend->shortcuts();
     int g = 0, f7 = 0;
-    QVERIFY(
-        shortcuts->add(0x5A18, {platform::kModControl | platform::kModAlt, 'G'}, [&g] { ++g; }));
-    QVERIFY(shortcuts->add(0x5A19, {platform::kModShift, VK_F7}, [&f7] { ++f7; }));
+    QVERIFY(shortcuts->add(platform::Shortcut::PositionCapture,
+                           {platform::kModControl | platform::kModAlt, 'G'}, [&g] { ++g; }));
+    QVERIFY(shortcuts->add(platform::Shortcut::RunStart, {platform::kModShift, VK_F7},
+                           [&f7] { ++f7; }));
     tapChord(*layer, {VK_SHIFT, VK_F7});
     QTRY_COMPARE(f7, 1);
     tapChord(*layer, {VK_CONTROL, VK_MENU, 'G'});
     QTRY_COMPARE(g, 1);
     QCOMPARE(f7, 1);
     // Adding an id again replaces its chord.
-    QVERIFY(shortcuts->add(0x5A19, {platform::kModShift, VK_F8}, [&f7] { ++f7; }));
+    QVERIFY(shortcuts->add(platform::Shortcut::RunStart, {platform::kModShift, VK_F8},
+                           [&f7] { ++f7; }));
     tapChord(*layer, {VK_SHIFT, VK_F7});
     tapChord(*layer, {VK_SHIFT, VK_F8});
     QTRY_COMPARE(f7, 2);
-    shortcuts->remove(0x5A18);
-    shortcuts->remove(0x5A19);
+    shortcuts->remove(platform::Shortcut::PositionCapture);
+    shortcuts->remove(platform::Shortcut::RunStart);
     tapChord(*layer, {VK_CONTROL, VK_MENU, 'G'});
     tapChord(*layer, {VK_SHIFT, VK_F8});
     settle();
@@ -289,7 +291,7 @@ void Win32InputTest::shortcutsAddAndRemove() {
 }
 
 void Win32InputTest::hotKeyThroughTheProgramsHolder() {
-    constexpr int kId = 0x5A17;
+    constexpr platform::Shortcut kId = platform::Shortcut::PositionCapture;
     int fired = 0;
     {
         tarnwick::GlobalHotkeyFilter filter(kId);

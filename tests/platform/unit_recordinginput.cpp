@@ -78,19 +78,21 @@ private slots:
     void shortcutsFireUntilRemoved() {
         testsupport::RecordingInput r;
         int fired = 0;
+        constexpr auto kMine = platform::Shortcut::PositionCapture;
+        constexpr auto kOther = platform::Shortcut::RunStart;
         const platform::Chord chord{platform::kModControl | platform::kModAlt, 'G'};
-        QVERIFY(!r.fireShortcut(7));
-        QVERIFY(r.add(7, chord, [&fired] { ++fired; }));
+        QVERIFY(!r.fireShortcut(kMine));
+        QVERIFY(r.add(kMine, chord, [&fired] { ++fired; }));
         QVERIFY(r.hotKeyRegistered());
-        QCOMPARE(r.hotKeyChord(7).vk, int('G'));
-        QVERIFY(r.fireShortcut(7));
-        QVERIFY(!r.fireShortcut(8));
+        QCOMPARE(r.hotKeyChord(kMine).vk, int('G'));
+        QVERIFY(r.fireShortcut(kMine));
+        QVERIFY(!r.fireShortcut(kOther));
         QCOMPARE(fired, 1);
-        r.remove(7);
-        QVERIFY(!r.fireShortcut(7));
+        r.remove(kMine);
+        QVERIFY(!r.fireShortcut(kMine));
         QCOMPARE(fired, 1);
         r.setHotKeyAvailable(false);
-        QVERIFY(!r.add(7, chord, [&fired] { ++fired; }));
+        QVERIFY(!r.add(kMine, chord, [&fired] { ++fired; }));
         QVERIFY(!r.hotKeyRegistered());
     }
 };

@@ -128,8 +128,8 @@ void X11BackendTest::cleanup() {
         events_->setSwallowing(l, false);
         events_->removeListener(l);
     }
-    shortcuts_->remove(1001);
-    shortcuts_->remove(1002);
+    shortcuts_->remove(platform::Shortcut::PositionCapture);
+    shortcuts_->remove(platform::Shortcut::RunStart);
 }
 
 void X11BackendTest::chosenForXcbWithItsCapabilities() {
@@ -284,7 +284,8 @@ void X11BackendTest::shortcutFiresOnAUsersPress() {
     QFETCH(QStringList, keys);
     testsupport::XServer server;
     QVERIFY(server.ok());
-    QVERIFY(shortcuts_->add(1001, {modifiers, vk}, [this] { ++fired_; }));
+    QVERIFY(shortcuts_->add(platform::Shortcut::PositionCapture, {modifiers, vk},
+                            [this] { ++fired_; }));
     std::vector<int> keycodes;
     for (const QString &k : keys) {
         keycodes.push_back(server.keycodeFor(k.toLatin1().constData()));
@@ -303,7 +304,7 @@ void X11BackendTest::shortcutFiresOnAUsersPress() {
     press();
     QTRY_COMPARE(fired_, 2);
     // Removed, the callback is not called again.
-    shortcuts_->remove(1001);
+    shortcuts_->remove(platform::Shortcut::PositionCapture);
     press();
     QTest::qWait(150);
     QCOMPARE(fired_, 2);
@@ -311,9 +312,11 @@ void X11BackendTest::shortcutFiresOnAUsersPress() {
 
 void X11BackendTest::shortcutFiresOnceAndOnlyOnTheRoot() {
     int other = 0;
-    QVERIFY(shortcuts_->add(1001, {platform::kModAlt | platform::kModControl, 'G'},
+    QVERIFY(shortcuts_->add(platform::Shortcut::PositionCapture,
+                            {platform::kModAlt | platform::kModControl, 'G'},
                             [this] { ++fired_; }));
-    QVERIFY(shortcuts_->add(1002, {platform::kModAlt | platform::kModControl, 'H'},
+    QVERIFY(shortcuts_->add(platform::Shortcut::RunStart,
+                            {platform::kModAlt | platform::kModControl, 'H'},
                             [&other] { ++other; }));
     chordThroughLayer();
     QTRY_COMPARE(fired_, 1);
@@ -329,27 +332,29 @@ void X11BackendTest::shortcutFiresOnceAndOnlyOnTheRoot() {
     QTest::qWait(100);
     QCOMPARE(fired_, 1);
 
-    shortcuts_->remove(1001);
+    shortcuts_->remove(platform::Shortcut::PositionCapture);
     chordThroughLayer();
     QTest::qWait(150);
     QCOMPARE(fired_, 1);
-    shortcuts_->remove(1002);
+    shortcuts_->remove(platform::Shortcut::RunStart);
 }
 
 void X11BackendTest::shortcutFiresWithCapsLockOn() {
-    QVERIFY(shortcuts_->add(1001, {platform::kModAlt | platform::kModControl, 'G'},
+    QVERIFY(shortcuts_->add(platform::Shortcut::PositionCapture,
+                            {platform::kModAlt | platform::kModControl, 'G'},
                             [this] { ++fired_; }));
     tap(0x14); // Caps Lock on
     chordThroughLayer();
     tap(0x14); // and off again
     QTRY_COMPARE(fired_, 1);
-    shortcuts_->remove(1001);
+    shortcuts_->remove(platform::Shortcut::PositionCapture);
 }
 
 void X11BackendTest::shortcutFollowsLayoutSwitch() {
     testsupport::XServer server;
     QVERIFY(server.ok());
-    QVERIFY(shortcuts_->add(1002, {platform::kModAlt | platform::kModControl, 'G'},
+    QVERIFY(shortcuts_->add(platform::Shortcut::RunStart,
+                            {platform::kModAlt | platform::kModControl, 'G'},
                             [this] { ++fired_; }));
     const int usG = server.keycodeFor("g");
     struct UsMapAfterwards {
@@ -372,7 +377,7 @@ void X11BackendTest::shortcutFollowsLayoutSwitch() {
     QTRY_COMPARE(fired_, 1);
     QTest::qWait(100);
     QCOMPARE(fired_, 1);
-    shortcuts_->remove(1002);
+    shortcuts_->remove(platform::Shortcut::RunStart);
 }
 
 void X11BackendTest::shortcutHeldByAnotherClientFails() {
@@ -399,16 +404,16 @@ void X11BackendTest::shortcutHeldByAnotherClientFails() {
     QVERIFY(!error);
 
     const platform::Chord chord{platform::kModAlt | platform::kModControl, 'G'};
-    QVERIFY(!shortcuts_->add(1001, chord, [this] { ++fired_; }));
+    QVERIFY(!shortcuts_->add(platform::Shortcut::PositionCapture, chord, [this] { ++fired_; }));
     QCOMPARE(shortcuts_->lastError(), 10ul); // BadAccess
 
     // Once the other program lets go, the shortcut is ours.
     xcb_disconnect(other);
     QTest::qWait(50);
-    QVERIFY(shortcuts_->add(1001, chord, [this] { ++fired_; }));
+    QVERIFY(shortcuts_->add(platform::Shortcut::PositionCapture, chord, [this] { ++fired_; }));
     chordThroughLayer();
     QTRY_COMPARE(fired_, 1);
-    shortcuts_->remove(1001);
+    shortcuts_->remove(platform::Shortcut::PositionCapture);
 }
 
 QTEST_MAIN(X11BackendTest)

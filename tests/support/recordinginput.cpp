@@ -312,7 +312,8 @@ unsigned long RecordingInput::lastError() {
     return lastError_;
 }
 
-bool RecordingInput::add(int id, platform::Chord chord, std::function<void()> callback) {
+bool RecordingInput::add(platform::Shortcut id, platform::Chord chord,
+                         std::function<void()> callback) {
     std::lock_guard<std::mutex> lock(mutex_);
     shortcuts_.erase(id);
     if (!hotKeyAvailable_)
@@ -321,7 +322,7 @@ bool RecordingInput::add(int id, platform::Chord chord, std::function<void()> ca
     return true;
 }
 
-void RecordingInput::remove(int id) {
+void RecordingInput::remove(platform::Shortcut id) {
     std::lock_guard<std::mutex> lock(mutex_);
     shortcuts_.erase(id);
 }
@@ -489,13 +490,13 @@ bool RecordingInput::hotKeyRegistered() const {
     return !shortcuts_.empty();
 }
 
-platform::Chord RecordingInput::hotKeyChord(int id) const {
+platform::Chord RecordingInput::hotKeyChord(platform::Shortcut id) const {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = shortcuts_.find(id);
     return it == shortcuts_.end() ? platform::Chord{} : it->second.first;
 }
 
-bool RecordingInput::fireShortcut(int id) {
+bool RecordingInput::fireShortcut(platform::Shortcut id) {
     std::function<void()> callback;
     {
         std::lock_guard<std::mutex> lock(mutex_);

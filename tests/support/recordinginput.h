@@ -149,8 +149,8 @@ public:
     std::uint64_t windowAt(int x, int y) override; // by client area
     bool activate(std::uint64_t id) override;
 
-    bool add(int id, platform::Chord chord, std::function<void()> callback) override;
-    void remove(int id) override;
+    bool add(platform::Shortcut id, platform::Chord chord, std::function<void()> callback) override;
+    void remove(platform::Shortcut id) override;
     void releaseAll() override;
 
     // --- test controls ---
@@ -186,14 +186,14 @@ public:
     void closeWindow(std::uint64_t id);
     bool hookInstalled() const; // a listener listens
     int hookCount() const;
-    bool captureGrabActive() const;                // a listener swallows
-    void failNextHookInstall(unsigned long error); // next addListener fails
-    void setHotKeyAvailable(bool available);       // add's answer
-    bool hotKeyRegistered() const;                 // a shortcut is held
-    platform::Chord hotKeyChord(int id) const;     // {0, 0}: none held
+    bool captureGrabActive() const;                           // a listener swallows
+    void failNextHookInstall(unsigned long error);            // next addListener fails
+    void setHotKeyAvailable(bool available);                  // add's answer
+    bool hotKeyRegistered() const;                            // a shortcut is held
+    platform::Chord hotKeyChord(platform::Shortcut id) const; // {0, 0}: none held
     // The user pressing the shortcut `id`: runs its callback as the backend
     // would. False when no shortcut `id` is held.
-    bool fireShortcut(int id);
+    bool fireShortcut(platform::Shortcut id);
 
     std::vector<InputEvent> events() const;
     std::vector<std::string> eventTexts() const; // without time stamps
@@ -218,7 +218,7 @@ private:
     bool failNextInstall_ = false;
     unsigned long lastError_ = 0;
     bool hotKeyAvailable_ = true;
-    std::map<int, std::pair<platform::Chord, std::function<void()>>> shortcuts_;
+    std::map<platform::Shortcut, std::pair<platform::Chord, std::function<void()>>> shortcuts_;
     platform::Backend *previous_ = nullptr;
     std::atomic<bool> keyEventsOffered_{true};
     std::atomic<bool> windowAccessOffered_{true};

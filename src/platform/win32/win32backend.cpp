@@ -203,6 +203,10 @@ std::atomic<Win32KeyEvents *> Win32KeyEvents::mouseHooked_{nullptr};
 
 class Win32Shortcuts final : public GlobalShortcuts {
 public:
+    // The id RegisterHotKey knows a shortcut by (the program's range is
+    // below 0xC000).
+    static int hotKeyId(Shortcut shortcut) { return 1001 + static_cast<int>(shortcut); }
+
     ~Win32Shortcuts() override {
         if (!window_)
             return;
@@ -212,8 +216,9 @@ public:
         DestroyWindow(window_);
     }
 
-    bool add(int id, Chord chord, std::function<void()> callback) override {
-        remove(id);
+    bool add(Shortcut shortcut, Chord chord, std::function<void()> callback) override {
+        remove(shortcut);
+        const int id = hotKeyId(shortcut);
         if (!window_ && !createWindow())
             return false;
         if (!RegisterHotKey(window_, id, chord.modifiers, static_cast<UINT>(chord.vk))) {
@@ -224,7 +229,8 @@ public:
         return true;
     }
 
-    void remove(int id) override {
+    void remove(Shortcut shortcut) override {
+        const int id = hotKeyId(shortcut);
         auto it = callbacks_.find(id);
         if (it == callbacks_.end())
             return;

@@ -56,7 +56,7 @@ X11Shortcuts::~X11Shortcuts() {
     grabs_.clear();
 }
 
-bool X11Shortcuts::add(int id, Chord chord, std::function<void()> callback) {
+bool X11Shortcuts::add(Shortcut id, Chord chord, std::function<void()> callback) {
     remove(id);
     Grab g;
     g.id = id;
@@ -68,7 +68,7 @@ bool X11Shortcuts::add(int id, Chord chord, std::function<void()> callback) {
     return true;
 }
 
-void X11Shortcuts::remove(int id) {
+void X11Shortcuts::remove(Shortcut id) {
     auto it =
         std::find_if(grabs_.begin(), grabs_.end(), [id](const Grab &g) { return g.id == id; });
     if (it == grabs_.end())
@@ -169,7 +169,7 @@ bool X11Shortcuts::onKeyPress(const void *message) {
         if (!g.variants.empty() && press->event == g.root && press->detail == g.keycode &&
             mods == g.mods) {
             // Never inside the native event dispatch: from the event loop.
-            const int id = g.id;
+            const Shortcut id = g.id;
             QMetaObject::invokeMethod(
                 context_.get(), [this, id] { fire(id); }, Qt::QueuedConnection);
             return true;
@@ -178,7 +178,7 @@ bool X11Shortcuts::onKeyPress(const void *message) {
     return false;
 }
 
-void X11Shortcuts::fire(int id) {
+void X11Shortcuts::fire(Shortcut id) {
     auto it =
         std::find_if(grabs_.begin(), grabs_.end(), [id](const Grab &g) { return g.id == id; });
     if (it == grabs_.end() || !it->callback)

@@ -24,8 +24,8 @@ public:
     explicit X11Shortcuts(X11Input &input);
     ~X11Shortcuts() override; // lets go of every grab
 
-    bool add(int id, Chord chord, std::function<void()> callback) override;
-    void remove(int id) override;
+    bool add(Shortcut shortcut, Chord chord, std::function<void()> callback) override;
+    void remove(Shortcut shortcut) override;
     unsigned long lastError() override;
 
     // Any thread: the keyboard map changed; grab again on the GUI thread.
@@ -34,7 +34,7 @@ public:
 private:
     class Filter;
     struct Grab {
-        int id = 0;
+        Shortcut id = Shortcut::PositionCapture;
         Chord chord;
         std::function<void()> callback;
         int keycode = 0;
@@ -48,7 +48,7 @@ private:
     void regrab();
     // The press of a shortcut: its callback is queued. Called by the filter.
     bool onKeyPress(const void *event);
-    void fire(int id);
+    void fire(Shortcut id);
 
     X11Input &input_;
     std::unique_ptr<QObject> context_; // queued calls die with us
