@@ -4,7 +4,8 @@
 // keyboard, so sway binds them to the program's command through its IPC
 // (`bindsym --no-repeat`) while the run goes, and they are unbound after it.
 // Keys that sway's configuration binds already are left alone, or the
-// unbind would lose the user's binding. No Qt here.
+// unbind would lose the user's binding. Qt (its process and JSON classes)
+// stays inside: the interface is plain C++.
 
 #include "platform/runkeybindings.h"
 

@@ -8,8 +8,9 @@
 // recording come from the input event devices where the user may read them
 // (group `input`, evdevinput.h), and are absent and say so where not; global
 // shortcuts are absent, and a run's keys are bound by the desktop where it
-// lets the program (waylandrunkeys.h). No Qt here: the backend keeps a
-// connection of its own to the compositor.
+// lets the program (waylandrunkeys.h). The interface is plain C++, and the
+// backend keeps a connection of its own to the compositor, never the
+// toolkit's.
 
 #include <memory>
 #include <string>
