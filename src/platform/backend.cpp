@@ -27,6 +27,25 @@ public:
     std::unique_ptr<InputRecorder> createRecorder() override { return nullptr; }
 };
 
+// Stands where the backend cannot record, so that the user learns why.
+class UnavailableRecorder final : public InputRecorder {
+public:
+    explicit UnavailableRecorder(std::string backend) : backend_(std::move(backend)) {}
+    bool start(RawInputListener *, std::string &error) override {
+        error = "Recording is not available with the \"" + backend_ +
+                "\" input backend: it cannot hear the keyboard and mouse here. Recording "
+                "works in an X11 session, on Windows, and on Wayland where the program may "
+                "read the input devices (group input).";
+        return false;
+    }
+    void stop() override {}
+
+private:
+    std::string backend_;
+};
+
+std::atomic<RecorderFactory> recorderFactory{nullptr};
+
 struct Table {
     std::mutex mutex;
     std::map<std::string, BackendFactory> factories;
@@ -88,17 +107,21 @@ BackendFactory registerBackend(const std::string &platformName, BackendFactory f
 std::unique_ptr<Backend> createBackend(const std::string &platformName, std::string &error) {
     error.clear();
     BackendFactory factory;
+    std::string known; // the names that have a backend, for the user
     {
         Table &t = table();
         std::lock_guard<std::mutex> lock(t.mutex);
         auto it = t.factories.find(platformName);
         if (it != t.factories.end())
             factory = it->second;
+        for (const auto &entry : t.factories)
+            known += (known.empty() ? "\"" : ", \"") + entry.first + "\"";
     }
     if (!factory) {
         error = "the display system \"" + platformName +
                 "\" has no input backend: sending keys and clicks, key capture and the "
-                "Ctrl+Alt+G shortcut need an X11 session or Windows";
+                "Ctrl+Alt+G shortcut need one that has (" +
+                known + ")";
         return createNullBackend();
     }
     std::unique_ptr<Backend> made = factory(error);
@@ -121,6 +144,21 @@ Backend *setBackend(Backend *backend) {
     Backend *previous = current.exchange(backend ? backend : &nullBackend);
     setInput(backend ? backend->synthesis() : nullptr);
     return previous == &nullBackend ? nullptr : previous;
+}
+
+std::unique_ptr<InputRecorder> createRecorder() {
+    const RecorderFactory factory = recorderFactory.load();
+    if (factory)
+        return factory();
+    Backend &b = backend();
+    std::unique_ptr<InputRecorder> recorder = b.createRecorder();
+    if (!recorder)
+        recorder = std::make_unique<UnavailableRecorder>(b.capabilities().name);
+    return recorder;
+}
+
+void setRecorderFactory(RecorderFactory factory) {
+    recorderFactory.store(factory);
 }
 
 } // namespace platform

@@ -78,6 +78,14 @@ std::unique_ptr<Backend> createBackend(const std::string &platformName, std::str
 // The backend that can do nothing; its capabilities are all false.
 std::unique_ptr<Backend> createNullBackend();
 
+// A recorder of the installed backend, or what a factory
+// installed by a test makes. Never null: where the backend cannot record,
+// the recorder's start fails with a message for the user.
+std::unique_ptr<InputRecorder> createRecorder();
+using RecorderFactory = std::unique_ptr<InputRecorder> (*)();
+// Null restores the backend's recorder.
+void setRecorderFactory(RecorderFactory factory);
+
 // The process-wide backend. Never null: until one is installed, the one
 // that can do nothing answers.
 Backend &backend();

@@ -117,12 +117,4 @@ public:
     virtual std::int64_t now() const { return -1; }
 };
 
-// A recorder of the installed backend (backend.h), or what a factory
-// installed by a test makes. Never null: where the backend cannot record,
-// the recorder's start fails with a message for the user.
-std::unique_ptr<InputRecorder> createRecorder();
-using RecorderFactory = std::unique_ptr<InputRecorder> (*)();
-// Null restores the backend's recorder.
-void setRecorderFactory(RecorderFactory factory);
-
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "scriptedrecorder.h"
 
+#include "platform/backend.h"
+
 namespace testsupport {
 namespace {
 
