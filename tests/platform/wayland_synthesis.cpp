@@ -82,6 +82,7 @@ private slots:
     void releaseAllLeavesNothingHeld();
     void screenShowsTheWindow_data();
     void screenShowsTheWindow();
+    void screenTellsWhereItChanged();
 
 private:
     std::unique_ptr<platform::Backend> backend_;
@@ -322,6 +323,64 @@ void WaylandSynthesisTest::screenShowsTheWindow() {
     const int windowLeft = originX == 0 ? 1 : 0;
     QCOMPARE(int(image.bytes[1]) == W::kGreen, bool(windowLeft));          // x = 1020
     QCOMPARE(int(image.bytes[9 * 4 + 1]) == W::kGreen, !bool(windowLeft)); // x = 1029
+}
+
+// The window moves from output to output: the screen tells where it changed
+// (in layout coordinates, the second output's halved), tells nothing of a
+// still screen, and cannot tell across a change of the outputs' layout.
+void WaylandSynthesisTest::screenTellsWhereItChanged() {
+    platform::ScreenReader *screen = backend_->screenReader();
+    QVERIFY(screen);
+    const QString select =
+        QStringLiteral("[app_id=\"%1\"]").arg(QLatin1String(testsupport::kWaylandTargetAppId));
+    auto moveTo = [&](const char *output) {
+        return testsupport::swaymsg({select, QStringLiteral("move"), QStringLiteral("container"),
+                                     QStringLiteral("to"), QStringLiteral("output"),
+                                     QString::fromLatin1(output)});
+    };
+    QVERIFY(moveTo("HEADLESS-1"));
+    std::uint64_t token = 0;
+    std::vector<platform::Rect> changed;
+    QVERIFY(!screen->changesSince(token, changed)); // the first question
+    // Each question ends a period, so the answers latch (QTRY asks again).
+    bool still = false;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        still = still || (screen->changesSince(token, changed) && changed.empty()), kTimeoutMs);
+
+    QVERIFY(moveTo("HEADLESS-2"));
+    const platform::Rect second{1024, 0, 640, 480};
+    bool onSecond = false;
+    QElapsedTimer waited;
+    waited.start();
+    while (!onSecond && waited.elapsed() < kTimeoutMs) {
+        QVERIFY(screen->changesSince(token, changed));
+        for (const platform::Rect &r : changed) {
+            QVERIFY(r.width > 0 && r.height > 0);
+            QVERIFY2(
+                r.x >= 0 && r.y >= 0 && r.x + r.width <= 1024 + 640 && r.y + r.height <= 768,
+                qPrintable(
+                    QStringLiteral("%1,%2 %3x%4").arg(r.x).arg(r.y).arg(r.width).arg(r.height)));
+            onSecond = onSecond || (r.x >= second.x && r.x + r.width <= second.x + second.width &&
+                                    r.y + r.height <= second.height);
+        }
+        QTest::qWait(20);
+    }
+    QVERIFY(onSecond);
+
+    // A new layout voids what was told, once.
+    const QStringList place = {QStringLiteral("output"), QStringLiteral("HEADLESS-2"),
+                               QStringLiteral("position")};
+    for (const char *x : {"1100", "1024"}) {
+        QVERIFY(testsupport::swaymsg(place + QStringList{QString::fromLatin1(x), "0"}));
+        bool voided = false;
+        QTRY_VERIFY_WITH_TIMEOUT(voided = voided || !screen->changesSince(token, changed),
+                                 kTimeoutMs);
+        bool toldAgain = false;
+        QTRY_VERIFY_WITH_TIMEOUT(toldAgain = toldAgain || screen->changesSince(token, changed),
+                                 kTimeoutMs);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(platform::wayland::waylandInput(*backend_)->layout().width,
+                              1024 + 640, kTimeoutMs);
 }
 
 int main(int argc, char **argv) {

@@ -1,6 +1,7 @@
 #include "waylandbackend.h"
 
 #include "evdevinput.h"
+#include "screencopy.h"
 #include "platform/backend.h"
 #include "waylandinput.h"
 #include "waylandoverlay.h"
@@ -87,6 +88,9 @@ public:
         const LayoutBox box = input_.layout();
         rect = Rect{box.x, box.y, box.width, box.height};
         return box.width > 0 && box.height > 0;
+    }
+    bool changesSince(std::uint64_t &token, std::vector<Rect> &changed) override {
+        return input_.screen().changesSince(token, changed);
     }
 
 private:

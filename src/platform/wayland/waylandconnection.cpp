@@ -78,8 +78,10 @@ void WaylandConnection::addGlobal(wl_registry *registry, uint32_t name, const ch
     } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
         shm_ = bind<wl_shm>(registry, name, &wl_shm_interface, version, 1);
     } else if (std::strcmp(interface, zwlr_screencopy_manager_v1_interface.name) == 0) {
+        // Version 2 adds the copy that waits for damage and tells it.
+        screencopyVersion_ = std::min(version, 2u);
         screencopy_ = bind<zwlr_screencopy_manager_v1>(
-            registry, name, &zwlr_screencopy_manager_v1_interface, version, 1);
+            registry, name, &zwlr_screencopy_manager_v1_interface, version, 2);
     } else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0) {
         pointerManager_ = bind<zwlr_virtual_pointer_manager_v1>(
             registry, name, &zwlr_virtual_pointer_manager_v1_interface, version, 1);

@@ -39,6 +39,7 @@ public:
     wl_seat *seat() const { return seat_; }
     wl_shm *shm() const { return shm_; }
     zwlr_screencopy_manager_v1 *screencopy() const { return screencopy_; }
+    std::uint32_t screencopyVersion() const { return screencopyVersion_; }
     zwp_virtual_keyboard_manager_v1 *keyboardManager() const { return keyboardManager_; }
     zwlr_virtual_pointer_manager_v1 *pointerManager() const { return pointerManager_; }
     OutputLayout &outputs() { return *outputs_; }
@@ -73,6 +74,7 @@ private:
     wl_seat *seat_ = nullptr;
     wl_shm *shm_ = nullptr;
     zwlr_screencopy_manager_v1 *screencopy_ = nullptr;
+    std::uint32_t screencopyVersion_ = 0;
     zwp_virtual_keyboard_manager_v1 *keyboardManager_ = nullptr;
     zwlr_virtual_pointer_manager_v1 *pointerManager_ = nullptr;
     std::unique_ptr<OutputLayout> outputs_ = std::make_unique<OutputLayout>();

@@ -1,5 +1,7 @@
 #include "x11screen.h"
 
+#include "platform/damagehistory.h"
+
 #include "x11input.h"
 
 #include <X11/Xlib.h>
@@ -17,7 +19,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <deque>
 #include <mutex>
 
 namespace platform::x11 {
@@ -158,17 +159,11 @@ public:
             parts_ = XFixesCreateRegion(display_, nullptr, 0);
             XSync(display_, False);
             rootSizeLocked(width_, height_);
-            floor_ = ++serial_;
+            history_.restart();
             lastFetch_ = std::chrono::steady_clock::now();
         }
         collectLocked();
-        const bool known = token != 0 && token >= floor_ && token <= serial_;
-        if (known)
-            for (const auto &[serial, rect] : history_)
-                if (serial > token)
-                    changed.push_back(rect);
-        token = ++serial_;
-        return known;
+        return history_.since(token, changed);
 #else
         token = 0;
         return false;
@@ -197,8 +192,7 @@ private:
         if (!rootSizeLocked(width, height) || width != width_ || height != height_) {
             width_ = width;
             height_ = height;
-            history_.clear();
-            floor_ = serial_ + 1;
+            history_.restart();
         }
         XDamageSubtract(display_, damage_, None, parts_);
         int count = 0;
@@ -212,33 +206,22 @@ private:
                 right = std::max(right, rects[i].x + int(rects[i].width));
                 bottom = std::max(bottom, rects[i].y + int(rects[i].height));
             }
-            history_.emplace_back(serial_ + 1, Rect{left, top, right - left, bottom - top});
+            history_.add(Rect{left, top, right - left, bottom - top});
         } else {
             for (int i = 0; i < count; ++i)
-                history_.emplace_back(
-                    serial_ + 1, Rect{rects[i].x, rects[i].y, rects[i].width, rects[i].height});
+                history_.add(Rect{rects[i].x, rects[i].y, rects[i].width, rects[i].height});
         }
         if (rects)
             XFree(rects);
-        // A caller that has not asked for long is told it cannot know.
-        while (history_.size() > kMaxHistory) {
-            floor_ = history_.front().first;
-            history_.pop_front();
-        }
     }
 
     static constexpr int kMaxParts = 64;
-    static constexpr std::size_t kMaxHistory = 4096;
     bool damageUsable_ = false;
     int damageEvent_ = 0;
     Damage damage_ = 0;
     XserverRegion parts_ = 0;
-    // Each call ends a period (serial_); the history keeps what was drawn
-    // in which, tokens older than floor_ cannot be answered.
-    std::uint64_t serial_ = 0;
-    std::uint64_t floor_ = 0;
     int width_ = 0, height_ = 0; // the root's, when last fetched
-    std::deque<std::pair<std::uint64_t, Rect>> history_;
+    DamageHistory history_;      // what was drawn, by the periods the calls end
     std::chrono::steady_clock::time_point lastFetch_{};
 #endif
 
