@@ -1,6 +1,7 @@
 #include "win32screen.h"
 
 #include "platform/win32/leanwindows.h"
+#include "win32duplication.h"
 
 #include <cstdint>
 #include <cstring>
@@ -20,6 +21,25 @@ public:
         rect = Rect{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
                     GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
         return rect.width > 0 && rect.height > 0;
+    }
+
+    // Where desktop duplication is to be had; a new virtual screen voids
+    // what was told.
+    bool changesSince(std::uint64_t &token, std::vector<Rect> &changed) override {
+        Rect now;
+        const bool sized = bounds(now);
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!sized || now.x != told_.x || now.y != told_.y || now.width != told_.width ||
+            now.height != told_.height) {
+            told_ = now;
+            history_.restart();
+        }
+        if (!sized || !duplication_.collect(history_)) {
+            token = 0;
+            changed.clear();
+            return false;
+        }
+        return history_.since(token, changed);
     }
 
     // Programs that draw through the GPU (browsers, games, some terminals)
@@ -149,6 +169,9 @@ private:
     }
 
     std::mutex mutex_;
+    DesktopDuplication duplication_;
+    DamageHistory history_;
+    Rect told_; // the virtual screen the history is about
     HDC memory_ = nullptr;
     HBITMAP bitmap_ = nullptr;
     HGDIOBJ previous_ = nullptr;
