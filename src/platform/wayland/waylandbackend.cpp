@@ -1,8 +1,8 @@
 #include "waylandbackend.h"
 
 #include "evdevinput.h"
-#include "screencopy.h"
 #include "platform/backend.h"
+#include "screencopy.h"
 #include "waylandinput.h"
 #include "waylandoverlay.h"
 #include "waylandrunkeys.h"
