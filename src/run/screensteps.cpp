@@ -409,19 +409,6 @@ std::unique_ptr<runsteps::Action> imageJump(const QStringList &record,
     return std::make_unique<ImageJumpAction>(record, templates);
 }
 
-runsteps::ImageProblem templateOf(pagekinds::Side side, const QStringList &record,
-                                  QByteArray &png) {
-    using runsteps::ImageProblem;
-    png.clear();
-    const QString &kind = record.value(0);
-    const bool condition = side == pagekinds::Side::Condition && kind == pagekinds::name::image;
-    const bool jump = side == pagekinds::Side::Command && kind == pagekinds::name::imageJump;
-    if (!condition && !jump)
-        return ImageProblem::None;
-    png = screenpages::imageFromRecord(record).png;
-    return png.isEmpty() && condition ? ImageProblem::Missing : ImageProblem::None;
-}
-
 runsteps::ImageProblem measureTemplate(const QByteArray &png, QSize &size) {
     using runsteps::ImageProblem;
     QByteArray bytes = png; // shared, not copied: QBuffer wants a non-const array
@@ -451,13 +438,6 @@ QImage decodeTemplate(const QByteArray &png) {
     // In place where Qt can: a second full copy would double the peak.
     image.convertTo(QImage::Format_RGB32);
     return image;
-}
-
-bool colourUnreadable(pagekinds::Side side, const QStringList &record) {
-    if (side != pagekinds::Side::Condition || record.value(0) != pagekinds::name::colour)
-        return false;
-    screenpages::Colour colour;
-    return !screenpages::parseColour(record.value(7), colour);
 }
 
 std::chrono::nanoseconds pauseAfter(std::chrono::nanoseconds lookTook) {
