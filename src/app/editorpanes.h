@@ -1,10 +1,10 @@
 #pragma once
 
 // The editor's part of each kind: which value widgets a page of the kind
-// shows, how its record goes into them and how they are written back. One
-// pane per row of core/pagekinds, found by stored name; the main window's
-// refresh, edit and capture slots only walk these, so a new kind is one new
-// pane here.
+// shows, how its record goes into them and how they are written back. Each
+// kind's pane is made in its folder (src/kinds/<side>s/<id>/pane.cpp, over
+// the shared fields of panefields.h) and listed from the registry; the main
+// window's refresh, edit and capture slots only walk these.
 
 #include "core/pagekinds.h"
 
@@ -87,6 +87,11 @@ struct Pane {
     // area: the window under the pointer, the position within it.
     void (*takeWindowPosition)(QStringList &record, const QString &title, const QString &program,
                                int x, int y) = nullptr;
+    // When set: whether the page looks at a window (its match label then
+    // counts the windows it would find).
+    bool (*looksAtWindow)(const QStringList &record) = nullptr;
+    // The page needs where the window is, which not every desktop tells.
+    bool needsWindowPlace = false;
 };
 
 const QList<Pane> &panes();
@@ -109,3 +114,17 @@ void follow(tarnwick &w, pagekinds::Side side, const QStringList &record);
 void applyValues(QStringList &command, QStringList &condition, const Values &values, bool japanese);
 
 } // namespace editorpanes
+
+// Each kind's pane, made in its folder.
+#define TARNWICK_DECLARE_COMMAND_PANE(id)                                                          \
+    namespace kinds::command::id {                                                                 \
+    editorpanes::Pane pane();                                                                      \
+    }
+#define TARNWICK_DECLARE_CONDITION_PANE(id)                                                        \
+    namespace kinds::condition::id {                                                               \
+    editorpanes::Pane pane();                                                                      \
+    }
+TARNWICK_COMMANDS(TARNWICK_DECLARE_COMMAND_PANE)
+TARNWICK_CONDITIONS(TARNWICK_DECLARE_CONDITION_PANE)
+#undef TARNWICK_DECLARE_COMMAND_PANE
+#undef TARNWICK_DECLARE_CONDITION_PANE

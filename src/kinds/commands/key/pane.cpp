@@ -1,0 +1,28 @@
+#include "app/panefields.h"
+#include "core/keycombination.h"
+
+#include <QDoubleSpinBox>
+#include <QLabel>
+
+namespace kinds::command::key {
+using namespace editorpanes;
+
+editorpanes::Pane pane() {
+    Pane p = emptyPane();
+    p.widgets = [](const tarnwick &w) {
+        return QList<QWidget *>{w.commandKeyPromptLabel, w.commandTimeSpin, w.commandSecLabel};
+    };
+    p.show = [](tarnwick &w, const QStringList &r) {
+        w.commandKeyPromptLabel->setText(keyCombinationDisplayText(element(r, 1)));
+        setSeconds(w.commandTimeSpin, element(r, 2));
+    };
+    // The key changes only by capture.
+    p.apply = [](QStringList &r, const Values &v, bool) {
+        setElement(r, 2, secondsText(v.commandSeconds));
+    };
+    p.incomplete = keyMissing;
+    p.capturesKeyOnAdd = true;
+    return p;
+}
+
+} // namespace kinds::command::key

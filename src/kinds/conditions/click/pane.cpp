@@ -1,0 +1,21 @@
+#include "app/panefields.h"
+
+#include <QComboBox>
+
+namespace kinds::condition::click {
+using namespace editorpanes;
+
+editorpanes::Pane pane() {
+    Pane p = emptyPane();
+    p.widgets = [](const tarnwick &w) { return QList<QWidget *>{w.conditionClickCombo}; };
+    p.show = [](tarnwick &w, const QStringList &r) {
+        w.conditionClickCombo->setCurrentText(
+            pagerecords::clickSideMenuText(element(r, 1), w.is_japanese));
+    };
+    p.apply = [](QStringList &r, const Values &v, bool japanese) {
+        setElement(r, 1, pagerecords::clickSideFromMenuText(v.conditionClickText, japanese));
+    };
+    return p;
+}
+
+} // namespace kinds::condition::click

@@ -1,0 +1,64 @@
+#include "app/panefields.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+
+namespace kinds::condition::colour {
+using namespace editorpanes;
+
+namespace {
+
+QList<QWidget *> widgets(const tarnwick &w) {
+    return QList<QWidget *>{w.colourAreaCombo,  w.colourXLabel,    w.colourXSpin,  w.colourYLabel,
+                            w.colourYSpin,      w.colourGetButton, w.colourSwatch, w.colourHexEdit,
+                            w.colourStateCombo, w.toleranceLabel,  w.toleranceSpin} +
+           conditionFields(w).widgets();
+}
+
+} // namespace
+
+editorpanes::Pane pane() {
+    Pane p = emptyPane();
+    p.widgets = widgets;
+    p.show = [](tarnwick &w, const QStringList &r) {
+        const screenpages::ColourCondition c = screenpages::colourFromRecord(r);
+        w.colourAreaCombo->setCurrentIndex(c.area == screenpages::Area::Window ? 1 : 0);
+        w.colourXSpin->setValue(c.x);
+        w.colourYSpin->setValue(c.y);
+        w.colourHexEdit->setText(screenpages::colourText(c.colour));
+        w.colourStateCombo->setCurrentIndex(c.becomes ? 0 : 1);
+        w.toleranceSpin->setValue(c.tolerance);
+        showWindow(conditionFields(w), r, kScreenWindowRowCondition);
+    };
+    p.follow = [](tarnwick &w, const QStringList &r) {
+        const screenpages::ColourCondition c = screenpages::colourFromRecord(r);
+        showOnly(widgets(w), c.area == screenpages::Area::Window ? QList<QWidget *>{}
+                                                                 : conditionFields(w).widgets());
+        w.colourSwatch->setStyleSheet(
+            QStringLiteral("QLabel{border: 1px solid gray; background-color: %1;} "
+                           "QToolTip { font-size: 14pt; }")
+                .arg(screenpages::colourText(c.colour)));
+    };
+    p.apply = [](QStringList &r, const Values &v, bool) {
+        screenpages::ColourCondition c = screenpages::colourFromRecord(r);
+        c.area = v.colourArea == 1 ? screenpages::Area::Window : screenpages::Area::Screen;
+        c.window =
+            choiceOf(v.conditionWindowTitle, v.conditionWindowMode, v.conditionWindowProgram);
+        c.x = v.colourX;
+        c.y = v.colourY;
+        // Half typed: the page keeps its colour until the text is one.
+        screenpages::Colour typed;
+        if (screenpages::parseColour(v.colourHex, typed))
+            c.colour = typed;
+        c.tolerance = v.tolerance;
+        c.becomes = v.colourState == 0;
+        screenpages::colourToRecord(r, c);
+    };
+    p.looksAtWindow = areaIsWindow;
+    return p;
+}
+
+} // namespace kinds::condition::colour

@@ -1,0 +1,36 @@
+#include "app/panefields.h"
+
+namespace kinds::condition::image {
+using namespace editorpanes;
+
+namespace {
+
+QList<QWidget *> widgets(const tarnwick &w) {
+    return imageWidgets(w.conditionImage) + conditionFields(w).widgets();
+}
+
+} // namespace
+
+editorpanes::Pane pane() {
+    Pane p = emptyPane();
+    p.widgets = widgets;
+    p.show = [](tarnwick &w, const QStringList &r) {
+        showSearch(w, w.conditionImage, conditionFields(w), r, screenpages::imageFromRecord(r),
+                   kScreenWindowRowCondition);
+    };
+    p.follow = [](tarnwick &w, const QStringList &r) {
+        showOnly(widgets(w), areaUnused(w.conditionImage, conditionFields(w),
+                                        screenpages::imageFromRecord(r).area));
+    };
+    p.apply = [](QStringList &r, const Values &v, bool) {
+        screenpages::ImageSearch search = screenpages::imageFromRecord(r);
+        applySearch(
+            search, v.conditionImage,
+            choiceOf(v.conditionWindowTitle, v.conditionWindowMode, v.conditionWindowProgram));
+        screenpages::imageToRecord(r, search);
+    };
+    p.looksAtWindow = areaIsWindow;
+    return p;
+}
+
+} // namespace kinds::condition::image
