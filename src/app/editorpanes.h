@@ -7,7 +7,10 @@
 // window's refresh, edit and capture slots only walk these.
 
 #include "core/pagekinds.h"
+#include "platform/screenreader.h"
+#include "platform/windowaccess.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -75,8 +78,9 @@ struct Pane {
     // Each edit decides the navigation again by `incomplete` (typing brings
     // it back at once).
     bool editsDecideNavigation = false;
-    // "追加" starts a key capture for the page.
-    bool capturesKeyOnAdd = false;
+    // When set: "追加" starts a key capture for the page, and this writes
+    // the captured keys (as keycombination stores them) into its record.
+    void (*takeKey)(QStringList &record, const QString &keys) = nullptr;
     // When set: after the record is shown and after every edit, shows what
     // follows from the record beyond the edited widgets (the fields of the
     // area the page looks at, the colour's swatch).
@@ -87,6 +91,14 @@ struct Pane {
     // area: the window under the pointer, the position within it.
     void (*takeWindowPosition)(QStringList &record, const QString &title, const QString &program,
                                int x, int y) = nullptr;
+    // When set: writes a template (PNG) taken from the screen at `scale`, or
+    // read from a file (at 1), into the record.
+    void (*takeTemplate)(QStringList &record, const QByteArray &png, double scale) = nullptr;
+    // When set: writes the colour taken at (x, y) on the screen into the
+    // record; where the page looks at a window, `window` is the one under the
+    // pointer and the position is taken within its client area.
+    void (*takeColour)(QStringList &record, int x, int y, const platform::Rgb &colour,
+                       const platform::WindowInfo *window) = nullptr;
     // When set: whether the page looks at a window (its match label then
     // counts the windows it would find).
     bool (*looksAtWindow)(const QStringList &record) = nullptr;

@@ -118,7 +118,7 @@ void tarnwick::addCommand() {
     projectOf(*this).clampCurrentPage();
     listCommand[currentPage - 1] = fresh;
     const editorpanes::Pane *pane = editorpanes::find(Side::Command, kindString);
-    if (pane && pane->capturesKeyOnAdd)
+    if (pane && pane->takeKey)
         startKeyCapture(false);
     else
         refreshPage();
@@ -134,7 +134,7 @@ void tarnwick::addCondition() {
     projectOf(*this).clampCurrentPage();
     listCondition[currentPage - 1] = fresh;
     const editorpanes::Pane *pane = editorpanes::find(Side::Condition, kindString);
-    if (pane && pane->capturesKeyOnAdd)
+    if (pane && pane->takeKey)
         startKeyCapture(true);
     else
         refreshPage();
@@ -176,11 +176,12 @@ void tarnwick::pollKeystroke() {
     const QString text = keyCombinationText(key, toStoredMask(mask));
 
     projectOf(*this).clampCurrentPage();
-    if (captureForCondition)
-        listCondition[currentPage - 1] = QStringList{pagekinds::name::key(), text};
-    else
-        listCommand[currentPage - 1] =
-            QStringList{pagekinds::name::key(), text, QStringLiteral("0.01")};
+    QStringList &record = (captureForCondition ? listCondition : listCommand)[currentPage - 1];
+    const editorpanes::Pane *pane = editorpanes::find(
+        captureForCondition ? pagekinds::Side::Condition : pagekinds::Side::Command,
+        record.value(0));
+    if (pane && pane->takeKey)
+        pane->takeKey(record, text);
     setKeyCaptureMode(false, false);
     refreshPage();
 }

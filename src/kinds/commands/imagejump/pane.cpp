@@ -48,6 +48,12 @@ editorpanes::Pane pane() {
         screenpages::jumpToRecord(r, jump);
     };
     p.looksAtWindow = areaIsWindow;
+    p.takeTemplate = [](QStringList &r, const QByteArray &png, double scale) {
+        screenpages::ImageJump jump = screenpages::jumpFromRecord(r);
+        jump.search.png = png;
+        jump.search.templateScale = scale;
+        screenpages::jumpToRecord(r, jump);
+    };
     return p;
 }
 

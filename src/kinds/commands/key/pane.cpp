@@ -21,7 +21,9 @@ editorpanes::Pane pane() {
         setElement(r, 2, secondsText(v.commandSeconds));
     };
     p.incomplete = keyMissing;
-    p.capturesKeyOnAdd = true;
+    p.takeKey = [](QStringList &r, const QString &keys) {
+        r = QStringList{pagekinds::name::key(), keys, QStringLiteral("0.01")};
+    };
     return p;
 }
 

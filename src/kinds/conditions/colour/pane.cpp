@@ -1,4 +1,5 @@
 #include "app/panefields.h"
+#include "run/windowlookup.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -58,6 +59,24 @@ editorpanes::Pane pane() {
         screenpages::colourToRecord(r, c);
     };
     p.looksAtWindow = areaIsWindow;
+    // As the Window Pointer page takes it: the window under the pointer, the
+    // position in its client area.
+    p.takeColour = [](QStringList &r, int x, int y, const platform::Rgb &rgb,
+                      const platform::WindowInfo *window) {
+        screenpages::ColourCondition colour = screenpages::colourFromRecord(r);
+        if (window) {
+            colour.window = windowmatch::Choice();
+            colour.window.title = windowlookup::textOf(window->title);
+            colour.window.program = windowlookup::textOf(window->program);
+            colour.x = x - window->client.x;
+            colour.y = y - window->client.y;
+        } else {
+            colour.x = x;
+            colour.y = y;
+        }
+        colour.colour = {rgb.r, rgb.g, rgb.b};
+        screenpages::colourToRecord(r, colour);
+    };
     return p;
 }
 

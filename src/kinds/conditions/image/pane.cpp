@@ -30,6 +30,12 @@ editorpanes::Pane pane() {
         screenpages::imageToRecord(r, search);
     };
     p.looksAtWindow = areaIsWindow;
+    p.takeTemplate = [](QStringList &r, const QByteArray &png, double scale) {
+        screenpages::ImageSearch search = screenpages::imageFromRecord(r);
+        search.png = png;
+        search.templateScale = scale;
+        screenpages::imageToRecord(r, search);
+    };
     return p;
 }
 

@@ -13,7 +13,9 @@ editorpanes::Pane pane() {
         w.conditionKeyPromptLabel->setText(keyCombinationDisplayText(element(r, 1)));
     };
     p.incomplete = keyMissing;
-    p.capturesKeyOnAdd = true;
+    p.takeKey = [](QStringList &r, const QString &keys) {
+        r = QStringList{pagekinds::name::key(), keys};
+    };
     return p;
 }
 
