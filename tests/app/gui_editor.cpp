@@ -7,6 +7,7 @@
 #include "app/tarnwick.h"
 #include "capture/keycapture.h"
 #include "core/pagekinds.h"
+#include "support/editorfields.h"
 #include "support/modalhelper.h"
 #include "support/recordinginput.h"
 #include "support/testconfig.h"
@@ -116,61 +117,11 @@ private:
     }
 
     // Widgets by name, for the data tables.
-    QWidget *widget(const QString &name) const {
-        const QHash<QString, QWidget *> all = {
-            {"commandClickCombo", w->commandClickCombo},
-            {"commandTimeSpin", w->commandTimeSpin},
-            {"commandSecLabel", w->commandSecLabel},
-            {"coordXSpin", w->coordXSpin},
-            {"coordYSpin", w->coordYSpin},
-            {"coordXLabel", w->coordXLabel},
-            {"coordGetButton", w->coordGetButton},
-            {"testButton", w->testButton},
-            {"coordXSpin2", w->coordXSpin2},
-            {"coordYSpin2", w->coordYSpin2},
-            {"coordGetButton2", w->coordGetButton2},
-            {"commandKeyPromptLabel", w->commandKeyPromptLabel},
-            {"inputTextEdit", w->inputTextEdit},
-            {"conditionTimeSpin", w->conditionTimeSpin},
-            {"conditionSecLabel", w->conditionSecLabel},
-            {"conditionClickCombo", w->conditionClickCombo},
-            {"conditionKeyPromptLabel", w->conditionKeyPromptLabel},
-            {"clockHourSpin", w->clockHourSpin},
-            {"clockColonLabel", w->clockColonLabel},
-            {"clockMinuteSpin", w->clockMinuteSpin},
-        };
-        return all.value(name);
-    }
+    QWidget *widget(const QString &name) const { return testsupport::editorField(*w, name); }
     QStringList shownOf(const QStringList &names) const {
-        QStringList out;
-        for (const QString &name : names) {
-            if (widget(name)->isVisible())
-                out << name;
-        }
-        return out;
+        return testsupport::shownFields(*w, names);
     }
-    QStringList allValueWidgets() const {
-        return {"commandClickCombo",
-                "commandTimeSpin",
-                "commandSecLabel",
-                "coordXSpin",
-                "coordYSpin",
-                "coordXLabel",
-                "coordGetButton",
-                "testButton",
-                "coordXSpin2",
-                "coordYSpin2",
-                "coordGetButton2",
-                "commandKeyPromptLabel",
-                "inputTextEdit",
-                "conditionTimeSpin",
-                "conditionSecLabel",
-                "conditionClickCombo",
-                "conditionKeyPromptLabel",
-                "clockHourSpin",
-                "clockColonLabel",
-                "clockMinuteSpin"};
-    }
+    QStringList allValueWidgets() const { return testsupport::plainFieldNames(*w); }
 
     void addCommandKind(int index) {
         w->commandCombo->setCurrentIndex(index);
