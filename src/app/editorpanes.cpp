@@ -102,12 +102,11 @@ bool showWindowMatches(tarnwick &w) {
     return shown;
 }
 
-void applyValues(QStringList &command, QStringList &condition, const Values &values,
-                 bool japanese) {
+void applyValues(QStringList &command, QStringList &condition, const tarnwick &w) {
     if (const Pane *p = editorpanes::find(Side::Command, element(command, 0)))
-        p->apply(command, values, japanese);
+        p->apply(command, w);
     if (const Pane *p = editorpanes::find(Side::Condition, element(condition, 0)))
-        p->apply(condition, values, japanese);
+        p->apply(condition, w);
 }
 
 } // namespace editorpanes

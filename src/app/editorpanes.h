@@ -20,49 +20,6 @@ class tarnwick;
 
 namespace editorpanes {
 
-// The values of the editor's value widgets, as the widgets give them.
-struct Values {
-    QString inputText;
-    double commandSeconds = 0;
-    QString commandClickText;
-    int coordX = 0;
-    int coordY = 0;
-    int coordX2 = 0;
-    int coordY2 = 0;
-    double conditionSeconds = 0;
-    QString conditionClickText;
-    int hour = 0;
-    int minute = 0;
-    // The window fields; modes and states by menu position.
-    QString windowTitle;
-    int windowMode = 0;
-    QString windowProgram;
-    QString conditionWindowTitle;
-    int conditionWindowMode = 0;
-    QString conditionWindowProgram;
-    int windowState = 0;
-    // The screen pages; areas and states by menu position.
-    struct Image {
-        int area = 0;
-        int threshold = 90; // percent
-        int x = 0;
-        int y = 0;
-        int width = 0;
-        int height = 0;
-    };
-    Image commandImage;
-    Image conditionImage;
-    double lookSeconds = 0;
-    int offsetX = 0;
-    int offsetY = 0;
-    int colourArea = 0;
-    int colourX = 0;
-    int colourY = 0;
-    QString colourHex; // "#RRGGBB"; anything else keeps the page's colour
-    int tolerance = 0;
-    int colourState = 0;
-};
-
 struct Pane {
     pagekinds::Side side = pagekinds::Side::Command;
     QString stored;
@@ -70,8 +27,9 @@ struct Pane {
     QList<QWidget *> (*widgets)(const tarnwick &w) = nullptr;
     // Puts the record's values into the widgets (signals are ignored then).
     void (*show)(tarnwick &w, const QStringList &record) = nullptr;
-    // Writes the widget values into the record; short records are padded.
-    void (*apply)(QStringList &record, const Values &values, bool japanese) = nullptr;
+    // Writes the values of its widgets into the record; short records are
+    // padded.
+    void (*apply)(QStringList &record, const tarnwick &w) = nullptr;
     // When set: the page hides its navigation while this is true, since the
     // page cannot run yet (a key not captured, a text not typed).
     bool (*incomplete)(const QStringList &record) = nullptr;
@@ -123,7 +81,7 @@ bool showWindowMatches(tarnwick &w);
 void follow(tarnwick &w, pagekinds::Side side, const QStringList &record);
 
 // Writes the widget values into the page's records by the page's kinds.
-void applyValues(QStringList &command, QStringList &condition, const Values &values, bool japanese);
+void applyValues(QStringList &command, QStringList &condition, const tarnwick &w);
 
 } // namespace editorpanes
 

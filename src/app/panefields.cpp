@@ -21,7 +21,7 @@ Pane emptyPane() {
     Pane p;
     p.widgets = [](const tarnwick &) { return QList<QWidget *>{}; };
     p.show = [](tarnwick &, const QStringList &) {};
-    p.apply = [](QStringList &, const Values &, bool) {};
+    p.apply = [](QStringList &, const tarnwick &) {};
     return p;
 }
 
@@ -64,8 +64,9 @@ void applyWindow(QStringList &r, const QString &title, int mode, const QString &
     windowmatch::toRecord(r, choiceOf(title, mode, program));
 }
 
-void applyCommandWindow(QStringList &r, const Values &v) {
-    applyWindow(r, v.windowTitle, v.windowMode, v.windowProgram);
+void applyCommandWindow(QStringList &r, const tarnwick &w) {
+    applyWindow(r, w.windowTitleCombo->currentText(), w.windowModeCombo->currentIndex(),
+                w.windowProgramEdit->text());
 }
 
 void takeWindowPosition(QStringList &r, const QString &title, const QString &program, int x,
@@ -136,17 +137,18 @@ void showSearch(tarnwick &w, const tarnwick::ImageFields &f, const WindowFields 
     showWindow(window, r, windowRow);
 }
 
-void applySearch(screenpages::ImageSearch &s, const Values::Image &v,
+void applySearch(screenpages::ImageSearch &s, const tarnwick::ImageFields &f,
                  const windowmatch::Choice &window) {
-    s.area = screenpages::Area(qBound(0, v.area, 2));
+    s.area = screenpages::Area(qBound(0, f.area->currentIndex(), 2));
     s.window = window;
     // A threshold with decimals from a file stays until it is edited.
-    if (v.threshold != qRound(s.thresholdPercent))
-        s.thresholdPercent = v.threshold;
-    s.x = v.x;
-    s.y = v.y;
-    s.width = v.width;
-    s.height = v.height;
+    const int threshold = f.threshold->value();
+    if (threshold != qRound(s.thresholdPercent))
+        s.thresholdPercent = threshold;
+    s.x = f.x->value();
+    s.y = f.y->value();
+    s.width = f.width->value();
+    s.height = f.height->value();
 }
 
 bool areaIsWindow(const QStringList &record) {

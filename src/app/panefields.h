@@ -50,7 +50,8 @@ WindowFields conditionFields(const tarnwick &w);
 void showWindow(const WindowFields &f, const QStringList &r, int y);
 windowmatch::Choice choiceOf(const QString &title, int mode, const QString &program);
 void applyWindow(QStringList &r, const QString &title, int mode, const QString &program);
-void applyCommandWindow(QStringList &r, const Values &v);
+// The command's window fields into the record.
+void applyCommandWindow(QStringList &r, const tarnwick &w);
 
 // The row below the coordinates (and above the seconds).
 constexpr int kWindowRowBelowCoordinates = 188;
@@ -73,7 +74,7 @@ QList<QWidget *> areaUnused(const tarnwick::ImageFields &f, const WindowFields &
 void showTemplate(const tarnwick::ImageFields &f, const QByteArray &png, bool japanese);
 void showSearch(tarnwick &w, const tarnwick::ImageFields &f, const WindowFields &window,
                 const QStringList &r, const screenpages::ImageSearch &s, int windowRow);
-void applySearch(screenpages::ImageSearch &s, const Values::Image &v,
+void applySearch(screenpages::ImageSearch &s, const tarnwick::ImageFields &f,
                  const windowmatch::Choice &window);
 // A screen page looks at a window where its area says so.
 bool areaIsWindow(const QStringList &record);

@@ -17,9 +17,11 @@ editorpanes::Pane pane() {
             pagerecords::clickSideMenuText(element(r, 1), w.is_japanese));
         setSeconds(w.commandTimeSpin, element(r, 2));
     };
-    p.apply = [](QStringList &r, const Values &v, bool japanese) {
-        setElement(r, 2, secondsText(v.commandSeconds));
-        setElement(r, 1, pagerecords::clickSideFromMenuText(v.commandClickText, japanese));
+    p.apply = [](QStringList &r, const tarnwick &w) {
+        setElement(r, 2, secondsText(w.commandTimeSpin->value()));
+        setElement(
+            r, 1,
+            pagerecords::clickSideFromMenuText(w.commandClickCombo->currentText(), w.is_japanese));
     };
     return p;
 }

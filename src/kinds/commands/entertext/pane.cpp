@@ -2,10 +2,25 @@
 
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QTextDocument>
 #include <QTextEdit>
 
 namespace kinds::command::enterText {
 using namespace editorpanes;
+
+namespace {
+
+// The text box shows some characters otherwise than they are stored (a
+// no-break space as a space, U+2028, U+2029 and CR LF as line breaks): the
+// stored text stays as it is unless the text itself was edited.
+QString editedText(const tarnwick &w, const QString &stored) {
+    const QString shown = w.inputTextEdit->toPlainText();
+    QTextDocument asShown;
+    asShown.setPlainText(stored);
+    return asShown.toPlainText() == shown ? stored : shown;
+}
+
+} // namespace
 
 editorpanes::Pane pane() {
     Pane p = emptyPane();
@@ -18,9 +33,9 @@ editorpanes::Pane pane() {
         w.inputTextEdit->setPlainText(element(r, 1));
         setSeconds(w.commandTimeSpin, element(r, 2));
     };
-    p.apply = [](QStringList &r, const Values &v, bool) {
-        setElement(r, 1, v.inputText);
-        setElement(r, 2, secondsText(v.commandSeconds));
+    p.apply = [](QStringList &r, const tarnwick &w) {
+        setElement(r, 1, editedText(w, element(r, 1)));
+        setElement(r, 2, secondsText(w.commandTimeSpin->value()));
     };
     p.incomplete = [](const QStringList &r) { return element(r, 1).isEmpty(); };
     p.editsDecideNavigation = true;

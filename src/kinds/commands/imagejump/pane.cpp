@@ -38,13 +38,14 @@ editorpanes::Pane pane() {
             hidden += w.jumpNoteLabel;
         showOnly(widgets(w), hidden);
     };
-    p.apply = [](QStringList &r, const Values &v, bool) {
+    p.apply = [](QStringList &r, const tarnwick &w) {
         screenpages::ImageJump jump = screenpages::jumpFromRecord(r);
-        applySearch(jump.search, v.commandImage,
-                    choiceOf(v.windowTitle, v.windowMode, v.windowProgram));
-        jump.seconds = v.lookSeconds;
-        jump.offsetX = v.offsetX;
-        jump.offsetY = v.offsetY;
+        applySearch(jump.search, w.commandImage,
+                    choiceOf(w.windowTitleCombo->currentText(), w.windowModeCombo->currentIndex(),
+                             w.windowProgramEdit->text()));
+        jump.seconds = w.lookSecondsSpin->value();
+        jump.offsetX = w.offsetXSpin->value();
+        jump.offsetY = w.offsetYSpin->value();
         screenpages::jumpToRecord(r, jump);
     };
     p.looksAtWindow = areaIsWindow;

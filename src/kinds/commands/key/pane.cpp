@@ -17,8 +17,8 @@ editorpanes::Pane pane() {
         setSeconds(w.commandTimeSpin, element(r, 2));
     };
     // The key changes only by capture.
-    p.apply = [](QStringList &r, const Values &v, bool) {
-        setElement(r, 2, secondsText(v.commandSeconds));
+    p.apply = [](QStringList &r, const tarnwick &w) {
+        setElement(r, 2, secondsText(w.commandTimeSpin->value()));
     };
     p.incomplete = keyMissing;
     p.takeKey = [](QStringList &r, const QString &keys) {

@@ -18,9 +18,9 @@ editorpanes::Pane pane() {
         w.coordXSpin->setValue(recordvalues::coordinateOf(element(r, 1)));
         w.coordYSpin->setValue(recordvalues::coordinateOf(element(r, 2)));
     };
-    p.apply = [](QStringList &r, const Values &v, bool) {
-        setElement(r, 1, QString::number(v.coordX));
-        setElement(r, 2, QString::number(v.coordY));
+    p.apply = [](QStringList &r, const tarnwick &w) {
+        setElement(r, 1, QString::number(w.coordXSpin->value()));
+        setElement(r, 2, QString::number(w.coordYSpin->value()));
     };
     p.takePosition = [](QStringList &r, int x, int y) {
         r = QStringList{pagekinds::name::mousePointer(), QString::number(x), QString::number(y)};

@@ -20,10 +20,10 @@ editorpanes::Pane pane() {
         w.coordYSpin->setValue(recordvalues::coordinateOf(element(r, 5)));
         showWindow(commandFields(w), r, kWindowRowBelowCoordinates);
     };
-    p.apply = [](QStringList &r, const Values &v, bool) {
-        applyCommandWindow(r, v);
-        setElement(r, 4, QString::number(v.coordX));
-        setElement(r, 5, QString::number(v.coordY));
+    p.apply = [](QStringList &r, const tarnwick &w) {
+        applyCommandWindow(r, w);
+        setElement(r, 4, QString::number(w.coordXSpin->value()));
+        setElement(r, 5, QString::number(w.coordYSpin->value()));
     };
     p.takeWindowPosition = takeWindowPosition;
     p.looksAtWindow = [](const QStringList &) { return true; };

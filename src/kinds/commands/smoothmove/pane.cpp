@@ -21,10 +21,10 @@ editorpanes::Pane pane() {
         w.coordYSpin2->setValue(recordvalues::coordinateOf(element(r, 2)));
         setSeconds(w.commandTimeSpin, element(r, 3));
     };
-    p.apply = [](QStringList &r, const Values &v, bool) {
-        setElement(r, 1, QString::number(v.coordX2));
-        setElement(r, 2, QString::number(v.coordY2));
-        setElement(r, 3, secondsText(v.commandSeconds));
+    p.apply = [](QStringList &r, const tarnwick &w) {
+        setElement(r, 1, QString::number(w.coordXSpin2->value()));
+        setElement(r, 2, QString::number(w.coordYSpin2->value()));
+        setElement(r, 3, secondsText(w.commandTimeSpin->value()));
     };
     // Only the position changes; the duration stays.
     p.takePosition = [](QStringList &r, int x, int y) {

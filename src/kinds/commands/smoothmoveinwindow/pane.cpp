@@ -23,11 +23,11 @@ editorpanes::Pane pane() {
         setSeconds(w.commandTimeSpin, element(r, 6));
         showWindow(commandFields(w), r, kWindowRowBelowCoordinates);
     };
-    p.apply = [](QStringList &r, const Values &v, bool) {
-        applyCommandWindow(r, v);
-        setElement(r, 4, QString::number(v.coordX2));
-        setElement(r, 5, QString::number(v.coordY2));
-        setElement(r, 6, secondsText(v.commandSeconds));
+    p.apply = [](QStringList &r, const tarnwick &w) {
+        applyCommandWindow(r, w);
+        setElement(r, 4, QString::number(w.coordXSpin2->value()));
+        setElement(r, 5, QString::number(w.coordYSpin2->value()));
+        setElement(r, 6, secondsText(w.commandTimeSpin->value()));
     };
     // The duration stays.
     p.takeWindowPosition = takeWindowPosition;

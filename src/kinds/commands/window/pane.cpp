@@ -16,9 +16,9 @@ editorpanes::Pane pane() {
         showWindow(commandFields(w), r, 150);
         setSeconds(w.commandTimeSpin, element(r, 4));
     };
-    p.apply = [](QStringList &r, const Values &v, bool) {
-        applyCommandWindow(r, v);
-        setElement(r, 4, secondsText(v.commandSeconds));
+    p.apply = [](QStringList &r, const tarnwick &w) {
+        applyCommandWindow(r, w);
+        setElement(r, 4, secondsText(w.commandTimeSpin->value()));
     };
     p.looksAtWindow = [](const QStringList &) { return true; };
     return p;

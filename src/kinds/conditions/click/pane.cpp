@@ -12,8 +12,10 @@ editorpanes::Pane pane() {
         w.conditionClickCombo->setCurrentText(
             pagerecords::clickSideMenuText(element(r, 1), w.is_japanese));
     };
-    p.apply = [](QStringList &r, const Values &v, bool japanese) {
-        setElement(r, 1, pagerecords::clickSideFromMenuText(v.conditionClickText, japanese));
+    p.apply = [](QStringList &r, const tarnwick &w) {
+        setElement(r, 1,
+                   pagerecords::clickSideFromMenuText(w.conditionClickCombo->currentText(),
+                                                      w.is_japanese));
     };
     return p;
 }

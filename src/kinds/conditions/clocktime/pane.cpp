@@ -15,9 +15,9 @@ editorpanes::Pane pane() {
         w.clockHourSpin->setValue(element(r, 1).toInt());
         w.clockMinuteSpin->setValue(element(r, 2).toInt());
     };
-    p.apply = [](QStringList &r, const Values &v, bool) {
-        setElement(r, 1, QString::number(v.hour));
-        setElement(r, 2, QString::number(v.minute));
+    p.apply = [](QStringList &r, const tarnwick &w) {
+        setElement(r, 1, QString::number(w.clockHourSpin->value()));
+        setElement(r, 2, QString::number(w.clockMinuteSpin->value()));
     };
     return p;
 }

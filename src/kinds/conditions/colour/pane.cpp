@@ -43,19 +43,21 @@ editorpanes::Pane pane() {
                            "QToolTip { font-size: 14pt; }")
                 .arg(screenpages::colourText(c.colour)));
     };
-    p.apply = [](QStringList &r, const Values &v, bool) {
+    p.apply = [](QStringList &r, const tarnwick &w) {
         screenpages::ColourCondition c = screenpages::colourFromRecord(r);
-        c.area = v.colourArea == 1 ? screenpages::Area::Window : screenpages::Area::Screen;
-        c.window =
-            choiceOf(v.conditionWindowTitle, v.conditionWindowMode, v.conditionWindowProgram);
-        c.x = v.colourX;
-        c.y = v.colourY;
+        c.area = w.colourAreaCombo->currentIndex() == 1 ? screenpages::Area::Window
+                                                        : screenpages::Area::Screen;
+        c.window = choiceOf(w.conditionWindowTitleCombo->currentText(),
+                            w.conditionWindowModeCombo->currentIndex(),
+                            w.conditionWindowProgramEdit->text());
+        c.x = w.colourXSpin->value();
+        c.y = w.colourYSpin->value();
         // Half typed: the page keeps its colour until the text is one.
         screenpages::Colour typed;
-        if (screenpages::parseColour(v.colourHex, typed))
+        if (screenpages::parseColour(w.colourHexEdit->text(), typed))
             c.colour = typed;
-        c.tolerance = v.tolerance;
-        c.becomes = v.colourState == 0;
+        c.tolerance = w.toleranceSpin->value();
+        c.becomes = w.colourStateCombo->currentIndex() == 0;
         screenpages::colourToRecord(r, c);
     };
     p.looksAtWindow = areaIsWindow;

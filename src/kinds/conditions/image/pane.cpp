@@ -22,11 +22,12 @@ editorpanes::Pane pane() {
         showOnly(widgets(w), areaUnused(w.conditionImage, conditionFields(w),
                                         screenpages::imageFromRecord(r).area));
     };
-    p.apply = [](QStringList &r, const Values &v, bool) {
+    p.apply = [](QStringList &r, const tarnwick &w) {
         screenpages::ImageSearch search = screenpages::imageFromRecord(r);
-        applySearch(
-            search, v.conditionImage,
-            choiceOf(v.conditionWindowTitle, v.conditionWindowMode, v.conditionWindowProgram));
+        applySearch(search, w.conditionImage,
+                    choiceOf(w.conditionWindowTitleCombo->currentText(),
+                             w.conditionWindowModeCombo->currentIndex(),
+                             w.conditionWindowProgramEdit->text()));
         screenpages::imageToRecord(r, search);
     };
     p.looksAtWindow = areaIsWindow;

@@ -11,8 +11,8 @@ editorpanes::Pane pane() {
     p.show = [](tarnwick &w, const QStringList &r) {
         setSeconds(w.conditionTimeSpin, element(r, 1));
     };
-    p.apply = [](QStringList &r, const Values &v, bool) {
-        setElement(r, 1, secondsText(v.conditionSeconds));
+    p.apply = [](QStringList &r, const tarnwick &w) {
+        setElement(r, 1, secondsText(w.conditionTimeSpin->value()));
     };
     return p;
 }

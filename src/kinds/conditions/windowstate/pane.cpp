@@ -38,9 +38,11 @@ editorpanes::Pane pane() {
         showWindow(conditionFields(w), r, 390);
         w.windowStateCombo->setCurrentIndex(windowStateIndex(element(r, 4)));
     };
-    p.apply = [](QStringList &r, const Values &v, bool) {
-        applyWindow(r, v.conditionWindowTitle, v.conditionWindowMode, v.conditionWindowProgram);
-        setElement(r, 4, windowStateAt(v.windowState));
+    p.apply = [](QStringList &r, const tarnwick &w) {
+        applyWindow(r, w.conditionWindowTitleCombo->currentText(),
+                    w.conditionWindowModeCombo->currentIndex(),
+                    w.conditionWindowProgramEdit->text());
+        setElement(r, 4, windowStateAt(w.windowStateCombo->currentIndex()));
     };
     p.looksAtWindow = [](const QStringList &) { return true; };
     return p;
