@@ -21,7 +21,7 @@ const Kind &kind() {
                                 QStringLiteral("5")};
                     },
                     {u"ウィンドウ切替:"
-                     u"指定のウィンドウを前面に出し、アクティブになるまで指定の時間まで待ちます。",
+                     u"指定のウィンドウを前面に出し、アクティブになるまで最大で指定の時間待ちます。",
                      u"Window: Brings the chosen window to the front and waits up to the specified "
                      u"time until it is active."});
     return row;
