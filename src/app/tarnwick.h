@@ -178,8 +178,8 @@ public:
     double runSpeed = runpace::kDefaultSpeed;
     int varyPercent = 0;
     int varyPixels = 0;
-    QString selectedCommandKind = pagekinds::name::none;
-    QString selectedConditionKind = pagekinds::name::waitUntilOver;
+    QString selectedCommandKind = pagekinds::name::none();
+    QString selectedConditionKind = pagekinds::name::waitUntilOver();
     PageList listCommand;
     PageList listCondition;
     PageList savedListCommand;
@@ -342,7 +342,6 @@ private:
     void setKeyCaptureMode(bool capturing, bool forCondition);
     void setNavigationHidden(bool hidden);
     // The Enter Text page's text: `stored` unless the user changed it.
-    QString editedInputText(const QString &stored) const;
     void startKeyCapture(bool forCondition);
     void applyNavigationRules(); // "←", "削除", "ペースト" hidden when they cannot act
     void showCommandArea();

@@ -73,7 +73,7 @@ private slots:
         for (const pagekinds::Kind &kind : pagekinds::conditions()) {
             QStringList record = kind.fresh(now);
             // A new Image condition has no picture yet; the editor gives it one.
-            if (kind.stored == pagekinds::name::image)
+            if (kind.stored == pagekinds::name::image())
                 record[11] = pngBase64();
             QTest::newRow(qPrintable(QStringLiteral("condition ") + kind.english))
                 << Side::Condition << record;
