@@ -29,6 +29,14 @@ Kind condition(const QString &stored, const char *english, int elements,
     return k;
 }
 
+// The fresh record of a condition with a time limit: the one without, 5
+// seconds and no targets.
+QStringList limited(const QString &base, const QString &stored, const QTime &now) {
+    QStringList record = find(Side::Condition, base)->fresh(now);
+    record[0] = stored;
+    return record << QStringLiteral("5") << QString() << QString();
+}
+
 } // namespace
 
 const QList<Kind> &commands() {
@@ -83,6 +91,22 @@ const QList<Kind> &commands() {
                                   QStringLiteral("1"), QString(), QStringLiteral("0"),
                                   QStringLiteral("0"), QStringLiteral("5")});
                 }),
+        // The kinds that move the run elsewhere (core/pageflow.h): a target
+        // is a page's name, empty for the next page.
+        command(name::goToPage, "Go to Page", "Go to Page", 3,
+                [](const QTime &) {
+                    return fixed({name::goToPage, QString(), QStringLiteral("毎回")});
+                }),
+        command(name::callProject, "Call Project", "Call Project", 2,
+                [](const QTime &) {
+                    return fixed({name::callProject, QString()});
+                }),
+        command(name::imageJumpBranch, "Image Jump Branch", "Image Jump Branch", 17,
+                [](const QTime &now) {
+                    QStringList record = find(Side::Command, name::imageJump)->fresh(now);
+                    record[0] = name::imageJumpBranch;
+                    return record << QString() << QString();
+                }),
     };
     return rows;
 }
@@ -131,6 +155,25 @@ const QList<Kind> &conditions() {
                                     QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("90"),
                                     QStringLiteral("1"), QString()});
                   }),
+        // The waits above with a time limit, then a page to go to when what
+        // they wait for does not come, and one when it does.
+        condition(name::clickBranch, "Click Branch", 5,
+                  [](const QTime &) {
+                      return fixed(
+                          {name::clickBranch, leftSide, QStringLiteral("5"), QString(), QString()});
+                  }),
+        condition(name::keyBranch, "Key Branch", 5,
+                  [](const QTime &) {
+                      return fixed(
+                          {name::keyBranch, QString(), QStringLiteral("5"), QString(), QString()});
+                  }),
+        condition(
+            name::windowBranch, "Window Branch", 8,
+            [](const QTime &now) { return limited(name::windowState, name::windowBranch, now); }),
+        condition(name::colourBranch, "Colour Branch", 13,
+                  [](const QTime &now) { return limited(name::colour, name::colourBranch, now); }),
+        condition(name::imageBranch, "Image Branch", 15,
+                  [](const QTime &now) { return limited(name::image, name::imageBranch, now); }),
     };
     return rows;
 }

@@ -35,6 +35,15 @@ inline const QString windowState = QStringLiteral("ウィンドウ");
 inline const QString imageJump = QStringLiteral("画像ジャンプ");
 inline const QString colour = QStringLiteral("色");
 inline const QString image = QStringLiteral("画像");
+// The kinds that move the run elsewhere than the next page (core/pageflow.h).
+inline const QString goToPage = QStringLiteral("ページへ");
+inline const QString callProject = QStringLiteral("プロジェクト呼出");
+inline const QString imageJumpBranch = QStringLiteral("画像ジャンプ分岐");
+inline const QString clickBranch = QStringLiteral("クリック分岐");
+inline const QString keyBranch = QStringLiteral("キー分岐");
+inline const QString windowBranch = QStringLiteral("ウィンドウ分岐");
+inline const QString colourBranch = QStringLiteral("色分岐");
+inline const QString imageBranch = QStringLiteral("画像分岐");
 } // namespace name
 
 // Click sides as records store them.

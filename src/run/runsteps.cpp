@@ -1,9 +1,13 @@
 #include "runsteps.h"
 
 #include "core/keycombination.h"
+#include "core/localfilename.h"
+#include "core/projectfile.h"
+#include "core/projecttexts.h"
 #include "core/recordvalues.h"
 #include "core/runkeys.h"
 #include "core/timedwait.h"
+#include "flowsteps.h"
 #include "keywatch.h"
 #include "platform/inputlayer.h"
 #include "platform/virtualkeys.h"
@@ -359,7 +363,7 @@ public:
         const int vk = vk_;
         const auto held = [&run, vk] { return run.isDown(vk); };
         if (KeyWatch *watch = run.keyWatch(); watch && watch->hearsButtons()) {
-            watch->waitForButton(vk, held, [&run] { return run.stopping(); });
+            watch->waitForButton(vk, held, [&run] { return run.givingUp(); });
             return;
         }
         run.waitUntil(held, milliseconds(50));
@@ -383,7 +387,7 @@ public:
             // A press the user made while the run was paused does not count:
             // after the resume the page waits for one of its own.
             while (watch->waitForPressAndRelease(vk, wanted, run.isDown(vk), [&run] {
-                return run.stopping();
+                return run.givingUp();
             }) && run.paused()) {
                 if (!run.holdWhilePaused())
                     return;
@@ -534,6 +538,9 @@ const ActionRow kActions[] = {
     {pagekinds::name::pointerInWindow, make<PointerInWindowAction, Action>},
     {pagekinds::name::smoothMoveInWindow, make<SmoothMoveInWindowAction, Action>},
     {pagekinds::name::imageJump, screensteps::imageJump},
+    {pagekinds::name::goToPage, flowsteps::goToPage},
+    {pagekinds::name::callProject, flowsteps::callProject},
+    {pagekinds::name::imageJumpBranch, screensteps::imageJump},
 };
 
 const ConditionRow kConditions[] = {
@@ -546,6 +553,11 @@ const ConditionRow kConditions[] = {
     {pagekinds::name::windowState, make<WindowCondition, Condition>},
     {pagekinds::name::colour, screensteps::colourCondition},
     {pagekinds::name::image, screensteps::imageCondition},
+    {pagekinds::name::clickBranch, flowsteps::limited},
+    {pagekinds::name::keyBranch, flowsteps::limited},
+    {pagekinds::name::windowBranch, flowsteps::limited},
+    {pagekinds::name::colourBranch, flowsteps::limited},
+    {pagekinds::name::imageBranch, flowsteps::limited},
 };
 
 // The problem of a record, with the step table as the last word: a kind the
@@ -716,6 +728,15 @@ Compiled compile(const QList<QStringList> &commands, const QList<QStringList> &c
 }
 
 QString refusalText(const Refusal &refusal, bool japanese) {
+    if (refusal.flow.refused())
+        return projectfile::flowErrorText(refusal.flow, japanese) +
+               runtexts::notStarted.in(japanese);
+    if (!refusal.file.isEmpty()) {
+        Refusal within = refusal;
+        within.file.clear();
+        return projecttexts::inFile.in(japanese).arg(localfilename::forDisplay(refusal.file),
+                                                     refusalText(within, japanese));
+    }
     using pagekinds::RecordProblem;
     const QString list =
         (refusal.side == pagekinds::Side::Command ? runtexts::commandList : runtexts::conditionList)

@@ -1,5 +1,6 @@
 #include "screensteps.h"
 
+#include "core/pageflow.h"
 #include "core/recordvalues.h"
 #include "core/screenpages.h"
 #include "core/timedwait.h"
@@ -340,13 +341,19 @@ public:
     ImageJumpAction(const QStringList &record, const runsteps::Templates &templates)
         : jump_(screenpages::jumpFromRecord(record)), needle_(templates.value(jump_.search.png)) {
         jump_.search.png.clear();
+        const pageflow::Shape shape = pageflow::shapeOf(true, record.at(0));
+        branches_ = shape.elseTarget >= 0;
+        if (branches_) {
+            else_ = record.at(shape.elseTarget);
+            then_ = record.at(shape.thenTarget);
+        }
     }
 
     bool start(RunContext &run) const override {
         platform::Point centre;
         if (needle_.isNull()) {
             if (!run.rememberedPlace(centre.x, centre.y)) {
-                run.fail(RunFailure::Reason::NoPlaceFound, jump_.search.window);
+                notFound(run, RunFailure::Reason::NoPlaceFound);
                 return true;
             }
         } else if (!search(run, centre)) {
@@ -354,6 +361,8 @@ public:
         }
         run.input().setCursorPos(recordvalues::offsetBy(centre.x, jump_.offsetX),
                                  recordvalues::offsetBy(centre.y, jump_.offsetY));
+        if (!then_.isEmpty())
+            run.branchTo(then_);
         return true;
     }
 
@@ -381,15 +390,27 @@ private:
         if (run.stopping())
             return false;
         if (!found) {
-            run.fail(RunFailure::Reason::ImageNotFound, jump_.search.window);
+            notFound(run, RunFailure::Reason::ImageNotFound);
             return false;
         }
         run.rememberPlace(centre.x, centre.y);
         return true;
     }
 
+    // Stops the run, or where the page branches, goes on at its page (or
+    // the next) without the page's condition: nothing was found to wait at.
+    void notFound(RunContext &run, RunFailure::Reason reason) const {
+        if (branches_)
+            run.branchTo(else_, true);
+        else
+            run.fail(reason, jump_.search.window);
+    }
+
     screenpages::ImageJump jump_;
     QImage needle_;
+    bool branches_ = false;
+    QString else_;
+    QString then_;
 };
 
 } // namespace
@@ -413,7 +434,8 @@ runsteps::ImageProblem templateOf(pagekinds::Side side, const QStringList &recor
                                   QByteArray &png) {
     using runsteps::ImageProblem;
     png.clear();
-    const QString &kind = record.value(0);
+    const bool command = side == pagekinds::Side::Command;
+    const QString kind = pageflow::baseKind(command, record.value(0));
     const bool condition = side == pagekinds::Side::Condition && kind == pagekinds::name::image;
     const bool jump = side == pagekinds::Side::Command && kind == pagekinds::name::imageJump;
     if (!condition && !jump)
@@ -454,7 +476,8 @@ QImage decodeTemplate(const QByteArray &png) {
 }
 
 bool colourUnreadable(pagekinds::Side side, const QStringList &record) {
-    if (side != pagekinds::Side::Condition || record.value(0) != pagekinds::name::colour)
+    if (side != pagekinds::Side::Condition ||
+        pageflow::baseKind(false, record.value(0)) != pagekinds::name::colour)
         return false;
     screenpages::Colour colour;
     return !screenpages::parseColour(record.value(7), colour);
