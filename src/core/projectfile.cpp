@@ -369,10 +369,13 @@ pageflow::Loaded loadCalled(const QString &path) {
     const LoadResult result = load(path);
     if (result.status != LoadStatus::Ok) {
         loaded.missing = result.status == LoadStatus::OpenFailed;
+        // The caller names the file: the reason alone, where there is one.
+        const UiText *why = problemText(result.openProblem);
         for (const bool japanese : {false, true})
-            loaded.reason[japanese] = result.status == LoadStatus::BadFlow
-                                          ? flowErrorText(result.flow, japanese)
-                                          : loadErrorText(result, path, japanese);
+            loaded.reason[japanese] =
+                result.status == LoadStatus::BadFlow ? flowErrorText(result.flow, japanese)
+                : loaded.missing && why              ? why->in(japanese)
+                                                     : loadErrorText(result, path, japanese);
         return loaded;
     }
     loaded.ok = true;
