@@ -45,9 +45,9 @@ void readElements(pagekinds::Side side, const QStringList &record,
         (void)recordvalues::coordinateOf(value);
     }
     const QString kind = record.value(0);
-    if (side == pagekinds::Side::Command && kind == pagekinds::name::key)
+    if (side == pagekinds::Side::Command && kind == pagekinds::name::key())
         (void)parseRunKeys(keyActionSpec(record.value(1), record.value(2)));
-    if (side == pagekinds::Side::Condition && kind == pagekinds::name::key)
+    if (side == pagekinds::Side::Condition && kind == pagekinds::name::key())
         (void)parseRunKeys(record.value(1));
     const screenpages::ColourCondition colour = screenpages::colourFromRecord(record);
     (void)screenpages::colourText(colour.colour);

@@ -50,7 +50,7 @@ QString buttonTemplate() {
 // A record that shows the pane filled in, as a user would have it.
 QStringList example(const pagekinds::Kind &kind) {
     QStringList record = kind.fresh(QTime(9, 30));
-    if (kind.stored == pagekinds::name::imageJump || kind.stored == pagekinds::name::image) {
+    if (kind.stored == pagekinds::name::imageJump() || kind.stored == pagekinds::name::image()) {
         // A rectangle of the screen and the template looked for in it.
         record[4] = pagekinds::areaRectangle;
         record[5] = QStringLiteral("0");
@@ -60,22 +60,22 @@ QStringList example(const pagekinds::Kind &kind) {
         record[11] = buttonTemplate();
         return record;
     }
-    if (kind.stored == pagekinds::name::colour) {
+    if (kind.stored == pagekinds::name::colour()) {
         record[5] = QStringLiteral("640");
         record[6] = QStringLiteral("360");
         record[7] = QStringLiteral("#3A7BD5");
         return record;
     }
-    if (kind.stored == pagekinds::name::key)
+    if (kind.stored == pagekinds::name::key())
         record[1] =
             kind.side == pagekinds::Side::Command ? QStringLiteral("67,2") : QStringLiteral("13,0");
-    else if (kind.stored == pagekinds::name::enterText)
+    else if (kind.stored == pagekinds::name::enterText())
         record[1] = QStringLiteral("こんにちは、Tarnwick!");
     else if (kind.stored.startsWith(QStringLiteral("ウィンドウ")) && record.size() > 3) {
         record[1] = QStringLiteral("Untitled - Notepad");
         record[3] = QStringLiteral("notepad.exe");
-    } else if (kind.stored == pagekinds::name::mousePointer ||
-               kind.stored == pagekinds::name::smoothMove) {
+    } else if (kind.stored == pagekinds::name::mousePointer() ||
+               kind.stored == pagekinds::name::smoothMove()) {
         record[1] = QStringLiteral("640");
         record[2] = QStringLiteral("360");
     }

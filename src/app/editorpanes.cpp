@@ -51,7 +51,7 @@ bool keyMissing(const QStringList &record) {
 // ---- commands ----
 
 Pane clickCommand() {
-    Pane p = pane(Side::Command, pagekinds::name::click);
+    Pane p = pane(Side::Command, pagekinds::name::click());
     p.widgets = [](const tarnwick &w) {
         return QList<QWidget *>{w.commandClickCombo, w.commandTimeSpin, w.commandSecLabel};
     };
@@ -68,7 +68,7 @@ Pane clickCommand() {
 }
 
 Pane mousePointer() {
-    Pane p = pane(Side::Command, pagekinds::name::mousePointer);
+    Pane p = pane(Side::Command, pagekinds::name::mousePointer());
     p.widgets = [](const tarnwick &w) {
         return QList<QWidget *>{w.coordXLabel, w.coordXSpin, w.coordYLabel,
                                 w.coordYSpin,  w.testButton, w.coordGetButton};
@@ -82,13 +82,13 @@ Pane mousePointer() {
         setElement(r, 2, QString::number(v.coordY));
     };
     p.takePosition = [](QStringList &r, int x, int y) {
-        r = QStringList{pagekinds::name::mousePointer, QString::number(x), QString::number(y)};
+        r = QStringList{pagekinds::name::mousePointer(), QString::number(x), QString::number(y)};
     };
     return p;
 }
 
 Pane smoothMove() {
-    Pane p = pane(Side::Command, pagekinds::name::smoothMove);
+    Pane p = pane(Side::Command, pagekinds::name::smoothMove());
     p.widgets = [](const tarnwick &w) {
         return QList<QWidget *>{w.coordXLabel2, w.coordXSpin2,     w.coordYLabel2,
                                 w.coordYSpin2,  w.commandTimeSpin, w.commandSecLabel,
@@ -113,7 +113,7 @@ Pane smoothMove() {
 }
 
 Pane keyCommand() {
-    Pane p = pane(Side::Command, pagekinds::name::key);
+    Pane p = pane(Side::Command, pagekinds::name::key());
     p.widgets = [](const tarnwick &w) {
         return QList<QWidget *>{w.commandKeyPromptLabel, w.commandTimeSpin, w.commandSecLabel};
     };
@@ -131,7 +131,7 @@ Pane keyCommand() {
 }
 
 Pane enterText() {
-    Pane p = pane(Side::Command, pagekinds::name::enterText);
+    Pane p = pane(Side::Command, pagekinds::name::enterText());
     p.widgets = [](const tarnwick &w) {
         return QList<QWidget *>{w.inputTextEdit, w.commandTimeSpin, w.commandSecLabel};
     };
@@ -204,8 +204,8 @@ void showMatches(QLabel *label, const QStringList &record, bool japanese) {
     if (!access)
         label->setText(uitexts::noWindowAccess.in(japanese));
     else if (!platform::backend().capabilities().windowGeometry &&
-             (kind == pagekinds::name::pointerInWindow ||
-              kind == pagekinds::name::smoothMoveInWindow))
+             (kind == pagekinds::name::pointerInWindow() ||
+              kind == pagekinds::name::smoothMoveInWindow()))
         label->setText(uitexts::noWindowPositions.in(japanese));
     else if (!windowmatch::Matcher(choice).valid())
         label->setText(uitexts::windowBadPattern.in(japanese));
@@ -231,7 +231,7 @@ void takeWindowPosition(QStringList &r, const QString &title, const QString &pro
 }
 
 Pane windowCommand() {
-    Pane p = pane(Side::Command, pagekinds::name::window);
+    Pane p = pane(Side::Command, pagekinds::name::window());
     p.widgets = [](const tarnwick &w) {
         return commandFields(w).widgets() + QList<QWidget *>{w.commandTimeSpin, w.commandSecLabel};
     };
@@ -248,7 +248,7 @@ Pane windowCommand() {
 }
 
 Pane pointerInWindow() {
-    Pane p = pane(Side::Command, pagekinds::name::pointerInWindow);
+    Pane p = pane(Side::Command, pagekinds::name::pointerInWindow());
     p.widgets = [](const tarnwick &w) {
         return QList<QWidget *>{w.coordXLabel, w.coordXSpin, w.coordYLabel,
                                 w.coordYSpin,  w.testButton, w.coordGetButton} +
@@ -269,7 +269,7 @@ Pane pointerInWindow() {
 }
 
 Pane smoothMoveInWindow() {
-    Pane p = pane(Side::Command, pagekinds::name::smoothMoveInWindow);
+    Pane p = pane(Side::Command, pagekinds::name::smoothMoveInWindow());
     p.widgets = [](const tarnwick &w) {
         return QList<QWidget *>{w.coordXLabel2, w.coordXSpin2,     w.coordYLabel2,
                                 w.coordYSpin2,  w.commandTimeSpin, w.commandSecLabel,
@@ -308,7 +308,7 @@ Pane seconds(const QString &stored) {
 }
 
 Pane clickCondition() {
-    Pane p = pane(Side::Condition, pagekinds::name::click);
+    Pane p = pane(Side::Condition, pagekinds::name::click());
     p.widgets = [](const tarnwick &w) { return QList<QWidget *>{w.conditionClickCombo}; };
     p.show = [](tarnwick &w, const QStringList &r) {
         w.conditionClickCombo->setCurrentText(
@@ -321,7 +321,7 @@ Pane clickCondition() {
 }
 
 Pane keyCondition() {
-    Pane p = pane(Side::Condition, pagekinds::name::key);
+    Pane p = pane(Side::Condition, pagekinds::name::key());
     p.widgets = [](const tarnwick &w) { return QList<QWidget *>{w.conditionKeyPromptLabel}; };
     p.show = [](tarnwick &w, const QStringList &r) {
         w.conditionKeyPromptLabel->setText(keyCombinationDisplayText(element(r, 1)));
@@ -332,7 +332,7 @@ Pane keyCondition() {
 }
 
 Pane clockTime() {
-    Pane p = pane(Side::Condition, pagekinds::name::clockTime);
+    Pane p = pane(Side::Condition, pagekinds::name::clockTime());
     p.widgets = [](const tarnwick &w) {
         return QList<QWidget *>{w.clockHourSpin, w.clockColonLabel, w.clockMinuteSpin};
     };
@@ -368,7 +368,7 @@ int windowStateIndex(const QString &stored) {
 }
 
 Pane windowCondition() {
-    Pane p = pane(Side::Condition, pagekinds::name::windowState);
+    Pane p = pane(Side::Condition, pagekinds::name::windowState());
     p.widgets = [](const tarnwick &w) {
         return conditionFields(w).widgets() + QList<QWidget *>{w.windowStateCombo};
     };
@@ -465,7 +465,7 @@ void applySearch(screenpages::ImageSearch &s, const Values::Image &v,
 }
 
 Pane imageJump() {
-    Pane p = pane(Side::Command, pagekinds::name::imageJump);
+    Pane p = pane(Side::Command, pagekinds::name::imageJump());
     p.widgets = [](const tarnwick &w) {
         return imageWidgets(w.commandImage) + commandFields(w).widgets() +
                QList<QWidget *>{w.lookSecondsSpin, w.lookSecLabel, w.offsetXLabel, w.offsetXSpin,
@@ -487,7 +487,8 @@ Pane imageJump() {
             hidden += QList<QWidget *>{w.commandImage.size, w.commandImage.preview};
         else
             hidden += w.jumpNoteLabel;
-        showOnly(editorpanes::find(Side::Command, pagekinds::name::imageJump)->widgets(w), hidden);
+        showOnly(editorpanes::find(Side::Command, pagekinds::name::imageJump())->widgets(w),
+                 hidden);
     };
     p.apply = [](QStringList &r, const Values &v, bool) {
         screenpages::ImageJump jump = screenpages::jumpFromRecord(r);
@@ -502,7 +503,7 @@ Pane imageJump() {
 }
 
 Pane imageCondition() {
-    Pane p = pane(Side::Condition, pagekinds::name::image);
+    Pane p = pane(Side::Condition, pagekinds::name::image());
     p.widgets = [](const tarnwick &w) {
         return imageWidgets(w.conditionImage) + conditionFields(w).widgets();
     };
@@ -512,7 +513,7 @@ Pane imageCondition() {
     };
     p.follow = [](tarnwick &w, const QStringList &r) {
         showOnly(
-            editorpanes::find(Side::Condition, pagekinds::name::image)->widgets(w),
+            editorpanes::find(Side::Condition, pagekinds::name::image())->widgets(w),
             areaUnused(w.conditionImage, conditionFields(w), screenpages::imageFromRecord(r).area));
     };
     p.apply = [](QStringList &r, const Values &v, bool) {
@@ -526,7 +527,7 @@ Pane imageCondition() {
 }
 
 Pane colourCondition() {
-    Pane p = pane(Side::Condition, pagekinds::name::colour);
+    Pane p = pane(Side::Condition, pagekinds::name::colour());
     p.widgets = [](const tarnwick &w) {
         return QList<QWidget *>{w.colourAreaCombo, w.colourXLabel,  w.colourXSpin,
                                 w.colourYLabel,    w.colourYSpin,   w.colourGetButton,
@@ -546,7 +547,7 @@ Pane colourCondition() {
     };
     p.follow = [](tarnwick &w, const QStringList &r) {
         const screenpages::ColourCondition c = screenpages::colourFromRecord(r);
-        showOnly(editorpanes::find(Side::Condition, pagekinds::name::colour)->widgets(w),
+        showOnly(editorpanes::find(Side::Condition, pagekinds::name::colour())->widgets(w),
                  c.area == Area::Window ? QList<QWidget *>{} : conditionFields(w).widgets());
         w.colourSwatch->setStyleSheet(
             QStringLiteral("QLabel{border: 1px solid gray; background-color: %1;} "
@@ -573,9 +574,9 @@ Pane colourCondition() {
 
 bool isWindowKind(Side side, const QString &stored) {
     if (side == Side::Condition)
-        return stored == pagekinds::name::windowState;
-    return stored == pagekinds::name::window || stored == pagekinds::name::pointerInWindow ||
-           stored == pagekinds::name::smoothMoveInWindow;
+        return stored == pagekinds::name::windowState();
+    return stored == pagekinds::name::window() || stored == pagekinds::name::pointerInWindow() ||
+           stored == pagekinds::name::smoothMoveInWindow();
 }
 
 // A window page, or a screen page that looks at a window.
@@ -583,9 +584,9 @@ bool looksAtWindow(Side side, const QStringList &record) {
     const QString &kind = element(record, 0);
     if (isWindowKind(side, kind))
         return true;
-    const bool screenKind = side == Side::Condition
-                                ? kind == pagekinds::name::colour || kind == pagekinds::name::image
-                                : kind == pagekinds::name::imageJump;
+    const bool screenKind = side == Side::Condition ? kind == pagekinds::name::colour() ||
+                                                          kind == pagekinds::name::image()
+                                                    : kind == pagekinds::name::imageJump();
     return screenKind && screenpages::areaFromStored(element(record, 4)) == Area::Window;
 }
 
@@ -593,7 +594,7 @@ bool looksAtWindow(Side side, const QStringList &record) {
 
 const QList<Pane> &panes() {
     static const QList<Pane> all{
-        pane(Side::Command, pagekinds::name::none),
+        pane(Side::Command, pagekinds::name::none()),
         clickCommand(),
         mousePointer(),
         smoothMove(),
@@ -603,9 +604,9 @@ const QList<Pane> &panes() {
         pointerInWindow(),
         smoothMoveInWindow(),
         imageJump(),
-        seconds(pagekinds::name::waitUntilOver),
-        seconds(pagekinds::name::time),
-        pane(Side::Condition, pagekinds::name::immediately),
+        seconds(pagekinds::name::waitUntilOver()),
+        seconds(pagekinds::name::time()),
+        pane(Side::Condition, pagekinds::name::immediately()),
         clickCondition(),
         keyCondition(),
         clockTime(),

@@ -177,8 +177,8 @@ public:
     double runSpeed = runpace::kDefaultSpeed;
     int varyPercent = 0;
     int varyPixels = 0;
-    QString selectedCommandKind = pagekinds::name::none;
-    QString selectedConditionKind = pagekinds::name::waitUntilOver;
+    QString selectedCommandKind = pagekinds::name::none();
+    QString selectedConditionKind = pagekinds::name::waitUntilOver();
     PageList listCommand;
     PageList listCondition;
     PageList savedListCommand;

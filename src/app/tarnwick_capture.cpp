@@ -168,7 +168,7 @@ void tarnwick::takeColourAtPointer(const platform::Point &p) {
     const UiText *problemText = nullptr;
     const int index = currentPage - 1;
     if (index >= 0 && index < listCondition.size() &&
-        listCondition.at(index).value(0) == pagekinds::name::colour) {
+        listCondition.at(index).value(0) == pagekinds::name::colour()) {
         screenpages::ColourCondition colour =
             screenpages::colourFromRecord(listCondition.at(index));
         platform::Rgb rgb;

@@ -177,10 +177,10 @@ void tarnwick::pollKeystroke() {
 
     projectOf(*this).clampCurrentPage();
     if (captureForCondition)
-        listCondition[currentPage - 1] = QStringList{pagekinds::name::key, text};
+        listCondition[currentPage - 1] = QStringList{pagekinds::name::key(), text};
     else
         listCommand[currentPage - 1] =
-            QStringList{pagekinds::name::key, text, QStringLiteral("0.01")};
+            QStringList{pagekinds::name::key(), text, QStringLiteral("0.01")};
     setKeyCaptureMode(false, false);
     refreshPage();
 }

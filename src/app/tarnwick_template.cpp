@@ -105,12 +105,12 @@ void tarnwick::setTemplate(bool forCondition, int page, const QByteArray &png, d
         return;
     QStringList &record = list[page - 1];
     const QString kind = record.value(0);
-    if (forCondition && kind == pagekinds::name::image) {
+    if (forCondition && kind == pagekinds::name::image()) {
         screenpages::ImageSearch search = screenpages::imageFromRecord(record);
         search.png = png;
         search.templateScale = scale;
         screenpages::imageToRecord(record, search);
-    } else if (!forCondition && kind == pagekinds::name::imageJump) {
+    } else if (!forCondition && kind == pagekinds::name::imageJump()) {
         screenpages::ImageJump jump = screenpages::jumpFromRecord(record);
         jump.search.png = png;
         jump.search.templateScale = scale;

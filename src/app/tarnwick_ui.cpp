@@ -1,5 +1,7 @@
 #include "tarnwick.h"
 
+#include "kindtips.h"
+
 #include "styles.h"
 #include "uitexts.h"
 
@@ -461,21 +463,36 @@ void tarnwick::buildUi() {
 
     // Help Mode: an empty tooltip shows nothing, so clearing is setting "".
     const std::pair<QWidget *, const UiText *> tips[] = {
-        {commandCombo, &tipCommandCombo},      {addCommandButton, &tipAddCommandButton},
-        {testButton, &tipTestButton},          {commandLabel, &tipCommandLabel},
-        {inputTextEdit, &tipInputTextEdit},    {commandClickCombo, &tipClickCombo},
-        {conditionClickCombo, &tipClickCombo}, {commandTimeSpin, &tipCommandTimeSpin},
-        {conditionCombo, &tipConditionCombo},  {addConditionButton, &tipAddConditionButton},
-        {conditionLabel, &tipConditionLabel},  {conditionTimeSpin, &tipConditionTimeSpin},
-        {prevPageButton, &tipPrevPageButton},  {runButton, &tipRunButton},
-        {nextPageButton, &tipNextPageButton},  {deleteButton, &tipDeleteButton},
-        {pageCountLabel, &tipPageCountLabel},  {pageList, &tipPageList},
-        {copyButton, &tipCopyButton},          {pasteButton, &tipPasteButton},
-        {coordXSpin, &tipCoordXSpin},          {coordYSpin, &tipCoordYSpin},
-        {coordGetButton, &tipCoordGetButton},  {coordXSpin2, &tipCoordXSpin},
-        {coordYSpin2, &tipCoordYSpin},         {coordGetButton2, &tipCoordGetButton},
-        {clockHourSpin, &tipClockHourSpin},    {clockMinuteSpin, &tipClockMinuteSpin},
-        {undoButton, &tipUndoButton},          {redoButton, &tipRedoButton},
+        {commandCombo, &kindtips::listTip(pagekinds::Side::Command)},
+        {addCommandButton, &tipAddCommandButton},
+        {testButton, &tipTestButton},
+        {commandLabel, &tipCommandLabel},
+        {inputTextEdit, &tipInputTextEdit},
+        {commandClickCombo, &tipClickCombo},
+        {conditionClickCombo, &tipClickCombo},
+        {commandTimeSpin, &tipCommandTimeSpin},
+        {conditionCombo, &kindtips::listTip(pagekinds::Side::Condition)},
+        {addConditionButton, &tipAddConditionButton},
+        {conditionLabel, &tipConditionLabel},
+        {conditionTimeSpin, &tipConditionTimeSpin},
+        {prevPageButton, &tipPrevPageButton},
+        {runButton, &tipRunButton},
+        {nextPageButton, &tipNextPageButton},
+        {deleteButton, &tipDeleteButton},
+        {pageCountLabel, &tipPageCountLabel},
+        {pageList, &tipPageList},
+        {copyButton, &tipCopyButton},
+        {pasteButton, &tipPasteButton},
+        {coordXSpin, &tipCoordXSpin},
+        {coordYSpin, &tipCoordYSpin},
+        {coordGetButton, &tipCoordGetButton},
+        {coordXSpin2, &tipCoordXSpin},
+        {coordYSpin2, &tipCoordYSpin},
+        {coordGetButton2, &tipCoordGetButton},
+        {clockHourSpin, &tipClockHourSpin},
+        {clockMinuteSpin, &tipClockMinuteSpin},
+        {undoButton, &tipUndoButton},
+        {redoButton, &tipRedoButton},
     };
     for (const auto &[widget, text] : tips)
         textBindings.tip(widget, *text);

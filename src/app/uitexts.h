@@ -136,26 +136,14 @@ inline constexpr UiText viewLgplAction{u"LGPLv3のライセンス文章を見る
                                        u"View LGPLv3のライセンス文章"};
 
 // ---- Help Mode tooltips ----
-inline constexpr UiText tipCommandCombo{
-    u"追加する操作を指定します。\n"
-    u"なし:何も行われません、条件のみを指定する場合に使用します。\n"
-    u"クリック:時間を指定してクリックします。\n"
-    u"マウスポインター:マウスポインターを指定の座標に移動します。\n"
-    u"スムーズムーブ:実行時のマウスポインターから指定の座標に時間を指定してスムーズに移動します。\n"
-    u"キー:時間を指定して単一または複数のキーを入力します。\n"
-    u"入力:指定の時間をかけて文章全体を入力します。（日本語対応）\n"
+// The kind lists' tips: the head, each kind's own line (pagekinds' `help`,
+// in menu order) and the tail (kindtips.h puts them together).
+inline constexpr UiText tipCommandComboHead{u"追加する操作を指定します。",
+                                            u"Select the action to add."};
+inline constexpr UiText tipCommandComboTail{
     u"「クリック」「スムーズムーブ」「キー」は操作が実行中でも次の操作に進みます、"
     u"条件で時間を指定して調整してください。\n"
     u"操作を追加す場合は右の「追加」ボタンを押してください。",
-    u"Select the action to add.\n"
-    u"None: Does nothing. Use this when you want to specify only a condition.\n"
-    u"Click: Clicks for the specified amount of time.\n"
-    u"Mouse Pointer: Moves the mouse pointer to the specified coordinates.\n"
-    u"Smooth Move: Smoothly moves the mouse pointer from its current position at runtime to the "
-    u"specified coordinates over the specified amount of time.\n"
-    u"Key: Presses one or more keys for the specified amount of time.\n"
-    u"Input: Types text, spreading the specified time over the whole text. (Supports "
-    u"Japanese)\n"
     u"\"Click\", \"Smooth Move\", and \"Key\" proceed to the next action even while the operation "
     u"is still running. Adjust the timing by setting a condition.\n"
     u"To add the action, press the \"Add\" button on the right."};
@@ -186,22 +174,8 @@ inline constexpr UiText tipCommandTimeSpin{
     u"Key: Specifies the duration for pressing the key(s).\n"
     u"Input: Specifies the time it takes to type the whole text.\n"
     u"The unit is seconds."};
-inline constexpr UiText tipConditionCombo{
-    u"追加する条件を指定します。\n"
-    u"終わるまで待つ:操作が終わるまで待ってから、次の操作に進みます。"
-    u"時間:次の操作に進むまでの時間を指定します。\n"
-    u"即時:何も待たずに次の操作に進みます。\n"
-    u"クリック:クリックされた時に次の操作に進みます。\n"
-    u"キー:単一または複数のキーを指定して、それが入力された時に次の操作に進みます。\n"
-    u"時刻:次の操作に進む時刻を設定します。",
-    u"Select the condition to add.\n"
-    u"Wait until over: Wait until the current command finishes before proceeding to the next "
-    u"command.\n"
-    u"Time: Specifies how long to wait before proceeding to the next action.\n"
-    u"Immediate: Proceeds to the next action without waiting.\n"
-    u"Click: Clicking will proceed to the next command."
-    u"Key: Specify one or more keys, and proceed to the next action when they are pressed.\n"
-    u"Clock Time:Set the time to proceed to the next command."};
+inline constexpr UiText tipConditionComboHead{u"追加する条件を指定します。",
+                                              u"Select the condition to add."};
 inline constexpr UiText tipAddConditionButton{
     u"右のメニューで設定した条件を追加します。",
     u"Adds the condition configured in the menu on the right."};

@@ -248,7 +248,7 @@ QString secondsFromCentiseconds(std::int64_t cs) {
 const QString kWindowSeconds = QStringLiteral("5");
 
 QStringList waitUntilOver(std::int64_t pauseMs) {
-    return {pagekinds::name::waitUntilOver,
+    return {pagekinds::name::waitUntilOver(),
             pagerecords::secondsText(static_cast<double>(pauseMs) / 1000.0)};
 }
 
@@ -294,34 +294,35 @@ RecordedPages toPages(std::vector<Action> actions) {
                                                  windowmatch::Mode::Contains,
                                                  QString::fromStdU16String(a.window.program)};
                 if (a.window.id != lastWindow) {
-                    QStringList bringUp{pagekinds::name::window};
+                    QStringList bringUp{pagekinds::name::window()};
                     windowmatch::toRecord(bringUp, choice);
                     bringUp << kWindowSeconds;
                     pages.commands.append(bringUp);
                     pages.conditions.append(waitUntilOver(0));
                     lastWindow = a.window.id;
                 }
-                QStringList pointer{pagekinds::name::pointerInWindow};
+                QStringList pointer{pagekinds::name::pointerInWindow()};
                 windowmatch::toRecord(pointer, choice);
                 pointer << QString::number(a.pos.x - a.window.client.x)
                         << QString::number(a.pos.y - a.window.client.y);
                 pages.commands.append(pointer);
             } else {
-                pages.commands.append({pagekinds::name::mousePointer, QString::number(a.pos.x),
+                pages.commands.append({pagekinds::name::mousePointer(), QString::number(a.pos.x),
                                        QString::number(a.pos.y)});
                 lastWindow = 0; // it may have taken the focus from the last window
             }
             if (a.hasPos)
                 pages.conditions.append(waitUntilOver(0));
-            pages.commands.append({pagekinds::name::click,
+            pages.commands.append({pagekinds::name::click(),
                                    a.left ? pagerecords::leftSide : pagerecords::rightSide,
                                    length});
             break;
         case Kind::Key:
-            pages.commands.append({pagekinds::name::key, keyCombinationText(a.vk, a.mask), length});
+            pages.commands.append(
+                {pagekinds::name::key(), keyCombinationText(a.vk, a.mask), length});
             break;
         case Kind::Text:
-            pages.commands.append({pagekinds::name::enterText, a.text, length});
+            pages.commands.append({pagekinds::name::enterText(), a.text, length});
             break;
         }
         pages.conditions.append(waitUntilOver(pauseMs));

@@ -9,50 +9,6 @@ namespace pageflow {
 
 namespace {
 
-struct Row {
-    bool command;
-    const QString *stored;
-    Shape shape;
-    const QString *base = nullptr;
-};
-
-Shape goTo() {
-    Shape s;
-    s.target = 1;
-    s.count = 2;
-    return s;
-}
-
-Shape call() {
-    Shape s;
-    s.callPath = 1;
-    return s;
-}
-
-// A wait with a time limit: the limit, then where to go without and with.
-Shape limited(int seconds) {
-    Shape s;
-    s.seconds = seconds;
-    s.elseTarget = seconds + 1;
-    s.thenTarget = seconds + 2;
-    return s;
-}
-
-const QList<Row> &rows() {
-    static const QList<Row> table{
-        {true, &pagekinds::name::goToPage, goTo()},
-        {true, &pagekinds::name::callProject, call()},
-        // The Image Jump has its time already: the targets follow it.
-        {true, &pagekinds::name::imageJumpBranch, limited(14), &pagekinds::name::imageJump},
-        {false, &pagekinds::name::clickBranch, limited(2), &pagekinds::name::click},
-        {false, &pagekinds::name::keyBranch, limited(2), &pagekinds::name::key},
-        {false, &pagekinds::name::windowBranch, limited(5), &pagekinds::name::windowState},
-        {false, &pagekinds::name::colourBranch, limited(10), &pagekinds::name::colour},
-        {false, &pagekinds::name::imageBranch, limited(12), &pagekinds::name::image},
-    };
-    return table;
-}
-
 QString element(const QStringList &record, int index) {
     return index >= 0 && index < record.size() ? record.at(index) : QString();
 }
@@ -88,28 +44,22 @@ Refusal checkRecord(bool command, const QStringList &record, const QStringList &
 
 } // namespace
 
+static const pagekinds::Kind *kindOf(bool command, const QString &stored) {
+    return pagekinds::find(command ? pagekinds::Side::Command : pagekinds::Side::Condition, stored);
+}
+
 Shape shapeOf(bool command, const QString &stored) {
-    for (const Row &row : rows()) {
-        if (row.command == command && *row.stored == stored)
-            return row.shape;
-    }
-    return {};
+    const pagekinds::Kind *kind = kindOf(command, stored);
+    return kind ? kind->flow : Shape();
 }
 
 bool isFlowKind(bool command, const QString &stored) {
-    for (const Row &row : rows()) {
-        if (row.command == command && *row.stored == stored)
-            return true;
-    }
-    return false;
+    return shapeOf(command, stored).moves();
 }
 
 QString baseKind(bool command, const QString &stored) {
-    for (const Row &row : rows()) {
-        if (row.command == command && *row.stored == stored && row.base)
-            return *row.base;
-    }
-    return stored;
+    const pagekinds::Kind *kind = kindOf(command, stored);
+    return kind && !kind->base.isEmpty() ? kind->base : stored;
 }
 
 int countOf(const QString &text) {
@@ -212,9 +162,10 @@ Calls loadCalls(const Project &top, const Loader &loader) {
         const QString in = project.path == top.path ? QString() : project.path;
         for (int i = 0; i < project.commands.size(); ++i) {
             const QStringList &record = project.commands.at(i);
-            if (record.isEmpty() || record.first() != pagekinds::name::callProject)
+            const int callPath = record.isEmpty() ? -1 : shapeOf(true, record.first()).callPath;
+            if (callPath < 0)
                 continue;
-            const QString path = resolveCall(project.path, element(record, 1));
+            const QString path = resolveCall(project.path, element(record, callPath));
             Refusal r = refusal(Problem::None, i + 1);
             r.file = in;
             r.called = path;

@@ -6,6 +6,8 @@
 // jumps, and the projects a Call project page plays. Values in, values out:
 // loading a called project goes through a loader the caller hands in.
 
+#include "flowshape.h"
+
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -16,17 +18,6 @@
 namespace pageflow {
 
 using Pages = QList<QStringList>;
-
-// The record elements of one kind that take part in the flow; -1 where the
-// kind has no such element.
-struct Shape {
-    int target = -1;     // the page to go to, required (Go to page)
-    int elseTarget = -1; // where to go when what is waited for does not come; empty: the next page
-    int thenTarget = -1; // where to go when it comes; empty: the next page
-    int count = -1;      // how many times the jump is taken (Go to page)
-    int seconds = -1;    // the time limit
-    int callPath = -1;   // the project to play (Call project)
-};
 
 // The flow elements of a stored kind; all -1 for a kind that only goes on.
 Shape shapeOf(bool command, const QString &stored);

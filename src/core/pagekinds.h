@@ -2,11 +2,15 @@
 
 // Every kind of command and condition a page can hold, one row each: the
 // stored name (Japanese whatever the interface language), the names the menus
-// and labels show, how many elements a record of the kind needs and the
-// record "追加" puts on a page. Whatever lists, reads, shows or runs kinds
-// walks these tables, so a new kind is one new row here (plus its editor pane,
-// its run step and its row in docs/file-format.md, which look their kind up by
-// stored name).
+// and labels show, how many elements a record of the kind needs, the record
+// "追加" puts on a page and its line in Help Mode. Each row is made in its
+// kind's folder (src/kinds/<side>s/<id>/kind.cpp); the lists below follow
+// the registry (kinds/registry.h), so whatever lists, reads, shows or runs
+// kinds walks them and a new kind is one folder and one registry line.
+
+#include "core/flowshape.h"
+#include "core/uitext.h"
+#include "kinds/registry.h"
 
 #include <QList>
 #include <QString>
@@ -16,34 +20,15 @@
 namespace pagekinds {
 
 // Stored names, for the code that has to name one kind (a new page, the key
-// capture, a recording). The rows below take their stored names from here.
+// capture, a recording). Each is spelled once, in its kind's folder; the
+// Click and Key conditions share the commands' names.
 namespace name {
-inline const QString none = QStringLiteral("なし");
-inline const QString click = QStringLiteral("クリック");
-inline const QString mousePointer = QStringLiteral("マウスポインター");
-inline const QString smoothMove = QStringLiteral("スムーズムーブ");
-inline const QString key = QStringLiteral("キー");
-inline const QString enterText = QStringLiteral("入力");
-inline const QString window = QStringLiteral("ウィンドウ切替");
-inline const QString pointerInWindow = QStringLiteral("ウィンドウ座標");
-inline const QString smoothMoveInWindow = QStringLiteral("ウィンドウムーブ");
-inline const QString waitUntilOver = QStringLiteral("終わるまで待つ");
-inline const QString time = QStringLiteral("時間");
-inline const QString immediately = QStringLiteral("即時");
-inline const QString clockTime = QStringLiteral("時刻");
-inline const QString windowState = QStringLiteral("ウィンドウ");
-inline const QString imageJump = QStringLiteral("画像ジャンプ");
-inline const QString colour = QStringLiteral("色");
-inline const QString image = QStringLiteral("画像");
-// The kinds that move the run elsewhere than the next page (core/pageflow.h).
-inline const QString goToPage = QStringLiteral("ページへ");
-inline const QString callProject = QStringLiteral("プロジェクト呼出");
-inline const QString imageJumpBranch = QStringLiteral("画像ジャンプ分岐");
-inline const QString clickBranch = QStringLiteral("クリック分岐");
-inline const QString keyBranch = QStringLiteral("キー分岐");
-inline const QString windowBranch = QStringLiteral("ウィンドウ分岐");
-inline const QString colourBranch = QStringLiteral("色分岐");
-inline const QString imageBranch = QStringLiteral("画像分岐");
+// A condition that shares a command's stored name (Click, Key) declares it
+// again here and leaves its definition to the command.
+#define TARNWICK_DECLARE_NAME(id) const QString &id();
+TARNWICK_COMMANDS(TARNWICK_DECLARE_NAME)
+TARNWICK_CONDITIONS(TARNWICK_DECLARE_NAME)
+#undef TARNWICK_DECLARE_NAME
 } // namespace name
 
 // Click sides as records store them.
@@ -77,7 +62,21 @@ struct Kind {
     int elements = 1;      // a record needs at least this many, the kind included
     // The record "追加" puts on the page; a clock-based kind starts at `now`.
     QStringList (*fresh)(const QTime &now) = nullptr;
+    // The kind's line in the Help Mode tip of its list.
+    UiText help{u"", u""};
+    // Where the run may go after a page of the kind besides the next page.
+    pageflow::Shape flow;
+    // A kind that adds a time limit to another kind (whose elements its
+    // record begins with): that kind's stored name; empty otherwise.
+    QString base;
 };
+
+// The rows as the kinds' folders make them: the menu texts in English (the
+// Japanese one is the stored name).
+Kind commandKind(const QString &stored, const char *english, const char *englishInList,
+                 int elements, QStringList (*fresh)(const QTime &), UiText help);
+Kind conditionKind(const QString &stored, const char *english, int elements,
+                   QStringList (*fresh)(const QTime &), UiText help);
 
 // In menu order.
 const QList<Kind> &commands();
@@ -99,3 +98,17 @@ enum class RecordProblem { None, Empty, UnknownKind, TooShort };
 RecordProblem check(Side side, const QStringList &record);
 
 } // namespace pagekinds
+
+// Each kind's row, made in its folder.
+#define TARNWICK_DECLARE_COMMAND_KIND(id)                                                          \
+    namespace kinds::command::id {                                                                 \
+    const pagekinds::Kind &kind();                                                                 \
+    }
+#define TARNWICK_DECLARE_CONDITION_KIND(id)                                                        \
+    namespace kinds::condition::id {                                                               \
+    const pagekinds::Kind &kind();                                                                 \
+    }
+TARNWICK_COMMANDS(TARNWICK_DECLARE_COMMAND_KIND)
+TARNWICK_CONDITIONS(TARNWICK_DECLARE_CONDITION_KIND)
+#undef TARNWICK_DECLARE_COMMAND_KIND
+#undef TARNWICK_DECLARE_CONDITION_KIND

@@ -30,11 +30,11 @@ QString secondsText(double seconds) {
 }
 
 QStringList newPageCommand() {
-    return freshCommandRecord(pagekinds::name::none);
+    return freshCommandRecord(pagekinds::name::none());
 }
 
 QStringList newPageCondition() {
-    return freshConditionRecord(pagekinds::name::waitUntilOver, QTime());
+    return freshConditionRecord(pagekinds::name::waitUntilOver(), QTime());
 }
 
 QStringList freshCommandRecord(const QString &kindString) {
@@ -81,8 +81,8 @@ QString clickSideMenuText(const QString &side, bool japanese) {
 }
 
 bool isBlankPage(const QStringList &command, const QStringList &condition) {
-    return element(command, 0) == pagekinds::name::none &&
-           condition == QStringList{pagekinds::name::time, QStringLiteral("0.1")};
+    return element(command, 0) == pagekinds::name::none() &&
+           condition == QStringList{pagekinds::name::time(), QStringLiteral("0.1")};
 }
 
 bool isMissingKey(const QString &keyText) {

@@ -11,32 +11,6 @@
 namespace flowsteps {
 namespace {
 
-class GoToAction : public runsteps::Action {
-public:
-    explicit GoToAction(const QStringList &record)
-        : target_(record.at(1)), times_(pageflow::countOf(record.at(2))) {}
-    bool start(RunContext &run) const override {
-        run.goTo(target_, times_);
-        return true;
-    }
-
-private:
-    QString target_;
-    int times_;
-};
-
-class CallAction : public runsteps::Action {
-public:
-    explicit CallAction(const QStringList &record) : written_(record.at(1)) {}
-    bool start(RunContext &run) const override {
-        run.callProject(written_);
-        return true;
-    }
-
-private:
-    QString written_;
-};
-
 // The condition it adds a limit to, waited for until the limit; where the run
 // goes then depends on whether it came.
 class LimitedCondition : public runsteps::Condition {
@@ -81,18 +55,28 @@ runsteps::Refusal flowRefusal(const pageflow::Refusal &flow) {
 
 } // namespace
 
-std::unique_ptr<runsteps::Action> goToPage(const QStringList &record, const runsteps::Templates &) {
-    return std::make_unique<GoToAction>(record);
-}
-
-std::unique_ptr<runsteps::Action> callProject(const QStringList &record,
-                                              const runsteps::Templates &) {
-    return std::make_unique<CallAction>(record);
-}
-
 std::unique_ptr<runsteps::Condition> limited(const QStringList &record,
                                              const runsteps::Templates &templates) {
     return std::make_unique<LimitedCondition>(record, templates);
+}
+
+runsteps::ImageProblem baseActionTemplate(const QStringList &record, QByteArray &png) {
+    const runsteps::ActionStep *base =
+        runsteps::actionStepFor(pageflow::baseKind(true, record.value(0)));
+    return base && base->templateOf ? base->templateOf(record, png) : runsteps::ImageProblem::None;
+}
+
+runsteps::ImageProblem baseConditionTemplate(const QStringList &record, QByteArray &png) {
+    const runsteps::ConditionStep *base =
+        runsteps::conditionStepFor(pageflow::baseKind(false, record.value(0)));
+    return base && base->templateOf ? base->templateOf(record, png) : runsteps::ImageProblem::None;
+}
+
+runsteps::ValueProblem baseValueProblem(const QStringList &record, QString &valueText) {
+    const runsteps::ConditionStep *base =
+        runsteps::conditionStepFor(pageflow::baseKind(false, record.value(0)));
+    return base && base->valueProblem ? base->valueProblem(record, valueText)
+                                      : runsteps::ValueProblem::None;
 }
 
 Prepared prepare(const pageflow::Project &project, const pageflow::Loader &loader) {

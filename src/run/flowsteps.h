@@ -19,13 +19,14 @@
 
 namespace flowsteps {
 
-std::unique_ptr<runsteps::Action> goToPage(const QStringList &record,
-                                           const runsteps::Templates &templates);
-std::unique_ptr<runsteps::Action> callProject(const QStringList &record,
-                                              const runsteps::Templates &templates);
 // Any condition with a time limit (pageflow::baseKind names what it waits for).
 std::unique_ptr<runsteps::Condition> limited(const QStringList &record,
                                              const runsteps::Templates &templates);
+// The checks before a run of a kind with a time limit: those of the kind it
+// adds the limit to.
+runsteps::ImageProblem baseActionTemplate(const QStringList &record, QByteArray &png);
+runsteps::ImageProblem baseConditionTemplate(const QStringList &record, QByteArray &png);
+runsteps::ValueProblem baseValueProblem(const QStringList &record, QString &valueText);
 
 // One project made into steps, with its names and where it lies (called
 // projects' paths are relative to it).

@@ -1,10 +1,11 @@
 #pragma once
 
 // The steps a run plays: one Action and one Condition per page, made from
-// the page's records before the run starts. Each stored kind has one step
-// class, found through a table keyed by the kind's stored name in
-// core/pagekinds.h; a kind this version does not know, or a record too short
-// for its kind, is refused there, so the run never starts on it.
+// the page's records before the run starts. Each kind's step is made in its
+// folder (src/kinds/<side>s/<id>/step.cpp) and found through a table built
+// from the registry (kinds/registry.h); a kind this version does not know,
+// or a record too short for its kind, is refused there, so the run never
+// starts on it.
 
 #include "core/pageflow.h"
 #include "core/pagekinds.h"
@@ -48,17 +49,6 @@ public:
 // their PNG bytes: each picture once, however many pages look for it.
 using Templates = QHash<QByteArray, QImage>;
 
-// A record known to be long enough for its kind (checked by compile()),
-// with the project's templates.
-using ActionFactory = std::unique_ptr<Action> (*)(const QStringList &record,
-                                                  const Templates &templates);
-using ConditionFactory = std::unique_ptr<Condition> (*)(const QStringList &record,
-                                                        const Templates &templates);
-
-// The step of a stored kind; null when this version cannot run it.
-ActionFactory actionFor(const QString &stored);
-ConditionFactory conditionFor(const QString &stored);
-
 struct Step {
     std::unique_ptr<Action> action;
     std::unique_ptr<Condition> condition;
@@ -78,6 +68,39 @@ enum class ValueProblem {
     None,
     BadColour, // a Colour condition's colour is neither #RRGGBB nor #RGB
 };
+
+// A record known to be long enough for its kind (checked by compile()),
+// with the project's templates.
+using ActionFactory = std::unique_ptr<Action> (*)(const QStringList &record,
+                                                  const Templates &templates);
+using ConditionFactory = std::unique_ptr<Condition> (*)(const QStringList &record,
+                                                        const Templates &templates);
+
+// What the run has of one kind, made in the kind's folder (step.cpp): how
+// its step is made and what must hold before a run starts on it.
+template <class Factory> struct KindStep {
+    Factory make = nullptr;
+    // The template the page looks for (empty when none): Missing where the
+    // page cannot go on without one. Null for a kind that looks for none.
+    ImageProblem (*templateOf)(const QStringList &record, QByteArray &png) = nullptr;
+    // Why a value of a whole record cannot be played, with the value as
+    // stored. Null for a kind whose values all play.
+    ValueProblem (*valueProblem)(const QStringList &record, QString &valueText) = nullptr;
+};
+using ActionStep = KindStep<ActionFactory>;
+using ConditionStep = KindStep<ConditionFactory>;
+
+// The factory of a step class made from the record alone.
+template <class T, class Base>
+std::unique_ptr<Base> madeOf(const QStringList &record, const Templates &) {
+    return std::make_unique<T>(record);
+}
+
+// The step of a stored kind; null when this version cannot run it.
+const ActionStep *actionStepFor(const QString &stored);
+const ConditionStep *conditionStepFor(const QString &stored);
+ActionFactory actionFor(const QString &stored);
+ConditionFactory conditionFor(const QString &stored);
 
 // Why a project cannot be played: the first page that cannot.
 struct Refusal {
@@ -110,6 +133,12 @@ bool findWindow(RunContext &run, const windowmatch::Choice &choice, platform::Wi
 bool findWindowWithPlace(RunContext &run, const windowmatch::Choice &choice,
                          platform::WindowInfo &out);
 
+// From where the pointer is to (x, y) in `duration` seconds, on the caller's
+// thread; a stop leaves the pointer where it is.
+void moveSmoothly(RunContext &run, int x, int y, double duration);
+// Where a varied position in the window may go: its client area.
+RunContext::Area clientArea(const platform::WindowInfo &window);
+
 // One step per command. A page past the end of the condition list goes on
 // at once, as it always has.
 Compiled compile(const QList<QStringList> &commands, const QList<QStringList> &conditions);
@@ -121,3 +150,17 @@ QString refusalText(const Refusal &refusal, bool japanese);
 QString failureText(const RunFailure &failure, bool japanese);
 
 } // namespace runsteps
+
+// Each kind's step, made in its folder.
+#define TARNWICK_DECLARE_ACTION(id)                                                                \
+    namespace kinds::command::id {                                                                 \
+    extern const runsteps::ActionStep step;                                                        \
+    }
+#define TARNWICK_DECLARE_CONDITION(id)                                                             \
+    namespace kinds::condition::id {                                                               \
+    extern const runsteps::ConditionStep step;                                                     \
+    }
+TARNWICK_COMMANDS(TARNWICK_DECLARE_ACTION)
+TARNWICK_CONDITIONS(TARNWICK_DECLARE_CONDITION)
+#undef TARNWICK_DECLARE_ACTION
+#undef TARNWICK_DECLARE_CONDITION

@@ -341,11 +341,12 @@ public:
     ImageJumpAction(const QStringList &record, const runsteps::Templates &templates)
         : jump_(screenpages::jumpFromRecord(record)), needle_(templates.value(jump_.search.png)) {
         jump_.search.png.clear();
+        // A kind that branches names its pages after the jump's own elements.
         const pageflow::Shape shape = pageflow::shapeOf(true, record.at(0));
         branches_ = shape.elseTarget >= 0;
         if (branches_) {
-            else_ = record.at(shape.elseTarget);
-            then_ = record.at(shape.thenTarget);
+            else_ = record.value(shape.elseTarget);
+            then_ = record.value(shape.thenTarget);
         }
     }
 
@@ -397,8 +398,8 @@ private:
         return true;
     }
 
-    // Stops the run, or where the page branches, goes on at its page (or
-    // the next) without the page's condition: nothing was found to wait at.
+    // Stops the run; where the page branches, the run goes on at its page (or
+    // the next) instead, without the page's condition: nothing was found.
     void notFound(RunContext &run, RunFailure::Reason reason) const {
         if (branches_)
             run.branchTo(else_, true);
@@ -430,20 +431,6 @@ std::unique_ptr<runsteps::Action> imageJump(const QStringList &record,
     return std::make_unique<ImageJumpAction>(record, templates);
 }
 
-runsteps::ImageProblem templateOf(pagekinds::Side side, const QStringList &record,
-                                  QByteArray &png) {
-    using runsteps::ImageProblem;
-    png.clear();
-    const bool command = side == pagekinds::Side::Command;
-    const QString kind = pageflow::baseKind(command, record.value(0));
-    const bool condition = side == pagekinds::Side::Condition && kind == pagekinds::name::image;
-    const bool jump = side == pagekinds::Side::Command && kind == pagekinds::name::imageJump;
-    if (!condition && !jump)
-        return ImageProblem::None;
-    png = screenpages::imageFromRecord(record).png;
-    return png.isEmpty() && condition ? ImageProblem::Missing : ImageProblem::None;
-}
-
 runsteps::ImageProblem measureTemplate(const QByteArray &png, QSize &size) {
     using runsteps::ImageProblem;
     QByteArray bytes = png; // shared, not copied: QBuffer wants a non-const array
@@ -473,14 +460,6 @@ QImage decodeTemplate(const QByteArray &png) {
     // In place where Qt can: a second full copy would double the peak.
     image.convertTo(QImage::Format_RGB32);
     return image;
-}
-
-bool colourUnreadable(pagekinds::Side side, const QStringList &record) {
-    if (side != pagekinds::Side::Condition ||
-        pageflow::baseKind(false, record.value(0)) != pagekinds::name::colour)
-        return false;
-    screenpages::Colour colour;
-    return !screenpages::parseColour(record.value(7), colour);
 }
 
 std::chrono::nanoseconds pauseAfter(std::chrono::nanoseconds lookTook) {

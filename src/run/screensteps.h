@@ -34,17 +34,11 @@ constexpr qint64 kMaxTemplatePixels = 7680LL * 4320;
 constexpr int kMaxTemplateSide = 16384;
 constexpr qint64 kTemplateBudgetPixels = 64'000'000;
 
-// The template of an Image page (empty for any other kind, and for an Image
-// Jump without one); Missing for an Image condition without one.
-runsteps::ImageProblem templateOf(pagekinds::Side side, const QStringList &record, QByteArray &png);
 // The template's size from its PNG header, without decoding it: Unreadable
 // when it is not a PNG, TooLarge beyond the limits for one template.
 runsteps::ImageProblem measureTemplate(const QByteArray &png, QSize &size);
 // The template decoded, Format_RGB32; null when it does not decode.
 QImage decodeTemplate(const QByteArray &png);
-
-// True for a Colour condition whose colour is neither #RRGGBB nor #RGB.
-bool colourUnreadable(pagekinds::Side side, const QStringList &record);
 
 // A wait looks at the screen again no sooner than this after its last look
 // ended, so that a look taking `lookTook` costs at most a sixth of one core

@@ -31,9 +31,9 @@
 
 namespace {
 
-const QString kColour = pagekinds::name::colour;
-const QString kImage = pagekinds::name::image;
-const QString kJump = pagekinds::name::imageJump;
+const QString kColour = pagekinds::name::colour();
+const QString kImage = pagekinds::name::image();
+const QString kJump = pagekinds::name::imageJump();
 
 // The recording backend with a screen: red is the column, green the row.
 class ScreenBackend final : public platform::Backend, public platform::ScreenReader {

@@ -499,7 +499,7 @@ private slots:
                 (condition ? window.listCondition : window.listCommand)[window.currentPage - 1] =
                     pagekinds::find(condition ? pagekinds::Side::Condition
                                               : pagekinds::Side::Command,
-                                    pagekinds::name::key)
+                                    pagekinds::name::key())
                         ->fresh(QTime(9, 30));
                 window.refreshPage();
                 window.setKeyCaptureMode(true, condition);
@@ -512,14 +512,14 @@ private slots:
             const QString png =
                 QString::fromLatin1(templatePng(QImage(64, 48, QImage::Format_RGB32)).toBase64());
             const QList<std::pair<QString, QStringList>> screenPages = {
-                {pagekinds::name::imageJump, {pagekinds::areaRectangle, png}},
-                {pagekinds::name::imageJump, {pagekinds::areaWindow, png}},
-                {pagekinds::name::image, {pagekinds::areaRectangle, png}},
-                {pagekinds::name::image, {pagekinds::areaWindow, png}},
-                {pagekinds::name::colour, {pagekinds::areaWindow, QString()}},
+                {pagekinds::name::imageJump(), {pagekinds::areaRectangle, png}},
+                {pagekinds::name::imageJump(), {pagekinds::areaWindow, png}},
+                {pagekinds::name::image(), {pagekinds::areaRectangle, png}},
+                {pagekinds::name::image(), {pagekinds::areaWindow, png}},
+                {pagekinds::name::colour(), {pagekinds::areaWindow, QString()}},
             };
             for (const auto &[stored, variant] : screenPages) {
-                const bool command = stored == pagekinds::name::imageJump;
+                const bool command = stored == pagekinds::name::imageJump();
                 const pagekinds::Kind *kind = pagekinds::find(
                     command ? pagekinds::Side::Command : pagekinds::Side::Condition, stored);
                 QStringList record = kind->fresh(QTime(9, 30));

@@ -3,6 +3,7 @@
 
 #include "app/tarnwick.h"
 #include "app/uitexts.h"
+#include "core/pagekinds.h"
 #include "support/modalhelper.h"
 #include "support/testconfig.h"
 
@@ -155,6 +156,21 @@ const QString getEn = QStringLiteral("Easily gets the mouse pointer coordinates.
 const QString clickJa = QStringLiteral("クリックの種類を右か左で設定します。");
 const QString clickEn = QStringLiteral("Sets the click type to either right or left.");
 
+// The Help Mode lines of the kinds after the first six of a side, each
+// followed (commands) or led (conditions) by a line break.
+QString laterKinds(pagekinds::Side side, bool japanese) {
+    QString out;
+    const QList<pagekinds::Kind> &rows = pagekinds::all(side);
+    for (int i = 6; i < rows.size(); ++i) {
+        const QString line = rows.at(i).help.in(japanese);
+        out +=
+            side == pagekinds::Side::Command ? line + QLatin1Char('\n') : QLatin1Char('\n') + line;
+    }
+    return out;
+}
+const pagekinds::Side commands = pagekinds::Side::Command;
+const pagekinds::Side conditions = pagekinds::Side::Condition;
+
 const QList<TipRow> &tipRows() {
     static const QList<TipRow> rows = {
         {TIP(commandCombo),
@@ -164,20 +180,22 @@ const QList<TipRow> &tipRows() {
          "スムーズムーブ:"
          "実行時のマウスポインターから指定の座標に時間を指定してスムーズに移動します。\n"
          "キー:時間を指定して単一または複数のキーを入力します。\n"
-         "入力:指定の時間をかけて文章全体を入力します。（日本語対応）\n"
-         "「クリック」「スムーズムーブ」「キー」は操作が実行中でも次の操作に進みます、"
-         "条件で時間を指定して調整してください。\n"
-         "操作を追加す場合は右の「追加」ボタンを押してください。",
+         "入力:指定の時間をかけて文章全体を入力します。（日本語対応）\n" +
+             laterKinds(commands, true) +
+             "「クリック」「スムーズムーブ」「キー」は操作が実行中でも次の操作に進みます、"
+             "条件で時間を指定して調整してください。\n"
+             "操作を追加す場合は右の「追加」ボタンを押してください。",
          "Select the action to add.\nNone: Does nothing. Use this when you want to specify only a "
          "condition.\nClick: Clicks for the specified amount of time.\nMouse Pointer: Moves the "
          "mouse pointer to the specified coordinates.\nSmooth Move: Smoothly moves the mouse "
          "pointer from its current position at runtime to the specified coordinates over the "
          "specified amount of time.\nKey: Presses one or more keys for the specified amount of "
          "time.\nInput: Types text, spreading the specified time over the whole text. (Supports "
-         "Japanese)\n"
-         "\"Click\", \"Smooth Move\", and \"Key\" proceed to the next action even while the "
-         "operation is still running. Adjust the timing by setting a condition.\nTo add the "
-         "action, press the \"Add\" button on the right."},
+         "Japanese)\n" +
+             laterKinds(commands, false) +
+             "\"Click\", \"Smooth Move\", and \"Key\" proceed to the next action even while the "
+             "operation is still running. Adjust the timing by setting a condition.\nTo add the "
+             "action, press the \"Add\" button on the right."},
         {TIP(addCommandButton), "右のメニューで設定した操作を追加します。",
          "Adds the action configured in the menu on the right."},
         {TIP(testButton), "設定している座標にマウスポインターを移動します。",
@@ -199,17 +217,19 @@ const QList<TipRow> &tipRows() {
          "Input: Specifies the time it takes to type the whole text.\nThe unit is seconds."},
         {TIP(conditionCombo),
          "追加する条件を指定します。\n"
-         "終わるまで待つ:操作が終わるまで待ってから、次の操作に進みます。"
+         "終わるまで待つ:操作が終わるまで待ってから、次の操作に進みます。\n"
          "時間:次の操作に進むまでの時間を指定します。\n即時:何も待たずに次の操作に進みます。\n"
          "クリック:クリックされた時に次の操作に進みます。\n"
          "キー:単一または複数のキーを指定して、それが入力された時に次の操作に進みます。\n"
-         "時刻:次の操作に進む時刻を設定します。",
+         "時刻:次の操作に進む時刻を設定します。" +
+             laterKinds(conditions, true),
          "Select the condition to add.\nWait until over: Wait until the current command finishes "
          "before proceeding to the next command.\nTime: Specifies how long to wait before "
          "proceeding to the next action.\nImmediate: Proceeds to the next action without "
-         "waiting.\nClick: Clicking will proceed to the next command.Key: Specify one or more "
+         "waiting.\nClick: Clicking will proceed to the next command.\nKey: Specify one or more "
          "keys, and proceed to the next action when they are pressed.\nClock Time:Set the time "
-         "to proceed to the next command."},
+         "to proceed to the next command." +
+             laterKinds(conditions, false)},
         {TIP(addConditionButton), "右のメニューで設定した条件を追加します。",
          "Adds the condition configured in the menu on the right."},
         {TIP(conditionLabel), "設定中の条件です。", "The condition currently being configured."},

@@ -23,16 +23,16 @@ const QStringList kNone{QStringLiteral("なし")};
 const QStringList kNow{QStringLiteral("即時")};
 
 QStringList goTo(const QString &target, const QString &count = QStringLiteral("毎回")) {
-    return {pagekinds::name::goToPage, target, count};
+    return {pagekinds::name::goToPage(), target, count};
 }
 
 QStringList keyBranch(const QString &otherwise, const QString &then = {}) {
-    return {pagekinds::name::keyBranch, QStringLiteral("13,0"), QStringLiteral("1"), otherwise,
+    return {pagekinds::name::keyBranch(), QStringLiteral("13,0"), QStringLiteral("1"), otherwise,
             then};
 }
 
 QStringList call(const QString &path) {
-    return {pagekinds::name::callProject, path};
+    return {pagekinds::name::callProject(), path};
 }
 
 pageflow::Project project(const Pages &commands, const QStringList &names = {},
@@ -106,7 +106,7 @@ private slots:
             << Pages{goTo("q"), kNone, kNone} << Pages{kNow, kNow, kNow}
             << QStringList{"x", "y", "x"} << true << Problem::NoSuchPage << 1 << "q";
         QStringList imageJump =
-            pagekinds::find(pagekinds::Side::Command, pagekinds::name::imageJumpBranch)
+            pagekinds::find(pagekinds::Side::Command, pagekinds::name::imageJumpBranch())
                 ->fresh(QTime());
         imageJump[15] = QStringLiteral("gone");
         QTest::newRow("the Image Jump branch's target")

@@ -105,6 +105,9 @@ private slots:
             }
         }
         QCOMPARE(row.japanese, row.stored);
+        // Its Help Mode line, in both languages, begins with its name.
+        QVERIFY(row.help.japanese().startsWith(row.japanese + QLatin1Char(':')));
+        QVERIFY(row.help.in(false).contains(QLatin1Char(':')));
         if (side == Side::Command)
             QCOMPARE(pagerecords::pageListLabel(row.stored, false), row.englishInList);
     }

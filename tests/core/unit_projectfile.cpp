@@ -295,14 +295,15 @@ private slots:
         for (int i = 0; i < r.commands.size(); ++i) {
             const QStringList &page = r.commands.at(i);
             const QString where = QStringLiteral("page %1: %2").arg(i + 1).arg(page.join(u','));
-            if (page.first() == pagekinds::name::window)
+            if (page.first() == pagekinds::name::window())
                 windowChosen = true;
-            if (page.first() == pagekinds::name::key) {
+            if (page.first() == pagekinds::name::key()) {
                 const int modifiers = page.value(1).section(u',', 1, 1).toInt();
                 QVERIFY2(!(modifiers & storedmask::Win),
                          qPrintable(where + QStringLiteral(" holds Win")));
             }
-            if (page.first() == pagekinds::name::key || page.first() == pagekinds::name::enterText)
+            if (page.first() == pagekinds::name::key() ||
+                page.first() == pagekinds::name::enterText())
                 QVERIFY2(windowChosen, qPrintable(where + QStringLiteral(" before any window")));
         }
     }

@@ -22,7 +22,7 @@ private slots:
         colour.colour = {0x12, 0xab, 0xff};
         colour.tolerance = 0;
         colour.becomes = false;
-        QStringList record{pagekinds::name::colour};
+        QStringList record{pagekinds::name::colour()};
         colourToRecord(record, colour);
         QCOMPARE(record.size(), 10);
         QCOMPARE(record.at(7), QStringLiteral("#12ABFF"));
@@ -47,10 +47,10 @@ private slots:
         jump.offsetX = -4;
         jump.offsetY = 9;
         jump.seconds = 0.5;
-        QStringList jumpRecord{pagekinds::name::imageJump};
+        QStringList jumpRecord{pagekinds::name::imageJump()};
         jumpToRecord(jumpRecord, jump);
         QCOMPARE(jumpRecord.size(),
-                 pagekinds::find(pagekinds::Side::Command, pagekinds::name::imageJump)->elements);
+                 pagekinds::find(pagekinds::Side::Command, pagekinds::name::imageJump())->elements);
         QCOMPARE(jumpRecord.at(9), QStringLiteral("87.5"));
         QCOMPARE(jumpRecord.at(14), QStringLiteral("0.5"));
         const ImageJump jumpBack = jumpFromRecord(jumpRecord);
@@ -68,17 +68,17 @@ private slots:
     // changing it.
     void freshRecordsAreStable() {
         const QStringList colour =
-            pagekinds::find(pagekinds::Side::Condition, pagekinds::name::colour)->fresh({});
+            pagekinds::find(pagekinds::Side::Condition, pagekinds::name::colour())->fresh({});
         QStringList colourAgain{colour.first()};
         colourToRecord(colourAgain, colourFromRecord(colour));
         QCOMPARE(colourAgain, colour);
         const QStringList image =
-            pagekinds::find(pagekinds::Side::Condition, pagekinds::name::image)->fresh({});
+            pagekinds::find(pagekinds::Side::Condition, pagekinds::name::image())->fresh({});
         QStringList imageAgain{image.first()};
         imageToRecord(imageAgain, imageFromRecord(image));
         QCOMPARE(imageAgain, image);
         const QStringList jump =
-            pagekinds::find(pagekinds::Side::Command, pagekinds::name::imageJump)->fresh({});
+            pagekinds::find(pagekinds::Side::Command, pagekinds::name::imageJump())->fresh({});
         QStringList jumpAgain{jump.first()};
         jumpToRecord(jumpAgain, jumpFromRecord(jump));
         QCOMPARE(jumpAgain, jump);
@@ -115,7 +115,7 @@ private slots:
         QFETCH(int, index);
         QFETCH(QString, text);
         QStringList record =
-            pagekinds::find(pagekinds::Side::Command, pagekinds::name::imageJump)->fresh({});
+            pagekinds::find(pagekinds::Side::Command, pagekinds::name::imageJump())->fresh({});
         record[index] = text;
         const ImageJump jump = jumpFromRecord(record);
         QTEST(jump.search.thresholdPercent, "threshold");
@@ -163,8 +163,8 @@ private slots:
         // An unreadable colour in a record reads as black, and the area of a
         // Colour condition is never a rectangle.
         const QStringList record{
-            pagekinds::name::colour, {},  {}, {}, pagekinds::areaRectangle, QStringLiteral("1"),
-            QStringLiteral("2"),     text};
+            pagekinds::name::colour(), {},  {}, {}, pagekinds::areaRectangle, QStringLiteral("1"),
+            QStringLiteral("2"),       text};
         const ColourCondition c = colourFromRecord(record);
         QCOMPARE(c.area, Area::Screen);
         QCOMPARE(c.colour.red << 16 | c.colour.green << 8 | c.colour.blue, valid ? rgb : 0);

@@ -26,16 +26,16 @@ QStringList mark(int n) {
 }
 
 QStringList goTo(const QString &target, const QString &count = QStringLiteral("毎回")) {
-    return {pagekinds::name::goToPage, target, count};
+    return {pagekinds::name::goToPage(), target, count};
 }
 
 QStringList call(const QString &path) {
-    return {pagekinds::name::callProject, path};
+    return {pagekinds::name::callProject(), path};
 }
 
 // Waits at most a tenth of a second for a window titled "Target".
 QStringList windowBranch(const QString &otherwise, const QString &then) {
-    return {pagekinds::name::windowBranch,
+    return {pagekinds::name::windowBranch(),
             QStringLiteral("Target"),
             QStringLiteral("含む"),
             QString(),
@@ -157,14 +157,14 @@ private slots:
         h.rec.offerScreen(true);
         h.rec.screen().show(screen);
         QStringList jump =
-            pagekinds::find(pagekinds::Side::Command, pagekinds::name::imageJumpBranch)
+            pagekinds::find(pagekinds::Side::Command, pagekinds::name::imageJumpBranch())
                 ->fresh(QTime());
         jump[11] = testsupport::screenpattern::pngBase64(needle);
         jump[14] = QStringLiteral("0.2");
         jump[15] = QStringLiteral("miss");
         jump[16] = QStringLiteral("hit");
         // Waits for a window that never opens: only a skipped condition passes.
-        const QStringList never{pagekinds::name::windowState, QStringLiteral("Never"),
+        const QStringList never{pagekinds::name::windowState(), QStringLiteral("Never"),
                                 QStringLiteral("含む"), QString(), pagekinds::windowExists};
         h.names = {"", "", "miss", "hit"};
         h.begin({jump, mark(2), mark(3), mark(4)}, {shown ? kNow : never, kNow, kNow, kNow});
@@ -240,7 +240,7 @@ private slots:
             R"({"list_command": [["なし"], ["未来"]], "list_condition": [["即時"], ["即時"]]})");
         odd.close();
         QStringList image =
-            pagekinds::find(pagekinds::Side::Condition, pagekinds::name::image)->fresh(QTime());
+            pagekinds::find(pagekinds::Side::Condition, pagekinds::name::image())->fresh(QTime());
         image[11] = QStringLiteral("bm90IGEgcGljdHVyZQ==");
         QCOMPARE(projectfile::save(dir.filePath("badimage.cmdat"), {kNone}, {image}),
                  projectfile::SaveStatus::Ok);
