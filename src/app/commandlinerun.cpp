@@ -104,8 +104,7 @@ bool loadPlayable(const QString &file, projectfile::LoadResult &project) {
     checked.commands = project.commands;
     checked.conditions = project.conditions;
     checked.names = project.names;
-    const runsteps::Refusal refusal =
-        flowsteps::prepare(checked, projectfile::loadCalled).refusal;
+    const runsteps::Refusal refusal = flowsteps::prepare(checked, projectfile::loadCalled).refusal;
     if (refusal.refused()) {
         printError(runsteps::refusalText(refusal, japanese()));
         return false;

@@ -3,6 +3,7 @@
 #include "tarnwick.h"
 
 #include "core/keycombination.h"
+#include "core/pageflow.h"
 #include "core/pagerecords.h"
 #include "core/recordvalues.h"
 #include "core/screenpages.h"
@@ -11,6 +12,7 @@
 #include "run/windowlookup.h"
 #include "uitexts.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QImage>
@@ -572,7 +574,101 @@ Pane colourCondition() {
     return p;
 }
 
-bool isWindowKind(Side side, const QString &stored) {
+// ---- the kinds that jump, branch or call ----
+
+// The pages a jump may name, "3.retry", with the record's own target kept
+// where no page has it (yet).
+void fillTargets(const tarnwick &w, QComboBox *combo, const QString &current) {
+    combo->clear();
+    combo->addItem(uitexts::noPageChosen.in(w.is_japanese), QString());
+    for (int i = 0; i < w.listName.size(); ++i) {
+        if (!w.listName.at(i).isEmpty())
+            combo->addItem(QStringLiteral("%1.%2").arg(i + 1).arg(w.listName.at(i)),
+                           w.listName.at(i));
+    }
+    int at = combo->findData(current);
+    if (at < 0) {
+        combo->addItem(current, current);
+        at = combo->count() - 1;
+    }
+    combo->setCurrentIndex(at);
+}
+
+// The branch button: the limit, and the pages when what is waited for does
+// not come and when it does, by number and name.
+void showBranch(tarnwick &w, Side side, const QStringList &r) {
+    const pageflow::Shape shape = pageflow::shapeOf(side == Side::Command, element(r, 0));
+    const auto page = [&w](const QString &name) {
+        const int i = pageflow::pageNamed(w.listName, name);
+        if (name.isEmpty())
+            return QStringLiteral("→");
+        return i < 0 ? name : QStringLiteral("%1.%2").arg(i + 1).arg(name);
+    };
+    QPushButton *button = side == Side::Command ? w.commandBranchButton : w.conditionBranchButton;
+    button->setText(uitexts::branchButton.in(w.is_japanese)
+                        .arg(element(r, shape.seconds), page(element(r, shape.elseTarget)),
+                             page(element(r, shape.thenTarget))));
+}
+
+Pane goToPage() {
+    Pane p = pane(Side::Command, pagekinds::name::goToPage());
+    p.widgets = [](const tarnwick &w) {
+        return QList<QWidget *>{w.jumpTargetCombo, w.jumpCountLabel, w.jumpCountSpin,
+                                w.jumpEveryCheck};
+    };
+    p.show = [](tarnwick &w, const QStringList &r) {
+        fillTargets(w, w.jumpTargetCombo, element(r, 1));
+        const int count = pageflow::countOf(element(r, 2));
+        w.jumpEveryCheck->setChecked(count == -1);
+        w.jumpCountSpin->setEnabled(count != -1);
+        w.jumpCountSpin->setValue(qMax(count, 0));
+    };
+    p.apply = [](QStringList &r, const Values &v, bool) {
+        setElement(r, 1, v.jumpTarget);
+        setElement(r, 2, v.jumpEvery ? pageflow::everyTime : QString::number(v.jumpCount));
+    };
+    p.follow = [](tarnwick &w, const QStringList &r) {
+        w.jumpCountSpin->setEnabled(pageflow::countOf(element(r, 2)) != -1);
+    };
+    return p;
+}
+
+Pane callProject() {
+    Pane p = pane(Side::Command, pagekinds::name::callProject());
+    p.widgets = [](const tarnwick &w) {
+        return QList<QWidget *>{w.callPathEdit, w.callBrowseButton};
+    };
+    p.show = [](tarnwick &w, const QStringList &r) { w.callPathEdit->setText(element(r, 1)); };
+    p.apply = [](QStringList &r, const Values &v, bool) { setElement(r, 1, v.callPath); };
+    return p;
+}
+
+// The pane of the kind a branching kind adds its time limit to, with the
+// button that shows and edits the limit and the pages.
+const QList<Pane> &basePanes();
+
+template <const QString &(*Stored)(), const QString &(*Base)(), bool Condition> Pane branching() {
+    constexpr Side side = Condition ? Side::Condition : Side::Command;
+    Pane p;
+    for (const Pane &base : basePanes()) {
+        if (base.side == side && base.stored == Base())
+            p = base;
+    }
+    p.stored = Stored();
+    p.widgets = [](const tarnwick &w) {
+        QList<QWidget *> widgets = editorpanes::find(side, Base())->widgets(w);
+        widgets.append(Condition ? w.conditionBranchButton : w.commandBranchButton);
+        return widgets;
+    };
+    p.show = [](tarnwick &w, const QStringList &r) {
+        editorpanes::find(side, Base())->show(w, r);
+        showBranch(w, side, r);
+    };
+    return p;
+}
+
+bool isWindowKind(Side side, const QString &kind) {
+    const QString stored = pageflow::baseKind(side == Side::Command, kind);
     if (side == Side::Condition)
         return stored == pagekinds::name::windowState();
     return stored == pagekinds::name::window() || stored == pagekinds::name::pointerInWindow() ||
@@ -581,7 +677,7 @@ bool isWindowKind(Side side, const QString &stored) {
 
 // A window page, or a screen page that looks at a window.
 bool looksAtWindow(Side side, const QStringList &record) {
-    const QString &kind = element(record, 0);
+    const QString kind = pageflow::baseKind(side == Side::Command, element(record, 0));
     if (isWindowKind(side, kind))
         return true;
     const bool screenKind = side == Side::Condition ? kind == pagekinds::name::colour() ||
@@ -590,9 +686,7 @@ bool looksAtWindow(Side side, const QStringList &record) {
     return screenKind && screenpages::areaFromStored(element(record, 4)) == Area::Window;
 }
 
-} // namespace
-
-const QList<Pane> &panes() {
+const QList<Pane> &basePanes() {
     static const QList<Pane> all{
         pane(Side::Command, pagekinds::name::none()),
         clickCommand(),
@@ -604,6 +698,8 @@ const QList<Pane> &panes() {
         pointerInWindow(),
         smoothMoveInWindow(),
         imageJump(),
+        goToPage(),
+        callProject(),
         seconds(pagekinds::name::waitUntilOver()),
         seconds(pagekinds::name::time()),
         pane(Side::Condition, pagekinds::name::immediately()),
@@ -614,6 +710,21 @@ const QList<Pane> &panes() {
         colourCondition(),
         imageCondition(),
     };
+    return all;
+}
+
+} // namespace
+
+const QList<Pane> &panes() {
+    // A branching kind's pane is made from its base's.
+    static const QList<Pane> all =
+        QList<Pane>(basePanes())
+        << branching<pagekinds::name::imageJumpBranch, pagekinds::name::imageJump, false>()
+        << branching<pagekinds::name::clickBranch, pagekinds::name::click, true>()
+        << branching<pagekinds::name::keyBranch, pagekinds::name::key, true>()
+        << branching<pagekinds::name::windowBranch, pagekinds::name::windowState, true>()
+        << branching<pagekinds::name::colourBranch, pagekinds::name::colour, true>()
+        << branching<pagekinds::name::imageBranch, pagekinds::name::image, true>();
     return all;
 }
 

@@ -58,6 +58,11 @@ struct Values {
     QString colourHex; // "#RRGGBB"; anything else keeps the page's colour
     int tolerance = 0;
     int colourState = 0;
+    // The kinds that jump or call.
+    QString jumpTarget; // a page's name
+    int jumpCount = 0;
+    bool jumpEvery = false;
+    QString callPath;
 };
 
 struct Pane {

@@ -497,4 +497,33 @@ inline constexpr UiText waylandStopCommand{
     u"tarnwick --stop（コンポジターのキー割り当てにもできます）",
     u"tarnwick --stop (which a compositor key binding can run)"};
 
+// The kinds that jump, branch or call, and the pages' names.
+inline constexpr UiText jumpCountLabel{u"回数", u"Times"};
+inline constexpr UiText jumpEveryCheck{u"毎回", u"Every time"};
+inline constexpr UiText callBrowseButton{u"参照", u"Browse"};
+inline constexpr UiText callFileTitle{u"呼び出すプロジェクト", u"The project to call"};
+inline constexpr UiText noPageChosen{u"（次のページ）", u"(next page)"};
+// %1: the seconds, %2: the page when it does not come, %3: the page when it does.
+inline constexpr UiText branchButton{u"%1秒 ✗%2 ✓%3", u"%1 s ✗%2 ✓%3"};
+inline constexpr UiText branchTitle{u"分岐", u"Branch"};
+inline constexpr UiText branchSeconds{u"待つ秒数", u"Seconds to wait"};
+inline constexpr UiText branchElse{u"来ないとき", u"When it does not come"};
+inline constexpr UiText branchThen{u"来たとき", u"When it comes"};
+inline constexpr UiText nameAction{u"ページに名前を付ける...", u"Name this page..."};
+inline constexpr UiText nameTitle{u"ページの名前", u"Page name"};
+// %1: the page.
+inline constexpr UiText nameLabel{u"%1ページ目の名前（空欄で名前なし）：",
+                                  u"Name of page %1 (empty for none):"};
+// %1: the page, %2: the name.
+inline constexpr UiText nameTaken{u"「%2」はほかのページ（%1ページ目）の名前です。",
+                                  u"\"%2\" is the name of another page (page %1)."};
+// %1: the page, %2: the pages that jump there.
+inline constexpr UiText deleteTargetText{
+    u"%1ページ目へは %2 ページ目から飛びます。削除すると、その飛び先はなくなります。削除しますか？",
+    u"Pages %2 jump to page %1. Deleting it leaves them without a page to go to. Do you want to "
+    u"delete page %1?"};
+inline constexpr UiText tipPageName{
+    u"ページ一覧を右クリックすると、ページに名前を付けられます。飛び先は名前で指定します。",
+    u"Right-click the page list to name a page; jumps name the page they go to."};
+
 } // namespace uitexts

@@ -16,14 +16,14 @@ using namespace pagekinds;
 const Kind &kind() {
     static const Kind row = limitedKind(
         commandKind(
-            name::imageJumpBranch(), "Image Jump Branch", "Image Jump Branch", 17,
+            name::imageJumpBranch(), "Try Image Jump", "Try Image Jump", 17,
             [](const QTime &now) {
                 return limitedFresh(kinds::command::imageJump::kind(), name::imageJumpBranch(), now,
                                     false);
             },
             {u"画像ジャンプ分岐:"
              u"画像ジャンプと同じですが、見つからないときは停止せずに指定のページへ進みます。",
-             u"Image Jump Branch: As Image Jump, but when the image is not found the run goes on "
+             u"Try Image Jump: As Image Jump, but when the image is not found the run goes on "
              u"at "
              u"the named page instead of stopping."}),
         kinds::command::imageJump::kind(), false);
