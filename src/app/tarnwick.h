@@ -74,6 +74,7 @@ class tarnwick : public QMainWindow {
     friend class FilesBenchmark;       // bench/files.cpp
     friend class EditorScreenTest;     // tests/app/gui_editorscreen.cpp
     friend class MainWindowLayoutTest; // tests/app/gui_mainwindow_layout.cpp
+    friend class FlowEditTest;         // tests/app/gui_flowedit.cpp
 
 public:
     class GlobalHotkeyFilter;
