@@ -208,7 +208,11 @@ private slots:
         QVERIFY(!w->isProjectDirty());
         w->listName[1] = "x";
         QVERIFY(w->isProjectDirty());
+        w->listName[1] = "b";
+        w->listName << QString(); // a page without a name is no change
+        QVERIFY(!w->isProjectDirty());
         w->newFile();
+        QVERIFY(w->listName.isEmpty() || w->listName == QStringList{QString()});
         w->readChosenProjectFile(dir.filePath("named.cmdat"));
         QCOMPARE(w->listName, (QStringList{"a", "b", "c"}));
     }
