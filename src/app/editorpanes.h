@@ -1,13 +1,16 @@
 #pragma once
 
 // The editor's part of each kind: which value widgets a page of the kind
-// shows, how its record goes into them and how they are written back. One
-// pane per row of core/pagekinds, found by stored name; the main window's
-// refresh, edit and capture slots only walk these, so a new kind is one new
-// pane here.
+// shows, how its record goes into them and how they are written back. Each
+// kind's pane is made in its folder (src/kinds/<side>s/<id>/pane.cpp, over
+// the shared fields of panefields.h) and listed from the registry; the main
+// window's refresh, edit and capture slots only walk these.
 
 #include "core/pagekinds.h"
+#include "platform/screenreader.h"
+#include "platform/windowaccess.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -17,54 +20,6 @@ class tarnwick;
 
 namespace editorpanes {
 
-// The values of the editor's value widgets, as the widgets give them.
-struct Values {
-    QString inputText;
-    double commandSeconds = 0;
-    QString commandClickText;
-    int coordX = 0;
-    int coordY = 0;
-    int coordX2 = 0;
-    int coordY2 = 0;
-    double conditionSeconds = 0;
-    QString conditionClickText;
-    int hour = 0;
-    int minute = 0;
-    // The window fields; modes and states by menu position.
-    QString windowTitle;
-    int windowMode = 0;
-    QString windowProgram;
-    QString conditionWindowTitle;
-    int conditionWindowMode = 0;
-    QString conditionWindowProgram;
-    int windowState = 0;
-    // The screen pages; areas and states by menu position.
-    struct Image {
-        int area = 0;
-        int threshold = 90; // percent
-        int x = 0;
-        int y = 0;
-        int width = 0;
-        int height = 0;
-    };
-    Image commandImage;
-    Image conditionImage;
-    double lookSeconds = 0;
-    int offsetX = 0;
-    int offsetY = 0;
-    int colourArea = 0;
-    int colourX = 0;
-    int colourY = 0;
-    QString colourHex; // "#RRGGBB"; anything else keeps the page's colour
-    int tolerance = 0;
-    int colourState = 0;
-    // The kinds that jump or call.
-    QString jumpTarget; // a page's name
-    int jumpCount = 0;
-    bool jumpEvery = false;
-    QString callPath;
-};
-
 struct Pane {
     pagekinds::Side side = pagekinds::Side::Command;
     QString stored;
@@ -72,16 +27,18 @@ struct Pane {
     QList<QWidget *> (*widgets)(const tarnwick &w) = nullptr;
     // Puts the record's values into the widgets (signals are ignored then).
     void (*show)(tarnwick &w, const QStringList &record) = nullptr;
-    // Writes the widget values into the record; short records are padded.
-    void (*apply)(QStringList &record, const Values &values, bool japanese) = nullptr;
+    // Writes the values of its widgets into the record; short records are
+    // padded.
+    void (*apply)(QStringList &record, const tarnwick &w) = nullptr;
     // When set: the page hides its navigation while this is true, since the
     // page cannot run yet (a key not captured, a text not typed).
     bool (*incomplete)(const QStringList &record) = nullptr;
     // Each edit decides the navigation again by `incomplete` (typing brings
     // it back at once).
     bool editsDecideNavigation = false;
-    // "追加" starts a key capture for the page.
-    bool capturesKeyOnAdd = false;
+    // When set: "追加" starts a key capture for the page, and this writes
+    // the captured keys (as keycombination stores them) into its record.
+    void (*takeKey)(QStringList &record, const QString &keys) = nullptr;
     // When set: after the record is shown and after every edit, shows what
     // follows from the record beyond the edited widgets (the fields of the
     // area the page looks at, the colour's swatch).
@@ -92,6 +49,19 @@ struct Pane {
     // area: the window under the pointer, the position within it.
     void (*takeWindowPosition)(QStringList &record, const QString &title, const QString &program,
                                int x, int y) = nullptr;
+    // When set: writes a template (PNG) taken from the screen at `scale`, or
+    // read from a file (at 1), into the record.
+    void (*takeTemplate)(QStringList &record, const QByteArray &png, double scale) = nullptr;
+    // When set: writes the colour taken at (x, y) on the screen into the
+    // record; where the page looks at a window, `window` is the one under the
+    // pointer and the position is taken within its client area.
+    void (*takeColour)(QStringList &record, int x, int y, const platform::Rgb &colour,
+                       const platform::WindowInfo *window) = nullptr;
+    // When set: whether the page looks at a window (its match label then
+    // counts the windows it would find).
+    bool (*looksAtWindow)(const QStringList &record) = nullptr;
+    // The page needs where the window is, which not every desktop tells.
+    bool needsWindowPlace = false;
 };
 
 const QList<Pane> &panes();
@@ -111,6 +81,20 @@ bool showWindowMatches(tarnwick &w);
 void follow(tarnwick &w, pagekinds::Side side, const QStringList &record);
 
 // Writes the widget values into the page's records by the page's kinds.
-void applyValues(QStringList &command, QStringList &condition, const Values &values, bool japanese);
+void applyValues(QStringList &command, QStringList &condition, const tarnwick &w);
 
 } // namespace editorpanes
+
+// Each kind's pane, made in its folder.
+#define TARNWICK_DECLARE_COMMAND_PANE(id)                                                          \
+    namespace kinds::command::id {                                                                 \
+    editorpanes::Pane pane();                                                                      \
+    }
+#define TARNWICK_DECLARE_CONDITION_PANE(id)                                                        \
+    namespace kinds::condition::id {                                                               \
+    editorpanes::Pane pane();                                                                      \
+    }
+TARNWICK_COMMANDS(TARNWICK_DECLARE_COMMAND_PANE)
+TARNWICK_CONDITIONS(TARNWICK_DECLARE_CONDITION_PANE)
+#undef TARNWICK_DECLARE_COMMAND_PANE
+#undef TARNWICK_DECLARE_CONDITION_PANE

@@ -357,7 +357,6 @@ private:
     void setKeyCaptureMode(bool capturing, bool forCondition);
     void setNavigationHidden(bool hidden);
     // The Enter Text page's text: `stored` unless the user changed it.
-    QString editedInputText(const QString &stored) const;
     void startKeyCapture(bool forCondition);
     void applyNavigationRules(); // "←", "削除", "ペースト" hidden when they cannot act
     void showCommandArea();

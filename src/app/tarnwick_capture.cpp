@@ -167,34 +167,24 @@ void tarnwick::takeColourAtPointer(const platform::Point &p) {
     const UiText *problemTitle = nullptr;
     const UiText *problemText = nullptr;
     const int index = currentPage - 1;
-    if (index >= 0 && index < listCondition.size() &&
-        listCondition.at(index).value(0) == pagekinds::name::colour()) {
-        screenpages::ColourCondition colour =
-            screenpages::colourFromRecord(listCondition.at(index));
+    const editorpanes::Pane *pane =
+        index >= 0 && index < listCondition.size()
+            ? editorpanes::find(pagekinds::Side::Condition, listCondition.at(index).value(0))
+            : nullptr;
+    if (pane && pane->takeColour) {
+        QStringList &record = listCondition[index];
+        const bool inWindow = pane->looksAtWindow && pane->looksAtWindow(record);
         platform::Rgb rgb;
         platform::ScreenReader *reader = platform::backend().screenReader();
         platform::WindowInfo window;
         if (!reader || !reader->pixel(p.x, p.y, rgb)) {
             problemTitle = &uitexts::screenUnreadableTitle;
             problemText = &uitexts::screenUnreadableText;
-        } else if (colour.area == screenpages::Area::Window && !windowUnder(p, window)) {
+        } else if (inWindow && !windowUnder(p, window)) {
             problemTitle = &uitexts::noWindowAtPointerTitle;
             problemText = &uitexts::noWindowAtPointerText;
         } else {
-            // As the Window Pointer page takes it: the window under the
-            // pointer, the position in its client area.
-            if (colour.area == screenpages::Area::Window) {
-                colour.window = windowmatch::Choice();
-                colour.window.title = windowlookup::textOf(window.title);
-                colour.window.program = windowlookup::textOf(window.program);
-                colour.x = p.x - window.client.x;
-                colour.y = p.y - window.client.y;
-            } else {
-                colour.x = p.x;
-                colour.y = p.y;
-            }
-            colour.colour = {rgb.r, rgb.g, rgb.b};
-            screenpages::colourToRecord(listCondition[index], colour);
+            pane->takeColour(record, p.x, p.y, rgb, inWindow ? &window : nullptr);
         }
     }
     show();

@@ -26,7 +26,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStyledItemDelegate>
-#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -142,7 +141,7 @@ void tarnwick::addCommand() {
     projectOf(*this).clampCurrentPage();
     listCommand[currentPage - 1] = fresh;
     const editorpanes::Pane *pane = editorpanes::find(Side::Command, kindString);
-    if (pane && pane->capturesKeyOnAdd)
+    if (pane && pane->takeKey)
         startKeyCapture(false);
     else
         refreshPage();
@@ -158,7 +157,7 @@ void tarnwick::addCondition() {
     projectOf(*this).clampCurrentPage();
     listCondition[currentPage - 1] = fresh;
     const editorpanes::Pane *pane = editorpanes::find(Side::Condition, kindString);
-    if (pane && pane->capturesKeyOnAdd)
+    if (pane && pane->takeKey)
         startKeyCapture(true);
     else
         refreshPage();
@@ -200,11 +199,12 @@ void tarnwick::pollKeystroke() {
     const QString text = keyCombinationText(key, toStoredMask(mask));
 
     projectOf(*this).clampCurrentPage();
-    if (captureForCondition)
-        listCondition[currentPage - 1] = QStringList{pagekinds::name::key(), text};
-    else
-        listCommand[currentPage - 1] =
-            QStringList{pagekinds::name::key(), text, QStringLiteral("0.01")};
+    QStringList &record = (captureForCondition ? listCondition : listCommand)[currentPage - 1];
+    const editorpanes::Pane *pane = editorpanes::find(
+        captureForCondition ? pagekinds::Side::Condition : pagekinds::Side::Command,
+        record.value(0));
+    if (pane && pane->takeKey)
+        pane->takeKey(record, text);
     setKeyCaptureMode(false, false);
     refreshPage();
 }
@@ -252,16 +252,6 @@ void tarnwick::applyNavigationRules() {
 
 // ---- value widgets ----
 
-// The text box shows some characters otherwise than they are stored (a
-// no-break space as a space, U+2028, U+2029 and CR LF as line breaks): the
-// stored text stays as it is unless the text itself was edited.
-QString tarnwick::editedInputText(const QString &stored) const {
-    const QString shown = inputTextEdit->toPlainText();
-    QTextDocument asShown;
-    asShown.setPlainText(stored);
-    return asShown.toPlainText() == shown ? stored : shown;
-}
-
 void tarnwick::changeSomeThing() {
     if (refreshing)
         return;
@@ -269,54 +259,9 @@ void tarnwick::changeSomeThing() {
         return;
     const int i = currentPage - 1;
 
-    editorpanes::Values values;
-    values.inputText = editedInputText(element(listCommand.at(i), 1));
-    values.commandSeconds = commandTimeSpin->value();
-    values.commandClickText = commandClickCombo->currentText();
-    values.coordX = coordXSpin->value();
-    values.coordY = coordYSpin->value();
-    values.coordX2 = coordXSpin2->value();
-    values.coordY2 = coordYSpin2->value();
-    values.conditionSeconds = conditionTimeSpin->value();
-    values.conditionClickText = conditionClickCombo->currentText();
-    values.hour = clockHourSpin->value();
-    values.minute = clockMinuteSpin->value();
-    values.windowTitle = windowTitleCombo->currentText();
-    values.windowMode = windowModeCombo->currentIndex();
-    values.windowProgram = windowProgramEdit->text();
-    values.conditionWindowTitle = conditionWindowTitleCombo->currentText();
-    values.conditionWindowMode = conditionWindowModeCombo->currentIndex();
-    values.conditionWindowProgram = conditionWindowProgramEdit->text();
-    values.windowState = windowStateCombo->currentIndex();
-    auto imageValues = [](const ImageFields &f) {
-        editorpanes::Values::Image v;
-        v.area = f.area->currentIndex();
-        v.threshold = f.threshold->value();
-        v.x = f.x->value();
-        v.y = f.y->value();
-        v.width = f.width->value();
-        v.height = f.height->value();
-        return v;
-    };
-    values.commandImage = imageValues(commandImage);
-    values.conditionImage = imageValues(conditionImage);
-    values.lookSeconds = lookSecondsSpin->value();
-    values.offsetX = offsetXSpin->value();
-    values.offsetY = offsetYSpin->value();
-    values.colourArea = colourAreaCombo->currentIndex();
-    values.colourX = colourXSpin->value();
-    values.colourY = colourYSpin->value();
-    values.colourHex = colourHexEdit->text();
-    values.tolerance = toleranceSpin->value();
-    values.colourState = colourStateCombo->currentIndex();
-    values.jumpTarget = jumpTargetCombo->currentData().toString();
-    values.jumpCount = jumpCountSpin->value();
-    values.jumpEvery = jumpEveryCheck->isChecked();
-    values.callPath = callPathEdit->text();
-
     QStringList command = listCommand.at(i);
     QStringList condition = listCondition.at(i);
-    editorpanes::applyValues(command, condition, values, is_japanese);
+    editorpanes::applyValues(command, condition, *this);
     // Writing only real changes keeps the lists shared with the history.
     if (command != listCommand.at(i))
         listCommand[i] = command;

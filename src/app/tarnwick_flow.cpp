@@ -1,6 +1,7 @@
 // The editor's part of the pages' names and of the kinds that jump, branch
 // or call: naming a page, the branch dialog, choosing the called project.
 
+#include "flowpanes.h"
 #include "tarnwick.h"
 #include "uitexts.h"
 
@@ -19,13 +20,15 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
-
-namespace {
+#include <QPushButton>
 
 using pagerecords::element;
 
-// The pages a branch may name, "3.retry", the record's own kept.
-void fillPages(QComboBox *combo, const QStringList &names, const QString &current, bool japanese) {
+namespace flowpanes {
+
+void fillTargets(QComboBox *combo, const QStringList &names, const QString &current,
+                 bool japanese) {
+    combo->clear();
     combo->addItem(uitexts::noPageChosen.in(japanese), QString());
     for (int i = 0; i < names.size(); ++i) {
         if (!names.at(i).isEmpty())
@@ -39,7 +42,21 @@ void fillPages(QComboBox *combo, const QStringList &names, const QString &curren
     combo->setCurrentIndex(at);
 }
 
-} // namespace
+void showBranch(tarnwick &w, bool condition, const QStringList &r) {
+    const pageflow::Shape shape = pageflow::shapeOf(!condition, element(r, 0));
+    const auto page = [&w](const QString &name) {
+        if (name.isEmpty())
+            return QStringLiteral("→");
+        const int i = pageflow::pageNamed(w.listName, name);
+        return i < 0 ? name : QStringLiteral("%1.%2").arg(i + 1).arg(name);
+    };
+    (condition ? w.conditionBranchButton : w.commandBranchButton)
+        ->setText(uitexts::branchButton.in(w.is_japanese)
+                      .arg(element(r, shape.seconds), page(element(r, shape.elseTarget)),
+                           page(element(r, shape.thenTarget))));
+}
+
+} // namespace flowpanes
 
 void tarnwick::namesInserted(int index, int count) {
     while (listName.size() < index)
@@ -95,9 +112,9 @@ void tarnwick::editBranch(bool condition) {
     seconds->setDecimals(2);
     seconds->setValue(element(record, shape.seconds).toDouble());
     auto *otherwise = new QComboBox(&dialog);
-    fillPages(otherwise, listName, element(record, shape.elseTarget), is_japanese);
+    flowpanes::fillTargets(otherwise, listName, element(record, shape.elseTarget), is_japanese);
     auto *then = new QComboBox(&dialog);
-    fillPages(then, listName, element(record, shape.thenTarget), is_japanese);
+    flowpanes::fillTargets(then, listName, element(record, shape.thenTarget), is_japanese);
     // The Image Jump has its own seconds in its pane.
     if (condition)
         form->addRow(uitexts::branchSeconds.in(is_japanese), seconds);

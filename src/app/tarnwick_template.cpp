@@ -3,6 +3,8 @@
 
 #include "tarnwick.h"
 
+#include "editorpanes.h"
+
 #include "capture/displayscale.h"
 #include "capture/templatecapture.h"
 #include "core/screenpages.h"
@@ -104,19 +106,10 @@ void tarnwick::setTemplate(bool forCondition, int page, const QByteArray &png, d
     if (page < 1 || page > list.size())
         return;
     QStringList &record = list[page - 1];
-    const QString kind = record.value(0);
-    if (forCondition && kind == pagekinds::name::image()) {
-        screenpages::ImageSearch search = screenpages::imageFromRecord(record);
-        search.png = png;
-        search.templateScale = scale;
-        screenpages::imageToRecord(record, search);
-    } else if (!forCondition && kind == pagekinds::name::imageJump()) {
-        screenpages::ImageJump jump = screenpages::jumpFromRecord(record);
-        jump.search.png = png;
-        jump.search.templateScale = scale;
-        screenpages::jumpToRecord(record, jump);
-    } else {
+    const editorpanes::Pane *pane = editorpanes::find(
+        forCondition ? pagekinds::Side::Condition : pagekinds::Side::Command, record.value(0));
+    if (!pane || !pane->takeTemplate)
         return;
-    }
+    pane->takeTemplate(record, png, scale);
     refreshPage();
 }

@@ -122,6 +122,10 @@ void RunContext::fail(RunFailure::Reason reason, const windowmatch::Choice &wind
     // A run already being stopped was not stopped by this page.
     if (stopping())
         return;
+    if (catchingHere()) {
+        caught_ = {reason, page_.load(), window, x, y};
+        return;
+    }
     {
         std::lock_guard<std::mutex> lock(failureMutex_);
         if (!failure_.failed()) {
@@ -162,6 +166,12 @@ bool RunContext::waitUntil(const std::function<bool()> &met, std::chrono::millis
         }
         std::this_thread::sleep_for(interval);
     }
+}
+
+void RunContext::catchFailures(bool on) {
+    caught_ = RunFailure();
+    catchThread_ = std::this_thread::get_id();
+    catching_ = on;
 }
 
 void RunContext::setTimeLimit(Clock::time_point limit) {

@@ -137,6 +137,12 @@ public:
     bool timeUp() const { return limitedHere() && now() >= limit_; }
     bool givingUp() const { return stopping() || timeUp(); }
 
+    // While on (for the thread that turned it on), a failure is kept for the
+    // caller instead of stopping the run: a step that branches where another
+    // would stop.
+    void catchFailures(bool on);
+    RunFailure caught() const { return caught_; }
+
     // ---- where the run goes after the page (run thread only) ----
     struct Flow {
         QString branch;             // a page's name: go there
@@ -234,6 +240,10 @@ private:
     double displayScale_ = 1.0;
     bool placeKnown_ = false;
     bool limitedHere() const { return limited_ && std::this_thread::get_id() == limitThread_; }
+    bool catchingHere() const { return catching_ && std::this_thread::get_id() == catchThread_; }
+    std::atomic<bool> catching_{false};
+    std::thread::id catchThread_;
+    RunFailure caught_;
     std::atomic<bool> limited_{false};
     std::thread::id limitThread_;
     Clock::time_point limit_;

@@ -1,6 +1,5 @@
 #include "screensteps.h"
 
-#include "core/pageflow.h"
 #include "core/recordvalues.h"
 #include "core/screenpages.h"
 #include "core/timedwait.h"
@@ -240,13 +239,12 @@ private:
     bool told_ = false;
 };
 
-// Until the pixel is within the tolerance of the colour, or until it is not.
-class ColourCondition : public runsteps::Condition {
+// The looks of one wait for a colour.
+class ColourWatch {
 public:
-    explicit ColourCondition(const QStringList &record)
-        : page_(screenpages::colourFromRecord(record)) {}
+    explicit ColourWatch(const screenpages::ColourCondition &page) : page_(page) {}
 
-    void wait(RunContext &run) const override {
+    void wait(RunContext &run) const {
         platform::ScreenReader *screen = screenFor(run, page_.window);
         if (!screen)
             return;
@@ -296,139 +294,35 @@ private:
         return false;
     }
 
-    screenpages::ColourCondition page_;
-};
-
-// Until the template is seen; its centre is remembered for the pass.
-class ImageCondition : public runsteps::Condition {
-public:
-    ImageCondition(const QStringList &record, const runsteps::Templates &templates)
-        : search_(screenpages::imageFromRecord(record)), needle_(templates.value(search_.png)) {
-        search_.png.clear(); // decoded: the record's copy is not needed
-    }
-
-    void wait(RunContext &run) const override {
-        platform::ScreenReader *screen = screenFor(run, search_.window);
-        if (!screen || needle_.isNull())
-            return;
-        Pacer pacer;
-        TemplateWatch watch(search_, needle_, run.displayScale());
-        platform::Point centre;
-        const bool found = run.waitUntil(
-            [&] {
-                const Clock::time_point start = run.now();
-                if (!pacer.due(start))
-                    return false;
-                const bool seen = watch.look(run, *screen, centre);
-                pacer.looked(start, run.now(), watch.captured(), watch.told());
-                return seen || run.stopping();
-            },
-            kStopCheck);
-        if (found && !run.stopping())
-            run.rememberPlace(centre.x, centre.y);
-    }
-
-private:
-    screenpages::ImageSearch search_;
-    QImage needle_;
-};
-
-// Looks for its template for up to its time and moves the pointer there;
-// without a template, to where the pass last found one. On the run thread,
-// so nothing after it starts before the pointer is in place.
-class ImageJumpAction : public runsteps::Action {
-public:
-    ImageJumpAction(const QStringList &record, const runsteps::Templates &templates)
-        : jump_(screenpages::jumpFromRecord(record)), needle_(templates.value(jump_.search.png)) {
-        jump_.search.png.clear();
-        // A kind that branches names its pages after the jump's own elements.
-        const pageflow::Shape shape = pageflow::shapeOf(true, record.at(0));
-        branches_ = shape.elseTarget >= 0;
-        if (branches_) {
-            else_ = record.value(shape.elseTarget);
-            then_ = record.value(shape.thenTarget);
-        }
-    }
-
-    bool start(RunContext &run) const override {
-        platform::Point centre;
-        if (needle_.isNull()) {
-            if (!run.rememberedPlace(centre.x, centre.y)) {
-                notFound(run, RunFailure::Reason::NoPlaceFound);
-                return true;
-            }
-        } else if (!search(run, centre)) {
-            return true;
-        }
-        run.input().setCursorPos(recordvalues::offsetBy(centre.x, jump_.offsetX),
-                                 recordvalues::offsetBy(centre.y, jump_.offsetY));
-        if (!then_.isEmpty())
-            run.branchTo(then_);
-        return true;
-    }
-
-private:
-    // False when the run was stopped, for whatever reason.
-    bool search(RunContext &run, platform::Point &centre) const {
-        platform::ScreenReader *screen = screenFor(run, jump_.search.window);
-        if (!screen)
-            return false;
-        const Clock::time_point deadline = timedwait::deadlineAfter(run.now(), jump_.seconds);
-        Pacer pacer;
-        TemplateWatch watch(jump_.search, needle_, run.displayScale());
-        bool found = false;
-        run.waitUntil(
-            [&] {
-                const Clock::time_point start = run.now();
-                if (!pacer.due(start))
-                    return start >= deadline;
-                found = watch.look(run, *screen, centre);
-                const Clock::time_point end = run.now();
-                pacer.looked(start, end, watch.captured(), watch.told());
-                return found || run.stopping() || end >= deadline;
-            },
-            kStopCheck);
-        if (run.stopping())
-            return false;
-        if (!found) {
-            notFound(run, RunFailure::Reason::ImageNotFound);
-            return false;
-        }
-        run.rememberPlace(centre.x, centre.y);
-        return true;
-    }
-
-    // Stops the run; where the page branches, the run goes on at its page (or
-    // the next) instead, without the page's condition: nothing was found.
-    void notFound(RunContext &run, RunFailure::Reason reason) const {
-        if (branches_)
-            run.branchTo(else_, true);
-        else
-            run.fail(reason, jump_.search.window);
-    }
-
-    screenpages::ImageJump jump_;
-    QImage needle_;
-    bool branches_ = false;
-    QString else_;
-    QString then_;
+    const screenpages::ColourCondition &page_;
 };
 
 } // namespace
 
-std::unique_ptr<runsteps::Condition> colourCondition(const QStringList &record,
-                                                     const runsteps::Templates &) {
-    return std::make_unique<ColourCondition>(record);
+void waitForColour(RunContext &run, const screenpages::ColourCondition &page) {
+    ColourWatch(page).wait(run);
 }
 
-std::unique_ptr<runsteps::Condition> imageCondition(const QStringList &record,
-                                                    const runsteps::Templates &templates) {
-    return std::make_unique<ImageCondition>(record, templates);
-}
-
-std::unique_ptr<runsteps::Action> imageJump(const QStringList &record,
-                                            const runsteps::Templates &templates) {
-    return std::make_unique<ImageJumpAction>(record, templates);
+bool lookFor(RunContext &run, const screenpages::ImageSearch &search, const QImage &needle,
+             RunContext::Clock::time_point deadline, platform::Point &centre) {
+    platform::ScreenReader *screen = screenFor(run, search.window);
+    if (!screen || needle.isNull())
+        return false;
+    Pacer pacer;
+    TemplateWatch watch(search, needle, run.displayScale());
+    bool found = false;
+    run.waitUntil(
+        [&] {
+            const Clock::time_point start = run.now();
+            if (!pacer.due(start))
+                return start >= deadline;
+            found = watch.look(run, *screen, centre);
+            const Clock::time_point end = run.now();
+            pacer.looked(start, end, watch.captured(), watch.told());
+            return found || run.stopping() || end >= deadline;
+        },
+        kStopCheck);
+    return found;
 }
 
 runsteps::ImageProblem measureTemplate(const QByteArray &png, QSize &size) {

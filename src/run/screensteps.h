@@ -1,12 +1,16 @@
 #pragma once
 
-// The steps of the pages that look at the screen: the Colour and Image
-// conditions and the Image Jump command. They read the screen through the
+// How the pages that look at the screen look (the Colour and Image
+// conditions and the Image Jump command, whose steps are in their kinds'
+// folders). They read the screen through the
 // backend's ScreenReader and match with tw_vision; where the screen cannot be
 // read, or the page's window is missing, the run is stopped with the reason
 // (RunContext::fail). A template is decoded once, when the run is compiled,
 // and shared by every page that looks for it.
 
+#include "core/screenpages.h"
+#include "platform/inputlayer.h"
+#include "platform/screenreader.h"
 #include "runsteps.h"
 
 #include <QByteArray>
@@ -19,12 +23,16 @@
 
 namespace screensteps {
 
-std::unique_ptr<runsteps::Condition> colourCondition(const QStringList &record,
-                                                     const runsteps::Templates &templates);
-std::unique_ptr<runsteps::Condition> imageCondition(const QStringList &record,
-                                                    const runsteps::Templates &templates);
-std::unique_ptr<runsteps::Action> imageJump(const QStringList &record,
-                                            const runsteps::Templates &templates);
+// Until the page's pixel is within the tolerance of its colour, or until it
+// is not (as the page asks), or the run is stopped.
+void waitForColour(RunContext &run, const screenpages::ColourCondition &page);
+
+// Looks for the template until it is seen, `deadline` passes or the run is
+// stopped; true, with its centre in screen coordinates, when it was seen.
+// False at once, the run stopped with the reason, where the screen cannot be
+// read; false at once for a null template.
+bool lookFor(RunContext &run, const screenpages::ImageSearch &search, const QImage &needle,
+             RunContext::Clock::time_point deadline, platform::Point &centre);
 
 // What a template may cost. One template at most an 8K screen (7680 × 4320
 // pixels) and 16384 pixels a side: a larger one matches on no screen. All

@@ -7,6 +7,7 @@
 #include "app/tarnwick.h"
 #include "capture/keycapture.h"
 #include "core/pagekinds.h"
+#include "support/editorfields.h"
 #include "support/modalhelper.h"
 #include "support/recordinginput.h"
 #include "support/testconfig.h"
@@ -22,6 +23,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -116,61 +118,11 @@ private:
     }
 
     // Widgets by name, for the data tables.
-    QWidget *widget(const QString &name) const {
-        const QHash<QString, QWidget *> all = {
-            {"commandClickCombo", w->commandClickCombo},
-            {"commandTimeSpin", w->commandTimeSpin},
-            {"commandSecLabel", w->commandSecLabel},
-            {"coordXSpin", w->coordXSpin},
-            {"coordYSpin", w->coordYSpin},
-            {"coordXLabel", w->coordXLabel},
-            {"coordGetButton", w->coordGetButton},
-            {"testButton", w->testButton},
-            {"coordXSpin2", w->coordXSpin2},
-            {"coordYSpin2", w->coordYSpin2},
-            {"coordGetButton2", w->coordGetButton2},
-            {"commandKeyPromptLabel", w->commandKeyPromptLabel},
-            {"inputTextEdit", w->inputTextEdit},
-            {"conditionTimeSpin", w->conditionTimeSpin},
-            {"conditionSecLabel", w->conditionSecLabel},
-            {"conditionClickCombo", w->conditionClickCombo},
-            {"conditionKeyPromptLabel", w->conditionKeyPromptLabel},
-            {"clockHourSpin", w->clockHourSpin},
-            {"clockColonLabel", w->clockColonLabel},
-            {"clockMinuteSpin", w->clockMinuteSpin},
-        };
-        return all.value(name);
-    }
+    QWidget *widget(const QString &name) const { return testsupport::editorField(*w, name); }
     QStringList shownOf(const QStringList &names) const {
-        QStringList out;
-        for (const QString &name : names) {
-            if (widget(name)->isVisible())
-                out << name;
-        }
-        return out;
+        return testsupport::shownFields(*w, names);
     }
-    QStringList allValueWidgets() const {
-        return {"commandClickCombo",
-                "commandTimeSpin",
-                "commandSecLabel",
-                "coordXSpin",
-                "coordYSpin",
-                "coordXLabel",
-                "coordGetButton",
-                "testButton",
-                "coordXSpin2",
-                "coordYSpin2",
-                "coordGetButton2",
-                "commandKeyPromptLabel",
-                "inputTextEdit",
-                "conditionTimeSpin",
-                "conditionSecLabel",
-                "conditionClickCombo",
-                "conditionKeyPromptLabel",
-                "clockHourSpin",
-                "clockColonLabel",
-                "clockMinuteSpin"};
-    }
+    QStringList allValueWidgets() const { return testsupport::plainFieldNames(*w); }
 
     void addCommandKind(int index) {
         w->commandCombo->setCurrentIndex(index);
@@ -1162,8 +1114,8 @@ private slots:
         QTest::addColumn<QStringList>("condition");
         QTest::addColumn<QStringList>("commandAfter");
         QTest::addColumn<QStringList>("conditionAfter");
-        // Widget values used by every row (see editorValues()); the other
-        // kinds are checked through their widgets above.
+        // Widget values set for every row, then one edit (see editorValues());
+        // the other kinds are checked through their widgets above.
         QTest::newRow("text") << true << QStringList{"入力", "", "3"}
                               << QStringList{"終わるまで待つ", "0.1"}
                               << QStringList{"入力", "abc\ndef", "0.25"}
@@ -1182,19 +1134,29 @@ private slots:
         QFETCH(QStringList, condition);
         QFETCH(QStringList, commandAfter);
         QFETCH(QStringList, conditionAfter);
-        editorpanes::Values v;
-        v.inputText = "abc\ndef";
-        v.commandSeconds = 0.25;
-        v.commandClickText = japanese ? "右" : "Right";
-        v.coordX = -9999999;
-        v.coordY = 99999999;
-        v.coordX2 = 30;
-        v.coordY2 = -40;
-        v.conditionSeconds = 2.5;
-        v.conditionClickText = japanese ? "左" : "Left";
-        v.hour = 24;
-        v.minute = 59;
-        editorpanes::applyValues(command, condition, v, japanese);
+        openEditor({{"is_japanese", japanese}});
+        setPage(command, condition);
+        {
+            // All at once, as one edit writes them.
+            const QList<QWidget *> all = w->findChildren<QWidget *>();
+            std::vector<std::unique_ptr<QSignalBlocker>> quiet;
+            for (QWidget *widget : all)
+                quiet.push_back(std::make_unique<QSignalBlocker>(widget));
+            w->inputTextEdit->setPlainText("abc\ndef");
+            w->commandTimeSpin->setValue(0.25);
+            w->commandClickCombo->setCurrentText(japanese ? "右" : "Right");
+            w->coordXSpin->setValue(-9999999);
+            w->coordYSpin->setValue(99999999);
+            w->coordXSpin2->setValue(30);
+            w->coordYSpin2->setValue(-40);
+            w->conditionTimeSpin->setValue(2.5);
+            w->conditionClickCombo->setCurrentText(japanese ? "左" : "Left");
+            w->clockHourSpin->setValue(24);
+            w->clockMinuteSpin->setValue(59);
+        }
+        w->changeSomeThing();
+        command = this->command();
+        condition = this->condition();
         QCOMPARE(command, commandAfter);
         QCOMPARE(condition, conditionAfter);
     }

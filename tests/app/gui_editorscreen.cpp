@@ -8,6 +8,7 @@
 #include "capture/templatecapture.h"
 #include "core/pagekinds.h"
 #include "core/screenpages.h"
+#include "support/editorfields.h"
 #include "support/modalhelper.h"
 #include "support/recordinginput.h"
 #include "support/testconfig.h"
@@ -143,58 +144,9 @@ private:
     }
 
     // The screen pages' fields by name, for the data tables.
-    QWidget *field(const QString &name) const {
-        const QHash<QString, QWidget *> all = {
-            {"area", w->commandImage.area},
-            {"threshold", w->commandImage.threshold},
-            {"x", w->commandImage.x},
-            {"y", w->commandImage.y},
-            {"width", w->commandImage.width},
-            {"height", w->commandImage.height},
-            {"fromScreen", w->commandImage.fromScreen},
-            {"fromFile", w->commandImage.fromFile},
-            {"size", w->commandImage.size},
-            {"preview", w->commandImage.preview},
-            {"cArea", w->conditionImage.area},
-            {"cThreshold", w->conditionImage.threshold},
-            {"cX", w->conditionImage.x},
-            {"cY", w->conditionImage.y},
-            {"cWidth", w->conditionImage.width},
-            {"cHeight", w->conditionImage.height},
-            {"cFromScreen", w->conditionImage.fromScreen},
-            {"cFromFile", w->conditionImage.fromFile},
-            {"cSize", w->conditionImage.size},
-            {"cPreview", w->conditionImage.preview},
-            {"lookSeconds", w->lookSecondsSpin},
-            {"offsetX", w->offsetXSpin},
-            {"offsetY", w->offsetYSpin},
-            {"note", w->jumpNoteLabel},
-            {"colourArea", w->colourAreaCombo},
-            {"colourX", w->colourXSpin},
-            {"colourY", w->colourYSpin},
-            {"colourGet", w->colourGetButton},
-            {"swatch", w->colourSwatch},
-            {"hex", w->colourHexEdit},
-            {"colourState", w->colourStateCombo},
-            {"tolerance", w->toleranceSpin},
-            {"title", w->windowTitleCombo},
-            {"mode", w->windowModeCombo},
-            {"program", w->windowProgramEdit},
-            {"matches", w->windowMatchLabel},
-            {"cTitle", w->conditionWindowTitleCombo},
-            {"cMode", w->conditionWindowModeCombo},
-            {"cProgram", w->conditionWindowProgramEdit},
-            {"cMatches", w->conditionWindowMatchLabel},
-        };
-        return all.value(name);
-    }
+    QWidget *field(const QString &name) const { return testsupport::editorField(*w, name); }
     QStringList shown(const QStringList &names) const {
-        QStringList out;
-        for (const QString &name : names) {
-            if (field(name)->isVisible())
-                out << name;
-        }
-        return out;
+        return testsupport::shownFields(*w, names);
     }
     // Sets a field as the user would: a value, a menu entry, a text.
     void set(const QString &name, const QVariant &value) {
