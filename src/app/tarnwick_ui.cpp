@@ -309,10 +309,9 @@ void tarnwick::buildFlowFields() {
     callBrowseButton = place(textBindings.text(new QPushButton(this), uitexts::callBrowseButton),
                              316, kTop, 84, kHeight, screenButton, false);
     connect(callBrowseButton, &QPushButton::clicked, this, [this] { browseCalledProject(); });
-    commandBranchButton = place(new QPushButton(this), 220, 110, 180, kHeight, screenButton, false);
+    commandBranchButton = place(new QPushButton(this), 200, 28, 200, 26, screenButton, false);
     connect(commandBranchButton, &QPushButton::clicked, this, [this] { editBranch(false); });
-    conditionBranchButton =
-        place(new QPushButton(this), 220, 360, 180, kHeight, screenButton, false);
+    conditionBranchButton = place(new QPushButton(this), 200, 278, 200, 26, screenButton, false);
     connect(conditionBranchButton, &QPushButton::clicked, this, [this] { editBranch(true); });
 
     // The page list names pages from its menu.
