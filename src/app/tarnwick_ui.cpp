@@ -502,7 +502,7 @@ void tarnwick::buildUi() {
         {inputTextEdit, &tipInputTextEdit},
         {commandClickCombo, &tipClickCombo},
         {conditionClickCombo, &tipClickCombo},
-        {commandTimeSpin, &tipCommandTimeSpin},
+        {commandTimeSpin, &kindtips::commandSecondsTip()},
         {conditionCombo, &kindtips::listTip(pagekinds::Side::Condition)},
         {addConditionButton, &tipAddConditionButton},
         {conditionLabel, &tipConditionLabel},

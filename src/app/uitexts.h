@@ -158,22 +158,13 @@ inline constexpr UiText tipInputTextEdit{u"入力する文章を設定します�
                                          u"Sets the text to input. (Supports Japanese)"};
 inline constexpr UiText tipClickCombo{u"クリックの種類を右か左で設定します。",
                                       u"Sets the click type to either right or left."};
-inline constexpr UiText tipCommandTimeSpin{
-    u"時間を指定します。\n"
-    u"操作によって意味が変わります。\n"
-    u"クリック:クリックする時間を指定します。\n"
-    u"スムーズムーブ:マウスポインターが指定した座標に着くまでにかかる時間を指定します。\n"
-    u"キー:キーを入力する時間を指定します。\n"
-    u"入力:文章全体を入力するのにかかる時間を指定します。\n"
-    u"単位は秒です。",
-    u"Specifies the time.\n"
-    u"Its meaning depends on the action.\n"
-    u"Click: Specifies the duration of the click.\n"
-    u"Smooth Move: Specifies the time it takes for the mouse pointer to reach the specified "
-    u"coordinates.\n"
-    u"Key: Specifies the duration for pressing the key(s).\n"
-    u"Input: Specifies the time it takes to type the whole text.\n"
-    u"The unit is seconds."};
+// The command seconds' tip: the head, the line of each command that shows
+// them (pagekinds' `secondsHelp`, in menu order) and the tail.
+inline constexpr UiText tipCommandTimeSpinHead{u"時間を指定します。\n"
+                                               u"操作によって意味が変わります。",
+                                               u"Specifies the time.\n"
+                                               u"Its meaning depends on the action."};
+inline constexpr UiText tipCommandTimeSpinTail{u"単位は秒です。", u"The unit is seconds."};
 inline constexpr UiText tipConditionComboHead{u"追加する条件を指定します。",
                                               u"Select the condition to add."};
 inline constexpr UiText tipAddConditionButton{

@@ -64,6 +64,9 @@ struct Kind {
     QStringList (*fresh)(const QTime &now) = nullptr;
     // The kind's line in the Help Mode tip of its list.
     UiText help{u"", u""};
+    // Its line in the Help Mode tip of the command seconds, for a command
+    // that shows them; empty for any other.
+    UiText secondsHelp{u"", u""};
     // Where the run may go after a page of the kind besides the next page.
     pageflow::Shape flow;
     // A kind that adds a time limit to another kind (whose elements its
@@ -74,7 +77,8 @@ struct Kind {
 // The rows as the kinds' folders make them: the menu texts in English (the
 // Japanese one is the stored name).
 Kind commandKind(const QString &stored, const char *english, const char *englishInList,
-                 int elements, QStringList (*fresh)(const QTime &), UiText help);
+                 int elements, QStringList (*fresh)(const QTime &), UiText help,
+                 UiText secondsHelp = {u"", u""});
 Kind conditionKind(const QString &stored, const char *english, int elements,
                    QStringList (*fresh)(const QTime &), UiText help);
 
