@@ -513,8 +513,5 @@ inline constexpr UiText deleteTargetText{
     u"%1ページ目へは %2 ページ目から飛びます。削除すると、その飛び先はなくなります。削除しますか？",
     u"Pages %2 jump to page %1. Deleting it leaves them without a page to go to. Do you want to "
     u"delete page %1?"};
-inline constexpr UiText tipPageName{
-    u"ページ一覧を右クリックすると、ページに名前を付けられます。飛び先は名前で指定します。",
-    u"Right-click the page list to name a page; jumps name the page they go to."};
 
 } // namespace uitexts
