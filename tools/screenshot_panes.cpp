@@ -50,6 +50,24 @@ QString buttonTemplate() {
 // A record that shows the pane filled in, as a user would have it.
 QStringList example(const pagekinds::Kind &kind) {
     QStringList record = kind.fresh(QTime(9, 30));
+    // The kinds that jump name the page "start" (page 1, named below).
+    const pageflow::Shape flow = kind.flow;
+    if (flow.target >= 0)
+        record[flow.target] = QStringLiteral("start");
+    if (flow.count >= 0)
+        record[flow.count] = QStringLiteral("3");
+    if (flow.elseTarget >= 0)
+        record[flow.elseTarget] = QStringLiteral("start");
+    if (flow.callPath >= 0)
+        record[flow.callPath] = QStringLiteral("parts/login.cmdat");
+    if (!kind.base.isEmpty()) {
+        // Shown as the kind it adds a time limit to would be.
+        const pagekinds::Kind *base = pagekinds::find(kind.side, kind.base);
+        const QStringList shown = example(*base);
+        for (int i = 1; i < shown.size() && i < record.size(); ++i)
+            record[i] = shown.at(i);
+        return record;
+    }
     if (kind.stored == pagekinds::name::imageJump() || kind.stored == pagekinds::name::image()) {
         // A rectangle of the screen and the template looked for in it.
         record[4] = pagekinds::areaRectangle;
@@ -113,6 +131,7 @@ int main(int argc, char **argv) {
     if (window.is_japanese != (lang == QLatin1String("ja")))
         window.toggleLanguage();
     window.newProjectButton->click();
+    window.listName = {QStringLiteral("start")};
 
     bool ok = true;
     for (const pagekinds::Kind &kind : pagekinds::commands()) {

@@ -73,6 +73,11 @@ configstore::Settings savedSettings() {
     return settings;
 }
 
+// Where the project lies, for the projects it calls: none for standard input.
+QString projectPath(const QString &file) {
+    return file == QLatin1String("-") ? QString() : QFileInfo(file).absoluteFilePath();
+}
+
 // Reads the project and checks that this version can play every page. A
 // failure is reported on stderr, with Open's message or one line naming the
 // page, and gives false.
@@ -94,8 +99,12 @@ bool loadPlayable(const QString &file, projectfile::LoadResult &project) {
         printError(projectfile::loadErrorLine(project, file, japanese()));
         return false;
     }
-    const runsteps::Refusal refusal =
-        runsteps::compile(project.commands, project.conditions).refusal;
+    pageflow::Project checked;
+    checked.path = projectPath(file);
+    checked.commands = project.commands;
+    checked.conditions = project.conditions;
+    checked.names = project.names;
+    const runsteps::Refusal refusal = flowsteps::prepare(checked, projectfile::loadCalled).refusal;
     if (refusal.refused()) {
         printError(runsteps::refusalText(refusal, japanese()));
         return false;
@@ -125,6 +134,7 @@ int runFromCommandLine(const commandline::Request &request,
     const projectfile::Pages commands = project.commands;
     const QString projectName = QFileInfo(request.file).baseName();
     auto *run = new Run();
+    run->setFlow(project.names, projectPath(request.file));
     runsteps::Refusal refusal;
     if (!run->prepare(plan, project.commands, project.conditions, projectName, &refusal)) {
         delete run;

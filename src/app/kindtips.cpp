@@ -29,6 +29,19 @@ Tip made(pagekinds::Side side) {
     return tip;
 }
 
+Tip secondsMade() {
+    Tip tip{uitexts::tipCommandTimeSpinHead.ja, uitexts::tipCommandTimeSpinHead.en};
+    for (const pagekinds::Kind &kind : pagekinds::commands()) {
+        if (*kind.secondsHelp.ja == u'\0')
+            continue;
+        (tip.ja += u'\n') += kind.secondsHelp.ja;
+        (tip.en += u'\n') += kind.secondsHelp.en;
+    }
+    (tip.ja += u'\n') += uitexts::tipCommandTimeSpinTail.ja;
+    (tip.en += u'\n') += uitexts::tipCommandTimeSpinTail.en;
+    return tip;
+}
+
 } // namespace
 
 const UiText &listTip(pagekinds::Side side) {
@@ -37,6 +50,12 @@ const UiText &listTip(pagekinds::Side side) {
     static const UiText texts[] = {{tips[0].ja.c_str(), tips[0].en.c_str()},
                                    {tips[1].ja.c_str(), tips[1].en.c_str()}};
     return texts[side == pagekinds::Side::Command ? 0 : 1];
+}
+
+const UiText &commandSecondsTip() {
+    static const Tip tip = secondsMade();
+    static const UiText text{tip.ja.c_str(), tip.en.c_str()};
+    return text;
 }
 
 } // namespace kindtips

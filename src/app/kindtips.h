@@ -11,4 +11,8 @@ namespace kindtips {
 // Lives as long as the program, as TextBindings wants its texts.
 const UiText &listTip(pagekinds::Side side);
 
+// The command seconds' tip: what the seconds mean to each command showing
+// them, in menu order.
+const UiText &commandSecondsTip();
+
 } // namespace kindtips

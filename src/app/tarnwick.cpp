@@ -79,7 +79,15 @@ void tarnwick::enterEditor() {
 }
 
 bool tarnwick::isProjectDirty() const {
-    return listCommand != savedListCommand || listCondition != savedListCondition;
+    // Names count as set only where a page has one.
+    const auto named = [](const QStringList &names) {
+        QStringList kept = names;
+        while (!kept.isEmpty() && kept.constLast().isEmpty())
+            kept.removeLast();
+        return kept;
+    };
+    return listCommand != savedListCommand || listCondition != savedListCondition ||
+           named(listName) != named(savedListName);
 }
 
 QString tarnwick::windowTitleForPath() const {

@@ -29,6 +29,7 @@
 
 class QAction;
 class QCloseEvent;
+class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QGroupBox;
@@ -74,6 +75,7 @@ class tarnwick : public QMainWindow {
     friend class FilesBenchmark;       // bench/files.cpp
     friend class EditorScreenTest;     // tests/app/gui_editorscreen.cpp
     friend class MainWindowLayoutTest; // tests/app/gui_mainwindow_layout.cpp
+    friend class FlowEditTest;         // tests/app/gui_flowedit.cpp
 
 public:
     class GlobalHotkeyFilter;
@@ -98,6 +100,8 @@ public slots:
     void changeSomeThing();
     void changeWidgetPage();
     void deletePage();
+    // Asks for the current page's name; the jumps to it follow a new one.
+    void nameCurrentPage();
     void copy();
     void paste();
     void saveFile1();
@@ -184,6 +188,9 @@ public:
     PageList listCondition;
     PageList savedListCommand;
     PageList savedListCondition;
+    // The pages' names, one a page ("" for none); the jumps name pages by them.
+    QStringList listName;
+    QStringList savedListName;
     QList<PageList> listCommandHistory;
     QList<PageList> listConditionHistory;
     int historyIndex = 0;
@@ -330,6 +337,15 @@ public:
     QComboBox *colourStateCombo = nullptr;
     QLabel *toleranceLabel = nullptr;
     QSpinBox *toleranceSpin = nullptr;
+    // The kinds that jump, branch or call.
+    QComboBox *jumpTargetCombo = nullptr; // item data: the page's name
+    QLabel *jumpCountLabel = nullptr;
+    QSpinBox *jumpCountSpin = nullptr;
+    QCheckBox *jumpEveryCheck = nullptr;
+    QLineEdit *callPathEdit = nullptr;
+    QPushButton *callBrowseButton = nullptr;
+    QPushButton *commandBranchButton = nullptr;   // the time limit and the pages
+    QPushButton *conditionBranchButton = nullptr; // of a kind that branches
     // The eight window-wide shortcuts, in creation order.
     QList<QShortcut *> shortcuts;
 
@@ -423,6 +439,14 @@ private:
     void buildMenus(); // the six menus and their 19 actions, menu bar hidden
     void buildWindowFields();
     void buildScreenFields(); // Colour, Image and Image Jump
+    void buildFlowFields();   // the kinds that jump, branch or call
+    // tarnwick_flow.cpp: the branch's limit and pages in a dialog, the called
+    // project chosen from a file dialog.
+    void editBranch(bool condition);
+    void browseCalledProject();
+    // The names kept in step with a page inserted at or removed from `index`.
+    void namesInserted(int index, int count = 1);
+    void namesRemoved(int index);
     // [record helpers] (tarnwick_record.cpp)
     RecordingSession *recording = nullptr; // while a recording lasts
     // Inserts what was recorded after the current page, as one undo step.

@@ -9,8 +9,10 @@
 #include "capture/keycapture.h"
 #include "core/history.h"
 #include "core/keycombination.h"
+#include "core/pageflow.h"
 #include "core/pagerecords.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
@@ -41,6 +43,28 @@ constexpr int kKeyPollIntervalMs = 50;
 
 pagerecords::Project projectOf(tarnwick &w) {
     return pagerecords::Project{w.listCommand, w.listCondition, w.currentPage};
+}
+
+// The history keeps the names as one more command record after the pages,
+// only where a page has a name: a project without names is recorded as
+// before. No stored kind starts with a NUL.
+const QString kNamesRecord = QStringLiteral("\u0000names");
+
+PageList commandsWithNames(const tarnwick &w) {
+    const bool named = std::any_of(w.listName.begin(), w.listName.end(),
+                                   [](const QString &n) { return !n.isEmpty(); });
+    if (!named)
+        return w.listCommand;
+    PageList commands = w.listCommand;
+    commands.append(QStringList{kNamesRecord} + w.listName);
+    return commands;
+}
+
+void takeNamesFromHistory(tarnwick &w) {
+    if (!w.listCommand.isEmpty() && w.listCommand.constLast().value(0) == kNamesRecord)
+        w.listName = w.listCommand.takeLast().mid(1);
+    else
+        w.listName.clear();
 }
 
 history::History historyOf(tarnwick &w) {
@@ -264,7 +288,10 @@ void tarnwick::changeSomeThing() {
 void tarnwick::nextPage() {
     if (!nextPageButton->isVisible() || keyCaptureRunning())
         return;
+    const int pages = int(listCommand.size());
     projectOf(*this).goNext();
+    if (listCommand.size() > pages)
+        namesInserted(pages);
     refreshPage();
 }
 
@@ -293,6 +320,7 @@ void tarnwick::changeWidgetPage() {
     project.clampCurrentPage();
     if (text == pagerecords::plusEntry) {
         project.insertAtPlusRow(pageList->currentRow());
+        namesInserted(currentPage - 1);
     } else {
         const int page = pagerecords::pageNumberOfEntry(text);
         if (page > 0)
@@ -304,14 +332,30 @@ void tarnwick::changeWidgetPage() {
 void tarnwick::deletePage() {
     if (!deleteButton->isVisible() || keyCaptureRunning())
         return;
-    if (is_message_delete) {
+    projectOf(*this).clampCurrentPage();
+    // A page that jumps point at is asked about whatever the setting, naming them.
+    const QList<int> jumps =
+        pageflow::pagesJumpingTo(listCommand, listCondition, listName, currentPage - 1);
+    if (!jumps.isEmpty() && listCommand.size() > 1) {
+        QStringList pages;
+        for (const int page : jumps)
+            pages << QString::number(page + 1);
+        messageTitle = uitexts::warningTitle.in(is_japanese);
+        messageText = uitexts::deleteTargetText.in(is_japanese)
+                          .arg(currentPage)
+                          .arg(pages.join(QStringLiteral(", ")));
+        if (!askYesNo(this, messageTitle, messageText))
+            return;
+        pageflow::renameTargets(listCommand, listCondition, listName.value(currentPage - 1), {});
+    } else if (is_message_delete) {
         messageTitle = uitexts::warningTitle.in(is_japanese);
         messageText = uitexts::deletePageText.in(is_japanese).arg(currentPage);
         if (!askYesNo(this, messageTitle, messageText))
             return;
     }
-    projectOf(*this).clampCurrentPage();
-    projectOf(*this).deleteCurrent();
+    const int removed = currentPage - 1;
+    if (projectOf(*this).deleteCurrent())
+        namesRemoved(removed);
     refreshPage();
 }
 
@@ -355,6 +399,7 @@ void tarnwick::pageBack() {
         return;
     restoringHistory = true;
     historyOf(*this).undo(listCommand, listCondition);
+    takeNamesFromHistory(*this);
     refreshPage();
     restoringHistory = false;
 }
@@ -364,6 +409,7 @@ void tarnwick::pageForward() {
         return;
     restoringHistory = true;
     historyOf(*this).redo(listCommand, listCondition);
+    takeNamesFromHistory(*this);
     refreshPage();
     restoringHistory = false;
 }
@@ -372,6 +418,10 @@ void tarnwick::pageForward() {
 
 void tarnwick::refreshPage() {
     refreshing = true;
+    while (listName.size() < listCommand.size())
+        listName.append(QString());
+    while (listName.size() > listCommand.size())
+        listName.removeLast();
 
     // The page's panes show their own widgets again below. The seconds label
     // of the condition frame is shown by no pane.
@@ -403,7 +453,7 @@ void tarnwick::refreshPage() {
 
     history::History steps = historyOf(*this);
     if (!restoringHistory)
-        steps.record(listCommand, listCondition);
+        steps.record(commandsWithNames(*this), listCondition);
     undoButton->setVisible(steps.canUndo());
     redoButton->setVisible(steps.canRedo());
     qCDebug(lcEditorDump) << "historyIndex" << historyIndex << "listCommandHistory"
@@ -446,7 +496,13 @@ void tarnwick::showConditionArea() {
 void tarnwick::rebuildPageList() {
     if (!dynamic_cast<PageListDelegate *>(pageList->itemDelegate()))
         pageList->setItemDelegate(new PageListDelegate(pageList));
-    const QStringList texts = pagerecords::pageListTexts(listCommand, currentPage, is_japanese);
+    QStringList texts = pagerecords::pageListTexts(listCommand, currentPage, is_japanese);
+    // A named page shows its name after its kind: "3.Click [retry]".
+    for (QString &text : texts) {
+        const int page = pagerecords::pageNumberOfEntry(text);
+        if (page > 0 && !listName.value(page - 1).isEmpty())
+            text += QStringLiteral(" [%1]").arg(listName.value(page - 1));
+    }
     const int wanted = int(texts.size());
     while (pageList->count() > wanted)
         delete pageList->takeItem(pageList->count() - 1);

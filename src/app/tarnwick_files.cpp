@@ -49,8 +49,10 @@ void tarnwick::newFile() {
     filePath = noProjectFilePath();
     listCommand = {pagerecords::newPageCommand()};
     listCondition = {pagerecords::newPageCondition()};
+    listName.clear();
     savedListCommand = listCommand;
     savedListCondition = listCondition;
+    savedListName = listName;
     currentPage = 1;
     refreshPage();
 }
@@ -107,7 +109,8 @@ void tarnwick::saveFile1() {
 }
 
 void tarnwick::writeProjectFile() {
-    const projectfile::SaveStatus status = projectfile::save(filePath, listCommand, listCondition);
+    const projectfile::SaveStatus status =
+        projectfile::save(filePath, listCommand, listCondition, listName);
     if (status != projectfile::SaveStatus::Ok) {
         QMessageBox::warning(this, projectfile::saveErrorTitle(is_japanese),
                              projectfile::saveErrorText(status, filePath, is_japanese),
@@ -116,6 +119,7 @@ void tarnwick::writeProjectFile() {
     }
     savedListCommand = listCommand;
     savedListCondition = listCondition;
+    savedListName = listName;
     QApplication::beep();
     refreshPage();
 }
@@ -125,7 +129,7 @@ void tarnwick::readChosenProjectFile(const QString &path) {
     filePath = path;
     const projectfile::LoadStatus status = readProjectFile();
     if (status == projectfile::LoadStatus::UnknownKind ||
-        status == projectfile::LoadStatus::TooLarge)
+        status == projectfile::LoadStatus::BadFlow || status == projectfile::LoadStatus::TooLarge)
         filePath = previous;
 }
 
@@ -139,8 +143,10 @@ projectfile::LoadStatus tarnwick::readProjectFile() {
     }
     listCommand = std::move(result.commands);
     listCondition = std::move(result.conditions);
+    listName = std::move(result.names);
     savedListCommand = listCommand;
     savedListCondition = listCondition;
+    savedListName = listName;
     currentPage = 1;
     refreshPage();
     QApplication::beep();

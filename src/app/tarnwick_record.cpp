@@ -62,6 +62,7 @@ void tarnwick::finishRecording() {
         listCommand.insert(currentPage + i, pages.commands.at(i));
         listCondition.insert(currentPage + i, pages.conditions.value(i));
     }
+    namesInserted(currentPage, int(pages.commands.size()));
     // The last recorded page is shown, so a second recording continues it.
     currentPage += int(pages.commands.size());
     refreshPage();

@@ -1,3 +1,4 @@
+#include "core/projectfile.h"
 #include "core/runsettings.h"
 #include "displaysessionnotice.h"
 #include "run/run.h"
@@ -30,6 +31,17 @@ bool refuse(tarnwick &window, const runsteps::Refusal &refusal, bool japanese, Q
     return true;
 }
 
+// The project as a run takes it: its pages, names and file, the projects it
+// calls read from beside it.
+runsteps::Refusal playableRefusal(const tarnwick &w, const QString &path) {
+    pageflow::Project project;
+    project.path = path;
+    project.commands = w.listCommand;
+    project.conditions = w.listCondition;
+    project.names = w.listName;
+    return flowsteps::prepare(project, projectfile::loadCalled).refusal;
+}
+
 } // namespace
 
 void tarnwick::stertRun() {
@@ -37,8 +49,9 @@ void tarnwick::stertRun() {
     if (keyCaptureRunning())
         return;
     // Asked before the settings, which would be asked for in vain.
-    if (refuse(*this, runsteps::compile(listCommand, listCondition).refusal, is_japanese,
-               messageTitle, messageText))
+    if (refuse(*this,
+               playableRefusal(*this, filePath == noProjectFilePath() ? QString() : filePath),
+               is_japanese, messageTitle, messageText))
         return;
     // Destroyed when this slot returns, after the run has started; that also
     // removes the dialog's keyboard hook.
@@ -76,6 +89,7 @@ void tarnwick::startRun() {
     // Both delete themselves after the run; the window keeps no pointer.
     auto *run = new Run();
     // Still on the GUI thread: the run copies the settings and pages here.
+    run->setFlow(listName, filePath == noProjectFilePath() ? QString() : filePath);
     runsteps::Refusal refusal;
     if (!run->prepare(settings, listCommand, listCondition, runProjectName(), &refusal)) {
         delete run;
@@ -141,8 +155,9 @@ void tarnwick::startFromKey() {
     // something, or while the editor waits for a key.
     if (runPlaying || !editorOpen || QApplication::activeModalWidget() || keyCaptureRunning())
         return;
-    if (refuse(*this, runsteps::compile(listCommand, listCondition).refusal, is_japanese,
-               messageTitle, messageText))
+    if (refuse(*this,
+               playableRefusal(*this, filePath == noProjectFilePath() ? QString() : filePath),
+               is_japanese, messageTitle, messageText))
         return;
     startRun();
 }

@@ -14,6 +14,7 @@
 #include "windowtitlecombo.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDoubleSpinBox>
@@ -290,6 +291,36 @@ void tarnwick::buildScreenFields() {
         textBindings.tip(widget, *text);
 }
 
+void tarnwick::buildFlowFields() {
+    constexpr int kTop = 140; // the command frame's first row below the kind label
+    constexpr int kHeight = 28;
+    jumpTargetCombo = place(new QComboBox(this), 20, kTop, 220, kHeight, windowCombo, false);
+    connect(jumpTargetCombo, &QComboBox::currentIndexChanged, this, &tarnwick::changeSomeThing);
+    jumpCountLabel = place(textBindings.text(new QLabel(this), uitexts::jumpCountLabel), 20,
+                           kTop + 36, 60, kHeight, windowLabel, false);
+    jumpCountSpin = place(new QSpinBox(this), 84, kTop + 36, 90, kHeight, screenSpin, false);
+    jumpCountSpin->setRange(0, 999999);
+    connect(jumpCountSpin, &QSpinBox::valueChanged, this, &tarnwick::changeSomeThing);
+    jumpEveryCheck = place(textBindings.text(new QCheckBox(this), uitexts::jumpEveryCheck), 186,
+                           kTop + 36, 200, kHeight, u"QCheckBox{font-size: 16px;}", false);
+    connect(jumpEveryCheck, &QCheckBox::toggled, this, &tarnwick::changeSomeThing);
+    callPathEdit = place(new QLineEdit(this), 20, kTop, 290, kHeight, windowEdit, false);
+    connect(callPathEdit, &QLineEdit::textEdited, this, &tarnwick::changeSomeThing);
+    callBrowseButton = place(textBindings.text(new QPushButton(this), uitexts::callBrowseButton),
+                             316, kTop, 84, kHeight, screenButton, false);
+    connect(callBrowseButton, &QPushButton::clicked, this, [this] { browseCalledProject(); });
+    commandBranchButton = place(new QPushButton(this), 200, 28, 200, 26, screenButton, false);
+    connect(commandBranchButton, &QPushButton::clicked, this, [this] { editBranch(false); });
+    conditionBranchButton = place(new QPushButton(this), 200, 278, 200, 26, screenButton, false);
+    connect(conditionBranchButton, &QPushButton::clicked, this, [this] { editBranch(true); });
+
+    // The page list names pages from its menu.
+    pageList->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto *name = textBindings.text(new QAction(pageList), uitexts::nameAction);
+    pageList->addAction(name);
+    connect(name, &QAction::triggered, this, &tarnwick::nameCurrentPage);
+}
+
 void tarnwick::buildUi() {
     using namespace uitexts;
     auto addShortcut = [this](const QKeySequence &keys, void (tarnwick::*slot)()) {
@@ -460,6 +491,7 @@ void tarnwick::buildUi() {
     connect(clockMinuteSpin, &QSpinBox::valueChanged, this, &tarnwick::changeSomeThing);
     buildWindowFields();
     buildScreenFields();
+    buildFlowFields();
 
     // Help Mode: an empty tooltip shows nothing, so clearing is setting "".
     const std::pair<QWidget *, const UiText *> tips[] = {
@@ -470,7 +502,7 @@ void tarnwick::buildUi() {
         {inputTextEdit, &tipInputTextEdit},
         {commandClickCombo, &tipClickCombo},
         {conditionClickCombo, &tipClickCombo},
-        {commandTimeSpin, &tipCommandTimeSpin},
+        {commandTimeSpin, &kindtips::commandSecondsTip()},
         {conditionCombo, &kindtips::listTip(pagekinds::Side::Condition)},
         {addConditionButton, &tipAddConditionButton},
         {conditionLabel, &tipConditionLabel},

@@ -158,22 +158,13 @@ inline constexpr UiText tipInputTextEdit{u"入力する文章を設定します�
                                          u"Sets the text to input. (Supports Japanese)"};
 inline constexpr UiText tipClickCombo{u"クリックの種類を右か左で設定します。",
                                       u"Sets the click type to either right or left."};
-inline constexpr UiText tipCommandTimeSpin{
-    u"時間を指定します。\n"
-    u"操作によって意味が変わります。\n"
-    u"クリック:クリックする時間を指定します。\n"
-    u"スムーズムーブ:マウスポインターが指定した座標に着くまでにかかる時間を指定します。\n"
-    u"キー:キーを入力する時間を指定します。\n"
-    u"入力:文章全体を入力するのにかかる時間を指定します。\n"
-    u"単位は秒です。",
-    u"Specifies the time.\n"
-    u"Its meaning depends on the action.\n"
-    u"Click: Specifies the duration of the click.\n"
-    u"Smooth Move: Specifies the time it takes for the mouse pointer to reach the specified "
-    u"coordinates.\n"
-    u"Key: Specifies the duration for pressing the key(s).\n"
-    u"Input: Specifies the time it takes to type the whole text.\n"
-    u"The unit is seconds."};
+// The command seconds' tip: the head, the line of each command that shows
+// them (pagekinds' `secondsHelp`, in menu order) and the tail.
+inline constexpr UiText tipCommandTimeSpinHead{u"時間を指定します。\n"
+                                               u"操作によって意味が変わります。",
+                                               u"Specifies the time.\n"
+                                               u"Its meaning depends on the action."};
+inline constexpr UiText tipCommandTimeSpinTail{u"単位は秒です。", u"The unit is seconds."};
 inline constexpr UiText tipConditionComboHead{u"追加する条件を指定します。",
                                               u"Select the condition to add."};
 inline constexpr UiText tipAddConditionButton{
@@ -496,5 +487,31 @@ inline constexpr UiText waylandStopTrayOrCommand{
 inline constexpr UiText waylandStopCommand{
     u"tarnwick --stop（コンポジターのキー割り当てにもできます）",
     u"tarnwick --stop (which a compositor key binding can run)"};
+
+// The kinds that jump, branch or call, and the pages' names.
+inline constexpr UiText jumpCountLabel{u"回数", u"Times"};
+inline constexpr UiText jumpEveryCheck{u"毎回", u"Every time"};
+inline constexpr UiText callBrowseButton{u"参照", u"Browse"};
+inline constexpr UiText callFileTitle{u"呼び出すプロジェクト", u"The project to call"};
+inline constexpr UiText noPageChosen{u"（次のページ）", u"(next page)"};
+// %1: the seconds, %2: the page when it does not come, %3: the page when it does.
+inline constexpr UiText branchButton{u"%1秒 ✗%2 ✓%3", u"%1 s ✗%2 ✓%3"};
+inline constexpr UiText branchTitle{u"分岐", u"Branch"};
+inline constexpr UiText branchSeconds{u"待つ秒数", u"Seconds to wait"};
+inline constexpr UiText branchElse{u"来ないとき", u"When it does not come"};
+inline constexpr UiText branchThen{u"来たとき", u"When it comes"};
+inline constexpr UiText nameAction{u"ページに名前を付ける...", u"Name this page..."};
+inline constexpr UiText nameTitle{u"ページの名前", u"Page name"};
+// %1: the page.
+inline constexpr UiText nameLabel{u"%1ページ目の名前（空欄で名前なし）：",
+                                  u"Name of page %1 (empty for none):"};
+// %1: the page, %2: the name.
+inline constexpr UiText nameTaken{u"「%2」はほかのページ（%1ページ目）の名前です。",
+                                  u"\"%2\" is the name of another page (page %1)."};
+// %1: the page, %2: the pages that jump there.
+inline constexpr UiText deleteTargetText{
+    u"%1ページ目へは %2 ページ目から飛びます。削除すると、その飛び先はなくなります。削除しますか？",
+    u"Pages %2 jump to page %1. Deleting it leaves them without a page to go to. Do you want to "
+    u"delete page %1?"};
 
 } // namespace uitexts

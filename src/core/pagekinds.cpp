@@ -3,7 +3,8 @@
 namespace pagekinds {
 
 Kind commandKind(const QString &stored, const char *english, const char *englishInList,
-                 int elements, QStringList (*fresh)(const QTime &), UiText help) {
+                 int elements, QStringList (*fresh)(const QTime &), UiText help,
+                 UiText secondsHelp) {
     Kind k;
     k.side = Side::Command;
     k.stored = stored;
@@ -13,6 +14,7 @@ Kind commandKind(const QString &stored, const char *english, const char *english
     k.elements = elements;
     k.fresh = fresh;
     k.help = help;
+    k.secondsHelp = secondsHelp;
     return k;
 }
 

@@ -8,6 +8,7 @@
 // the registry (kinds/registry.h), so whatever lists, reads, shows or runs
 // kinds walks them and a new kind is one folder and one registry line.
 
+#include "core/flowshape.h"
 #include "core/uitext.h"
 #include "kinds/registry.h"
 
@@ -63,12 +64,21 @@ struct Kind {
     QStringList (*fresh)(const QTime &now) = nullptr;
     // The kind's line in the Help Mode tip of its list.
     UiText help{u"", u""};
+    // Its line in the Help Mode tip of the command seconds, for a command
+    // that shows them; empty for any other.
+    UiText secondsHelp{u"", u""};
+    // Where the run may go after a page of the kind besides the next page.
+    pageflow::Shape flow;
+    // A kind that adds a time limit to another kind (whose elements its
+    // record begins with): that kind's stored name; empty otherwise.
+    QString base;
 };
 
 // The rows as the kinds' folders make them: the menu texts in English (the
 // Japanese one is the stored name).
 Kind commandKind(const QString &stored, const char *english, const char *englishInList,
-                 int elements, QStringList (*fresh)(const QTime &), UiText help);
+                 int elements, QStringList (*fresh)(const QTime &), UiText help,
+                 UiText secondsHelp = {u"", u""});
 Kind conditionKind(const QString &stored, const char *english, int elements,
                    QStringList (*fresh)(const QTime &), UiText help);
 

@@ -12,6 +12,8 @@
 #include <QSaveFile>
 #include <QVariant>
 
+#include <algorithm>
+
 #if defined(Q_OS_UNIX)
 #include <cerrno>
 #include <climits>
@@ -27,6 +29,10 @@ namespace {
 
 const QString kCommandKey = QStringLiteral("list_command");
 const QString kConditionKey = QStringLiteral("list_condition");
+// Page names: older versions ignore this member, and only the kinds that jump
+// (which they refuse) read the names, so a project an older version opens
+// plays there as here.
+const QString kNameKey = QStringLiteral("list_name");
 
 QJsonArray toJsonArray(const Pages &pages) {
     QJsonArray outer;
@@ -128,24 +134,33 @@ const UiText *problemText(OpenProblem problem) {
 
 } // namespace
 
-QByteArray serialize(const Pages &commands, const Pages &conditions) {
+QByteArray serialize(const Pages &commands, const Pages &conditions, const QStringList &names) {
     QJsonObject root;
     root.insert(kCommandKey, toJsonArray(commands));
     root.insert(kConditionKey, toJsonArray(conditions));
+    const bool named =
+        std::any_of(names.begin(), names.end(), [](const QString &n) { return !n.isEmpty(); });
+    if (named) {
+        QStringList all = names.mid(0, commands.size());
+        while (all.size() < commands.size())
+            all.append(QString());
+        root.insert(kNameKey, QJsonArray::fromStringList(all));
+    }
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
-SaveStatus save(const QString &path, const Pages &commands, const Pages &conditions) {
+SaveStatus save(const QString &path, const Pages &commands, const Pages &conditions,
+                const QStringList &names) {
     if (path.isEmpty())
         return SaveStatus::NoPath;
 #if defined(Q_OS_UNIX)
     if (localfilename::hasRawBytes(path))
-        return saveUnderBytes(localfilename::encode(path), serialize(commands, conditions));
+        return saveUnderBytes(localfilename::encode(path), serialize(commands, conditions, names));
 #endif
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return SaveStatus::OpenFailed;
-    const QByteArray data = serialize(commands, conditions);
+    const QByteArray data = serialize(commands, conditions, names);
     if (file.write(data) != data.size()) {
         file.cancelWriting();
         return SaveStatus::WriteFailed;
@@ -240,6 +255,16 @@ LoadResult parse(const QByteArray &data) {
     result.status = checkPages(commands, conditions, &result.unknown);
     if (result.status != LoadStatus::Ok)
         return result;
+    if (!readNames(root.value(kNameKey), int(commands.size()), result.names)) {
+        result.status = LoadStatus::BadShape;
+        return result;
+    }
+    result.flow = pageflow::check(commands, conditions, result.names, false);
+    if (result.flow.refused()) {
+        result.status = LoadStatus::BadFlow;
+        result.names.clear();
+        return result;
+    }
     result.commands = std::move(commands);
     result.conditions = std::move(conditions);
     return result;
@@ -282,6 +307,84 @@ LoadResult load(const QString &path) {
     return result;
 }
 
+bool readNames(const QJsonValue &value, int pages, QStringList &names) {
+    names.clear();
+    if (value.isUndefined()) {
+        for (int i = 0; i < pages; ++i)
+            names.append(QString());
+        return true;
+    }
+    if (!value.isArray() || value.toArray().size() != pages)
+        return false;
+    for (const QJsonValue &name : value.toArray()) {
+        if (!name.isString())
+            return false;
+        names.append(name.toString());
+    }
+    return true;
+}
+
+QString flowErrorText(const pageflow::Refusal &refusal, bool japanese) {
+    using pageflow::Problem;
+    QString text;
+    switch (refusal.problem) {
+    case Problem::None:
+        return {};
+    case Problem::DuplicateName:
+        text = projecttexts::duplicateName.in(japanese).arg(refusal.page).arg(refusal.value);
+        break;
+    case Problem::NoSuchPage:
+        text = refusal.value.isEmpty()
+                   ? projecttexts::noTarget.in(japanese).arg(refusal.page)
+                   : projecttexts::noSuchPage.in(japanese).arg(refusal.page).arg(refusal.value);
+        break;
+    case Problem::BadCount:
+        text = projecttexts::badCount.in(japanese).arg(refusal.page).arg(refusal.value);
+        break;
+    case Problem::CallTooDeep:
+        text = projecttexts::callTooDeep.in(japanese)
+                   .arg(refusal.page)
+                   .arg(pageflow::kMaxCallDepth)
+                   .arg(localfilename::forDisplay(refusal.called));
+        break;
+    case Problem::CallCircle:
+        text = projecttexts::callCircle.in(japanese)
+                   .arg(refusal.page)
+                   .arg(localfilename::forDisplay(refusal.called));
+        break;
+    case Problem::CallMissing:
+    case Problem::CallUnreadable:
+        text = projecttexts::callRefused.in(japanese)
+                   .arg(refusal.page)
+                   .arg(localfilename::forDisplay(refusal.called), refusal.reason[japanese]);
+        break;
+    }
+    if (!refusal.file.isEmpty())
+        text = projecttexts::inFile.in(japanese).arg(localfilename::forDisplay(refusal.file), text);
+    return text;
+}
+
+pageflow::Loaded loadCalled(const QString &path) {
+    pageflow::Loaded loaded;
+    const LoadResult result = load(path);
+    if (result.status != LoadStatus::Ok) {
+        loaded.missing = result.status == LoadStatus::OpenFailed;
+        // The caller names the file: the reason alone, where there is one.
+        const UiText *why = problemText(result.openProblem);
+        for (const bool japanese : {false, true})
+            loaded.reason[japanese] =
+                result.status == LoadStatus::BadFlow ? flowErrorText(result.flow, japanese)
+                : loaded.missing && why              ? why->in(japanese)
+                                                     : loadErrorText(result, path, japanese);
+        return loaded;
+    }
+    loaded.ok = true;
+    loaded.project.commands = result.commands;
+    loaded.project.conditions = result.conditions;
+    loaded.project.names = result.names;
+    return loaded;
+}
+
 QString loadErrorTitle(bool japanese) {
     return projecttexts::loadErrorTitle.in(japanese);
 }
@@ -309,6 +412,8 @@ QString loadErrorText(const LoadResult &result, const QString &path, bool japane
             .in(japanese)
             .arg(result.unknown.page)
             .arg(result.unknown.kind);
+    case LoadStatus::BadFlow:
+        return flowErrorText(result.flow, japanese);
     case LoadStatus::TooLarge:
         return projecttexts::tooLarge.in(japanese)
             .arg(kMaxProjectBytes / (1024 * 1024))
@@ -324,6 +429,7 @@ QString loadErrorLine(const LoadResult &result, const QString &path, bool japane
     case LoadStatus::NotObject:
     case LoadStatus::BadShape:
     case LoadStatus::UnknownKind:
+    case LoadStatus::BadFlow:
         return projecttexts::inFile.in(japanese).arg(localfilename::forDisplay(path), text);
     default:
         return text;

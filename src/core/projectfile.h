@@ -5,6 +5,7 @@
 // produces exactly what QJsonDocument::Indented gives; the reader is lenient
 // about the JSON but refuses a project the editor could not show.
 
+#include "pageflow.h"
 #include "pagekinds.h"
 
 #include <QByteArray>
@@ -20,7 +21,9 @@ using Pages = QList<QStringList>;
 
 // ---- writing ----
 
-QByteArray serialize(const Pages &commands, const Pages &conditions);
+// `names`, one a page (missing ones empty), are written only where a page
+// has one: a project without names is written as it always was.
+QByteArray serialize(const Pages &commands, const Pages &conditions, const QStringList &names = {});
 
 enum class SaveStatus {
     Ok,
@@ -31,7 +34,8 @@ enum class SaveStatus {
 
 // Writes through a save file: the target is replaced only once the whole new
 // content is on disk, so a failure never leaves a half-written project.
-SaveStatus save(const QString &path, const Pages &commands, const Pages &conditions);
+SaveStatus save(const QString &path, const Pages &commands, const Pages &conditions,
+                const QStringList &names = {});
 
 // In the interface language: Japanese, or English.
 QString saveErrorTitle(bool japanese); // "保存エラー"
@@ -52,6 +56,9 @@ enum class LoadStatus {
     // More than kMaxProjectBytes: refused before it is parsed, so that an
     // endless source (/dev/zero, a pipe that never closes) cannot exhaust memory.
     TooLarge, // "ファイルが大きすぎます（64 MiB まで）：<path>"
+    // Two pages with one name, a jump to a name no page has, a count that
+    // is not one: `flow` says which page.
+    BadFlow,
 };
 
 // Why a project could not be opened or read, for OpenFailed.
@@ -79,7 +86,9 @@ struct LoadResult {
     QString parseError; // QJsonParseError::errorString() for ParseError
     Pages commands;
     Pages conditions;
+    QStringList names;                              // one a page, empty for a page without a name
     UnknownKind unknown;                            // for UnknownKind
+    pageflow::Refusal flow;                         // for BadFlow
     OpenProblem openProblem = OpenProblem::Unknown; // for OpenFailed
 };
 
@@ -104,6 +113,17 @@ Pages readPageList(const QJsonValue &value);
 LoadStatus checkPages(const Pages &commands, const Pages &conditions,
                       UnknownKind *unknown = nullptr);
 bool isShowable(const Pages &commands, const Pages &conditions);
+
+// The names stored with the pages, one a page: missing (no page has a name)
+// gives empty names; anything but an array of as many entries as pages is
+// false.
+bool readNames(const QJsonValue &value, int pages, QStringList &names);
+
+// Why a project's flow is refused, naming the page (and the called project).
+QString flowErrorText(const pageflow::Refusal &refusal, bool japanese);
+
+// A called project read for a run: the pages and names, or why not.
+pageflow::Loaded loadCalled(const QString &path);
 
 QString loadErrorTitle(bool japanese); // "読み込みエラー"
 QString loadErrorText(const LoadResult &result, const QString &path, bool japanese);

@@ -34,6 +34,26 @@ inline constexpr UiText unknownCommand{
 inline constexpr UiText unknownCondition{u"ページ %1 の条件「%2」はこのバージョンでは使えません。",
                                          u"Page %1: the condition \"%2\" cannot be used in this "
                                          u"version."};
+// The pages' names and jumps. %1: the page, %2: the name or count as stored.
+inline constexpr UiText duplicateName{u"ページ %1 の名前「%2」はほかのページにもあります。",
+                                      u"Page %1: another page has the name \"%2\" too."};
+inline constexpr UiText noSuchPage{u"ページ %1 の飛び先「%2」という名前のページはありません。",
+                                   u"Page %1: no page has the name \"%2\" to go to."};
+inline constexpr UiText noTarget{u"ページ %1 の飛び先のページが選ばれていません。",
+                                 u"Page %1: no page to go to has been chosen."};
+inline constexpr UiText badCount{u"ページ %1 の回数「%2」は 0 以上の整数か「毎回」にしてください。",
+                                 u"Page %1: the count \"%2\" is not a whole number of 0 or "
+                                 u"more, nor \"毎回\"."};
+// %1: the page, %2: the limit, %3: the called project.
+inline constexpr UiText callTooDeep{
+    u"ページ %1 の呼び出しが深すぎます（%2 段まで）：%3",
+    u"Page %1: projects call each other too deep (at most %2 levels): %3"};
+// %1: the page, %2: the called project.
+inline constexpr UiText callCircle{u"ページ %1 の呼び出しは自分自身に戻ります：%2",
+                                   u"Page %1: the call comes back round to itself: %2"};
+// %1: the page, %2: the called project, %3: why it cannot be played.
+inline constexpr UiText callRefused{u"ページ %1 で呼び出すプロジェクトを使えません：%2（%3）",
+                                    u"Page %1: the called project cannot be played: %2 (%3)"};
 // %1: the limit in MiB, %2: the file.
 inline constexpr UiText tooLarge{u"ファイルが大きすぎます（%1 MiB まで）：%2",
                                  u"The file is too large (at most %1 MiB): %2"};

@@ -20,7 +20,10 @@
     X(window)                \
     X(pointerInWindow)       \
     X(smoothMoveInWindow)    \
-    X(imageJump)
+    X(imageJump)             \
+    X(goToPage)              \
+    X(callProject)           \
+    X(imageJumpBranch)
 
 #define TARNWICK_CONDITIONS(X) \
     X(waitUntilOver)           \
@@ -31,5 +34,10 @@
     X(clockTime)               \
     X(windowState)             \
     X(colour)                  \
-    X(image)
+    X(image)                   \
+    X(clickBranch)             \
+    X(keyBranch)               \
+    X(windowBranch)            \
+    X(colourBranch)            \
+    X(imageBranch)
 // clang-format on

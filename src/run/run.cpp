@@ -1,6 +1,7 @@
 #include "run.h"
 
 #include "capture/displayscale.h"
+#include "core/projectfile.h"
 #include "core/runkeys.h"
 #include "keywatch.h"
 #include "platform/backend.h"
@@ -41,7 +42,12 @@ Run::~Run() {
 bool Run::prepare(const RunSettings &settings, const QList<QStringList> &listCommand,
                   const QList<QStringList> &listCondition, const QString &projectName,
                   runsteps::Refusal *refusal) {
-    runsteps::Compiled compiled = runsteps::compile(listCommand, listCondition);
+    pageflow::Project project;
+    project.path = projectPath_;
+    project.commands = listCommand;
+    project.conditions = listCondition;
+    project.names = names_;
+    flowsteps::Prepared compiled = flowsteps::prepare(project, projectfile::loadCalled);
     if (refusal)
         *refusal = compiled.refusal;
     if (compiled.refusal.refused())
@@ -51,7 +57,8 @@ bool Run::prepare(const RunSettings &settings, const QList<QStringList> &listCom
     listCommand_ = listCommand;
     listCondition_ = listCondition;
     projectName_ = projectName;
-    steps_ = std::move(compiled.steps);
+    steps_ = std::move(compiled.top.steps);
+    called_ = std::move(compiled.called);
     prepared_ = true;
     // Qt's screens belong to the GUI thread; the Image pages compare their
     // templates' scale with this one.
@@ -69,11 +76,18 @@ bool Run::prepare(const RunSettings &settings, const QList<QStringList> &listCom
         pauseVk_ = keys.vk;
         pauseMask_ = keys.mask;
     }
-    const bool keyConditions = std::any_of(
-        steps_.begin(), steps_.end(), [](const auto &step) { return step.condition->hearsKeys(); });
-    const bool buttonConditions = std::any_of(steps_.begin(), steps_.end(), [](const auto &step) {
-        return step.condition->hearsButtons();
-    });
+    // The called projects' pages listen as the run's own do.
+    bool keyConditions = false;
+    bool buttonConditions = false;
+    const auto listens = [&](const std::vector<runsteps::Step> &steps) {
+        for (const runsteps::Step &step : steps) {
+            keyConditions = keyConditions || step.condition->hearsKeys();
+            buttonConditions = buttonConditions || step.condition->hearsButtons();
+        }
+    };
+    listens(steps_);
+    for (const auto &program : std::as_const(called_))
+        listens(program->steps);
     if (stopVk_ != 0 || pauseVk_ != 0 || keyConditions || buttonConditions) {
         // Called on the GUI thread by the watch, until stopListening().
         auto onStop = [this] {
@@ -165,24 +179,26 @@ void Run::runLoop() {
     const int runNumber = settings_.runCount;
     int pass = 0;
     int passNumber = 0; // for progress only: the loop count stands still when endless
+    std::chrono::steady_clock::time_point lastTold;
     while (pass < runNumber && !stopping()) {
         ++passNumber;
         if (settings_.repeatsUntilStopped())
             --pass; // the count never advances: only a stop ends the passes
         // An Image Jump without an image goes where this pass found one.
         context_.forgetPlace();
-        for (std::size_t p = 0; p < steps_.size() && !stopping(); ++p) {
-            // A page paused before its action waits here for the resume.
-            if (!context_.holdWhilePaused())
-                break;
-            context_.setPage(int(p) + 1);
-            emit pageStarted(passNumber, int(p) + 1);
-            if (!steps_[p].action->start(context_)) {
-                qCWarning(lcRun) << "[Run] no thread for an action; ending the run";
-                context_.requestStop();
-            }
-            steps_[p].condition->wait(context_);
-        }
+        // Each pass plays anew, its Go to pages' counts from 0.
+        flowsteps::Player(context_, called_)
+            .play(projectPath_, names_, steps_, [&](int page, bool jumped) {
+                context_.setPage(page);
+                // A loop of pages that never wait would flood whoever hears
+                // the pages: once it has jumped, a page is told at most every
+                // 20 ms.
+                const auto now = std::chrono::steady_clock::now();
+                if (jumped && now - lastTold < std::chrono::milliseconds(20))
+                    return;
+                lastTold = now;
+                emit pageStarted(passNumber, page);
+            });
         ++pass;
     }
     endRun();

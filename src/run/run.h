@@ -14,6 +14,7 @@
 // thread polls for the stop command instead.
 
 #include "core/runsettings.h"
+#include "flowsteps.h"
 #include "runcontext.h"
 #include "runsteps.h"
 
@@ -44,6 +45,14 @@ public:
     bool prepare(const RunSettings &settings, const QList<QStringList> &listCommand,
                  const QList<QStringList> &listCondition, const QString &projectName,
                  runsteps::Refusal *refusal = nullptr);
+
+    // Before prepare(): the pages' names, one a page (the jumps name them),
+    // and the project's file (called projects are found from its folder;
+    // empty: from the working folder).
+    void setFlow(const QStringList &names, const QString &projectPath) {
+        names_ = names;
+        projectPath_ = projectPath;
+    }
 
     const RunSettings &settings() const { return settings_; }
     QString projectName() const { return projectName_; }
@@ -98,6 +107,9 @@ private:
     QList<QStringList> listCondition_;
     QString projectName_;
     std::vector<runsteps::Step> steps_;
+    QStringList names_;
+    QString projectPath_;
+    flowsteps::Programs called_;
     bool prepared_ = false;
     RunContext context_;
     int stopVk_ = 0;

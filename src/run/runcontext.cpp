@@ -122,6 +122,10 @@ void RunContext::fail(RunFailure::Reason reason, const windowmatch::Choice &wind
     // A run already being stopped was not stopped by this page.
     if (stopping())
         return;
+    if (catchingHere()) {
+        caught_ = {reason, page_.load(), window, x, y};
+        return;
+    }
     {
         std::lock_guard<std::mutex> lock(failureMutex_);
         if (!failure_.failed()) {
@@ -153,8 +157,48 @@ bool RunContext::waitUntil(const std::function<bool()> &met, std::chrono::millis
             return true;
         if (stopping())
             return false;
+        if (limitedHere()) {
+            const Clock::time_point at = now();
+            if (at >= limit_)
+                return false;
+            std::this_thread::sleep_for(std::min<Clock::duration>(interval, limit_ - at));
+            continue;
+        }
         std::this_thread::sleep_for(interval);
     }
+}
+
+void RunContext::catchFailures(bool on) {
+    caught_ = RunFailure();
+    catchThread_ = std::this_thread::get_id();
+    catching_ = on;
+}
+
+void RunContext::setTimeLimit(Clock::time_point limit) {
+    limit_ = limit;
+    limitThread_ = std::this_thread::get_id();
+    limited_ = true;
+}
+
+void RunContext::branchTo(const QString &page, bool skipCondition) {
+    flow_.branch = page;
+    flow_.skipCondition = skipCondition;
+}
+
+void RunContext::goTo(const QString &page, int times) {
+    flow_.goTo = page;
+    flow_.times = times;
+}
+
+RunContext::Flow RunContext::takeFlow() {
+    Flow flow = std::move(flow_);
+    flow_ = Flow();
+    return flow;
+}
+
+void RunContext::callProject(const QString &written) {
+    if (caller_)
+        caller_(written);
 }
 
 void RunContext::waitSeconds(double seconds) {

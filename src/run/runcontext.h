@@ -12,6 +12,7 @@
 #include "core/windowmatch.h"
 #include "typingorder.h"
 
+#include <QString>
 #include <QTime>
 
 #include <atomic>
@@ -124,9 +125,40 @@ public:
     QTime timeOfDay() const;
 
     // ---- waits, all ended early by a stop ----
-    // Asks `met` every `interval` until it holds (true) or a stop (false).
-    // Every polling wait of a run goes through here.
+    // Asks `met` every `interval` until it holds (true) or a stop or the
+    // time limit (false). Every polling wait of a run goes through here.
     bool waitUntil(const std::function<bool()> &met, std::chrono::milliseconds interval);
+    // A time limit on the run's clock for the waits of one condition (run
+    // thread only): waitUntil gives up at it, and so do the waits that ask
+    // givingUp().
+    void setTimeLimit(Clock::time_point limit);
+    void clearTimeLimit() { limited_ = false; }
+    // Only for the thread that set it: an action's worker waits on.
+    bool timeUp() const { return limitedHere() && now() >= limit_; }
+    bool givingUp() const { return stopping() || timeUp(); }
+
+    // While on (for the thread that turned it on), a failure is kept for the
+    // caller instead of stopping the run: a step that branches where another
+    // would stop.
+    void catchFailures(bool on);
+    RunFailure caught() const { return caught_; }
+
+    // ---- where the run goes after the page (run thread only) ----
+    struct Flow {
+        QString branch;             // a page's name: go there
+        bool skipCondition = false; // at once, without the page's condition
+        QString goTo;               // a Go to page's target
+        int times = -1;             // how often it jumps, -1: every time
+    };
+    void branchTo(const QString &page, bool skipCondition = false);
+    void goTo(const QString &page, int times);
+    Flow takeFlow();
+    bool skipsCondition() const { return flow_.skipCondition; }
+    // A Call project page plays the project through what the player set.
+    void setCaller(std::function<void(const QString &written)> caller) {
+        caller_ = std::move(caller);
+    }
+    void callProject(const QString &written);
     // Waits `seconds` of the run's clock (nothing when not above 0).
     void waitSeconds(double seconds);
     // Sleeps until `deadline` (the run's clock) in steps of at most `step`,
@@ -207,6 +239,16 @@ private:
     std::shared_ptr<KeyWatch> keyWatch_;
     double displayScale_ = 1.0;
     bool placeKnown_ = false;
+    bool limitedHere() const { return limited_ && std::this_thread::get_id() == limitThread_; }
+    bool catchingHere() const { return catching_ && std::this_thread::get_id() == catchThread_; }
+    std::atomic<bool> catching_{false};
+    std::thread::id catchThread_;
+    RunFailure caught_;
+    std::atomic<bool> limited_{false};
+    std::thread::id limitThread_;
+    Clock::time_point limit_;
+    Flow flow_;
+    std::function<void(const QString &)> caller_;
     int placeX_ = 0;
     int placeY_ = 0;
     TypingOrder typingOrder_;

@@ -1,6 +1,9 @@
 #include "runsteps.h"
 
 #include "core/keycombination.h"
+#include "core/localfilename.h"
+#include "core/projectfile.h"
+#include "core/projecttexts.h"
 #include "core/recordvalues.h"
 #include "core/runkeys.h"
 #include "core/timedwait.h"
@@ -264,6 +267,15 @@ Compiled compile(const QList<QStringList> &commands, const QList<QStringList> &c
 }
 
 QString refusalText(const Refusal &refusal, bool japanese) {
+    if (refusal.flow.refused())
+        return projectfile::flowErrorText(refusal.flow, japanese) +
+               runtexts::notStarted.in(japanese);
+    if (!refusal.file.isEmpty()) {
+        Refusal within = refusal;
+        within.file.clear();
+        return projecttexts::inFile.in(japanese).arg(localfilename::forDisplay(refusal.file),
+                                                     refusalText(within, japanese));
+    }
     using pagekinds::RecordProblem;
     const QString list =
         (refusal.side == pagekinds::Side::Command ? runtexts::commandList : runtexts::conditionList)

@@ -7,6 +7,7 @@
 // or a record too short for its kind, is refused there, so the run never
 // starts on it.
 
+#include "core/pageflow.h"
 #include "core/pagekinds.h"
 #include "platform/windowaccess.h"
 #include "runcontext.h"
@@ -112,6 +113,8 @@ struct Refusal {
     int imageHeight = 0;
     ValueProblem value = ValueProblem::None; // with problem and image None
     QString valueText;                       // the value as stored
+    pageflow::Refusal flow;                  // names, targets, counts, calls
+    QString file; // the called project the page is in, empty for the one run
 
     bool refused() const { return page > 0; }
 };

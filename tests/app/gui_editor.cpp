@@ -767,6 +767,11 @@ private slots:
             QVERIFY2(pane, qPrintable(rows.at(i).stored));
             QVERIFY(!pane->widgets(*w).contains(nullptr));
             QCOMPARE(combo->itemData(i).toString(), rows.at(i).stored);
+            // A command showing the seconds says in their Help Mode tip what
+            // they mean to it, and only such a command.
+            if (!condition)
+                QCOMPARE(!rows.at(i).secondsHelp.japanese().isEmpty(),
+                         pane->widgets(*w).contains(w->commandTimeSpin));
         }
         QVERIFY(!editorpanes::find(side, "謎"));
         // No pane for a kind the registry does not have.

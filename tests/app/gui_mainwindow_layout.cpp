@@ -196,13 +196,14 @@ private slots:
         };
         // The construction texts are replaced by the texts of the active
         // language; with Japanese active they read the same.
-        QCOMPARE(
-            items(window.commandCombo),
-            QStringList({"なし", "クリック", "マウスポインター", "スムーズムーブ", "キー", "入力",
-                         "ウィンドウ切替", "ウィンドウ座標", "ウィンドウムーブ", "画像ジャンプ"}));
+        QCOMPARE(items(window.commandCombo),
+                 QStringList({"なし", "クリック", "マウスポインター", "スムーズムーブ", "キー",
+                              "入力", "ウィンドウ切替", "ウィンドウ座標", "ウィンドウムーブ",
+                              "画像ジャンプ", "ページへ", "プロジェクト呼出", "画像ジャンプ分岐"}));
         QCOMPARE(items(window.conditionCombo),
                  QStringList({"終わるまで待つ", "時間", "即時", "クリック", "キー", "時刻",
-                              "ウィンドウ", "色", "画像"}));
+                              "ウィンドウ", "色", "画像", "クリック分岐", "キー分岐",
+                              "ウィンドウ分岐", "色分岐", "画像分岐"}));
         QCOMPARE(items(window.commandClickCombo), QStringList({"左", "右"}));
         QCOMPARE(items(window.conditionClickCombo), QStringList({"左", "右"}));
         QCOMPARE(window.commandClickCombo->currentIndex(), 0);

@@ -168,6 +168,17 @@ QString laterKinds(pagekinds::Side side, bool japanese) {
     }
     return out;
 }
+// The seconds' lines of the commands after the first six, each followed by a
+// line break.
+QString laterSeconds(bool japanese) {
+    QString out;
+    const QList<pagekinds::Kind> &rows = pagekinds::commands();
+    for (int i = 6; i < rows.size(); ++i) {
+        if (!rows.at(i).secondsHelp.japanese().isEmpty())
+            out += rows.at(i).secondsHelp.in(japanese) + QLatin1Char('\n');
+    }
+    return out;
+}
 const pagekinds::Side commands = pagekinds::Side::Command;
 const pagekinds::Side conditions = pagekinds::Side::Condition;
 
@@ -210,11 +221,13 @@ const QList<TipRow> &tipRows() {
          "クリックする時間を指定します。\n"
          "スムーズムーブ:マウスポインターが指定した座標に着くまでにかかる時間を指定します。\n"
          "キー:キーを入力する時間を指定します。\n"
-         "入力:文章全体を入力するのにかかる時間を指定します。\n単位は秒です。",
+         "入力:文章全体を入力するのにかかる時間を指定します。\n" +
+             laterSeconds(true) + "単位は秒です。",
          "Specifies the time.\nIts meaning depends on the action.\nClick: Specifies the duration "
          "of the click.\nSmooth Move: Specifies the time it takes for the mouse pointer to reach "
          "the specified coordinates.\nKey: Specifies the duration for pressing the key(s).\n"
-         "Input: Specifies the time it takes to type the whole text.\nThe unit is seconds."},
+         "Input: Specifies the time it takes to type the whole text.\n" +
+             laterSeconds(false) + "The unit is seconds."},
         {TIP(conditionCombo),
          "追加する条件を指定します。\n"
          "終わるまで待つ:操作が終わるまで待ってから、次の操作に進みます。\n"

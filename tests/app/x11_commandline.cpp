@@ -238,6 +238,25 @@ private slots:
         QTest::newRow("image without a picture, en")
             << "nopicture.cmdat" << noPicture << en
             << "page 1: the condition \"画像\" has no image to look for; the run was not started";
+        // Typing would follow on page 1: the flow is refused before it.
+        const QByteArray twoNames =
+            R"({"list_command": [["入力", "x", "0.1"], ["なし"]], "list_condition":
+                [["即時"], ["即時"]], "list_name": ["a", "a"]})";
+        const QByteArray noTarget =
+            R"({"list_command": [["入力", "x", "0.1"], ["ページへ", "end", "毎回"]],
+                "list_condition": [["即時"], ["即時"]]})";
+        const QByteArray callsNothing =
+            R"({"list_command": [["入力", "x", "0.1"], ["プロジェクト呼出", "gone.cmdat"]],
+                "list_condition": [["即時"], ["即時"]]})";
+        QTest::newRow("two pages with one name, en")
+            << "twonames.cmdat" << twoNames << en
+            << "%1: Page 2: another page has the name \"a\" too.";
+        QTest::newRow("a jump to no page, ja")
+            << "notarget.cmdat" << noTarget << ja
+            << "%1：ページ 2 の飛び先「end」という名前のページはありません。";
+        QTest::newRow("a called project that is missing, en")
+            << "calls.cmdat" << callsNothing << en
+            << "Page 2: the called project cannot be played: ";
     }
     void unreadableProjectExitsTwoAndTypesNothing() {
         QFETCH(QString, name);

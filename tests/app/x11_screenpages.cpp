@@ -4,7 +4,8 @@
 // the picture, also after the window has moved since the template was taken
 // from the screen, and when the screen shrank while the page waited. A
 // picture that never shows stops the run with exit status 5 and its
-// message, and nothing is clicked.
+// message, and nothing is clicked; with a branch, a picture that is not there
+// yet is looked for again, and clicked once it comes.
 
 #include "support/screenpattern.h"
 #include "support/systeminput.h"
@@ -81,13 +82,17 @@ QJsonArray record(const QStringList &elements) {
     return array;
 }
 
-QByteArray project(const QList<QStringList> &commands, const QList<QStringList> &conditions) {
+QByteArray project(const QList<QStringList> &commands, const QList<QStringList> &conditions,
+                   const QStringList &names = {}) {
     QJsonArray c, k;
     for (const QStringList &r : commands)
         c.append(record(r));
     for (const QStringList &r : conditions)
         k.append(record(r));
-    return QJsonDocument(QJsonObject{{"list_command", c}, {"list_condition", k}}).toJson();
+    QJsonObject root{{"list_command", c}, {"list_condition", k}};
+    if (!names.isEmpty())
+        root.insert("list_name", record(names));
+    return QJsonDocument(root).toJson();
 }
 
 QStringList jump(const QString &area, const QString &image, double seconds) {
@@ -240,6 +245,34 @@ private slots:
         QCOMPARE(canvas.pressesBeforeTheChange, 0);
         QVERIFY(canvas.changedRect().contains(canvas.presses.first()));
         QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::primaryScreen()->size(), QSize(800, 600), 5000);
+    }
+
+    // The picture comes only after the first look has given up: the branch
+    // goes to a page that tries again, the second look finds it, and the
+    // click lands inside it.
+    void branchTriesAgain() {
+        Canvas canvas;
+        canvas.setGeometry(140, 130, 520, 360);
+        canvas.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&canvas));
+        QTimer::singleShot(1500, &canvas,
+                           [&canvas] { canvas.reveal(Canvas::Shows::Picture, QPoint(250, 120)); });
+        QStringList look = jump("ウィンドウ", pattern::pngBase64(pattern::picture()), 1);
+        look[0] = QStringLiteral("画像ジャンプ分岐");
+        look << QStringLiteral("again") << QString();
+        QString errors;
+        QCOMPARE(run(project({look,
+                              kClick,
+                              {"ページへ", "done", "毎回"},
+                              {"ページへ", "try", "3"},
+                              {"なし"}},
+                             {kNow, {"終わるまで待つ", "0"}, kNow, {"時間", "0.1"}, kNow},
+                             {"try", "", "", "again", "done"}),
+                     errors),
+                 0);
+        QTRY_COMPARE_WITH_TIMEOUT(canvas.presses.size(), 1, 5000);
+        QCOMPARE(canvas.pressesBeforeTheChange, 0);
+        QVERIFY(canvas.changedRect().contains(canvas.presses.first()));
     }
 
     // Not found within the page's time: the run stops with its message,

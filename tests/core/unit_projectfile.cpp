@@ -279,7 +279,7 @@ private slots:
         QFETCH(QString, path);
         const projectfile::LoadResult r = projectfile::load(path);
         QCOMPARE(r.status, LoadStatus::Ok);
-        QCOMPARE(projectfile::serialize(r.commands, r.conditions), readAll(path));
+        QCOMPARE(projectfile::serialize(r.commands, r.conditions, r.names), readAll(path));
     }
 
     // The samples behave the same on Linux and Windows and never type into

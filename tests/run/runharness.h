@@ -61,6 +61,9 @@ public:
     // The settings the run starts from: begin() and prepare() set the start
     // delay, the run count and the stop command on them.
     RunSettings base;
+    // The pages' names and the project's file, for jumps and called projects.
+    QStringList names;
+    QString projectPath;
 
     // The run goes first: a run still going (a failed check) notes its last
     // signals while being joined, and needs the log for that.
@@ -88,6 +91,7 @@ public:
         settings.startDelay = stertTime;
         settings.runCount = runNumber;
         settings.stopCommand = stopCommand;
+        run->setFlow(names, projectPath);
         runsteps::Refusal refusal;
         const bool prepared =
             run->prepare(settings, commands, conditions, QStringLiteral("test"), &refusal);

@@ -73,7 +73,8 @@ private slots:
         for (const pagekinds::Kind &kind : pagekinds::conditions()) {
             QStringList record = kind.fresh(now);
             // A new Image condition has no picture yet; the editor gives it one.
-            if (kind.stored == pagekinds::name::image())
+            if (kind.stored == pagekinds::name::image() ||
+                kind.stored == pagekinds::name::imageBranch())
                 record[11] = pngBase64();
             QTest::newRow(qPrintable(QStringLiteral("condition ") + kind.english))
                 << Side::Condition << record;

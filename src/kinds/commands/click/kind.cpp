@@ -18,7 +18,9 @@ const Kind &kind() {
                         return {name::click(), leftSide, QStringLiteral("0.01")};
                     },
                     {u"クリック:時間を指定してクリックします。",
-                     u"Click: Clicks for the specified amount of time."});
+                     u"Click: Clicks for the specified amount of time."},
+                    {u"クリック:クリックする時間を指定します。",
+                     u"Click: Specifies the duration of the click."});
     return row;
 }
 

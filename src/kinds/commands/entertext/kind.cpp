@@ -19,7 +19,9 @@ const Kind &kind() {
                     },
                     {u"入力:指定の時間をかけて文章全体を入力します。（日本語対応）",
                      u"Input: Types text, spreading the specified time over the whole text. "
-                     u"(Supports Japanese)"});
+                     u"(Supports Japanese)"},
+                    {u"入力:文章全体を入力するのにかかる時間を指定します。",
+                     u"Input: Specifies the time it takes to type the whole text."});
     return row;
 }
 

@@ -18,7 +18,9 @@ const Kind &kind() {
                         return {name::key(), QString(), QStringLiteral("0.01")};
                     },
                     {u"キー:時間を指定して単一または複数のキーを入力します。",
-                     u"Key: Presses one or more keys for the specified amount of time."});
+                     u"Key: Presses one or more keys for the specified amount of time."},
+                    {u"キー:キーを入力する時間を指定します。",
+                     u"Key: Specifies the duration for pressing the key(s)."});
     return row;
 }
 

@@ -21,7 +21,10 @@ const Kind &kind() {
         {u"スムーズムーブ:"
          u"実行時のマウスポインターから指定の座標に時間を指定してスムーズに移動します。",
          u"Smooth Move: Smoothly moves the mouse pointer from its current position at runtime to "
-         u"the specified coordinates over the specified amount of time."});
+         u"the specified coordinates over the specified amount of time."},
+        {u"スムーズムーブ:マウスポインターが指定した座標に着くまでにかかる時間を指定します。",
+         u"Smooth Move: Specifies the time it takes for the mouse pointer to reach the specified "
+         u"coordinates."});
     return row;
 }
 

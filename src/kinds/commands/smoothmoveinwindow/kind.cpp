@@ -24,7 +24,10 @@ const Kind &kind() {
         },
         {u"ウィンドウムーブ:指定のウィンドウの中の座標に時間を指定してスムーズに移動します。",
          u"Window Move: Smoothly moves the mouse pointer to the specified coordinates within the "
-         u"chosen window over the specified amount of time."});
+         u"chosen window over the specified amount of time."},
+        {u"ウィンドウムーブ:マウスポインターが指定した座標に着くまでにかかる時間を指定します。",
+         u"Window Move: Specifies the time it takes for the mouse pointer to reach the specified "
+         u"coordinates."});
     return row;
 }
 

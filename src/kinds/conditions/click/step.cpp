@@ -22,7 +22,7 @@ public:
         const int vk = vk_;
         const auto held = [&run, vk] { return run.isDown(vk); };
         if (KeyWatch *watch = run.keyWatch(); watch && watch->hearsButtons()) {
-            watch->waitForButton(vk, held, [&run] { return run.stopping(); });
+            watch->waitForButton(vk, held, [&run] { return run.givingUp(); });
             return;
         }
         run.waitUntil(held, milliseconds(50));

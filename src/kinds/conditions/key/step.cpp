@@ -25,7 +25,7 @@ public:
             // A press the user made while the run was paused does not count:
             // after the resume the page waits for one of its own.
             while (watch->waitForPressAndRelease(vk, wanted, run.isDown(vk), [&run] {
-                return run.stopping();
+                return run.givingUp();
             }) && run.paused()) {
                 if (!run.holdWhilePaused())
                     return;

@@ -1,0 +1,10 @@
+#include "run/flowsteps.h"
+
+namespace kinds::condition::clickBranch {
+using namespace runsteps;
+
+// The other kind's step within the time limit, checked as that kind is.
+const ConditionStep step{flowsteps::limited, flowsteps::baseConditionTemplate,
+                         flowsteps::baseValueProblem};
+
+} // namespace kinds::condition::clickBranch
