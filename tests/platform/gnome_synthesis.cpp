@@ -1,0 +1,187 @@
+// The GNOME backend on the headless GNOME Shell of ./test.sh
+// (scripts/gnome.sh), into GTK 3 windows of the test's own on its Wayland
+// display: text typed or pasted arrives exactly and in order, the clipboard
+// is as it was afterwards, clicks land where they were sent, chords arrive
+// with their modifiers, and our shell extension lists and activates windows.
+
+#include "platform/backend.h"
+#include "platform/gnome/gnomebackend.h"
+#include "platform/gnome/mutterremote.h"
+#include "support/gnomesession.h"
+
+#include <QtTest>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr int kTimeoutMs = 30000;
+constexpr char kClipboardType[] = "text/plain;charset=utf-8";
+
+// GDK's Control bit (GdkModifierType).
+constexpr int kControl = 1 << 2;
+
+} // namespace
+
+class GnomeSynthesisTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void cleanupTestCase();
+
+    void typesTextExactlyAndKeepsTheClipboard_data();
+    void typesTextExactlyAndKeepsTheClipboard();
+    void clicksLandWhereSent_data();
+    void clicksLandWhereSent();
+    void chordArrivesWithItsModifier();
+    void extensionActivatesTheWindowAsked();
+
+private:
+    platform::WindowInfo targetWindow();
+
+    std::unique_ptr<platform::Backend> backend_;
+    platform::InputLayer *layer_ = nullptr;
+    // The test's own session: it puts the user's clipboard content there and
+    // reads it back.
+    std::unique_ptr<platform::gnome::MutterRemote> user_;
+};
+
+void GnomeSynthesisTest::initTestCase() {
+    QString why;
+    QVERIFY2(testsupport::useGnomeSession(why), qPrintable(why));
+    std::string error;
+    QVERIFY2(platform::gnome::isGnomeWayland(), "the environment does not say GNOME on Wayland");
+    QVERIFY2(platform::gnome::MutterRemote::available(error), error.c_str());
+    backend_ = platform::createBackend("wayland", error);
+    QVERIFY2(error.empty(), error.c_str());
+    QCOMPARE(QString::fromStdString(backend_->capabilities().name), QStringLiteral("gnome"));
+    QVERIFY2(backend_->windowAccess(), platform::gnome::windowsNote().c_str());
+    layer_ = backend_->synthesis();
+    user_ = std::make_unique<platform::gnome::MutterRemote>();
+    QVERIFY2(user_->open(error), error.c_str());
+}
+
+void GnomeSynthesisTest::cleanup() {
+    if (layer_)
+        layer_->releaseAll();
+}
+
+void GnomeSynthesisTest::cleanupTestCase() {
+    user_.reset();
+    backend_.reset();
+}
+
+platform::WindowInfo GnomeSynthesisTest::targetWindow() {
+    for (const platform::WindowInfo &w : backend_->windowAccess()->windows())
+        if (w.title == u"tarnwick gtk target")
+            return w;
+    return {};
+}
+
+void GnomeSynthesisTest::typesTextExactlyAndKeepsTheClipboard_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("ascii") << QStringLiteral("Hello, World! 1+2=3 {x} ~_|");
+    QTest::newRow("japanese") << QStringLiteral("日本語のテキスト、かなカナ");
+    QTest::newRow("emoji") << QStringLiteral("😀👍🎉");
+    QTest::newRow("accents") << QStringLiteral("éàüßñ çÉ Ø");
+    // Typed and pasted runs one after another, in order.
+    QTest::newRow("mixed") << QStringLiteral("ab日本cd😀e\u00e9f語");
+}
+
+void GnomeSynthesisTest::typesTextExactlyAndKeepsTheClipboard() {
+    QFETCH(QString, text);
+    const std::string before = "the user's own " + std::string(QTest::currentDataTag());
+    QVERIFY(user_->offerSelection({{kClipboardType, before}}));
+
+    testsupport::GnomeGtkTarget entry;
+    QString error;
+    QVERIFY2(entry.start(QStringLiteral("entry"), error), qPrintable(error));
+    const auto *units = reinterpret_cast<const char16_t *>(text.utf16());
+    layer_->textAhead(units, static_cast<std::size_t>(text.size()));
+    for (int i = 0; i < text.size(); ++i) {
+        layer_->unicodeDown(units[i]);
+        layer_->unicodeUp(units[i]);
+    }
+    QCOMPARE(entry.text(text.size()), text);
+
+    // The clipboard holds what the user had, served now by the backend.
+    // Where nothing was pasted, the user's program still holds it.
+    if (!user_->ownsSelection())
+        QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(user_->readSelection()[kClipboardType]),
+                                  QString::fromStdString(before), 5000);
+}
+
+void GnomeSynthesisTest::clicksLandWhereSent_data() {
+    QTest::addColumn<int>("dx");
+    QTest::addColumn<int>("dy");
+    QTest::newRow("near the corner") << 30 << 40;
+    QTest::newRow("middle") << 100 << 75;
+    QTest::newRow("far side") << 170 << 110;
+}
+
+void GnomeSynthesisTest::clicksLandWhereSent() {
+    QFETCH(int, dx);
+    QFETCH(int, dy);
+    testsupport::GnomeGtkTarget events;
+    QString error;
+    QVERIFY2(events.start(QStringLiteral("events"), error), qPrintable(error));
+    const platform::WindowInfo w = targetWindow();
+    QVERIFY2(w.id, "the extension does not list the GTK window");
+    // A reference click at the frame's corner plus 10, then the row's: the
+    // window reports both in its own coordinates, which must differ by
+    // exactly what the positions sent did.
+    const auto clickAt = [&](int x, int y) -> QPoint {
+        events.clear();
+        layer_->setCursorPos(x, y);
+        layer_->mouseDown(platform::MouseButton::Left);
+        layer_->mouseUp(platform::MouseButton::Left);
+        const QString line =
+            events.waitFor([](const QString &l) { return l.startsWith(QLatin1String("down 1 ")); });
+        const QStringList parts = line.split(QLatin1Char(' '));
+        return parts.size() == 4 ? QPoint(parts[2].toInt(), parts[3].toInt()) : QPoint(-1, -1);
+    };
+    const QPoint reference = clickAt(w.client.x + 10, w.client.y + 10);
+    QVERIFY2(reference.x() >= 0, qPrintable(events.dump()));
+    const QPoint landed = clickAt(w.client.x + dx, w.client.y + dy);
+    QVERIFY2(landed.x() >= 0, qPrintable(events.dump()));
+    QCOMPARE(landed - reference, QPoint(dx - 10, dy - 10));
+    QVERIFY(!layer_->isDown(platform::kVkLButton));
+}
+
+void GnomeSynthesisTest::chordArrivesWithItsModifier() {
+    testsupport::GnomeGtkTarget events;
+    QString error;
+    QVERIFY2(events.start(QStringLiteral("events"), error), qPrintable(error));
+    events.clear();
+    layer_->keyDown(0x11); // Ctrl
+    layer_->keyDown('A');
+    QVERIFY(layer_->isDown('A'));
+    layer_->keyUp('A');
+    layer_->keyUp(0x11);
+    const QString press =
+        events.waitFor([](const QString &l) { return l.startsWith(QLatin1String("press 97 ")); });
+    QVERIFY2(!press.isEmpty(), qPrintable(events.dump()));
+    QVERIFY(press.split(QLatin1Char(' ')).at(2).toInt() & kControl);
+    QVERIFY(!layer_->isDown('A'));
+}
+
+void GnomeSynthesisTest::extensionActivatesTheWindowAsked() {
+    testsupport::GnomeGtkTarget first;
+    QString error;
+    QVERIFY2(first.start(QStringLiteral("events"), error), qPrintable(error));
+    const platform::WindowInfo w = targetWindow();
+    QVERIFY(w.id);
+    QCOMPARE(backend_->windowAccess()->activeWindow(), w.id);
+    testsupport::GnomeGtkTarget second;
+    QVERIFY2(second.start(QStringLiteral("entry"), error), qPrintable(error));
+    QVERIFY(backend_->windowAccess()->activeWindow() != w.id);
+    QVERIFY(backend_->windowAccess()->activate(w.id));
+    QCOMPARE(backend_->windowAccess()->activeWindow(), w.id);
+    QCOMPARE(backend_->windowAccess()->windowAt(w.client.x + 5, w.client.y + 5), w.id);
+}
+
+QTEST_GUILESS_MAIN(GnomeSynthesisTest)
+#include "gnome_synthesis.moc"
