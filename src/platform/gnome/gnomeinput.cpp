@@ -177,10 +177,9 @@ void GnomeInput::paste(const std::u32string &text) {
     std::lock_guard<std::mutex> lock(clipboardMutex_);
     // What the user had, unless what the clipboard holds is ours already
     // (then the saved content is still theirs).
-    if (!saved_ && !remote_.ownsSelection()) {
+    if (!saved_ && !remote_.ownsSelection())
         savedClipboard_ = remote_.readSelection();
-        saved_ = true;
-    }
+    saved_ = true;
     const std::string utf8 = desktop::utf8FromUtf32(text);
     const std::map<std::string, std::string> offer = {
         {"text/plain;charset=utf-8", utf8},
@@ -212,8 +211,10 @@ void GnomeInput::restoreClipboard() {
         return;
     saved_ = false;
     // An empty clipboard cannot be given back: the last paste stays.
-    if (!savedClipboard_.empty())
-        remote_.offerSelection(savedClipboard_);
+    if (savedClipboard_.empty())
+        return;
+    remote_.waitTransfersQuiet(100, 1000);
+    remote_.offerSelection(savedClipboard_);
 }
 
 void GnomeInput::mouseDown(MouseButton button) {

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -157,6 +158,7 @@ struct MutterRemote::Impl {
     StreamArea area;
     std::map<std::string, std::string> offer;
     std::uint64_t served = 0;
+    std::chrono::steady_clock::time_point lastTransfer;
     bool owner = false;
     std::vector<std::string> currentTypes;
 
@@ -307,6 +309,7 @@ struct MutterRemote::Impl {
             g_variant_unref(done);
         std::lock_guard<std::mutex> lock(mutex);
         ++served;
+        lastTransfer = std::chrono::steady_clock::now();
         changed.notify_all();
     }
 
@@ -593,6 +596,19 @@ bool MutterRemote::waitTransfer(std::uint64_t served, int timeoutMs) {
     return d->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this, served] {
         return d->served > served || !d->alive;
     }) && d->served > served;
+}
+
+void MutterRemote::waitTransfersQuiet(int quietMs, int timeoutMs) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto quiet = std::chrono::milliseconds(quietMs);
+    std::unique_lock<std::mutex> lock(d->mutex);
+    while (d->alive) {
+        const auto now = std::chrono::steady_clock::now();
+        const auto quietAt = d->lastTransfer + quiet;
+        if (now >= quietAt || now >= until)
+            return;
+        d->changed.wait_until(lock, std::min(quietAt, until));
+    }
 }
 
 bool MutterRemote::ownsSelection() const {

@@ -71,6 +71,10 @@ public:
     std::uint64_t transfersServed() const;
     // Waits until more than `served` have been, or `timeoutMs` passed.
     bool waitTransfer(std::uint64_t served, int timeoutMs);
+    // Waits until no transfer of our offers has come for `quietMs` (GNOME's
+    // clipboard manager copies each new content, and a copy finishing late
+    // would put it back over a newer one), at most `timeoutMs`.
+    void waitTransfersQuiet(int quietMs, int timeoutMs);
     // True while the clipboard holds an offer of ours.
     bool ownsSelection() const;
 
