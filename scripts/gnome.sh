@@ -96,10 +96,26 @@ SESSION
   fi
   export GNOME_WAYLAND_DISPLAY="$GNOME_DIR/runtime/wayland-gnome"
   export GNOME_SESSION_BUS="unix:path=$GNOME_DIR/session-bus"
-  # The shell starts in the Overview, which keeps windows from the focus.
-  DBUS_SESSION_BUS_ADDRESS=$GNOME_SESSION_BUS gdbus call --session --dest org.gnome.Shell \
-    --object-path /org/gnome/Shell --method org.freedesktop.DBus.Properties.Set \
-    org.gnome.Shell OverviewActive '<false>' >/dev/null 2>&1 || true
+  # The shell starts in the Overview, which keeps windows from the focus; it
+  # shows it a moment after its bus names are up.
+  # Hidden while it is still appearing, it may come back: until it stays away.
+  local overview seen= calm=0
+  for i in $(seq 1 100); do
+    overview=$(DBUS_SESSION_BUS_ADDRESS=$GNOME_SESSION_BUS gdbus call --session \
+      --dest org.gnome.Shell --object-path /org/gnome/Shell \
+      --method org.freedesktop.DBus.Properties.Get org.gnome.Shell OverviewActive 2>/dev/null)
+    if [ "$overview" = "(<true>,)" ]; then
+      seen=1
+      calm=0
+      DBUS_SESSION_BUS_ADDRESS=$GNOME_SESSION_BUS gdbus call --session --dest org.gnome.Shell \
+        --object-path /org/gnome/Shell --method org.freedesktop.DBus.Properties.Set \
+        org.gnome.Shell OverviewActive '<false>' >/dev/null 2>&1 || true
+    elif [ -n "$seen" ]; then
+      calm=$((calm + 1))
+      [ "$calm" -ge 5 ] && break
+    fi
+    sleep 0.1
+  done
 }
 stop_gnome() {
   if [ -n "${GNOME_PID:-}" ]; then

@@ -38,6 +38,7 @@ private slots:
     void clicksLandWhereSent();
     void chordArrivesWithItsModifier();
     void extensionActivatesTheWindowAsked();
+    void runKeysReachTheRunOnlyWhileBound();
 
 private:
     platform::WindowInfo targetWindow();
@@ -186,6 +187,33 @@ void GnomeSynthesisTest::extensionActivatesTheWindowAsked() {
     QVERIFY(backend_->windowAccess()->activate(w.id));
     QCOMPARE(backend_->windowAccess()->activeWindow(), w.id);
     QCOMPARE(backend_->windowAccess()->windowAt(w.client.x + 5, w.client.y + 5), w.id);
+}
+
+void GnomeSynthesisTest::runKeysReachTheRunOnlyWhileBound() {
+    platform::RunKeys *keys = backend_->runKeys();
+    QVERIFY(keys);
+    int pressed = 0;
+    platform::RunKeyRequest request;
+    request.chord.modifiers = platform::kModControl | platform::kModAlt;
+    request.chord.vk = 'S';
+    request.callback = [&pressed] { ++pressed; };
+    const platform::RunKeyAnswer answer = keys->bind(1, request);
+    QCOMPARE(int(answer.way), int(platform::RunKeyWay::Bound));
+    QCOMPARE(QString::fromStdString(answer.keys), QStringLiteral("<Control><Alt>s"));
+    const auto press = [this] {
+        layer_->keyDown(0x11);
+        layer_->keyDown(0x12);
+        layer_->keyDown('S');
+        layer_->keyUp('S');
+        layer_->keyUp(0x12);
+        layer_->keyUp(0x11);
+    };
+    press();
+    QTRY_COMPARE_WITH_TIMEOUT(pressed, 1, 5000);
+    keys->unbind(1);
+    press();
+    QTest::qWait(500);
+    QCOMPARE(pressed, 1);
 }
 
 QTEST_GUILESS_MAIN(GnomeSynthesisTest)

@@ -6,6 +6,7 @@
 #include "mutterremote.h"
 #include "platform/backend.h"
 #include "platform/displaysession.h"
+#include "platform/wayland/waylandrunkeys.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -28,7 +29,7 @@ public:
         : remote_(std::move(remote)), windows_(std::move(windows)),
           input_(*remote_, std::move(layout),
                  [this] { return windows_ ? windows_->focusedProgram() : std::string(); }),
-          runKeys_(RunKeyWay::Unheard, nullptr) {}
+          runKeys_(RunKeyWay::Unheard, wayland::createDesktopRunKeys()) {}
     ~GnomeBackend() override { input_.releaseAll(); }
 
     Capabilities capabilities() const override {

@@ -69,7 +69,8 @@ class Service {
         return true;
     }
 
-    GrabAccelerator(accelerator, invocation) {
+    // The Async forms get the caller, whose keys these are.
+    GrabAcceleratorAsync([accelerator], invocation) {
         const action = global.display.grab_accelerator(accelerator, Meta.KeyBindingFlags.NONE);
         if (action === Meta.KeyBindingAction.NONE) {
             invocation.return_value(new GLib.Variant('(u)', [0]));
@@ -87,7 +88,7 @@ class Service {
         invocation.return_value(new GLib.Variant('(u)', [action]));
     }
 
-    UngrabAccelerator(action, invocation) {
+    UngrabAcceleratorAsync([action], invocation) {
         const sender = invocation.get_sender();
         if (this._grabs.get(action) !== sender) {
             invocation.return_value(new GLib.Variant('(b)', [false]));
