@@ -39,6 +39,7 @@ private slots:
     void chordArrivesWithItsModifier();
     void extensionActivatesTheWindowAsked();
     void runKeysReachTheRunOnlyWhileBound();
+    void screenShowsTheWindowsColour();
 
 private:
     platform::WindowInfo targetWindow();
@@ -214,6 +215,45 @@ void GnomeSynthesisTest::runKeysReachTheRunOnlyWhileBound() {
     press();
     QTest::qWait(500);
     QCOMPARE(pressed, 1);
+}
+
+// The GTK window's background, read through the screen cast: the window's
+// middle has its theme's colour, and the reader sees it where the extension
+// says the window is, and not after it closed.
+void GnomeSynthesisTest::screenShowsTheWindowsColour() {
+    platform::ScreenReader *screen = backend_->screenReader();
+    QVERIFY(screen);
+    platform::Rect bounds;
+    QVERIFY(screen->bounds(bounds));
+    QCOMPARE(bounds.width, 1280);
+    QCOMPARE(bounds.height, 800);
+    platform::Rgb desktop;
+    QVERIFY(screen->pixel(5, bounds.height - 5, desktop));
+    platform::WindowInfo w;
+    {
+        testsupport::GnomeGtkTarget events;
+        QString error;
+        QVERIFY2(events.start(QStringLiteral("events"), error), qPrintable(error));
+        w = targetWindow();
+        QVERIFY(w.id);
+        const int cx = w.client.x + w.client.width / 2, cy = w.client.y + w.client.height / 2;
+        platform::Rgb inside;
+        // Adwaita's window background, once the frame with the window arrived.
+        QTRY_VERIFY_WITH_TIMEOUT(screen->pixel(cx, cy, inside) && inside.r == 0xf6 &&
+                                     inside.g == 0xf5 && inside.b == 0xf4,
+                                 5000);
+        platform::ScreenImage image;
+        QVERIFY(screen->region(platform::Rect{cx - 2, cy - 2, 4, 4}, image));
+        QCOMPARE(image.width, 4);
+        QCOMPARE(int(image.bytes[std::size_t(image.stride) * 3 + 3 * 4 + 2]), 0xf6);
+    }
+    platform::Rgb after;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        screen->pixel(w.client.x + w.client.width / 2, w.client.y + w.client.height / 2, after) &&
+            after.r == desktop.r && after.g == desktop.g && after.b == desktop.b,
+        5000);
+    platform::ScreenImage outside;
+    QVERIFY(!screen->region(platform::Rect{bounds.width - 2, 0, 4, 4}, outside));
 }
 
 QTEST_GUILESS_MAIN(GnomeSynthesisTest)

@@ -27,6 +27,10 @@ inline bool useGnomeSession(QString &error) {
     qputenv("WAYLAND_DISPLAY", display);
     qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
     qputenv("XDG_CURRENT_DESKTOP", "GNOME");
+    // Its PipeWire, whose socket is in its runtime folder beside the display's.
+    const int slash = display.lastIndexOf('/');
+    if (slash > 0)
+        qputenv("PIPEWIRE_RUNTIME_DIR", display.left(slash));
     qputenv("XDG_SESSION_TYPE", "wayland");
     // GNOME's windows float at their own size (the GTK window's "ready").
     qputenv("TARNWICK_GTK_FLOATING", "1");

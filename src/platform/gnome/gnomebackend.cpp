@@ -4,11 +4,13 @@
 #include "gnomelayout.h"
 #include "gnomewindows.h"
 #include "mutterremote.h"
+#include "pipewireframes.h"
 #include "platform/backend.h"
 #include "platform/displaysession.h"
 #include "platform/wayland/waylandrunkeys.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -22,11 +24,52 @@ std::string &note() {
     return text;
 }
 
+// The screen as the remote-desktop session's screen cast shows it: the
+// newest frame of its one PipeWire stream, in the layout's coordinates.
+class GnomeScreen final : public ScreenReader {
+public:
+    GnomeScreen(MutterRemote &remote, tw_pw_frames *frames) : remote_(remote), frames_(frames) {}
+    ~GnomeScreen() override { tw_pw_frames_close(frames_); }
+
+    bool pixel(int x, int y, Rgb &colour) override {
+        ScreenImage image;
+        if (!region(Rect{x, y, 1, 1}, image))
+            return false;
+        colour.b = image.bytes[0];
+        colour.g = image.bytes[1];
+        colour.r = image.bytes[2];
+        return true;
+    }
+    bool region(const Rect &rect, ScreenImage &image) override {
+        const StreamArea a = remote_.area();
+        if (rect.width <= 0 || rect.height <= 0)
+            return false;
+        image.width = rect.width;
+        image.height = rect.height;
+        image.stride = rect.width * 4;
+        image.bytes.resize(std::size_t(image.stride) * std::size_t(rect.height));
+        return tw_pw_frames_copy(frames_, rect.x - a.x, rect.y - a.y, rect.width, rect.height,
+                                 image.bytes.data(), image.stride, kFirstFrameMs) == 1;
+    }
+    bool bounds(Rect &rect) override {
+        const StreamArea a = remote_.area();
+        rect = Rect{a.x, a.y, a.width, a.height};
+        return a.width > 0 && a.height > 0;
+    }
+
+private:
+    // The stream's first frame comes a moment after it starts.
+    static constexpr int kFirstFrameMs = 2000;
+    MutterRemote &remote_;
+    tw_pw_frames *frames_;
+};
+
 class GnomeBackend final : public Backend {
 public:
     GnomeBackend(std::unique_ptr<MutterRemote> remote, std::unique_ptr<LayoutKeys> layout,
-                 std::unique_ptr<GnomeWindows> windows)
+                 std::unique_ptr<GnomeWindows> windows, tw_pw_frames *frames)
         : remote_(std::move(remote)), windows_(std::move(windows)),
+          screen_(frames ? std::make_unique<GnomeScreen>(*remote_, frames) : nullptr),
           input_(*remote_, std::move(layout),
                  [this] { return windows_ ? windows_->focusedProgram() : std::string(); }),
           runKeys_(RunKeyWay::Unheard, wayland::createDesktopRunKeys()) {}
@@ -38,6 +81,7 @@ public:
         c.synthesis = true;
         c.windowAccess = windows_ != nullptr;
         c.windowGeometry = windows_ != nullptr;
+        c.screenReading = screen_ != nullptr;
         c.runKeys = runKeys_.way();
         return c;
     }
@@ -45,12 +89,14 @@ public:
     KeyEvents *keyEvents() override { return nullptr; }
     GlobalShortcuts *shortcuts() override { return nullptr; }
     WindowAccess *windowAccess() override { return windows_.get(); }
+    ScreenReader *screenReader() override { return screen_.get(); }
     RunKeys *runKeys() override { return &runKeys_; }
     std::unique_ptr<InputRecorder> createRecorder() override { return nullptr; }
 
 private:
     std::unique_ptr<MutterRemote> remote_;
     std::unique_ptr<GnomeWindows> windows_;
+    std::unique_ptr<GnomeScreen> screen_; // null where PipeWire cannot be reached
     GnomeInput input_;
     DesktopRunKeys runKeys_;
 };
@@ -82,7 +128,12 @@ std::unique_ptr<Backend> createBackend(std::string &error) {
     std::unique_ptr<GnomeWindows> windows = GnomeWindows::create(note());
     if (windows)
         note().clear();
-    return std::make_unique<GnomeBackend>(std::move(remote), std::move(layout), std::move(windows));
+    // Optional: without it the backend still types and clicks.
+    tw_pw_frames *frames = tw_pw_frames_open(remote->pipewireNode(), nullptr);
+    if (!frames)
+        std::fprintf(stderr, "tarnwick: GNOME's screen cast cannot be read through PipeWire\n");
+    return std::make_unique<GnomeBackend>(std::move(remote), std::move(layout), std::move(windows),
+                                          frames);
 }
 
 const std::string &windowsNote() {
