@@ -11,6 +11,9 @@
 
 #include <QtTest>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -18,6 +21,7 @@ namespace {
 
 constexpr int kTimeoutMs = 30000;
 constexpr char kClipboardType[] = "text/plain;charset=utf-8";
+constexpr char kHoldArg[] = "--hold";
 
 // GDK's Control bit (GdkModifierType).
 constexpr int kControl = 1 << 2;
@@ -40,6 +44,7 @@ private slots:
     void extensionActivatesTheWindowAsked();
     void runKeysReachTheRunOnlyWhileBound();
     void screenShowsTheWindowsColour();
+    void nothingHeldAfterSigterm();
 
 private:
     platform::WindowInfo targetWindow();
@@ -256,5 +261,73 @@ void GnomeSynthesisTest::screenShowsTheWindowsColour() {
     QVERIFY(!screen->region(platform::Rect{bounds.width - 2, 0, 4, 4}, outside));
 }
 
-QTEST_GUILESS_MAIN(GnomeSynthesisTest)
+// A program killed by SIGTERM while it holds a key and a button: its bus
+// connection goes with it, GNOME closes its session, and lets go of both.
+void GnomeSynthesisTest::nothingHeldAfterSigterm() {
+    testsupport::GnomeGtkTarget events;
+    QString error;
+    QVERIFY2(events.start(QStringLiteral("events"), error), qPrintable(error));
+    const platform::WindowInfo w = targetWindow();
+    QVERIFY(w.id);
+    QProcess holder;
+    holder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    holder.start(QCoreApplication::applicationFilePath(),
+                 {QString::fromLatin1(kHoldArg), QString::number(w.client.x + w.client.width / 2),
+                  QString::number(w.client.y + w.client.height / 2)});
+    QVERIFY(holder.waitForStarted(kTimeoutMs));
+    QVERIFY(holder.waitForReadyRead(kTimeoutMs));
+    QCOMPARE(holder.readLine().trimmed(), QByteArray("ready"));
+    // The key as the compositor tells it, the button as GDK does.
+    const auto seen = [&events](const char *prefix) {
+        return !events
+                    .waitFor(
+                        [prefix](const QString &l) { return l.startsWith(QLatin1String(prefix)); },
+                        5000)
+                    .isEmpty();
+    };
+    QVERIFY2(seen("down 1 "), qPrintable(events.dump()));
+    QTRY_VERIFY_WITH_TIMEOUT(events.held().startsWith(QLatin1String("wl held 1 ")), 5000);
+    holder.terminate();
+    QVERIFY(holder.waitForFinished(kTimeoutMs));
+    QVERIFY2(seen("up 1 "), qPrintable(events.dump()));
+    QTRY_VERIFY_WITH_TIMEOUT(events.held().startsWith(QLatin1String("wl held 0 ")), 5000);
+}
+
+namespace {
+
+// The holder: the GNOME backend holding Shift and the left button at (x, y)
+// until it is killed.
+int holdMain(int argc, char **argv) {
+    if (argc < 4)
+        return 2;
+    QString why;
+    if (!testsupport::useGnomeSession(why))
+        return 2;
+    std::string error;
+    std::unique_ptr<platform::Backend> backend = platform::createBackend("wayland", error);
+    platform::InputLayer *layer = backend->synthesis();
+    if (!layer || backend->capabilities().name != "gnome")
+        return 2;
+    // Twice: a new session's first motion may come before its pointer does.
+    layer->setCursorPos(std::atoi(argv[2]) - 1, std::atoi(argv[3]));
+    QThread::msleep(200);
+    layer->setCursorPos(std::atoi(argv[2]), std::atoi(argv[3]));
+    QThread::msleep(200);
+    layer->keyDown(0x10);
+    layer->mouseDown(platform::MouseButton::Left);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    for (;;)
+        QThread::sleep(60);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc > 1 && std::strcmp(argv[1], kHoldArg) == 0)
+        return holdMain(argc, argv);
+    QCoreApplication app(argc, argv);
+    GnomeSynthesisTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "gnome_synthesis.moc"

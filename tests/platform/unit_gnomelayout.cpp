@@ -2,6 +2,7 @@
 // has a key for (the rest are pasted, since GNOME drops a keysym its layout
 // lacks without a word) and the shell's names for the run's keys.
 
+#include "platform/displaysession.h"
 #include "platform/gnome/gnomelayout.h"
 #include "platform/gnome/gnomerunkeys.h"
 #include "platform/shortcuts.h"
@@ -16,6 +17,8 @@ private slots:
     void typableOnLayout();
     void acceleratorNames_data();
     void acceleratorNames();
+    void sessionWithMuttersRemoteDesktop_data();
+    void sessionWithMuttersRemoteDesktop();
 };
 
 void UnitGnomeLayoutTest::typableOnLayout_data() {
@@ -89,6 +92,42 @@ void UnitGnomeLayoutTest::acceleratorNames() {
     chord.modifiers = modifiers;
     chord.vk = vk;
     QCOMPARE(QString::fromStdString(platform::gnome::acceleratorFor(chord)), name);
+}
+
+// Where GNOME's remote desktop answers, every window is reached whatever
+// platform Qt runs on; where it does not, XWayland's limits as before.
+void UnitGnomeLayoutTest::sessionWithMuttersRemoteDesktop_data() {
+    QTest::addColumn<QString>("qtPlatform");
+    QTest::addColumn<bool>("remote");
+    QTest::addColumn<QString>("platform");
+    QTest::addColumn<int>("reach");
+    const int everything = int(platform::SessionReach::Everything);
+    const int x11Only = int(platform::SessionReach::X11ProgramsOnly);
+    QTest::newRow("remote desktop") << "" << true << "wayland" << everything;
+    QTest::newRow("remote desktop, user's xcb") << "xcb" << true << "" << everything;
+    QTest::newRow("remote desktop, user's wayland") << "wayland" << true << "" << everything;
+    QTest::newRow("no remote desktop") << "" << false << "xcb" << x11Only;
+    QTest::newRow("no remote desktop, user's xcb") << "xcb" << false << "" << x11Only;
+}
+
+void UnitGnomeLayoutTest::sessionWithMuttersRemoteDesktop() {
+    QFETCH(QString, qtPlatform);
+    QFETCH(bool, remote);
+    QFETCH(QString, platform);
+    QFETCH(int, reach);
+    platform::SessionFacts facts;
+    facts.qtPlatform = qtPlatform.toStdString();
+    facts.waylandDisplay = "wayland-0";
+    facts.sessionType = "wayland";
+    facts.currentDesktop = "ubuntu:GNOME";
+    facts.x11Display = ":0";
+    facts.probed = true;
+    facts.globals = {"wl_seat", "wl_output"};
+    facts.desktopRemoteInput = remote;
+    const platform::SessionChoice choice = platform::chooseSession(facts);
+    QCOMPARE(QString::fromStdString(choice.qtPlatform), platform);
+    QCOMPARE(int(choice.reach), reach);
+    QCOMPARE(int(choice.desktop), int(platform::Desktop::Gnome));
 }
 
 QTEST_GUILESS_MAIN(UnitGnomeLayoutTest)

@@ -61,6 +61,14 @@ public:
         }
         return true;
     }
+    // The compositor's view, as the window's own wl_keyboard and wl_pointer
+    // heard it: "wl held KEYS BUTTONS".
+    QString held() {
+        const int from = static_cast<int>(lines().size());
+        process_.write("held\n");
+        return waitFor([](const QString &l) { return l.startsWith(QLatin1String("wl held ")); },
+                       kTimeoutMs, from);
+    }
     ~GnomeGtkTarget() {
         process_.closeWriteChannel();
         process_.waitForFinished(5000);
