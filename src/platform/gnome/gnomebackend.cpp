@@ -7,6 +7,8 @@
 #include "pipewireframes.h"
 #include "platform/backend.h"
 #include "platform/displaysession.h"
+#include "platform/wayland/evdevdevices.h"
+#include "platform/wayland/evdevinput.h"
 #include "platform/wayland/waylandrunkeys.h"
 
 #include <chrono>
@@ -64,15 +66,45 @@ private:
     tw_pw_frames *frames_;
 };
 
+// Our own keys and buttons, and the user's as the input devices tell them
+// (where the user may read them: group input).
+class HeardInput final : public InputLayer {
+public:
+    HeardInput(InputLayer &input, wayland::EvdevInput &heard) : input_(input), heard_(heard) {}
+    void keyDown(int vk) override { input_.keyDown(vk); }
+    void keyUp(int vk) override { input_.keyUp(vk); }
+    void unicodeDown(char16_t unit) override { input_.unicodeDown(unit); }
+    void unicodeUp(char16_t unit) override { input_.unicodeUp(unit); }
+    void textAhead(const char16_t *units, std::size_t count) override {
+        input_.textAhead(units, count);
+    }
+    void mouseDown(MouseButton button) override { input_.mouseDown(button); }
+    void mouseUp(MouseButton button) override { input_.mouseUp(button); }
+    Point cursorPos() override { return input_.cursorPos(); }
+    void setCursorPos(int x, int y) override { input_.setCursorPos(x, y); }
+    bool isDown(int vk) override { return input_.isDown(vk) || heard_.isDown(vk); }
+    void releaseAll() override { input_.releaseAll(); }
+
+private:
+    InputLayer &input_;
+    wayland::EvdevInput &heard_;
+};
+
 class GnomeBackend final : public Backend {
 public:
     GnomeBackend(std::unique_ptr<MutterRemote> remote, std::unique_ptr<LayoutKeys> layout,
-                 std::unique_ptr<GnomeWindows> windows, tw_pw_frames *frames)
+                 std::unique_ptr<GnomeWindows> windows, tw_pw_frames *frames,
+                 std::unique_ptr<wayland::EvdevInput> heard)
         : remote_(std::move(remote)), windows_(std::move(windows)),
           screen_(frames ? std::make_unique<GnomeScreen>(*remote_, frames) : nullptr),
+          heard_(std::move(heard)),
           input_(*remote_, std::move(layout),
                  [this] { return windows_ ? windows_->focusedProgram() : std::string(); }),
-          runKeys_(RunKeyWay::Unheard, wayland::createDesktopRunKeys()) {}
+          runKeys_(heard_ ? RunKeyWay::Devices : RunKeyWay::Unheard,
+                   wayland::createDesktopRunKeys()) {
+        if (heard_)
+            heardInput_ = std::make_unique<HeardInput>(input_, *heard_);
+    }
     ~GnomeBackend() override { input_.releaseAll(); }
 
     Capabilities capabilities() const override {
@@ -82,22 +114,31 @@ public:
         c.windowAccess = windows_ != nullptr;
         c.windowGeometry = windows_ != nullptr;
         c.screenReading = screen_ != nullptr;
+        c.keyEvents = heard_ != nullptr;
+        c.recording = heard_ != nullptr;
+        c.recordingHearsAll = heard_ != nullptr;
         c.runKeys = runKeys_.way();
         return c;
     }
-    InputLayer *synthesis() override { return &input_; }
-    KeyEvents *keyEvents() override { return nullptr; }
+    InputLayer *synthesis() override {
+        return heardInput_ ? static_cast<InputLayer *>(heardInput_.get()) : &input_;
+    }
+    KeyEvents *keyEvents() override { return heard_ ? &heard_->keyEvents() : nullptr; }
     GlobalShortcuts *shortcuts() override { return nullptr; }
     WindowAccess *windowAccess() override { return windows_.get(); }
     ScreenReader *screenReader() override { return screen_.get(); }
     RunKeys *runKeys() override { return &runKeys_; }
-    std::unique_ptr<InputRecorder> createRecorder() override { return nullptr; }
+    std::unique_ptr<InputRecorder> createRecorder() override {
+        return heard_ ? heard_->createRecorder() : nullptr;
+    }
 
 private:
     std::unique_ptr<MutterRemote> remote_;
     std::unique_ptr<GnomeWindows> windows_;
-    std::unique_ptr<GnomeScreen> screen_; // null where PipeWire cannot be reached
+    std::unique_ptr<GnomeScreen> screen_;        // null where PipeWire cannot be reached
+    std::unique_ptr<wayland::EvdevInput> heard_; // null where no keyboard can be read
     GnomeInput input_;
+    std::unique_ptr<HeardInput> heardInput_;
     DesktopRunKeys runKeys_;
 };
 
@@ -132,8 +173,11 @@ std::unique_ptr<Backend> createBackend(std::string &error) {
     tw_pw_frames *frames = tw_pw_frames_open(remote->pipewireNode(), nullptr);
     if (!frames)
         std::fprintf(stderr, "tarnwick: GNOME's screen cast cannot be read through PipeWire\n");
+    std::unique_ptr<wayland::EvdevInput> heard;
+    if (std::unique_ptr<wayland::DeviceSource> devices = wayland::openInputDevices(why))
+        heard = std::make_unique<wayland::EvdevInput>(std::move(devices));
     return std::make_unique<GnomeBackend>(std::move(remote), std::move(layout), std::move(windows),
-                                          frames);
+                                          frames, std::move(heard));
 }
 
 const std::string &windowsNote() {
