@@ -23,6 +23,10 @@ constexpr int kPasteTimeoutMs = 2000;
 // After a paste is taken, the target still has to handle its keys; a new
 // clipboard content sooner loses pastes (measured: about 30 ms).
 constexpr auto kPastePause = std::chrono::milliseconds(30);
+// GNOME passes keys on to the focused client without waiting for it; a
+// client that falls behind fills its socket and is dropped (GTK: "Lost
+// connection to Wayland compositor"), so typed characters keep a pace.
+constexpr auto kTypedPause = std::chrono::microseconds(1000);
 
 int buttonCode(MouseButton button) {
     return button == MouseButton::Left ? kBtnLeft : kBtnRight;
@@ -171,6 +175,7 @@ void GnomeInput::typeChar(char32_t cp) {
     }
     if (!ok)
         fault("GNOME's remote-desktop session is gone: " + remote_.closedReason());
+    std::this_thread::sleep_for(kTypedPause);
 }
 
 void GnomeInput::paste(const std::u32string &text) {
