@@ -41,13 +41,16 @@ inline bool useGnomeSession(QString &error) {
 // "ready" only once cleared and focused, so it is cleared at the start.
 class GnomeGtkTarget : public ReportingProcess {
 public:
-    bool start(const QString &kind, QString &error) {
+    // `title`: the window's, where not the default.
+    bool start(const QString &kind, QString &error, const QString &title = QString()) {
+        QProcessEnvironment env = waylandGtkEnvironment();
+        if (!title.isEmpty())
+            env.insert(QStringLiteral("TARNWICK_GTK_TITLE"), title);
         if (kind != QLatin1String("entry"))
-            return ReportingProcess::start(QString::fromLatin1(kWaylandGtkPython),
-                                           waylandGtkArguments(kind), waylandGtkEnvironment(),
-                                           QStringLiteral("the GTK window never got the focus"),
-                                           error);
-        process_.setProcessEnvironment(waylandGtkEnvironment());
+            return ReportingProcess::start(
+                QString::fromLatin1(kWaylandGtkPython), waylandGtkArguments(kind), env,
+                QStringLiteral("the GTK window never got the focus"), error);
+        process_.setProcessEnvironment(env);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start(QString::fromLatin1(kWaylandGtkPython), waylandGtkArguments(kind));
         if (!process_.waitForStarted(kTimeoutMs)) {
