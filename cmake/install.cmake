@@ -66,6 +66,10 @@ install(FILES ${compressed_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${linux_dir}/copyright ${compressed_changelog}
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+# The GNOME Shell extension through which the program sees windows and binds
+# its stop keys on GNOME (the shell lets programs do neither themselves).
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/src/platform/gnome/extension/
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions/tarnwick@tarnwick.example)
 # The manual in both languages with its pictures; Help → Manual reads it there.
 install(DIRECTORY ${TARNWICK_OUTPUT_DIR}/doc/ DESTINATION ${CMAKE_INSTALL_DOCDIR})
 

@@ -31,6 +31,9 @@ packages=(
   sway foot wtype grim
   # a GTK 3 window of the wayland tests' and the benchmark's own, in Python
   gir1.2-gtk-3.0 python3-gi
+  # the GNOME backend (GIO's D-Bus, PipeWire's stream), and its tests under a
+  # headless GNOME Shell (label gnome) with its bus, PipeWire and settings
+  libglib2.0-dev libpipewire-0.3-dev gnome-shell mutter pipewire wireplumber dbus dconf-service
   # libFuzzer targets (./test.sh -L fuzz)
   clang libclang-rt-14-dev
 )

@@ -9,6 +9,7 @@
 #include <QtGlobal>
 
 #if !defined(Q_OS_WIN)
+#include "platform/gnome/mutterremote.h"
 #include "platform/wayland/waylandbackend.h"
 #endif
 
@@ -37,6 +38,11 @@ platform::SessionChoice applyDisplaySession(const QStringList &arguments) {
 #if !defined(Q_OS_WIN)
     if (platform::wantsGlobals(facts))
         facts.probed = platform::wayland::listGlobals(facts.globals);
+    std::string why;
+    facts.desktopRemoteInput =
+        platform::isWaylandSession(facts) &&
+        platform::desktopOf(facts.currentDesktop) == platform::Desktop::Gnome &&
+        platform::gnome::MutterRemote::available(why);
 #endif
     const platform::SessionChoice choice = platform::chooseSession(facts);
     if (!choice.qtPlatform.empty())

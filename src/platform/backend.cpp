@@ -3,11 +3,13 @@
 #if defined(_WIN32)
 #include "win32/win32backend.h"
 #else
+#include "gnome/gnomebackend.h"
 #include "wayland/waylandbackend.h"
 #include "x11/x11backend.h"
 #endif
 
 #include <atomic>
+#include <cstdio>
 #include <map>
 #include <mutex>
 
@@ -46,6 +48,21 @@ private:
 
 std::atomic<RecorderFactory> recorderFactory{nullptr};
 
+#if !defined(_WIN32)
+// On GNOME's Wayland, whichever platform Qt runs on, mutter's remote desktop
+// reaches every window where XWayland reaches only X11 programs; where it is
+// absent or another version, the platform's own backend as before.
+std::unique_ptr<Backend> gnomeBackend() {
+    if (!gnome::isGnomeWayland())
+        return nullptr;
+    std::string why;
+    std::unique_ptr<Backend> made = gnome::createBackend(why);
+    if (!made)
+        std::fprintf(stderr, "tarnwick: GNOME's remote desktop is not used: %s\n", why.c_str());
+    return made;
+}
+#endif
+
 struct Table {
     std::mutex mutex;
     std::map<std::string, BackendFactory> factories;
@@ -54,10 +71,16 @@ struct Table {
 #if defined(_WIN32)
         factories["windows"] = [](std::string &error) { return win32::createBackend(error); };
 #else
-        factories["xcb"] = [](std::string &error) { return x11::createBackend(error); };
+        factories["xcb"] = [](std::string &error) {
+            if (std::unique_ptr<Backend> gnome = gnomeBackend())
+                return gnome;
+            return x11::createBackend(error);
+        };
         for (const char *name : {"wayland", "wayland-egl"}) {
             const std::string platformName = name;
             factories[platformName] = [platformName](std::string &error) {
+                if (std::unique_ptr<Backend> gnome = gnomeBackend())
+                    return gnome;
                 std::unique_ptr<Backend> made = wayland::createBackend(error);
                 if (!made)
                     error = "the display system \"" + platformName + "\": " + error;

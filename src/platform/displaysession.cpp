@@ -68,6 +68,12 @@ SessionChoice chooseSession(const SessionFacts &facts) {
     const bool virtualInput = facts.probed && offers(facts, kVirtualKeyboardGlobal) &&
                               offers(facts, kVirtualPointerGlobal);
     const bool xwayland = !facts.x11Display.empty();
+    if (facts.desktopRemoteInput) {
+        // Qt runs natively; the user's choice of platform stands.
+        if (name.empty())
+            choice.qtPlatform = "wayland";
+        return choice;
+    }
     if (!name.empty()) {
         // The user's choice of platform stands; the reach follows from it.
         if (name == "xcb")

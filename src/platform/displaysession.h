@@ -21,6 +21,10 @@ struct SessionFacts {
     // was not asked or could not be reached.
     bool probed = false;
     std::vector<std::string> globals;
+    // The desktop's own remote-desktop interface answers (GNOME's mutter on
+    // the session bus), through which a backend reaches every window
+    // whatever Qt's platform.
+    bool desktopRemoteInput = false;
 };
 
 enum class Desktop { Gnome, Kde, Other };

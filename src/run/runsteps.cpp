@@ -8,6 +8,7 @@
 #include "core/runkeys.h"
 #include "core/timedwait.h"
 #include "keywatch.h"
+#include "platform/backend.h"
 #include "platform/inputlayer.h"
 #include "platform/virtualkeys.h"
 #include "runcontext.h"
@@ -334,7 +335,9 @@ QString failureText(const RunFailure &failure, bool japanese) {
     case RunFailure::Reason::None:
         return QString();
     case RunFailure::Reason::NoWindowAccess:
-        why = &runtexts::failedNoWindowAccess;
+        why = platform::backend().capabilities().name == "gnome"
+                  ? &runtexts::failedNoWindowAccessGnome
+                  : &runtexts::failedNoWindowAccess;
         namesWindow = false;
         break;
     case RunFailure::Reason::BadPattern:

@@ -99,6 +99,12 @@ inline constexpr UiText stoppedTitle{u"実行を停止しました", u"Run stopp
 inline constexpr UiText failedNoWindowAccess{
     u"%1ページ目: このデスクトップではウィンドウを扱えません。",
     u"page %1: this desktop gives no access to its windows"};
+// On GNOME, where our shell extension gives the windows.
+inline constexpr UiText failedNoWindowAccessGnome{
+    u"%1ページ目: GNOME では Tarnwick の拡張機能を通してウィンドウを扱います。"
+    u"「gnome-extensions enable tarnwick@tarnwick.example」で有効にし、ログインし直してください。",
+    u"page %1: on GNOME, windows are reached through Tarnwick's shell extension: enable it with "
+    u"\"gnome-extensions enable tarnwick@tarnwick.example\" and log in again"};
 inline constexpr UiText failedNoGeometry{
     u"%1ページ目: "
     u"このデスクトップはウィンドウの位置を教えないため、ウィンドウからの位置を使えません。",

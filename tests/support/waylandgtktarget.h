@@ -60,7 +60,7 @@ def hex16(text):
     data = text.encode("utf-16-be")
     return "".join("%02x%02x" % (data[i], data[i + 1]) for i in range(0, len(data), 2))
 
-window = Gtk.Window(title="tarnwick gtk target")
+window = Gtk.Window(title=os.environ.get("TARNWICK_GTK_TITLE", "tarnwick gtk target"))
 window.set_default_size(200, 150)
 window.add_events(Gdk.EventMask.KEY_PRESS_MASK | Gdk.EventMask.KEY_RELEASE_MASK |
                   Gdk.EventMask.BUTTON_PRESS_MASK | Gdk.EventMask.BUTTON_RELEASE_MASK |
@@ -182,7 +182,9 @@ def listen_on_seat():
 def say_if_ready(*args):
     global ready
     alloc = window.get_allocation()
-    if not ready and window.is_active() and (alloc.width, alloc.height) != (200, 150):
+    # A floating window keeps its size: its focus is enough.
+    tiled = (alloc.width, alloc.height) != (200, 150) or os.environ.get("TARNWICK_GTK_FLOATING")
+    if not ready and window.is_active() and tiled:
         ready = True
         say("ready")
 
