@@ -3,6 +3,7 @@
 #if defined(_WIN32)
 #include "win32/win32backend.h"
 #else
+#include "kde/kdebackend.h"
 #include "wayland/waylandbackend.h"
 #include "x11/x11backend.h"
 #endif
@@ -40,6 +41,10 @@ struct Table {
             const std::string platformName = name;
             factories[platformName] = [platformName](std::string &error) {
                 std::unique_ptr<Backend> made = wayland::createBackend(error);
+                // KWin offers no virtual keyboard; its own fake input instead.
+                std::vector<std::string> globals;
+                if (!made && wayland::listGlobals(globals) && kde::isKwin(globals))
+                    made = kde::createBackend(error);
                 if (!made)
                     error = "the display system \"" + platformName + "\": " + error;
                 return made;
