@@ -43,8 +43,10 @@ struct Table {
                 std::unique_ptr<Backend> made = wayland::createBackend(error);
                 // KWin offers no virtual keyboard; its own fake input instead.
                 std::vector<std::string> globals;
-                if (!made && wayland::listGlobals(globals) && kde::isKwin(globals))
+                if (!made && wayland::listGlobals(globals) && kde::isKwin(globals)) {
+                    error.clear();
                     made = kde::createBackend(error);
+                }
                 if (!made)
                     error = "the display system \"" + platformName + "\": " + error;
                 return made;

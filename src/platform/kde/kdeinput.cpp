@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <linux/input-event-codes.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -31,6 +32,12 @@ struct KdeInput::Source {
     ClipboardContent content;
     std::uint64_t sends = 0;
     bool cancelled = false;
+    bool holdsPipes = false;
+    std::vector<int> pipes; // written, not yet closed
+    ~Source() {
+        for (int fd : pipes)
+            close(fd);
+    }
 };
 
 namespace {
@@ -41,6 +48,7 @@ constexpr auto kKeymapWait = std::chrono::seconds(3);
 // How long a program may take to ask for what it pastes, and to hand over
 // what the clipboard held before.
 constexpr auto kPasteWait = std::chrono::seconds(5);
+constexpr auto kPasteSettle = std::chrono::milliseconds(100);
 constexpr int kReadTimeoutMs = 3000;
 constexpr std::size_t kClipboardLimit = 64u << 20;
 
@@ -410,8 +418,12 @@ void KdeInput::onSourceSend(Source *source, const char *type, int fd) {
     }
     if (!writeAll(fd, bytes))
         qCWarning(lcKde) << "A program stopped reading the clipboard";
-    close(fd);
     std::lock_guard<std::mutex> lock(state_);
+    // A paste's pipe stays open until the program has read it (pasteLocked).
+    if (source->holdsPipes)
+        source->pipes.push_back(fd);
+    else
+        close(fd);
     ++source->sends;
     changed_.notify_all();
 }
@@ -621,7 +633,7 @@ void KdeInput::unicodeUp(char16_t unit) {
         pastedAhead_.erase(skip);
 }
 
-KdeInput::Source *KdeInput::offerLocked(const ClipboardContent &content) {
+KdeInput::Source *KdeInput::offerLocked(const ClipboardContent &content, bool holdsPipes) {
     if (!dataDevice_)
         return nullptr;
     std::lock_guard<std::mutex> state(state_);
@@ -638,6 +650,7 @@ KdeInput::Source *KdeInput::offerLocked(const ClipboardContent &content) {
     auto source = std::make_unique<Source>();
     source->owner = this;
     source->content = content;
+    source->holdsPipes = holdsPipes;
     source->source = zwlr_data_control_manager_v1_create_data_source(dataControl_);
     for (const auto &t : content.types)
         zwlr_data_control_source_v1_offer(source->source, t.first.c_str());
@@ -708,7 +721,7 @@ bool KdeInput::pasteLocked(const std::u32string &text) {
     const std::string utf8 = desktop::utf8FromUtf32(text);
     for (const char *type : kTextTypes)
         pasted.types.emplace_back(type, utf8);
-    Source *source = offerLocked(pasted);
+    Source *source = offerLocked(pasted, true);
     if (!source || !roundtrip()) {
         pasteFault_ = "the clipboard could not be set";
         offerLocked(saved);
@@ -738,6 +751,25 @@ bool KdeInput::pasteLocked(const std::u32string &text) {
         took = source->sends > before;
         takenBack = source->cancelled && !took;
     }
+    // A program may read a paste in the background and drop it when the
+    // clipboard changes before it is done (GTK does): the clipboard goes
+    // back once the program has read all and had a moment to take the end.
+    std::vector<int> pipes;
+    {
+        std::lock_guard<std::mutex> state(state_);
+        pipes.swap(source->pipes);
+        source->holdsPipes = false;
+    }
+    for (int fd : pipes) {
+        const auto until = std::chrono::steady_clock::now() + kPasteWait;
+        int unread = 0;
+        while (ioctl(fd, FIONREAD, &unread) == 0 && unread > 0 &&
+               std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        close(fd);
+    }
+    if (took)
+        std::this_thread::sleep_for(kPasteSettle);
     // Whatever came of it, the clipboard is put back as it was.
     offerLocked(saved);
     roundtrip();

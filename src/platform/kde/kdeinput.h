@@ -123,7 +123,7 @@ private:
     bool receiveLocked(ClipboardContent &content);
     // Sets the clipboard to `content` through a source of ours (null source
     // for an empty one); returns the source (null for empty or failure).
-    Source *offerLocked(const ClipboardContent &content);
+    Source *offerLocked(const ClipboardContent &content, bool holdsPipes = false);
 
     std::mutex input_; // one synthesis call at a time
     std::mutex state_; // what the reading thread updates
