@@ -2,6 +2,7 @@
 
 #include <xkbcommon/xkbcommon.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -24,12 +25,23 @@ using State = std::unique_ptr<xkb_state, StateFree>;
 constexpr unsigned kEvdevOffset = 8; // xkb keycode = evdev code + 8
 constexpr unsigned kEvdevEnter = 28;
 constexpr unsigned kEvdevTab = 15;
+constexpr unsigned kEvdevLeftShift = 42;
+constexpr unsigned kEvdevRightAlt = 100;
 
-// The key whose plain keysym is `sym`, as an evdev code; 0 where none.
-unsigned keyWithPlainSym(xkb_keymap *keymap, xkb_keysym_t sym) {
-    for (xkb_keycode_t kc = xkb_keymap_min_keycode(keymap); kc <= xkb_keymap_max_keycode(keymap);
-         ++kc) {
-        const xkb_keysym_t *syms = nullptr;
+// Keys past X11's 255 (xkb) exist on few keyboards and reach no X11
+// program under XWayland.
+constexpr xkb_keycode_t kLastKeycode = 255;
+
+// The key whose plain keysym is `sym`, as an evdev code, `preferred` where
+// it has it (AltGr rather than a key no keyboard has); 0 where none.
+unsigned keyWithPlainSym(xkb_keymap *keymap, xkb_keysym_t sym, unsigned preferred = 0) {
+    const xkb_keysym_t *syms = nullptr;
+    if (preferred &&
+        xkb_keymap_key_get_syms_by_level(keymap, preferred + kEvdevOffset, 0, 0, &syms) == 1 &&
+        syms[0] == sym)
+        return preferred;
+    for (xkb_keycode_t kc = xkb_keymap_min_keycode(keymap);
+         kc <= std::min(xkb_keymap_max_keycode(keymap), kLastKeycode); ++kc) {
         if (kc >= kEvdevOffset && xkb_keymap_key_get_syms_by_level(keymap, kc, 0, 0, &syms) == 1 &&
             syms[0] == sym)
             return kc - kEvdevOffset;
@@ -53,8 +65,8 @@ bool LayoutKeys::load(const std::string &keymapText) {
     // The modifier keys a character may need, tried from the fewest up, so
     // each character gets its simplest stroke.
     std::vector<std::vector<unsigned>> holds = {{}};
-    const unsigned shift = keyWithPlainSym(keymap.get(), XKB_KEY_Shift_L);
-    const unsigned level3 = keyWithPlainSym(keymap.get(), XKB_KEY_ISO_Level3_Shift);
+    const unsigned shift = keyWithPlainSym(keymap.get(), XKB_KEY_Shift_L, kEvdevLeftShift);
+    const unsigned level3 = keyWithPlainSym(keymap.get(), XKB_KEY_ISO_Level3_Shift, kEvdevRightAlt);
     if (shift)
         holds.push_back({shift});
     if (level3)
@@ -62,7 +74,7 @@ bool LayoutKeys::load(const std::string &keymapText) {
     if (shift && level3)
         holds.push_back({shift, level3});
     const xkb_keycode_t lo = xkb_keymap_min_keycode(keymap.get());
-    const xkb_keycode_t hi = xkb_keymap_max_keycode(keymap.get());
+    const xkb_keycode_t hi = std::min(xkb_keymap_max_keycode(keymap.get()), kLastKeycode);
     for (const std::vector<unsigned> &hold : holds) {
         State state(xkb_state_new(keymap.get()));
         if (!state)
