@@ -115,6 +115,7 @@ private slots:
     void typesExactlyAndPutsTheClipboardBack_data();
     void typesExactlyAndPutsTheClipboardBack();
     void releaseAllLeavesNothingHeld();
+    void windowsAreListedAndActivated();
     void unauthorisedCopySaysWhatItLacks();
 
 private:
@@ -287,6 +288,52 @@ void KdeSynthesisTest::releaseAllLeavesNothingHeld() {
     QTRY_COMPARE_WITH_TIMEOUT(stillHeld(target.lines()), 0, kTimeoutMs);
     QVERIFY(!layer_->isDown(0x10));
     QVERIFY(!layer_->isDown(platform::kVkLButton));
+}
+
+void KdeSynthesisTest::windowsAreListedAndActivated() {
+    platform::WindowAccess *windows = backend_->windowAccess();
+    QVERIFY(windows);
+    QVERIFY(backend_->capabilities().windowGeometry);
+    testsupport::KwinTarget older, newer;
+    QString why;
+    QVERIFY2(older.start(testsupport::kKwinTitledArg, why, QStringLiteral("kde older")),
+             qPrintable(why));
+    QVERIFY2(newer.start(testsupport::kKwinTitledArg, why, QStringLiteral("kde newer 日本")),
+             qPrintable(why));
+    const auto find = [&](const QString &title) {
+        for (const platform::WindowInfo &w : windows->windows())
+            if (QString::fromStdU16String(w.title) == title)
+                return w;
+        return platform::WindowInfo{};
+    };
+    const platform::WindowInfo o = find(QStringLiteral("kde older"));
+    const platform::WindowInfo n = find(QStringLiteral("kde newer 日本"));
+    QVERIFY(o.id && n.id && o.id != n.id);
+    QCOMPARE(QString::fromStdU16String(n.program),
+             QString::fromLatin1(testsupport::kWaylandTargetAppId));
+    QCOMPARE(n.pid, newer.pid());
+    QCOMPARE(n.client.x, 0);
+    QCOMPARE(n.client.y, 0);
+    QCOMPARE(n.client.width, 1280);
+    QCOMPARE(n.client.height, 800);
+    // The newest on top and active.
+    QCOMPARE(windows->windows().front().id, n.id);
+    QCOMPARE(windows->activeWindow(), n.id);
+    QCOMPARE(windows->windowAt(640, 400), n.id);
+    older.clear();
+    QVERIFY(windows->activate(o.id));
+    QCOMPARE(windows->activeWindow(), o.id);
+    QVERIFY(older.waitForLine(QStringLiteral("focus in")));
+    // KWin raises it once it is active.
+    QTRY_COMPARE_WITH_TIMEOUT(windows->windowAt(640, 400), o.id, kTimeoutMs);
+    QCOMPARE(windows->windowAt(5000, 5000), std::uint64_t(0));
+    // Ids stay the window's; a closed window has none.
+    platform::WindowInfo again;
+    QVERIFY(windows->info(n.id, again));
+    QCOMPARE(QString::fromStdU16String(again.title), QStringLiteral("kde newer 日本"));
+    newer.close();
+    QTRY_VERIFY_WITH_TIMEOUT(!windows->info(n.id, again), kTimeoutMs);
+    QVERIFY(!windows->activate(n.id));
 }
 
 void KdeSynthesisTest::unauthorisedCopySaysWhatItLacks() {

@@ -56,6 +56,8 @@ inline QString textOfLine(const QString &line) {
 
 inline constexpr char kKwinKeysArg[] = "--kwin-keys"; // the key and click reporter
 inline constexpr char kKwinEditArg[] = "--kwin-edit"; // a line edit saying its text
+// A titled key reporter that also says "focus in" and "focus out" (argv[2]: the title).
+inline constexpr char kKwinTitledArg[] = "--kwin-titled";
 
 class KwinEdit : public QLineEdit {
 public:
@@ -94,10 +96,18 @@ inline int kwinTargetMain(int argc, char **argv) {
         return -1;
     const bool keys = std::strcmp(argv[1], kKwinKeysArg) == 0;
     const bool edit = std::strcmp(argv[1], kKwinEditArg) == 0;
-    if (!keys && !edit)
+    const bool titled = std::strcmp(argv[1], kKwinTitledArg) == 0 && argc > 2;
+    if (!keys && !edit && !titled)
         return -1;
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kWaylandTargetAppId));
+    if (titled) {
+        TitledTargetWindow window;
+        window.setWindowTitle(QString::fromUtf8(argv[2]));
+        window.resize(WaylandTargetWindow::kInitialWidth, WaylandTargetWindow::kInitialHeight);
+        window.showFullScreen();
+        return QApplication::exec();
+    }
     if (keys) {
         WaylandTargetWindow window;
         window.resize(WaylandTargetWindow::kInitialWidth, WaylandTargetWindow::kInitialHeight);
@@ -113,12 +123,15 @@ inline int kwinTargetMain(int argc, char **argv) {
 // A target of the test's own executable (kKwinKeysArg or kKwinEditArg).
 class KwinTarget : public ReportingProcess {
 public:
-    bool start(const char *kind, QString &error) {
-        return ReportingProcess::start(QCoreApplication::applicationFilePath(),
-                                       {QString::fromLatin1(kind)}, waylandTargetEnvironment(),
-                                       QStringLiteral("the window never got the keyboard focus"),
-                                       error);
+    bool start(const char *kind, QString &error, const QString &title = {}) {
+        QStringList arguments{QString::fromLatin1(kind)};
+        if (!title.isEmpty())
+            arguments << title;
+        return ReportingProcess::start(
+            QCoreApplication::applicationFilePath(), arguments, waylandTargetEnvironment(),
+            QStringLiteral("the window never got the keyboard focus"), error);
     }
+    qint64 pid() const { return process_.processId(); }
     // The edit's text once it is `want` (or the last it said, after the wait).
     QString waitForText(const QString &want, int timeoutMs = kTimeoutMs) {
         const QString line = textLine(want);
