@@ -7,7 +7,8 @@
 # KWin offers its fake input only to programs an installed .desktop file
 # names by their exact path, so each PROGRAM gets one, as the Debian package
 # installs one for /usr/bin/tarnwick. The packaged kwin_wayland carries a file
-# capability a container may refuse to run, so a plain copy runs instead.
+# capability a container may refuse to run, so a plain copy runs instead. It
+# composites with OpenGL (Mesa's software renderer here): its screenshots need it.
 KWIN_PID=
 KWIN_DBUS_PID=
 KWIN_DIR=
@@ -36,7 +37,7 @@ DESKTOP
   local -a env=(env -i PATH=/usr/bin:/bin HOME="$KWIN_DIR" XDG_RUNTIME_DIR="$KWIN_DIR/runtime"
     XDG_DATA_HOME="$KWIN_DIR/data" XDG_DATA_DIRS=/usr/local/share:/usr/share
     XDG_CACHE_HOME="$KWIN_DIR/cache" XDG_CONFIG_HOME="$KWIN_DIR/config" XDG_CURRENT_DESKTOP=KDE
-    QT_QPA_PLATFORM=offscreen KWIN_COMPOSE=Q)
+    QT_QPA_PLATFORM=offscreen)
   # KWin finds the .desktop files through the service cache.
   "${env[@]}" kbuildsycoca5 --noincremental >"$KWIN_DIR/sycoca.log" 2>&1 || true
   local address

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -116,6 +117,8 @@ private slots:
     void typesExactlyAndPutsTheClipboardBack();
     void releaseAllLeavesNothingHeld();
     void windowsAreListedAndActivated();
+    void screenShowsTheWindow_data();
+    void screenShowsTheWindow();
     void unauthorisedCopySaysWhatItLacks();
 
 private:
@@ -334,6 +337,47 @@ void KdeSynthesisTest::windowsAreListedAndActivated() {
     newer.close();
     QTRY_VERIFY_WITH_TIMEOUT(!windows->info(n.id, again), kTimeoutMs);
     QVERIFY(!windows->activate(n.id));
+}
+
+void KdeSynthesisTest::screenShowsTheWindow_data() {
+    QTest::addColumn<int>("x");
+    QTest::addColumn<int>("y");
+    QTest::newRow("origin") << 0 << 0;
+    QTest::newRow("middle") << 637 << 411;
+    QTest::newRow("far corner") << 1279 << 799;
+}
+
+void KdeSynthesisTest::screenShowsTheWindow() {
+    QFETCH(int, x);
+    QFETCH(int, y);
+    QVERIFY(backend_->capabilities().screenReading);
+    platform::ScreenReader *screen = backend_->screenReader();
+    QVERIFY(screen);
+    platform::Rect bounds;
+    QVERIFY(screen->bounds(bounds));
+    QCOMPARE(bounds.width, 1280);
+    QCOMPARE(bounds.height, 800);
+    testsupport::KwinTarget target;
+    QString why;
+    QVERIFY2(target.start(testsupport::kKwinKeysArg, why), qPrintable(why));
+    using W = testsupport::WaylandTargetWindow;
+    platform::Rgb colour;
+    QTRY_VERIFY_WITH_TIMEOUT(screen->pixel(x, y, colour) && colour.r == W::kRed &&
+                                 colour.g == W::kGreen && colour.b == W::kBlue,
+                             kTimeoutMs);
+    // A region lying on the screen's edge, in one piece: B, G, R, unused.
+    const int left = std::min(x, 1280 - 10), top = std::min(y, 800 - 8);
+    platform::ScreenImage image;
+    QVERIFY(screen->region(platform::Rect{left, top, 10, 8}, image));
+    QCOMPARE(image.width, 10);
+    QCOMPARE(image.height, 8);
+    QCOMPARE(image.stride, 40);
+    QCOMPARE(image.bytes.size(), std::size_t(10 * 8 * 4));
+    for (std::size_t i = 0; i < image.bytes.size(); i += 4) {
+        QCOMPARE(int(image.bytes[i]), W::kBlue);
+        QCOMPARE(int(image.bytes[i + 1]), W::kGreen);
+        QCOMPARE(int(image.bytes[i + 2]), W::kRed);
+    }
 }
 
 void KdeSynthesisTest::unauthorisedCopySaysWhatItLacks() {
