@@ -9,11 +9,13 @@
 // it likes and sway's tiles are not there to put it at the origin; and a Qt
 // line edit that reports its text.
 
+#include "support/screenpattern.h"
 #include "support/waylandtarget.h"
 
 #include <QApplication>
 #include <QByteArray>
 #include <QLineEdit>
+#include <QPainter>
 #include <QString>
 #include <QStringList>
 
@@ -56,8 +58,20 @@ inline QString textOfLine(const QString &line) {
 
 inline constexpr char kKwinKeysArg[] = "--kwin-keys"; // the key and click reporter
 inline constexpr char kKwinEditArg[] = "--kwin-edit"; // a line edit saying its text
+// The key and click reporter showing screenpattern's picture at kPictureAt.
+inline constexpr char kKwinPictureArg[] = "--kwin-picture";
+inline constexpr int kPictureX = 300;
+inline constexpr int kPictureY = 180;
 // A titled key reporter that also says "focus in" and "focus out" (argv[2]: the title).
 inline constexpr char kKwinTitledArg[] = "--kwin-titled";
+
+class PictureWindow : public WaylandTargetWindow {
+protected:
+    void paintEvent(QPaintEvent *e) override {
+        WaylandTargetWindow::paintEvent(e);
+        QPainter(this).drawImage(kPictureX, kPictureY, screenpattern::picture());
+    }
+};
 
 class KwinEdit : public QLineEdit {
 public:
@@ -97,10 +111,17 @@ inline int kwinTargetMain(int argc, char **argv) {
     const bool keys = std::strcmp(argv[1], kKwinKeysArg) == 0;
     const bool edit = std::strcmp(argv[1], kKwinEditArg) == 0;
     const bool titled = std::strcmp(argv[1], kKwinTitledArg) == 0 && argc > 2;
-    if (!keys && !edit && !titled)
+    const bool picture = std::strcmp(argv[1], kKwinPictureArg) == 0;
+    if (!keys && !edit && !titled && !picture)
         return -1;
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kWaylandTargetAppId));
+    if (picture) {
+        PictureWindow window;
+        window.resize(WaylandTargetWindow::kInitialWidth, WaylandTargetWindow::kInitialHeight);
+        window.showFullScreen();
+        return QApplication::exec();
+    }
     if (titled) {
         TitledTargetWindow window;
         window.setWindowTitle(QString::fromUtf8(argv[2]));
