@@ -48,6 +48,7 @@ constexpr auto kKeymapWait = std::chrono::seconds(3);
 // How long a program may take to ask for what it pastes, and to hand over
 // what the clipboard held before.
 constexpr auto kPasteWait = std::chrono::seconds(5);
+constexpr unsigned kKeysPerSync = 32;
 constexpr auto kPasteSettle = std::chrono::milliseconds(100);
 constexpr int kReadTimeoutMs = 3000;
 constexpr std::size_t kClipboardLimit = 64u << 20;
@@ -304,7 +305,7 @@ KdeInput::~KdeInput() {
     if (registry_)
         wl_registry_destroy(registry_);
     if (display_) {
-        wl_display_flush(display_);
+        flush();
         wl_display_disconnect(display_);
     }
 }
@@ -492,6 +493,17 @@ bool KdeInput::roundtrip() {
     return ok;
 }
 
+void KdeInput::flush() {
+    // A full connection is waited on, never dropped: libwayland gives up on
+    // a request that finds its buffer full.
+    for (int tries = 0; tries < 100; ++tries) {
+        if (wl_display_flush(display_) >= 0 || errno != EAGAIN)
+            return;
+        pollfd p{wl_display_get_fd(display_), POLLOUT, 0};
+        poll(&p, 1, 50);
+    }
+}
+
 bool KdeInput::connected() {
     std::lock_guard<std::mutex> lock(state_);
     return !lost_ && wl_display_get_error(display_) == 0;
@@ -512,7 +524,14 @@ void KdeInput::sendKey(unsigned code, bool down) {
         heldKeys_.erase(code);
     }
     org_kde_kwin_fake_input_keyboard_key(fake_, code, down ? 1 : 0);
-    wl_display_flush(display_);
+    // KWin reads its clients between frames: a long text waits for it now
+    // and then rather than fill the connection.
+    if (++unsynced_ >= kKeysPerSync) {
+        unsynced_ = 0;
+        roundtrip();
+    } else {
+        flush();
+    }
 }
 
 void KdeInput::pressStroke(const KeyStroke &stroke, bool down) {
@@ -605,12 +624,16 @@ void KdeInput::unicodeDown(char16_t unit) {
         for (; next < ahead.size() && !keys_.typable(ahead[next]); ++next)
             text += ahead[next];
     }
-    if (pasteLocked(text))
-        pastedAhead_[thread] = text.size() - 1;
-    else
+    // Failed or not, the run is done with: its characters are not tried
+    // again one by one, each waiting for a paste that does not come.
+    if (!pasteLocked(text)) {
+        const QString shown =
+            QString::fromUcs4(text.data(), qsizetype(std::min<std::size_t>(text.size(), 20)));
         qCWarning(lcKde).noquote()
-            << "Could not paste" << QString::fromUcs4(text.data(), qsizetype(text.size())) << ":"
-            << QString::fromStdString(pasteFault_);
+            << "Could not paste" << text.size() << "characters (" << shown
+            << (text.size() > 20 ? "…)" : ")") << ":" << QString::fromStdString(pasteFault_);
+    }
+    pastedAhead_[thread] = text.size() - 1;
 }
 
 void KdeInput::unicodeUp(char16_t unit) {
@@ -644,7 +667,7 @@ KdeInput::Source *KdeInput::offerLocked(const ClipboardContent &content, bool ho
     own_ = nullptr;
     if (content.empty) {
         zwlr_data_control_device_v1_set_selection(dataDevice_, nullptr);
-        wl_display_flush(display_);
+        flush();
         return nullptr;
     }
     auto source = std::make_unique<Source>();
@@ -656,7 +679,7 @@ KdeInput::Source *KdeInput::offerLocked(const ClipboardContent &content, bool ho
         zwlr_data_control_source_v1_offer(source->source, t.first.c_str());
     zwlr_data_control_source_v1_add_listener(source->source, &kSourceListener, source.get());
     zwlr_data_control_device_v1_set_selection(dataDevice_, source->source);
-    wl_display_flush(display_);
+    flush();
     own_ = source.get();
     sources_.push_back(std::move(source));
     return own_;
@@ -686,7 +709,7 @@ bool KdeInput::receiveLocked(ClipboardContent &content) {
             close(fds[1]);
             reads.emplace_back(type, fds[0]);
         }
-        wl_display_flush(display_);
+        flush();
     }
     bool ok = true;
     std::size_t total = 0;
@@ -788,7 +811,7 @@ void KdeInput::mouseDown(MouseButton button) {
     heldButtons_[button] = true;
     org_kde_kwin_fake_input_button(fake_, button == MouseButton::Left ? BTN_LEFT : BTN_RIGHT,
                                    WL_POINTER_BUTTON_STATE_PRESSED);
-    wl_display_flush(display_);
+    flush();
 }
 
 void KdeInput::mouseUp(MouseButton button) {
@@ -798,7 +821,7 @@ void KdeInput::mouseUp(MouseButton button) {
     heldButtons_[button] = false;
     org_kde_kwin_fake_input_button(fake_, button == MouseButton::Left ? BTN_LEFT : BTN_RIGHT,
                                    WL_POINTER_BUTTON_STATE_RELEASED);
-    wl_display_flush(display_);
+    flush();
 }
 
 Point KdeInput::cursorPos() {
@@ -811,7 +834,7 @@ void KdeInput::setCursorPos(int x, int y) {
     cursor_ = Point{x, y};
     org_kde_kwin_fake_input_pointer_motion_absolute(fake_, wl_fixed_from_int(x),
                                                     wl_fixed_from_int(y));
-    wl_display_flush(display_);
+    flush();
 }
 
 bool KdeInput::isDown(int vk) {
@@ -847,7 +870,7 @@ void KdeInput::releaseAll() {
     heldChars_.clear();
     pastedAhead_.clear();
     typing_ = x11::TypingSessions();
-    wl_display_flush(display_);
+    flush();
     roundtrip();
 }
 

@@ -115,6 +115,8 @@ private:
     void readLoop();
     // Waits until the compositor has handled what was sent; false when lost.
     bool roundtrip();
+    // Sends what is buffered, waiting while the connection is full.
+    void flush();
 
     // With input_ held.
     void sendKey(unsigned code, bool down);
@@ -158,6 +160,7 @@ private:
     std::map<MouseButton, bool> heldButtons_;
     Point cursor_;
     std::uint64_t pastes_ = 0;
+    unsigned unsynced_ = 0; // keys sent since the last round trip
     std::string pasteFault_;
     std::function<std::string()> focusedProgram_;
 };
