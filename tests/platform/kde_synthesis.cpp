@@ -235,6 +235,11 @@ void KdeSynthesisTest::typesExactlyAndPutsTheClipboardBack_data() {
         {"emoji", QStringLiteral("ok 👍😀 done"), true},
         {"mixed", QStringLiteral("a日b😀c é"), true},
     };
+    // A long burst, every printable character many times, Shift on and off.
+    QString burst;
+    for (int i = 0; i < 300; ++i)
+        burst += QChar(char16_t(0x21 + (i * 7) % 94));
+    QTest::newRow("qt: a burst of 300") << QStringLiteral("qt") << burst << false;
     for (const char *window : {"qt", "gtk"})
         for (const auto &t : texts)
             QTest::addRow("%s: %s", window, std::get<0>(t))
