@@ -15,6 +15,7 @@ win_rc=0
 . "$top/scripts/xvfb.sh"
 . "$top/scripts/sway.sh"
 . "$top/scripts/gnome.sh"
+. "$top/scripts/kwin.sh"
 trap stop_xvfb EXIT
 start_xvfb
 # The wayland tests' compositor; without it they fail (they never skip).
@@ -23,10 +24,14 @@ start_sway || echo "error: no headless sway: the wayland tests will fail" >&2
 # The gnome tests' GNOME Shell, beside it.
 trap 'stop_xvfb; stop_sway; stop_gnome' EXIT
 start_gnome || echo "error: no headless GNOME Shell: the gnome tests will fail" >&2
+# The kde tests' KWin, which lets the program and those tests send input.
+trap 'stop_xvfb; stop_sway; stop_gnome; stop_kwin' EXIT
+start_kwin "$top/build/asan/bin/tarnwick" "$top"/build/asan/bin/kde_* ||
+  echo "error: no headless KWin: the kde tests will fail" >&2
 
 # Every test gets throw-away configuration and home folders.
 scratch=$(mktemp -d)
-trap 'stop_xvfb; stop_sway; stop_gnome; rm -rf "$scratch"' EXIT
+trap 'stop_xvfb; stop_sway; stop_gnome; stop_kwin; rm -rf "$scratch"' EXIT
 export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/config" XDG_RUNTIME_DIR="$scratch/runtime"
 mkdir -p "$HOME/Desktop" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"

@@ -34,6 +34,14 @@ install(DIRECTORY ${TARNWICK_OUTPUT_DIR}/image ${TARNWICK_OUTPUT_DIR}/licenses
 
 install(FILES ${linux_dir}/${TARNWICK_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# KWin (KDE Plasma on Wayland) offers its fake input and screenshots only to
+# a program an installed .desktop file names by its full path: that path is
+# known at install time (the package's prefix), so the file is made then.
+install(CODE "
+  set(TARNWICK_BINARY \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tarnwick\")
+  configure_file(${linux_dir}/${TARNWICK_APP_ID}.KWin.desktop.in
+                 \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications/${TARNWICK_APP_ID}.KWin.desktop\"
+                 @ONLY)")
 configure_file(${linux_dir}/${TARNWICK_APP_ID}.metainfo.xml.in
                ${CMAKE_BINARY_DIR}/${TARNWICK_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/${TARNWICK_APP_ID}.metainfo.xml

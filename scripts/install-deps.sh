@@ -29,6 +29,9 @@ packages=(
   # the compositor, a terminal, wtype and grim for the benchmark and by hand
   libwayland-dev libwayland-bin wayland-protocols libxkbcommon-dev libevdev-dev qt6-wayland
   sway foot wtype grim
+  # the KDE backend's tests under a headless KWin (label kde): the compositor,
+  # the service cache that authorises programs, a D-Bus session of its own
+  kwin-wayland libkf5service-bin dbus-daemon dbus-bin
   # a GTK 3 window of the wayland tests' and the benchmark's own, in Python
   gir1.2-gtk-3.0 python3-gi
   # the GNOME backend (GIO's D-Bus, PipeWire's stream), and its tests under a

@@ -4,6 +4,7 @@
 #include "win32/win32backend.h"
 #else
 #include "gnome/gnomebackend.h"
+#include "kde/kdebackend.h"
 #include "wayland/waylandbackend.h"
 #include "x11/x11backend.h"
 #endif
@@ -82,6 +83,12 @@ struct Table {
                 if (std::unique_ptr<Backend> gnome = gnomeBackend())
                     return gnome;
                 std::unique_ptr<Backend> made = wayland::createBackend(error);
+                // KWin offers no virtual keyboard; its own fake input instead.
+                std::vector<std::string> globals;
+                if (!made && wayland::listGlobals(globals) && kde::isKwin(globals)) {
+                    error.clear();
+                    made = kde::createBackend(error);
+                }
                 if (!made)
                     error = "the display system \"" + platformName + "\": " + error;
                 return made;

@@ -65,8 +65,11 @@ SessionChoice chooseSession(const SessionFacts &facts) {
             choice.qtPlatform = "xcb";
         return choice;
     }
-    const bool virtualInput = facts.probed && offers(facts, kVirtualKeyboardGlobal) &&
-                              offers(facts, kVirtualPointerGlobal);
+    // KWin's fake input stands in for both where KWin authorises this program.
+    const bool virtualInput =
+        facts.probed &&
+        ((offers(facts, kVirtualKeyboardGlobal) && offers(facts, kVirtualPointerGlobal)) ||
+         offers(facts, kFakeInputGlobal));
     const bool xwayland = !facts.x11Display.empty();
     if (facts.desktopRemoteInput) {
         // Qt runs natively; the user's choice of platform stands.

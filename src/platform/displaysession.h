@@ -44,6 +44,8 @@ struct SessionChoice {
 // The two globals the Wayland backend needs.
 inline constexpr const char *kVirtualKeyboardGlobal = "zwp_virtual_keyboard_manager_v1";
 inline constexpr const char *kVirtualPointerGlobal = "zwlr_virtual_pointer_manager_v1";
+// What KWin offers instead, to programs it authorises (the KDE backend).
+inline constexpr const char *kFakeInputGlobal = "org_kde_kwin_fake_input";
 
 // True for a Wayland session.
 bool isWaylandSession(const SessionFacts &facts);

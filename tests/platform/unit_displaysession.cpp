@@ -86,6 +86,22 @@ void DisplaySessionTest::choice_data() {
         << "wayland"
         << "KDE"
         << "" << true << list(kMutter) << true << "" << SessionReach::Nothing;
+    // KWin's fake input, offered to this program: Wayland, reaching everything.
+    QTest::newRow("KDE authorising the program")
+        << ""
+        << "wayland-0"
+        << "wayland"
+        << "KDE"
+        << ":0" << true << QStringList{"wl_seat", "org_kde_kwin_fake_input"} << true << "wayland"
+        << SessionReach::Everything;
+    // Not offered (no .desktop file names this copy): XWayland's programs only.
+    QTest::newRow("KDE not authorising the program")
+        << ""
+        << "wayland-0"
+        << "wayland"
+        << "KDE"
+        << ":0" << true << QStringList{"wl_seat", "org_kde_plasma_virtual_desktop_management"}
+        << true << "xcb" << SessionReach::X11ProgramsOnly;
     QTest::newRow("a keyboard but no pointer")
         << ""
         << "wayland-0"
