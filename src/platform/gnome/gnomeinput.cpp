@@ -107,7 +107,7 @@ void GnomeInput::unicodeDown(char16_t unit) {
     std::u32string run;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        x11::TypingSession &session = sessions_.of(me);
+        desktop::TypingSession &session = sessions_.of(me);
         if (!session.take(unit, cp)) {
             sessions_.endIfIdle(me);
             return;

@@ -8,7 +8,7 @@
 // text's characters arrive in order, whichever way each goes. No Qt here.
 
 #include "platform/inputlayer.h"
-#include "platform/x11/x11typingsession.h"
+#include "platform/desktop/typingsession.h"
 
 #include <cstdint>
 #include <functional>
@@ -58,7 +58,7 @@ private:
     std::function<std::string()> focusedProgram_;
 
     mutable std::mutex mutex_;
-    x11::TypingSessions sessions_;
+    desktop::TypingSessions sessions_;
     // Per typing thread: the characters of a pasted run still to come, which
     // were pasted with its first.
     std::map<std::thread::id, std::u32string> pastedAhead_;

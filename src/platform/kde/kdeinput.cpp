@@ -589,7 +589,7 @@ void KdeInput::textAhead(const char16_t *units, std::size_t count) {
 void KdeInput::unicodeDown(char16_t unit) {
     std::lock_guard<std::mutex> lock(input_);
     const std::thread::id thread = std::this_thread::get_id();
-    x11::TypingSession &session = typing_.of(thread);
+    desktop::TypingSession &session = typing_.of(thread);
     char32_t cp = 0;
     if (!session.take(unit, cp))
         return;
@@ -869,7 +869,7 @@ void KdeInput::releaseAll() {
     heldKeys_.clear();
     heldChars_.clear();
     pastedAhead_.clear();
-    typing_ = x11::TypingSessions();
+    typing_ = desktop::TypingSessions();
     flush();
     roundtrip();
 }

@@ -16,7 +16,7 @@
 
 #include "kdelayoutkeys.h"
 #include "platform/inputlayer.h"
-#include "platform/x11/x11typingsession.h"
+#include "platform/desktop/typingsession.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -153,7 +153,7 @@ private:
     bool lost_ = false;
 
     // input_ guards these.
-    x11::TypingSessions typing_;
+    desktop::TypingSessions typing_;
     std::map<std::thread::id, std::size_t> pastedAhead_; // characters a paste typed already
     std::map<std::thread::id, std::vector<KeyStroke>> heldChars_;
     std::map<unsigned, int> heldKeys_; // evdev code -> presses not yet released
