@@ -5,6 +5,7 @@
 
 #include "platform/backend.h"
 #include "support/screenpattern.h"
+#include "support/win32threadwindow.h"
 
 #include <QApplication>
 #include <QtTest>
@@ -56,52 +57,6 @@ LRESULT CALLBACK paintProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// A borderless topmost window on a thread of its own with its message loop,
-// as another program's would be.
-class PaintedWindow {
-public:
-    bool open() {
-        std::atomic<int> state{0}; // 1: made, -1: failed
-        thread_ = std::thread([this, &state] {
-            WNDCLASSEXW wc;
-            ZeroMemory(&wc, sizeof wc);
-            wc.cbSize = sizeof wc;
-            wc.lpfnWndProc = &paintProc;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.lpszClassName = L"TarnwickScreenTest";
-            RegisterClassExW(&wc);
-            window_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, wc.lpszClassName, L"",
-                                      WS_POPUP | WS_VISIBLE, kX, kY, kWidth, kHeight, nullptr,
-                                      nullptr, wc.hInstance, nullptr);
-            threadId_ = GetCurrentThreadId();
-            state = window_ ? 1 : -1;
-            if (!window_)
-                return;
-            UpdateWindow(window_);
-            MSG msg;
-            while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-            DestroyWindow(window_);
-        });
-        while (state == 0)
-            std::this_thread::yield();
-        return state == 1;
-    }
-    ~PaintedWindow() {
-        if (thread_.joinable()) {
-            PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
-            thread_.join();
-        }
-    }
-
-private:
-    std::thread thread_;
-    HWND window_ = nullptr;
-    DWORD threadId_ = 0;
-};
-
 } // namespace
 
 class Win32ScreenTest : public QObject {
@@ -120,7 +75,7 @@ private slots:
 private:
     std::unique_ptr<platform::Backend> backend_;
     platform::ScreenReader *reader_ = nullptr;
-    std::unique_ptr<PaintedWindow> window_;
+    std::unique_ptr<testsupport::Win32ThreadWindow> window_;
 };
 
 void Win32ScreenTest::initTestCase() {
@@ -131,8 +86,9 @@ void Win32ScreenTest::initTestCase() {
     QVERIFY(backend_->capabilities().screenReading);
     reader_ = backend_->screenReader();
     QVERIFY(reader_);
-    window_ = std::make_unique<PaintedWindow>();
-    QVERIFY(window_->open());
+    window_ = std::make_unique<testsupport::Win32ThreadWindow>();
+    QVERIFY(window_->open(L"TarnwickScreenTest", &paintProc, WS_EX_TOOLWINDOW, L"", kX, kY, kWidth,
+                          kHeight));
     platform::Rgb c;
     QTRY_VERIFY(reader_->pixel(kX + 5, kY + 7, c) && colourText(c) == colourText(expectedAt(5, 7)));
 }

@@ -9,6 +9,7 @@
 #include "run/run.h"
 #include "support/screenpattern.h"
 #include "support/systeminput.h"
+#include "support/win32threadwindow.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -96,59 +97,14 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
 }
 
-// A titled top-level window (listed by the window access) on a thread of
-// its own with its message loop, as another program's would be.
-class SceneWindow {
+// A titled top-level window (listed by the window access), as another
+// program's would be.
+class SceneWindow : public testsupport::Win32ThreadWindow {
 public:
     bool open(int x, int y) {
-        std::atomic<int> state{0};
-        thread_ = std::thread([this, &state, x, y] {
-            WNDCLASSEXW wc;
-            ZeroMemory(&wc, sizeof wc);
-            wc.cbSize = sizeof wc;
-            wc.lpfnWndProc = &windowProc;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.lpszClassName = L"TarnwickScreenPagesTest";
-            RegisterClassExW(&wc);
-            window_ =
-                CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, kTitle, WS_POPUP | WS_VISIBLE, x,
-                                y, kWidth, kHeight, nullptr, nullptr, wc.hInstance, nullptr);
-            threadId_ = GetCurrentThreadId();
-            state = window_ ? 1 : -1;
-            if (!window_)
-                return;
-            UpdateWindow(window_);
-            MSG msg;
-            while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-            DestroyWindow(window_);
-        });
-        while (state == 0)
-            std::this_thread::yield();
-        return state == 1;
+        return Win32ThreadWindow::open(L"TarnwickScreenPagesTest", &windowProc, 0, kTitle, x, y,
+                                       kWidth, kHeight);
     }
-    ~SceneWindow() {
-        if (thread_.joinable()) {
-            PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
-            thread_.join();
-        }
-    }
-    void repaint() { RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); }
-    void moveTo(int x, int y) {
-        SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    POINT origin() const {
-        POINT p{0, 0};
-        ClientToScreen(window_, &p);
-        return p;
-    }
-
-private:
-    std::thread thread_;
-    HWND window_ = nullptr;
-    DWORD threadId_ = 0;
 };
 
 QString title() {
