@@ -1,8 +1,10 @@
-// The fuzz build has no display system: the backend table's X11 and Wayland
-// rows make nothing, so platform::backend() is the backend that can do
-// nothing, as under Qt's offscreen platform.
+// The fuzz build has no display system: the backend table's X11, Wayland,
+// GNOME and KDE rows make nothing, so platform::backend() is the backend
+// that can do nothing, as under Qt's offscreen platform.
 
 #include "platform/backend.h"
+#include "platform/gnome/gnomebackend.h"
+#include "platform/kde/kdebackend.h"
 #include "platform/wayland/waylandbackend.h"
 #include "platform/x11/x11backend.h"
 
@@ -19,3 +21,27 @@ std::unique_ptr<Backend> createBackend(std::string &error) {
     return nullptr;
 }
 } // namespace platform::wayland
+
+bool platform::wayland::listGlobals(std::vector<std::string> &) {
+    return false;
+}
+
+namespace platform::gnome {
+bool isGnomeWayland() {
+    return false;
+}
+std::unique_ptr<Backend> createBackend(std::string &error) {
+    error = "not in the fuzz build";
+    return nullptr;
+}
+} // namespace platform::gnome
+
+namespace platform::kde {
+bool isKwin(const std::vector<std::string> &) {
+    return false;
+}
+std::unique_ptr<Backend> createBackend(std::string &error) {
+    error = "not in the fuzz build";
+    return nullptr;
+}
+} // namespace platform::kde

@@ -7,8 +7,10 @@
 
 #include "core/configstore.h"
 #include "core/localfilename.h"
+#include "core/pageflow.h"
 #include "core/pagerecords.h"
 #include "core/projectfile.h"
+#include "core/projecttexts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -150,6 +152,20 @@ projectfile::LoadStatus tarnwick::readProjectFile() {
     currentPage = 1;
     refreshPage();
     QApplication::beep();
+    // The projects it calls are read now, so a circle or a missing file is
+    // told at once. The project still opens: its calls are mended here.
+    pageflow::Project project;
+    project.path = QFileInfo(filePath).absoluteFilePath();
+    project.commands = listCommand;
+    project.conditions = listCondition;
+    project.names = listName;
+    const pageflow::Refusal calls = pageflow::loadCalls(project, projectfile::loadCalled).refusal;
+    if (calls.refused()) {
+        messageTitle = projectfile::loadErrorTitle(is_japanese);
+        messageText = projectfile::flowErrorText(calls, is_japanese) + QLatin1Char('\n') +
+                      projecttexts::callsUntilMended.in(is_japanese);
+        QMessageBox::warning(this, messageTitle, messageText, QMessageBox::Ok);
+    }
     return projectfile::LoadStatus::Ok;
 }
 

@@ -54,6 +54,9 @@ inline constexpr UiText callCircle{u"ページ %1 の呼び出しは自分自身
 // %1: the page, %2: the called project, %3: why it cannot be played.
 inline constexpr UiText callRefused{u"ページ %1 で呼び出すプロジェクトを使えません：%2（%3）",
                                     u"Page %1: the called project cannot be played: %2 (%3)"};
+// After a call problem found when a project is opened in the editor.
+inline constexpr UiText callsUntilMended{u"直すまで、このプロジェクトは実行できません。",
+                                         u"The project cannot be run until this is mended."};
 // %1: the limit in MiB, %2: the file.
 inline constexpr UiText tooLarge{u"ファイルが大きすぎます（%1 MiB まで）：%2",
                                  u"The file is too large (at most %1 MiB): %2"};

@@ -216,6 +216,45 @@ private slots:
         w->readChosenProjectFile(dir.filePath("named.cmdat"));
         QCOMPARE(w->listName, (QStringList{"a", "b", "c"}));
     }
+
+    // A project whose calls cannot be played opens (so they can be mended)
+    // and says at once which page and file are at fault.
+    void callsToldOnOpen_data() {
+        QTest::addColumn<QString>("called");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("itself") << "top.cmdat"
+                                << "comes back round to itself";
+        QTest::newRow("missing") << "gone.cmdat"
+                                 << "cannot be played";
+        QTest::newRow("fine") << ""
+                              << "";
+    }
+    void callsToldOnOpen() {
+        QFETCH(QString, called);
+        QFETCH(QString, told);
+        QTemporaryDir dir;
+        const QString top = dir.filePath("top.cmdat");
+        const QString callee = dir.filePath("callee.cmdat");
+        QCOMPARE(projectfile::save(callee, {kNone}, {kNow}), projectfile::SaveStatus::Ok);
+        const QString target = called.isEmpty() ? QStringLiteral("callee.cmdat") : called;
+        QCOMPARE(
+            projectfile::save(top, {kNone, {pagekinds::name::callProject(), target}}, {kNow, kNow}),
+            projectfile::SaveStatus::Ok);
+        testsupport::writeTestConfig({{"is_used_this", true}, {"is_japanese", false}});
+        w = std::make_unique<tarnwick>();
+        testsupport::ModalAnswerer answerer;
+        w->readChosenProjectFile(top);
+        QCOMPARE(w->listCommand.size(), 2);
+        QCOMPARE(w->filePath, top);
+        if (told.isEmpty()) {
+            QCOMPARE(answerer.count(), 0);
+            return;
+        }
+        QCOMPARE(answerer.count(), 1);
+        QVERIFY2(answerer.last().text.startsWith("Page 2:"), qPrintable(answerer.last().text));
+        QVERIFY2(answerer.last().text.contains(told), qPrintable(answerer.last().text));
+        QVERIFY(answerer.last().text.contains(target));
+    }
 };
 
 QTEST_MAIN(FlowEditTest)

@@ -7,8 +7,8 @@
 // first paste and put back once the text is typed (and at releaseAll). A
 // text's characters arrive in order, whichever way each goes. No Qt here.
 
-#include "platform/inputlayer.h"
 #include "platform/desktop/typingsession.h"
+#include "platform/inputlayer.h"
 
 #include <cstdint>
 #include <functional>

@@ -15,8 +15,8 @@
 // one paste.
 
 #include "kdelayoutkeys.h"
-#include "platform/inputlayer.h"
 #include "platform/desktop/typingsession.h"
+#include "platform/inputlayer.h"
 
 #include <condition_variable>
 #include <cstdint>
