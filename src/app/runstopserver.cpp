@@ -17,7 +17,9 @@ Q_LOGGING_CATEGORY(lcStopServer, "tarnwick.stopserver")
 
 namespace {
 
-constexpr int kTimeoutMs = 3000;
+// Without a server the connection fails at once; with one, a loaded machine
+// may take seconds to answer, which must not read as "no run".
+constexpr int kTimeoutMs = 10000;
 // One line each way: the request and its answer.
 struct Exchange {
     RunStopServer::Ask ask;

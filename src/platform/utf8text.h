@@ -9,8 +9,9 @@
 
 namespace platform {
 
-inline std::u16string utf16FromUtf8(const char *s, std::size_t n) {
-    std::u16string out;
+// Code points; a malformed sequence becomes U+FFFD.
+inline std::u32string utf32FromUtf8(const char *s, std::size_t n) {
+    std::u32string out;
     out.reserve(n);
     std::size_t i = 0;
     while (i < n) {
@@ -29,7 +30,7 @@ inline std::u16string utf16FromUtf8(const char *s, std::size_t n) {
             cp = c & 0x07;
             len = 4;
         } else {
-            out.push_back(u'\uFFFD');
+            out.push_back(U'\uFFFD');
             ++i;
             continue;
         }
@@ -41,10 +42,20 @@ inline std::u16string utf16FromUtf8(const char *s, std::size_t n) {
         }
         static const char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
         if (!ok || cp < kLeast[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out.push_back(u'\uFFFD');
+            out.push_back(U'\uFFFD');
             ++i;
             continue;
         }
+        out.push_back(cp);
+        i += len;
+    }
+    return out;
+}
+
+inline std::u16string utf16FromUtf8(const char *s, std::size_t n) {
+    std::u16string out;
+    out.reserve(n);
+    for (char32_t cp : utf32FromUtf8(s, n)) {
         if (cp >= 0x10000) {
             cp -= 0x10000;
             out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
@@ -52,7 +63,6 @@ inline std::u16string utf16FromUtf8(const char *s, std::size_t n) {
         } else {
             out.push_back(static_cast<char16_t>(cp));
         }
-        i += len;
     }
     return out;
 }

@@ -121,7 +121,7 @@ void GnomeSynthesisTest::typesTextExactlyAndKeepsTheClipboard() {
     const auto asBefore = [&] {
         return user_->ownsSelection() || user_->readSelection()[kClipboardType] == before;
     };
-    QTRY_VERIFY_WITH_TIMEOUT(asBefore(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(asBefore(), 20000);
 }
 
 void GnomeSynthesisTest::clicksLandWhereSent_data() {
@@ -286,11 +286,11 @@ void GnomeSynthesisTest::nothingHeldAfterSigterm() {
                     .isEmpty();
     };
     QVERIFY2(seen("down 1 "), qPrintable(events.dump()));
-    QTRY_VERIFY_WITH_TIMEOUT(events.held().startsWith(QLatin1String("wl held 1 ")), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(events.held().startsWith(QLatin1String("wl held 1 ")), 20000);
     holder.terminate();
     QVERIFY(holder.waitForFinished(kTimeoutMs));
     QVERIFY2(seen("up 1 "), qPrintable(events.dump()));
-    QTRY_VERIFY_WITH_TIMEOUT(events.held().startsWith(QLatin1String("wl held 0 ")), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(events.held().startsWith(QLatin1String("wl held 0 ")), 20000);
 }
 
 namespace {

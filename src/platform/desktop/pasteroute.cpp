@@ -1,5 +1,7 @@
 #include "platform/desktop/pasteroute.h"
 
+#include "platform/utf8text.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -32,46 +34,7 @@ std::vector<TextRun> splitByLayout(const std::u32string &text,
 }
 
 std::u32string utf32FromUtf8(const std::string &utf8) {
-    std::u32string out;
-    out.reserve(utf8.size());
-    std::size_t i = 0;
-    const std::size_t n = utf8.size();
-    while (i < n) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        char32_t cp = 0;
-        std::size_t len = 1;
-        if (c < 0x80) {
-            cp = c;
-        } else if ((c & 0xE0) == 0xC0) {
-            cp = c & 0x1F;
-            len = 2;
-        } else if ((c & 0xF0) == 0xE0) {
-            cp = c & 0x0F;
-            len = 3;
-        } else if ((c & 0xF8) == 0xF0) {
-            cp = c & 0x07;
-            len = 4;
-        } else {
-            out.push_back(U'\uFFFD');
-            ++i;
-            continue;
-        }
-        bool ok = i + len <= n;
-        for (std::size_t k = 1; ok && k < len; ++k) {
-            const auto d = static_cast<unsigned char>(utf8[i + k]);
-            ok = (d & 0xC0) == 0x80;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        static const char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (!ok || cp < kLeast[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out.push_back(U'\uFFFD');
-            ++i;
-            continue;
-        }
-        out.push_back(cp);
-        i += len;
-    }
-    return out;
+    return platform::utf32FromUtf8(utf8.data(), utf8.size());
 }
 
 std::string utf8FromUtf32(const std::u32string &text) {
