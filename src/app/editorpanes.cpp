@@ -1,5 +1,6 @@
 #include "editorpanes.h"
 
+#include "core/projectdocument.h"
 #include "tarnwick.h"
 
 #include "core/keycombination.h"
@@ -57,7 +58,7 @@ Pane clickCommand() {
     };
     p.show = [](tarnwick &w, const QStringList &r) {
         w.commandClickCombo->setCurrentText(
-            pagerecords::clickSideMenuText(element(r, 1), w.is_japanese));
+            pagerecords::clickSideMenuText(element(r, 1), w.settings.is_japanese));
         setSeconds(w.commandTimeSpin, element(r, 2));
     };
     p.apply = [](QStringList &r, const Values &v, bool japanese) {
@@ -312,7 +313,7 @@ Pane clickCondition() {
     p.widgets = [](const tarnwick &w) { return QList<QWidget *>{w.conditionClickCombo}; };
     p.show = [](tarnwick &w, const QStringList &r) {
         w.conditionClickCombo->setCurrentText(
-            pagerecords::clickSideMenuText(element(r, 1), w.is_japanese));
+            pagerecords::clickSideMenuText(element(r, 1), w.settings.is_japanese));
     };
     p.apply = [](QStringList &r, const Values &v, bool japanese) {
         setElement(r, 1, pagerecords::clickSideFromMenuText(v.conditionClickText, japanese));
@@ -447,7 +448,7 @@ void showSearch(tarnwick &w, const tarnwick::ImageFields &f, const WindowFields 
     f.y->setValue(s.y);
     f.width->setValue(s.width);
     f.height->setValue(s.height);
-    showTemplate(f, s.png, w.is_japanese);
+    showTemplate(f, s.png, w.settings.is_japanese);
     showWindow(window, r, windowRow);
 }
 
@@ -641,18 +642,18 @@ void follow(tarnwick &w, Side side, const QStringList &record) {
 }
 
 bool showWindowMatches(tarnwick &w) {
-    const int i = w.currentPage - 1;
-    if (i < 0 || i >= w.listCommand.size() || i >= w.listCondition.size())
+    const int i = w.document->currentPage() - 1;
+    if (i < 0 || i >= w.document->pageCount())
         return false;
-    const QStringList &command = w.listCommand.at(i);
-    const QStringList &condition = w.listCondition.at(i);
+    const QStringList &command = w.document->listCommand().at(i);
+    const QStringList &condition = w.document->listCondition().at(i);
     bool shown = false;
     if (looksAtWindow(Side::Command, command)) {
-        showMatches(w.windowMatchLabel, command, w.is_japanese);
+        showMatches(w.windowMatchLabel, command, w.settings.is_japanese);
         shown = true;
     }
     if (looksAtWindow(Side::Condition, condition)) {
-        showMatches(w.conditionWindowMatchLabel, condition, w.is_japanese);
+        showMatches(w.conditionWindowMatchLabel, condition, w.settings.is_japanese);
         shown = true;
     }
     return shown;

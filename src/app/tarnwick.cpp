@@ -3,7 +3,9 @@
 #include "platform/backend.h"
 
 #include "capture/keycapture.h"
-#include "core/pagerecords.h"
+#include "core/projectdocument.h"
+#include "projectfiles.h"
+#include "runlauncher.h"
 #include "uitexts.h"
 
 #include <QCloseEvent>
@@ -17,38 +19,23 @@
 #include <QPushButton>
 #include <QTimer>
 
-namespace {
-
-PageList initialCommands() {
-    return {pagerecords::newPageCommand()};
-}
-PageList initialConditions() {
-    return {pagerecords::newPageCondition()};
-}
-
-} // namespace
-
-tarnwick::tarnwick(QWidget *parent) : QMainWindow(parent) {
-    listCommand = initialCommands();
-    listCondition = initialConditions();
-    savedListCommand = listCommand;
-    savedListCondition = listCondition;
-    listCommandHistory = {listCommand};
-    listConditionHistory = {listCondition};
+tarnwick::tarnwick(QWidget *parent)
+    : QMainWindow(parent), document(new ProjectDocument(this)),
+      files(new ProjectFiles(*document, settings, this)),
+      runs(new RunLauncher(*document, settings, *files, this)) {
+    connect(files, &ProjectFiles::projectChanged, this, &tarnwick::refreshPage);
+    connect(runs, &RunLauncher::runFinished, this, &tarnwick::onRunFinished);
+    connect(runs, &RunLauncher::startKeyPressed, this, &tarnwick::startFromKey);
 
     setWindowTitle(QString::fromUtf16(uitexts::programTitle));
     setFixedSize(630, 585);
     loadConfig();
     buildUi();
-    applyStartKey();
+    runs->applyStartKey();
 }
 
 tarnwick::~tarnwick() {
     unregisterGlobalHotkey();
-    if (startKeyHeld) {
-        if (platform::GlobalShortcuts *shortcuts = platform::backend().shortcuts())
-            shortcuts->remove(startKeyId);
-    }
     // The timer goes first so that no poll runs against a hook that is gone.
     if (keyPollTimer && keyPollTimer->isActive())
         keyPollTimer->stop();
@@ -79,19 +66,17 @@ void tarnwick::enterEditor() {
 }
 
 bool tarnwick::isProjectDirty() const {
-    return listCommand != savedListCommand || listCondition != savedListCondition;
+    return document->isModified();
 }
 
 QString tarnwick::windowTitleForPath() const {
-    if (hasNoProjectFile())
-        return QString::fromUtf16(uitexts::newProjectName);
-    return QFileInfo(filePath).baseName();
+    return files->windowTitleForPath();
 }
 
 void tarnwick::closeEvent(QCloseEvent *event) {
-    if (isProjectDirty() && is_message_file) {
-        messageTitle = uitexts::warningTitle.in(is_japanese);
-        messageText = uitexts::closeText.in(is_japanese);
+    if (isProjectDirty() && settings.is_message_file) {
+        messageTitle = uitexts::warningTitle.in(settings.is_japanese);
+        messageText = uitexts::closeText.in(settings.is_japanese);
         const auto answer = QMessageBox::warning(
             this, messageTitle, messageText, QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
         if (answer != QMessageBox::Yes) {
@@ -100,7 +85,7 @@ void tarnwick::closeEvent(QCloseEvent *event) {
         }
     }
     // The only moment the configuration is written.
-    saveConfig();
+    files->saveConfig();
     unregisterGlobalHotkey();
     event->accept();
 }

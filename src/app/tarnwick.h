@@ -16,6 +16,7 @@
 //   tarnwick_run.cpp      run settings dialog, starting and ending a run
 //   tarnwick_help.cpp     report dialogs, web forms, version, licences
 
+#include "core/configstore.h"
 #include "core/keycombination.h"
 #include "core/pagekinds.h"
 #include "core/runsettings.h"
@@ -42,15 +43,15 @@ class QSpinBox;
 class QTextEdit;
 class QTimer;
 class HoverHideWindow;
+class ProjectDocument;
+class ProjectFiles;
+class RunLauncher;
 class TemplateCapture;
 struct FrozenScreen;
 namespace platform {
 struct Point;
 }
 class RecordingSession;
-namespace projectfile {
-enum class LoadStatus;
-}
 namespace platform {
 struct Point;
 class PointPicker;
@@ -130,15 +131,12 @@ public:
     // ---- editor (tarnwick_editor.cpp) ----
     void refreshPage();
 
-    // ---- files (tarnwick_files.cpp) ----
+    // ---- files (tarnwick_files.cpp, the work in projectfiles.*) ----
     // The project named on the command line, in the editor.
     void openProjectFile(const QString &path);
 
-    // ---- runs (tarnwick_run.cpp) ----
+    // ---- runs (tarnwick_run.cpp, the work in runlauncher.*) ----
     void startRun();
-    // Holds the start key (startCommand) as a global shortcut, or gives it
-    // back when there is none; again after each change of the settings.
-    void applyStartKey();
     // The start key's press: the loaded project with the saved settings, no
     // dialog; nothing while a run plays or outside the editor.
     void startFromKey();
@@ -158,51 +156,24 @@ public:
     // ---- members, in declaration order ----
     HoverHideWindow *hoverWindow = nullptr;
     // The settings, named as the rows of TARNWICK_SETTINGS in
-    // core/configstore.h, which read, write and copy them.
-    int stertTime = kDefaultStartDelay;
-    int runNumber = kDefaultRunCount;
-    QString stopCommand = QString::fromUtf16(kDefaultStopCommand);
-    QString filePath;
-    QString lastFilePath;
-    bool is_used_stert = false;
-    bool is_used_this = false;
-    bool is_help = false;
-    bool is_message_file = true;
-    bool is_message_paste = false;
-    bool is_message_delete = true;
-    bool is_message_record = true;
-    bool is_japanese = true;
-    QString pauseCommand = QString::fromUtf16(kDefaultPauseCommand);
-    QString startCommand = QString::fromUtf16(kNoKeyCombination);
-    double runSpeed = runpace::kDefaultSpeed;
-    int varyPercent = 0;
-    int varyPixels = 0;
+    // core/configstore.h, which read, write and copy them. Its filePath is
+    // the stored one as read at start; the project's own is the document's.
+    configstore::Settings settings;
     QString selectedCommandKind = pagekinds::name::none;
     QString selectedConditionKind = pagekinds::name::waitUntilOver;
-    PageList listCommand;
-    PageList listCondition;
-    PageList savedListCommand;
-    PageList savedListCondition;
-    QList<PageList> listCommandHistory;
-    QList<PageList> listConditionHistory;
-    int historyIndex = 0;
-    bool restoringHistory = false;
-    int currentPage = 1;
+    // The project: pages, current page, saved copy, history, clipboard, path.
+    ProjectDocument *document = nullptr; // owned (child)
+    // The concerns, children of the window.
+    ProjectFiles *files = nullptr; // New, Open, Save, the settings file
+    RunLauncher *runs = nullptr;   // the run settings dialog, runs, the start key
     bool captureForCondition = false;
     bool refreshing = false;
-    QStringList copiedCommand;
-    QStringList copiedCondition;
     bool editorOpen = false;
     QString messageTitle;
     QString messageText;
-    // Why a page stopped the run now ending; shown when the window is back.
-    QString runStopText;
     GlobalHotkeyFilter *hotkeyFilter = nullptr; // owned
     bool hotkeyRegistered = false;
     int hotkeyId = 1001;
-    int startKeyId = 1002;
-    bool startKeyHeld = false;
-    bool runPlaying = false;
     QTimer *keyPollTimer = nullptr;
 
     // ---- widgets (created by buildUi, parented to the window) ----
@@ -353,24 +324,8 @@ private:
     // nothing may change which page that is or what it holds.
     bool keyCaptureRunning() const;
     // [files helpers]
+    // The settings file read, Help Mode's check as it says.
     void loadConfig();
-    void saveConfig();
-    void writeProjectFile();
-    // Reads the project at filePath; on failure says why and changes nothing.
-    projectfile::LoadStatus readProjectFile();
-    // readProjectFile for a newly chosen path, which becomes the project's
-    // path even when reading fails (so Save writes there), except for a
-    // project of a newer version or a file too large to be a project: Save
-    // must not overwrite those.
-    void readChosenProjectFile(const QString &path);
-    QString configFilePath() const;
-    void migrateConfig() const;
-    // Asks before an unsaved project is replaced; true when the caller may go on.
-    bool confirmDiscardUnsaved(const UiText &question);
-    bool confirmLoadOverUnsaved(); // Open's question
-    // While the project has no file, its path is the desktop folder.
-    static QString noProjectFilePath();
-    bool hasNoProjectFile() const;
     // [capture helpers]
     void unregisterGlobalHotkey();
     void onHoverWindowDestroyed();
@@ -410,9 +365,6 @@ private:
         ~PromptOwner();
     };
     PromptOwner promptOwner{this};
-    // [run helpers]
-    // The name a run shows for the project: "新規プロジェクト" while it has no file.
-    QString runProjectName() const;
     // [help helpers]
     // Asks before launching the browser, then opens `address` in it.
     void openWebForm(const QString &address);

@@ -1,3 +1,4 @@
+#include "core/projectdocument.h"
 #include "tarnwick.h"
 
 #include "capture/capturelog.h"
@@ -70,9 +71,9 @@ void tarnwick::getCoordinate() {
         return;
     }
     if (hoverWindow) {
-        hoverWindow->setJapanese(is_japanese);
+        hoverWindow->setJapanese(settings.is_japanese);
     } else {
-        hoverWindow = new HoverHideWindow(120, 20, nullptr, is_japanese);
+        hoverWindow = new HoverHideWindow(120, 20, nullptr, settings.is_japanese);
         hoverWindow->setAttribute(Qt::WA_DeleteOnClose);
         connect(hoverWindow, &QObject::destroyed, this, &tarnwick::onHoverWindowDestroyed);
     }
@@ -111,8 +112,8 @@ void tarnwick::pointPicked(platform::PickOutcome outcome, const platform::Point 
     show();
     activateWindow();
     if (outcome == platform::PickOutcome::Failed) {
-        messageTitle = uitexts::pointPickFailedTitle.in(is_japanese);
-        messageText = uitexts::pointPickFailedText.in(is_japanese);
+        messageTitle = uitexts::pointPickFailedTitle.in(settings.is_japanese);
+        messageText = uitexts::pointPickFailedText.in(settings.is_japanese);
         QMessageBox::warning(this, messageTitle, messageText);
     }
 }
@@ -130,9 +131,9 @@ void tarnwick::takeCoordinate(const platform::Point &p) {
         coordXSpin->setValue(p.x);
         coordYSpin->setValue(p.y);
     }
-    const int index = currentPage - 1;
-    if (index >= 0 && index < listCommand.size()) {
-        QStringList &command = listCommand[index];
+    const int index = document->currentPage() - 1;
+    if (index >= 0 && index < document->pageCount()) {
+        QStringList command = document->listCommand().at(index);
         const editorpanes::Pane *pane =
             editorpanes::find(pagekinds::Side::Command, command.value(0));
         if (pane && pane->takePosition)
@@ -146,6 +147,7 @@ void tarnwick::takeCoordinate(const platform::Point &p) {
             else
                 noWindowAtPointer = true;
         }
+        document->setCommandAt(index, command);
     }
     unregisterGlobalHotkey();
     coordinateCaptureArmed = false;
@@ -154,8 +156,8 @@ void tarnwick::takeCoordinate(const platform::Point &p) {
         hoverWindow->close();
     refreshPage();
     if (noWindowAtPointer) {
-        messageTitle = uitexts::noWindowAtPointerTitle.in(is_japanese);
-        messageText = uitexts::noWindowAtPointerText.in(is_japanese);
+        messageTitle = uitexts::noWindowAtPointerTitle.in(settings.is_japanese);
+        messageText = uitexts::noWindowAtPointerText.in(settings.is_japanese);
         QMessageBox::warning(this, messageTitle, messageText);
     }
 }
@@ -166,11 +168,10 @@ void tarnwick::takeColourAtPointer(const platform::Point &p) {
     coordinateCaptureArmed = false;
     const UiText *problemTitle = nullptr;
     const UiText *problemText = nullptr;
-    const int index = currentPage - 1;
-    if (index >= 0 && index < listCondition.size() &&
-        listCondition.at(index).value(0) == pagekinds::name::colour) {
-        screenpages::ColourCondition colour =
-            screenpages::colourFromRecord(listCondition.at(index));
+    const int index = document->currentPage() - 1;
+    const QStringList condition = document->page(index).condition;
+    if (condition.value(0) == pagekinds::name::colour) {
+        screenpages::ColourCondition colour = screenpages::colourFromRecord(condition);
         platform::Rgb rgb;
         platform::ScreenReader *reader = platform::backend().screenReader();
         platform::WindowInfo window;
@@ -194,7 +195,9 @@ void tarnwick::takeColourAtPointer(const platform::Point &p) {
                 colour.y = p.y;
             }
             colour.colour = {rgb.r, rgb.g, rgb.b};
-            screenpages::colourToRecord(listCondition[index], colour);
+            QStringList record = condition;
+            screenpages::colourToRecord(record, colour);
+            document->setConditionAt(index, record);
         }
     }
     show();
@@ -202,16 +205,15 @@ void tarnwick::takeColourAtPointer(const platform::Point &p) {
         hoverWindow->close();
     refreshPage();
     if (problemTitle) {
-        messageTitle = problemTitle->in(is_japanese);
-        messageText = problemText->in(is_japanese);
+        messageTitle = problemTitle->in(settings.is_japanese);
+        messageText = problemText->in(settings.is_japanese);
         QMessageBox::warning(this, messageTitle, messageText);
     }
 }
 
 void tarnwick::moveMousePointer() {
-    const int index = currentPage - 1;
-    const QStringList command =
-        index >= 0 && index < listCommand.size() ? listCommand.at(index) : QStringList{};
+    const int currentPage = document->currentPage();
+    const QStringList command = document->page(currentPage - 1).command;
     int x = recordvalues::coordinateOf(command.value(1));
     int y = recordvalues::coordinateOf(command.value(2));
     const editorpanes::Pane *pane = editorpanes::find(pagekinds::Side::Command, command.value(0));
@@ -220,13 +222,13 @@ void tarnwick::moveMousePointer() {
     const bool noPlaces =
         !platform::backend().capabilities().windowGeometry && platform::backend().windowAccess();
     if (pane && pane->takeWindowPosition && (noPlaces || !windowPagePosition(command, x, y))) {
-        messageTitle = uitexts::noWindowAtPointerTitle.in(is_japanese);
-        messageText =
-            noPlaces
-                ? runtexts::failedNoGeometry.in(is_japanese).arg(currentPage)
-                : runtexts::failedNotFound.in(is_japanese)
-                      .arg(currentPage)
-                      .arg(windowmatch::describe(windowmatch::fromRecord(command), is_japanese));
+        messageTitle = uitexts::noWindowAtPointerTitle.in(settings.is_japanese);
+        messageText = noPlaces
+                          ? runtexts::failedNoGeometry.in(settings.is_japanese).arg(currentPage)
+                          : runtexts::failedNotFound.in(settings.is_japanese)
+                                .arg(currentPage)
+                                .arg(windowmatch::describe(windowmatch::fromRecord(command),
+                                                           settings.is_japanese));
         QMessageBox::warning(this, messageTitle, messageText);
         return;
     }
@@ -279,8 +281,8 @@ void tarnwick::onHoverWindowDestroyed() {
 }
 
 void tarnwick::warnHotkeyUnavailable() {
-    messageTitle = hotkeyFailedTitle.in(is_japanese);
-    messageText = hotkeyFailedText.in(is_japanese);
+    messageTitle = hotkeyFailedTitle.in(settings.is_japanese);
+    messageText = hotkeyFailedText.in(settings.is_japanese);
     QMessageBox::warning(this, messageTitle, messageText);
 }
 

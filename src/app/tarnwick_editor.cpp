@@ -7,9 +7,10 @@
 #include "uitexts.h"
 
 #include "capture/keycapture.h"
-#include "core/history.h"
 #include "core/keycombination.h"
 #include "core/pagerecords.h"
+#include "core/projectdocument.h"
+#include "projectfiles.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -39,14 +40,6 @@ using pagerecords::element;
 namespace {
 
 constexpr int kKeyPollIntervalMs = 50;
-
-pagerecords::Project projectOf(tarnwick &w) {
-    return pagerecords::Project{w.listCommand, w.listCondition, w.currentPage};
-}
-
-history::History historyOf(tarnwick &w) {
-    return history::History{w.listCommandHistory, w.listConditionHistory, w.historyIndex};
-}
 
 bool askYesNo(QWidget *parent, const QString &title, const QString &text) {
     return QMessageBox::warning(parent, title, text, QMessageBox::Yes | QMessageBox::No,
@@ -92,7 +85,7 @@ private:
 // ---- start page ----
 
 void tarnwick::addNewCommand() {
-    filePath = noProjectFilePath();
+    document->setFilePath(ProjectFiles::noProjectFilePath());
     enterEditor();
 }
 
@@ -115,8 +108,8 @@ void tarnwick::addCommand() {
     const QStringList fresh = pagerecords::freshCommandRecord(kindString);
     if (fresh.isEmpty())
         return;
-    projectOf(*this).clampCurrentPage();
-    listCommand[currentPage - 1] = fresh;
+    document->clampCurrentPage();
+    document->setCurrentCommand(fresh);
     const editorpanes::Pane *pane = editorpanes::find(Side::Command, kindString);
     if (pane && pane->capturesKeyOnAdd)
         startKeyCapture(false);
@@ -131,8 +124,8 @@ void tarnwick::addCondition() {
     const QStringList fresh = pagerecords::freshConditionRecord(kindString, QTime::currentTime());
     if (fresh.isEmpty())
         return;
-    projectOf(*this).clampCurrentPage();
-    listCondition[currentPage - 1] = fresh;
+    document->clampCurrentPage();
+    document->setCurrentCondition(fresh);
     const editorpanes::Pane *pane = editorpanes::find(Side::Condition, kindString);
     if (pane && pane->capturesKeyOnAdd)
         startKeyCapture(true);
@@ -175,12 +168,12 @@ void tarnwick::pollKeystroke() {
     const int mask = capture.lastMask.load();
     const QString text = keyCombinationText(key, toStoredMask(mask));
 
-    projectOf(*this).clampCurrentPage();
+    document->clampCurrentPage();
     if (captureForCondition)
-        listCondition[currentPage - 1] = QStringList{pagekinds::name::key, text};
+        document->setCurrentCondition(QStringList{pagekinds::name::key, text});
     else
-        listCommand[currentPage - 1] =
-            QStringList{pagekinds::name::key, text, QStringLiteral("0.01")};
+        document->setCurrentCommand(
+            QStringList{pagekinds::name::key, text, QStringLiteral("0.01")});
     setKeyCaptureMode(false, false);
     refreshPage();
 }
@@ -198,7 +191,7 @@ void tarnwick::setKeyCaptureMode(bool capturing, bool forCondition) {
     conditionGroup->setEnabled(!forCondition);
     pageGroup->setEnabled(false);
     menuBar()->setEnabled(false);
-    const QString prompt = uitexts::keyPrompt.in(is_japanese);
+    const QString prompt = uitexts::keyPrompt.in(settings.is_japanese);
     if (forCondition) {
         conditionKeyPromptLabel->setText(prompt);
         conditionSecLabel->hide();
@@ -218,11 +211,11 @@ void tarnwick::setNavigationHidden(bool hidden) {
 }
 
 void tarnwick::applyNavigationRules() {
-    if (currentPage == 1)
+    if (document->currentPage() == 1)
         prevPageButton->hide();
-    if (listCommand.size() == 1)
+    if (document->pageCount() == 1)
         deleteButton->hide();
-    if (copiedCommand.isEmpty())
+    if (!document->hasCopiedPage())
         pasteButton->hide();
 }
 
@@ -241,12 +234,13 @@ QString tarnwick::editedInputText(const QString &stored) const {
 void tarnwick::changeSomeThing() {
     if (refreshing)
         return;
-    if (currentPage < 1 || currentPage > listCommand.size())
+    const int i = document->currentPage() - 1;
+    if (i < 0 || i >= document->pageCount())
         return;
-    const int i = currentPage - 1;
+    const Page page = document->page(i);
 
     editorpanes::Values values;
-    values.inputText = editedInputText(element(listCommand.at(i), 1));
+    values.inputText = editedInputText(element(page.command, 1));
     values.commandSeconds = commandTimeSpin->value();
     values.commandClickText = commandClickCombo->currentText();
     values.coordX = coordXSpin->value();
@@ -286,14 +280,11 @@ void tarnwick::changeSomeThing() {
     values.tolerance = toleranceSpin->value();
     values.colourState = colourStateCombo->currentIndex();
 
-    QStringList command = listCommand.at(i);
-    QStringList condition = listCondition.at(i);
-    editorpanes::applyValues(command, condition, values, is_japanese);
-    // Writing only real changes keeps the lists shared with the history.
-    if (command != listCommand.at(i))
-        listCommand[i] = command;
-    if (condition != listCondition.at(i))
-        listCondition[i] = condition;
+    QStringList command = page.command;
+    QStringList condition = page.condition;
+    editorpanes::applyValues(command, condition, values, settings.is_japanese);
+    document->setCommandAt(i, command);
+    document->setConditionAt(i, condition);
     editorpanes::follow(*this, Side::Command, command);
     editorpanes::follow(*this, Side::Condition, condition);
     // A screen page turned to a window counts its windows from now on.
@@ -315,14 +306,14 @@ void tarnwick::changeSomeThing() {
 void tarnwick::nextPage() {
     if (!nextPageButton->isVisible() || keyCaptureRunning())
         return;
-    projectOf(*this).goNext();
+    document->goNext();
     refreshPage();
 }
 
 void tarnwick::returnPage() {
     if (!prevPageButton->isVisible() || keyCaptureRunning())
         return;
-    projectOf(*this).goPrevious();
+    document->goPrevious();
     refreshPage();
 }
 
@@ -332,7 +323,7 @@ void tarnwick::changeWidgetPage() {
     if (keyCaptureRunning()) {
         // Put the selection back on the page the capture writes to.
         refreshing = true;
-        pageList->setCurrentRow(currentPage);
+        pageList->setCurrentRow(document->currentPage());
         refreshing = false;
         return;
     }
@@ -340,14 +331,13 @@ void tarnwick::changeWidgetPage() {
     if (!item)
         return;
     const QString text = item->text();
-    pagerecords::Project project = projectOf(*this);
-    project.clampCurrentPage();
+    document->clampCurrentPage();
     if (text == pagerecords::plusEntry) {
-        project.insertAtPlusRow(pageList->currentRow());
+        document->insertAtPlusRow(pageList->currentRow());
     } else {
         const int page = pagerecords::pageNumberOfEntry(text);
         if (page > 0)
-            currentPage = page;
+            document->setCurrentPage(page);
     }
     refreshPage();
 }
@@ -355,14 +345,13 @@ void tarnwick::changeWidgetPage() {
 void tarnwick::deletePage() {
     if (!deleteButton->isVisible() || keyCaptureRunning())
         return;
-    if (is_message_delete) {
-        messageTitle = uitexts::warningTitle.in(is_japanese);
-        messageText = uitexts::deletePageText.in(is_japanese).arg(currentPage);
+    if (settings.is_message_delete) {
+        messageTitle = uitexts::warningTitle.in(settings.is_japanese);
+        messageText = uitexts::deletePageText.in(settings.is_japanese).arg(document->currentPage());
         if (!askYesNo(this, messageTitle, messageText))
             return;
     }
-    projectOf(*this).clampCurrentPage();
-    projectOf(*this).deleteCurrent();
+    document->deleteCurrent();
     refreshPage();
 }
 
@@ -371,31 +360,28 @@ void tarnwick::deletePage() {
 void tarnwick::copy() {
     if (!copyButton->isVisible())
         return;
-    projectOf(*this).clampCurrentPage();
-    copiedCommand = listCommand.at(currentPage - 1);
-    copiedCondition = listCondition.at(currentPage - 1);
+    document->copyCurrent();
     refreshPage();
 }
 
 void tarnwick::paste() {
     if (!pasteButton->isVisible() || keyCaptureRunning())
         return;
-    if (copiedCommand.isEmpty()) {
+    if (!document->hasCopiedPage()) {
         refreshPage();
         return;
     }
-    projectOf(*this).clampCurrentPage();
-    const int i = currentPage - 1;
-    if (!pagerecords::isBlankPage(listCommand.at(i), listCondition.at(i)) && is_message_paste) {
-        messageTitle = uitexts::warningTitle.in(is_japanese);
-        messageText = uitexts::replacePageText.in(is_japanese).arg(currentPage);
+    document->clampCurrentPage();
+    if (!document->currentIsBlank() && settings.is_message_paste) {
+        messageTitle = uitexts::warningTitle.in(settings.is_japanese);
+        messageText =
+            uitexts::replacePageText.in(settings.is_japanese).arg(document->currentPage());
         if (!askYesNo(this, messageTitle, messageText)) {
             refreshPage();
             return;
         }
     }
-    listCommand[i] = copiedCommand;
-    listCondition[i] = copiedCondition;
+    document->pasteCurrent();
     refreshPage();
 }
 
@@ -404,19 +390,15 @@ void tarnwick::paste() {
 void tarnwick::pageBack() {
     if (!undoButton->isVisible() || keyCaptureRunning())
         return;
-    restoringHistory = true;
-    historyOf(*this).undo(listCommand, listCondition);
+    document->undo();
     refreshPage();
-    restoringHistory = false;
 }
 
 void tarnwick::pageForward() {
     if (!redoButton->isVisible() || keyCaptureRunning())
         return;
-    restoringHistory = true;
-    historyOf(*this).redo(listCommand, listCondition);
+    document->redo();
     refreshPage();
-    restoringHistory = false;
 }
 
 // ---- redraw ----
@@ -430,7 +412,7 @@ void tarnwick::refreshPage() {
         widget->hide();
     setAllVisible({conditionSecLabel, undoButton, redoButton}, false);
 
-    projectOf(*this).clampCurrentPage();
+    document->clampCurrentPage();
     // Everything of the navigation is shown here and hidden again below by the
     // page's own needs. Leaving it as the previous page had it would keep it
     // hidden forever after undoing an empty Key or Enter Text page.
@@ -445,20 +427,24 @@ void tarnwick::refreshPage() {
     applyNavigationRules();
 
     rebuildPageList();
-    pageCountLabel->setText(QStringLiteral("%1/%2").arg(currentPage).arg(listCommand.size()));
+    pageCountLabel->setText(
+        QStringLiteral("%1/%2").arg(document->currentPage()).arg(document->pageCount()));
     setWindowTitle(windowTitleForPath());
     qCDebug(lcEditorDump) << "pageList"
-                          << pagerecords::pageListTexts(listCommand, currentPage, is_japanese);
-    qCDebug(lcEditorDump) << "listCommand" << listCommand;
-    qCDebug(lcEditorDump) << "listCondition" << listCondition;
+                          << pagerecords::pageListTexts(document->listCommand(),
+                                                        document->currentPage(),
+                                                        settings.is_japanese);
+    qCDebug(lcEditorDump) << "listCommand" << document->listCommand();
+    qCDebug(lcEditorDump) << "listCondition" << document->listCondition();
 
-    history::History steps = historyOf(*this);
-    if (!restoringHistory)
-        steps.record(listCommand, listCondition);
-    undoButton->setVisible(steps.canUndo());
-    redoButton->setVisible(steps.canRedo());
-    qCDebug(lcEditorDump) << "historyIndex" << historyIndex << "listCommandHistory"
-                          << listCommandHistory << "listConditionHistory" << listConditionHistory;
+    // Right after an undo or redo the pages are the state at the history's
+    // index, so nothing new is recorded.
+    document->recordStep();
+    undoButton->setVisible(document->canUndo());
+    redoButton->setVisible(document->canRedo());
+    qCDebug(lcEditorDump) << "historyIndex" << document->historyIndex() << "listCommandHistory"
+                          << document->listCommandHistory() << "listConditionHistory"
+                          << document->listConditionHistory();
 
     refreshing = false;
 }
@@ -466,8 +452,8 @@ void tarnwick::refreshPage() {
 void tarnwick::showPane(Side side, const QStringList &record) {
     const QString kindString = element(record, 0);
     const QString label = side == Side::Command
-                              ? pagerecords::commandKindLabel(kindString, is_japanese)
-                              : pagerecords::conditionKindLabel(kindString, is_japanese);
+                              ? pagerecords::commandKindLabel(kindString, settings.is_japanese)
+                              : pagerecords::conditionKindLabel(kindString, settings.is_japanese);
     if (!label.isNull())
         (side == Side::Command ? commandLabel : conditionLabel)->setText(label);
 
@@ -484,11 +470,11 @@ void tarnwick::showPane(Side side, const QStringList &record) {
 }
 
 void tarnwick::showCommandArea() {
-    showPane(Side::Command, listCommand.at(currentPage - 1));
+    showPane(Side::Command, document->currentCommand());
 }
 
 void tarnwick::showConditionArea() {
-    showPane(Side::Condition, listCondition.at(currentPage - 1));
+    showPane(Side::Condition, document->currentCondition());
 }
 
 // Cleared and refilled in effect, but the items are reused and only texts
@@ -497,7 +483,9 @@ void tarnwick::showConditionArea() {
 void tarnwick::rebuildPageList() {
     if (!dynamic_cast<PageListDelegate *>(pageList->itemDelegate()))
         pageList->setItemDelegate(new PageListDelegate(pageList));
-    const QStringList texts = pagerecords::pageListTexts(listCommand, currentPage, is_japanese);
+    const int currentPage = document->currentPage();
+    const QStringList texts =
+        pagerecords::pageListTexts(document->listCommand(), currentPage, settings.is_japanese);
     const int wanted = int(texts.size());
     while (pageList->count() > wanted)
         delete pageList->takeItem(pageList->count() - 1);

@@ -4,26 +4,27 @@
 #include "tarnwick.h"
 #include "uitexts.h"
 
+#include "core/projectdocument.h"
 #include "platform/backend.h"
 
 #include <QCheckBox>
 #include <QMessageBox>
 
 bool tarnwick::confirmRecordingNotice() {
-    if (!is_message_record)
+    if (!settings.is_message_record)
         return true;
     const bool hearsAll = platform::backend().capabilities().recordingHearsAll;
-    QMessageBox box(
-        QMessageBox::Information, uitexts::recordNoticeTitle.in(is_japanese),
-        (hearsAll ? uitexts::recordNoticeDevicesText : uitexts::recordNoticeText).in(is_japanese),
-        QMessageBox::Ok | QMessageBox::Cancel, this);
+    QMessageBox box(QMessageBox::Information, uitexts::recordNoticeTitle.in(settings.is_japanese),
+                    (hearsAll ? uitexts::recordNoticeDevicesText : uitexts::recordNoticeText)
+                        .in(settings.is_japanese),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
     box.setDefaultButton(QMessageBox::Ok);
-    auto *dontShow = new QCheckBox(uitexts::recordNoticeDontShow.in(is_japanese), &box);
+    auto *dontShow = new QCheckBox(uitexts::recordNoticeDontShow.in(settings.is_japanese), &box);
     box.setCheckBox(dontShow);
     const bool go = box.exec() == QMessageBox::Ok;
     // Kept even when the user then backs out: the notice has been read.
     if (dontShow->isChecked())
-        is_message_record = false;
+        settings.is_message_record = false;
     return go;
 }
 
@@ -31,19 +32,20 @@ void tarnwick::recordActions() {
     // The recorded pages go after the page shown, which a key capture holds.
     if (keyCaptureRunning() || recording)
         return;
-    if (!RecordingSession::canBeEnded(stopCommand)) {
-        QMessageBox::warning(this, uitexts::cannotRecordTitle.in(is_japanese),
-                             uitexts::recordRefusedText.in(is_japanese));
+    if (!RecordingSession::canBeEnded(settings.stopCommand)) {
+        QMessageBox::warning(this, uitexts::cannotRecordTitle.in(settings.is_japanese),
+                             uitexts::recordRefusedText.in(settings.is_japanese));
         return;
     }
     if (!confirmRecordingNotice())
         return;
-    recording = new RecordingSession(stertTime, stopCommand, is_japanese, this);
+    recording =
+        new RecordingSession(settings.stertTime, settings.stopCommand, settings.is_japanese, this);
     QString error;
     if (!recording->start(error)) {
         delete recording;
         recording = nullptr;
-        QMessageBox::warning(this, uitexts::cannotRecordTitle.in(is_japanese), error);
+        QMessageBox::warning(this, uitexts::cannotRecordTitle.in(settings.is_japanese), error);
         return;
     }
     connect(recording, &RecordingSession::finished, this, &tarnwick::finishRecording);
@@ -58,16 +60,17 @@ void tarnwick::finishRecording() {
     recording->deleteLater();
     recording = nullptr;
 
-    for (int i = 0; i < pages.commands.size(); ++i) {
-        listCommand.insert(currentPage + i, pages.commands.at(i));
-        listCondition.insert(currentPage + i, pages.conditions.value(i));
-    }
+    QList<Page> recorded;
+    recorded.reserve(pages.commands.size());
+    for (int i = 0; i < pages.commands.size(); ++i)
+        recorded.append(Page{pages.commands.at(i), pages.conditions.value(i)});
+    document->insertPages(document->currentPage(), recorded);
     // The last recorded page is shown, so a second recording continues it.
-    currentPage += int(pages.commands.size());
+    document->setCurrentPage(document->currentPage() + int(recorded.size()));
     refreshPage();
     show();
     activateWindow();
     if (pages.skippedProtectedInput)
-        QMessageBox::information(this, uitexts::recordNoticeTitle.in(is_japanese),
-                                 uitexts::recordSkippedText.in(is_japanese));
+        QMessageBox::information(this, uitexts::recordNoticeTitle.in(settings.is_japanese),
+                                 uitexts::recordSkippedText.in(settings.is_japanese));
 }

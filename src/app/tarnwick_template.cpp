@@ -1,6 +1,7 @@
 // The Image pages' templates: made from the frozen screen or loaded from a
 // PNG file, written into the page through core/screenpages.
 
+#include "core/projectdocument.h"
 #include "tarnwick.h"
 
 #include "capture/displayscale.h"
@@ -30,18 +31,18 @@ void tarnwick::captureTemplate(bool forCondition) {
     if (templateCapture)
         return;
     hide();
-    const int page = currentPage;
+    const int page = document->currentPage();
     QTimer::singleShot(kHideDelayMs, this, [this, forCondition, page] {
         // The page cannot change while the window is hidden; checked anyway.
-        if (page != currentPage) {
+        if (page != document->currentPage()) {
             show();
             return;
         }
         const QList<FrozenScreen> screens = freezeScreens();
         if (screens.isEmpty()) {
             show();
-            messageTitle = uitexts::screenUnreadableTitle.in(is_japanese);
-            messageText = uitexts::screenUnreadableText.in(is_japanese);
+            messageTitle = uitexts::screenUnreadableTitle.in(settings.is_japanese);
+            messageText = uitexts::screenUnreadableText.in(settings.is_japanese);
             QMessageBox::warning(this, messageTitle, messageText);
             return;
         }
@@ -52,8 +53,8 @@ void tarnwick::captureTemplate(bool forCondition) {
 void tarnwick::startTemplateCapture(bool forCondition, const QList<FrozenScreen> &screens) {
     delete templateCapture;
     hide();
-    templateCapture = new TemplateCapture(is_japanese, this);
-    const int page = currentPage;
+    templateCapture = new TemplateCapture(settings.is_japanese, this);
+    const int page = document->currentPage();
     auto done = [this] {
         templateCapture->deleteLater();
         templateCapture = nullptr;
@@ -71,9 +72,9 @@ void tarnwick::startTemplateCapture(bool forCondition, const QList<FrozenScreen>
 }
 
 void tarnwick::chooseTemplateFile(bool forCondition) {
-    const QString path =
-        QFileDialog::getOpenFileName(this, uitexts::templateFileTitle.in(is_japanese), QString(),
-                                     uitexts::templateFileFilter.in(is_japanese));
+    const QString path = QFileDialog::getOpenFileName(
+        this, uitexts::templateFileTitle.in(settings.is_japanese), QString(),
+        uitexts::templateFileFilter.in(settings.is_japanese));
     if (!path.isEmpty())
         loadTemplateFile(forCondition, path);
 }
@@ -87,23 +88,23 @@ bool tarnwick::loadTemplateFile(bool forCondition, const QString &path) {
         image = reader.read();
     const QByteArray png = image.isNull() ? QByteArray() : templatePng(image);
     if (png.isEmpty()) {
-        messageTitle = uitexts::templateUnreadableTitle.in(is_japanese);
-        messageText = uitexts::templateUnreadableText.in(is_japanese)
+        messageTitle = uitexts::templateUnreadableTitle.in(settings.is_japanese);
+        messageText = uitexts::templateUnreadableText.in(settings.is_japanese)
                           .arg(QDir::toNativeSeparators(path))
                           .arg(kLargestSide);
         QMessageBox::warning(this, messageTitle, messageText);
         return false;
     }
     // A file carries no display scale: taken as made at 100 %.
-    setTemplate(forCondition, currentPage, png, 1.0);
+    setTemplate(forCondition, document->currentPage(), png, 1.0);
     return true;
 }
 
 void tarnwick::setTemplate(bool forCondition, int page, const QByteArray &png, double scale) {
-    PageList &list = forCondition ? listCondition : listCommand;
-    if (page < 1 || page > list.size())
+    if (page < 1 || page > document->pageCount())
         return;
-    QStringList &record = list[page - 1];
+    const Page shown = document->page(page - 1);
+    QStringList record = forCondition ? shown.condition : shown.command;
     const QString kind = record.value(0);
     if (forCondition && kind == pagekinds::name::image) {
         screenpages::ImageSearch search = screenpages::imageFromRecord(record);
@@ -118,5 +119,9 @@ void tarnwick::setTemplate(bool forCondition, int page, const QByteArray &png, d
     } else {
         return;
     }
+    if (forCondition)
+        document->setConditionAt(page - 1, record);
+    else
+        document->setCommandAt(page - 1, record);
     refreshPage();
 }

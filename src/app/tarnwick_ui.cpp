@@ -1,3 +1,4 @@
+#include "core/projectdocument.h"
 #include "tarnwick.h"
 
 #include "styles.h"
@@ -384,7 +385,7 @@ void tarnwick::buildUi() {
     pageCountLabel = place(textBindings.text(new QLabel(this), uitexts::pageCountLabel), 450, 535,
                            143, 24, styles::label, false);
     pageList = place(new QListWidget(this), 450, 60, 150, 295, styles::tooltipOnly, false);
-    pageList->addItem(pagerecords::pageListText(listCommand, 1, true));
+    pageList->addItem(pagerecords::pageListText(document->listCommand(), 1, true));
     connect(pageList, &QListWidget::itemSelectionChanged, this, &tarnwick::changeWidgetPage);
     // The paste button's font size: the larger one cut off "コピー".
     copyButton = place(textBindings.text(new QPushButton(this), uitexts::copyButton), 450, 400, 62,
@@ -481,17 +482,17 @@ void tarnwick::buildUi() {
         textBindings.tip(widget, *text);
 
     // ---- first start: greet, and explain through Help Mode ----
-    if (!is_used_this) {
+    if (!settings.is_used_this) {
         QMessageBox::information(this, QString::fromUtf16(welcomeTitle),
                                  QString::fromUtf16(welcomeText), QMessageBox::Ok);
-        is_used_this = true;
-        is_help = true;
+        settings.is_used_this = true;
+        settings.is_help = true;
     }
 
-    helpModeAction->setChecked(is_help);
-    askSaveAction->setChecked(is_message_file);
-    askPasteAction->setChecked(is_message_paste);
-    askDeleteAction->setChecked(is_message_delete);
+    helpModeAction->setChecked(settings.is_help);
+    askSaveAction->setChecked(settings.is_message_file);
+    askPasteAction->setChecked(settings.is_message_paste);
+    askDeleteAction->setChecked(settings.is_message_delete);
 
     changeLanguage();
 }
@@ -542,11 +543,14 @@ void tarnwick::buildMenus() {
     // The three questions only store their flag; the configuration keeps it
     // when the window closes.
     askSaveAction = action(uitexts::askSaveAction, settingsMenu, true);
-    connect(askSaveAction, &QAction::toggled, this, [this](bool on) { is_message_file = on; });
+    connect(askSaveAction, &QAction::toggled, this,
+            [this](bool on) { settings.is_message_file = on; });
     askPasteAction = action(uitexts::askPasteAction, settingsMenu, true);
-    connect(askPasteAction, &QAction::toggled, this, [this](bool on) { is_message_paste = on; });
+    connect(askPasteAction, &QAction::toggled, this,
+            [this](bool on) { settings.is_message_paste = on; });
     askDeleteAction = action(uitexts::askDeleteAction, settingsMenu, true);
-    connect(askDeleteAction, &QAction::toggled, this, [this](bool on) { is_message_delete = on; });
+    connect(askDeleteAction, &QAction::toggled, this,
+            [this](bool on) { settings.is_message_delete = on; });
 
     versionInfoAction = action(uitexts::versionInfoAction, versionMenu);
     connect(versionInfoAction, &QAction::triggered, this, &tarnwick::showVersionInfo);

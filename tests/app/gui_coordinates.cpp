@@ -1,5 +1,6 @@
 #include "app/tarnwick.h"
 #include "capture/hoverhidewindow.h"
+#include "core/projectdocument.h"
 #include "support/modalhelper.h"
 #include "support/recordinginput.h"
 #include "support/testconfig.h"
@@ -22,9 +23,8 @@ const QString kSmoothMove = QStringLiteral("スムーズムーブ");
 
 // The two page lists are parallel: every command gets a default condition.
 void setPages(tarnwick &w, const PageList &commands, int current) {
-    w.listCommand = commands;
-    w.listCondition = PageList(commands.size(), QStringList{"終わるまで待つ", "0.1"});
-    w.currentPage = current;
+    w.document->setPages(commands, PageList(commands.size(), QStringList{"終わるまで待つ", "0.1"}));
+    w.document->setCurrentPage(current);
 }
 
 // A desktop like Wayland's: no shortcut can be heard, and the position is
@@ -122,8 +122,8 @@ private slots:
         setPages(w, {QStringList{"なし"}, before}, 2);
         input->setCursorPos(pointer.x(), pointer.y());
         w.getCoordinate2();
-        QCOMPARE(w.listCommand.at(1), after);
-        QCOMPARE(w.listCommand.at(0), QStringList{"なし"});
+        QCOMPARE(w.document->listCommand().at(1), after);
+        QCOMPARE(w.document->listCommand().at(0), QStringList{"なし"});
         QCOMPARE(w.coordXSpin->value(), pointer.x());
         QCOMPARE(w.coordYSpin->value(), pointer.y());
     }
@@ -146,8 +146,8 @@ private slots:
         QVERIFY(!input->fireShortcut(w.hotkeyId + 1)); // someone else's hot key
         QVERIFY(input->fireShortcut(w.hotkeyId));
         // Queued: nothing is taken inside the shortcut's callback.
-        QCOMPARE(w.listCommand.at(0), (QStringList{kMousePointer, "0", "0"}));
-        QTRY_COMPARE(w.listCommand.at(0), (QStringList{kMousePointer, "321", "654"}));
+        QCOMPARE(w.document->listCommand().at(0), (QStringList{kMousePointer, "0", "0"}));
+        QTRY_COMPARE(w.document->listCommand().at(0), (QStringList{kMousePointer, "321", "654"}));
         QVERIFY(w.isVisible());
         QVERIFY(!w.hotkeyRegistered);
         QVERIFY(!input->hotKeyRegistered());
@@ -171,7 +171,7 @@ private slots:
 
         input->setCursorPos(11, 22);
         QVERIFY(input->fireShortcut(w.hotkeyId));
-        QTRY_COMPARE(w.listCommand.at(0), (QStringList{kMousePointer, "11", "22"}));
+        QTRY_COMPARE(w.document->listCommand().at(0), (QStringList{kMousePointer, "11", "22"}));
         // Gone for good: it must not come back once the pointer moves away.
         QTRY_VERIFY(!prompt);
         QCOMPARE(w.hoverWindow, nullptr);
@@ -180,12 +180,12 @@ private slots:
 
     void secondCaptureReusesThePrompt() {
         tarnwick &w = *window;
-        w.is_japanese = true;
+        w.settings.is_japanese = true;
         w.getCoordinate();
         HoverHideWindow *prompt = w.hoverWindow;
         QVERIFY(prompt);
         QVERIFY(prompt->promptText().startsWith(kMousePointer));
-        w.is_japanese = false;
+        w.settings.is_japanese = false;
         w.getCoordinate();
         QCOMPARE(w.hoverWindow, prompt);
         QVERIFY(prompt->promptText().startsWith(QStringLiteral("Getting mouse pointer")));
@@ -204,7 +204,7 @@ private slots:
         QFETCH(bool, japanese);
         QFETCH(QString, text);
         tarnwick &w = *window;
-        w.is_japanese = japanese;
+        w.settings.is_japanese = japanese;
         input->setHotKeyAvailable(false);
         testsupport::ModalAnswerer answerer;
         answerer.answer(QMessageBox::Ok);
@@ -239,7 +239,7 @@ private slots:
         QVERIFY(w.isVisible());
         QVERIFY(!w.hotkeyRegistered);
         QVERIFY(!input->hotKeyRegistered());
-        QCOMPARE(w.listCommand.at(0), (QStringList{kMousePointer, "7", "8"}));
+        QCOMPARE(w.document->listCommand().at(0), (QStringList{kMousePointer, "7", "8"}));
     }
 
     void windowDestroyedDuringACapture() {
@@ -274,7 +274,7 @@ private slots:
         QFETCH(QString, warning);
         PickingBackend backend(*input);
         tarnwick &w = *window;
-        w.is_japanese = japanese;
+        w.settings.is_japanese = japanese;
         setPages(w, {QStringList{kMousePointer, "7", "8"}}, 1);
         testsupport::ModalAnswerer answerer;
         answerer.answer(QMessageBox::Ok);
@@ -292,7 +292,7 @@ private slots:
         input->setCursorPos(5, 5);
         backend.answer(platform::PickOutcome(outcome), {1125, 57});
         QTRY_VERIFY(w.isVisible());
-        QCOMPARE(w.listCommand.at(0), after);
+        QCOMPARE(w.document->listCommand().at(0), after);
         QCOMPARE(answerer.count(), warning.isEmpty() ? 0 : 1);
         if (!warning.isEmpty()) {
             QCOMPARE(answerer.last().icon, QMessageBox::Warning);

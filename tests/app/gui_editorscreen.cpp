@@ -7,6 +7,7 @@
 #include "capture/displayscale.h"
 #include "capture/templatecapture.h"
 #include "core/pagekinds.h"
+#include "core/projectdocument.h"
 #include "core/screenpages.h"
 #include "support/modalhelper.h"
 #include "support/recordinginput.h"
@@ -226,12 +227,16 @@ private:
         return QString();
     }
     void setPage(const QStringList &command, const QStringList &condition) {
-        w->listCommand[w->currentPage - 1] = command;
-        w->listCondition[w->currentPage - 1] = condition;
+        w->document->setCurrentCommand(command);
+        w->document->setCurrentCondition(condition);
         w->refreshPage();
     }
-    QStringList command() const { return w->listCommand.at(w->currentPage - 1); }
-    QStringList condition() const { return w->listCondition.at(w->currentPage - 1); }
+    QStringList command() const {
+        return w->document->listCommand().at(w->document->currentPage() - 1);
+    }
+    QStringList condition() const {
+        return w->document->listCondition().at(w->document->currentPage() - 1);
+    }
     // The page's record on the side of a kind.
     QStringList record(const QString &kind) const {
         return kind == kJump ? command() : condition();
@@ -507,17 +512,15 @@ private slots:
             {withElement(fresh(kJump), 11, base64(picture(3, 3))),
              withElement(fresh(kImage), 4, "範囲")},
         };
-        w->listCommand.clear();
-        w->listCondition.clear();
+        PageList commands, conditions;
         for (const auto &[command, condition] : pages) {
-            w->listCommand << command;
-            w->listCondition << condition;
+            commands << command;
+            conditions << condition;
         }
-        w->savedListCommand = w->listCommand;
-        w->savedListCondition = w->listCondition;
+        w->document->replaceProject(commands, conditions);
         for (int pass = 0; pass < 2; ++pass) {
             for (int page = 1; page <= pages.size(); ++page) {
-                w->currentPage = page;
+                w->document->setCurrentPage(page);
                 w->refreshPage();
                 QVERIFY2(!w->isProjectDirty(), qPrintable(QString::number(page)));
             }
@@ -587,8 +590,7 @@ private slots:
         openEditor();
         const QStringList before = withElement(fresh(kImage), 11, base64(picture(2, 2)));
         setRecord(before);
-        w->savedListCondition = w->listCondition;
-        w->savedListCommand = w->listCommand;
+        w->document->setSavedPages(w->document->listCommand(), w->document->listCondition());
         w->startTemplateCapture(true, {FrozenScreen{QRect(0, 0, 100, 100), picture(100, 100)}});
         FrozenScreenView *view = w->templateCapture->views().at(0);
         QVERIFY(QTest::qWaitForWindowExposed(view));

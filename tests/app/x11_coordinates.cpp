@@ -4,6 +4,7 @@
 
 #include "app/tarnwick.h"
 #include "capture/hoverhidewindow.h"
+#include "core/projectdocument.h"
 #include "platform/inputlayer.h"
 #include "support/modalhelper.h"
 #include "support/systeminput.h"
@@ -57,9 +58,9 @@ private slots:
     void cleanupTestCase() { layer.reset(); }
     void init() {
         window = std::make_unique<tarnwick>();
-        window->listCommand = {QStringList{QStringLiteral("マウスポインター"), "0", "0"}};
-        window->listCondition = {QStringList{QStringLiteral("終わるまで待つ"), "0.1"}};
-        window->currentPage = 1;
+        window->document->setPages({QStringList{QStringLiteral("マウスポインター"), "0", "0"}},
+                                   {QStringList{QStringLiteral("終わるまで待つ"), "0.1"}});
+        window->document->setCurrentPage(1);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
@@ -78,7 +79,7 @@ private slots:
         QVERIFY(!window->isVisible());
 
         pressCtrlAltG();
-        QTRY_COMPARE_WITH_TIMEOUT(window->listCommand.at(0),
+        QTRY_COMPARE_WITH_TIMEOUT(window->document->listCommand().at(0),
                                   (QStringList{QStringLiteral("マウスポインター"), "123", "456"}),
                                   5000);
         QVERIFY(window->isVisible());
