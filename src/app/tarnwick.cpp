@@ -6,6 +6,7 @@
 #include "core/projectdocument.h"
 #include "projectfiles.h"
 #include "runlauncher.h"
+#include "templatesource.h"
 #include "uitexts.h"
 
 #include <QCloseEvent>
@@ -22,7 +23,9 @@
 tarnwick::tarnwick(QWidget *parent)
     : QMainWindow(parent), document(new ProjectDocument(this)),
       files(new ProjectFiles(*document, settings, this)),
-      runs(new RunLauncher(*document, settings, *files, this)) {
+      runs(new RunLauncher(*document, settings, *files, this)),
+      templates(new TemplateSource(*document, settings.is_japanese, this)) {
+    connect(templates, &TemplateSource::taken, this, &tarnwick::setTemplate);
     connect(files, &ProjectFiles::projectChanged, this, &tarnwick::refreshPage);
     connect(runs, &RunLauncher::runFinished, this, &tarnwick::onRunFinished);
     connect(runs, &RunLauncher::startKeyPressed, this, &tarnwick::startFromKey);

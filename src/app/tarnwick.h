@@ -46,8 +46,7 @@ class HoverHideWindow;
 class ProjectDocument;
 class ProjectFiles;
 class RunLauncher;
-class TemplateCapture;
-struct FrozenScreen;
+class TemplateSource;
 namespace platform {
 struct Point;
 }
@@ -164,8 +163,9 @@ public:
     // The project: pages, current page, saved copy, history, clipboard, path.
     ProjectDocument *document = nullptr; // owned (child)
     // The concerns, children of the window.
-    ProjectFiles *files = nullptr; // New, Open, Save, the settings file
-    RunLauncher *runs = nullptr;   // the run settings dialog, runs, the start key
+    ProjectFiles *files = nullptr;       // New, Open, Save, the settings file
+    RunLauncher *runs = nullptr;         // the run settings dialog, runs, the start key
+    TemplateSource *templates = nullptr; // the Image pages' templates: screen, file
     bool captureForCondition = false;
     bool refreshing = false;
     bool editorOpen = false;
@@ -337,18 +337,9 @@ private:
     // pointer when the page looks at a window) and the colour there.
     void takeColourAtPointer(const platform::Point &p);
     // [screen page helpers] (tarnwick_template.cpp)
-    // Hides the window, lets it go and freezes the screens for the capture.
-    void captureTemplate(bool forCondition);
-    // The capture over these frozen screens; the template goes to the page
-    // shown now, on the side given, when the user has taken one.
-    void startTemplateCapture(bool forCondition, const QList<FrozenScreen> &screens);
-    // Asks for a PNG file and loads it as the side's template.
-    void chooseTemplateFile(bool forCondition);
-    // False (and said so) when the file is no PNG or too large.
-    bool loadTemplateFile(bool forCondition, const QString &path);
-    // Writes a template into the page's Image or Image Jump record.
+    // Writes a template (templates->taken) into the page's Image or Image
+    // Jump record.
     void setTemplate(bool forCondition, int page, const QByteArray &png, double scale);
-    TemplateCapture *templateCapture = nullptr; // while a capture lasts
     // The prompt is up and no position has been taken yet.
     bool coordinateCaptureArmed = false;
     // Where no shortcut can be heard (Wayland) the user clicks the position

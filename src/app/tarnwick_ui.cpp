@@ -1,5 +1,6 @@
 #include "core/projectdocument.h"
 #include "tarnwick.h"
+#include "templatesource.h"
 
 #include "styles.h"
 #include "uitexts.h"
@@ -213,10 +214,10 @@ void tarnwick::buildScreenFields() {
         const int picture = top + 2 * kRow;
         f.fromScreen = button(uitexts::templateFromScreenButton, 20, picture, 100);
         connect(f.fromScreen, &QPushButton::clicked, this,
-                [this, forCondition] { captureTemplate(forCondition); });
+                [this, forCondition] { templates->captureTemplate(forCondition); });
         f.fromFile = button(uitexts::templateFromFileButton, 124, picture, 92);
         connect(f.fromFile, &QPushButton::clicked, this,
-                [this, forCondition] { chooseTemplateFile(forCondition); });
+                [this, forCondition] { templates->chooseTemplateFile(forCondition); });
         f.size = label(uitexts::noTemplate, 222, picture, 100);
         f.preview = place(new QLabel(this), 326, picture, 74, 2 * kRow - 4, templatePreview, false);
         f.preview->setAlignment(Qt::AlignCenter);

@@ -4,6 +4,7 @@
 // screens or loaded from a file, and Ctrl+Alt+G taking a colour.
 
 #include "app/tarnwick.h"
+#include "app/templatesource.h"
 #include "capture/displayscale.h"
 #include "capture/templatecapture.h"
 #include "core/pagekinds.h"
@@ -550,10 +551,10 @@ private slots:
         setRecord(before);
         FrozenScreen first{QRect(0, 0, 200, 100), picture(200, 100)};
         FrozenScreen second{QRect(200, 0, 100, 60), picture(150, 90)};
-        w->startTemplateCapture(kind != kJump, {first, second});
+        w->templates->startTemplateCapture(kind != kJump, {first, second});
         QVERIFY(!w->isVisible());
-        QVERIFY(w->templateCapture);
-        QPointer<FrozenScreenView> view = w->templateCapture->views().at(screenIndex);
+        QVERIFY(w->templates->templateCapture);
+        QPointer<FrozenScreenView> view = w->templates->templateCapture->views().at(screenIndex);
         QVERIFY(QTest::qWaitForWindowExposed(view));
         QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, QPoint(10, 20));
         QTest::mouseMove(view, QPoint(18, 26));
@@ -576,7 +577,7 @@ private slots:
                      .value<QPixmap>()
                      .isNull());
         QTRY_VERIFY_WITH_TIMEOUT(view.isNull(), 5000);
-        QVERIFY(!w->templateCapture);
+        QVERIFY(!w->templates->templateCapture);
     }
 
     // Escape (or the right button) gives the window back and changes nothing.
@@ -591,8 +592,9 @@ private slots:
         const QStringList before = withElement(fresh(kImage), 11, base64(picture(2, 2)));
         setRecord(before);
         w->document->setSavedPages(w->document->listCommand(), w->document->listCondition());
-        w->startTemplateCapture(true, {FrozenScreen{QRect(0, 0, 100, 100), picture(100, 100)}});
-        FrozenScreenView *view = w->templateCapture->views().at(0);
+        w->templates->startTemplateCapture(
+            true, {FrozenScreen{QRect(0, 0, 100, 100), picture(100, 100)}});
+        FrozenScreenView *view = w->templates->templateCapture->views().at(0);
         QVERIFY(QTest::qWaitForWindowExposed(view));
         QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
         QTest::mouseMove(view, QPoint(30, 30));
@@ -601,7 +603,7 @@ private slots:
         else
             QTest::mousePress(view, Qt::RightButton, Qt::NoModifier, QPoint(30, 30));
         QVERIFY(w->isVisible());
-        QVERIFY(!w->templateCapture);
+        QVERIFY(!w->templates->templateCapture);
         QCOMPARE(condition(), before);
         QVERIFY(!w->isProjectDirty());
     }
@@ -615,9 +617,9 @@ private slots:
         setRecord(before);
         w->conditionImage.fromScreen->click();
         QVERIFY(!w->isVisible());
-        QVERIFY(!w->templateCapture); // not before the window is gone
-        QTRY_VERIFY_WITH_TIMEOUT(w->templateCapture, 5000);
-        const QList<FrozenScreenView *> views = w->templateCapture->views();
+        QVERIFY(!w->templates->templateCapture); // not before the window is gone
+        QTRY_VERIFY_WITH_TIMEOUT(w->templates->templateCapture, 5000);
+        const QList<FrozenScreenView *> views = w->templates->templateCapture->views();
         QCOMPARE(views.size(), QGuiApplication::screens().size());
         QVERIFY(QTest::qWaitForWindowExposed(views.first()));
         QTest::keyClick(views.first(), Qt::Key_Escape);
@@ -662,7 +664,7 @@ private slots:
         const QStringList before = withElement(fresh(kind), 10, "1.5");
         setRecord(before);
         testsupport::ModalAnswerer answerer;
-        QCOMPARE(w->loadTemplateFile(kind != kJump, path), taken);
+        QCOMPARE(w->templates->loadTemplateFile(kind != kJump, path), taken);
         QCOMPARE(answerer.count(), taken ? 0 : 1);
         const QStringList after = record(kind);
         if (!taken) {
