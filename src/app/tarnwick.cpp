@@ -3,6 +3,7 @@
 #include "platform/backend.h"
 
 #include "capture/keycapture.h"
+#include "coordinatecapture.h"
 #include "core/projectdocument.h"
 #include "projectfiles.h"
 #include "runlauncher.h"
@@ -24,8 +25,12 @@ tarnwick::tarnwick(QWidget *parent)
     : QMainWindow(parent), document(new ProjectDocument(this)),
       files(new ProjectFiles(*document, settings, this)),
       runs(new RunLauncher(*document, settings, *files, this)),
-      templates(new TemplateSource(*document, settings.is_japanese, this)) {
+      templates(new TemplateSource(*document, settings.is_japanese, this)),
+      capture(new CoordinateCapture(settings.is_japanese, this)) {
     connect(templates, &TemplateSource::taken, this, &tarnwick::setTemplate);
+    connect(capture, &CoordinateCapture::picked, this, &tarnwick::takeCoordinate);
+    connect(capture, &CoordinateCapture::promptClosed, this,
+            [this] { coordinateForColour = false; });
     connect(files, &ProjectFiles::projectChanged, this, &tarnwick::refreshPage);
     connect(runs, &RunLauncher::runFinished, this, &tarnwick::onRunFinished);
     connect(runs, &RunLauncher::startKeyPressed, this, &tarnwick::startFromKey);
@@ -38,7 +43,7 @@ tarnwick::tarnwick(QWidget *parent)
 }
 
 tarnwick::~tarnwick() {
-    unregisterGlobalHotkey();
+    capture->unregisterGlobalHotkey();
     // The timer goes first so that no poll runs against a hook that is gone.
     if (keyPollTimer && keyPollTimer->isActive())
         keyPollTimer->stop();
@@ -89,6 +94,6 @@ void tarnwick::closeEvent(QCloseEvent *event) {
     }
     // The only moment the configuration is written.
     files->saveConfig();
-    unregisterGlobalHotkey();
+    capture->unregisterGlobalHotkey();
     event->accept();
 }

@@ -47,6 +47,7 @@ class ProjectDocument;
 class ProjectFiles;
 class RunLauncher;
 class TemplateSource;
+class CoordinateCapture;
 namespace platform {
 struct Point;
 }
@@ -79,9 +80,6 @@ public:
 
     explicit tarnwick(QWidget *parent = nullptr);
     ~tarnwick() override;
-
-    // Ordinary method (not a slot): arms Ctrl+Alt+G for a coordinate capture.
-    bool registerGlobalHotkey();
 
 public slots:
     void getCoordinate();
@@ -153,7 +151,6 @@ public:
     ManualWindow *manualWindow = nullptr;
 
     // ---- members, in declaration order ----
-    HoverHideWindow *hoverWindow = nullptr;
     // The settings, named as the rows of TARNWICK_SETTINGS in
     // core/configstore.h, which read, write and copy them. Its filePath is
     // the stored one as read at start; the project's own is the document's.
@@ -163,17 +160,15 @@ public:
     // The project: pages, current page, saved copy, history, clipboard, path.
     ProjectDocument *document = nullptr; // owned (child)
     // The concerns, children of the window.
-    ProjectFiles *files = nullptr;       // New, Open, Save, the settings file
-    RunLauncher *runs = nullptr;         // the run settings dialog, runs, the start key
-    TemplateSource *templates = nullptr; // the Image pages' templates: screen, file
+    ProjectFiles *files = nullptr;        // New, Open, Save, the settings file
+    RunLauncher *runs = nullptr;          // the run settings dialog, runs, the start key
+    TemplateSource *templates = nullptr;  // the Image pages' templates: screen, file
+    CoordinateCapture *capture = nullptr; // "取得": the prompt and Ctrl+Alt+G, or a pick
     bool captureForCondition = false;
     bool refreshing = false;
     bool editorOpen = false;
     QString messageTitle;
     QString messageText;
-    GlobalHotkeyFilter *hotkeyFilter = nullptr; // owned
-    bool hotkeyRegistered = false;
-    int hotkeyId = 1001;
     QTimer *keyPollTimer = nullptr;
 
     // ---- widgets (created by buildUi, parented to the window) ----
@@ -327,9 +322,6 @@ private:
     // The settings file read, Help Mode's check as it says.
     void loadConfig();
     // [capture helpers]
-    void unregisterGlobalHotkey();
-    void onHoverWindowDestroyed();
-    void warnHotkeyUnavailable();
     // The coordinate capture was started by the Colour page's Get button:
     // Ctrl+Alt+G fills in the condition's position and colour.
     bool coordinateForColour = false;
@@ -340,22 +332,8 @@ private:
     // Writes a template (templates->taken) into the page's Image or Image
     // Jump record.
     void setTemplate(bool forCondition, int page, const QByteArray &png, double scale);
-    // The prompt is up and no position has been taken yet.
-    bool coordinateCaptureArmed = false;
-    // Where no shortcut can be heard (Wayland) the user clicks the position
-    // on the backend's point picker instead.
-    void pickCoordinate(platform::PointPicker &picker);
-    void pointPicked(platform::PickOutcome outcome, const platform::Point &p);
     // Writes `p` into the page and gives the user the window back.
     void takeCoordinate(const platform::Point &p);
-    bool pickingPoint = false;
-    // Deletes a prompt still open, and ends a pick, when the main window goes
-    // away.
-    struct PromptOwner {
-        tarnwick *window;
-        ~PromptOwner();
-    };
-    PromptOwner promptOwner{this};
     // [help helpers]
     // Asks before launching the browser, then opens `address` in it.
     void openWebForm(const QString &address);

@@ -1,3 +1,4 @@
+#include "coordinatecapture.h"
 #include "core/projectdocument.h"
 #include "tarnwick.h"
 #include "templatesource.h"
@@ -265,7 +266,8 @@ void tarnwick::buildScreenFields() {
     connect(colourGetButton, &QPushButton::clicked, this, [this] {
         coordinateForColour = true;
         getCoordinate();
-        if (!hotkeyRegistered)
+        // Neither the hot key nor a pick is waiting: no capture started.
+        if (!capture->hotkeyRegistered && !capture->pickingPoint)
             coordinateForColour = false;
     });
     const int colourRow = kConditionTop + 2 * kRow;

@@ -1,3 +1,4 @@
+#include "app/coordinatecapture.h"
 #include "app/tarnwick.h"
 #include "capture/hoverhidewindow.h"
 #include "core/projectdocument.h"
@@ -132,37 +133,37 @@ private slots:
         tarnwick &w = *window;
         setPages(w, {QStringList{kMousePointer, "0", "0"}}, 1);
         w.getCoordinate();
-        QPointer<HoverHideWindow> prompt = w.hoverWindow;
+        QPointer<HoverHideWindow> prompt = w.capture->hoverWindow;
         QVERIFY(prompt);
         QVERIFY(prompt->isVisible());
         QVERIFY(!w.isVisible());
-        QVERIFY(w.hotkeyRegistered);
+        QVERIFY(w.capture->hotkeyRegistered);
         QVERIFY(input->hotKeyRegistered());
-        QCOMPARE(input->hotKeyChord(w.hotkeyId).vk, int('G'));
-        QCOMPARE(input->hotKeyChord(w.hotkeyId).modifiers,
+        QCOMPARE(input->hotKeyChord(w.capture->hotkeyId).vk, int('G'));
+        QCOMPARE(input->hotKeyChord(w.capture->hotkeyId).modifiers,
                  platform::kModControl | platform::kModAlt);
 
         input->setCursorPos(321, 654);
-        QVERIFY(!input->fireShortcut(w.hotkeyId + 1)); // someone else's hot key
-        QVERIFY(input->fireShortcut(w.hotkeyId));
+        QVERIFY(!input->fireShortcut(w.capture->hotkeyId + 1)); // someone else's hot key
+        QVERIFY(input->fireShortcut(w.capture->hotkeyId));
         // Queued: nothing is taken inside the shortcut's callback.
         QCOMPARE(w.document->listCommand().at(0), (QStringList{kMousePointer, "0", "0"}));
         QTRY_COMPARE(w.document->listCommand().at(0), (QStringList{kMousePointer, "321", "654"}));
         QVERIFY(w.isVisible());
-        QVERIFY(!w.hotkeyRegistered);
+        QVERIFY(!w.capture->hotkeyRegistered);
         QVERIFY(!input->hotKeyRegistered());
-        QCOMPARE(w.hotkeyFilter, nullptr);
+        QCOMPARE(w.capture->hotkeyFilter, nullptr);
         QTRY_VERIFY(!prompt);
-        QCOMPARE(w.hoverWindow, nullptr);
+        QCOMPARE(w.capture->hoverWindow, nullptr);
         // Released: the key no longer reaches the window.
-        QVERIFY(!input->fireShortcut(w.hotkeyId));
+        QVERIFY(!input->fireShortcut(w.capture->hotkeyId));
     }
 
     void hotKeyWhileThePromptStepsAside() {
         tarnwick &w = *window;
         setPages(w, {QStringList{kMousePointer, "0", "0"}}, 1);
         w.getCoordinate();
-        QPointer<HoverHideWindow> prompt = w.hoverWindow;
+        QPointer<HoverHideWindow> prompt = w.capture->hoverWindow;
         QVERIFY(prompt);
         QTest::ignoreMessage(QtDebugMsg, "hidden (cursor near)");
         QCursor::setPos(prompt->frameGeometry().center());
@@ -170,11 +171,11 @@ private slots:
         QVERIFY(!prompt->isVisible());
 
         input->setCursorPos(11, 22);
-        QVERIFY(input->fireShortcut(w.hotkeyId));
+        QVERIFY(input->fireShortcut(w.capture->hotkeyId));
         QTRY_COMPARE(w.document->listCommand().at(0), (QStringList{kMousePointer, "11", "22"}));
         // Gone for good: it must not come back once the pointer moves away.
         QTRY_VERIFY(!prompt);
-        QCOMPARE(w.hoverWindow, nullptr);
+        QCOMPARE(w.capture->hoverWindow, nullptr);
         QVERIFY(w.isVisible());
     }
 
@@ -182,16 +183,16 @@ private slots:
         tarnwick &w = *window;
         w.settings.is_japanese = true;
         w.getCoordinate();
-        HoverHideWindow *prompt = w.hoverWindow;
+        HoverHideWindow *prompt = w.capture->hoverWindow;
         QVERIFY(prompt);
         QVERIFY(prompt->promptText().startsWith(kMousePointer));
         w.settings.is_japanese = false;
         w.getCoordinate();
-        QCOMPARE(w.hoverWindow, prompt);
+        QCOMPARE(w.capture->hoverWindow, prompt);
         QVERIFY(prompt->promptText().startsWith(QStringLiteral("Getting mouse pointer")));
-        QVERIFY(w.hotkeyRegistered);
-        w.hoverWindow->close();
-        QTRY_COMPARE(w.hoverWindow, nullptr);
+        QVERIFY(w.capture->hotkeyRegistered);
+        w.capture->hoverWindow->close();
+        QTRY_COMPARE(w.capture->hoverWindow, nullptr);
     }
 
     void hotKeyTakenElsewhere_data() {
@@ -215,18 +216,18 @@ private slots:
         QVERIFY2(answerer.last().text.startsWith(text), qPrintable(answerer.last().text));
         // The user keeps the window and gets no prompt that waits in vain.
         QVERIFY(w.isVisible());
-        QCOMPARE(w.hoverWindow, nullptr);
-        QVERIFY(!w.hotkeyRegistered);
-        QCOMPARE(w.hotkeyFilter, nullptr);
+        QCOMPARE(w.capture->hoverWindow, nullptr);
+        QVERIFY(!w.capture->hotkeyRegistered);
+        QCOMPARE(w.capture->hotkeyFilter, nullptr);
 
         // Once the key is free again a capture starts normally.
         input->setHotKeyAvailable(true);
         w.getCoordinate();
-        QVERIFY(w.hoverWindow);
+        QVERIFY(w.capture->hoverWindow);
         QVERIFY(!w.isVisible());
         QCOMPARE(answerer.count(), 1);
-        w.hoverWindow->close();
-        QTRY_COMPARE(w.hoverWindow, nullptr);
+        w.capture->hoverWindow->close();
+        QTRY_COMPARE(w.capture->hoverWindow, nullptr);
     }
 
     void promptClosedBeforeAPosition() {
@@ -234,17 +235,17 @@ private slots:
         setPages(w, {QStringList{kMousePointer, "7", "8"}}, 1);
         w.getCoordinate();
         QVERIFY(!w.isVisible());
-        w.hoverWindow->close(); // Alt+F4 on the prompt
-        QTRY_COMPARE(w.hoverWindow, nullptr);
+        w.capture->hoverWindow->close(); // Alt+F4 on the prompt
+        QTRY_COMPARE(w.capture->hoverWindow, nullptr);
         QVERIFY(w.isVisible());
-        QVERIFY(!w.hotkeyRegistered);
+        QVERIFY(!w.capture->hotkeyRegistered);
         QVERIFY(!input->hotKeyRegistered());
         QCOMPARE(w.document->listCommand().at(0), (QStringList{kMousePointer, "7", "8"}));
     }
 
     void windowDestroyedDuringACapture() {
         window->getCoordinate();
-        QPointer<HoverHideWindow> prompt = window->hoverWindow;
+        QPointer<HoverHideWindow> prompt = window->capture->hoverWindow;
         QVERIFY(prompt);
         window.reset();
         QVERIFY(!prompt);
@@ -281,8 +282,8 @@ private slots:
         w.getCoordinate();
         // No shortcut, no prompt that asks for one: the picker is up instead.
         QVERIFY(backend.picking());
-        QCOMPARE(w.hoverWindow, nullptr);
-        QVERIFY(!w.hotkeyRegistered);
+        QCOMPARE(w.capture->hoverWindow, nullptr);
+        QVERIFY(!w.capture->hotkeyRegistered);
         QVERIFY(!w.isVisible());
         // Asking again while it is up starts nothing more.
         w.getCoordinate();

@@ -3,6 +3,7 @@
 // element, the stored values shown again, a template made from frozen
 // screens or loaded from a file, and Ctrl+Alt+G taking a colour.
 
+#include "app/coordinatecapture.h"
 #include "app/tarnwick.h"
 #include "app/templatesource.h"
 #include "capture/displayscale.h"
@@ -721,11 +722,11 @@ private slots:
         openEditor();
         setPage({"マウスポインター", "7", "8"}, before);
         w->colourGetButton->click();
-        QVERIFY(w->hotkeyRegistered);
+        QVERIFY(w->capture->hotkeyRegistered);
         QVERIFY(!w->isVisible());
         input->setCursorPos(pointer.x(), pointer.y());
         testsupport::ModalAnswerer answerer;
-        QVERIFY(input->fireShortcut(w->hotkeyId));
+        QVERIFY(input->fireShortcut(w->capture->hotkeyId));
         QTRY_VERIFY_WITH_TIMEOUT(w->isVisible(), 5000);
         QCOMPARE(condition(), after);
         // The command's own position is not the colour's.
@@ -733,12 +734,12 @@ private slots:
         QCOMPARE(answerer.count(), message.isEmpty() ? 0 : 1);
         if (!message.isEmpty())
             QCOMPARE(answerer.last().title, message);
-        QVERIFY(!w->hotkeyRegistered);
+        QVERIFY(!w->capture->hotkeyRegistered);
 
         // The next Get of the command takes the command's position again.
         w->coordGetButton->click();
         input->setCursorPos(5, 6);
-        QVERIFY(input->fireShortcut(w->hotkeyId));
+        QVERIFY(input->fireShortcut(w->capture->hotkeyId));
         QTRY_COMPARE_WITH_TIMEOUT(command(), (QStringList{"マウスポインター", "5", "6"}), 5000);
         QCOMPARE(condition(), after);
     }

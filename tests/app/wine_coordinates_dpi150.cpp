@@ -4,6 +4,7 @@
 // physical ones), the input layer in physical ones: the stored position must
 // never mix the two.
 
+#include "app/coordinatecapture.h"
 #include "app/tarnwick.h"
 #include "core/projectdocument.h"
 #include "platform/inputlayer.h"
@@ -93,7 +94,7 @@ void WineCoordinatesDpi150Test::capturedPositionAndJumpMeetOnOnePixel() {
     // The user puts the pointer on the pixel and presses Ctrl+Alt+G.
     QVERIFY(SetCursorPos(x, y));
     window.getCoordinate();
-    QVERIFY(window.hotkeyRegistered);
+    QVERIFY(window.capture->hotkeyRegistered);
     QVERIFY(target.activate());
     pressCtrlAltG();
     QTRY_VERIFY_WITH_TIMEOUT(window.document->listCommand().at(0).value(1) != QStringLiteral("0"),

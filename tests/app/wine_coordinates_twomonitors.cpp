@@ -5,6 +5,7 @@
 // window there, and the pointer is clamped to the virtual screen, not to
 // the primary monitor.
 
+#include "app/coordinatecapture.h"
 #include "app/tarnwick.h"
 #include "core/projectdocument.h"
 #include "platform/backend.h"
@@ -100,7 +101,7 @@ void WineCoordinatesTwoMonitorsTest::capturedPositionAndJumpMeet() {
 
     QVERIFY(SetCursorPos(x, y));
     window.getCoordinate();
-    QVERIFY(window.hotkeyRegistered);
+    QVERIFY(window.capture->hotkeyRegistered);
     QVERIFY(target.activate());
     pressCtrlAltG();
     QTRY_VERIFY_WITH_TIMEOUT(window.document->listCommand().at(0).value(1) != QStringLiteral("0"),
