@@ -6,6 +6,7 @@
 #include "coordinatecapture.h"
 #include "core/projectdocument.h"
 #include "projectfiles.h"
+#include "recordinglauncher.h"
 #include "runlauncher.h"
 #include "templatesource.h"
 #include "uitexts.h"
@@ -26,7 +27,9 @@ tarnwick::tarnwick(QWidget *parent)
       files(new ProjectFiles(*document, settings, this)),
       runs(new RunLauncher(*document, settings, *files, this)),
       templates(new TemplateSource(*document, settings.is_japanese, this)),
-      capture(new CoordinateCapture(settings.is_japanese, this)) {
+      capture(new CoordinateCapture(settings.is_japanese, this)),
+      recorder(new RecordingLauncher(*document, settings, this)) {
+    connect(recorder, &RecordingLauncher::recorded, this, &tarnwick::refreshPage);
     connect(templates, &TemplateSource::taken, this, &tarnwick::setTemplate);
     connect(capture, &CoordinateCapture::picked, this, &tarnwick::takeCoordinate);
     connect(capture, &CoordinateCapture::promptClosed, this,

@@ -1,19 +1,23 @@
 #pragma once
 
-// The main window: owns the project, the editor state, the settings and every
-// widget for as long as the program runs. Its members and slots keep the
-// names the rest of the program and the tests know them by; the real work is
-// delegated to the units under src/core and to the dialogs.
+// The main window: its layout, menus and navigation, and the objects that
+// do the work: the project (ProjectDocument, core/projectdocument.h), the
+// settings (one configstore::Settings), project files (ProjectFiles), runs
+// (RunLauncher), templates (TemplateSource) and position capture
+// (CoordinateCapture). Its members and slots keep the names the rest of the
+// program and the tests know them by; the slots forward to those objects.
 //
 // The definitions are split by concern:
 //   tarnwick.cpp          construction, destruction, views, title, close
 //   tarnwick_ui.cpp       buildUi: widgets, menus, shortcuts, welcome
 //   tarnwick_texts.cpp    changeLanguage, language toggle, Help Mode
 //   tarnwick_editor.cpp   pages, navigation, clipboard, undo/redo, editor
-//   tarnwick_files.cpp    project files and the configuration store
-//   tarnwick_capture.cpp  coordinate capture, hot key, pointer test
-//   tarnwick_template.cpp the Image pages' templates: from the screen, from a file
-//   tarnwick_run.cpp      run settings dialog, starting and ending a run
+//   tarnwick_files.cpp    the file slots (projectfiles.* does the work)
+//   tarnwick_capture.cpp  a taken position into the page, pointer test
+//                         (coordinatecapture.* takes it)
+//   tarnwick_template.cpp a taken template into the page (templatesource.*)
+//   tarnwick_run.cpp      the run slots (runlauncher.* does the work)
+//   tarnwick_record.cpp   the recording slot (recordinglauncher.* does the work)
 //   tarnwick_help.cpp     report dialogs, web forms, version, licences
 
 #include "core/configstore.h"
@@ -51,7 +55,7 @@ class CoordinateCapture;
 namespace platform {
 struct Point;
 }
-class RecordingSession;
+class RecordingLauncher;
 namespace platform {
 struct Point;
 class PointPicker;
@@ -160,10 +164,11 @@ public:
     // The project: pages, current page, saved copy, history, clipboard, path.
     ProjectDocument *document = nullptr; // owned (child)
     // The concerns, children of the window.
-    ProjectFiles *files = nullptr;        // New, Open, Save, the settings file
-    RunLauncher *runs = nullptr;          // the run settings dialog, runs, the start key
-    TemplateSource *templates = nullptr;  // the Image pages' templates: screen, file
-    CoordinateCapture *capture = nullptr; // "取得": the prompt and Ctrl+Alt+G, or a pick
+    ProjectFiles *files = nullptr;         // New, Open, Save, the settings file
+    RunLauncher *runs = nullptr;           // the run settings dialog, runs, the start key
+    TemplateSource *templates = nullptr;   // the Image pages' templates: screen, file
+    CoordinateCapture *capture = nullptr;  // "取得": the prompt and Ctrl+Alt+G, or a pick
+    RecordingLauncher *recorder = nullptr; // recording the user's actions into pages
     bool captureForCondition = false;
     bool refreshing = false;
     bool editorOpen = false;
@@ -344,11 +349,4 @@ private:
     void buildMenus(); // the six menus and their 19 actions, menu bar hidden
     void buildWindowFields();
     void buildScreenFields(); // Colour, Image and Image Jump
-    // [record helpers] (tarnwick_record.cpp)
-    RecordingSession *recording = nullptr; // while a recording lasts
-    // Inserts what was recorded after the current page, as one undo step.
-    void finishRecording();
-    // The notice that typed text is stored readable; false when the user
-    // backs out.
-    bool confirmRecordingNotice();
 };

@@ -10,6 +10,7 @@
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QtTest>
 
@@ -304,6 +305,26 @@ private slots:
         QCOMPARE(backend.starts, 2);
         backend.answer(platform::PickOutcome::Cancelled, {});
         QTRY_VERIFY(w.isVisible());
+    }
+
+    // The Colour page's Get with a pick: the click is for the colour, not
+    // for the command's position (this desktop cannot read the screen).
+    void colourGetWaitsForThePick() {
+        PickingBackend backend(*input);
+        tarnwick &w = *window;
+        setPages(w, {QStringList{kMousePointer, "7", "8"}}, 1);
+        w.document->setCurrentCondition(pagerecords::freshConditionRecord(
+            pagekinds::name::colour, QTime()));
+        w.refreshPage();
+        testsupport::ModalAnswerer answerer;
+        answerer.answer(QMessageBox::Ok);
+        w.colourGetButton->click();
+        QVERIFY(backend.picking());
+        backend.answer(platform::PickOutcome::Picked, {1125, 57});
+        QTRY_VERIFY(w.isVisible());
+        QCOMPARE(w.document->currentCommand(), (QStringList{kMousePointer, "7", "8"}));
+        QCOMPARE(answerer.count(), 1);
+        QCOMPARE(answerer.last().title, QStringLiteral("画面を読み取れません"));
     }
 
     void windowDestroyedDuringAPick() {

@@ -186,12 +186,8 @@ private:
         w->document->setCurrentCondition(condition);
         w->refreshPage();
     }
-    QStringList command() const {
-        return w->document->listCommand().at(w->document->currentPage() - 1);
-    }
-    QStringList condition() const {
-        return w->document->listCondition().at(w->document->currentPage() - 1);
-    }
+    QStringList command() const { return w->document->currentCommand(); }
+    QStringList condition() const { return w->document->currentCondition(); }
 
 private slots:
     void init() { input = std::make_unique<testsupport::RecordingInput>(); }

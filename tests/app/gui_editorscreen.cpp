@@ -233,12 +233,8 @@ private:
         w->document->setCurrentCondition(condition);
         w->refreshPage();
     }
-    QStringList command() const {
-        return w->document->listCommand().at(w->document->currentPage() - 1);
-    }
-    QStringList condition() const {
-        return w->document->listCondition().at(w->document->currentPage() - 1);
-    }
+    QStringList command() const { return w->document->currentCommand(); }
+    QStringList condition() const { return w->document->currentCondition(); }
     // The page's record on the side of a kind.
     QStringList record(const QString &kind) const {
         return kind == kJump ? command() : condition();

@@ -3,6 +3,7 @@
 // recording, the start delay, the stop command and the tray's stop, and the
 // recorded pages inserted after the current page as one undo step.
 
+#include "app/recordinglauncher.h"
 #include "app/recordingsession.h"
 #include "app/tarnwick.h"
 #include "core/projectdocument.h"
@@ -121,10 +122,10 @@ void GuiRecordTest::init() {
 
 void GuiRecordTest::startRecording() {
     window->recordAction->trigger();
-    QVERIFY(window->recording);
+    QVERIFY(window->recorder->recording);
     QVERIFY(window->isHidden());
     QVERIFY(recorder.listening());
-    QTRY_VERIFY(window->recording->isRecording());
+    QTRY_VERIFY(window->recorder->recording->isRecording());
 }
 
 void GuiRecordTest::menuEntryAndTip_data() {
@@ -170,7 +171,7 @@ void GuiRecordTest::refusedWhenNothingCouldEndIt() {
     QCOMPARE(answerer.last().title, QStringLiteral("記録できません"));
     QVERIFY(answerer.last().text.startsWith(QStringLiteral("停止コマンドが設定されておらず")));
     QCOMPARE(recorder.starts(), 0);
-    QVERIFY(!window->recording);
+    QVERIFY(!window->recorder->recording);
     QVERIFY(window->isVisible());
 }
 
@@ -182,7 +183,7 @@ void GuiRecordTest::recorderFailureIsReported() {
     QCOMPARE(answerer.count(), 1);
     QCOMPARE(answerer.last().text,
              QStringLiteral("The X server lacks the XInput 2.1 extension needed to record input."));
-    QVERIFY(!window->recording);
+    QVERIFY(!window->recorder->recording);
     QVERIFY(window->isVisible());
 }
 
@@ -206,7 +207,7 @@ void GuiRecordTest::recordsAfterTheCurrentPageAsOneUndoStep() {
     recorder.send(key(Type::KeyUp, 13, 1650));
     sendStopChord(recorder, 2000);
     QTRY_VERIFY(window->isVisible());
-    QVERIFY(!window->recording);
+    QVERIFY(!window->recorder->recording);
     QVERIFY(!recorder.listening());
 
     const PageList expectedCommands = {{"なし"},
@@ -237,14 +238,14 @@ void GuiRecordTest::startDelayAndStopDuringIt() {
     window->settings.stertTime = 1;
     const PageList before = window->document->listCommand();
     window->recordAction->trigger();
-    QVERIFY(window->recording);
-    QVERIFY(!window->recording->isRecording());
+    QVERIFY(window->recorder->recording);
+    QVERIFY(!window->recorder->recording->isRecording());
     // Typed during the countdown: not recorded.
     recorder.send(key(Type::KeyDown, 'A', 100, u"a"));
     recorder.send(key(Type::KeyUp, 'A', 150));
     sendStopChord(recorder, 300);
     QTRY_VERIFY(window->isVisible());
-    QVERIFY(!window->recording);
+    QVERIFY(!window->recorder->recording);
     QCOMPARE(window->document->listCommand(), before);
     QVERIFY(!window->isProjectDirty());
 }
@@ -253,7 +254,7 @@ void GuiRecordTest::trayStopKeepsWhatWasRecorded() {
     startRecording();
     recorder.send(key(Type::KeyDown, 9, 500));
     recorder.send(key(Type::KeyUp, 9, 530));
-    window->recording->stop(); // what a click on the tray icon does
+    window->recorder->recording->stop(); // what a click on the tray icon does
     QVERIFY(window->isVisible());
     QCOMPARE(window->document->listCommand().size(), 2);
     QCOMPARE(window->document->listCommand().at(1), (QStringList{"キー", "9,0", "0.03"}));
@@ -309,20 +310,20 @@ void GuiRecordTest::noticeBeforeRecording() {
     QCOMPARE(check, japanese ? QStringLiteral("今後は表示しない")
                              : QStringLiteral("Do not show this again"));
     QCOMPARE(window->settings.is_message_record, !dontShow);
-    QCOMPARE(bool(window->recording), accept);
+    QCOMPARE(bool(window->recorder->recording), accept);
     QCOMPARE(recorder.starts() - startsBefore, accept ? 1 : 0);
     if (!accept) {
         QVERIFY(window->isVisible());
         return;
     }
-    window->recording->stop();
+    window->recorder->recording->stop();
     QVERIFY(window->isVisible());
     // Asked once per recording until "do not show again" is ticked.
     if (dontShow) {
         window->recordAction->trigger();
-        QVERIFY(window->recording);
+        QVERIFY(window->recorder->recording);
         QCOMPARE(recorder.starts() - startsBefore, 2);
-        window->recording->stop();
+        window->recorder->recording->stop();
     }
 }
 
@@ -333,16 +334,16 @@ void GuiRecordTest::stopChordHeldFromBeforeTheStart() {
     recorder.setNow(1000); // the moment the delay ends, on the events' clock
     const PageList before = window->document->listCommand();
     window->recordAction->trigger();
-    QVERIFY(window->recording);
+    QVERIFY(window->recorder->recording);
     recorder.send(key(Type::KeyDown, 0xA2, 100));
     recorder.send(key(Type::KeyDown, 0xA4, 200));
     // Happened before the start, arrives after it: not recorded.
-    QTRY_VERIFY(window->recording->isRecording());
+    QTRY_VERIFY(window->recorder->recording->isRecording());
     recorder.send(key(Type::KeyDown, 'Q', 900, u"q"));
     recorder.send(key(Type::KeyUp, 'Q', 950));
     recorder.send(key(Type::KeyDown, 'S', 1500, u"s"));
     QTRY_VERIFY(window->isVisible());
-    QVERIFY(!window->recording);
+    QVERIFY(!window->recorder->recording);
     QCOMPARE(window->document->listCommand(), before);
 }
 

@@ -6,6 +6,7 @@
 // same text and the same clicks.
 
 #include "app/projectfiles.h"
+#include "app/recordinglauncher.h"
 #include "app/recordingsession.h"
 #include "app/tarnwick.h"
 #include "core/projectdocument.h"
@@ -142,9 +143,9 @@ private:
         window.settings.is_message_record = false; // the notice is tested offscreen
         QCOMPARE(window.otherMenu->actions().first(), window.recordAction);
         window.recordAction->trigger();
-        QVERIFY(window.recording);
+        QVERIFY(window.recorder->recording);
         QVERIFY(window.isHidden());
-        QTRY_VERIFY(window.recording->isRecording());
+        QTRY_VERIFY(window.recorder->recording->isRecording());
     }
     // "クリック 左": each page's kind and first value.
     static QStringList kindsOf(const tarnwick &window) {
@@ -190,7 +191,7 @@ void WineRecordTest::recordSaveReplay() {
     QCOMPARE(clicksOf(*original), expectedClicks);
     chord({VK_LCONTROL, VK_LMENU, 'S'}); // ends it and is not recorded
     QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 10000);
-    QVERIFY(!window->recording);
+    QVERIFY(!window->recorder->recording);
 
     // The clicks are placed in the window they went to, found by its title.
     const QStringList kinds = kindsOf(*window);

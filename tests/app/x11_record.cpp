@@ -5,6 +5,7 @@
 // with the same text, the same clicks and the same selection.
 
 #include "app/projectfiles.h"
+#include "app/recordinglauncher.h"
 #include "app/recordingsession.h"
 #include "app/tarnwick.h"
 #include "core/projectdocument.h"
@@ -122,9 +123,9 @@ void X11RecordTest::recordSaveReplay() {
     window->settings.is_message_record = false; // the notice is tested offscreen
     QCOMPARE(window->otherMenu->actions().first(), window->recordAction);
     window->recordAction->trigger();
-    QVERIFY(window->recording);
+    QVERIFY(window->recorder->recording);
     QVERIFY(window->isHidden());
-    QTRY_VERIFY(window->recording->isRecording());
+    QTRY_VERIFY(window->recorder->recording->isRecording());
 
     auto original = showTarget();
     QVERIFY(original);
@@ -132,7 +133,7 @@ void X11RecordTest::recordSaveReplay() {
     perform(*original);
     chord({kLControl, kLMenu, 'S'}); // ends it and is not recorded
     QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 10000);
-    QVERIFY(!window->recording);
+    QVERIFY(!window->recorder->recording);
 
     QCOMPARE(original->edit->text(), QStringLiteral("Hello 42"));
     QCOMPARE(entered.count(), 1);
@@ -203,8 +204,8 @@ void X11RecordTest::passwordPromptIsNotRecorded() {
     window->settings.stopCommand = QStringLiteral("83,3");
     window->settings.is_message_record = false;
     window->recordAction->trigger();
-    QVERIFY(window->recording);
-    QTRY_VERIFY(window->recording->isRecording());
+    QVERIFY(window->recorder->recording);
+    QTRY_VERIFY(window->recorder->recording->isRecording());
     auto target = showTarget();
     QVERIFY(target);
 
