@@ -313,8 +313,8 @@ private slots:
         PickingBackend backend(*input);
         tarnwick &w = *window;
         setPages(w, {QStringList{kMousePointer, "7", "8"}}, 1);
-        w.document->setCurrentCondition(pagerecords::freshConditionRecord(
-            pagekinds::name::colour, QTime()));
+        w.document->setCurrentCondition(
+            pagerecords::freshConditionRecord(pagekinds::name::colour, QTime()));
         w.refreshPage();
         testsupport::ModalAnswerer answerer;
         answerer.answer(QMessageBox::Ok);
