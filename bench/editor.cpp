@@ -7,7 +7,6 @@
 //   bench_editor [pages=10000] [edits=1000]
 
 #include "app/tarnwick.h"
-#include "core/projectdocument.h"
 #include "support/testconfig.h"
 
 #include <QApplication>

@@ -4,7 +4,6 @@
 
 #include "app/projectfiles.h"
 #include "app/tarnwick.h"
-#include "core/projectdocument.h"
 #include "core/projectfile.h"
 #include "support/recordinginput.h"
 #include "support/testconfig.h"

@@ -23,6 +23,7 @@
 #include "core/configstore.h"
 #include "core/keycombination.h"
 #include "core/pagekinds.h"
+#include "core/projectdocument.h"
 #include "core/runsettings.h"
 #include "textbindings.h"
 
@@ -47,7 +48,6 @@ class QSpinBox;
 class QTextEdit;
 class QTimer;
 class HoverHideWindow;
-class ProjectDocument;
 class ProjectFiles;
 class RunLauncher;
 class TemplateSource;

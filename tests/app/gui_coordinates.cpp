@@ -1,7 +1,6 @@
 #include "app/coordinatecapture.h"
 #include "app/tarnwick.h"
 #include "capture/hoverhidewindow.h"
-#include "core/projectdocument.h"
 #include "support/modalhelper.h"
 #include "support/recordinginput.h"
 #include "support/testconfig.h"

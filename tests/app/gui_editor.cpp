@@ -7,7 +7,6 @@
 #include "app/tarnwick.h"
 #include "capture/keycapture.h"
 #include "core/pagekinds.h"
-#include "core/projectdocument.h"
 #include "support/modalhelper.h"
 #include "support/recordinginput.h"
 #include "support/testconfig.h"

@@ -9,7 +9,6 @@
 #include "capture/displayscale.h"
 #include "capture/templatecapture.h"
 #include "core/pagekinds.h"
-#include "core/projectdocument.h"
 #include "core/screenpages.h"
 #include "support/modalhelper.h"
 #include "support/recordinginput.h"

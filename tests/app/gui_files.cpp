@@ -4,7 +4,6 @@
 #include "app/projectfiles.h"
 #include "app/tarnwick.h"
 #include "core/localfilename.h"
-#include "core/projectdocument.h"
 #include "core/projectfile.h"
 #include "support/modalhelper.h"
 #include "support/recordinginput.h"

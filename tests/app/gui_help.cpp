@@ -2,7 +2,6 @@
 #include "app/tarnwick.h"
 #include "app/termdialog.h"
 #include "core/manualtext.h"
-#include "core/projectdocument.h"
 #include "core/resourcepath.h"
 #include "feedback/formurls.h"
 #include "feedback/reportdialog.h"

@@ -5,7 +5,6 @@
 #include "app/tarnwick.h"
 #include "capture/templatecapture.h"
 #include "core/pagekinds.h"
-#include "core/projectdocument.h"
 #include "support/testconfig.h"
 
 #include <QAction>

@@ -6,7 +6,6 @@
 #include "app/recordinglauncher.h"
 #include "app/recordingsession.h"
 #include "app/tarnwick.h"
-#include "core/projectdocument.h"
 #include "platform/backend.h"
 #include "support/modalhelper.h"
 #include "support/recordinginput.h"

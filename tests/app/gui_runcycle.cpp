@@ -5,7 +5,6 @@
 #include "app/runlauncher.h"
 #include "app/runtrayicon.h"
 #include "app/tarnwick.h"
-#include "core/projectdocument.h"
 #include "run/run.h"
 #include "run/rundialog.h"
 #include "support/modalhelper.h"

@@ -7,7 +7,6 @@
 
 #include "app/coordinatecapture.h"
 #include "app/tarnwick.h"
-#include "core/projectdocument.h"
 #include "platform/backend.h"
 #include "run/run.h"
 #include "support/systeminput.h"

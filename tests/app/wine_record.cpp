@@ -9,7 +9,6 @@
 #include "app/recordinglauncher.h"
 #include "app/recordingsession.h"
 #include "app/tarnwick.h"
-#include "core/projectdocument.h"
 #include "core/projectfile.h"
 #include "platform/inputlayer.h"
 #include "support/modalhelper.h"

@@ -6,7 +6,6 @@
 // nothing until it is resumed.
 
 #include "app/tarnwick.h"
-#include "core/projectdocument.h"
 #include "platform/inputlayer.h"
 #include "run/rundialog.h"
 #include "support/modalhelper.h"

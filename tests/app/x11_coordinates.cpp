@@ -5,7 +5,6 @@
 #include "app/coordinatecapture.h"
 #include "app/tarnwick.h"
 #include "capture/hoverhidewindow.h"
-#include "core/projectdocument.h"
 #include "platform/inputlayer.h"
 #include "support/modalhelper.h"
 #include "support/systeminput.h"

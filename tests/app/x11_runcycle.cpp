@@ -4,7 +4,6 @@
 // command is stopped by pressing it.
 
 #include "app/tarnwick.h"
-#include "core/projectdocument.h"
 #include "core/runcount.h"
 #include "platform/inputlayer.h"
 #include "run/rundialog.h"
