@@ -18,10 +18,16 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
 // One page as a whole: its records, which files and runs see, and its name
 // ("" for none), by which the jumps name it. The document keeps the name
 // beside the records through every page operation.
 struct Page {
+    // A page without a name unless one is given.
+    Page(QStringList command = {}, QStringList condition = {}, QString name = {})
+        : command(std::move(command)), condition(std::move(condition)), name(std::move(name)) {}
+
     QStringList command;
     QStringList condition;
     QString name;

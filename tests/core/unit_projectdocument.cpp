@@ -219,6 +219,111 @@ private slots:
         QCOMPARE(spies.pages.count() + spies.modified.count(), 0);
     }
 
+    // The names stay with their pages through each page operation, undo and
+    // redo included, and jumps follow a renamed page and lose a deleted one.
+    // Start: pages a, b, c showing page 2; page 3 jumps to "a".
+    void namesFollowTheirPages_data() {
+        QTest::addColumn<Operation>("operation");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("modified");
+
+        QTest::newRow("plus above") << Operation([](ProjectDocument &d) { d.insertAtPlusRow(1); })
+                                    << QStringList{"a", "", "b", "c"} << "a" << true;
+        QTest::newRow("plus below") << Operation([](ProjectDocument &d) { d.insertAtPlusRow(3); })
+                                    << QStringList{"a", "b", "", "c"} << "a" << true;
+        QTest::newRow("next past the end") << Operation([](ProjectDocument &d) {
+            d.setCurrentPage(3);
+            d.goNext();
+        }) << QStringList{"a", "b", "c", ""}
+                                           << "a" << true;
+        QTest::newRow("a page inserted with its name") << Operation([](ProjectDocument &d) {
+            d.insertPages(0, {Page{kClick, kNow, "z"}});
+        }) << QStringList{"z", "a", "b", "c"} << "a" << true;
+        QTest::newRow("the jumped-to page deleted") << Operation([](ProjectDocument &d) {
+            d.setCurrentPage(1);
+            QVERIFY(d.deleteCurrent());
+        }) << QStringList{"b", "c"} << "" << true;
+        QTest::newRow("deleted, then undone") << Operation([](ProjectDocument &d) {
+            d.setCurrentPage(1);
+            d.deleteCurrent();
+            d.recordStep();
+            QVERIFY(d.undo());
+        }) << QStringList{"a", "b", "c"} << "a"
+                                              << false;
+        QTest::newRow("renamed, then undone and redone") << Operation([](ProjectDocument &d) {
+            d.renamePage(0, "start");
+            d.recordStep();
+            QVERIFY(d.undo());
+            QCOMPARE(d.listName().at(0), QStringLiteral("a"));
+            QVERIFY(d.redo());
+        }) << QStringList{"start", "b", "c"} << "start" << true;
+        QTest::newRow("name taken away")
+            << Operation([](ProjectDocument &d) { d.renamePage(0, QString()); })
+            << QStringList{"", "b", "c"} << "" << true;
+        QTest::newRow("a trailing page without a name is no change")
+            << Operation([](ProjectDocument &d) {
+                   d.setNames({"a", "b", "c", "", ""});
+               })
+            << QStringList{"a", "b", "c"} << "a" << false;
+        QTest::newRow("pasted: the page, not its name") << Operation([](ProjectDocument &d) {
+            d.setCurrentPage(1);
+            d.copyCurrent();
+            d.setCurrentPage(3);
+            QVERIFY(d.pasteCurrent());
+        }) << QStringList{"a", "b", "c"} << "" << true;
+        QTest::newRow("new project") << Operation([](ProjectDocument &d) { d.newProject(); })
+                                     << QStringList{""} << "" << false;
+    }
+
+    void namesFollowTheirPages() {
+        QFETCH(Operation, operation);
+        QFETCH(QStringList, names);
+        QFETCH(QString, target);
+        const QStringList jump{QStringLiteral("ページへ"), QStringLiteral("a"),
+                               QStringLiteral("毎回")};
+        ProjectDocument doc;
+        doc.replaceProject({kClick, kClick, jump}, {kNow, kNow, kNow}, {"a", "b", "c"});
+        doc.recordStep();
+        doc.setCurrentPage(2);
+        Spies spies(doc);
+        operation(doc);
+        QCOMPARE(doc.listName(), names);
+        QCOMPARE(doc.listName().size(), doc.listCommand().size());
+        for (int i = 0; i < doc.pageCount(); ++i)
+            QCOMPARE(doc.page(i).name, names.at(i));
+        // The jump, wherever it went (gone with a new project).
+        QString found;
+        for (const QStringList &record : doc.listCommand())
+            if (record.value(0) == jump.at(0))
+                found = record.value(1);
+        QCOMPARE(found, target);
+        QTEST(doc.isModified(), "modified");
+        if (doc.listName() != QStringList{"a", "b", "c"})
+            QVERIFY(spies.pages.count() > 0);
+    }
+
+    // A project without names is recorded in the history as it always was;
+    // with names, they are restored by undo and count for the saved copy.
+    void namesInTheHistoryAndSavedCopy() {
+        ProjectDocument doc;
+        doc.recordStep();
+        QCOMPARE(doc.listCommandHistory().constLast(), doc.listCommand());
+        Spies spies(doc);
+        doc.setNames({"x"});
+        QCOMPARE(spies.pages.count(), 1);
+        QVERIFY(doc.isModified());
+        QVERIFY(doc.recordStep());
+        QCOMPARE(doc.listCommandHistory().constLast().size(), doc.listCommand().size() + 1);
+        doc.markSaved();
+        QCOMPARE(doc.savedListName(), QStringList{"x"});
+        QVERIFY(!doc.isModified());
+        QVERIFY(doc.undo());
+        QCOMPARE(doc.listName(), QStringList{QString()});
+        QCOMPARE(doc.listCommand(), doc.savedListCommand()); // the names record is no page
+        QVERIFY(doc.isModified());
+    }
+
     // An edit that writes what is there already leaves the page shared with
     // the history, so a step costs only the pages that changed.
     void unchangedRecordsStayShared() {
