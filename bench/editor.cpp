@@ -93,11 +93,9 @@ void fillProject(tarnwick &w, int pages) {
         d.append(condition);
     }
     // As a load does: new content, saved copies, one history step.
-    w.listCommand = c;
-    w.listCondition = d;
-    w.savedListCommand = c;
-    w.savedListCondition = d;
-    w.currentPage = 1;
+    w.document->setPages(c, d);
+    w.document->setSavedPages(c, d);
+    w.document->setCurrentPage(1);
     w.refreshPage();
 }
 
@@ -107,14 +105,15 @@ void fullRebuild(tarnwick &w) {
     QListWidget *list = w.pageList;
     list->clear();
     QStringList texts;
-    texts.reserve(w.listCommand.size() + 2);
-    for (int page = 1; page <= w.listCommand.size(); ++page)
-        texts << QStringLiteral("%1.%2").arg(page).arg(w.listCommand.at(page - 1).value(0));
-    texts.insert(w.currentPage - 1, QStringLiteral("+"));
-    texts.insert(w.currentPage + 1, QStringLiteral("+"));
+    texts.reserve(w.document->listCommand().size() + 2);
+    for (int page = 1; page <= w.document->listCommand().size(); ++page)
+        texts << QStringLiteral("%1.%2").arg(page).arg(
+            w.document->listCommand().at(page - 1).value(0));
+    texts.insert(w.document->currentPage() - 1, QStringLiteral("+"));
+    texts.insert(w.document->currentPage() + 1, QStringLiteral("+"));
     list->addItems(texts);
-    list->setCurrentRow(w.currentPage);
-    list->scrollToItem(list->item(w.currentPage), QAbstractItemView::PositionAtCenter);
+    list->setCurrentRow(w.document->currentPage());
+    list->scrollToItem(list->item(w.document->currentPage()), QAbstractItemView::PositionAtCenter);
     w.refreshing = false;
 }
 
@@ -139,7 +138,7 @@ int main(int argc, char **argv) {
                 qPrintable(QApplication::platformName()));
 
     // Page navigation in the middle of the project.
-    w.currentPage = pages / 2;
+    w.document->setCurrentPage(pages / 2);
     w.refreshPage();
     print("next page (nextPage: refreshPage)", timeIt(200, [&](int) { w.nextPage(); }));
     print("previous page (returnPage)", timeIt(200, [&](int) { w.returnPage(); }));
@@ -147,9 +146,9 @@ int main(int argc, char **argv) {
     print("jump via page list (changeWidgetPage)", timeIt(200, [&](int i) {
               const int page = 1 + int((i * 7919LL) % pages);
               // The entry of `page` sits at this row in the current list.
-              const int row = page < w.currentPage    ? page - 1
-                              : page == w.currentPage ? page
-                                                      : page + 1;
+              const int row = page < w.document->currentPage()    ? page - 1
+                              : page == w.document->currentPage() ? page
+                                                                  : page + 1;
               w.pageList->setCurrentRow(row);
           }));
     print("refreshPage, same page", timeIt(200, [&](int) { w.refreshPage(); }));
@@ -157,38 +156,38 @@ int main(int argc, char **argv) {
     // list does; the next refreshPage puts the editor's delegate back.
     w.pageList->setItemDelegate(new QStyledItemDelegate(w.pageList));
     print("peer: full page list rebuild", timeIt(200, [&](int i) {
-              w.currentPage = pages / 2 + i;
+              w.document->setCurrentPage(pages / 2 + i);
               fullRebuild(w);
           }));
 
     // "+" insertion in the middle (renumbers every page below).
-    w.currentPage = pages / 2;
+    w.document->setCurrentPage(pages / 2);
     w.refreshPage();
     print("\"+\" above (insert, renumber)",
-          timeIt(100, [&](int) { w.pageList->setCurrentRow(w.currentPage - 1); }));
+          timeIt(100, [&](int) { w.pageList->setCurrentRow(w.document->currentPage() - 1); }));
     print("\"+\" below (insert, renumber)",
-          timeIt(100, [&](int) { w.pageList->setCurrentRow(w.currentPage + 1); }));
+          timeIt(100, [&](int) { w.pageList->setCurrentRow(w.document->currentPage() + 1); }));
     print("\"+\" below the last page", timeIt(100, [&](int) {
-              w.currentPage = int(w.listCommand.size());
+              w.document->setCurrentPage(int(w.document->listCommand().size()));
               w.refreshPage();
-              w.pageList->setCurrentRow(w.currentPage + 1);
+              w.pageList->setCurrentRow(w.document->currentPage() + 1);
           }));
 
     // Recorded edits: a value edit through the widgets, then the refresh
     // that records it, spread over the project.
-    w.currentPage = 1;
+    w.document->setCurrentPage(1);
     w.refreshPage();
-    const int stepsBefore = int(w.listCommandHistory.size());
+    const int stepsBefore = int(w.document->listCommandHistory().size());
     QApplication::processEvents();
     const long rssBeforeEdits = residentKiB();
     const Stats editStats = timeIt(edits, [&](int i) {
         // A page whose condition has a seconds box, spread over the project.
-        const int count = int(w.listCommand.size());
+        const int count = int(w.document->listCommand().size());
         int page = 1 + int((i * 7919LL) % count);
-        while (
-            !QStringList({"時間", "終わるまで待つ"}).contains(w.listCondition.at(page - 1).at(0)))
+        while (!QStringList({"時間", "終わるまで待つ"})
+                    .contains(w.document->listCondition().at(page - 1).at(0)))
             page = page % count + 1;
-        w.currentPage = page;
+        w.document->setCurrentPage(page);
         w.refreshPage();
         w.conditionTimeSpin->setValue(1 + i * 0.01); // no step of its own
         w.refreshPage();
@@ -196,7 +195,8 @@ int main(int argc, char **argv) {
     QApplication::processEvents();
     const long rssAfterEdits = residentKiB();
     print("edit + refresh (record)", editStats);
-    std::printf("history steps recorded: %d\n", int(w.listCommandHistory.size()) - stepsBefore);
+    std::printf("history steps recorded: %d\n",
+                int(w.document->listCommandHistory().size()) - stepsBefore);
 
     print("undo (pageBack)", timeIt(200, [&](int) { w.pageBack(); }));
     print("redo (pageForward)", timeIt(200, [&](int) { w.pageForward(); }));
@@ -206,7 +206,7 @@ int main(int argc, char **argv) {
                 rssStart, rssLoaded, rssLoaded - rssStart, edits, rssAfterEdits,
                 rssAfterEdits - rssBeforeEdits, double(rssAfterEdits - rssBeforeEdits) / edits);
     std::printf("page reference array per changed list: %.1f KiB (%zu bytes x %d pages)\n",
-                sizeof(QStringList) * double(w.listCommand.size()) / 1024, sizeof(QStringList),
-                int(w.listCommand.size()));
+                sizeof(QStringList) * double(w.document->listCommand().size()) / 1024,
+                sizeof(QStringList), int(w.document->listCommand().size()));
     return 0;
 }

@@ -2,6 +2,7 @@
 // window's Save and Open (which also redraw the page list). Prints the median
 // of each over several runs; the goal is under 100 ms each.
 
+#include "app/projectfiles.h"
 #include "app/tarnwick.h"
 #include "core/projectfile.h"
 #include "support/recordinginput.h"
@@ -62,7 +63,7 @@ void report(const char *what, double ms) {
 // Reaches the window's own reading of the project file, a private helper.
 class FilesBenchmark {
 public:
-    static void readProjectFile(tarnwick &window) { window.readProjectFile(); }
+    static void readProjectFile(tarnwick &window) { window.files->readProjectFile(); }
 };
 
 int main(int argc, char *argv[]) {
@@ -91,18 +92,18 @@ int main(int argc, char *argv[]) {
     tarnwick window;
     window.show();
     window.newProjectButton->click();
-    window.listCommand = commands;
-    window.listCondition = conditions;
-    window.is_message_file = false;
-    window.filePath = path;
+    window.document->setPages(commands, conditions);
+    window.settings.is_message_file = false;
+    window.document->setFilePath(path);
     report("window: Save (incl. refresh)", medianMs([&] {
-               window.listCommand[0] = QStringList{QStringLiteral("なし")};
+               window.document->setCommandAt(0, QStringList{QStringLiteral("なし")});
                window.saveFile3();
                ok &= !window.isProjectDirty();
            }));
     report("window: Open (incl. refresh)", medianMs([&] {
                FilesBenchmark::readProjectFile(window);
-               ok &= window.listCommand.size() == kPages && window.currentPage == 1;
+               ok &= window.document->listCommand().size() == kPages &&
+                     window.document->currentPage() == 1;
            }));
 
     if (!ok) {

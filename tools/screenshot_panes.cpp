@@ -128,28 +128,28 @@ int main(int argc, char **argv) {
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
         return 1;
-    if (window.is_japanese != (lang == QLatin1String("ja")))
+    if (window.settings.is_japanese != (lang == QLatin1String("ja")))
         window.toggleLanguage();
     window.newProjectButton->click();
-    window.listName = {QStringLiteral("start")};
+    window.document->setNames({QStringLiteral("start")});
 
     bool ok = true;
     for (const pagekinds::Kind &kind : pagekinds::commands()) {
-        window.listCommand[window.currentPage - 1] = example(kind);
+        window.document->setCurrentCommand(example(kind));
         window.refreshPage();
         QTest::qWait(50);
         ok &= save(window.grab(window.operationGroup->geometry().adjusted(-4, -4, 4, 4)),
                    out.filePath(pictureName(QStringLiteral("command"), kind.english, lang)));
     }
     for (const pagekinds::Kind &kind : pagekinds::conditions()) {
-        window.listCondition[window.currentPage - 1] = example(kind);
+        window.document->setCurrentCondition(example(kind));
         window.refreshPage();
         QTest::qWait(50);
         ok &= save(window.grab(window.conditionGroup->geometry().adjusted(-4, -4, 4, 4)),
                    out.filePath(pictureName(QStringLiteral("condition"), kind.english, lang)));
     }
 
-    RunDialog dialog(runSettingsOf(window), true, window.is_japanese, &window);
+    RunDialog dialog(runSettingsOf(window.settings), true, window.settings.is_japanese, &window);
     dialog.show();
     if (QTest::qWaitForWindowExposed(&dialog)) {
         QTest::qWait(50);

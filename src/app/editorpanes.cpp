@@ -1,5 +1,6 @@
 #include "editorpanes.h"
 
+#include "core/projectdocument.h"
 #include "tarnwick.h"
 
 #include "core/pagerecords.h"
@@ -83,20 +84,20 @@ void follow(tarnwick &w, Side side, const QStringList &record) {
 }
 
 bool showWindowMatches(tarnwick &w) {
-    const int i = w.currentPage - 1;
-    if (i < 0 || i >= w.listCommand.size() || i >= w.listCondition.size())
+    const int i = w.document->currentPage() - 1;
+    if (i < 0 || i >= w.document->pageCount())
         return false;
-    const QStringList &command = w.listCommand.at(i);
-    const QStringList &condition = w.listCondition.at(i);
+    const QStringList &command = w.document->listCommand().at(i);
+    const QStringList &condition = w.document->listCondition().at(i);
     bool shown = false;
     if (const Pane *p = editorpanes::find(Side::Command, element(command, 0));
         p && looksAtWindow(*p, command)) {
-        showMatches(w.windowMatchLabel, *p, command, w.is_japanese);
+        showMatches(w.windowMatchLabel, *p, command, w.settings.is_japanese);
         shown = true;
     }
     if (const Pane *p = editorpanes::find(Side::Condition, element(condition, 0));
         p && looksAtWindow(*p, condition)) {
-        showMatches(w.conditionWindowMatchLabel, *p, condition, w.is_japanese);
+        showMatches(w.conditionWindowMatchLabel, *p, condition, w.settings.is_japanese);
         shown = true;
     }
     return shown;

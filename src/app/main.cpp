@@ -250,8 +250,9 @@ int main(int argc, char *argv[]) {
         tarnwick window;
         window.show();
 #if !defined(Q_OS_WIN)
-        QTimer::singleShot(0, &window,
-                           [&window] { showDisplaySessionNotice(&window, window.is_japanese); });
+        QTimer::singleShot(0, &window, [&window] {
+            showDisplaySessionNotice(&window, window.settings.is_japanese);
+        });
 #endif
         if (request.action == commandline::Action::OpenFile) {
             // Once the window is up, so its questions and messages have a parent.

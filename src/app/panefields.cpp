@@ -133,7 +133,7 @@ void showSearch(tarnwick &w, const tarnwick::ImageFields &f, const WindowFields 
     f.y->setValue(s.y);
     f.width->setValue(s.width);
     f.height->setValue(s.height);
-    showTemplate(f, s.png, w.is_japanese);
+    showTemplate(f, s.png, w.settings.is_japanese);
     showWindow(window, r, windowRow);
 }
 

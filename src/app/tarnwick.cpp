@@ -3,7 +3,12 @@
 #include "platform/backend.h"
 
 #include "capture/keycapture.h"
-#include "core/pagerecords.h"
+#include "coordinatecapture.h"
+#include "core/projectdocument.h"
+#include "projectfiles.h"
+#include "recordinglauncher.h"
+#include "runlauncher.h"
+#include "templatesource.h"
 #include "uitexts.h"
 
 #include <QCloseEvent>
@@ -17,38 +22,31 @@
 #include <QPushButton>
 #include <QTimer>
 
-namespace {
-
-PageList initialCommands() {
-    return {pagerecords::newPageCommand()};
-}
-PageList initialConditions() {
-    return {pagerecords::newPageCondition()};
-}
-
-} // namespace
-
-tarnwick::tarnwick(QWidget *parent) : QMainWindow(parent) {
-    listCommand = initialCommands();
-    listCondition = initialConditions();
-    savedListCommand = listCommand;
-    savedListCondition = listCondition;
-    listCommandHistory = {listCommand};
-    listConditionHistory = {listCondition};
+tarnwick::tarnwick(QWidget *parent)
+    : QMainWindow(parent), document(new ProjectDocument(this)),
+      files(new ProjectFiles(*document, settings, this)),
+      runs(new RunLauncher(*document, settings, *files, this)),
+      templates(new TemplateSource(*document, settings.is_japanese, this)),
+      capture(new CoordinateCapture(settings.is_japanese, this)),
+      recorder(new RecordingLauncher(*document, settings, this)) {
+    connect(recorder, &RecordingLauncher::recorded, this, &tarnwick::refreshPage);
+    connect(templates, &TemplateSource::taken, this, &tarnwick::setTemplate);
+    connect(capture, &CoordinateCapture::picked, this, &tarnwick::takeCoordinate);
+    connect(capture, &CoordinateCapture::promptClosed, this,
+            [this] { coordinateForColour = false; });
+    connect(files, &ProjectFiles::projectChanged, this, &tarnwick::refreshPage);
+    connect(runs, &RunLauncher::runFinished, this, &tarnwick::onRunFinished);
+    connect(runs, &RunLauncher::startKeyPressed, this, &tarnwick::startFromKey);
 
     setWindowTitle(QString::fromUtf16(uitexts::programTitle));
     setFixedSize(630, 585);
     loadConfig();
     buildUi();
-    applyStartKey();
+    runs->applyStartKey();
 }
 
 tarnwick::~tarnwick() {
-    unregisterGlobalHotkey();
-    if (startKeyHeld) {
-        if (platform::GlobalShortcuts *shortcuts = platform::backend().shortcuts())
-            shortcuts->remove(startKeyId);
-    }
+    capture->unregisterGlobalHotkey();
     // The timer goes first so that no poll runs against a hook that is gone.
     if (keyPollTimer && keyPollTimer->isActive())
         keyPollTimer->stop();
@@ -79,27 +77,17 @@ void tarnwick::enterEditor() {
 }
 
 bool tarnwick::isProjectDirty() const {
-    // Names count as set only where a page has one.
-    const auto named = [](const QStringList &names) {
-        QStringList kept = names;
-        while (!kept.isEmpty() && kept.constLast().isEmpty())
-            kept.removeLast();
-        return kept;
-    };
-    return listCommand != savedListCommand || listCondition != savedListCondition ||
-           named(listName) != named(savedListName);
+    return document->isModified();
 }
 
 QString tarnwick::windowTitleForPath() const {
-    if (hasNoProjectFile())
-        return QString::fromUtf16(uitexts::newProjectName);
-    return QFileInfo(filePath).baseName();
+    return files->windowTitleForPath();
 }
 
 void tarnwick::closeEvent(QCloseEvent *event) {
-    if (isProjectDirty() && is_message_file) {
-        messageTitle = uitexts::warningTitle.in(is_japanese);
-        messageText = uitexts::closeText.in(is_japanese);
+    if (isProjectDirty() && settings.is_message_file) {
+        messageTitle = uitexts::warningTitle.in(settings.is_japanese);
+        messageText = uitexts::closeText.in(settings.is_japanese);
         const auto answer = QMessageBox::warning(
             this, messageTitle, messageText, QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
         if (answer != QMessageBox::Yes) {
@@ -108,7 +96,7 @@ void tarnwick::closeEvent(QCloseEvent *event) {
         }
     }
     // The only moment the configuration is written.
-    saveConfig();
-    unregisterGlobalHotkey();
+    files->saveConfig();
+    capture->unregisterGlobalHotkey();
     event->accept();
 }

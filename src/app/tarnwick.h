@@ -1,23 +1,29 @@
 #pragma once
 
-// The main window: owns the project, the editor state, the settings and every
-// widget for as long as the program runs. Its members and slots keep the
-// names the rest of the program and the tests know them by; the real work is
-// delegated to the units under src/core and to the dialogs.
+// The main window: its layout, menus and navigation, and the objects that
+// do the work: the project (ProjectDocument, core/projectdocument.h), the
+// settings (one configstore::Settings), project files (ProjectFiles), runs
+// (RunLauncher), templates (TemplateSource) and position capture
+// (CoordinateCapture). Its members and slots keep the names the rest of the
+// program and the tests know them by; the slots forward to those objects.
 //
 // The definitions are split by concern:
 //   tarnwick.cpp          construction, destruction, views, title, close
 //   tarnwick_ui.cpp       buildUi: widgets, menus, shortcuts, welcome
 //   tarnwick_texts.cpp    changeLanguage, language toggle, Help Mode
 //   tarnwick_editor.cpp   pages, navigation, clipboard, undo/redo, editor
-//   tarnwick_files.cpp    project files and the configuration store
-//   tarnwick_capture.cpp  coordinate capture, hot key, pointer test
-//   tarnwick_template.cpp the Image pages' templates: from the screen, from a file
-//   tarnwick_run.cpp      run settings dialog, starting and ending a run
+//   tarnwick_files.cpp    the file slots (projectfiles.* does the work)
+//   tarnwick_capture.cpp  a taken position into the page, pointer test
+//                         (coordinatecapture.* takes it)
+//   tarnwick_template.cpp a taken template into the page (templatesource.*)
+//   tarnwick_run.cpp      the run slots (runlauncher.* does the work)
+//   tarnwick_record.cpp   the recording slot (recordinglauncher.* does the work)
 //   tarnwick_help.cpp     report dialogs, web forms, version, licences
 
+#include "core/configstore.h"
 #include "core/keycombination.h"
 #include "core/pagekinds.h"
+#include "core/projectdocument.h"
 #include "core/runsettings.h"
 #include "platform/shortcuts.h"
 #include "textbindings.h"
@@ -44,15 +50,14 @@ class QSpinBox;
 class QTextEdit;
 class QTimer;
 class HoverHideWindow;
-class TemplateCapture;
-struct FrozenScreen;
+class ProjectFiles;
+class RunLauncher;
+class TemplateSource;
+class CoordinateCapture;
 namespace platform {
 struct Point;
 }
-class RecordingSession;
-namespace projectfile {
-enum class LoadStatus;
-}
+class RecordingLauncher;
 namespace platform {
 struct Point;
 class PointPicker;
@@ -82,9 +87,6 @@ public:
 
     explicit tarnwick(QWidget *parent = nullptr);
     ~tarnwick() override;
-
-    // Ordinary method (not a slot): arms Ctrl+Alt+G for a coordinate capture.
-    bool registerGlobalHotkey();
 
 public slots:
     void getCoordinate();
@@ -135,15 +137,12 @@ public:
     // ---- editor (tarnwick_editor.cpp) ----
     void refreshPage();
 
-    // ---- files (tarnwick_files.cpp) ----
+    // ---- files (tarnwick_files.cpp, the work in projectfiles.*) ----
     // The project named on the command line, in the editor.
     void openProjectFile(const QString &path);
 
-    // ---- runs (tarnwick_run.cpp) ----
+    // ---- runs (tarnwick_run.cpp, the work in runlauncher.*) ----
     void startRun();
-    // Holds the start key (startCommand) as a global shortcut, or gives it
-    // back when there is none; again after each change of the settings.
-    void applyStartKey();
     // The start key's press: the loaded project with the saved settings, no
     // dialog; nothing while a run plays or outside the editor.
     void startFromKey();
@@ -161,56 +160,25 @@ public:
     ManualWindow *manualWindow = nullptr;
 
     // ---- members, in declaration order ----
-    HoverHideWindow *hoverWindow = nullptr;
     // The settings, named as the rows of TARNWICK_SETTINGS in
-    // core/configstore.h, which read, write and copy them.
-    int stertTime = kDefaultStartDelay;
-    int runNumber = kDefaultRunCount;
-    QString stopCommand = QString::fromUtf16(kDefaultStopCommand);
-    QString filePath;
-    QString lastFilePath;
-    bool is_used_stert = false;
-    bool is_used_this = false;
-    bool is_help = false;
-    bool is_message_file = true;
-    bool is_message_paste = false;
-    bool is_message_delete = true;
-    bool is_message_record = true;
-    bool is_japanese = true;
-    QString pauseCommand = QString::fromUtf16(kDefaultPauseCommand);
-    QString startCommand = QString::fromUtf16(kNoKeyCombination);
-    double runSpeed = runpace::kDefaultSpeed;
-    int varyPercent = 0;
-    int varyPixels = 0;
+    // core/configstore.h, which read, write and copy them. Its filePath is
+    // the stored one as read at start; the project's own is the document's.
+    configstore::Settings settings;
     QString selectedCommandKind = pagekinds::name::none();
     QString selectedConditionKind = pagekinds::name::waitUntilOver();
-    PageList listCommand;
-    PageList listCondition;
-    PageList savedListCommand;
-    PageList savedListCondition;
-    // The pages' names, one a page ("" for none); the jumps name pages by them.
-    QStringList listName;
-    QStringList savedListName;
-    QList<PageList> listCommandHistory;
-    QList<PageList> listConditionHistory;
-    int historyIndex = 0;
-    bool restoringHistory = false;
-    int currentPage = 1;
+    // The project: pages, current page, saved copy, history, clipboard, path.
+    ProjectDocument *document = nullptr; // owned (child)
+    // The concerns, children of the window.
+    ProjectFiles *files = nullptr;         // New, Open, Save, the settings file
+    RunLauncher *runs = nullptr;           // the run settings dialog, runs, the start key
+    TemplateSource *templates = nullptr;   // the Image pages' templates: screen, file
+    CoordinateCapture *capture = nullptr;  // "取得": the prompt and Ctrl+Alt+G, or a pick
+    RecordingLauncher *recorder = nullptr; // recording the user's actions into pages
     bool captureForCondition = false;
     bool refreshing = false;
-    QStringList copiedCommand;
-    QStringList copiedCondition;
     bool editorOpen = false;
     QString messageTitle;
     QString messageText;
-    // Why a page stopped the run now ending; shown when the window is back.
-    QString runStopText;
-    GlobalHotkeyFilter *hotkeyFilter = nullptr; // owned
-    bool hotkeyRegistered = false;
-    platform::Shortcut hotkeyId = platform::Shortcut::PositionCapture;
-    platform::Shortcut startKeyId = platform::Shortcut::RunStart;
-    bool startKeyHeld = false;
-    bool runPlaying = false;
     QTimer *keyPollTimer = nullptr;
 
     // ---- widgets (created by buildUi, parented to the window) ----
@@ -369,28 +337,9 @@ private:
     // nothing may change which page that is or what it holds.
     bool keyCaptureRunning() const;
     // [files helpers]
+    // The settings file read, Help Mode's check as it says.
     void loadConfig();
-    void saveConfig();
-    void writeProjectFile();
-    // Reads the project at filePath; on failure says why and changes nothing.
-    projectfile::LoadStatus readProjectFile();
-    // readProjectFile for a newly chosen path, which becomes the project's
-    // path even when reading fails (so Save writes there), except for a
-    // project of a newer version or a file too large to be a project: Save
-    // must not overwrite those.
-    void readChosenProjectFile(const QString &path);
-    QString configFilePath() const;
-    void migrateConfig() const;
-    // Asks before an unsaved project is replaced; true when the caller may go on.
-    bool confirmDiscardUnsaved(const UiText &question);
-    bool confirmLoadOverUnsaved(); // Open's question
-    // While the project has no file, its path is the desktop folder.
-    static QString noProjectFilePath();
-    bool hasNoProjectFile() const;
     // [capture helpers]
-    void unregisterGlobalHotkey();
-    void onHoverWindowDestroyed();
-    void warnHotkeyUnavailable();
     // The coordinate capture was started by the Colour page's Get button:
     // Ctrl+Alt+G fills in the condition's position and colour.
     bool coordinateForColour = false;
@@ -398,37 +347,11 @@ private:
     // pointer when the page looks at a window) and the colour there.
     void takeColourAtPointer(const platform::Point &p);
     // [screen page helpers] (tarnwick_template.cpp)
-    // Hides the window, lets it go and freezes the screens for the capture.
-    void captureTemplate(bool forCondition);
-    // The capture over these frozen screens; the template goes to the page
-    // shown now, on the side given, when the user has taken one.
-    void startTemplateCapture(bool forCondition, const QList<FrozenScreen> &screens);
-    // Asks for a PNG file and loads it as the side's template.
-    void chooseTemplateFile(bool forCondition);
-    // False (and said so) when the file is no PNG or too large.
-    bool loadTemplateFile(bool forCondition, const QString &path);
-    // Writes a template into the page's Image or Image Jump record.
+    // Writes a template (templates->taken) into the page's Image or Image
+    // Jump record.
     void setTemplate(bool forCondition, int page, const QByteArray &png, double scale);
-    TemplateCapture *templateCapture = nullptr; // while a capture lasts
-    // The prompt is up and no position has been taken yet.
-    bool coordinateCaptureArmed = false;
-    // Where no shortcut can be heard (Wayland) the user clicks the position
-    // on the backend's point picker instead.
-    void pickCoordinate(platform::PointPicker &picker);
-    void pointPicked(platform::PickOutcome outcome, const platform::Point &p);
     // Writes `p` into the page and gives the user the window back.
     void takeCoordinate(const platform::Point &p);
-    bool pickingPoint = false;
-    // Deletes a prompt still open, and ends a pick, when the main window goes
-    // away.
-    struct PromptOwner {
-        tarnwick *window;
-        ~PromptOwner();
-    };
-    PromptOwner promptOwner{this};
-    // [run helpers]
-    // The name a run shows for the project: "新規プロジェクト" while it has no file.
-    QString runProjectName() const;
     // [help helpers]
     // Asks before launching the browser, then opens `address` in it.
     void openWebForm(const QString &address);
@@ -444,14 +367,4 @@ private:
     // project chosen from a file dialog.
     void editBranch(bool condition);
     void browseCalledProject();
-    // The names kept in step with a page inserted at or removed from `index`.
-    void namesInserted(int index, int count = 1);
-    void namesRemoved(int index);
-    // [record helpers] (tarnwick_record.cpp)
-    RecordingSession *recording = nullptr; // while a recording lasts
-    // Inserts what was recorded after the current page, as one undo step.
-    void finishRecording();
-    // The notice that typed text is stored readable; false when the user
-    // backs out.
-    bool confirmRecordingNotice();
 };

@@ -1,3 +1,5 @@
+#include "coordinatecapture.h"
+#include "core/projectdocument.h"
 #include "tarnwick.h"
 
 #include "capture/capturelog.h"
@@ -24,12 +26,6 @@ namespace {
 
 constexpr int kPointerTestDelayMs = 1000;
 
-constexpr UiText hotkeyFailedTitle{u"エラー", u"Error"};
-constexpr UiText hotkeyFailedText{u"Ctrl+Alt+G を登録できませんでした。\n"
-                                  u"他のプログラムが使用している可能性があります。",
-                                  u"Ctrl+Alt+G could not be registered.\n"
-                                  u"Another program is probably using it."};
-
 // The window whose frame holds the point; false when none does.
 bool windowUnder(const platform::Point &p, platform::WindowInfo &info) {
     platform::WindowAccess *access = platform::backend().windowAccess();
@@ -54,67 +50,11 @@ bool windowPagePosition(const QStringList &command, int &x, int &y) {
 } // namespace
 
 void tarnwick::getCoordinate() {
-    // Where nothing can hear Ctrl+Alt+G or read the pointer (Wayland), the
-    // user clicks the position instead.
-    platform::Backend &backend = platform::backend();
-    if (!backend.shortcuts() && backend.pointPicker()) {
-        pickCoordinate(*backend.pointPicker());
-        return;
-    }
-    // Without the hot key the prompt would wait for a key that never comes
-    // while the main window, and with it any unsaved project, stays hidden.
-    if (!registerGlobalHotkey()) {
-        if (hoverWindow)
-            hoverWindow->close();
-        warnHotkeyUnavailable();
-        return;
-    }
-    if (hoverWindow) {
-        hoverWindow->setJapanese(is_japanese);
-    } else {
-        hoverWindow = new HoverHideWindow(120, 20, nullptr, is_japanese);
-        hoverWindow->setAttribute(Qt::WA_DeleteOnClose);
-        connect(hoverWindow, &QObject::destroyed, this, &tarnwick::onHoverWindowDestroyed);
-    }
-    coordinateCaptureArmed = true;
-    hoverWindow->show();
-    hoverWindow->raise();
-    hoverWindow->activateWindow();
-    hide();
+    capture->getCoordinate();
 }
 
 void tarnwick::getCoordinate2() {
     takeCoordinate(platform::input().cursorPos());
-}
-
-void tarnwick::pickCoordinate(platform::PointPicker &picker) {
-    if (pickingPoint)
-        return;
-    const bool started = picker.start([this](platform::PickOutcome outcome, platform::Point p) {
-        // The picker's thread: the answer is the GUI thread's to handle.
-        QMetaObject::invokeMethod(
-            this, [this, outcome, p] { pointPicked(outcome, p); }, Qt::QueuedConnection);
-    });
-    if (!started)
-        return;
-    pickingPoint = true;
-    // Out of the way of what the user is to click, as for the shortcut.
-    hide();
-}
-
-void tarnwick::pointPicked(platform::PickOutcome outcome, const platform::Point &p) {
-    pickingPoint = false;
-    if (outcome == platform::PickOutcome::Picked) {
-        takeCoordinate(p);
-        return;
-    }
-    show();
-    activateWindow();
-    if (outcome == platform::PickOutcome::Failed) {
-        messageTitle = uitexts::pointPickFailedTitle.in(is_japanese);
-        messageText = uitexts::pointPickFailedText.in(is_japanese);
-        QMessageBox::warning(this, messageTitle, messageText);
-    }
 }
 
 void tarnwick::takeCoordinate(const platform::Point &p) {
@@ -130,9 +70,9 @@ void tarnwick::takeCoordinate(const platform::Point &p) {
         coordXSpin->setValue(p.x);
         coordYSpin->setValue(p.y);
     }
-    const int index = currentPage - 1;
-    if (index >= 0 && index < listCommand.size()) {
-        QStringList &command = listCommand[index];
+    const int index = document->currentPage() - 1;
+    if (index >= 0 && index < document->pageCount()) {
+        QStringList command = document->listCommand().at(index);
         const editorpanes::Pane *pane =
             editorpanes::find(pagekinds::Side::Command, command.value(0));
         if (pane && pane->takePosition)
@@ -146,33 +86,29 @@ void tarnwick::takeCoordinate(const platform::Point &p) {
             else
                 noWindowAtPointer = true;
         }
+        document->setCommandAt(index, command);
     }
-    unregisterGlobalHotkey();
-    coordinateCaptureArmed = false;
-    show();
-    if (hoverWindow)
-        hoverWindow->close();
+    capture->finish();
     refreshPage();
     if (noWindowAtPointer) {
-        messageTitle = uitexts::noWindowAtPointerTitle.in(is_japanese);
-        messageText = uitexts::noWindowAtPointerText.in(is_japanese);
+        messageTitle = uitexts::noWindowAtPointerTitle.in(settings.is_japanese);
+        messageText = uitexts::noWindowAtPointerText.in(settings.is_japanese);
         QMessageBox::warning(this, messageTitle, messageText);
     }
 }
 
 void tarnwick::takeColourAtPointer(const platform::Point &p) {
     coordinateForColour = false;
-    unregisterGlobalHotkey();
-    coordinateCaptureArmed = false;
     const UiText *problemTitle = nullptr;
     const UiText *problemText = nullptr;
-    const int index = currentPage - 1;
+    const int index = document->currentPage() - 1;
     const editorpanes::Pane *pane =
-        index >= 0 && index < listCondition.size()
-            ? editorpanes::find(pagekinds::Side::Condition, listCondition.at(index).value(0))
+        index >= 0 && index < document->pageCount()
+            ? editorpanes::find(pagekinds::Side::Condition,
+                                document->page(index).condition.value(0))
             : nullptr;
     if (pane && pane->takeColour) {
-        QStringList &record = listCondition[index];
+        QStringList record = document->page(index).condition;
         const bool inWindow = pane->looksAtWindow && pane->looksAtWindow(record);
         platform::Rgb rgb;
         platform::ScreenReader *reader = platform::backend().screenReader();
@@ -185,23 +121,21 @@ void tarnwick::takeColourAtPointer(const platform::Point &p) {
             problemText = &uitexts::noWindowAtPointerText;
         } else {
             pane->takeColour(record, p.x, p.y, rgb, inWindow ? &window : nullptr);
+            document->setConditionAt(index, record);
         }
     }
-    show();
-    if (hoverWindow)
-        hoverWindow->close();
+    capture->finish();
     refreshPage();
     if (problemTitle) {
-        messageTitle = problemTitle->in(is_japanese);
-        messageText = problemText->in(is_japanese);
+        messageTitle = problemTitle->in(settings.is_japanese);
+        messageText = problemText->in(settings.is_japanese);
         QMessageBox::warning(this, messageTitle, messageText);
     }
 }
 
 void tarnwick::moveMousePointer() {
-    const int index = currentPage - 1;
-    const QStringList command =
-        index >= 0 && index < listCommand.size() ? listCommand.at(index) : QStringList{};
+    const int currentPage = document->currentPage();
+    const QStringList command = document->page(currentPage - 1).command;
     int x = recordvalues::coordinateOf(command.value(1));
     int y = recordvalues::coordinateOf(command.value(2));
     const editorpanes::Pane *pane = editorpanes::find(pagekinds::Side::Command, command.value(0));
@@ -210,13 +144,13 @@ void tarnwick::moveMousePointer() {
     const bool noPlaces =
         !platform::backend().capabilities().windowGeometry && platform::backend().windowAccess();
     if (pane && pane->takeWindowPosition && (noPlaces || !windowPagePosition(command, x, y))) {
-        messageTitle = uitexts::noWindowAtPointerTitle.in(is_japanese);
-        messageText =
-            noPlaces
-                ? runtexts::failedNoGeometry.in(is_japanese).arg(currentPage)
-                : runtexts::failedNotFound.in(is_japanese)
-                      .arg(currentPage)
-                      .arg(windowmatch::describe(windowmatch::fromRecord(command), is_japanese));
+        messageTitle = uitexts::noWindowAtPointerTitle.in(settings.is_japanese);
+        messageText = noPlaces
+                          ? runtexts::failedNoGeometry.in(settings.is_japanese).arg(currentPage)
+                          : runtexts::failedNotFound.in(settings.is_japanese)
+                                .arg(currentPage)
+                                .arg(windowmatch::describe(windowmatch::fromRecord(command),
+                                                           settings.is_japanese));
         QMessageBox::warning(this, messageTitle, messageText);
         return;
     }
@@ -225,66 +159,4 @@ void tarnwick::moveMousePointer() {
         platform::input().setCursorPos(x, y);
         QTimer::singleShot(kPointerTestDelayMs, this, [this] { show(); });
     });
-}
-
-bool tarnwick::registerGlobalHotkey() {
-    if (hotkeyRegistered)
-        return true;
-    if (!hotkeyFilter) {
-        hotkeyFilter = new GlobalHotkeyFilter(hotkeyId);
-        // Never run inside the shortcut's dispatch: queue it.
-        hotkeyFilter->callback = [this] {
-            QMetaObject::invokeMethod(this, "getCoordinate2", Qt::QueuedConnection);
-        };
-    }
-    if (hotkeyFilter->add()) {
-        hotkeyRegistered = true;
-        return true;
-    }
-    qCWarning(lcCapture) << "RegisterHotKey failed.";
-    delete hotkeyFilter;
-    hotkeyFilter = nullptr;
-    hotkeyRegistered = false;
-    return false;
-}
-
-void tarnwick::unregisterGlobalHotkey() {
-    hotkeyRegistered = false;
-    if (hotkeyFilter) {
-        delete hotkeyFilter; // gives the shortcut back
-        hotkeyFilter = nullptr;
-    }
-}
-
-void tarnwick::onHoverWindowDestroyed() {
-    hoverWindow = nullptr;
-    coordinateForColour = false;
-    unregisterGlobalHotkey();
-    // Closed before a position was taken: give the user the window back.
-    if (coordinateCaptureArmed) {
-        coordinateCaptureArmed = false;
-        show();
-        activateWindow();
-    }
-}
-
-void tarnwick::warnHotkeyUnavailable() {
-    messageTitle = hotkeyFailedTitle.in(is_japanese);
-    messageText = hotkeyFailedText.in(is_japanese);
-    QMessageBox::warning(this, messageTitle, messageText);
-}
-
-tarnwick::PromptOwner::~PromptOwner() {
-    if (window->pickingPoint) {
-        // Its answer, queued to the window, goes with the window.
-        if (platform::PointPicker *picker = platform::backend().pointPicker())
-            picker->cancel();
-        window->pickingPoint = false;
-    }
-    if (!window->hoverWindow)
-        return;
-    // The window is going away: no handler of it may run any more.
-    QObject::disconnect(window->hoverWindow, nullptr, window, nullptr);
-    delete window->hoverWindow;
-    window->hoverWindow = nullptr;
 }

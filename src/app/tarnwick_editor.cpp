@@ -7,10 +7,11 @@
 #include "uitexts.h"
 
 #include "capture/keycapture.h"
-#include "core/history.h"
 #include "core/keycombination.h"
 #include "core/pageflow.h"
 #include "core/pagerecords.h"
+#include "core/projectdocument.h"
+#include "projectfiles.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -40,36 +41,6 @@ using pagerecords::element;
 namespace {
 
 constexpr int kKeyPollIntervalMs = 50;
-
-pagerecords::Project projectOf(tarnwick &w) {
-    return pagerecords::Project{w.listCommand, w.listCondition, w.currentPage};
-}
-
-// The history keeps the names as one more command record after the pages,
-// only where a page has a name: a project without names is recorded as
-// before. No stored kind starts with a NUL.
-const QString kNamesRecord = QStringLiteral("\u0000names");
-
-PageList commandsWithNames(const tarnwick &w) {
-    const bool named = std::any_of(w.listName.begin(), w.listName.end(),
-                                   [](const QString &n) { return !n.isEmpty(); });
-    if (!named)
-        return w.listCommand;
-    PageList commands = w.listCommand;
-    commands.append(QStringList{kNamesRecord} + w.listName);
-    return commands;
-}
-
-void takeNamesFromHistory(tarnwick &w) {
-    if (!w.listCommand.isEmpty() && w.listCommand.constLast().value(0) == kNamesRecord)
-        w.listName = w.listCommand.takeLast().mid(1);
-    else
-        w.listName.clear();
-}
-
-history::History historyOf(tarnwick &w) {
-    return history::History{w.listCommandHistory, w.listConditionHistory, w.historyIndex};
-}
 
 bool askYesNo(QWidget *parent, const QString &title, const QString &text) {
     return QMessageBox::warning(parent, title, text, QMessageBox::Yes | QMessageBox::No,
@@ -115,7 +86,7 @@ private:
 // ---- start page ----
 
 void tarnwick::addNewCommand() {
-    filePath = noProjectFilePath();
+    document->setFilePath(ProjectFiles::noProjectFilePath());
     enterEditor();
 }
 
@@ -138,8 +109,8 @@ void tarnwick::addCommand() {
     const QStringList fresh = pagerecords::freshCommandRecord(kindString);
     if (fresh.isEmpty())
         return;
-    projectOf(*this).clampCurrentPage();
-    listCommand[currentPage - 1] = fresh;
+    document->clampCurrentPage();
+    document->setCurrentCommand(fresh);
     const editorpanes::Pane *pane = editorpanes::find(Side::Command, kindString);
     if (pane && pane->takeKey)
         startKeyCapture(false);
@@ -154,8 +125,8 @@ void tarnwick::addCondition() {
     const QStringList fresh = pagerecords::freshConditionRecord(kindString, QTime::currentTime());
     if (fresh.isEmpty())
         return;
-    projectOf(*this).clampCurrentPage();
-    listCondition[currentPage - 1] = fresh;
+    document->clampCurrentPage();
+    document->setCurrentCondition(fresh);
     const editorpanes::Pane *pane = editorpanes::find(Side::Condition, kindString);
     if (pane && pane->takeKey)
         startKeyCapture(true);
@@ -198,13 +169,18 @@ void tarnwick::pollKeystroke() {
     const int mask = capture.lastMask.load();
     const QString text = keyCombinationText(key, toStoredMask(mask));
 
-    projectOf(*this).clampCurrentPage();
-    QStringList &record = (captureForCondition ? listCondition : listCommand)[currentPage - 1];
+    document->clampCurrentPage();
+    const Page shown = document->page(document->currentPage() - 1);
+    QStringList record = captureForCondition ? shown.condition : shown.command;
     const editorpanes::Pane *pane = editorpanes::find(
         captureForCondition ? pagekinds::Side::Condition : pagekinds::Side::Command,
         record.value(0));
     if (pane && pane->takeKey)
         pane->takeKey(record, text);
+    if (captureForCondition)
+        document->setCurrentCondition(record);
+    else
+        document->setCurrentCommand(record);
     setKeyCaptureMode(false, false);
     refreshPage();
 }
@@ -222,7 +198,7 @@ void tarnwick::setKeyCaptureMode(bool capturing, bool forCondition) {
     conditionGroup->setEnabled(!forCondition);
     pageGroup->setEnabled(false);
     menuBar()->setEnabled(false);
-    const QString prompt = uitexts::keyPrompt.in(is_japanese);
+    const QString prompt = uitexts::keyPrompt.in(settings.is_japanese);
     if (forCondition) {
         conditionKeyPromptLabel->setText(prompt);
         conditionSecLabel->hide();
@@ -242,11 +218,11 @@ void tarnwick::setNavigationHidden(bool hidden) {
 }
 
 void tarnwick::applyNavigationRules() {
-    if (currentPage == 1)
+    if (document->currentPage() == 1)
         prevPageButton->hide();
-    if (listCommand.size() == 1)
+    if (document->pageCount() == 1)
         deleteButton->hide();
-    if (copiedCommand.isEmpty())
+    if (!document->hasCopiedPage())
         pasteButton->hide();
 }
 
@@ -255,18 +231,17 @@ void tarnwick::applyNavigationRules() {
 void tarnwick::changeSomeThing() {
     if (refreshing)
         return;
-    if (currentPage < 1 || currentPage > listCommand.size())
+    const int i = document->currentPage() - 1;
+    if (i < 0 || i >= document->pageCount())
         return;
-    const int i = currentPage - 1;
+    const Page page = document->page(i);
 
-    QStringList command = listCommand.at(i);
-    QStringList condition = listCondition.at(i);
+    QStringList command = page.command;
+    QStringList condition = page.condition;
     editorpanes::applyValues(command, condition, *this);
-    // Writing only real changes keeps the lists shared with the history.
-    if (command != listCommand.at(i))
-        listCommand[i] = command;
-    if (condition != listCondition.at(i))
-        listCondition[i] = condition;
+    // Only real changes are written, which keeps the pages shared with the history.
+    document->setCommandAt(i, command);
+    document->setConditionAt(i, condition);
     editorpanes::follow(*this, Side::Command, command);
     editorpanes::follow(*this, Side::Condition, condition);
     // A screen page turned to a window counts its windows from now on.
@@ -288,17 +263,14 @@ void tarnwick::changeSomeThing() {
 void tarnwick::nextPage() {
     if (!nextPageButton->isVisible() || keyCaptureRunning())
         return;
-    const int pages = int(listCommand.size());
-    projectOf(*this).goNext();
-    if (listCommand.size() > pages)
-        namesInserted(pages);
+    document->goNext();
     refreshPage();
 }
 
 void tarnwick::returnPage() {
     if (!prevPageButton->isVisible() || keyCaptureRunning())
         return;
-    projectOf(*this).goPrevious();
+    document->goPrevious();
     refreshPage();
 }
 
@@ -308,7 +280,7 @@ void tarnwick::changeWidgetPage() {
     if (keyCaptureRunning()) {
         // Put the selection back on the page the capture writes to.
         refreshing = true;
-        pageList->setCurrentRow(currentPage);
+        pageList->setCurrentRow(document->currentPage());
         refreshing = false;
         return;
     }
@@ -316,15 +288,13 @@ void tarnwick::changeWidgetPage() {
     if (!item)
         return;
     const QString text = item->text();
-    pagerecords::Project project = projectOf(*this);
-    project.clampCurrentPage();
+    document->clampCurrentPage();
     if (text == pagerecords::plusEntry) {
-        project.insertAtPlusRow(pageList->currentRow());
-        namesInserted(currentPage - 1);
+        document->insertAtPlusRow(pageList->currentRow());
     } else {
         const int page = pagerecords::pageNumberOfEntry(text);
         if (page > 0)
-            currentPage = page;
+            document->setCurrentPage(page);
     }
     refreshPage();
 }
@@ -332,30 +302,29 @@ void tarnwick::changeWidgetPage() {
 void tarnwick::deletePage() {
     if (!deleteButton->isVisible() || keyCaptureRunning())
         return;
-    projectOf(*this).clampCurrentPage();
+    document->clampCurrentPage();
+    const int current = document->currentPage();
+    const bool japanese = settings.is_japanese;
     // A page that jumps point at is asked about whatever the setting, naming them.
-    const QList<int> jumps =
-        pageflow::pagesJumpingTo(listCommand, listCondition, listName, currentPage - 1);
-    if (!jumps.isEmpty() && listCommand.size() > 1) {
+    const QList<int> jumps = pageflow::pagesJumpingTo(
+        document->listCommand(), document->listCondition(), document->listName(), current - 1);
+    if (!jumps.isEmpty() && document->pageCount() > 1) {
         QStringList pages;
         for (const int page : jumps)
             pages << QString::number(page + 1);
-        messageTitle = uitexts::warningTitle.in(is_japanese);
-        messageText = uitexts::deleteTargetText.in(is_japanese)
-                          .arg(currentPage)
-                          .arg(pages.join(QStringLiteral(", ")));
+        messageTitle = uitexts::warningTitle.in(japanese);
+        messageText = uitexts::deleteTargetText.in(japanese).arg(current).arg(
+            pages.join(QStringLiteral(", ")));
         if (!askYesNo(this, messageTitle, messageText))
             return;
-        pageflow::renameTargets(listCommand, listCondition, listName.value(currentPage - 1), {});
-    } else if (is_message_delete) {
-        messageTitle = uitexts::warningTitle.in(is_japanese);
-        messageText = uitexts::deletePageText.in(is_japanese).arg(currentPage);
+    } else if (settings.is_message_delete) {
+        messageTitle = uitexts::warningTitle.in(japanese);
+        messageText = uitexts::deletePageText.in(japanese).arg(current);
         if (!askYesNo(this, messageTitle, messageText))
             return;
     }
-    const int removed = currentPage - 1;
-    if (projectOf(*this).deleteCurrent())
-        namesRemoved(removed);
+    // The jumps to the page name no page afterwards.
+    document->deleteCurrent();
     refreshPage();
 }
 
@@ -364,31 +333,28 @@ void tarnwick::deletePage() {
 void tarnwick::copy() {
     if (!copyButton->isVisible())
         return;
-    projectOf(*this).clampCurrentPage();
-    copiedCommand = listCommand.at(currentPage - 1);
-    copiedCondition = listCondition.at(currentPage - 1);
+    document->copyCurrent();
     refreshPage();
 }
 
 void tarnwick::paste() {
     if (!pasteButton->isVisible() || keyCaptureRunning())
         return;
-    if (copiedCommand.isEmpty()) {
+    if (!document->hasCopiedPage()) {
         refreshPage();
         return;
     }
-    projectOf(*this).clampCurrentPage();
-    const int i = currentPage - 1;
-    if (!pagerecords::isBlankPage(listCommand.at(i), listCondition.at(i)) && is_message_paste) {
-        messageTitle = uitexts::warningTitle.in(is_japanese);
-        messageText = uitexts::replacePageText.in(is_japanese).arg(currentPage);
+    document->clampCurrentPage();
+    if (!document->currentIsBlank() && settings.is_message_paste) {
+        messageTitle = uitexts::warningTitle.in(settings.is_japanese);
+        messageText =
+            uitexts::replacePageText.in(settings.is_japanese).arg(document->currentPage());
         if (!askYesNo(this, messageTitle, messageText)) {
             refreshPage();
             return;
         }
     }
-    listCommand[i] = copiedCommand;
-    listCondition[i] = copiedCondition;
+    document->pasteCurrent();
     refreshPage();
 }
 
@@ -397,31 +363,21 @@ void tarnwick::paste() {
 void tarnwick::pageBack() {
     if (!undoButton->isVisible() || keyCaptureRunning())
         return;
-    restoringHistory = true;
-    historyOf(*this).undo(listCommand, listCondition);
-    takeNamesFromHistory(*this);
+    document->undo();
     refreshPage();
-    restoringHistory = false;
 }
 
 void tarnwick::pageForward() {
     if (!redoButton->isVisible() || keyCaptureRunning())
         return;
-    restoringHistory = true;
-    historyOf(*this).redo(listCommand, listCondition);
-    takeNamesFromHistory(*this);
+    document->redo();
     refreshPage();
-    restoringHistory = false;
 }
 
 // ---- redraw ----
 
 void tarnwick::refreshPage() {
     refreshing = true;
-    while (listName.size() < listCommand.size())
-        listName.append(QString());
-    while (listName.size() > listCommand.size())
-        listName.removeLast();
 
     // The page's panes show their own widgets again below. The seconds label
     // of the condition frame is shown by no pane.
@@ -429,7 +385,7 @@ void tarnwick::refreshPage() {
         widget->hide();
     setAllVisible({conditionSecLabel, undoButton, redoButton}, false);
 
-    projectOf(*this).clampCurrentPage();
+    document->clampCurrentPage();
     // Everything of the navigation is shown here and hidden again below by the
     // page's own needs. Leaving it as the previous page had it would keep it
     // hidden forever after undoing an empty Key or Enter Text page.
@@ -444,20 +400,24 @@ void tarnwick::refreshPage() {
     applyNavigationRules();
 
     rebuildPageList();
-    pageCountLabel->setText(QStringLiteral("%1/%2").arg(currentPage).arg(listCommand.size()));
+    pageCountLabel->setText(
+        QStringLiteral("%1/%2").arg(document->currentPage()).arg(document->pageCount()));
     setWindowTitle(windowTitleForPath());
     qCDebug(lcEditorDump) << "pageList"
-                          << pagerecords::pageListTexts(listCommand, currentPage, is_japanese);
-    qCDebug(lcEditorDump) << "listCommand" << listCommand;
-    qCDebug(lcEditorDump) << "listCondition" << listCondition;
+                          << pagerecords::pageListTexts(document->listCommand(),
+                                                        document->currentPage(),
+                                                        settings.is_japanese);
+    qCDebug(lcEditorDump) << "listCommand" << document->listCommand();
+    qCDebug(lcEditorDump) << "listCondition" << document->listCondition();
 
-    history::History steps = historyOf(*this);
-    if (!restoringHistory)
-        steps.record(commandsWithNames(*this), listCondition);
-    undoButton->setVisible(steps.canUndo());
-    redoButton->setVisible(steps.canRedo());
-    qCDebug(lcEditorDump) << "historyIndex" << historyIndex << "listCommandHistory"
-                          << listCommandHistory << "listConditionHistory" << listConditionHistory;
+    // Right after an undo or redo the pages are the state at the history's
+    // index, so nothing new is recorded.
+    document->recordStep();
+    undoButton->setVisible(document->canUndo());
+    redoButton->setVisible(document->canRedo());
+    qCDebug(lcEditorDump) << "historyIndex" << document->historyIndex() << "listCommandHistory"
+                          << document->listCommandHistory() << "listConditionHistory"
+                          << document->listConditionHistory();
 
     refreshing = false;
 }
@@ -465,8 +425,8 @@ void tarnwick::refreshPage() {
 void tarnwick::showPane(Side side, const QStringList &record) {
     const QString kindString = element(record, 0);
     const QString label = side == Side::Command
-                              ? pagerecords::commandKindLabel(kindString, is_japanese)
-                              : pagerecords::conditionKindLabel(kindString, is_japanese);
+                              ? pagerecords::commandKindLabel(kindString, settings.is_japanese)
+                              : pagerecords::conditionKindLabel(kindString, settings.is_japanese);
     if (!label.isNull())
         (side == Side::Command ? commandLabel : conditionLabel)->setText(label);
 
@@ -483,11 +443,11 @@ void tarnwick::showPane(Side side, const QStringList &record) {
 }
 
 void tarnwick::showCommandArea() {
-    showPane(Side::Command, listCommand.at(currentPage - 1));
+    showPane(Side::Command, document->currentCommand());
 }
 
 void tarnwick::showConditionArea() {
-    showPane(Side::Condition, listCondition.at(currentPage - 1));
+    showPane(Side::Condition, document->currentCondition());
 }
 
 // Cleared and refilled in effect, but the items are reused and only texts
@@ -496,12 +456,15 @@ void tarnwick::showConditionArea() {
 void tarnwick::rebuildPageList() {
     if (!dynamic_cast<PageListDelegate *>(pageList->itemDelegate()))
         pageList->setItemDelegate(new PageListDelegate(pageList));
-    QStringList texts = pagerecords::pageListTexts(listCommand, currentPage, is_japanese);
+    const int currentPage = document->currentPage();
+    QStringList texts =
+        pagerecords::pageListTexts(document->listCommand(), currentPage, settings.is_japanese);
     // A named page shows its name after its kind: "3.Click [retry]".
+    const QStringList &names = document->listName();
     for (QString &text : texts) {
         const int page = pagerecords::pageNumberOfEntry(text);
-        if (page > 0 && !listName.value(page - 1).isEmpty())
-            text += QStringLiteral(" [%1]").arg(listName.value(page - 1));
+        if (page > 0 && !names.value(page - 1).isEmpty())
+            text += QStringLiteral(" [%1]").arg(names.value(page - 1));
     }
     const int wanted = int(texts.size());
     while (pageList->count() > wanted)

@@ -2,6 +2,7 @@
 // or call: naming a page, the branch dialog, choosing the called project.
 
 #include "flowpanes.h"
+#include "projectfiles.h"
 #include "tarnwick.h"
 #include "uitexts.h"
 
@@ -47,60 +48,51 @@ void showBranch(tarnwick &w, bool condition, const QStringList &r) {
     const auto page = [&w](const QString &name) {
         if (name.isEmpty())
             return QStringLiteral("→");
-        const int i = pageflow::pageNamed(w.listName, name);
+        const int i = pageflow::pageNamed(w.document->listName(), name);
         return i < 0 ? name : QStringLiteral("%1.%2").arg(i + 1).arg(name);
     };
     (condition ? w.conditionBranchButton : w.commandBranchButton)
-        ->setText(uitexts::branchButton.in(w.is_japanese)
+        ->setText(uitexts::branchButton.in(w.settings.is_japanese)
                       .arg(element(r, shape.seconds), page(element(r, shape.elseTarget)),
                            page(element(r, shape.thenTarget))));
 }
 
 } // namespace flowpanes
 
-void tarnwick::namesInserted(int index, int count) {
-    while (listName.size() < index)
-        listName.append(QString());
-    for (int i = 0; i < count; ++i)
-        listName.insert(index, QString());
-}
-
-void tarnwick::namesRemoved(int index) {
-    if (index >= 0 && index < listName.size())
-        listName.removeAt(index);
-}
-
 void tarnwick::nameCurrentPage() {
-    if (!editorOpen || currentPage < 1 || currentPage > listCommand.size())
+    const int page = document->currentPage();
+    if (!editorOpen || page < 1 || page > document->pageCount())
         return;
-    const int i = currentPage - 1;
-    while (listName.size() < listCommand.size())
-        listName.append(QString());
+    const int i = page - 1;
+    const bool japanese = settings.is_japanese;
+    const QString was = document->listName().value(i);
     bool ok = false;
-    const QString name = QInputDialog::getText(this, uitexts::nameTitle.in(is_japanese),
-                                               uitexts::nameLabel.in(is_japanese).arg(currentPage),
-                                               QLineEdit::Normal, listName.at(i), &ok)
+    const QString name = QInputDialog::getText(this, uitexts::nameTitle.in(japanese),
+                                               uitexts::nameLabel.in(japanese).arg(page),
+                                               QLineEdit::Normal, was, &ok)
                              .trimmed();
-    if (!ok || name == listName.at(i))
+    if (!ok || name == was)
         return;
-    const int other = pageflow::pageNamed(listName, name);
+    const int other = pageflow::pageNamed(document->listName(), name);
     if (other >= 0) {
-        QMessageBox::warning(this, uitexts::warningTitle.in(is_japanese),
-                             uitexts::nameTaken.in(is_japanese).arg(other + 1).arg(name));
+        QMessageBox::warning(this, uitexts::warningTitle.in(japanese),
+                             uitexts::nameTaken.in(japanese).arg(other + 1).arg(name));
         return;
     }
     // The jumps to the page follow its new name (and name no page when it
     // has none any more).
-    pageflow::renameTargets(listCommand, listCondition, listName.at(i), name);
-    listName[i] = name;
+    document->renamePage(i, name);
     refreshPage();
 }
 
 void tarnwick::editBranch(bool condition) {
-    if (currentPage < 1 || currentPage > listCommand.size())
+    const int i = document->currentPage() - 1;
+    if (i < 0 || i >= document->pageCount())
         return;
-    const int i = currentPage - 1;
-    QStringList record = condition ? listCondition.at(i) : listCommand.at(i);
+    const bool is_japanese = settings.is_japanese;
+    const QStringList &listName = document->listName();
+    const Page shown = document->page(i);
+    QStringList record = condition ? shown.condition : shown.command;
     const pageflow::Shape shape = pageflow::shapeOf(!condition, element(record, 0));
     if (shape.elseTarget < 0)
         return;
@@ -130,19 +122,24 @@ void tarnwick::editBranch(bool condition) {
         pagerecords::setElement(record, shape.seconds, pagerecords::secondsText(seconds->value()));
     pagerecords::setElement(record, shape.elseTarget, otherwise->currentData().toString());
     pagerecords::setElement(record, shape.thenTarget, then->currentData().toString());
-    (condition ? listCondition : listCommand)[i] = record;
+    if (condition)
+        document->setConditionAt(i, record);
+    else
+        document->setCommandAt(i, record);
     refreshPage();
 }
 
 void tarnwick::browseCalledProject() {
-    const QString chosen = QFileDialog::getOpenFileName(
-        this, uitexts::callFileTitle.in(is_japanese), QString(), QStringLiteral("*.cmdat"));
+    const QString chosen =
+        QFileDialog::getOpenFileName(this, uitexts::callFileTitle.in(settings.is_japanese),
+                                     QString(), QStringLiteral("*.cmdat"));
     if (chosen.isEmpty())
         return;
     // Beside or below this project's folder: written relative to it, so the
     // two can move together.
     QString written = chosen;
-    if (!filePath.isEmpty() && filePath != noProjectFilePath()) {
+    const QString &filePath = document->filePath();
+    if (!filePath.isEmpty() && !files->hasNoProjectFile()) {
         const QString relative = QFileInfo(filePath).absoluteDir().relativeFilePath(chosen);
         if (!relative.startsWith(QLatin1String("..")))
             written = relative;

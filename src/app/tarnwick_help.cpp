@@ -1,3 +1,4 @@
+#include "core/projectdocument.h"
 #include "tarnwick.h"
 
 #include "core/manualtext.h"
@@ -31,12 +32,12 @@ const char *const termDocuments[] = {
 } // namespace
 
 void tarnwick::reportBug() {
-    ReportDialog dialog(this, is_japanese);
+    ReportDialog dialog(this, settings.is_japanese);
     dialog.exec();
 }
 
 void tarnwick::reportImprovementSuggestion() {
-    ReportDialog2 dialog(this, is_japanese);
+    ReportDialog2 dialog(this, settings.is_japanese);
     dialog.exec();
 }
 
@@ -49,17 +50,18 @@ void tarnwick::openBrowserFormB() {
 }
 
 void tarnwick::openWebForm(const QString &address) {
-    if (QMessageBox::question(
-            this, uitexts::browserTitle.in(is_japanese), uitexts::browserText.in(is_japanese),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+    if (QMessageBox::question(this, uitexts::browserTitle.in(settings.is_japanese),
+                              uitexts::browserText.in(settings.is_japanese),
+                              QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes)
         return;
     // Whether a browser actually opened is not reported to the user.
     QDesktopServices::openUrl(QUrl(address, QUrl::TolerantMode));
 }
 
 void tarnwick::showVersionInfo() {
-    QMessageBox::information(this, uitexts::versionTitle.in(is_japanese),
-                             uitexts::versionText.in(is_japanese));
+    QMessageBox::information(this, uitexts::versionTitle.in(settings.is_japanese),
+                             uitexts::versionText.in(settings.is_japanese));
 }
 
 void tarnwick::showTermDocument(int which) {
@@ -72,15 +74,16 @@ void tarnwick::showTermDocument(int which) {
 }
 
 int tarnwick::manualSection() const {
-    if (!editorOpen || currentPage < 1 || currentPage > listCommand.size())
+    const int index = document->currentPage() - 1;
+    if (!editorOpen || index < 0 || index >= document->pageCount())
         return -1;
     // The condition's pane when the focus is in its frame, else the command's.
     const QWidget *focus = focusWidget();
     const bool condition = focus && focus->parentWidget() == this &&
                            conditionGroup->geometry().contains(focus->geometry().center());
     const auto side = condition ? pagekinds::Side::Condition : pagekinds::Side::Command;
-    const QStringList &record =
-        condition ? listCondition.at(currentPage - 1) : listCommand.at(currentPage - 1);
+    const Page page = document->page(index);
+    const QStringList &record = condition ? page.condition : page.command;
     const pagekinds::Kind *kind = pagekinds::find(side, record.value(0));
     if (!kind)
         return -1;
@@ -96,13 +99,13 @@ int tarnwick::manualSection() const {
 }
 
 void tarnwick::showManual() {
-    const QString path = resourcepath::shippedDocument(manualtext::fileName(is_japanese),
+    const QString path = resourcepath::shippedDocument(manualtext::fileName(settings.is_japanese),
                                                        QCoreApplication::applicationDirPath());
     if (!manualWindow)
         manualWindow = new ManualWindow(this);
     if (!manualWindow->open(path, manualSection())) {
-        QMessageBox::warning(this, uitexts::manualAction.in(is_japanese),
-                             uitexts::manualMissingText.in(is_japanese).arg(path));
+        QMessageBox::warning(this, uitexts::manualAction.in(settings.is_japanese),
+                             uitexts::manualMissingText.in(settings.is_japanese).arg(path));
         return;
     }
     manualWindow->show();

@@ -1,74 +1,10 @@
-// Recording the user's actions into pages: the Other menu's first entry.
+// The recording slot of the window: the work is RecordingLauncher's.
 
-#include "recordingsession.h"
+#include "recordinglauncher.h"
 #include "tarnwick.h"
-#include "uitexts.h"
-
-#include "platform/backend.h"
-
-#include <QCheckBox>
-#include <QMessageBox>
-
-bool tarnwick::confirmRecordingNotice() {
-    if (!is_message_record)
-        return true;
-    const bool hearsAll = platform::backend().capabilities().recordingHearsAll;
-    QMessageBox box(
-        QMessageBox::Information, uitexts::recordNoticeTitle.in(is_japanese),
-        (hearsAll ? uitexts::recordNoticeDevicesText : uitexts::recordNoticeText).in(is_japanese),
-        QMessageBox::Ok | QMessageBox::Cancel, this);
-    box.setDefaultButton(QMessageBox::Ok);
-    auto *dontShow = new QCheckBox(uitexts::recordNoticeDontShow.in(is_japanese), &box);
-    box.setCheckBox(dontShow);
-    const bool go = box.exec() == QMessageBox::Ok;
-    // Kept even when the user then backs out: the notice has been read.
-    if (dontShow->isChecked())
-        is_message_record = false;
-    return go;
-}
 
 void tarnwick::recordActions() {
     // The recorded pages go after the page shown, which a key capture holds.
-    if (keyCaptureRunning() || recording)
-        return;
-    if (!RecordingSession::canBeEnded(stopCommand)) {
-        QMessageBox::warning(this, uitexts::cannotRecordTitle.in(is_japanese),
-                             uitexts::recordRefusedText.in(is_japanese));
-        return;
-    }
-    if (!confirmRecordingNotice())
-        return;
-    recording = new RecordingSession(stertTime, stopCommand, is_japanese, this);
-    QString error;
-    if (!recording->start(error)) {
-        delete recording;
-        recording = nullptr;
-        QMessageBox::warning(this, uitexts::cannotRecordTitle.in(is_japanese), error);
-        return;
-    }
-    connect(recording, &RecordingSession::finished, this, &tarnwick::finishRecording);
-    // As for a run: out of the way, with the tray icon as the only sign.
-    hide();
-}
-
-void tarnwick::finishRecording() {
-    if (!recording)
-        return;
-    const actionrecording::RecordedPages pages = recording->pages();
-    recording->deleteLater();
-    recording = nullptr;
-
-    for (int i = 0; i < pages.commands.size(); ++i) {
-        listCommand.insert(currentPage + i, pages.commands.at(i));
-        listCondition.insert(currentPage + i, pages.conditions.value(i));
-    }
-    namesInserted(currentPage, int(pages.commands.size()));
-    // The last recorded page is shown, so a second recording continues it.
-    currentPage += int(pages.commands.size());
-    refreshPage();
-    show();
-    activateWindow();
-    if (pages.skippedProtectedInput)
-        QMessageBox::information(this, uitexts::recordNoticeTitle.in(is_japanese),
-                                 uitexts::recordSkippedText.in(is_japanese));
+    if (!keyCaptureRunning())
+        recorder->recordActions();
 }

@@ -35,9 +35,9 @@ void renameKindItems(QComboBox *combo, pagekinds::Side side, bool japanese) {
 
 void tarnwick::changeLanguage() {
     qCDebug(lcTexts) << "言語変更";
-    const bool ja = is_japanese;
+    const bool ja = settings.is_japanese;
 
-    textBindings.apply(ja, is_help);
+    textBindings.apply(ja, settings.is_help);
     renameKindItems(commandCombo, pagekinds::Side::Command, ja);
     renameKindItems(conditionCombo, pagekinds::Side::Condition, ja);
 
@@ -47,11 +47,11 @@ void tarnwick::changeLanguage() {
 }
 
 void tarnwick::toggleLanguage() {
-    is_japanese = !is_japanese;
+    settings.is_japanese = !settings.is_japanese;
     changeLanguage();
 }
 
 void tarnwick::onHelpModeTriggered(bool checked) {
-    is_help = checked;
+    settings.is_help = checked;
     changeLanguage();
 }

@@ -1,4 +1,7 @@
+#include "coordinatecapture.h"
+#include "core/projectdocument.h"
 #include "tarnwick.h"
+#include "templatesource.h"
 
 #include "kindtips.h"
 
@@ -215,10 +218,10 @@ void tarnwick::buildScreenFields() {
         const int picture = top + 2 * kRow;
         f.fromScreen = button(uitexts::templateFromScreenButton, 20, picture, 100);
         connect(f.fromScreen, &QPushButton::clicked, this,
-                [this, forCondition] { captureTemplate(forCondition); });
+                [this, forCondition] { templates->captureTemplate(forCondition); });
         f.fromFile = button(uitexts::templateFromFileButton, 124, picture, 92);
         connect(f.fromFile, &QPushButton::clicked, this,
-                [this, forCondition] { chooseTemplateFile(forCondition); });
+                [this, forCondition] { templates->chooseTemplateFile(forCondition); });
         f.size = label(uitexts::noTemplate, 222, picture, 100);
         f.preview = place(new QLabel(this), 326, picture, 74, 2 * kRow - 4, templatePreview, false);
         f.preview->setAlignment(Qt::AlignCenter);
@@ -266,7 +269,8 @@ void tarnwick::buildScreenFields() {
     connect(colourGetButton, &QPushButton::clicked, this, [this] {
         coordinateForColour = true;
         getCoordinate();
-        if (!hotkeyRegistered)
+        // Neither the hot key nor a pick is waiting: no capture started.
+        if (!capture->hotkeyRegistered && !capture->pickingPoint)
             coordinateForColour = false;
     });
     const int colourRow = kConditionTop + 2 * kRow;
@@ -417,7 +421,7 @@ void tarnwick::buildUi() {
     pageCountLabel = place(textBindings.text(new QLabel(this), uitexts::pageCountLabel), 450, 535,
                            143, 24, styles::label, false);
     pageList = place(new QListWidget(this), 450, 60, 150, 295, styles::tooltipOnly, false);
-    pageList->addItem(pagerecords::pageListText(listCommand, 1, true));
+    pageList->addItem(pagerecords::pageListText(document->listCommand(), 1, true));
     connect(pageList, &QListWidget::itemSelectionChanged, this, &tarnwick::changeWidgetPage);
     // The paste button's font size: the larger one cut off "コピー".
     copyButton = place(textBindings.text(new QPushButton(this), uitexts::copyButton), 450, 400, 62,
@@ -530,17 +534,17 @@ void tarnwick::buildUi() {
         textBindings.tip(widget, *text);
 
     // ---- first start: greet, and explain through Help Mode ----
-    if (!is_used_this) {
+    if (!settings.is_used_this) {
         QMessageBox::information(this, QString::fromUtf16(welcomeTitle),
                                  QString::fromUtf16(welcomeText), QMessageBox::Ok);
-        is_used_this = true;
-        is_help = true;
+        settings.is_used_this = true;
+        settings.is_help = true;
     }
 
-    helpModeAction->setChecked(is_help);
-    askSaveAction->setChecked(is_message_file);
-    askPasteAction->setChecked(is_message_paste);
-    askDeleteAction->setChecked(is_message_delete);
+    helpModeAction->setChecked(settings.is_help);
+    askSaveAction->setChecked(settings.is_message_file);
+    askPasteAction->setChecked(settings.is_message_paste);
+    askDeleteAction->setChecked(settings.is_message_delete);
 
     changeLanguage();
 }
@@ -591,11 +595,14 @@ void tarnwick::buildMenus() {
     // The three questions only store their flag; the configuration keeps it
     // when the window closes.
     askSaveAction = action(uitexts::askSaveAction, settingsMenu, true);
-    connect(askSaveAction, &QAction::toggled, this, [this](bool on) { is_message_file = on; });
+    connect(askSaveAction, &QAction::toggled, this,
+            [this](bool on) { settings.is_message_file = on; });
     askPasteAction = action(uitexts::askPasteAction, settingsMenu, true);
-    connect(askPasteAction, &QAction::toggled, this, [this](bool on) { is_message_paste = on; });
+    connect(askPasteAction, &QAction::toggled, this,
+            [this](bool on) { settings.is_message_paste = on; });
     askDeleteAction = action(uitexts::askDeleteAction, settingsMenu, true);
-    connect(askDeleteAction, &QAction::toggled, this, [this](bool on) { is_message_delete = on; });
+    connect(askDeleteAction, &QAction::toggled, this,
+            [this](bool on) { settings.is_message_delete = on; });
 
     versionInfoAction = action(uitexts::versionInfoAction, versionMenu);
     connect(versionInfoAction, &QAction::triggered, this, &tarnwick::showVersionInfo);

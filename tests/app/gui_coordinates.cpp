@@ -1,3 +1,5 @@
+#include "app/coordinatecapture.h"
+#include "app/runlauncher.h"
 #include "app/tarnwick.h"
 #include "capture/hoverhidewindow.h"
 #include "support/modalhelper.h"
@@ -8,6 +10,7 @@
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QtTest>
 
@@ -22,9 +25,8 @@ const QString kSmoothMove = QStringLiteral("スムーズムーブ");
 
 // The two page lists are parallel: every command gets a default condition.
 void setPages(tarnwick &w, const PageList &commands, int current) {
-    w.listCommand = commands;
-    w.listCondition = PageList(commands.size(), QStringList{"終わるまで待つ", "0.1"});
-    w.currentPage = current;
+    w.document->setPages(commands, PageList(commands.size(), QStringList{"終わるまで待つ", "0.1"}));
+    w.document->setCurrentPage(current);
 }
 
 // A desktop like Wayland's: no shortcut can be heard, and the position is
@@ -122,8 +124,8 @@ private slots:
         setPages(w, {QStringList{"なし"}, before}, 2);
         input->setCursorPos(pointer.x(), pointer.y());
         w.getCoordinate2();
-        QCOMPARE(w.listCommand.at(1), after);
-        QCOMPARE(w.listCommand.at(0), QStringList{"なし"});
+        QCOMPARE(w.document->listCommand().at(1), after);
+        QCOMPARE(w.document->listCommand().at(0), QStringList{"なし"});
         QCOMPARE(w.coordXSpin->value(), pointer.x());
         QCOMPARE(w.coordYSpin->value(), pointer.y());
     }
@@ -132,37 +134,37 @@ private slots:
         tarnwick &w = *window;
         setPages(w, {QStringList{kMousePointer, "0", "0"}}, 1);
         w.getCoordinate();
-        QPointer<HoverHideWindow> prompt = w.hoverWindow;
+        QPointer<HoverHideWindow> prompt = w.capture->hoverWindow;
         QVERIFY(prompt);
         QVERIFY(prompt->isVisible());
         QVERIFY(!w.isVisible());
-        QVERIFY(w.hotkeyRegistered);
+        QVERIFY(w.capture->hotkeyRegistered);
         QVERIFY(input->hotKeyRegistered());
-        QCOMPARE(input->hotKeyChord(w.hotkeyId).vk, int('G'));
-        QCOMPARE(input->hotKeyChord(w.hotkeyId).modifiers,
+        QCOMPARE(input->hotKeyChord(w.capture->hotkeyId).vk, int('G'));
+        QCOMPARE(input->hotKeyChord(w.capture->hotkeyId).modifiers,
                  platform::kModControl | platform::kModAlt);
 
         input->setCursorPos(321, 654);
-        QVERIFY(!input->fireShortcut(w.startKeyId)); // another shortcut, not held
-        QVERIFY(input->fireShortcut(w.hotkeyId));
+        QVERIFY(!input->fireShortcut(w.runs->startKeyId)); // another shortcut, not held
+        QVERIFY(input->fireShortcut(w.capture->hotkeyId));
         // Queued: nothing is taken inside the shortcut's callback.
-        QCOMPARE(w.listCommand.at(0), (QStringList{kMousePointer, "0", "0"}));
-        QTRY_COMPARE(w.listCommand.at(0), (QStringList{kMousePointer, "321", "654"}));
+        QCOMPARE(w.document->listCommand().at(0), (QStringList{kMousePointer, "0", "0"}));
+        QTRY_COMPARE(w.document->listCommand().at(0), (QStringList{kMousePointer, "321", "654"}));
         QVERIFY(w.isVisible());
-        QVERIFY(!w.hotkeyRegistered);
+        QVERIFY(!w.capture->hotkeyRegistered);
         QVERIFY(!input->hotKeyRegistered());
-        QCOMPARE(w.hotkeyFilter, nullptr);
+        QCOMPARE(w.capture->hotkeyFilter, nullptr);
         QTRY_VERIFY(!prompt);
-        QCOMPARE(w.hoverWindow, nullptr);
+        QCOMPARE(w.capture->hoverWindow, nullptr);
         // Released: the key no longer reaches the window.
-        QVERIFY(!input->fireShortcut(w.hotkeyId));
+        QVERIFY(!input->fireShortcut(w.capture->hotkeyId));
     }
 
     void hotKeyWhileThePromptStepsAside() {
         tarnwick &w = *window;
         setPages(w, {QStringList{kMousePointer, "0", "0"}}, 1);
         w.getCoordinate();
-        QPointer<HoverHideWindow> prompt = w.hoverWindow;
+        QPointer<HoverHideWindow> prompt = w.capture->hoverWindow;
         QVERIFY(prompt);
         QTest::ignoreMessage(QtDebugMsg, "hidden (cursor near)");
         QCursor::setPos(prompt->frameGeometry().center());
@@ -170,28 +172,28 @@ private slots:
         QVERIFY(!prompt->isVisible());
 
         input->setCursorPos(11, 22);
-        QVERIFY(input->fireShortcut(w.hotkeyId));
-        QTRY_COMPARE(w.listCommand.at(0), (QStringList{kMousePointer, "11", "22"}));
+        QVERIFY(input->fireShortcut(w.capture->hotkeyId));
+        QTRY_COMPARE(w.document->listCommand().at(0), (QStringList{kMousePointer, "11", "22"}));
         // Gone for good: it must not come back once the pointer moves away.
         QTRY_VERIFY(!prompt);
-        QCOMPARE(w.hoverWindow, nullptr);
+        QCOMPARE(w.capture->hoverWindow, nullptr);
         QVERIFY(w.isVisible());
     }
 
     void secondCaptureReusesThePrompt() {
         tarnwick &w = *window;
-        w.is_japanese = true;
+        w.settings.is_japanese = true;
         w.getCoordinate();
-        HoverHideWindow *prompt = w.hoverWindow;
+        HoverHideWindow *prompt = w.capture->hoverWindow;
         QVERIFY(prompt);
         QVERIFY(prompt->promptText().startsWith(kMousePointer));
-        w.is_japanese = false;
+        w.settings.is_japanese = false;
         w.getCoordinate();
-        QCOMPARE(w.hoverWindow, prompt);
+        QCOMPARE(w.capture->hoverWindow, prompt);
         QVERIFY(prompt->promptText().startsWith(QStringLiteral("Getting mouse pointer")));
-        QVERIFY(w.hotkeyRegistered);
-        w.hoverWindow->close();
-        QTRY_COMPARE(w.hoverWindow, nullptr);
+        QVERIFY(w.capture->hotkeyRegistered);
+        w.capture->hoverWindow->close();
+        QTRY_COMPARE(w.capture->hoverWindow, nullptr);
     }
 
     void hotKeyTakenElsewhere_data() {
@@ -204,7 +206,7 @@ private slots:
         QFETCH(bool, japanese);
         QFETCH(QString, text);
         tarnwick &w = *window;
-        w.is_japanese = japanese;
+        w.settings.is_japanese = japanese;
         input->setHotKeyAvailable(false);
         testsupport::ModalAnswerer answerer;
         answerer.answer(QMessageBox::Ok);
@@ -215,18 +217,18 @@ private slots:
         QVERIFY2(answerer.last().text.startsWith(text), qPrintable(answerer.last().text));
         // The user keeps the window and gets no prompt that waits in vain.
         QVERIFY(w.isVisible());
-        QCOMPARE(w.hoverWindow, nullptr);
-        QVERIFY(!w.hotkeyRegistered);
-        QCOMPARE(w.hotkeyFilter, nullptr);
+        QCOMPARE(w.capture->hoverWindow, nullptr);
+        QVERIFY(!w.capture->hotkeyRegistered);
+        QCOMPARE(w.capture->hotkeyFilter, nullptr);
 
         // Once the key is free again a capture starts normally.
         input->setHotKeyAvailable(true);
         w.getCoordinate();
-        QVERIFY(w.hoverWindow);
+        QVERIFY(w.capture->hoverWindow);
         QVERIFY(!w.isVisible());
         QCOMPARE(answerer.count(), 1);
-        w.hoverWindow->close();
-        QTRY_COMPARE(w.hoverWindow, nullptr);
+        w.capture->hoverWindow->close();
+        QTRY_COMPARE(w.capture->hoverWindow, nullptr);
     }
 
     void promptClosedBeforeAPosition() {
@@ -234,17 +236,17 @@ private slots:
         setPages(w, {QStringList{kMousePointer, "7", "8"}}, 1);
         w.getCoordinate();
         QVERIFY(!w.isVisible());
-        w.hoverWindow->close(); // Alt+F4 on the prompt
-        QTRY_COMPARE(w.hoverWindow, nullptr);
+        w.capture->hoverWindow->close(); // Alt+F4 on the prompt
+        QTRY_COMPARE(w.capture->hoverWindow, nullptr);
         QVERIFY(w.isVisible());
-        QVERIFY(!w.hotkeyRegistered);
+        QVERIFY(!w.capture->hotkeyRegistered);
         QVERIFY(!input->hotKeyRegistered());
-        QCOMPARE(w.listCommand.at(0), (QStringList{kMousePointer, "7", "8"}));
+        QCOMPARE(w.document->listCommand().at(0), (QStringList{kMousePointer, "7", "8"}));
     }
 
     void windowDestroyedDuringACapture() {
         window->getCoordinate();
-        QPointer<HoverHideWindow> prompt = window->hoverWindow;
+        QPointer<HoverHideWindow> prompt = window->capture->hoverWindow;
         QVERIFY(prompt);
         window.reset();
         QVERIFY(!prompt);
@@ -274,15 +276,15 @@ private slots:
         QFETCH(QString, warning);
         PickingBackend backend(*input);
         tarnwick &w = *window;
-        w.is_japanese = japanese;
+        w.settings.is_japanese = japanese;
         setPages(w, {QStringList{kMousePointer, "7", "8"}}, 1);
         testsupport::ModalAnswerer answerer;
         answerer.answer(QMessageBox::Ok);
         w.getCoordinate();
         // No shortcut, no prompt that asks for one: the picker is up instead.
         QVERIFY(backend.picking());
-        QCOMPARE(w.hoverWindow, nullptr);
-        QVERIFY(!w.hotkeyRegistered);
+        QCOMPARE(w.capture->hoverWindow, nullptr);
+        QVERIFY(!w.capture->hotkeyRegistered);
         QVERIFY(!w.isVisible());
         // Asking again while it is up starts nothing more.
         w.getCoordinate();
@@ -292,7 +294,7 @@ private slots:
         input->setCursorPos(5, 5);
         backend.answer(platform::PickOutcome(outcome), {1125, 57});
         QTRY_VERIFY(w.isVisible());
-        QCOMPARE(w.listCommand.at(0), after);
+        QCOMPARE(w.document->listCommand().at(0), after);
         QCOMPARE(answerer.count(), warning.isEmpty() ? 0 : 1);
         if (!warning.isEmpty()) {
             QCOMPARE(answerer.last().icon, QMessageBox::Warning);
@@ -303,6 +305,26 @@ private slots:
         QCOMPARE(backend.starts, 2);
         backend.answer(platform::PickOutcome::Cancelled, {});
         QTRY_VERIFY(w.isVisible());
+    }
+
+    // The Colour page's Get with a pick: the click is for the colour, not
+    // for the command's position (this desktop cannot read the screen).
+    void colourGetWaitsForThePick() {
+        PickingBackend backend(*input);
+        tarnwick &w = *window;
+        setPages(w, {QStringList{kMousePointer, "7", "8"}}, 1);
+        w.document->setCurrentCondition(
+            pagerecords::freshConditionRecord(pagekinds::name::colour(), QTime()));
+        w.refreshPage();
+        testsupport::ModalAnswerer answerer;
+        answerer.answer(QMessageBox::Ok);
+        w.colourGetButton->click();
+        QVERIFY(backend.picking());
+        backend.answer(platform::PickOutcome::Picked, {1125, 57});
+        QTRY_VERIFY(w.isVisible());
+        QCOMPARE(w.document->currentCommand(), (QStringList{kMousePointer, "7", "8"}));
+        QCOMPARE(answerer.count(), 1);
+        QCOMPARE(answerer.last().title, QStringLiteral("画面を読み取れません"));
     }
 
     void windowDestroyedDuringAPick() {

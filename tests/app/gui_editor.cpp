@@ -133,12 +133,12 @@ private:
         w->addConditionButton->click();
     }
     void setPage(const QStringList &command, const QStringList &condition) {
-        w->listCommand[w->currentPage - 1] = command;
-        w->listCondition[w->currentPage - 1] = condition;
+        w->document->setCurrentCommand(command);
+        w->document->setCurrentCondition(condition);
         w->refreshPage();
     }
-    QStringList command() const { return w->listCommand.at(w->currentPage - 1); }
-    QStringList condition() const { return w->listCondition.at(w->currentPage - 1); }
+    QStringList command() const { return w->document->currentCommand(); }
+    QStringList condition() const { return w->document->currentCondition(); }
 
 private slots:
     void init() { input = std::make_unique<testsupport::RecordingInput>(); }
@@ -293,12 +293,12 @@ private slots:
             QVERIFY(!w->commandTimeSpin->isVisible());
 
         // Adding anything while the capture runs changes nothing.
-        const PageList commandsBefore = w->listCommand;
-        const PageList conditionsBefore = w->listCondition;
+        const PageList commandsBefore = w->document->listCommand();
+        const PageList conditionsBefore = w->document->listCondition();
         addCommandKind(1);
         addConditionKind(2);
-        QCOMPARE(w->listCommand, commandsBefore);
-        QCOMPARE(w->listCondition, conditionsBefore);
+        QCOMPARE(w->document->listCommand(), commandsBefore);
+        QCOMPARE(w->document->listCondition(), conditionsBefore);
 
         // Ctrl and Shift, then A: swallowed and recorded.
         QVERIFY(input->sendHookEvent(kVkControl, true));
@@ -326,7 +326,7 @@ private slots:
         openEditor();
         w->nextPage();
         w->returnPage();
-        QCOMPARE(w->listCommand.size(), 2);
+        QCOMPARE(w->document->listCommand().size(), 2);
         addConditionKind(4);
         QVERIFY(input->sendHookEvent(kVkA, true));
         QTRY_VERIFY_WITH_TIMEOUT(!w->keyPollTimer->isActive(), 5000);
@@ -334,8 +334,8 @@ private slots:
 
         addCommandKind(4);
         QVERIFY(w->keyPollTimer->isActive());
-        const PageList commands = w->listCommand;
-        const PageList conditions = w->listCondition;
+        const PageList commands = w->document->listCommand();
+        const PageList conditions = w->document->listCondition();
         w->nextPageButton->show();
         w->deleteButton->show();
         w->undoButton->show();
@@ -343,17 +343,17 @@ private slots:
         w->deletePage();
         w->pageBack();
         w->pageList->setCurrentRow(2);
-        QCOMPARE(w->currentPage, 1);
+        QCOMPARE(w->document->currentPage(), 1);
         QCOMPARE(w->pageList->currentRow(), 1);
-        QCOMPARE(w->listCommand, commands);
-        QCOMPARE(w->listCondition, conditions);
+        QCOMPARE(w->document->listCommand(), commands);
+        QCOMPARE(w->document->listCondition(), conditions);
 
         QVERIFY(input->sendHookEvent(kVkShift, true));
         QVERIFY(input->sendHookEvent(kVkA, true));
         QTRY_VERIFY_WITH_TIMEOUT(!w->keyPollTimer->isActive(), 5000);
-        QCOMPARE(w->currentPage, 1);
+        QCOMPARE(w->document->currentPage(), 1);
         QCOMPARE(command(), QStringList({"キー", "65,4", "0.01"}));
-        QCOMPARE(w->listCommand.at(1), QStringList({"なし"}));
+        QCOMPARE(w->document->listCommand().at(1), QStringList({"なし"}));
     }
 
     void keyHookFailure() {
@@ -400,17 +400,17 @@ private slots:
         QVERIFY(navigationHidden());
         // The arrow shortcuts obey the hidden buttons.
         QTest::keyClick(w.get(), Qt::Key_Right);
-        QCOMPARE(w->listCommand.size(), 1);
+        QCOMPARE(w->document->listCommand().size(), 1);
 
-        const int refreshesBefore = int(w->listCommandHistory.size());
+        const int refreshesBefore = int(w->document->listCommandHistory().size());
         w->inputTextEdit->setFocus();
         QTest::keyClicks(w->inputTextEdit, "h");
         QCOMPARE(command(), QStringList({"入力", "h", "3"}));
         QVERIFY(navigationShown());
-        QVERIFY(!w->prevPageButton->isVisible());                     // page 1
-        QVERIFY(!w->deleteButton->isVisible());                       // one page
-        QVERIFY(!w->pasteButton->isVisible());                        // empty clipboard
-        QCOMPARE(int(w->listCommandHistory.size()), refreshesBefore); // no refresh ran
+        QVERIFY(!w->prevPageButton->isVisible());                                 // page 1
+        QVERIFY(!w->deleteButton->isVisible());                                   // one page
+        QVERIFY(!w->pasteButton->isVisible());                                    // empty clipboard
+        QCOMPARE(int(w->document->listCommandHistory().size()), refreshesBefore); // no refresh ran
 
         QTest::keyClick(w->inputTextEdit, Qt::Key_Backspace);
         QCOMPARE(command(), QStringList({"入力", "", "3"}));
@@ -519,7 +519,7 @@ private slots:
         QCOMPARE(texts(w->pageList), QStringList({"+", "1.なし", "+", "2.クリック"}));
         // Picking a page entry shows that page.
         w->pageList->setCurrentRow(3);
-        QCOMPARE(w->currentPage, 2);
+        QCOMPARE(w->document->currentPage(), 2);
         QCOMPARE(w->commandLabel->text(), "クリック");
     }
 
@@ -535,22 +535,22 @@ private slots:
 
         w->pageList->setFocus();
         QTest::keyClick(w->pageList, Qt::Key_Up); // onto the "+" above page 2
-        QCOMPARE(w->currentPage, 2);
-        QCOMPARE(w->listCommand.size(), 4);
-        QCOMPARE(w->listCommand.at(1), QStringList{"なし"});
-        QCOMPARE(w->listCondition.at(1), QStringList({"終わるまで待つ", "0.1"}));
-        QCOMPARE(w->listCommand.at(2).at(0), "入力");
+        QCOMPARE(w->document->currentPage(), 2);
+        QCOMPARE(w->document->listCommand().size(), 4);
+        QCOMPARE(w->document->listCommand().at(1), QStringList{"なし"});
+        QCOMPARE(w->document->listCondition().at(1), QStringList({"終わるまで待つ", "0.1"}));
+        QCOMPARE(w->document->listCommand().at(2).at(0), "入力");
         QCOMPARE(w->pageList->currentRow(), 2);
 
         QTest::keyClick(w->pageList, Qt::Key_Down); // onto the "+" below page 2
-        QCOMPARE(w->currentPage, 3);
-        QCOMPARE(w->listCommand.size(), 5);
-        QCOMPARE(w->listCommand.at(2), QStringList{"なし"});
-        QCOMPARE(w->listCommand.at(3).at(0), "入力");
+        QCOMPARE(w->document->currentPage(), 3);
+        QCOMPARE(w->document->listCommand().size(), 5);
+        QCOMPARE(w->document->listCommand().at(2), QStringList{"なし"});
+        QCOMPARE(w->document->listCommand().at(3).at(0), "入力");
 
         QTest::keyClick(w->pageList, Qt::Key_Home); // onto a page entry
-        QCOMPARE(w->currentPage, 1);
-        QCOMPARE(w->listCommand.size(), 5);
+        QCOMPARE(w->document->currentPage(), 1);
+        QCOMPARE(w->document->listCommand().size(), 5);
         QCOMPARE(texts(w->pageList),
                  QStringList({"+", "1.クリック", "+", "2.なし", "3.なし", "4.入力", "5.キー"}));
         QCOMPARE(w->pageCountLabel->text(), "1/5");
@@ -560,59 +560,59 @@ private slots:
         openEditor();
         // Undo at the start is impossible.
         QTest::keyClick(w.get(), Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(w->historyIndex, 0);
+        QCOMPARE(w->document->historyIndex(), 0);
         // Left on page 1 and Ctrl+D with one page do nothing.
         QTest::keyClick(w.get(), Qt::Key_Left);
         QTest::keyClick(w.get(), Qt::Key_D, Qt::ControlModifier);
-        QCOMPARE(w->currentPage, 1);
-        QCOMPARE(w->listCommand.size(), 1);
+        QCOMPARE(w->document->currentPage(), 1);
+        QCOMPARE(w->document->listCommand().size(), 1);
         // Ctrl+V with an empty clipboard: the paste button is hidden.
         QTest::keyClick(w.get(), Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(w->listCommand.size(), 1);
+        QCOMPARE(w->document->listCommand().size(), 1);
 
         addCommandKind(1);
         QTest::keyClick(w.get(), Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(w->copiedCommand, QStringList({"クリック", "左", "0.01"}));
+        QCOMPARE(w->document->copiedCommand(), QStringList({"クリック", "左", "0.01"}));
         QVERIFY(w->pasteButton->isVisible());
         QTest::keyClick(w.get(), Qt::Key_Right);
-        QCOMPARE(w->currentPage, 2);
+        QCOMPARE(w->document->currentPage(), 2);
         QTest::keyClick(w.get(), Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(command(), QStringList({"クリック", "左", "0.01"}));
         QTest::keyClick(w.get(), Qt::Key_Left);
-        QCOMPARE(w->currentPage, 1);
+        QCOMPARE(w->document->currentPage(), 1);
         QTest::keyClick(w.get(), Qt::Key_D, Qt::ControlModifier); // no question configured
-        QCOMPARE(w->listCommand.size(), 1);
+        QCOMPARE(w->document->listCommand().size(), 1);
 
         QTest::keyClick(w.get(), Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(w->listCommand.size(), 2);
+        QCOMPARE(w->document->listCommand().size(), 2);
         QVERIFY(w->redoButton->isVisible());
         QTest::keyClick(w.get(), Qt::Key_Y, Qt::ControlModifier);
-        QCOMPARE(w->listCommand.size(), 1);
+        QCOMPARE(w->document->listCommand().size(), 1);
         QVERIFY(!w->redoButton->isVisible());
         // Redo at the newest state does nothing.
         QTest::keyClick(w.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(w->listCommand.size(), 1);
+        QCOMPARE(w->document->listCommand().size(), 1);
 
         // An empty key hides the buttons, and so disables their shortcuts.
         w->nextPageButton->click();
         setPage({"キー", "", "0.01"}, {"即時"});
-        const int page = w->currentPage;
+        const int page = w->document->currentPage();
         QTest::keyClick(w.get(), Qt::Key_Left);
         QTest::keyClick(w.get(), Qt::Key_Right);
         QTest::keyClick(w.get(), Qt::Key_C, Qt::ControlModifier);
         QTest::keyClick(w.get(), Qt::Key_V, Qt::ControlModifier);
         QTest::keyClick(w.get(), Qt::Key_D, Qt::ControlModifier);
-        QCOMPARE(w->currentPage, page);
-        QCOMPARE(w->listCommand.size(), 2);
+        QCOMPARE(w->document->currentPage(), page);
+        QCOMPARE(w->document->listCommand().size(), 2);
         QCOMPARE(command(), QStringList({"キー", "", "0.01"}));
-        QCOMPARE(w->copiedCommand, QStringList({"クリック", "左", "0.01"}));
+        QCOMPARE(w->document->copiedCommand(), QStringList({"クリック", "左", "0.01"}));
     }
 
     void undoRedoSteps() {
         openEditor();
         addCommandKind(1);
         addConditionKind(2);
-        QCOMPARE(w->historyIndex, 2);
+        QCOMPARE(w->document->historyIndex(), 2);
         w->undoButton->click();
         QCOMPARE(condition(), QStringList({"終わるまで待つ", "0.1"}));
         QCOMPARE(command(), QStringList({"クリック", "左", "0.01"}));
@@ -624,7 +624,7 @@ private slots:
         // A new change drops the redo states.
         addCommandKind(3);
         QVERIFY(!w->redoButton->isVisible());
-        QCOMPARE(w->listCommandHistory.size(), 2);
+        QCOMPARE(w->document->listCommandHistory().size(), 2);
 
         // Undoing an empty Enter Text page brings the navigation back.
         addCommandKind(5);
@@ -637,9 +637,9 @@ private slots:
         w->commandTimeSpin->setValue(7);
         w->nextPageButton->click();
         w->undoButton->click();
-        QCOMPARE(w->listCommand.size(), 1);
+        QCOMPARE(w->document->listCommand().size(), 1);
         QCOMPARE(command(), QStringList({"スムーズムーブ", "0", "0", "1"}));
-        QCOMPARE(w->currentPage, 1);
+        QCOMPARE(w->document->currentPage(), 1);
     }
 
     void undoAfterDeletingTheLastPage() {
@@ -648,18 +648,18 @@ private slots:
         w->nextPageButton->click();
         addCommandKind(1);
         w->deleteButton->click();
-        QCOMPARE(w->listCommand.size(), 2);
-        QCOMPARE(w->currentPage, 2);
+        QCOMPARE(w->document->listCommand().size(), 2);
+        QCOMPARE(w->document->currentPage(), 2);
         w->undoButton->click();
-        QCOMPARE(w->listCommand.size(), 3);
-        QCOMPARE(w->currentPage, 2);
+        QCOMPARE(w->document->listCommand().size(), 3);
+        QCOMPARE(w->document->currentPage(), 2);
         QCOMPARE(w->pageCountLabel->text(), "2/3");
         // Undo that removes the page being shown shows the new last page.
         w->nextPageButton->click();
         w->undoButton->click(); // before the Click command
         w->undoButton->click(); // before the third page
-        QCOMPARE(w->listCommand.size(), 2);
-        QCOMPARE(w->currentPage, 2);
+        QCOMPARE(w->document->listCommand().size(), 2);
+        QCOMPARE(w->document->currentPage(), 2);
     }
 
     void deleteQuestion_data() {
@@ -686,8 +686,8 @@ private slots:
                  japanese ? "2ページ目を削除しますか？" : "Do you want to delete page 2?");
         QCOMPARE(box.icon, QMessageBox::Warning);
         QCOMPARE(box.defaultButton, QMessageBox::No);
-        QCOMPARE(w->listCommand.size(), pagesAfter);
-        QCOMPARE(w->currentPage, 1 + (pagesAfter == 2));
+        QCOMPARE(w->document->listCommand().size(), pagesAfter);
+        QCOMPARE(w->document->currentPage(), 1 + (pagesAfter == 2));
     }
 
     void pasteQuestion_data() {
@@ -728,7 +728,7 @@ private slots:
         QCOMPARE(command(), replaced ? QStringList({"入力", "abc", "3"}) : QStringList{"なし"});
         QCOMPARE(condition(), replaced ? QStringList{"即時"} : targetCondition);
         // The clipboard keeps its copy.
-        QCOMPARE(w->copiedCommand, QStringList({"入力", "abc", "3"}));
+        QCOMPARE(w->document->copiedCommand(), QStringList({"入力", "abc", "3"}));
     }
 
     void languageSwitchRelabels() {
@@ -1099,11 +1099,11 @@ private slots:
         input->setWindows(desktop());
         openEditor({{"is_message_file", false}});
         w->openProjectFile(path);
-        QCOMPARE(w->filePath, path);
+        QCOMPARE(w->document->filePath(), path);
         // Page by page as the page list would (an empty key hides the arrows).
         for (int pass = 0; pass < 2; ++pass) {
-            for (int page = 1; page <= w->listCommand.size(); ++page) {
-                w->currentPage = page;
+            for (int page = 1; page <= w->document->listCommand().size(); ++page) {
+                w->document->setCurrentPage(page);
                 w->refreshPage();
             }
             w->toggleLanguage();

@@ -3,7 +3,9 @@
 // element, the stored values shown again, a template made from frozen
 // screens or loaded from a file, and Ctrl+Alt+G taking a colour.
 
+#include "app/coordinatecapture.h"
 #include "app/tarnwick.h"
+#include "app/templatesource.h"
 #include "capture/displayscale.h"
 #include "capture/templatecapture.h"
 #include "core/pagekinds.h"
@@ -178,12 +180,12 @@ private:
         return QString();
     }
     void setPage(const QStringList &command, const QStringList &condition) {
-        w->listCommand[w->currentPage - 1] = command;
-        w->listCondition[w->currentPage - 1] = condition;
+        w->document->setCurrentCommand(command);
+        w->document->setCurrentCondition(condition);
         w->refreshPage();
     }
-    QStringList command() const { return w->listCommand.at(w->currentPage - 1); }
-    QStringList condition() const { return w->listCondition.at(w->currentPage - 1); }
+    QStringList command() const { return w->document->currentCommand(); }
+    QStringList condition() const { return w->document->currentCondition(); }
     // The page's record on the side of a kind.
     QStringList record(const QString &kind) const {
         return kind == kJump ? command() : condition();
@@ -459,17 +461,15 @@ private slots:
             {withElement(fresh(kJump), 11, base64(picture(3, 3))),
              withElement(fresh(kImage), 4, "範囲")},
         };
-        w->listCommand.clear();
-        w->listCondition.clear();
+        PageList commands, conditions;
         for (const auto &[command, condition] : pages) {
-            w->listCommand << command;
-            w->listCondition << condition;
+            commands << command;
+            conditions << condition;
         }
-        w->savedListCommand = w->listCommand;
-        w->savedListCondition = w->listCondition;
+        w->document->replaceProject(commands, conditions);
         for (int pass = 0; pass < 2; ++pass) {
             for (int page = 1; page <= pages.size(); ++page) {
-                w->currentPage = page;
+                w->document->setCurrentPage(page);
                 w->refreshPage();
                 QVERIFY2(!w->isProjectDirty(), qPrintable(QString::number(page)));
             }
@@ -499,10 +499,10 @@ private slots:
         setRecord(before);
         FrozenScreen first{QRect(0, 0, 200, 100), picture(200, 100)};
         FrozenScreen second{QRect(200, 0, 100, 60), picture(150, 90)};
-        w->startTemplateCapture(kind != kJump, {first, second});
+        w->templates->startTemplateCapture(kind != kJump, {first, second});
         QVERIFY(!w->isVisible());
-        QVERIFY(w->templateCapture);
-        QPointer<FrozenScreenView> view = w->templateCapture->views().at(screenIndex);
+        QVERIFY(w->templates->templateCapture);
+        QPointer<FrozenScreenView> view = w->templates->templateCapture->views().at(screenIndex);
         QVERIFY(QTest::qWaitForWindowExposed(view));
         QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, QPoint(10, 20));
         QTest::mouseMove(view, QPoint(18, 26));
@@ -525,7 +525,7 @@ private slots:
                      .value<QPixmap>()
                      .isNull());
         QTRY_VERIFY_WITH_TIMEOUT(view.isNull(), 5000);
-        QVERIFY(!w->templateCapture);
+        QVERIFY(!w->templates->templateCapture);
     }
 
     // Escape (or the right button) gives the window back and changes nothing.
@@ -539,10 +539,10 @@ private slots:
         openEditor();
         const QStringList before = withElement(fresh(kImage), 11, base64(picture(2, 2)));
         setRecord(before);
-        w->savedListCondition = w->listCondition;
-        w->savedListCommand = w->listCommand;
-        w->startTemplateCapture(true, {FrozenScreen{QRect(0, 0, 100, 100), picture(100, 100)}});
-        FrozenScreenView *view = w->templateCapture->views().at(0);
+        w->document->setSavedPages(w->document->listCommand(), w->document->listCondition());
+        w->templates->startTemplateCapture(
+            true, {FrozenScreen{QRect(0, 0, 100, 100), picture(100, 100)}});
+        FrozenScreenView *view = w->templates->templateCapture->views().at(0);
         QVERIFY(QTest::qWaitForWindowExposed(view));
         QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
         QTest::mouseMove(view, QPoint(30, 30));
@@ -551,7 +551,7 @@ private slots:
         else
             QTest::mousePress(view, Qt::RightButton, Qt::NoModifier, QPoint(30, 30));
         QVERIFY(w->isVisible());
-        QVERIFY(!w->templateCapture);
+        QVERIFY(!w->templates->templateCapture);
         QCOMPARE(condition(), before);
         QVERIFY(!w->isProjectDirty());
     }
@@ -565,9 +565,9 @@ private slots:
         setRecord(before);
         w->conditionImage.fromScreen->click();
         QVERIFY(!w->isVisible());
-        QVERIFY(!w->templateCapture); // not before the window is gone
-        QTRY_VERIFY_WITH_TIMEOUT(w->templateCapture, 5000);
-        const QList<FrozenScreenView *> views = w->templateCapture->views();
+        QVERIFY(!w->templates->templateCapture); // not before the window is gone
+        QTRY_VERIFY_WITH_TIMEOUT(w->templates->templateCapture, 5000);
+        const QList<FrozenScreenView *> views = w->templates->templateCapture->views();
         QCOMPARE(views.size(), QGuiApplication::screens().size());
         QVERIFY(QTest::qWaitForWindowExposed(views.first()));
         QTest::keyClick(views.first(), Qt::Key_Escape);
@@ -612,7 +612,7 @@ private slots:
         const QStringList before = withElement(fresh(kind), 10, "1.5");
         setRecord(before);
         testsupport::ModalAnswerer answerer;
-        QCOMPARE(w->loadTemplateFile(kind != kJump, path), taken);
+        QCOMPARE(w->templates->loadTemplateFile(kind != kJump, path), taken);
         QCOMPARE(answerer.count(), taken ? 0 : 1);
         const QStringList after = record(kind);
         if (!taken) {
@@ -669,11 +669,11 @@ private slots:
         openEditor();
         setPage({"マウスポインター", "7", "8"}, before);
         w->colourGetButton->click();
-        QVERIFY(w->hotkeyRegistered);
+        QVERIFY(w->capture->hotkeyRegistered);
         QVERIFY(!w->isVisible());
         input->setCursorPos(pointer.x(), pointer.y());
         testsupport::ModalAnswerer answerer;
-        QVERIFY(input->fireShortcut(w->hotkeyId));
+        QVERIFY(input->fireShortcut(w->capture->hotkeyId));
         QTRY_VERIFY_WITH_TIMEOUT(w->isVisible(), 5000);
         QCOMPARE(condition(), after);
         // The command's own position is not the colour's.
@@ -681,12 +681,12 @@ private slots:
         QCOMPARE(answerer.count(), message.isEmpty() ? 0 : 1);
         if (!message.isEmpty())
             QCOMPARE(answerer.last().title, message);
-        QVERIFY(!w->hotkeyRegistered);
+        QVERIFY(!w->capture->hotkeyRegistered);
 
         // The next Get of the command takes the command's position again.
         w->coordGetButton->click();
         input->setCursorPos(5, 6);
-        QVERIFY(input->fireShortcut(w->hotkeyId));
+        QVERIFY(input->fireShortcut(w->capture->hotkeyId));
         QTRY_COMPARE_WITH_TIMEOUT(command(), (QStringList{"マウスポインター", "5", "6"}), 5000);
         QCOMPARE(condition(), after);
     }

@@ -1,6 +1,7 @@
 // The file commands of the main window (New, Open, Save, Save As, the start
 // page's Open) and the settings file as the window reads and writes it.
 
+#include "app/projectfiles.h"
 #include "app/tarnwick.h"
 #include "core/localfilename.h"
 #include "core/projectfile.h"
@@ -95,8 +96,8 @@ void editorWith(tarnwick &window) {
 }
 
 void makeDirty(tarnwick &window) {
-    window.listCommand[0] =
-        QStringList{QStringLiteral("入力"), QStringLiteral("x"), QStringLiteral("3")};
+    window.document->setCommandAt(
+        0, QStringList{QStringLiteral("入力"), QStringLiteral("x"), QStringLiteral("3")});
 }
 
 } // namespace
@@ -140,19 +141,20 @@ private slots:
         QCOMPARE(seen.filters, kFilters);
         QCOMPARE(answerer.count(), 0);
         const QString saved = dir.filePath(QStringLiteral("proj.cmdat"));
-        QCOMPARE(window.filePath, saved);
-        QCOMPARE(readAll(saved), projectfile::serialize(window.listCommand, window.listCondition));
+        QCOMPARE(window.document->filePath(), saved);
+        QCOMPARE(readAll(saved), projectfile::serialize(window.document->listCommand(),
+                                                        window.document->listCondition()));
         QCOMPARE(window.windowTitle(), QStringLiteral("proj"));
         QVERIFY(!window.isProjectDirty());
-        QCOMPARE(window.savedListCommand, window.listCommand);
+        QCOMPARE(window.document->savedListCommand(), window.document->listCommand());
 
         window.newFile();
         QCOMPARE(answerer.count(), 0);
-        QCOMPARE(window.filePath, desktop());
-        QCOMPARE(window.listCommand, PageList({{"なし"}}));
-        QCOMPARE(window.listCondition, PageList({{"終わるまで待つ", "0.1"}}));
+        QCOMPARE(window.document->filePath(), desktop());
+        QCOMPARE(window.document->listCommand(), PageList({{"なし"}}));
+        QCOMPARE(window.document->listCondition(), PageList({{"終わるまで待つ", "0.1"}}));
         QVERIFY(!window.isProjectDirty());
-        QCOMPARE(window.currentPage, 1);
+        QCOMPARE(window.document->currentPage(), 1);
         QCOMPARE(window.windowTitle(), QStringLiteral("新規プロジェクト"));
     }
 
@@ -194,7 +196,7 @@ private slots:
         tarnwick window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        if (window.is_japanese != japanese)
+        if (window.settings.is_japanese != japanese)
             window.toggleLanguage();
         testsupport::ModalAnswerer answerer;
         window.openProjectFile(path);
@@ -232,17 +234,17 @@ private slots:
         QVERIFY(QDir::setCurrent(saved));
 
         QVERIFY(window.editorOpen);
-        QCOMPARE(window.filePath, absolute);
+        QCOMPARE(window.document->filePath(), absolute);
         QVERIFY(!window.isProjectDirty());
         if (readable) {
             QCOMPARE(answerer.count(), 0);
-            QCOMPARE(window.listCommand, threeCommands());
-            QCOMPARE(window.listCondition, threeConditions());
+            QCOMPARE(window.document->listCommand(), threeCommands());
+            QCOMPARE(window.document->listCondition(), threeConditions());
             QCOMPARE(window.windowTitle(), QStringLiteral("挨拶"));
         } else {
             QCOMPARE(answerer.count(), 1);
             QCOMPARE(answerer.last().title, QStringLiteral("読み込みエラー"));
-            QCOMPARE(window.listCommand, PageList({{"なし"}}));
+            QCOMPARE(window.document->listCommand(), PageList({{"なし"}}));
         }
     }
 
@@ -271,8 +273,8 @@ private slots:
         window.openProjectFile(localfilename::decode("caf\xe9.cmdat"));
         QVERIFY(QDir::setCurrent(saved));
         QCOMPARE(answerer.count(), 0);
-        QCOMPARE(window.listCommand, threeCommands());
-        QCOMPARE(localfilename::encode(window.filePath), bytes);
+        QCOMPARE(window.document->listCommand(), threeCommands());
+        QCOMPARE(localfilename::encode(window.document->filePath()), bytes);
 
         makeDirty(window);
         window.saveFile3();
@@ -288,7 +290,8 @@ private slots:
             ::closedir(listing);
         }
         QCOMPARE(entries, QList<QByteArray>{"caf\xe9.cmdat"});
-        QCOMPARE(projectfile::load(window.filePath).commands, window.listCommand);
+        QCOMPARE(projectfile::load(window.document->filePath()).commands,
+                 window.document->listCommand());
 
         QVERIFY(window.close());
         QCOMPARE(configObject().value("file_path").toString(), dir.path());
@@ -303,14 +306,14 @@ private slots:
         tarnwick window;
         editorWith(window);
         makeDirty(window);
-        const PageList before = window.listCommand;
+        const PageList before = window.document->listCommand();
         testsupport::ModalAnswerer answerer;
         answerer.answer(QMessageBox::No);
         window.openProjectFile(path);
         QCOMPARE(answerer.count(), 1);
         QCOMPARE(answerer.last().title, QStringLiteral("最終確認"));
-        QCOMPARE(window.listCommand, before);
-        QCOMPARE(window.filePath, desktop());
+        QCOMPARE(window.document->listCommand(), before);
+        QCOMPARE(window.document->filePath(), desktop());
     }
 
     void saveAsAppendsExtension_data() {
@@ -334,7 +337,7 @@ private slots:
         testsupport::ModalAnswerer answerer;
         answerFileDialog(answerer, dir.filePath(name));
         window.saveAsAction->trigger();
-        QCOMPARE(window.filePath, dir.filePath(written));
+        QCOMPARE(window.document->filePath(), dir.filePath(written));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{written});
         // The title is the name up to its first dot.
         QCOMPARE(window.windowTitle(), written.section(QLatin1Char('.'), 0, 0));
@@ -350,10 +353,9 @@ private slots:
         testsupport::ModalAnswerer answerer;
         answerFileDialog(answerer, path);
         window.saveFile1();
-        QCOMPARE(window.filePath, path);
+        QCOMPARE(window.document->filePath(), path);
 
-        window.listCommand = threeCommands();
-        window.listCondition = threeConditions();
+        window.document->setPages(threeCommands(), threeConditions());
         SeenDialog seen;
         answerFileDialog(answerer, QString(), &seen);
         window.saveFile3();
@@ -364,7 +366,7 @@ private slots:
         window.saveFile1(); // the queued cancel answers this one
         QVERIFY(seen.shown);
         QCOMPARE(seen.directory, dir.path());
-        QCOMPARE(window.filePath, path);
+        QCOMPARE(window.document->filePath(), path);
         QVERIFY(window.isProjectDirty());
         QCOMPARE(readAll(path), projectfile::serialize(threeCommands(), threeConditions()));
     }
@@ -377,7 +379,7 @@ private slots:
         editorWith(window);
         makeDirty(window);
         testsupport::ModalAnswerer answerer;
-        window.filePath = path; // as if chosen before the folder went away
+        window.document->setFilePath(path); // as if chosen before the folder went away
         window.saveFile3();
         QCOMPARE(answerer.count(), 1);
         QCOMPARE(answerer.last().icon, QMessageBox::Warning);
@@ -385,7 +387,7 @@ private slots:
         QCOMPARE(answerer.last().title, QStringLiteral("保存エラー"));
         QCOMPARE(answerer.last().text, QStringLiteral("ファイルを開けませんでした:") + path);
         QVERIFY(window.isProjectDirty());
-        QCOMPARE(window.savedListCommand, PageList({{"なし"}}));
+        QCOMPARE(window.document->savedListCommand(), PageList({{"なし"}}));
     }
 
     // Open over an unsaved project: asked (when the question is on), and only
@@ -414,8 +416,8 @@ private slots:
         tarnwick window;
         editorWith(window);
         makeDirty(window);
-        window.currentPage = 1;
-        const PageList before = window.listCommand;
+        window.document->setCurrentPage(1);
+        const PageList before = window.document->listCommand();
         testsupport::ModalAnswerer answerer;
         if (answer >= 0)
             answerer.answer(QMessageBox::StandardButton(answer));
@@ -438,15 +440,15 @@ private slots:
         if (loaded) {
             QCOMPARE(seen.caption, QStringLiteral("コマンドデータを読み込み"));
             QCOMPARE(seen.filters, kFilters);
-            QCOMPARE(window.listCommand, threeCommands());
-            QCOMPARE(window.listCondition, threeConditions());
+            QCOMPARE(window.document->listCommand(), threeCommands());
+            QCOMPARE(window.document->listCondition(), threeConditions());
             QVERIFY(!window.isProjectDirty());
-            QCOMPARE(window.currentPage, 1);
-            QCOMPARE(window.filePath, path);
+            QCOMPARE(window.document->currentPage(), 1);
+            QCOMPARE(window.document->filePath(), path);
             QCOMPARE(window.windowTitle(), QStringLiteral("three"));
         } else {
-            QCOMPARE(window.listCommand, before);
-            QCOMPARE(window.filePath, desktop());
+            QCOMPARE(window.document->listCommand(), before);
+            QCOMPARE(window.document->filePath(), desktop());
         }
     }
 
@@ -454,19 +456,19 @@ private slots:
         tarnwick window;
         editorWith(window);
         makeDirty(window);
-        const PageList edited = window.listCommand;
+        const PageList edited = window.document->listCommand();
         testsupport::ModalAnswerer answerer;
         answerer.answer(QMessageBox::No);
         window.newFile();
         QCOMPARE(answerer.count(), 1);
         QCOMPARE(answerer.last().text,
                  QStringLiteral("プロジェクトが保存されていません。\n新規作成しますか？"));
-        QCOMPARE(window.listCommand, edited);
+        QCOMPARE(window.document->listCommand(), edited);
 
-        window.is_message_file = false;
+        window.settings.is_message_file = false;
         window.newFile();
         QCOMPARE(answerer.count(), 1);
-        QCOMPARE(window.listCommand, PageList({{"なし"}}));
+        QCOMPARE(window.document->listCommand(), PageList({{"なし"}}));
         QVERIFY(!window.isProjectDirty());
     }
 
@@ -498,22 +500,21 @@ private slots:
 
         tarnwick window;
         editorWith(window);
-        window.listCommand = threeCommands();
-        window.listCondition = threeConditions();
-        window.currentPage = 3;
+        window.document->setPages(threeCommands(), threeConditions());
+        window.document->setCurrentPage(3);
         window.refreshPage();
         testsupport::ModalAnswerer answerer;
-        window.is_message_file = false;
+        window.settings.is_message_file = false;
         answerFileDialog(answerer, path);
         window.loadFile1();
 
         QCOMPARE(answerer.count(), 1);
         QCOMPARE(answerer.last().title, QStringLiteral("読み込みエラー"));
         QCOMPARE(answerer.last().text, message);
-        QCOMPARE(window.listCommand, threeCommands());
-        QCOMPARE(window.listCondition, threeConditions());
-        QCOMPARE(window.currentPage, 3);
-        QCOMPARE(window.filePath, path);
+        QCOMPARE(window.document->listCommand(), threeCommands());
+        QCOMPARE(window.document->listCondition(), threeConditions());
+        QCOMPARE(window.document->currentPage(), 3);
+        QCOMPARE(window.document->filePath(), path);
 
         window.refreshPage();
         QCOMPARE(window.windowTitle(), QStringLiteral("broken"));
@@ -537,10 +538,10 @@ private slots:
 
         tarnwick window;
         editorWith(window);
-        window.filePath = own;
-        window.readProjectFile();
+        window.document->setFilePath(own);
+        window.files->readProjectFile();
         testsupport::ModalAnswerer answerer;
-        window.is_message_file = false;
+        window.settings.is_message_file = false;
         answerFileDialog(answerer, large);
         window.loadFile1();
 
@@ -548,8 +549,8 @@ private slots:
         QCOMPARE(answerer.last().title, QStringLiteral("読み込みエラー"));
         QCOMPARE(answerer.last().text,
                  QStringLiteral("ファイルが大きすぎます（64 MiB まで）：") + large);
-        QCOMPARE(window.filePath, own);
-        QCOMPARE(window.listCommand, threeCommands());
+        QCOMPARE(window.document->filePath(), own);
+        QCOMPARE(window.document->listCommand(), threeCommands());
         QCOMPARE(QFileInfo(large).size(), projectfile::kMaxProjectBytes + 1);
     }
 
@@ -572,48 +573,50 @@ private slots:
 
         tarnwick window;
         testsupport::ModalAnswerer answerer;
-        window.is_message_file = false;
+        window.settings.is_message_file = false;
         PageList commands{{"なし"}};
         PageList conditions{{"終わるまで待つ", "0.1"}};
-        QString pathBefore = window.filePath;
+        QString pathBefore = window.document->filePath();
         if (fromCommandLine) {
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             window.openProjectFile(future);
             QVERIFY(window.editorOpen);
             // A new project, without a file, as the start page's New gives.
-            QVERIFY(window.hasNoProjectFile());
+            QVERIFY(window.files->hasNoProjectFile());
             QCOMPARE(window.windowTitle(), QStringLiteral("新規プロジェクト"));
         } else {
             editorWith(window);
             QVERIFY(writeAll(own, projectfile::serialize(threeCommands(), threeConditions())));
-            window.filePath = own;
-            window.readProjectFile();
-            window.currentPage = 3;
-            window.listCommand[2][1] = QStringLiteral("unsaved");
+            window.document->setFilePath(own);
+            window.files->readProjectFile();
+            window.document->setCurrentPage(3);
+            QStringList edited = window.document->listCommand().at(2);
+            edited[1] = QStringLiteral("unsaved");
+            window.document->setCommandAt(2, edited);
             window.refreshPage();
-            commands = window.listCommand;
-            conditions = window.listCondition;
+            commands = window.document->listCommand();
+            conditions = window.document->listCondition();
             pathBefore = own;
             answerFileDialog(answerer, future);
             window.loadFile1();
         }
-        const QList<PageList> history = window.listCommandHistory;
-        const int historyIndex = window.historyIndex;
+        const QList<PageList> history = window.document->listCommandHistory();
+        const int historyIndex = window.document->historyIndex();
 
         QCOMPARE(answerer.count(), 1);
         QCOMPARE(answerer.last().title, QStringLiteral("読み込みエラー"));
         QCOMPARE(
             answerer.last().text,
             QStringLiteral("ページ 3 のコマンド「ウィンドウ」はこのバージョンでは使えません。"));
-        QCOMPARE(window.listCommand, commands);
-        QCOMPARE(window.listCondition, conditions);
-        QCOMPARE(window.currentPage, fromCommandLine ? 1 : 3);
+        QCOMPARE(window.document->listCommand(), commands);
+        QCOMPARE(window.document->listCondition(), conditions);
+        QCOMPARE(window.document->currentPage(), fromCommandLine ? 1 : 3);
         if (!fromCommandLine)
-            QCOMPARE(window.filePath, pathBefore);
+            QCOMPARE(window.document->filePath(), pathBefore);
         window.refreshPage();
-        QCOMPARE(window.listCommandHistory, history);
-        QCOMPARE(window.historyIndex, historyIndex);
+        QCOMPARE(window.document->listCommandHistory(), history);
+        QCOMPARE(window.document->historyIndex(), historyIndex);
         if (!fromCommandLine) {
             QCOMPARE(window.windowTitle(), QStringLiteral("own"));
             window.saveFile3();
@@ -639,7 +642,7 @@ private slots:
         tarnwick window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(window.lastFilePath, path);
+        QCOMPARE(window.files->lastFilePath, path);
         testsupport::ModalAnswerer answerer;
         SeenDialog seen;
         answerFileDialog(answerer, cancel ? QString() : path, &seen);
@@ -650,11 +653,11 @@ private slots:
         QVERIFY(window.editorOpen);
         QCOMPARE(answerer.count(), 0);
         if (cancel) {
-            QCOMPARE(window.listCommand, PageList({{"なし"}}));
-            QCOMPARE(window.filePath, desktop());
+            QCOMPARE(window.document->listCommand(), PageList({{"なし"}}));
+            QCOMPARE(window.document->filePath(), desktop());
             QCOMPARE(window.windowTitle(), QStringLiteral("新規プロジェクト"));
         } else {
-            QCOMPARE(window.listCommand, threeCommands());
+            QCOMPARE(window.document->listCommand(), threeCommands());
             QCOMPARE(window.windowTitle(), QStringLiteral("start"));
         }
     }
@@ -663,7 +666,7 @@ private slots:
 
     void configPathIsTheTestLocation() {
         tarnwick window;
-        QCOMPARE(window.configFilePath(), testsupport::testConfigPath());
+        QCOMPARE(window.files->configFilePath(), testsupport::testConfigPath());
     }
 
     void firstStartUsesDefaultsAndCloseWritesAllKeys() {
@@ -671,14 +674,14 @@ private slots:
         QTest::ignoreMessage(QtDebugMsg, "Config file does not exist. Using defaults.");
         testsupport::ModalAnswerer answerer; // the welcome box
         tarnwick window;
-        QCOMPARE(window.stertTime, 5);
-        QCOMPARE(window.runNumber, 1);
-        QCOMPARE(window.stopCommand, QStringLiteral("83,3"));
-        QCOMPARE(window.filePath, desktop());
-        QVERIFY(window.lastFilePath.isEmpty());
-        QVERIFY(window.is_japanese && window.is_message_file && window.is_message_delete &&
-                window.is_message_record);
-        QVERIFY(!window.is_message_paste && !window.is_used_stert);
+        QCOMPARE(window.settings.stertTime, 5);
+        QCOMPARE(window.settings.runNumber, 1);
+        QCOMPARE(window.settings.stopCommand, QStringLiteral("83,3"));
+        QCOMPARE(window.document->filePath(), desktop());
+        QVERIFY(window.files->lastFilePath.isEmpty());
+        QVERIFY(window.settings.is_japanese && window.settings.is_message_file &&
+                window.settings.is_message_delete && window.settings.is_message_record);
+        QVERIFY(!window.settings.is_message_paste && !window.settings.is_used_stert);
         QVERIFY(window.close());
 
         const QJsonObject o = configObject();
@@ -702,16 +705,16 @@ private slots:
                                       {"stop_command", "65,6"},
                                       {"file_path", "/tmp/x\\y/../p.cmdat"}});
         tarnwick window;
-        QVERIFY(!window.is_japanese);
-        QCOMPARE(window.stertTime, 5);
-        QCOMPARE(window.runNumber, 114514);
-        QCOMPARE(window.stopCommand, QStringLiteral("65,6"));
-        QCOMPARE(window.filePath, QStringLiteral("/tmp/x/p.cmdat"));
-        QCOMPARE(window.lastFilePath, QStringLiteral("/tmp/x/p.cmdat"));
+        QVERIFY(!window.settings.is_japanese);
+        QCOMPARE(window.settings.stertTime, 5);
+        QCOMPARE(window.settings.runNumber, 114514);
+        QCOMPARE(window.settings.stopCommand, QStringLiteral("65,6"));
+        QCOMPARE(window.document->filePath(), QStringLiteral("/tmp/x/p.cmdat"));
+        QCOMPARE(window.files->lastFilePath, QStringLiteral("/tmp/x/p.cmdat"));
 
         window.show();
         window.newProjectButton->click();
-        QCOMPARE(window.filePath, desktop());
+        QCOMPARE(window.document->filePath(), desktop());
         QVERIFY(window.close());
         const QJsonObject o = configObject();
         QCOMPARE(o.value("file_path").toString(), QStringLiteral("/tmp/x/p.cmdat"));
@@ -736,7 +739,7 @@ private slots:
         tarnwick window;
         editorWith(window);
         makeDirty(window);
-        window.is_japanese = false;
+        window.settings.is_japanese = false;
         const QByteArray before = readAll(testsupport::testConfigPath());
         testsupport::ModalAnswerer answerer;
         answerer.answer(QMessageBox::No);

@@ -4,6 +4,7 @@
 // question before a page that jumps point at goes, the Go to Page pane, and
 // names saved and read back.
 
+#include "app/projectfiles.h"
 #include "app/tarnwick.h"
 #include "core/pageflow.h"
 #include "core/pagekinds.h"
@@ -51,10 +52,8 @@ class FlowEditTest : public QObject {
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         w->newProjectButton->click();
         QVERIFY(w->editorOpen);
-        w->listCommand = {kNone, kNone, goTo("a")};
-        w->listCondition = {kNow, kNow, kNow};
-        w->listName = {"a", "b", "c"};
-        w->currentPage = 2;
+        w->document->setPages({kNone, kNone, goTo("a")}, {kNow, kNow, kNow}, {"a", "b", "c"});
+        w->document->setCurrentPage(2);
         w->refreshPage();
     }
 
@@ -88,21 +87,24 @@ private slots:
         QFETCH(QStringList, names);
         openNamed();
         if (operation == "above" || operation == "below") {
-            w->pageList->setCurrentRow(operation == "above" ? w->currentPage - 1
-                                                            : w->currentPage + 1);
+            w->pageList->setCurrentRow(operation == "above" ? w->document->currentPage() - 1
+                                                            : w->document->currentPage() + 1);
         } else if (operation == "delete" || operation == "undo") {
             w->deleteButton->click();
             if (operation == "undo")
                 w->undoButton->click();
         } else {
-            w->currentPage = 3;
+            w->document->setCurrentPage(3);
             w->refreshPage();
             w->nextPageButton->click();
         }
-        QCOMPARE(w->listName, names);
-        QCOMPARE(w->listName.size(), w->listCommand.size());
+        QCOMPARE(w->document->listName(), names);
+        QCOMPARE(w->document->listName().size(), w->document->listCommand().size());
         // The jump still names page "a", wherever it went.
-        QCOMPARE(pageflow::check(w->listCommand, w->listCondition, w->listName).refused(), false);
+        QCOMPARE(pageflow::check(w->document->listCommand(), w->document->listCondition(),
+                                 w->document->listName())
+                     .refused(),
+                 false);
     }
 
     void pageListShowsNames() {
@@ -135,7 +137,7 @@ private slots:
         QFETCH(QString, target);
         QFETCH(int, warnings);
         openNamed();
-        w->currentPage = page;
+        w->document->setCurrentPage(page);
         w->refreshPage();
         testsupport::ModalAnswerer answerer;
         answerer.act([typed](QWidget *dialog) {
@@ -148,8 +150,8 @@ private slots:
         QCOMPARE(actions.size(), 1);
         actions.first()->trigger();
         QCOMPARE(answerer.count(), warnings);
-        QCOMPARE(w->listName, names);
-        QCOMPARE(w->listCommand.at(2).at(1), target);
+        QCOMPARE(w->document->listName(), names);
+        QCOMPARE(w->document->listCommand().at(2).at(1), target);
     }
 
     // A page that jumps point at: asked first whatever the setting, naming
@@ -167,7 +169,7 @@ private slots:
         QFETCH(int, pages);
         QFETCH(QString, target);
         openNamed(false);
-        w->currentPage = 1;
+        w->document->setCurrentPage(1);
         w->refreshPage();
         testsupport::ModalAnswerer answerer;
         answerer.answer(QMessageBox::StandardButton(answer));
@@ -176,15 +178,15 @@ private slots:
         QVERIFY2(answerer.last().text.contains(QLatin1String("Pages 3 jump to page 1")) ||
                      answerer.last().text.contains(QStringLiteral("3 ページ目から")),
                  qPrintable(answerer.last().text));
-        QCOMPARE(int(w->listCommand.size()), pages);
-        QCOMPARE(w->listCommand.constLast().at(1), target);
+        QCOMPARE(int(w->document->listCommand().size()), pages);
+        QCOMPARE(w->document->listCommand().constLast().at(1), target);
     }
 
     // The Go to Page pane lists the named pages by number and name and
     // writes what is chosen.
     void goToPagePane() {
         openNamed();
-        w->currentPage = 3;
+        w->document->setCurrentPage(3);
         w->refreshPage();
         QVERIFY(w->jumpTargetCombo->isVisible());
         QCOMPARE(w->jumpTargetCombo->currentText(), QStringLiteral("1.a"));
@@ -192,7 +194,7 @@ private slots:
         w->jumpTargetCombo->setCurrentIndex(w->jumpTargetCombo->findData(QStringLiteral("b")));
         w->jumpEveryCheck->setChecked(false);
         w->jumpCountSpin->setValue(4);
-        QCOMPARE(w->listCommand.at(2), goTo("b", "4"));
+        QCOMPARE(w->document->listCommand().at(2), goTo("b", "4"));
     }
 
     // Saved with the pages and read back; a project without names is
@@ -200,21 +202,21 @@ private slots:
     void namesSavedAndRead() {
         QTemporaryDir dir;
         openNamed();
-        w->filePath = dir.filePath("named.cmdat");
-        w->writeProjectFile();
-        const projectfile::LoadResult back = projectfile::load(w->filePath);
+        w->document->setFilePath(dir.filePath("named.cmdat"));
+        w->files->writeProjectFile();
+        const projectfile::LoadResult back = projectfile::load(w->document->filePath());
         QCOMPARE(back.status, projectfile::LoadStatus::Ok);
         QCOMPARE(back.names, (QStringList{"a", "b", "c"}));
         QVERIFY(!w->isProjectDirty());
-        w->listName[1] = "x";
+        w->document->setNames({"a", "x", "c"});
         QVERIFY(w->isProjectDirty());
-        w->listName[1] = "b";
-        w->listName << QString(); // a page without a name is no change
+        w->document->setNames({"a", "b", "c", QString()}); // a page without a name is no change
         QVERIFY(!w->isProjectDirty());
         w->newFile();
-        QVERIFY(w->listName.isEmpty() || w->listName == QStringList{QString()});
-        w->readChosenProjectFile(dir.filePath("named.cmdat"));
-        QCOMPARE(w->listName, (QStringList{"a", "b", "c"}));
+        QVERIFY(w->document->listName().isEmpty() ||
+                w->document->listName() == QStringList{QString()});
+        w->files->readChosenProjectFile(dir.filePath("named.cmdat"));
+        QCOMPARE(w->document->listName(), (QStringList{"a", "b", "c"}));
     }
 
     // A project whose calls cannot be played opens (so they can be mended)
@@ -243,9 +245,9 @@ private slots:
         testsupport::writeTestConfig({{"is_used_this", true}, {"is_japanese", false}});
         w = std::make_unique<tarnwick>();
         testsupport::ModalAnswerer answerer;
-        w->readChosenProjectFile(top);
-        QCOMPARE(w->listCommand.size(), 2);
-        QCOMPARE(w->filePath, top);
+        w->files->readChosenProjectFile(top);
+        QCOMPARE(w->document->listCommand().size(), 2);
+        QCOMPARE(w->document->filePath(), top);
         if (told.isEmpty()) {
             QCOMPARE(answerer.count(), 0);
             return;

@@ -163,7 +163,7 @@ private slots:
         QFETCH(bool, japanese);
         QFETCH(QString, title);
         QFETCH(QString, text);
-        window->is_japanese = japanese;
+        window->settings.is_japanese = japanese;
         testsupport::ModalAnswerer answerer;
         window->showVersionInfo();
         QCOMPARE(answerer.count(), 1);
@@ -191,7 +191,7 @@ private slots:
         QFETCH(bool, japanese);
         QFETCH(int, answer);
         QFETCH(QString, address);
-        window->is_japanese = japanese;
+        window->settings.is_japanese = japanese;
         catcher.opened.clear();
         testsupport::ModalAnswerer answerer;
         if (answer != QMessageBox::Escape)
@@ -268,7 +268,7 @@ private slots:
         QFETCH(int, which);
         QFETCH(QString, name);
         QFETCH(QString, phrase);
-        window->is_japanese = false; // the viewer does not follow the language
+        window->settings.is_japanese = false; // the viewer does not follow the language
         ViewerContents c;
         testsupport::ModalAnswerer answerer;
         answerer.act([&c](QWidget *w) {
@@ -300,7 +300,7 @@ private slots:
                 suggestionTitle = w->windowTitle();
             w->close();
         });
-        window->is_japanese = false; // the report dialogs follow the interface language
+        window->settings.is_japanese = false; // the report dialogs follow the interface language
         window->reportBug();
         window->reportImprovementSuggestion();
         QCOMPARE(bugTitle, QStringLiteral("Bug Report"));
@@ -326,11 +326,11 @@ private slots:
         tarnwick w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        if (w.is_japanese != japanese)
+        if (w.settings.is_japanese != japanese)
             w.toggleLanguage();
         w.newProjectButton->click();
-        w.listCommand[0] = QStringList{"クリック", "左", "0.01"};
-        w.listCondition[0] = QStringList{"時刻", "9", "30"};
+        w.document->setCommandAt(0, QStringList{"クリック", "左", "0.01"});
+        w.document->setConditionAt(0, QStringList{"時刻", "9", "30"});
         w.refreshPage();
         QWidget *focus = onCondition ? static_cast<QWidget *>(w.clockHourSpin) : w.commandCombo;
         w.activateWindow();

@@ -377,7 +377,7 @@ private slots:
             tarnwick window;
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
-            if (window.is_japanese != japanese)
+            if (window.settings.is_japanese != japanese)
                 window.toggleLanguage();
             window.newProjectButton->click();
             QStringList clipped;
@@ -486,22 +486,23 @@ private slots:
                 }
             };
             for (const pagekinds::Kind &kind : pagekinds::commands()) {
-                window.listCommand[window.currentPage - 1] = kind.fresh(QTime(9, 30));
+                window.document->setCurrentCommand(kind.fresh(QTime(9, 30)));
                 window.refreshPage();
                 measure(kind.english);
             }
             for (const pagekinds::Kind &kind : pagekinds::conditions()) {
-                window.listCondition[window.currentPage - 1] = kind.fresh(QTime(9, 30));
+                window.document->setCurrentCondition(kind.fresh(QTime(9, 30)));
                 window.refreshPage();
                 measure(kind.english);
             }
             // The key prompt, on either side, while a key is being captured.
             for (const bool condition : {false, true}) {
-                (condition ? window.listCondition : window.listCommand)[window.currentPage - 1] =
-                    pagekinds::find(condition ? pagekinds::Side::Condition
-                                              : pagekinds::Side::Command,
-                                    pagekinds::name::key())
-                        ->fresh(QTime(9, 30));
+                const QStringList key = pagekinds::find(condition ? pagekinds::Side::Condition
+                                                                  : pagekinds::Side::Command,
+                                                        pagekinds::name::key())
+                                            ->fresh(QTime(9, 30));
+                condition ? window.document->setCurrentCondition(key)
+                          : window.document->setCurrentCommand(key);
                 window.refreshPage();
                 window.setKeyCaptureMode(true, condition);
                 measure(condition ? QStringLiteral("key prompt, condition")
@@ -527,8 +528,8 @@ private slots:
                 record[4] = variant.at(0);
                 if (!variant.at(1).isEmpty())
                     record[11] = variant.at(1);
-                (command ? window.listCommand : window.listCondition)[window.currentPage - 1] =
-                    record;
+                command ? window.document->setCurrentCommand(record)
+                        : window.document->setCurrentCondition(record);
                 window.refreshPage();
                 measure(kind->english + QLatin1Char(' ') + variant.at(0));
             }

@@ -43,8 +43,8 @@ QJsonObject configObject() {
 
 // A project one edit away from its saved state.
 void makeDirty(tarnwick &window) {
-    window.listCommand[0] =
-        QStringList{QStringLiteral("入力"), QStringLiteral("abc"), QStringLiteral("0.1")};
+    window.document->setCommandAt(
+        0, QStringList{QStringLiteral("入力"), QStringLiteral("abc"), QStringLiteral("0.1")});
 }
 
 } // namespace
@@ -58,15 +58,17 @@ private slots:
     void freshWindow() {
         tarnwick window;
         QCOMPARE(window.windowTitle(), QStringLiteral("Tarnwick Free"));
-        QCOMPARE(window.listCommand, PageList({{"なし"}}));
-        QCOMPARE(window.listCondition, PageList({{"終わるまで待つ", "0.1"}}));
-        QCOMPARE(window.listCommandHistory, QList<PageList>({window.listCommand}));
-        QCOMPARE(window.listConditionHistory, QList<PageList>({window.listCondition}));
-        QCOMPARE(window.historyIndex, 0);
-        QCOMPARE(window.currentPage, 1);
+        QCOMPARE(window.document->listCommand(), PageList({{"なし"}}));
+        QCOMPARE(window.document->listCondition(), PageList({{"終わるまで待つ", "0.1"}}));
+        QCOMPARE(window.document->listCommandHistory(),
+                 QList<PageList>({window.document->listCommand()}));
+        QCOMPARE(window.document->listConditionHistory(),
+                 QList<PageList>({window.document->listCondition()}));
+        QCOMPARE(window.document->historyIndex(), 0);
+        QCOMPARE(window.document->currentPage(), 1);
         QVERIFY(!window.isProjectDirty());
         QVERIFY(!window.editorOpen);
-        QCOMPARE(window.filePath, desktop());
+        QCOMPARE(window.document->filePath(), desktop());
     }
 
     void newProjectOpensTheEditor() {
@@ -115,7 +117,7 @@ private slots:
         QFETCH(QString, path);
         QFETCH(QString, title);
         tarnwick window;
-        window.filePath = path;
+        window.document->setFilePath(path);
         QCOMPARE(window.windowTitleForPath(), title);
     }
 
@@ -125,14 +127,14 @@ private slots:
         QVERIFY(!window.isProjectDirty());
         makeDirty(window);
         QVERIFY(window.isProjectDirty());
-        window.listCommand = window.savedListCommand;
+        ProjectDocument &doc = *window.document;
+        doc.setPages(doc.savedListCommand(), doc.listCondition());
         QVERIFY(!window.isProjectDirty());
-        window.listCondition[0][1] = QStringLiteral("0.2");
+        doc.setConditionAt(0, {QStringLiteral("終わるまで待つ"), QStringLiteral("0.2")});
         QVERIFY(window.isProjectDirty());
-        window.listCondition[0][1] = QStringLiteral("0.1");
+        doc.setConditionAt(0, {QStringLiteral("終わるまで待つ"), QStringLiteral("0.1")});
         QVERIFY(!window.isProjectDirty());
-        window.listCondition.append(QStringList{QStringLiteral("即時")});
-        window.listCommand.append(QStringList{QStringLiteral("なし")});
+        doc.insertPages(1, {Page{{QStringLiteral("なし")}, {QStringLiteral("即時")}}});
         QVERIFY(window.isProjectDirty());
     }
 
@@ -209,8 +211,8 @@ private slots:
         QFETCH(int, which);
         tarnwick window;
         QAction *actions[] = {window.askSaveAction, window.askPasteAction, window.askDeleteAction};
-        bool *flags[] = {&window.is_message_file, &window.is_message_paste,
-                         &window.is_message_delete};
+        bool *flags[] = {&window.settings.is_message_file, &window.settings.is_message_paste,
+                         &window.settings.is_message_delete};
         QAction *action = actions[which];
         bool &flag = *flags[which];
         const bool initial = flag;
@@ -253,19 +255,19 @@ private slots:
         window.newProjectButton->click();
 
         // Two states, the second undone: redo brings the second back.
-        const PageList first = window.listCommand;
-        window.listCommand[0] = QStringList{QStringLiteral("マウスポインター"),
-                                            QStringLiteral("10"), QStringLiteral("20")};
+        const PageList first = window.document->listCommand();
+        window.document->setCommandAt(0, QStringList{QStringLiteral("マウスポインター"),
+                                                     QStringLiteral("10"), QStringLiteral("20")});
         window.refreshPage();
-        const PageList second = window.listCommand;
-        QCOMPARE(window.historyIndex, 1);
+        const PageList second = window.document->listCommand();
+        QCOMPARE(window.document->historyIndex(), 1);
         QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(window.historyIndex, 0);
-        QCOMPARE(window.listCommand, first);
+        QCOMPARE(window.document->historyIndex(), 0);
+        QCOMPARE(window.document->listCommand(), first);
 
         QTest::keyClick(&window, keys.key(), keys.keyboardModifiers());
-        QCOMPARE(window.historyIndex, 1);
-        QCOMPARE(window.listCommand, second);
+        QCOMPARE(window.document->historyIndex(), 1);
+        QCOMPARE(window.document->listCommand(), second);
     }
 
     // The other window-wide keys drive the page buttons' slots.
@@ -276,25 +278,25 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&window));
         window.newProjectButton->click();
         window.askDeleteAction->trigger(); // no question before deleting
-        QVERIFY(!window.is_message_delete);
+        QVERIFY(!window.settings.is_message_delete);
 
         QTest::keyClick(&window, Qt::Key_Right);
-        QCOMPARE(window.currentPage, 2);
-        QCOMPARE(window.listCommand.size(), 2);
+        QCOMPARE(window.document->currentPage(), 2);
+        QCOMPARE(window.document->listCommand().size(), 2);
         QTest::keyClick(&window, Qt::Key_Left);
-        QCOMPARE(window.currentPage, 1);
+        QCOMPARE(window.document->currentPage(), 1);
 
-        window.listCommand[0] = QStringList{QStringLiteral("マウスポインター"), QStringLiteral("5"),
-                                            QStringLiteral("6")};
+        window.document->setCommandAt(0, QStringList{QStringLiteral("マウスポインター"),
+                                                     QStringLiteral("5"), QStringLiteral("6")});
         window.refreshPage();
         QTest::keyClick(&window, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(window.copiedCommand, window.listCommand.at(0));
+        QCOMPARE(window.document->copiedCommand(), window.document->listCommand().at(0));
         QTest::keyClick(&window, Qt::Key_Right);
         QTest::keyClick(&window, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(window.listCommand.at(1), window.listCommand.at(0));
+        QCOMPARE(window.document->listCommand().at(1), window.document->listCommand().at(0));
 
         QTest::keyClick(&window, Qt::Key_D, Qt::ControlModifier);
-        QCOMPARE(window.listCommand.size(), 1);
+        QCOMPARE(window.document->listCommand().size(), 1);
     }
 
     // The start page has no pages to act on: neither the window-wide keys nor
@@ -316,9 +318,9 @@ private slots:
                 QTest::keySequence(&window, k);
         }
         QVERIFY(!window.editorOpen);
-        QCOMPARE(window.listCommand, PageList({{"なし"}}));
-        QVERIFY(window.copiedCommand.isEmpty());
-        QVERIFY(!window.is_help);
+        QCOMPARE(window.document->listCommand(), PageList({{"なし"}}));
+        QVERIFY(window.document->copiedCommand().isEmpty());
+        QVERIFY(!window.settings.is_help);
         QCOMPARE(window.windowTitle(), QStringLiteral("Tarnwick Free"));
         QVERIFY(!window.menuBar()->isVisible());
         QVERIFY(!window.pageList->isVisible());
@@ -327,7 +329,7 @@ private slots:
         // Once the editor is open the same keys work.
         window.newProjectButton->click();
         QTest::keyClick(&window, Qt::Key_Right);
-        QCOMPARE(window.currentPage, 2);
+        QCOMPARE(window.document->currentPage(), 2);
     }
 
     // The destructor stops the capture poll before it removes the hook.

@@ -366,20 +366,20 @@ private slots:
         QFETCH(int, row);
         const TextRow &r = textRows().at(row);
         tarnwick window;
-        QVERIFY(window.is_japanese);
+        QVERIFY(window.settings.is_japanese);
         QCOMPARE(r.text(window), r.ja);
         window.languageButton->click();
-        QVERIFY(!window.is_japanese);
+        QVERIFY(!window.settings.is_japanese);
         QCOMPARE(r.text(window), r.en);
         window.languageButton->click();
-        QVERIFY(window.is_japanese);
+        QVERIFY(window.settings.is_japanese);
         QCOMPARE(r.text(window), r.ja);
     }
 
     void placeholderTextsOnTheStartPage() {
         tarnwick window;
         window.languageAction->trigger();
-        QVERIFY(!window.is_japanese);
+        QVERIFY(!window.settings.is_japanese);
         for (const TextRow &r : placeholderRows())
             QCOMPARE(r.text(window), r.en);
         window.languageAction->trigger();
@@ -390,7 +390,7 @@ private slots:
     void englishConfigurationOpensInEnglish() {
         testsupport::writeTestConfig({{"is_used_this", true}, {"is_japanese", false}});
         tarnwick window;
-        QVERIFY(!window.is_japanese);
+        QVERIFY(!window.settings.is_japanese);
         for (const TextRow &r : textRows())
             QCOMPARE(r.text(window), r.en);
     }
@@ -420,7 +420,7 @@ private slots:
         tarnwick window;
         window.languageButton->click();
         window.newProjectButton->click();
-        QVERIFY(window.editorOpen && !window.is_japanese);
+        QVERIFY(window.editorOpen && !window.settings.is_japanese);
         auto japanese = [](const QString &text) {
             for (const QChar c : text) {
                 const char16_t u = c.unicode();
@@ -503,13 +503,13 @@ private slots:
         QCOMPARE(w->toolTip(), r.en);
 
         window.helpModeAction->trigger(); // off
-        QVERIFY(!window.is_help);
+        QVERIFY(!window.settings.is_help);
         QVERIFY(w->toolTip().isEmpty());
         window.languageButton->click();
         QVERIFY(w->toolTip().isEmpty());
 
         window.helpModeAction->trigger(); // on again, now in Japanese
-        QVERIFY(window.is_help);
+        QVERIFY(window.settings.is_help);
         QCOMPARE(w->toolTip(), r.ja);
     }
 
@@ -534,7 +534,7 @@ private slots:
 
     void helpModeOffByDefault() {
         tarnwick window;
-        QVERIFY(!window.is_help);
+        QVERIFY(!window.settings.is_help);
         QVERIFY(!window.helpModeAction->isChecked());
         for (const TipRow &r : tipRows())
             QVERIFY(r.widget(window)->toolTip().isEmpty());
@@ -564,8 +564,8 @@ private slots:
             QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
             QVERIFY(!windowVisibleDuringBox);
 
-            QVERIFY(window.is_used_this);
-            QVERIFY(window.is_help);
+            QVERIFY(window.settings.is_used_this);
+            QVERIFY(window.settings.is_help);
             QVERIFY(window.helpModeAction->isChecked());
             QCOMPARE(window.commandCombo->toolTip(), tipRows().at(0).ja);
             window.show();
@@ -574,7 +574,7 @@ private slots:
         {
             tarnwick again;
             QCOMPARE(answerer.count(), 1);
-            QVERIFY(again.is_help);
+            QVERIFY(again.settings.is_help);
             QVERIFY(again.helpModeAction->isChecked());
         }
     }

@@ -3,6 +3,7 @@
 // recording, the start delay, the stop command and the tray's stop, and the
 // recorded pages inserted after the current page as one undo step.
 
+#include "app/recordinglauncher.h"
 #include "app/recordingsession.h"
 #include "app/tarnwick.h"
 #include "platform/backend.h"
@@ -113,17 +114,17 @@ void GuiRecordTest::init() {
     window = std::make_unique<tarnwick>();
     window->show();
     window->newProjectButton->click();
-    window->stertTime = 0;
-    window->stopCommand = QStringLiteral("83,3");
-    window->is_message_record = false; // the notice has its own test
+    window->settings.stertTime = 0;
+    window->settings.stopCommand = QStringLiteral("83,3");
+    window->settings.is_message_record = false; // the notice has its own test
 }
 
 void GuiRecordTest::startRecording() {
     window->recordAction->trigger();
-    QVERIFY(window->recording);
+    QVERIFY(window->recorder->recording);
     QVERIFY(window->isHidden());
     QVERIFY(recorder.listening());
-    QTRY_VERIFY(window->recording->isRecording());
+    QTRY_VERIFY(window->recorder->recording->isRecording());
 }
 
 void GuiRecordTest::menuEntryAndTip_data() {
@@ -146,8 +147,8 @@ void GuiRecordTest::menuEntryAndTip() {
     QFETCH(bool, help);
     QFETCH(QString, text);
     QFETCH(QString, tipStart);
-    window->is_japanese = japanese;
-    window->is_help = help;
+    window->settings.is_japanese = japanese;
+    window->settings.is_help = help;
     window->changeLanguage();
     QCOMPARE(window->otherMenu->actions().first(), window->recordAction);
     QCOMPARE(window->recordAction->text(), text);
@@ -161,7 +162,7 @@ void GuiRecordTest::menuEntryAndTip() {
 
 void GuiRecordTest::refusedWhenNothingCouldEndIt() {
     QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable()); // the offscreen platform has none
-    window->stopCommand = QStringLiteral("なし");
+    window->settings.stopCommand = QStringLiteral("なし");
     testsupport::ModalAnswerer answerer;
     answerer.answer(QMessageBox::Ok);
     window->recordAction->trigger();
@@ -169,7 +170,7 @@ void GuiRecordTest::refusedWhenNothingCouldEndIt() {
     QCOMPARE(answerer.last().title, QStringLiteral("記録できません"));
     QVERIFY(answerer.last().text.startsWith(QStringLiteral("停止コマンドが設定されておらず")));
     QCOMPARE(recorder.starts(), 0);
-    QVERIFY(!window->recording);
+    QVERIFY(!window->recorder->recording);
     QVERIFY(window->isVisible());
 }
 
@@ -181,19 +182,18 @@ void GuiRecordTest::recorderFailureIsReported() {
     QCOMPARE(answerer.count(), 1);
     QCOMPARE(answerer.last().text,
              QStringLiteral("The X server lacks the XInput 2.1 extension needed to record input."));
-    QVERIFY(!window->recording);
+    QVERIFY(!window->recorder->recording);
     QVERIFY(window->isVisible());
 }
 
 void GuiRecordTest::recordsAfterTheCurrentPageAsOneUndoStep() {
-    window->listCommand = {{QStringLiteral("なし")}, {QStringLiteral("キー"), "27,0", "0.01"}};
-    window->listCondition = {{"時間", "0.1"}, {"即時"}};
-    window->currentPage = 1;
+    window->document->setPages({{QStringLiteral("なし")}, {QStringLiteral("キー"), "27,0", "0.01"}},
+                               {{"時間", "0.1"}, {"即時"}});
+    window->document->setCurrentPage(1);
     window->refreshPage();
-    const PageList commandsBefore = window->listCommand;
-    const PageList conditionsBefore = window->listCondition;
-    window->savedListCommand = commandsBefore;
-    window->savedListCondition = conditionsBefore;
+    const PageList commandsBefore = window->document->listCommand();
+    const PageList conditionsBefore = window->document->listCondition();
+    window->document->setSavedPages(commandsBefore, conditionsBefore);
 
     startRecording();
     recorder.send(button(Type::ButtonDown, 30, 40, 1000));
@@ -206,7 +206,7 @@ void GuiRecordTest::recordsAfterTheCurrentPageAsOneUndoStep() {
     recorder.send(key(Type::KeyUp, 13, 1650));
     sendStopChord(recorder, 2000);
     QTRY_VERIFY(window->isVisible());
-    QVERIFY(!window->recording);
+    QVERIFY(!window->recorder->recording);
     QVERIFY(!recorder.listening());
 
     const PageList expectedCommands = {{"なし"},
@@ -221,31 +221,31 @@ void GuiRecordTest::recordsAfterTheCurrentPageAsOneUndoStep() {
                                          {"終わるまで待つ", "0.15"},
                                          {"終わるまで待つ", "0"},
                                          {"即時"}};
-    QCOMPARE(window->listCommand, expectedCommands);
-    QCOMPARE(window->listCondition, expectedConditions);
-    QCOMPARE(window->currentPage, 5);
+    QCOMPARE(window->document->listCommand(), expectedCommands);
+    QCOMPARE(window->document->listCondition(), expectedConditions);
+    QCOMPARE(window->document->currentPage(), 5);
     QVERIFY(window->isProjectDirty());
 
     // One undo brings back the project as it was before the recording.
     QVERIFY(window->undoButton->isVisible());
     window->undoButton->click();
-    QCOMPARE(window->listCommand, commandsBefore);
-    QCOMPARE(window->listCondition, conditionsBefore);
+    QCOMPARE(window->document->listCommand(), commandsBefore);
+    QCOMPARE(window->document->listCondition(), conditionsBefore);
 }
 
 void GuiRecordTest::startDelayAndStopDuringIt() {
-    window->stertTime = 1;
-    const PageList before = window->listCommand;
+    window->settings.stertTime = 1;
+    const PageList before = window->document->listCommand();
     window->recordAction->trigger();
-    QVERIFY(window->recording);
-    QVERIFY(!window->recording->isRecording());
+    QVERIFY(window->recorder->recording);
+    QVERIFY(!window->recorder->recording->isRecording());
     // Typed during the countdown: not recorded.
     recorder.send(key(Type::KeyDown, 'A', 100, u"a"));
     recorder.send(key(Type::KeyUp, 'A', 150));
     sendStopChord(recorder, 300);
     QTRY_VERIFY(window->isVisible());
-    QVERIFY(!window->recording);
-    QCOMPARE(window->listCommand, before);
+    QVERIFY(!window->recorder->recording);
+    QCOMPARE(window->document->listCommand(), before);
     QVERIFY(!window->isProjectDirty());
 }
 
@@ -253,10 +253,10 @@ void GuiRecordTest::trayStopKeepsWhatWasRecorded() {
     startRecording();
     recorder.send(key(Type::KeyDown, 9, 500));
     recorder.send(key(Type::KeyUp, 9, 530));
-    window->recording->stop(); // what a click on the tray icon does
+    window->recorder->recording->stop(); // what a click on the tray icon does
     QVERIFY(window->isVisible());
-    QCOMPARE(window->listCommand.size(), 2);
-    QCOMPARE(window->listCommand.at(1), (QStringList{"キー", "9,0", "0.03"}));
+    QCOMPARE(window->document->listCommand().size(), 2);
+    QCOMPARE(window->document->listCommand().at(1), (QStringList{"キー", "9,0", "0.03"}));
     QVERIFY(!recorder.send(key(Type::KeyDown, 9, 900))); // no longer listening
 }
 
@@ -281,9 +281,9 @@ void GuiRecordTest::noticeBeforeRecording() {
     QFETCH(bool, dontShow);
     QFETCH(bool, devices);
     HearsAllBackend hearsAll(devices);
-    window->is_japanese = japanese;
+    window->settings.is_japanese = japanese;
     window->changeLanguage();
-    window->is_message_record = true;
+    window->settings.is_message_record = true;
     const int startsBefore = recorder.starts();
     QString text, check;
     testsupport::ModalAnswerer answerer;
@@ -308,42 +308,42 @@ void GuiRecordTest::noticeBeforeRecording() {
              devices);
     QCOMPARE(check, japanese ? QStringLiteral("今後は表示しない")
                              : QStringLiteral("Do not show this again"));
-    QCOMPARE(window->is_message_record, !dontShow);
-    QCOMPARE(bool(window->recording), accept);
+    QCOMPARE(window->settings.is_message_record, !dontShow);
+    QCOMPARE(bool(window->recorder->recording), accept);
     QCOMPARE(recorder.starts() - startsBefore, accept ? 1 : 0);
     if (!accept) {
         QVERIFY(window->isVisible());
         return;
     }
-    window->recording->stop();
+    window->recorder->recording->stop();
     QVERIFY(window->isVisible());
     // Asked once per recording until "do not show again" is ticked.
     if (dontShow) {
         window->recordAction->trigger();
-        QVERIFY(window->recording);
+        QVERIFY(window->recorder->recording);
         QCOMPARE(recorder.starts() - startsBefore, 2);
-        window->recording->stop();
+        window->recorder->recording->stop();
     }
 }
 
 // Ctrl and Alt went down during the start delay, S after it: that is the
 // stop command, not an S typed into the recording.
 void GuiRecordTest::stopChordHeldFromBeforeTheStart() {
-    window->stertTime = 1;
+    window->settings.stertTime = 1;
     recorder.setNow(1000); // the moment the delay ends, on the events' clock
-    const PageList before = window->listCommand;
+    const PageList before = window->document->listCommand();
     window->recordAction->trigger();
-    QVERIFY(window->recording);
+    QVERIFY(window->recorder->recording);
     recorder.send(key(Type::KeyDown, 0xA2, 100));
     recorder.send(key(Type::KeyDown, 0xA4, 200));
     // Happened before the start, arrives after it: not recorded.
-    QTRY_VERIFY(window->recording->isRecording());
+    QTRY_VERIFY(window->recorder->recording->isRecording());
     recorder.send(key(Type::KeyDown, 'Q', 900, u"q"));
     recorder.send(key(Type::KeyUp, 'Q', 950));
     recorder.send(key(Type::KeyDown, 'S', 1500, u"s"));
     QTRY_VERIFY(window->isVisible());
-    QVERIFY(!window->recording);
-    QCOMPARE(window->listCommand, before);
+    QVERIFY(!window->recorder->recording);
+    QCOMPARE(window->document->listCommand(), before);
 }
 
 void GuiRecordTest::withheldInputIsReported_data() {
@@ -362,7 +362,7 @@ void GuiRecordTest::withheldInputIsReported() {
     QFETCH(bool, japanese);
     QFETCH(qint64, withheldAt);
     QFETCH(QString, message);
-    window->is_japanese = japanese;
+    window->settings.is_japanese = japanese;
     window->changeLanguage();
     recorder.setNow(100);
     startRecording();
@@ -373,8 +373,8 @@ void GuiRecordTest::withheldInputIsReported() {
     answerer.answer(QMessageBox::Ok);
     sendStopChord(recorder, 1000);
     QTRY_VERIFY(window->isVisible());
-    QCOMPARE(window->listCommand.at(1), (QStringList{"キー", "9,0", "0.03"}));
-    QCOMPARE(window->listCommand.size(), 2);
+    QCOMPARE(window->document->listCommand().at(1), (QStringList{"キー", "9,0", "0.03"}));
+    QCOMPARE(window->document->listCommand().size(), 2);
     if (message.isEmpty()) {
         QCOMPARE(answerer.count(), 0);
         return;
@@ -411,7 +411,7 @@ void GuiRecordTest::clickIsRecordedInItsWindow() {
                                {"クリック", "左", "0.05"},
                                {"マウスポインター", "10", "10"},
                                {"クリック", "左", "0.05"}};
-    QCOMPARE(window->listCommand, expected);
+    QCOMPARE(window->document->listCommand(), expected);
 }
 
 QTEST_MAIN(GuiRecordTest)

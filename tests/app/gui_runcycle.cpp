@@ -2,6 +2,7 @@
 // recording input layer: what the dialog hands back, what the run receives,
 // the window hidden during the run, and nothing left over afterwards.
 
+#include "app/runlauncher.h"
 #include "app/runtrayicon.h"
 #include "app/tarnwick.h"
 #include "run/run.h"
@@ -115,10 +116,10 @@ void clickLater(QPushButton *button) {
 void RunCycleTest::closedDialogChangesNothing() {
     tarnwick window;
     window.show();
-    window.stertTime = 7;
-    window.runNumber = 114514;
-    window.stopCommand = QStringLiteral("65,2");
-    window.is_used_stert = false;
+    window.settings.stertTime = 7;
+    window.settings.runNumber = 114514;
+    window.settings.stopCommand = QStringLiteral("65,2");
+    window.settings.is_used_stert = false;
 
     RunCatcher catcher;
     testsupport::ModalAnswerer answerer;
@@ -134,10 +135,10 @@ void RunCycleTest::closedDialogChangesNothing() {
     window.stertRun();
 
     QVERIFY(sawDialog);
-    QCOMPARE(window.stertTime, 7);
-    QCOMPARE(window.runNumber, 114514);
-    QCOMPARE(window.stopCommand, QStringLiteral("65,2"));
-    QVERIFY(!window.is_used_stert);
+    QCOMPARE(window.settings.stertTime, 7);
+    QCOMPARE(window.settings.runNumber, 114514);
+    QCOMPARE(window.settings.stopCommand, QStringLiteral("65,2"));
+    QVERIFY(!window.settings.is_used_stert);
     QVERIFY(window.isVisible());
     QCOMPARE(catcher.runs, 0);
     QVERIFY(window.findChildren<QThread *>().isEmpty());
@@ -164,8 +165,8 @@ void RunCycleTest::projectName() {
     QFETCH(QString, filePath);
     QFETCH(QString, name);
     tarnwick window;
-    window.filePath = filePath;
-    QCOMPARE(window.runProjectName(), name);
+    window.document->setFilePath(filePath);
+    QCOMPARE(window.runs->runProjectName(), name);
     // The run and the window title name the project alike.
     QCOMPARE(window.windowTitleForPath(), name);
 }
@@ -174,13 +175,14 @@ void RunCycleTest::runHidesAndComesBack() {
     tarnwick window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.filePath = QStringLiteral("/tmp/projects/a.b.cmdat");
-    window.listCommand = {{QStringLiteral("キー"), QStringLiteral("65,0"), QStringLiteral("0.01")}};
-    window.listCondition = {{QStringLiteral("終わるまで待つ"), QStringLiteral("0")}};
-    window.stertTime = 0; // shown as 1
-    window.runNumber = 1;
-    window.stopCommand = QStringLiteral("83,3");
-    window.is_used_stert = false;
+    window.document->setFilePath(QStringLiteral("/tmp/projects/a.b.cmdat"));
+    window.document->setPages(
+        {{QStringLiteral("キー"), QStringLiteral("65,0"), QStringLiteral("0.01")}},
+        {{QStringLiteral("終わるまで待つ"), QStringLiteral("0")}});
+    window.settings.stertTime = 0; // shown as 1
+    window.settings.runNumber = 1;
+    window.settings.stopCommand = QStringLiteral("83,3");
+    window.settings.is_used_stert = false;
 
     for (int pass = 0; pass < 2; ++pass) {
         RunCatcher catcher;
@@ -198,10 +200,10 @@ void RunCycleTest::runHidesAndComesBack() {
 
         // The notice came with the first start and never again.
         QCOMPARE(answerer.count(), pass == 0 ? 1 : 0);
-        QVERIFY(window.is_used_stert);
-        QCOMPARE(window.stertTime, 1);
-        QCOMPARE(window.runNumber, 2);
-        QCOMPARE(window.stopCommand, QStringLiteral("83,3"));
+        QVERIFY(window.settings.is_used_stert);
+        QCOMPARE(window.settings.stertTime, 1);
+        QCOMPARE(window.settings.runNumber, 2);
+        QCOMPARE(window.settings.stopCommand, QStringLiteral("83,3"));
 
         QCOMPARE(catcher.runs, 1);
         QVERIFY(!catcher.runHasParent);
@@ -209,7 +211,7 @@ void RunCycleTest::runHidesAndComesBack() {
         QCOMPARE(catcher.stertTime, 1);
         QCOMPARE(catcher.runNumber, 2);
         QCOMPARE(catcher.stopCommand, QStringLiteral("83,3"));
-        QCOMPARE(catcher.listCommand, window.listCommand);
+        QCOMPARE(catcher.listCommand, window.document->listCommand());
 
         // The one-second start delay leaves time to see the window hidden,
         // and the dialog (with its hook) already gone: the one listener left
@@ -241,11 +243,10 @@ void RunCycleTest::runHidesAndComesBack() {
 void RunCycleTest::runDeletedWhenItsThreadEndsFirst() {
     tarnwick window;
     window.show();
-    window.listCommand = {{QStringLiteral("なし")}};
-    window.listCondition = {{QStringLiteral("即時")}};
-    window.stertTime = 1;
-    window.runNumber = 1;
-    window.stopCommand = QStringLiteral("なし");
+    window.document->setPages({{QStringLiteral("なし")}}, {{QStringLiteral("即時")}});
+    window.settings.stertTime = 1;
+    window.settings.runNumber = 1;
+    window.settings.stopCommand = QStringLiteral("なし");
 
     // `finished` is emitted by the run's own worker, which can be pre-empted
     // between the calls it queues. Simulated: the run's thread is ended
@@ -298,12 +299,11 @@ void RunCycleTest::unplayablePageIsRefused() {
     QFETCH(QStringList, named);
     tarnwick window;
     window.show();
-    window.is_japanese = japanese;
-    window.listCommand = commands;
-    window.listCondition = conditions;
-    window.stertTime = 1;
-    window.runNumber = 1;
-    window.stopCommand = QStringLiteral("83,3");
+    window.settings.is_japanese = japanese;
+    window.document->setPages(commands, conditions);
+    window.settings.stertTime = 1;
+    window.settings.runNumber = 1;
+    window.settings.stopCommand = QStringLiteral("83,3");
 
     for (bool throughDialog : {true, false}) {
         RunCatcher catcher;
@@ -325,7 +325,7 @@ void RunCycleTest::unplayablePageIsRefused() {
         QVERIFY(!sawDialog); // refused before the settings are asked for
         for (const QString &part : named)
             QVERIFY2(answerer.last().text.contains(part), qPrintable(answerer.last().text));
-        QCOMPARE(window.messageText, answerer.last().text);
+        QCOMPARE(window.runs->messageText, answerer.last().text);
         QCOMPARE(catcher.runs, 0);
         QVERIFY(window.isVisible());
         QVERIFY(window.findChildren<QThread *>().isEmpty());
@@ -342,13 +342,13 @@ void RunCycleTest::endlessRunRefusedWhereNothingHearsItsStopKeys() {
     rec.runKeys()->setAnswer({platform::RunKeyWay::Unheard, {}, {}});
     tarnwick window;
     window.show();
-    window.listCommand = {{QStringLiteral("なし")}};
-    window.listCondition = {{QStringLiteral("時間"), QStringLiteral("0.05")}};
-    window.stertTime = 0;
-    window.runNumber = kRepeatUntilStopped;
-    window.stopCommand = QStringLiteral("83,3");
+    window.document->setPages({{QStringLiteral("なし")}},
+                              {{QStringLiteral("時間"), QStringLiteral("0.05")}});
+    window.settings.stertTime = 0;
+    window.settings.runNumber = kRepeatUntilStopped;
+    window.settings.stopCommand = QStringLiteral("83,3");
     for (bool japanese : {true, false}) {
-        window.is_japanese = japanese;
+        window.settings.is_japanese = japanese;
         RunCatcher catcher;
         testsupport::ModalAnswerer answerer;
         window.startRun();
@@ -397,14 +397,15 @@ void RunCycleTest::windowPageStopsTheRunAndSaysSo() {
     QFETCH(QString, text);
     tarnwick window;
     window.show();
-    window.is_japanese = japanese;
-    window.listCommand = {{QStringLiteral("ウィンドウ切替"), QStringLiteral("ブラウザー"),
-                           QStringLiteral("含む"), QString(), QStringLiteral("1")},
-                          {QStringLiteral("入力"), QStringLiteral("abc"), QStringLiteral("0.01")}};
-    window.listCondition = {{QStringLiteral("即時")}, {QStringLiteral("即時")}};
-    window.stertTime = 0;
-    window.runNumber = 1;
-    window.stopCommand = QStringLiteral("なし");
+    window.settings.is_japanese = japanese;
+    window.document->setPages(
+        {{QStringLiteral("ウィンドウ切替"), QStringLiteral("ブラウザー"), QStringLiteral("含む"),
+          QString(), QStringLiteral("1")},
+         {QStringLiteral("入力"), QStringLiteral("abc"), QStringLiteral("0.01")}},
+        {{QStringLiteral("即時")}, {QStringLiteral("即時")}});
+    window.settings.stertTime = 0;
+    window.settings.runNumber = 1;
+    window.settings.stopCommand = QStringLiteral("なし");
     rec.setWindows({});
     rec.clearEvents();
 
@@ -420,7 +421,7 @@ void RunCycleTest::windowPageStopsTheRunAndSaysSo() {
         QVERIFY2(event.rfind("unicode", 0) != 0, event.c_str());
     QTRY_VERIFY(window.findChildren<QThread *>().isEmpty());
     // Told once: the next run's end says nothing of it.
-    QVERIFY(window.runStopText.isEmpty());
+    QVERIFY(window.runs->runStopText.isEmpty());
 }
 
 QTEST_MAIN(RunCycleTest)
@@ -431,27 +432,28 @@ QTEST_MAIN(RunCycleTest)
 // start key nothing is held.
 void RunCycleTest::startKeyStartsWithoutTheDialog() {
     tarnwick window;
-    QVERIFY(!rec.fireShortcut(window.startKeyId)); // off by default
+    QVERIFY(!rec.fireShortcut(window.runs->startKeyId)); // off by default
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.editorOpen = true;
-    window.listCommand = {{QStringLiteral("キー"), QStringLiteral("65,0"), QStringLiteral("0.3")}};
-    window.listCondition = {{QStringLiteral("終わるまで待つ"), QStringLiteral("0")}};
-    window.stertTime = 0;
-    window.runNumber = 1;
-    window.stopCommand = QStringLiteral("83,3");
-    window.startCommand = QStringLiteral("120,3");
-    window.applyStartKey();
+    window.document->setPages(
+        {{QStringLiteral("キー"), QStringLiteral("65,0"), QStringLiteral("0.3")}},
+        {{QStringLiteral("終わるまで待つ"), QStringLiteral("0")}});
+    window.settings.stertTime = 0;
+    window.settings.runNumber = 1;
+    window.settings.stopCommand = QStringLiteral("83,3");
+    window.settings.startCommand = QStringLiteral("120,3");
+    window.runs->applyStartKey();
 
     RunCatcher catcher;
     testsupport::ModalAnswerer answerer;
     rec.clearEvents();
-    QVERIFY(rec.fireShortcut(window.startKeyId));
+    QVERIFY(rec.fireShortcut(window.runs->startKeyId));
     QTRY_COMPARE(catcher.runs, 1);
     QCOMPARE(answerer.count(), 0); // no dialog, no notice
     QCOMPARE(catcher.stertTime, 0);
     QVERIFY(window.isHidden());
-    QVERIFY(rec.fireShortcut(window.startKeyId));
+    QVERIFY(rec.fireShortcut(window.runs->startKeyId));
     QTest::qWait(100);
     QCOMPARE(catcher.runs, 1);
     QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 20000);
@@ -460,9 +462,9 @@ void RunCycleTest::startKeyStartsWithoutTheDialog() {
     QCOMPARE(std::count(texts.begin(), texts.end(), std::string("keyDown 65")), 1);
 
     // Given back once set to none.
-    window.startCommand = QStringLiteral("なし");
-    window.applyStartKey();
-    QVERIFY(!rec.fireShortcut(window.startKeyId));
+    window.settings.startCommand = QStringLiteral("なし");
+    window.runs->applyStartKey();
+    QVERIFY(!rec.fireShortcut(window.runs->startKeyId));
 }
 
 // While the run is paused the window's title says so, in its language.
@@ -470,13 +472,14 @@ void RunCycleTest::titleSaysPaused() {
     tarnwick window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.is_japanese = false;
-    window.filePath = QStringLiteral("/tmp/projects/p.cmdat");
-    window.listCommand = {{QStringLiteral("キー"), QStringLiteral("65,0"), QStringLiteral("0.01")}};
-    window.listCondition = {{QStringLiteral("時間"), QStringLiteral("0.01")}};
-    window.stertTime = 0;
-    window.runNumber = 114514;
-    window.stopCommand = QStringLiteral("83,3");
+    window.settings.is_japanese = false;
+    window.document->setFilePath(QStringLiteral("/tmp/projects/p.cmdat"));
+    window.document->setPages(
+        {{QStringLiteral("キー"), QStringLiteral("65,0"), QStringLiteral("0.01")}},
+        {{QStringLiteral("時間"), QStringLiteral("0.01")}});
+    window.settings.stertTime = 0;
+    window.settings.runNumber = 114514;
+    window.settings.stopCommand = QStringLiteral("83,3");
     RunCatcher catcher;
     QPointer<Run> caught;
     catcher.onRun = [&caught](Run *run) { caught = run; };

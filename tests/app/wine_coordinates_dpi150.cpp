@@ -4,6 +4,7 @@
 // physical ones), the input layer in physical ones: the stored position must
 // never mix the two.
 
+#include "app/coordinatecapture.h"
 #include "app/tarnwick.h"
 #include "platform/inputlayer.h"
 #include "run/run.h"
@@ -83,20 +84,21 @@ void WineCoordinatesDpi150Test::capturedPositionAndJumpMeetOnOnePixel() {
     target.clientToScreen(x, y);
 
     tarnwick window;
-    window.listCommand = {QStringList{kPointer, "0", "0"}};
-    window.listCondition = {QStringList{QStringLiteral("終わるまで待つ"), "0.1"}};
-    window.currentPage = 1;
+    window.document->setPages({QStringList{kPointer, "0", "0"}},
+                              {QStringList{QStringLiteral("終わるまで待つ"), "0.1"}});
+    window.document->setCurrentPage(1);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
     // The user puts the pointer on the pixel and presses Ctrl+Alt+G.
     QVERIFY(SetCursorPos(x, y));
     window.getCoordinate();
-    QVERIFY(window.hotkeyRegistered);
+    QVERIFY(window.capture->hotkeyRegistered);
     QVERIFY(target.activate());
     pressCtrlAltG();
-    QTRY_VERIFY_WITH_TIMEOUT(window.listCommand.at(0).value(1) != QStringLiteral("0"), 5000);
-    QCOMPARE(window.listCommand.at(0),
+    QTRY_VERIFY_WITH_TIMEOUT(window.document->listCommand().at(0).value(1) != QStringLiteral("0"),
+                             5000);
+    QCOMPARE(window.document->listCommand().at(0),
              (QStringList{kPointer, QString::number(x), QString::number(y)}));
     // Qt's own idea of the same place is in logical pixels.
     QVERIFY(qAbs(QCursor::pos().x() * 1.5 - x) <= 1.5);
@@ -110,7 +112,7 @@ void WineCoordinatesDpi150Test::capturedPositionAndJumpMeetOnOnePixel() {
     QThread thread;
     auto *run = new Run;
     run->prepare(RunSettings{0, 1, QStringLiteral("なし")},
-                 {window.listCommand.at(0), {"クリック", "左", "0.05"}},
+                 {window.document->listCommand().at(0), {"クリック", "左", "0.05"}},
                  {{"時間", "0.1"}, {"終わるまで待つ", "0"}}, QStringLiteral("p"));
     run->moveToThread(&thread);
     connect(&thread, &QThread::started, run, &Run::start);

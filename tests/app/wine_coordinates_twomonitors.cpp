@@ -5,6 +5,7 @@
 // window there, and the pointer is clamped to the virtual screen, not to
 // the primary monitor.
 
+#include "app/coordinatecapture.h"
 #include "app/tarnwick.h"
 #include "platform/backend.h"
 #include "run/run.h"
@@ -91,19 +92,20 @@ void WineCoordinatesTwoMonitorsTest::capturedPositionAndJumpMeet() {
     target.clientToScreen(x, y);
 
     tarnwick window;
-    window.listCommand = {QStringList{kPointer, "0", "0"}};
-    window.listCondition = {QStringList{QStringLiteral("終わるまで待つ"), "0.1"}};
-    window.currentPage = 1;
+    window.document->setPages({QStringList{kPointer, "0", "0"}},
+                              {QStringList{QStringLiteral("終わるまで待つ"), "0.1"}});
+    window.document->setCurrentPage(1);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
     QVERIFY(SetCursorPos(x, y));
     window.getCoordinate();
-    QVERIFY(window.hotkeyRegistered);
+    QVERIFY(window.capture->hotkeyRegistered);
     QVERIFY(target.activate());
     pressCtrlAltG();
-    QTRY_VERIFY_WITH_TIMEOUT(window.listCommand.at(0).value(1) != QStringLiteral("0"), 5000);
-    QCOMPARE(window.listCommand.at(0),
+    QTRY_VERIFY_WITH_TIMEOUT(window.document->listCommand().at(0).value(1) != QStringLiteral("0"),
+                             5000);
+    QCOMPARE(window.document->listCommand().at(0),
              (QStringList{kPointer, QString::number(x), QString::number(y)}));
     // The editor's boxes show it as it is, negative included.
     QCOMPARE(window.coordXSpin->value(), x);
@@ -115,7 +117,7 @@ void WineCoordinatesTwoMonitorsTest::capturedPositionAndJumpMeet() {
     QThread thread;
     auto *run = new Run;
     run->prepare(RunSettings{0, 1, QStringLiteral("なし")},
-                 {window.listCommand.at(0), {"クリック", "左", "0.05"}},
+                 {window.document->listCommand().at(0), {"クリック", "左", "0.05"}},
                  {{"時間", "0.1"}, {"終わるまで待つ", "0"}}, QStringLiteral("p"));
     run->moveToThread(&thread);
     connect(&thread, &QThread::started, run, &Run::start);

@@ -5,6 +5,8 @@
 // replayed into a fresh copy of the target window, which must receive the
 // same text and the same clicks.
 
+#include "app/projectfiles.h"
+#include "app/recordinglauncher.h"
 #include "app/recordingsession.h"
 #include "app/tarnwick.h"
 #include "core/projectfile.h"
@@ -135,19 +137,19 @@ private:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.newProjectButton->click();
-        window.stertTime = 0;
-        window.stopCommand = kStop;
-        window.is_message_record = false; // the notice is tested offscreen
+        window.settings.stertTime = 0;
+        window.settings.stopCommand = kStop;
+        window.settings.is_message_record = false; // the notice is tested offscreen
         QCOMPARE(window.otherMenu->actions().first(), window.recordAction);
         window.recordAction->trigger();
-        QVERIFY(window.recording);
+        QVERIFY(window.recorder->recording);
         QVERIFY(window.isHidden());
-        QTRY_VERIFY(window.recording->isRecording());
+        QTRY_VERIFY(window.recorder->recording->isRecording());
     }
     // "クリック 左": each page's kind and first value.
     static QStringList kindsOf(const tarnwick &window) {
         QStringList kinds;
-        for (const QStringList &command : window.listCommand)
+        for (const QStringList &command : window.document->listCommand())
             kinds << command.value(0) + QLatin1Char(' ') + command.value(1);
         return kinds;
     }
@@ -188,23 +190,23 @@ void WineRecordTest::recordSaveReplay() {
     QCOMPARE(clicksOf(*original), expectedClicks);
     chord({VK_LCONTROL, VK_LMENU, 'S'}); // ends it and is not recorded
     QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 10000);
-    QVERIFY(!window->recording);
+    QVERIFY(!window->recorder->recording);
 
     // The clicks are placed in the window they went to, found by its title.
     const QStringList kinds = kindsOf(*window);
     QCOMPARE(kinds, (QStringList{"なし ", "ウィンドウ切替 target", "ウィンドウ座標 target",
                                  "クリック 左", "ウィンドウ座標 target", "クリック 右",
                                  "入力 Hello 42", "キー 13,0", "キー 65,2"}));
-    QCOMPARE(window->listCommand.at(2).mid(4), (QStringList{"100", "150"}));
-    QCOMPARE(window->listCommand.at(4).mid(4), (QStringList{"300", "250"}));
-    QCOMPARE(window->currentPage, 9); // the last recorded page
+    QCOMPARE(window->document->listCommand().at(2).mid(4), (QStringList{"100", "150"}));
+    QCOMPARE(window->document->listCommand().at(4).mid(4), (QStringList{"300", "250"}));
+    QCOMPARE(window->document->currentPage(), 9); // the last recorded page
     QVERIFY(window->isProjectDirty());
 
-    window->filePath = path;
-    window->writeProjectFile();
+    window->document->setFilePath(path);
+    window->files->writeProjectFile();
     QVERIFY(!window->isProjectDirty());
-    const PageList commands = window->listCommand;
-    const PageList conditions = window->listCondition;
+    const PageList commands = window->document->listCommand();
+    const PageList conditions = window->document->listCondition();
     original.reset();
     window.reset();
 
@@ -215,12 +217,12 @@ void WineRecordTest::recordSaveReplay() {
     QCOMPARE(loaded.conditions, conditions);
 
     auto player = std::make_unique<tarnwick>();
-    player->filePath = path;
-    player->readProjectFile();
-    QCOMPARE(player->listCommand, commands);
-    player->stertTime = 1;
-    player->runNumber = 1;
-    player->stopCommand = kStop;
+    player->document->setFilePath(path);
+    player->files->readProjectFile();
+    QCOMPARE(player->document->listCommand(), commands);
+    player->settings.stertTime = 1;
+    player->settings.runNumber = 1;
+    player->settings.stopCommand = kStop;
     // Elsewhere on the screen now: the replay still hits the same controls.
     Win32TargetWindow copy;
     QVERIFY(copy.open(kTargetX - 500, kTargetY + 200, 500, 320));

@@ -99,9 +99,9 @@ void WineRunCycleTest::cleanup() {
 
 // Through the run settings dialog, as a user starts a run.
 void WineRunCycleTest::startRun(bool repeat) {
-    window->stertTime = 1;
-    window->runNumber = 1;
-    window->is_used_stert = true; // no first-start notice
+    window->settings.stertTime = 1;
+    window->settings.runNumber = 1;
+    window->settings.is_used_stert = true; // no first-start notice
     testsupport::ModalAnswerer answerer;
     answerer.act([repeat](QWidget *w) {
         RunDialog *dialog = qobject_cast<RunDialog *>(w);
@@ -122,19 +122,19 @@ void WineRunCycleTest::jumpsClicksTypesIntoAWin32Window() {
     int x = 210;
     int y = 130;
     target.clientToScreen(x, y);
-    window->filePath = QStringLiteral("C:/projects/typing.cmdat");
-    window->listCommand = {
-        {QStringLiteral("マウスポインター"), QString::number(x), QString::number(y)},
-        {QStringLiteral("クリック"), QStringLiteral("左"), QStringLiteral("0.05")},
-        {QStringLiteral("入力"), kTyped, QStringLiteral("0.5")},
-        {QStringLiteral("キー"), QStringLiteral("13,0"), QStringLiteral("0.01")},
-        {QStringLiteral("クリック"), QStringLiteral("右"), QStringLiteral("0.05")}};
-    window->listCondition = {{QStringLiteral("時間"), QStringLiteral("0.2")},
-                             {QStringLiteral("終わるまで待つ"), QStringLiteral("0.2")},
-                             {QStringLiteral("終わるまで待つ"), QStringLiteral("0.1")},
-                             {QStringLiteral("終わるまで待つ"), QStringLiteral("0.1")},
-                             {QStringLiteral("終わるまで待つ"), QStringLiteral("0")}};
-    window->stopCommand = QStringLiteral("83,3");
+    window->document->setFilePath(QStringLiteral("C:/projects/typing.cmdat"));
+    window->document->setPages(
+        {{QStringLiteral("マウスポインター"), QString::number(x), QString::number(y)},
+         {QStringLiteral("クリック"), QStringLiteral("左"), QStringLiteral("0.05")},
+         {QStringLiteral("入力"), kTyped, QStringLiteral("0.5")},
+         {QStringLiteral("キー"), QStringLiteral("13,0"), QStringLiteral("0.01")},
+         {QStringLiteral("クリック"), QStringLiteral("右"), QStringLiteral("0.05")}},
+        {{QStringLiteral("時間"), QStringLiteral("0.2")},
+         {QStringLiteral("終わるまで待つ"), QStringLiteral("0.2")},
+         {QStringLiteral("終わるまで待つ"), QStringLiteral("0.1")},
+         {QStringLiteral("終わるまで待つ"), QStringLiteral("0.1")},
+         {QStringLiteral("終わるまで待つ"), QStringLiteral("0")}});
+    window->settings.stopCommand = QStringLiteral("83,3");
     startRun(false);
 
     QTRY_COMPARE_WITH_TIMEOUT(target.messagesOf(WM_RBUTTONUP).size(), size_t(1), 20000);
@@ -166,13 +166,13 @@ void WineRunCycleTest::jumpsClicksTypesIntoAWin32Window() {
 }
 
 void WineRunCycleTest::repeatStoppedByTheStopCommand() {
-    window->filePath = QStringLiteral("C:/projects/repeat.cmdat");
-    window->listCommand = {
-        {QStringLiteral("キー"), QStringLiteral("65,0"), QStringLiteral("0.01")}};
-    window->listCondition = {{QStringLiteral("時間"), QStringLiteral("0.05")}};
-    window->stopCommand = QStringLiteral("83,3"); // Ctrl+Alt+S
+    window->document->setFilePath(QStringLiteral("C:/projects/repeat.cmdat"));
+    window->document->setPages(
+        {{QStringLiteral("キー"), QStringLiteral("65,0"), QStringLiteral("0.01")}},
+        {{QStringLiteral("時間"), QStringLiteral("0.05")}});
+    window->settings.stopCommand = QStringLiteral("83,3"); // Ctrl+Alt+S
     startRun(true);
-    QCOMPARE(window->runNumber, 114514);
+    QCOMPARE(window->settings.runNumber, 114514);
 
     QTRY_VERIFY_WITH_TIMEOUT(target.text().size() >= 5, 20000);
     QVERIFY(window->isHidden()); // repeating until stopped
@@ -209,11 +209,12 @@ void WineRunCycleTest::press(const std::vector<int> &chord) {
 // The pause keys let go of the key a page holds and nothing is typed while
 // paused; they resume it, held again; the stop keys end it with nothing held.
 void WineRunCycleTest::pausedRunHoldsNothing() {
-    window->filePath = QStringLiteral("C:/projects/pause.cmdat");
-    window->listCommand = {{QStringLiteral("キー"), QStringLiteral("66,0"), QStringLiteral("30")}};
-    window->listCondition = {{QStringLiteral("終わるまで待つ"), QStringLiteral("0")}};
-    window->stopCommand = QStringLiteral("83,3");  // Ctrl+Alt+S
-    window->pauseCommand = QStringLiteral("80,3"); // Ctrl+Alt+P
+    window->document->setFilePath(QStringLiteral("C:/projects/pause.cmdat"));
+    window->document->setPages(
+        {{QStringLiteral("キー"), QStringLiteral("66,0"), QStringLiteral("30")}},
+        {{QStringLiteral("終わるまで待つ"), QStringLiteral("0")}});
+    window->settings.stopCommand = QStringLiteral("83,3");  // Ctrl+Alt+S
+    window->settings.pauseCommand = QStringLiteral("80,3"); // Ctrl+Alt+P
     startRun(true);
     QTRY_VERIFY_WITH_TIMEOUT(layer->isDown('B'), 20000);
 

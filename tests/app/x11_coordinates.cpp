@@ -2,6 +2,7 @@
 // key arrives through Qt's native event filter, the prompt steps aside from
 // the real pointer, and a hot key held by another client is reported.
 
+#include "app/coordinatecapture.h"
 #include "app/tarnwick.h"
 #include "capture/hoverhidewindow.h"
 #include "platform/inputlayer.h"
@@ -57,9 +58,9 @@ private slots:
     void cleanupTestCase() { layer.reset(); }
     void init() {
         window = std::make_unique<tarnwick>();
-        window->listCommand = {QStringList{QStringLiteral("マウスポインター"), "0", "0"}};
-        window->listCondition = {QStringList{QStringLiteral("終わるまで待つ"), "0.1"}};
-        window->currentPage = 1;
+        window->document->setPages({QStringList{QStringLiteral("マウスポインター"), "0", "0"}},
+                                   {QStringList{QStringLiteral("終わるまで待つ"), "0.1"}});
+        window->document->setCurrentPage(1);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
@@ -71,25 +72,25 @@ private slots:
     void hotKeyTakesThePointerPosition() {
         movePointer(123, 456);
         window->getCoordinate();
-        QVERIFY(window->hotkeyRegistered);
-        QPointer<HoverHideWindow> prompt = window->hoverWindow;
+        QVERIFY(window->capture->hotkeyRegistered);
+        QPointer<HoverHideWindow> prompt = window->capture->hoverWindow;
         QVERIFY(prompt);
         QVERIFY(QTest::qWaitForWindowExposed(prompt.data()));
         QVERIFY(!window->isVisible());
 
         pressCtrlAltG();
-        QTRY_COMPARE_WITH_TIMEOUT(window->listCommand.at(0),
+        QTRY_COMPARE_WITH_TIMEOUT(window->document->listCommand().at(0),
                                   (QStringList{QStringLiteral("マウスポインター"), "123", "456"}),
                                   5000);
         QVERIFY(window->isVisible());
-        QVERIFY(!window->hotkeyRegistered);
+        QVERIFY(!window->capture->hotkeyRegistered);
         QTRY_VERIFY(!prompt);
     }
 
     void promptStepsAsideFromThePointer() {
         movePointer(10, 10);
         window->getCoordinate();
-        QPointer<HoverHideWindow> prompt = window->hoverWindow;
+        QPointer<HoverHideWindow> prompt = window->capture->hoverWindow;
         QVERIFY(prompt);
         QVERIFY(QTest::qWaitForWindowExposed(prompt.data()));
         const QRect frame = prompt->frameGeometry();
@@ -108,7 +109,7 @@ private slots:
 
         prompt->close();
         QTRY_VERIFY(window->isVisible()); // closed before a position was taken
-        QVERIFY(!window->hotkeyRegistered);
+        QVERIFY(!window->capture->hotkeyRegistered);
     }
 
     void hotKeyHeldByAnotherClient() {
@@ -127,17 +128,17 @@ private slots:
         QCOMPARE(answerer.last().icon, QMessageBox::Warning);
         QVERIFY(answerer.last().text.contains(QStringLiteral("Ctrl+Alt+G")));
         QVERIFY(window->isVisible());
-        QCOMPARE(window->hoverWindow, nullptr);
-        QVERIFY(!window->hotkeyRegistered);
+        QCOMPARE(window->capture->hoverWindow, nullptr);
+        QVERIFY(!window->capture->hotkeyRegistered);
 
         XUngrabKey(other, g, AnyModifier, root);
         XCloseDisplay(other);
 
         // With the key free again the capture works.
         window->getCoordinate();
-        QVERIFY(window->hotkeyRegistered);
-        window->hoverWindow->close();
-        QTRY_VERIFY(!window->hoverWindow);
+        QVERIFY(window->capture->hotkeyRegistered);
+        window->capture->hoverWindow->close();
+        QTRY_VERIFY(!window->capture->hoverWindow);
     }
 };
 

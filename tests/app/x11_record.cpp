@@ -4,6 +4,8 @@
 // window and replayed into a fresh copy of the target window, which must end
 // with the same text, the same clicks and the same selection.
 
+#include "app/projectfiles.h"
+#include "app/recordinglauncher.h"
 #include "app/recordingsession.h"
 #include "app/tarnwick.h"
 #include "core/projectfile.h"
@@ -115,14 +117,14 @@ void X11RecordTest::recordSaveReplay() {
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     window->newProjectButton->click();
-    window->stertTime = 0;
-    window->stopCommand = QStringLiteral("83,3");
-    window->is_message_record = false; // the notice is tested offscreen
+    window->settings.stertTime = 0;
+    window->settings.stopCommand = QStringLiteral("83,3");
+    window->settings.is_message_record = false; // the notice is tested offscreen
     QCOMPARE(window->otherMenu->actions().first(), window->recordAction);
     window->recordAction->trigger();
-    QVERIFY(window->recording);
+    QVERIFY(window->recorder->recording);
     QVERIFY(window->isHidden());
-    QTRY_VERIFY(window->recording->isRecording());
+    QTRY_VERIFY(window->recorder->recording->isRecording());
 
     auto original = showTarget();
     QVERIFY(original);
@@ -130,7 +132,7 @@ void X11RecordTest::recordSaveReplay() {
     perform(*original);
     chord({kLControl, kLMenu, 'S'}); // ends it and is not recorded
     QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 10000);
-    QVERIFY(!window->recording);
+    QVERIFY(!window->recorder->recording);
 
     QCOMPARE(original->edit->text(), QStringLiteral("Hello 42"));
     QCOMPARE(entered.count(), 1);
@@ -139,23 +141,23 @@ void X11RecordTest::recordSaveReplay() {
 
     // The clicks are placed in the window they went to, found by its title.
     QStringList kinds;
-    for (const QStringList &command : window->listCommand)
+    for (const QStringList &command : window->document->listCommand())
         kinds << command.value(0) + QLatin1Char(' ') + command.value(1);
     QCOMPARE(kinds,
              (QStringList{"なし ", "ウィンドウ切替 record target", "ウィンドウ座標 record target",
                           "クリック 左", "ウィンドウ座標 record target", "クリック 右",
                           "入力 Hello 42", "キー 13,0", "キー 65,2"}));
-    QCOMPARE(window->listCommand.at(2).mid(4), (QStringList{"100", "150"}));
-    QCOMPARE(window->listCommand.at(4).mid(4), (QStringList{"300", "250"}));
-    QCOMPARE(window->currentPage, 9); // the last recorded page
+    QCOMPARE(window->document->listCommand().at(2).mid(4), (QStringList{"100", "150"}));
+    QCOMPARE(window->document->listCommand().at(4).mid(4), (QStringList{"300", "250"}));
+    QCOMPARE(window->document->currentPage(), 9); // the last recorded page
     QVERIFY(window->isProjectDirty());
     QVERIFY(window->undoButton->isVisible());
 
-    window->filePath = path;
-    window->writeProjectFile();
+    window->document->setFilePath(path);
+    window->files->writeProjectFile();
     QVERIFY(!window->isProjectDirty());
-    const PageList commands = window->listCommand;
-    const PageList conditions = window->listCondition;
+    const PageList commands = window->document->listCommand();
+    const PageList conditions = window->document->listCondition();
     original.reset();
     window.reset();
 
@@ -166,12 +168,12 @@ void X11RecordTest::recordSaveReplay() {
     QCOMPARE(loaded.conditions, conditions);
 
     auto player = std::make_unique<tarnwick>();
-    player->filePath = path;
-    player->readProjectFile();
-    QCOMPARE(player->listCommand, commands);
-    player->stertTime = 1;
-    player->runNumber = 1;
-    player->stopCommand = QStringLiteral("83,3");
+    player->document->setFilePath(path);
+    player->files->readProjectFile();
+    QCOMPARE(player->document->listCommand(), commands);
+    player->settings.stertTime = 1;
+    player->settings.runNumber = 1;
+    player->settings.stopCommand = QStringLiteral("83,3");
     auto copy = showTarget();
     QVERIFY(copy);
     // Elsewhere on the screen now: the replay still hits the same controls.
@@ -197,12 +199,12 @@ void X11RecordTest::passwordPromptIsNotRecorded() {
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     window->newProjectButton->click();
-    window->stertTime = 0;
-    window->stopCommand = QStringLiteral("83,3");
-    window->is_message_record = false;
+    window->settings.stertTime = 0;
+    window->settings.stopCommand = QStringLiteral("83,3");
+    window->settings.is_message_record = false;
     window->recordAction->trigger();
-    QVERIFY(window->recording);
-    QTRY_VERIFY(window->recording->isRecording());
+    QVERIFY(window->recorder->recording);
+    QTRY_VERIFY(window->recorder->recording->isRecording());
     auto target = showTarget();
     QVERIFY(target);
 
@@ -229,8 +231,8 @@ void X11RecordTest::passwordPromptIsNotRecorded() {
     QTRY_COMPARE(answerer.count(), 1);
     QCOMPARE(answerer.last().text,
              QStringLiteral("パスワード欄など、保護された入力への入力は記録しませんでした。"));
-    QCOMPARE(window->listCommand.size(), 2);
-    QCOMPARE(window->listCommand.at(1).mid(0, 2), (QStringList{"入力", "ok"}));
+    QCOMPARE(window->document->listCommand().size(), 2);
+    QCOMPARE(window->document->listCommand().at(1).mid(0, 2), (QStringList{"入力", "ok"}));
     layer->releaseAll();
 }
 

@@ -106,16 +106,16 @@ void X11RunCycleTest::focusTarget() {
 
 void X11RunCycleTest::typesIntoAnotherWindowAndComesBack() {
     QSignalSpy entered(target.get(), &QLineEdit::returnPressed);
-    window->filePath = QStringLiteral("/tmp/projects/typing.cmdat");
-    window->listCommand = {
-        {QStringLiteral("入力"), QStringLiteral("Hello, run 42"), QStringLiteral("0.3")},
-        {QStringLiteral("キー"), QStringLiteral("13,0"), QStringLiteral("0.01")}};
-    window->listCondition = {{QStringLiteral("終わるまで待つ"), QStringLiteral("0.1")},
-                             {QStringLiteral("終わるまで待つ"), QStringLiteral("0")}};
-    window->stertTime = 2;
-    window->runNumber = 1;
-    window->stopCommand = QStringLiteral("83,3");
-    window->is_used_stert = false;
+    window->document->setFilePath(QStringLiteral("/tmp/projects/typing.cmdat"));
+    window->document->setPages(
+        {{QStringLiteral("入力"), QStringLiteral("Hello, run 42"), QStringLiteral("0.3")},
+         {QStringLiteral("キー"), QStringLiteral("13,0"), QStringLiteral("0.01")}},
+        {{QStringLiteral("終わるまで待つ"), QStringLiteral("0.1")},
+         {QStringLiteral("終わるまで待つ"), QStringLiteral("0")}});
+    window->settings.stertTime = 2;
+    window->settings.runNumber = 1;
+    window->settings.stopCommand = QStringLiteral("83,3");
+    window->settings.is_used_stert = false;
 
     testsupport::ModalAnswerer answerer;
     QString capturedEsc;
@@ -147,8 +147,8 @@ void X11RunCycleTest::typesIntoAnotherWindowAndComesBack() {
     QCOMPARE(captured, QStringLiteral("F12"));
     QCOMPARE(answerer.count(), 1);
     QVERIFY(answerer.last().text.contains(QStringLiteral("「F12」")));
-    QCOMPARE(window->stopCommand, QStringLiteral("123,0"));
-    QVERIFY(window->is_used_stert);
+    QCOMPARE(window->settings.stopCommand, QStringLiteral("123,0"));
+    QVERIFY(window->settings.is_used_stert);
     QVERIFY(window->isHidden());
 
     // The start delay leaves time to give the other window the keyboard.
@@ -161,14 +161,14 @@ void X11RunCycleTest::typesIntoAnotherWindowAndComesBack() {
 }
 
 void X11RunCycleTest::repeatStoppedByTheCapturedExitCommand() {
-    window->filePath = QStringLiteral("/tmp/projects/repeat.cmdat");
-    window->listCommand = {
-        {QStringLiteral("キー"), QStringLiteral("65,0"), QStringLiteral("0.01")}};
-    window->listCondition = {{QStringLiteral("時間"), QStringLiteral("0.05")}};
-    window->stertTime = 1;
-    window->runNumber = 1;
-    window->stopCommand = QStringLiteral("123,0");
-    window->is_used_stert = true;
+    window->document->setFilePath(QStringLiteral("/tmp/projects/repeat.cmdat"));
+    window->document->setPages(
+        {{QStringLiteral("キー"), QStringLiteral("65,0"), QStringLiteral("0.01")}},
+        {{QStringLiteral("時間"), QStringLiteral("0.05")}});
+    window->settings.stertTime = 1;
+    window->settings.runNumber = 1;
+    window->settings.stopCommand = QStringLiteral("123,0");
+    window->settings.is_used_stert = true;
 
     testsupport::ModalAnswerer answerer;
     answerer.act([](QWidget *w) {
@@ -180,7 +180,7 @@ void X11RunCycleTest::repeatStoppedByTheCapturedExitCommand() {
     });
     window->runButton->click();
     QCOMPARE(answerer.count(), 0);
-    QCOMPARE(window->runNumber, 114514);
+    QCOMPARE(window->settings.runNumber, 114514);
     QVERIFY(window->isHidden());
 
     focusTarget();
@@ -217,12 +217,12 @@ void X11RunCycleTest::noTrayNoEndlessRunWithoutExitCommand() {
     QFETCH(bool, japanese);
     QFETCH(bool, refused);
     QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
-    window->is_japanese = japanese;
-    window->listCommand = {{QStringLiteral("なし")}};
-    window->listCondition = {{QStringLiteral("時間"), QStringLiteral("0.05")}};
-    window->stertTime = 0;
-    window->runNumber = runs;
-    window->stopCommand = exitCommand;
+    window->settings.is_japanese = japanese;
+    window->document->setPages({{QStringLiteral("なし")}},
+                               {{QStringLiteral("時間"), QStringLiteral("0.05")}});
+    window->settings.stertTime = 0;
+    window->settings.runNumber = runs;
+    window->settings.stopCommand = exitCommand;
     testsupport::ModalAnswerer answerer;
     window->startRun();
     if (refused) {

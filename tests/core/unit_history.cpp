@@ -1,81 +1,62 @@
 #include "core/history.h"
-#include "core/pagerecords.h"
+#include "core/projectdocument.h"
 
 #include <QTest>
 
-using history::History;
-using pagerecords::Project;
+#include <memory>
 
-// The project and its history as the main window keeps them: an edit is
-// followed by a refresh, which clamps the current page and records a step.
+// The project and its history as the editor keeps them: an edit is followed
+// by a refresh, which clamps the current page and records a step.
 class HistoryTest : public QObject {
     Q_OBJECT
 
 private:
-    PageList commands;
-    PageList conditions;
-    PageList savedCommands;
-    PageList savedConditions;
-    QList<PageList> commandHistory;
-    QList<PageList> conditionHistory;
-    int index = 0;
-    int currentPage = 1;
+    std::unique_ptr<ProjectDocument> doc;
 
-    History hist() { return History{commandHistory, conditionHistory, index}; }
-    Project project() { return Project{commands, conditions, currentPage}; }
     bool refresh() {
-        project().clampCurrentPage();
-        return hist().record(commands, conditions);
+        doc->clampCurrentPage();
+        return doc->recordStep();
     }
     void undo() {
-        QVERIFY(hist().undo(commands, conditions));
-        project().clampCurrentPage();
+        QVERIFY(doc->undo());
+        doc->clampCurrentPage();
     }
-    bool saved() const {
-        return history::sameContent(commands, conditions, savedCommands, savedConditions);
-    }
-    void setKind(int page, const QString &kind) { commands[page - 1] = QStringList{kind}; }
+    bool saved() const { return !doc->isModified(); }
+    void setKind(int page, const QString &kind) { doc->setCommandAt(page - 1, QStringList{kind}); }
+    const PageList &commands() const { return doc->listCommand(); }
+    qsizetype steps() const { return doc->listCommandHistory().size(); }
 
 private slots:
-    void init() {
-        commands = {pagerecords::newPageCommand()};
-        conditions = {pagerecords::newPageCondition()};
-        savedCommands = commands;
-        savedConditions = conditions;
-        commandHistory.clear();
-        conditionHistory.clear();
-        hist().reset(commands, conditions);
-        currentPage = 1;
-    }
+    void init() { doc = std::make_unique<ProjectDocument>(); }
 
     void nothingToUndoAtStart() {
         QVERIFY(!refresh());
-        QVERIFY(!hist().canUndo());
-        QVERIFY(!hist().canRedo());
-        QVERIFY(!hist().undo(commands, conditions));
-        QVERIFY(!hist().redo(commands, conditions));
-        QCOMPARE(index, 0);
+        QVERIFY(!doc->canUndo());
+        QVERIFY(!doc->canRedo());
+        QVERIFY(!doc->undo());
+        QVERIFY(!doc->redo());
+        QCOMPARE(doc->historyIndex(), 0);
     }
 
     void oneStepPerRefresh() {
         // Two edits between refreshes make one step.
         setKind(1, "クリック");
-        conditions[0] = {"即時"};
+        doc->setConditionAt(0, {"即時"});
         QVERIFY(refresh());
-        QCOMPARE(commandHistory.size(), 2);
-        QCOMPARE(conditionHistory.size(), 2);
-        QCOMPARE(index, 1);
+        QCOMPARE(steps(), 2);
+        QCOMPARE(doc->listConditionHistory().size(), 2);
+        QCOMPARE(doc->historyIndex(), 1);
         QVERIFY(!refresh()); // nothing changed since
-        QCOMPARE(commandHistory.size(), 2);
+        QCOMPARE(steps(), 2);
 
         undo();
-        QCOMPARE(commands, PageList{pagerecords::newPageCommand()});
-        QCOMPARE(conditions, PageList{pagerecords::newPageCondition()});
-        QVERIFY(hist().canRedo());
-        QVERIFY(!hist().canUndo());
-        QVERIFY(hist().redo(commands, conditions));
-        QCOMPARE(commands.at(0), QStringList{"クリック"});
-        QCOMPARE(conditions.at(0), QStringList{"即時"});
+        QCOMPARE(commands(), PageList{pagerecords::newPageCommand()});
+        QCOMPARE(doc->listCondition(), PageList{pagerecords::newPageCondition()});
+        QVERIFY(doc->canRedo());
+        QVERIFY(!doc->canUndo());
+        QVERIFY(doc->redo());
+        QCOMPARE(commands().at(0), QStringList{"クリック"});
+        QCOMPARE(doc->listCondition().at(0), QStringList{"即時"});
     }
 
     void newChangeDropsRedo() {
@@ -85,43 +66,43 @@ private slots:
         refresh();
         undo();
         undo();
-        QCOMPARE(commandHistory.size(), 3);
+        QCOMPARE(steps(), 3);
         setKind(1, "C");
         QVERIFY(refresh());
-        QCOMPARE(commandHistory.size(), 2);
-        QCOMPARE(conditionHistory.size(), 2);
-        QCOMPARE(index, 1);
-        QVERIFY(!hist().canRedo());
+        QCOMPARE(steps(), 2);
+        QCOMPARE(doc->listConditionHistory().size(), 2);
+        QCOMPARE(doc->historyIndex(), 1);
+        QVERIFY(!doc->canRedo());
         undo();
-        QCOMPARE(commands.at(0), pagerecords::newPageCommand());
-        QVERIFY(hist().redo(commands, conditions));
-        QCOMPARE(commands.at(0), QStringList{"C"}); // not A or B
+        QCOMPARE(commands().at(0), pagerecords::newPageCommand());
+        QVERIFY(doc->redo());
+        QCOMPARE(commands().at(0), QStringList{"C"}); // not A or B
     }
 
     void undoAfterDeletingLastPageWhileOnIt() {
-        project().goNext();
-        project().goNext();
+        doc->goNext();
+        doc->goNext();
         setKind(3, "C");
         refresh();
-        QCOMPARE(currentPage, 3);
-        QVERIFY(project().deleteCurrent());
+        QCOMPARE(doc->currentPage(), 3);
+        QVERIFY(doc->deleteCurrent());
         refresh();
-        QCOMPARE(currentPage, 2);
+        QCOMPARE(doc->currentPage(), 2);
         undo();
-        QCOMPARE(commands.size(), 3);
-        QCOMPARE(conditions.size(), 3);
-        QCOMPARE(commands.at(2), QStringList{"C"});
-        QCOMPARE(currentPage, 2); // one below the restored last page
+        QCOMPARE(commands().size(), 3);
+        QCOMPARE(doc->listCondition().size(), 3);
+        QCOMPARE(commands().at(2), QStringList{"C"});
+        QCOMPARE(doc->currentPage(), 2); // one below the restored last page
     }
 
     void undoShrinkingBelowCurrentPage() {
-        project().goNext();
-        project().goNext();
+        doc->goNext();
+        doc->goNext();
         refresh();
-        QCOMPARE(currentPage, 3);
+        QCOMPARE(doc->currentPage(), 3);
         undo();
-        QCOMPARE(commands.size(), 1);
-        QCOMPARE(currentPage, 1); // lowered to the page count
+        QCOMPARE(commands().size(), 1);
+        QCOMPARE(doc->currentPage(), 1); // lowered to the page count
     }
 
     void unsavedRuleFollowsUndo() {
@@ -131,7 +112,7 @@ private slots:
         QVERIFY(!saved());
         undo();
         QVERIFY(saved());
-        QVERIFY(hist().redo(commands, conditions));
+        QVERIFY(doc->redo());
         QVERIFY(!saved());
         // Changing a value back makes the project saved again.
         setKind(1, "なし");
@@ -140,30 +121,32 @@ private slots:
 
     void stepsShareUnchangedPages() {
         for (int i = 0; i < 99; ++i)
-            project().goNext();
+            doc->goNext();
         refresh();
-        const PageList before = commandHistory.at(index);
+        const QList<PageList> &history = doc->listCommandHistory();
+        const PageList before = history.at(doc->historyIndex());
         setKind(50, "キー");
         refresh();
-        const PageList &after = commandHistory.at(index);
+        const PageList &after = history.at(doc->historyIndex());
         // Only the edited page's strings differ; the other pages are the very
         // same string data, and the unchanged condition list is one list.
         QCOMPARE(after.at(0).constData(), before.at(0).constData());
         QCOMPARE(after.at(98).constData(), before.at(98).constData());
         QVERIFY(after.at(49).constData() != before.at(49).constData());
-        QCOMPARE(conditionHistory.at(index).constData(),
-                 conditionHistory.at(index - 1).constData());
+        const QList<PageList> &conditions = doc->listConditionHistory();
+        QCOMPARE(conditions.at(doc->historyIndex()).constData(),
+                 conditions.at(doc->historyIndex() - 1).constData());
     }
 
     void brokenHistoryRecovers() {
         // An index outside the entries (say, after the history was cleared by
         // hand) records the project as the new current state.
-        commandHistory.clear();
-        conditionHistory.clear();
-        index = 3;
-        QVERIFY(!hist().canUndo());
-        QVERIFY(!hist().canRedo());
-        QVERIFY(refresh());
+        QList<PageList> commandHistory, conditionHistory;
+        int index = 3;
+        history::History hist{commandHistory, conditionHistory, index};
+        QVERIFY(!hist.canUndo());
+        QVERIFY(!hist.canRedo());
+        QVERIFY(hist.record(commands(), doc->listCondition()));
         QCOMPARE(commandHistory.size(), 1);
         QCOMPARE(index, 0);
     }

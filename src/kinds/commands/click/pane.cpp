@@ -14,14 +14,14 @@ editorpanes::Pane pane() {
     };
     p.show = [](tarnwick &w, const QStringList &r) {
         w.commandClickCombo->setCurrentText(
-            pagerecords::clickSideMenuText(element(r, 1), w.is_japanese));
+            pagerecords::clickSideMenuText(element(r, 1), w.settings.is_japanese));
         setSeconds(w.commandTimeSpin, element(r, 2));
     };
     p.apply = [](QStringList &r, const tarnwick &w) {
         setElement(r, 2, secondsText(w.commandTimeSpin->value()));
-        setElement(
-            r, 1,
-            pagerecords::clickSideFromMenuText(w.commandClickCombo->currentText(), w.is_japanese));
+        setElement(r, 1,
+                   pagerecords::clickSideFromMenuText(w.commandClickCombo->currentText(),
+                                                      w.settings.is_japanese));
     };
     return p;
 }

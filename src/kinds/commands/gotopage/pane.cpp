@@ -18,8 +18,8 @@ editorpanes::Pane pane() {
                                 w.jumpEveryCheck};
     };
     p.show = [](tarnwick &w, const QStringList &r) {
-        flowpanes::fillTargets(w.jumpTargetCombo, w.listName, pagerecords::element(r, 1),
-                               w.is_japanese);
+        flowpanes::fillTargets(w.jumpTargetCombo, w.document->listName(),
+                               pagerecords::element(r, 1), w.settings.is_japanese);
         const int count = pageflow::countOf(pagerecords::element(r, 2));
         w.jumpEveryCheck->setChecked(count == -1);
         w.jumpCountSpin->setValue(qMax(count, 0));

@@ -10,12 +10,12 @@ editorpanes::Pane pane() {
     p.widgets = [](const tarnwick &w) { return QList<QWidget *>{w.conditionClickCombo}; };
     p.show = [](tarnwick &w, const QStringList &r) {
         w.conditionClickCombo->setCurrentText(
-            pagerecords::clickSideMenuText(element(r, 1), w.is_japanese));
+            pagerecords::clickSideMenuText(element(r, 1), w.settings.is_japanese));
     };
     p.apply = [](QStringList &r, const tarnwick &w) {
         setElement(r, 1,
                    pagerecords::clickSideFromMenuText(w.conditionClickCombo->currentText(),
-                                                      w.is_japanese));
+                                                      w.settings.is_japanese));
     };
     return p;
 }
