@@ -5,14 +5,12 @@
 // there stops the run with exit status 5 and its message, and nothing is
 // clicked.
 
+#include "core/projectfile.h"
 #include "support/kwinsession.h"
 #include "support/screenpattern.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,15 +20,7 @@ namespace {
 namespace pattern = testsupport::screenpattern;
 
 QByteArray project(const QList<QStringList> &commands, const QList<QStringList> &conditions) {
-    const auto records = [](const QList<QStringList> &list) {
-        QJsonArray out;
-        for (const QStringList &r : list)
-            out.append(QJsonArray::fromStringList(r));
-        return out;
-    };
-    return QJsonDocument(QJsonObject{{"list_command", records(commands)},
-                                     {"list_condition", records(conditions)}})
-        .toJson();
+    return projectfile::serialize(commands, conditions);
 }
 
 const QStringList kClick{"クリック", "左", "0.02"};

@@ -7,6 +7,7 @@
 // message, and nothing is clicked; with a branch, a picture that is not there
 // yet is looked for again, and clicked once it comes.
 
+#include "core/projectfile.h"
 #include "support/screenpattern.h"
 #include "support/systeminput.h"
 #include "support/xrandrscreen.h"
@@ -15,9 +16,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProcess>
@@ -75,24 +73,9 @@ private:
     QPoint at_;
 };
 
-QJsonArray record(const QStringList &elements) {
-    QJsonArray array;
-    for (const QString &e : elements)
-        array.append(e);
-    return array;
-}
-
 QByteArray project(const QList<QStringList> &commands, const QList<QStringList> &conditions,
                    const QStringList &names = {}) {
-    QJsonArray c, k;
-    for (const QStringList &r : commands)
-        c.append(record(r));
-    for (const QStringList &r : conditions)
-        k.append(record(r));
-    QJsonObject root{{"list_command", c}, {"list_condition", k}};
-    if (!names.isEmpty())
-        root.insert("list_name", record(names));
-    return QJsonDocument(root).toJson();
+    return projectfile::serialize(commands, conditions, names);
 }
 
 QStringList jump(const QString &area, const QString &image, double seconds) {
